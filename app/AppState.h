@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/AudioFileinfo.h"
+#include "app/listrecord.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The title a second copy of the program looks for; it is also the name of
+// the single-instance lock.
+inline const QString ApplicationTitle = QStringLiteral("Kestrune V1.00");
+
+// Which pieces the runs take from each file.
+enum FunctionChoiceValue : std::int32_t {
+    FunctionCustom = 0,
+    FunctionSplitByTime = 1,
+    FunctionSplitByCount = 2,
+    FunctionUnification = 3,
+};
+
+// The state every window consults. The main window owns the one instance and
+// hands it to the other windows, the runs and the preview.
+struct AppState {
+    bool Busy = false;
+    bool Playing = false;
+    bool SegmentFocus = false;
+    bool Seeking = false;
+    bool FolderAddMode = false;
+    std::int32_t FunctionChoice = FunctionCustom;
+    QString OutputDir;
+    std::int32_t SplitSeconds = 60;
+    std::int32_t SplitCount = 6;
+    bool FadeIn = false;
+    bool FadeOut = false;
+    std::int32_t FadeInSeconds = 5;
+    std::int32_t FadeOutSeconds = 5;
+    bool SkinFlag = false;
+    std::int32_t CurrentFile = -1;
+    std::int32_t CurrentSegment = 0;
+
+    // Entry k belongs to row k of the file list. Both may hold stale entries
+    // past the last row; those are never read.
+    std::vector<listrecord> JobList;
+    std::vector<AudioFileinfo> TagList;
+
+    // The folder dialog's two modes: choosing the output folder or a folder
+    // whose Ogg files are added.
+    enum class FolderMode { Output, AddFolder };
+    FolderMode FolderDialogMode = FolderMode::Output;
+    QString ChosenFolder;
+
+    // The settings dialog's command-line box lives for the program's run but
+    // is never saved; the encoder configuration reads it.
+    QString Mp3CommandLine;
+
+    // The output folder a new settings file starts with: the user's music
+    // folder, with a final "/".
+    static QString defaultOutputDir();
+};

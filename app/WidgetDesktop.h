@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// The real desktop: Qt's message boxes and file dialogs, the desktop's default
+// handlers for folders and web pages, the real clock.
+class WidgetDesktop : public Desktop {
+public:
+    // Dialogs open over `parent` once it is set.
+    void setParentWindow(QWidget* parent) { parent_ = parent; }
+
+    void information(const QString& text) override;
+    bool confirm(const QString& text) override;
+    void showError(const QString& text) override;
+    QStringList openFiles(const QString& filter, const QString& folder) override;
+    bool saveFile(const QString& filter, int filterIndex, const QString& folder,
+                  SaveChoice& choice) override;
+    int runModal(QWidget& dialog) override;
+    void openUrl(const QUrl& url) override;
+    void processEvents() override;
+    QDateTime now() const override;
+
+private:
+    QPointer<QWidget> parent_;
+};

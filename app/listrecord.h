@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The job record of one source file: row k of the file list owns JobList[k].
+// `BeginTimes` and `EndTimes` always hold at least `SegmentCount` entries;
+// the last segment in use is the unconfirmed working segment.
+struct listrecord {
+    std::int32_t SegmentCount = 1;
+    QString FileName;
+    std::vector<std::int32_t> BeginTimes;
+    std::vector<std::int32_t> EndTimes;
+    std::int32_t Duration = 0;    // whole seconds
+    std::int32_t SliderRange = 0; // maximum of the preview slider for this file
+    std::int32_t SampleCount = 0; // length in sample frames
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/audio/SampleArray.h"
+
+#include <QString>
+
+class IAudioFile2LameEnc;
+
+// One audio file, read or written. The program owns two of them: the reader
+// `AudioFileRead` and the writer `AudioFile2write`. Every failure throws
+// `Error` with a message that names the file and the reason.
+//
+// Positions and counts are sample frames of the file being read.
+class IAudioFile2 {
+public:
+    virtual ~IAudioFile2() = default;
+
+    // Reading. `options` and `mode` are kept for the callers' sake; pass 0, 1.
+    virtual void Open(const QString& fileName, int option0, int option1) = 0;
+    virtual void Close() = 0;
+    // The next `count` frames from the current position: exactly `count`,
+    // fewer only at the end of the file, empty past it.
+    virtual SampleArray ReadSamples(int count) = 0;
+    // The next ReadSamples starts at `frame`. `mode` is 3.
+    virtual int Seek(int frame, int mode) = 0;
+
+    // Writing. The format follows the extension (case-insensitive) and the
+    // last set-up call for that format.
+    virtual void CreateOutput(const QString& fileName, int option) = 0;
+    virtual void WriteSamples(const SampleArray& samples) = 0;
+
+    virtual bool CheckMp3Format(int sampleRate, int kbps, int channelMode) = 0;
+    virtual bool CheckOggFormat(int sampleRate, int channels, int kbps, int minKbps,
+                                int maxKbps) = 0;
+
+    // A reader converts what it delivers to this format; a writer expects it.
+    virtual void SetSampleFormat(int sampleRate, int channels) = 0;
+    virtual void SetWavFormat(int sampleRate, int channels, int bitsPerSample) = 0;
+    // The encoder object must outlive the writer's outputs.
+    virtual void SetMp3Encoder(IAudioFile2LameEnc* encoder) = 0;
+    // quality -1 selects bitrate management, 0..1000 quality mode.
+    virtual void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
+                              int quality) = 0;
+    virtual void SetWmaProfile(int profile) = 0; // 1..47
+
+    virtual int SampleCount() = 0;
+    virtual bool IsOpen() = 0;
+    virtual int DurationMs() = 0;
+    virtual int Channels() = 0;
+    virtual int SampleRate() = 0;
+    virtual void SetActive(bool active) = 0;
+};

@@ -1,0 +1,18 @@
+#include "platform/Desktop.h"
+
+Desktop::~Desktop() = default;
+
+QStringList Desktop::filterEntries(const QString& filter) {
+    // Pairs of (caption, pattern); the caption already names the pattern, but
+    // Qt wants "Caption (pattern)".
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString caption = parts[i];
+        const qsizetype paren = caption.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            caption = caption.left(paren).trimmed();
+        entries.append(QStringLiteral("%1 (%2)").arg(caption, parts[i + 1]));
+    }
+    return entries;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's INI settings file. The object holds only the file's path:
+// every read looks at the file as it is now, every write changes the file at
+// once. Section and key names compare without regard to case.
+//
+// Reads never fail: a missing file, section or key, or a value that is not a
+// valid integer, gives the default. A write that cannot be carried out throws
+// `Error` with "Unable to write to <name>"; the file then is unchanged, because
+// each write replaces the whole file in one rename.
+class SettingsFile {
+public:
+    // The longest string value a read returns.
+    static constexpr int MaxStringLength = 2047;
+
+    explicit SettingsFile(QString path);
+
+    // "Velmora.ini" in the user's configuration folder ($XDG_CONFIG_HOME).
+    static QString defaultPath();
+
+    const QString& path() const { return path_; }
+
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+
+    void WriteInteger(const QString& section, const QString& key, int value);
+    void WriteBool(const QString& section, const QString& key, bool value);
+    void WriteString(const QString& section, const QString& key, const QString& value);
+
+    // The integer rules on their own: decimal with an optional sign, or
+    // hexadecimal after "0x"/"0X" when the text is longer than two characters.
+    static bool parseInteger(const QString& text, int& value);
+
+private:
+    QStringList readLines() const;
+    bool findValue(const QStringList& lines, const QString& section, const QString& key,
+                   QString& value) const;
+
+    QString path_;
+};

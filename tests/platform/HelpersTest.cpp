@@ -1,0 +1,53 @@
+#include "platform/CleanTitle.h"
+#include "platform/Desktop.h"
+#include "platform/FormatTime.h"
+#include "platform/MulDiv.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+TEST(MulDiv, RoundsHalvesAwayFromZero) {
+    struct Row {
+        int x, y, z, expected;
+    };
+    const Row rows[] = {
+        {458, 100, 916, 50},  {1, 1, 2, 1},      {3, 1, 2, 2},         {-1, 1, 2, -1},
+        {-3, 1, 2, -2},       {1, -3, 2, -2},    {3, 1, -2, -2},       {-3, -1, 2, 2},
+        {5, 1, 3, 2},         {4, 1, 3, 1},      {-5, 1, 3, -2},       {-4, 1, 3, -1},
+        {0, 7, 3, 0},         {10, 10, 1, 100},  {44100, 60, 1, 2646000},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(MulDiv(r.x, r.y, r.z), r.expected) << r.x << "*" << r.y << "/" << r.z;
+}
+
+TEST(MulDiv, SixtyFourBitIntermediateAndOverflow) {
+    EXPECT_EQ(MulDiv(2000000000, 2000000000, 2000000000), 2000000000);
+    EXPECT_EQ(MulDiv(44100 * 3600, 1000, 1000), 44100 * 3600);
+    EXPECT_EQ(MulDiv(INT_MAX, 2, 1), -1);
+    EXPECT_EQ(MulDiv(INT_MIN, 1, 1), INT_MIN);
+    EXPECT_EQ(MulDiv(INT_MIN, -1, 1), -1) << "2^31 does not fit";
+    EXPECT_EQ(MulDiv(7, 3, 0), -1);
+}
+
+TEST(FormatTime, FieldsOfAtLeastTwoDigits) {
+    EXPECT_EQ(FormatTime(0), "00:00:00");
+    EXPECT_EQ(FormatTime(59), "00:00:59");
+    EXPECT_EQ(FormatTime(60), "00:01:00");
+    EXPECT_EQ(FormatTime(3725), "01:02:05");
+    EXPECT_EQ(FormatTime(359999), "99:59:59");
+    EXPECT_EQ(FormatTime(360000), "100:00:00");
+    EXPECT_EQ(FormatTime(-5), "00:00:00");
+}
+
+TEST(CleanTitle, RemovesTheNineCharactersOnly) {
+    EXPECT_EQ(CleanTitle(R"(a*b?c|d:e"f/g\h<i>j)"), "abcdefghij");
+    EXPECT_EQ(CleanTitle("  Süße Lieder (live) - 2.0 "), "  Süße Lieder (live) - 2.0 ");
+    EXPECT_EQ(CleanTitle("***"), "");
+}
+
+TEST(Desktop, FilterEntriesBecomeQtFilters) {
+    EXPECT_EQ(Desktop::filterEntries("OGG Files(*.ogg)|*.ogg"), QStringList{"OGG Files (*.ogg)"});
+    EXPECT_EQ(Desktop::filterEntries("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav"),
+              (QStringList{"MP3 Files (*.mp3)", "WAV Files (*.wav)"}));
+}

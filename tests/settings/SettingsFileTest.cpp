@@ -1,0 +1,125 @@
+#include "platform/Error.h"
+#include "settings/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("Velmora.ini"));
+
+    void writeText(const QByteArray& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray text() {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndCreatesNothing) {
+    SettingsFile s(path);
+    EXPECT_EQ(s.ReadInteger("Choice", "time", 60), 60);
+    EXPECT_FALSE(s.ReadBool("Fade", "In", false));
+    EXPECT_TRUE(s.ReadBool("MP3VBR", "vbrck", true));
+    EXPECT_EQ(s.ReadString("Output", "Dir", "/music/"), "/music/");
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(SettingsFileTest, IntegerReadRules) {
+    writeText("[n]\nhex=0x1F\nHEX=0X10\nshort=0x\nabc=abc\nneg=-12\nspace= 42 \nplus=+5\n"
+              "big=99999999999\nall=0xFFFFFFFF\nmixed=12a\nempty=\n");
+    SettingsFile s(path);
+    EXPECT_EQ(s.ReadInteger("n", "hex", 7), 31);
+    EXPECT_EQ(s.ReadInteger("n", "short", 7), 7) << "0x alone is not a number";
+    EXPECT_EQ(s.ReadInteger("n", "abc", 7), 7);
+    EXPECT_EQ(s.ReadInteger("n", "neg", 7), -12);
+    EXPECT_EQ(s.ReadInteger("n", "space", 7), 42);
+    EXPECT_EQ(s.ReadInteger("n", "plus", 7), 7);
+    EXPECT_EQ(s.ReadInteger("n", "big", 7), 7) << "outside 32 bits";
+    EXPECT_EQ(s.ReadInteger("n", "all", 7), -1);
+    EXPECT_EQ(s.ReadInteger("n", "mixed", 7), 7);
+    EXPECT_EQ(s.ReadInteger("n", "empty", 7), 7);
+}
+
+TEST_F(SettingsFileTest, BooleansAreIntegersAndAnyNonZeroIsTrue) {
+    writeText("[b]\ntwo=2\nzero=0\nminus=-1\nword=yes\n");
+    SettingsFile s(path);
+    EXPECT_TRUE(s.ReadBool("b", "two", false));
+    EXPECT_FALSE(s.ReadBool("b", "zero", true));
+    EXPECT_TRUE(s.ReadBool("b", "minus", false));
+    EXPECT_TRUE(s.ReadBool("b", "word", true)) << "not a number: the default";
+    EXPECT_FALSE(s.ReadBool("b", "word", false));
+}
+
+TEST_F(SettingsFileTest, StringsEmptyValueAndLengthLimit) {
+    writeText("[Output]\nDir=\n[Long]\nText=" + QByteArray(3000, 'x') + "\n");
+    SettingsFile s(path);
+    EXPECT_EQ(s.ReadString("Output", "Dir", "/music/"), "") << "present but empty is not the default";
+    EXPECT_EQ(s.ReadString("Long", "Text", "").size(), SettingsFile::MaxStringLength);
+}
+
+TEST_F(SettingsFileTest, NamesCompareWithoutCase) {
+    writeText("[MP3VBR]\nCoding Method=3\n");
+    SettingsFile s(path);
+    EXPECT_EQ(s.ReadInteger("mp3vbr", "coding method", 0), 3);
+    s.WriteInteger("Mp3Vbr", "CODING METHOD", 4);
+    EXPECT_EQ(text(), "[MP3VBR]\nCoding Method=4\n") << "the file keeps its own spelling";
+}
+
+TEST_F(SettingsFileTest, FileWrittenFromScratchKeepsOrderOfFirstWrite) {
+    SettingsFile s(dir.filePath("sub/folder/Velmora.ini"));
+    s.WriteInteger("Function", "Choice", 0);
+    s.WriteString("Output", "Dir", "/home/u/Music/");
+    s.WriteInteger("Choice", "time", 60);
+    s.WriteInteger("Choice", "Count", 6);
+    s.WriteBool("Fade", "In", false);
+    s.WriteBool("Fade", "Out", true);
+    s.WriteInteger("Function", "Choice", 2);
+    QFile f(s.path());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "[Function]\nChoice=2\n[Output]\nDir=/home/u/Music/\n"
+                           "[Choice]\ntime=60\nCount=6\n[Fade]\nIn=0\nOut=1\n");
+}
+
+TEST_F(SettingsFileTest, HandWrittenFileKeepsCommentsAndUnknownKeys) {
+    writeText("; my settings\r\n[Fade]\r\nIn=1\r\n; keep this\r\nUnknown=x\r\n\r\n[Other]\r\na=b\r\n");
+    SettingsFile s(path);
+    s.WriteBool("Fade", "In", false);
+    s.WriteInteger("Fade", "Intime", 7);
+    s.WriteString("New", "k", "v");
+    EXPECT_EQ(text(), "; my settings\n[Fade]\nIn=0\n; keep this\nUnknown=x\nIntime=7\n\n"
+                      "[Other]\na=b\n[New]\nk=v\n");
+}
+
+TEST_F(SettingsFileTest, RefusedWriteRaisesTheFilesName) {
+    // Refusals that hold even for root: the folder is a file, the file is a folder.
+    writeText("not a folder");
+    for (const QString& target : {path + "/Velmora.ini", dir.filePath("Velmora.ini.d")}) {
+        if (target.endsWith(".d")) {
+            ASSERT_TRUE(QDir().mkpath(target + "/Velmora.ini"));
+        }
+        SettingsFile s(target.endsWith(".d") ? target + "/Velmora.ini" : target);
+        try {
+            s.WriteInteger("a", "b", 2);
+            FAIL() << "the write should have been refused";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), "Unable to write to Velmora.ini");
+        }
+    }
+    EXPECT_EQ(text(), "not a folder");
+}
+
+TEST_F(SettingsFileTest, DefaultPathIsInTheUsersConfigFolder) {
+    EXPECT_EQ(SettingsFile::defaultPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/Velmora.ini");
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+#include "tests/support/OggFixture.h"
+
+#include <vorbis/vorbisenc.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+#include <stdexcept>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+void writePage(std::FILE* out, const ogg_page& page) {
+    std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), out);
+    std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), out);
+}
+
+} // namespace
+
+long long OggFixture::frames() const {
+    return std::llround(seconds * rate);
+}
+
+QString OggFixture::write(const QString& path) const {
+    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(path.toUtf8().constData(), "wb"));
+    if (!out)
+        throw std::runtime_error("cannot create " + path.toStdString());
+
+    vorbis_info vi;
+    vorbis_info_init(&vi);
+    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.4f) != 0) {
+        vorbis_info_clear(&vi);
+        throw std::runtime_error("vorbis encoder refused the format");
+    }
+    vorbis_comment vc;
+    vorbis_comment_init(&vc);
+    for (const QString& c : comments) {
+        const QByteArray bytes = c.toUtf8();
+        vorbis_comment_add(&vc, bytes.constData());
+    }
+    vorbis_dsp_state vd;
+    vorbis_block vb;
+    vorbis_analysis_init(&vd, &vi);
+    vorbis_block_init(&vd, &vb);
+    ogg_stream_state os;
+    ogg_stream_init(&os, 0x5eed + rate + channels);
+
+    ogg_packet header;
+    ogg_packet headerComments;
+    ogg_packet headerCode;
+    vorbis_analysis_headerout(&vd, &vc, &header, &headerComments, &headerCode);
+    ogg_stream_packetin(&os, &header);
+    ogg_stream_packetin(&os, &headerComments);
+    ogg_stream_packetin(&os, &headerCode);
+    ogg_page og;
+    while (ogg_stream_flush(&os, &og) != 0)
+        writePage(out.get(), og);
+
+    const long long total = frames();
+    const long long chunk = 4096;
+    long long done = 0;
+    bool eos = false;
+    while (!eos) {
+        const long long n = std::min(chunk, total - done);
+        if (n > 0) {
+            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
+            for (long long i = 0; i < n; ++i) {
+                const double t = static_cast<double>(done + i) / rate;
+                const float v =
+                    frequency > 0
+                        ? amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t))
+                        : 0.0f;
+                for (int ch = 0; ch < channels; ++ch)
+                    buffer[ch][i] = v;
+            }
+            vorbis_analysis_wrote(&vd, static_cast<int>(n));
+            done += n;
+        } else {
+            vorbis_analysis_wrote(&vd, 0);
+        }
+        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+            vorbis_analysis(&vb, nullptr);
+            vorbis_bitrate_addblock(&vb);
+            ogg_packet op;
+            while (vorbis_bitrate_flushpacket(&vd, &op) == 1) {
+                ogg_stream_packetin(&os, &op);
+                while (ogg_stream_pageout(&os, &og) != 0) {
+                    writePage(out.get(), og);
+                    if (ogg_page_eos(&og))
+                        eos = true;
+                }
+            }
+        }
+        if (n <= 0 && !eos) {
+            while (ogg_stream_flush(&os, &og) != 0) {
+                writePage(out.get(), og);
+                if (ogg_page_eos(&og))
+                    eos = true;
+            }
+            eos = true;
+        }
+    }
+
+    ogg_stream_clear(&os);
+    vorbis_block_clear(&vb);
+    vorbis_dsp_clear(&vd);
+    vorbis_comment_clear(&vc);
+    vorbis_info_clear(&vi);
+    return path;
+}

@@ -1,0 +1,92 @@
+#include "app/ReportListModel.h"
+
+#include <algorithm>
+#include <utility>
+
+ReportListModel::ReportListModel(QStringList headers, QObject* parent)
+    : QAbstractTableModel(parent), headers_(std::move(headers)) {}
+
+int ReportListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+int ReportListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+}
+
+QVariant ReportListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    return text(index.row(), index.column());
+}
+
+QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return headers_.value(section);
+}
+
+QString ReportListModel::text(int row, int column) const {
+    if (row < 0 || row >= count())
+        return {};
+    return rows_[static_cast<size_t>(row)].value(column);
+}
+
+QStringList ReportListModel::row(int row) const {
+    if (row < 0 || row >= count())
+        return {};
+    return rows_[static_cast<size_t>(row)];
+}
+
+int ReportListModel::append(const QStringList& texts) {
+    insert(count(), texts);
+    return count() - 1;
+}
+
+void ReportListModel::insert(int row, const QStringList& texts) {
+    if (row < 0 || row > count())
+        return;
+    beginInsertRows({}, row, row);
+    rows_.insert(rows_.begin() + row, texts);
+    endInsertRows();
+}
+
+void ReportListModel::setText(int row, int column, const QString& text) {
+    if (row < 0 || row >= count() || column < 0)
+        return;
+    QStringList& texts = rows_[static_cast<size_t>(row)];
+    while (texts.size() <= column)
+        texts.append(QString());
+    texts[column] = text;
+    emit dataChanged(index(row, column), index(row, column));
+}
+
+void ReportListModel::setRow(int row, const QStringList& texts) {
+    if (row < 0 || row >= count())
+        return;
+    rows_[static_cast<size_t>(row)] = texts;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void ReportListModel::remove(int row) {
+    if (row < 0 || row >= count())
+        return;
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void ReportListModel::clear() {
+    if (rows_.empty())
+        return;
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void ReportListModel::swap(int a, int b) {
+    if (a < 0 || b < 0 || a >= count() || b >= count() || a == b)
+        return;
+    std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
+    emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), columnCount() - 1));
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <vector>
+
+// The rows of a report-style list: each row is a caption followed by its
+// sub-items, one per column. The file list and the segment list are two of
+// these; the windows only show them, so the runs and tests can read and change
+// rows without a widget.
+class ReportListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit ReportListModel(QStringList headers, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    // Column 0 is the caption; 1.. are the sub-items. Out of range gives "".
+    QString text(int row, int column) const;
+    QStringList row(int row) const;
+
+    // Returns the new row's index.
+    int append(const QStringList& row);
+    void insert(int row, const QStringList& texts);
+    void setText(int row, int column, const QString& text);
+    void setRow(int row, const QStringList& texts);
+    void remove(int row);
+    void clear();
+    void swap(int a, int b);
+
+private:
+    QStringList headers_;
+    std::vector<QStringList> rows_;
+};

@@ -1,12 +1,22 @@
 #include "app/Tfm_main.h"
 
 #include "app/MainSettings.h"
+#include "app/ReportListModel.h"
+#include "engine/audio/IAudioFile2.h"
+#include "engine/audio/IAudioFile2LameEnc.h"
+#include "engine/audio/IAudioPlayer2.h"
+#include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeView>
 
 Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -17,6 +27,30 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     setWindowTitle(QStringLiteral("Tarnwell"));
     setFixedSize(521, 380);
     move(238, 140);
+
+    lvModel_ = new ReportListModel({QStringLiteral("File name"), QStringLiteral("Time")}, this);
+    lvTimeModel_ = new ReportListModel({QStringLiteral("Begin Time - End Time"),
+                                        QStringLiteral("Length"), QStringLiteral("Status")},
+                                       this);
+    lvSelection_ = new QItemSelectionModel(lvModel_, this);
+    lvTimeSelection_ = new QItemSelectionModel(lvTimeModel_, this);
+
+    lv = new QTreeView(this);
+    lv->setObjectName(QStringLiteral("lv"));
+    lv->setModel(lvModel_);
+    lv->setSelectionModel(lvSelection_);
+    lv_time = new QTreeView(this);
+    lv_time->setObjectName(QStringLiteral("lv_time"));
+    lv_time->setModel(lvTimeModel_);
+    lv_time->setSelectionModel(lvTimeSelection_);
+    sm = new QPlainTextEdit(this);
+    sm->setObjectName(QStringLiteral("sm"));
+    edt_dir = new QLineEdit(this);
+    edt_dir->setObjectName(QStringLiteral("edt_dir"));
+    cb_format = new QComboBox(this);
+    cb_format->setObjectName(QStringLiteral("cb_format"));
+    cb_format->addItems({QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("WMA"),
+                         QStringLiteral("OGG")});
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -53,6 +87,8 @@ void Tfm_main::FormShow() {
 void Tfm_main::StopRun() {
     state_.Busy = false;
 }
+
+void Tfm_main::lvClick() {}
 
 void Tfm_main::FormCloseQuery() {
     if (state_.Busy)

@@ -1,0 +1,332 @@
+// The tag editor driven as a user would: opened over the real main window,
+// fields typed and left, buttons clicked.
+#include "app/ReportListModel.h"
+#include "app/Tfm_main.h"
+#include "tags/Tfm_id3.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+class TagEditorTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedDesktop desktop;
+    std::unique_ptr<Tfm_main> main;
+    std::unique_ptr<Tfm_id3> id3;
+
+    void SetUp() override {
+        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
+        id3 = std::make_unique<Tfm_id3>(*main);
+        main->setDialogs(nullptr, nullptr, nullptr, id3.get());
+        main->show();
+    }
+    void TearDown() override {
+        id3.reset();
+        main.reset();
+    }
+
+    // A row of the job list with its tag record, as adding a file leaves it.
+    void addRow(const QString& caption, const AudioFileinfo& tags) {
+        main->lvModel().append({caption, QStringLiteral("00:00:02"), QStringLiteral("0.01MB")});
+        main->state().TagList.push_back(tags);
+        listrecord record;
+        record.FileName = dir.filePath(caption);
+        main->state().JobList.push_back(record);
+    }
+
+    // Opens the editor modally and runs `script` inside it.
+    void openEditor(const std::function<void(Tfm_id3&)>& script) {
+        desktop.onModal = [&](QWidget&) {
+            script(*id3);
+            if (id3->isVisible())
+                id3->btn_cancel->click();
+            return id3->result();
+        };
+        desktop.runModal(*id3);
+    }
+
+    // Types into a field and leaves it the way a user does: focus moves on.
+    static void typeAndLeave(QWidget* field, const QString& text) {
+        if (auto* edit = qobject_cast<QLineEdit*>(field))
+            edit->clear();
+        else if (auto* memo = qobject_cast<QPlainTextEdit*>(field))
+            memo->clear();
+        const QStringList lines = text.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(field, Qt::Key_Return);
+            QTest::keyClicks(field, lines[i]);
+        }
+        leave(field);
+    }
+    static void leave(QWidget* field) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(field, &out);
+    }
+    static QString caption(Tfm_id3& d, int row) { return d.lv_id3->topLevelItem(row)->text(0); }
+
+    static AudioFileinfo tags(QString title, QString artist, QString album = {}, QString genre = {},
+                              QString comment = {}) {
+        AudioFileinfo t;
+        t.Title = std::move(title);
+        t.Artist = std::move(artist);
+        t.Album = std::move(album);
+        t.Genre = std::move(genre);
+        t.Comment = std::move(comment);
+        return t;
+    }
+};
+
+TEST_F(TagEditorTest, DialogHasItsCaptionAndSize) {
+    EXPECT_EQ(id3->windowTitle(), "ID3 Edit");
+    EXPECT_EQ(id3->size(), QSize(419, 288));
+    EXPECT_EQ(Tfm_id3::GenreNames().size(), 148);
+    EXPECT_EQ(Tfm_id3::GenreNames().first(), "Blues");
+    EXPECT_EQ(Tfm_id3::GenreNames().last(), "SynthPop");
+}
+
+TEST_F(TagEditorTest, AfterAFolderAddNothingShowsAndOkChangesNothing) {
+    addRow("song.ogg", tags("", ""));
+    main->state().FolderAddMode = true;
+    int rows = -1;
+    openEditor([&](Tfm_id3& d) {
+        rows = d.lv_id3->topLevelItemCount();
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(rows, 0);
+    EXPECT_EQ(main->state().TagList[0].Title, "");
+    EXPECT_EQ(main->lvModel().text(0, 0), "song.ogg");
+}
+
+TEST_F(TagEditorTest, EmptyJobListListsNoFiles) {
+    int rows = -1;
+    openEditor([&](Tfm_id3& d) {
+        rows = d.lv_id3->topLevelItemCount();
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(rows, 0);
+    EXPECT_TRUE(main->state().TagList.empty());
+}
+
+TEST_F(TagEditorTest, ShowingStoresTheCaptionAsTitleAndOkCommitsIt) {
+    addRow("untagged.ogg", tags("", "Someone", "Record", "Jazz", "a note"));
+    addRow("Second Song", tags("Second Song", "Other"));
+    QString shownTitle, shownArtist, shownAlbum, shownGenre, shownComment;
+    openEditor([&](Tfm_id3& d) {
+        EXPECT_EQ(d.lv_id3->topLevelItemCount(), 2);
+        EXPECT_EQ(d.selectedRow(), 0);
+        EXPECT_EQ(d.TagEditIndex(), 0);
+        shownTitle = d.edt_tatal->text();
+        shownArtist = d.edt_art->text();
+        shownAlbum = d.edt_alb->text();
+        shownGenre = d.edt_genre->currentText();
+        shownComment = d.edt_com->toPlainText();
+        EXPECT_EQ(d.TagEditCopy()[0].Title, "untagged.ogg");
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(shownTitle, "untagged.ogg");
+    EXPECT_EQ(shownArtist, "Someone");
+    EXPECT_EQ(shownAlbum, "Record");
+    EXPECT_EQ(shownGenre, "Jazz");
+    EXPECT_EQ(shownComment, "a note");
+    EXPECT_EQ(main->state().TagList[0].Title, "untagged.ogg");
+    EXPECT_EQ(main->state().TagList[1].Title, "Second Song");
+    EXPECT_EQ(id3->lv_id3->topLevelItemCount(), 0) << "the list is emptied on closing";
+}
+
+TEST_F(TagEditorTest, LeavingTheTitleRenamesTheDialogRowAndOkTheJobRow) {
+    addRow("one.ogg", tags("", ""));
+    addRow("two.ogg", tags("", ""));
+    openEditor([&](Tfm_id3& d) {
+        typeAndLeave(d.edt_tatal, "New Name");
+        EXPECT_EQ(caption(d, 0), "New Name");
+        EXPECT_EQ(main->lvModel().text(0, 0), "one.ogg") << "the job list waits for Ok";
+        // Other rows show their record's title, which an untagged file lacks.
+        d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(1));
+        EXPECT_EQ(d.edt_tatal->text(), "");
+        typeAndLeave(d.edt_tatal, "Two");
+        EXPECT_EQ(caption(d, 1), "Two");
+        d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(0));
+        EXPECT_EQ(d.edt_tatal->text(), "New Name");
+        typeAndLeave(d.edt_tatal, "");
+        EXPECT_EQ(caption(d, 0), "");
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(main->lvModel().text(0, 0), "one.ogg") << "an empty title keeps the caption";
+    EXPECT_EQ(main->state().TagList[0].Title, "");
+    EXPECT_EQ(main->lvModel().text(1, 0), "Two");
+    EXPECT_EQ(main->state().TagList[1].Title, "Two");
+}
+
+TEST_F(TagEditorTest, EditsReachTheWorkingCopyOnChangeAndOnLeaving) {
+    addRow("a.ogg", tags("A", "Artist A", "Album A"));
+    addRow("b.ogg", tags("B", "Artist B", "Album B"));
+    openEditor([&](Tfm_id3& d) {
+        QTest::keyClicks(d.edt_art, "!");
+        EXPECT_EQ(d.TagEditCopy()[0].Artist, "Artist A!") << "stored while typing";
+        typeAndLeave(d.edt_year, "1999");
+        typeAndLeave(d.edt_com, "line one\nline two");
+        // Moving to the other row with the keyboard loads that row; nothing
+        // of the first row leaks into it.
+        d.lv_id3->setFocus();
+        d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(1));
+        EXPECT_EQ(d.edt_art->text(), "Artist B");
+        EXPECT_EQ(d.edt_year->text(), "");
+        leave(d.edt_tatal);
+        EXPECT_EQ(d.TagEditCopy()[1].Title, "B");
+        // Back on the first row the copy's values show, the title from the
+        // record (which showing set to the caption).
+        d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(0));
+        EXPECT_EQ(d.edt_tatal->text(), "a.ogg");
+        EXPECT_EQ(d.edt_year->text(), "1999");
+        EXPECT_EQ(d.edt_com->toPlainText(), "line one\nline two");
+        d.btn_ok->click();
+    });
+    const auto& list = main->state().TagList;
+    EXPECT_EQ(list[0].Artist, "Artist A!");
+    EXPECT_EQ(list[0].Year, "1999");
+    EXPECT_EQ(list[0].Comment, "line one\nline two");
+    EXPECT_EQ(list[1].Artist, "Artist B");
+    EXPECT_EQ(list[1].Title, "B");
+}
+
+TEST_F(TagEditorTest, ClickOnEmptySpaceKeepsARowSelected) {
+    addRow("a.ogg", tags("A", "x"));
+    addRow("b.ogg", tags("B", "y"));
+    openEditor([&](Tfm_id3& d) {
+        d.lv_id3->clearSelection();
+        EXPECT_EQ(d.selectedRow(), 0) << "the row selected on showing comes back";
+        QTest::mouseClick(d.lv_id3->viewport(), Qt::LeftButton, {},
+                          QPoint(5, d.lv_id3->viewport()->height() - 3));
+        EXPECT_GE(d.selectedRow(), 0);
+        EXPECT_EQ(d.edt_art->text(), d.TagEditCopy()[d.selectedRow()].Artist);
+    });
+}
+
+TEST_F(TagEditorTest, AllButtonsSetEveryRowButNotTheCaptions) {
+    addRow("a.ogg", tags("A", "x"));
+    addRow("b.ogg", tags("B", "y"));
+    addRow("c.ogg", tags("C", "z"));
+    openEditor([&](Tfm_id3& d) {
+        typeAndLeave(d.edt_tatal, "Same");
+        d.Button1->click();
+        typeAndLeave(d.edt_art, "Band");
+        d.Button2->click();
+        typeAndLeave(d.edt_alb, "LP");
+        d.Button3->click();
+        typeAndLeave(d.edt_year, "2001");
+        d.Button4->click();
+        d.edt_genre->setEditText("Ska");
+        d.Button5->click();
+        typeAndLeave(d.edt_com, "c");
+        d.Button6->click();
+        EXPECT_EQ(caption(d, 1), "b.ogg");
+        d.btn_ok->click();
+    });
+    for (const AudioFileinfo& t : main->state().TagList) {
+        EXPECT_EQ(t.Title, "Same");
+        EXPECT_EQ(t.Artist, "Band");
+        EXPECT_EQ(t.Album, "LP");
+        EXPECT_EQ(t.Year, "2001");
+        EXPECT_EQ(t.Genre, "Ska");
+        EXPECT_EQ(t.Comment, "c");
+    }
+    EXPECT_EQ(main->lvModel().text(2, 0), "Same") << "Ok names the job rows after the titles";
+}
+
+TEST_F(TagEditorTest, CancelLeavesTheTagsAndTheNextShowingHasTheOldValues) {
+    addRow("a.ogg", tags("a.ogg", "Old Artist"));
+    openEditor([&](Tfm_id3& d) {
+        typeAndLeave(d.edt_art, "New Artist");
+        typeAndLeave(d.edt_tatal, "New Title");
+        d.btn_cancel->click();
+    });
+    EXPECT_EQ(main->state().TagList[0].Artist, "Old Artist");
+    EXPECT_EQ(main->lvModel().text(0, 0), "a.ogg");
+    QString artist, title;
+    openEditor([&](Tfm_id3& d) {
+        artist = d.edt_art->text();
+        title = d.edt_tatal->text();
+    });
+    EXPECT_EQ(artist, "Old Artist");
+    EXPECT_EQ(title, "a.ogg");
+}
+
+TEST_F(TagEditorTest, ResetBringsBackTheTagList) {
+    addRow("a.ogg", tags("a.ogg", "Artist", "Album"));
+    addRow("b.ogg", tags("b.ogg", "Other"));
+    openEditor([&](Tfm_id3& d) {
+        d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(1));
+        typeAndLeave(d.edt_tatal, "Changed");
+        typeAndLeave(d.edt_art, "Changed too");
+        d.Button7->click();
+        EXPECT_EQ(d.lv_id3->topLevelItemCount(), 2);
+        EXPECT_EQ(d.selectedRow(), 0);
+        EXPECT_EQ(caption(d, 1), "b.ogg");
+        EXPECT_EQ(d.edt_art->text(), "Artist");
+        EXPECT_EQ(d.edt_alb->text(), "Album");
+        EXPECT_EQ(d.TagEditCopy()[1].Artist, "Other");
+        EXPECT_EQ(d.TagEditCopy()[1].Title, "b.ogg");
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(main->state().TagList[1].Artist, "Other");
+}
+
+TEST_F(TagEditorTest, GenreBoxHoldsEachNameOnceAndKeepsATypedGenre) {
+    addRow("a.ogg", tags("a.ogg", ""));
+    for (int i = 0; i < 3; ++i)
+        openEditor([&](Tfm_id3& d) { EXPECT_EQ(d.edt_genre->count(), 148); });
+    openEditor([&](Tfm_id3& d) {
+        EXPECT_EQ(d.edt_genre->itemText(0), "Blues");
+        EXPECT_EQ(d.edt_genre->itemText(147), "SynthPop");
+        d.edt_genre->setFocus();
+        d.edt_genre->lineEdit()->clear();
+        QTest::keyClicks(d.edt_genre, "rock");
+        QTest::keyClick(d.edt_genre, Qt::Key_Return);
+        EXPECT_EQ(d.edt_genre->currentText(), "rock");
+        EXPECT_EQ(d.edt_genre->count(), 148);
+        d.edt_genre->setCurrentIndex(Tfm_id3::GenreNames().indexOf("Drum & Bass"));
+        EXPECT_EQ(d.TagEditCopy()[0].Genre, "Drum & Bass");
+        d.edt_genre->lineEdit()->clear();
+        QTest::keyClicks(d.edt_genre, "Rock-ish");
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(main->state().TagList[0].Genre, "Rock-ish");
+}
+
+TEST_F(TagEditorTest, FirstShowingIsCentredOverTheMainWindowLaterOnesBesideIt) {
+    main->move(200, 150);
+    QPoint first, second;
+    openEditor([&](Tfm_id3& d) { first = d.pos(); });
+    openEditor([&](Tfm_id3& d) { second = d.pos(); });
+    const QRect m = main->frameGeometry();
+    EXPECT_EQ(first.x(), m.left() + (m.width() - id3->frameGeometry().width()) / 2);
+    EXPECT_EQ(second, main->pos() + QPoint(10, 10));
+}
+
+TEST_F(TagEditorTest, FileColumnNarrowsFromTwentyFiles) {
+    for (int i = 0; i < 19; ++i)
+        addRow(QStringLiteral("f%1.ogg").arg(i), tags("", ""));
+    int narrow = 0, wide = 0;
+    openEditor([&](Tfm_id3& d) { wide = d.lv_id3->columnWidth(0); });
+    addRow("f19.ogg", tags("", ""));
+    openEditor([&](Tfm_id3& d) { narrow = d.lv_id3->columnWidth(0); });
+    EXPECT_EQ(wide, 143);
+    EXPECT_EQ(narrow, 127);
+}
+
+} // namespace

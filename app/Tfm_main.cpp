@@ -2,21 +2,58 @@
 
 #include "app/MainSettings.h"
 #include "app/ReportListModel.h"
+#include "app/skin/ISkinObject.h"
+#include "app/skin/ISkinScrollBar.h"
+#include "app/skin/ISkinText.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/IAudioPlayer2.h"
 #include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "platform/MulDiv.h"
 #include "settings/SettingsFile.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTreeView>
+#include <QUrl>
+
+#include <algorithm>
+#include <exception>
+
+const QString Tfm_main::OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
+const QString Tfm_main::SaveFilter =
+    QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
+                   "OGG Files(*.ogg)|*.ogg");
+const QString Tfm_main::HomePageUrl = QStringLiteral("https://tarnwell.org/");
+
+QStringList Tfm_main::HelpMemoLines() {
+    const QString indent(7, QLatin1Char(' '));
+    return {
+        QString(),
+        QString(),
+        indent + QStringLiteral("1. Click \"Add\" to add files you want to convert"),
+        indent + QStringLiteral("2. Set begin-time/end-time for every file.") +
+            QString(12, QLatin1Char(' ')),
+        indent + QStringLiteral("3. Click \"OK\" button to notarize."),
+        indent + QStringLiteral("4. Set Output Format"),
+        indent + QStringLiteral("5. To cut piece from one big audio file, Click \"Cutter\""),
+        indent + QStringLiteral("6. To terminate the conversion, click \"Stop\" button. "),
+        QStringLiteral(" "),
+    };
+}
 
 Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -28,6 +65,13 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     setFixedSize(521, 380);
     move(238, 140);
 
+    buildLists();
+    buildMenus();
+}
+
+Tfm_main::~Tfm_main() = default;
+
+void Tfm_main::buildLists() {
     lvModel_ = new ReportListModel({QStringLiteral("File name"), QStringLiteral("Time")}, this);
     lvTimeModel_ = new ReportListModel({QStringLiteral("Begin Time - End Time"),
                                         QStringLiteral("Length"), QStringLiteral("Status")},
@@ -35,25 +79,145 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     lvSelection_ = new QItemSelectionModel(lvModel_, this);
     lvTimeSelection_ = new QItemSelectionModel(lvTimeModel_, this);
 
-    lv = new QTreeView(this);
-    lv->setObjectName(QStringLiteral("lv"));
-    lv->setModel(lvModel_);
-    lv->setSelectionModel(lvSelection_);
-    lv_time = new QTreeView(this);
-    lv_time->setObjectName(QStringLiteral("lv_time"));
-    lv_time->setModel(lvTimeModel_);
-    lv_time->setSelectionModel(lvTimeSelection_);
+    // Both lists: report style, whole rows selected, read-only, fixed columns
+    // that do not sort, no tree decoration.
+    auto makeList = [this](const char* name, ReportListModel* model, QItemSelectionModel* selection,
+                           std::initializer_list<int> widths) {
+        auto* view = new QTreeView(this);
+        view->setObjectName(QLatin1String(name));
+        view->setModel(model);
+        view->setSelectionModel(selection);
+        view->setRootIsDecorated(false);
+        view->setItemsExpandable(false);
+        view->setUniformRowHeights(true);
+        view->setAllColumnsShowFocus(true);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setSortingEnabled(false);
+        view->setTextElideMode(Qt::ElideRight);
+        view->header()->setSectionsClickable(false);
+        view->header()->setSectionsMovable(false);
+        view->header()->setStretchLastSection(false);
+        view->header()->setSectionResizeMode(QHeaderView::Interactive);
+        int column = 0;
+        for (int width : widths)
+            view->setColumnWidth(column++, width);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            popupMenu(p_lv, view->viewport()->mapToGlobal(pos));
+        });
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        return view;
+    };
+    lv = makeList("lv", lvModel_, lvSelection_, {143, 61});
+    lv_time = makeList("lv_time", lvTimeModel_, lvTimeSelection_, {120, 55, 70});
+    lv->setGeometry(10, 150, 226, 140);
+    lv_time->setGeometry(242, 150, 269, 140);
+
+    // The help memo lies over both lists while the file list is empty. It
+    // lets the mouse through, so the list popup still opens under it.
     sm = new QPlainTextEdit(this);
     sm->setObjectName(QStringLiteral("sm"));
+    sm->setReadOnly(true);
+    sm->setEnabled(false);
+    sm->setFocusPolicy(Qt::NoFocus);
+    sm->setAttribute(Qt::WA_TransparentForMouseEvents);
+    sm->setLineWrapMode(QPlainTextEdit::NoWrap);
+    sm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sm->setPlainText(HelpMemoLines().join(QLatin1Char('\n')));
+    sm->setGeometry(10, 150, 501, 140);
+
     edt_dir = new QLineEdit(this);
     edt_dir->setObjectName(QStringLiteral("edt_dir"));
+    edt_dir->setGeometry(10, 300, 280, 24);
     cb_format = new QComboBox(this);
     cb_format->setObjectName(QStringLiteral("cb_format"));
     cb_format->addItems({QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("WMA"),
                          QStringLiteral("OGG")});
+    cb_format->setCurrentIndex(0);
+    cb_format->setGeometry(330, 300, 64, 24);
 }
 
-Tfm_main::~Tfm_main() = default;
+QAction* Tfm_main::addMenuItem(QMenu* menu, const QString& caption, const char* handler,
+                               void (Tfm_main::*slot)(), int icon) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(handler));
+    if (icon >= 0)
+        action->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)));
+    connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+    return action;
+}
+
+void Tfm_main::buildMenus() {
+    p_lv = new QMenu(this);
+    p_lv->setObjectName(QStringLiteral("p_lv"));
+    addMenuItem(p_lv, QStringLiteral("Add File"), "AddFile1Click", &Tfm_main::AddFile1Click,
+                QStyle::SP_FileIcon);
+    addMenuItem(p_lv, QStringLiteral("Add Path"), "AddFolder1Click", &Tfm_main::AddFolder1Click,
+                QStyle::SP_DirOpenIcon);
+    p_lv->addSeparator();
+    addMenuItem(p_lv, QStringLiteral("Clear"), "Clear1Click", &Tfm_main::Clear1Click,
+                QStyle::SP_DialogResetButton);
+    addMenuItem(p_lv, QStringLiteral("Remove"), "Remove1Click", &Tfm_main::Remove1Click,
+                QStyle::SP_TrashIcon);
+    p_lv->addSeparator();
+    addMenuItem(p_lv, QStringLiteral("ID3 info"), "ID3info1Click", &Tfm_main::ID3info1Click,
+                QStyle::SP_FileDialogInfoView);
+    p_lv->addSeparator();
+    addMenuItem(p_lv, QStringLiteral("UP"), "UP1Click", &Tfm_main::UP1Click, QStyle::SP_ArrowUp);
+    addMenuItem(p_lv, QStringLiteral("Down"), "Down1Click", &Tfm_main::Down1Click,
+                QStyle::SP_ArrowDown);
+    p_lv->addSeparator();
+    addMenuItem(p_lv, QStringLiteral("Stop"), "Stop1Click", &Tfm_main::Stop1Click,
+                QStyle::SP_MediaStop);
+
+    p_file = new QMenu(this);
+    p_file->setObjectName(QStringLiteral("p_file"));
+    addMenuItem(p_file, QStringLiteral("Add File"), "AddFile2Click", &Tfm_main::AddFile2Click,
+                QStyle::SP_FileIcon);
+    addMenuItem(p_file, QStringLiteral("Add Folder"), "AddFolder2Click", &Tfm_main::AddFolder2Click,
+                QStyle::SP_DirOpenIcon);
+    p_file->addSeparator();
+    addMenuItem(p_file, QStringLiteral("Remove"), "Remove2Click", &Tfm_main::Remove2Click,
+                QStyle::SP_TrashIcon);
+    p_file->addSeparator();
+    addMenuItem(p_file, QStringLiteral("Exit"), "Exit1Click", &Tfm_main::Exit1Click,
+                QStyle::SP_DialogCloseButton);
+
+    p_action = new QMenu(this);
+    p_action->setObjectName(QStringLiteral("p_action"));
+    addMenuItem(p_action, QStringLiteral("File Up"), "FileUp1Click", &Tfm_main::FileUp1Click,
+                QStyle::SP_ArrowUp);
+    addMenuItem(p_action, QStringLiteral("File Down"), "FileDown1Click", &Tfm_main::FileDown1Click,
+                QStyle::SP_ArrowDown);
+    p_action->addSeparator();
+    addMenuItem(p_action, QStringLiteral("Remove"), "Remove3Click", &Tfm_main::Remove3Click,
+                QStyle::SP_TrashIcon);
+    addMenuItem(p_action, QStringLiteral("Clear"), "Clear2Click", &Tfm_main::Clear2Click,
+                QStyle::SP_DialogResetButton);
+    p_action->addSeparator();
+    addMenuItem(p_action, QStringLiteral("ID3 info"), "ID31Click", &Tfm_main::ID31Click,
+                QStyle::SP_FileDialogInfoView);
+    p_action->addSeparator();
+    addMenuItem(p_action, QStringLiteral("Cutter"), "Start1Click", &Tfm_main::Start1Click,
+                QStyle::SP_MediaPlay);
+    addMenuItem(p_action, QStringLiteral("Stop"), "Stop2Click", &Tfm_main::Stop2Click,
+                QStyle::SP_MediaStop);
+
+    p_help = new QMenu(this);
+    p_help->setObjectName(QStringLiteral("p_help"));
+    addMenuItem(p_help, QStringLiteral("Content"), "Content1Click", &Tfm_main::Content1Click,
+                QStyle::SP_DialogHelpButton);
+    p_help->addSeparator();
+    addMenuItem(p_help, QStringLiteral("HomePage"), "HomePage1Click", &Tfm_main::HomePage1Click,
+                QStyle::SP_DriveNetIcon);
+    p_help->addSeparator();
+    addMenuItem(p_help, QStringLiteral("About"), "About1Click", &Tfm_main::About1Click,
+                QStyle::SP_MessageBoxInformation);
+}
 
 void Tfm_main::setDialogs(QDialog* settingsDialog, QDialog* folderDialog, QWidget* aboutBox,
                           QDialog* tagEditor) {
@@ -63,10 +227,24 @@ void Tfm_main::setDialogs(QDialog* settingsDialog, QDialog* folderDialog, QWidge
     tagEditor_ = tagEditor;
 }
 
+template <typename F> void Tfm_main::guarded(F&& command) {
+    try {
+        command();
+    } catch (const Error& e) {
+        desktop_.showError(e.message());
+    } catch (const std::exception& e) {
+        desktop_.showError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and close
+
 void Tfm_main::ReadSettings() {
     if (!settings_)
         settings_ = std::make_unique<SettingsFile>(settingsPath_);
     MainSettings::Read(state_, *settings_);
+    edt_dir->setText(state_.OutputDir);
 }
 
 void Tfm_main::WriteSettings() {
@@ -76,28 +254,38 @@ void Tfm_main::WriteSettings() {
 }
 
 void Tfm_main::FormShow() {
-    ReadSettings();
+    guarded([this] { ReadSettings(); });
+    // Without its skin the window still opens, with the lists and fields
+    // usable; the reason is shown once.
+    guarded([this] { SetupSkin(); });
+    guarded([this] {
+        if (audioFileRead_)
+            audioFileRead_->SetActive(true);
+        if (audioFile2write_)
+            audioFile2write_->SetActive(true);
+    });
     state_.CurrentSegment = 0;
     state_.Busy = false;
     state_.Playing = false;
     state_.Seeking = false;
     state_.SegmentFocus = false;
+    if (skinObjects_.pb)
+        skinObjects_.pb->SetPosition(0);
 }
 
-void Tfm_main::StopRun() {
-    state_.Busy = false;
+void Tfm_main::SetupSkin() {
+    SetRunProgress(0);
+    if (skinObjects_.pbpos) {
+        skinObjects_.pbpos->SetText(QString());
+        skinObjects_.pbposElement->Refresh();
+    }
+    ShowTotalTime();
 }
-
-void Tfm_main::lvClick() {}
 
 void Tfm_main::FormCloseQuery() {
     if (state_.Busy)
         StopRun();
-    try {
-        WriteSettings();
-    } catch (const Error& e) {
-        desktop_.showError(e.message());
-    }
+    guarded([this] { WriteSettings(); });
 }
 
 void Tfm_main::showEvent(QShowEvent* event) {
@@ -111,4 +299,462 @@ void Tfm_main::showEvent(QShowEvent* event) {
 void Tfm_main::closeEvent(QCloseEvent* event) {
     FormCloseQuery();
     event->accept();
+}
+
+bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
+    const bool onLv = watched == lv || (lv && watched == lv->viewport());
+    const bool onLvTime = watched == lv_time || (lv_time && watched == lv_time->viewport());
+    if (!onLv && !onLvTime)
+        return QWidget::eventFilter(watched, event);
+
+    bool click = false;
+    bool doubleClick = false;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        click = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
+        doubleClick = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    } else if (event->type() == QEvent::KeyRelease) {
+        // Moving through a list with the keyboard adopts the row as a click does.
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Space:
+            click = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (click || doubleClick) {
+        guarded([&] {
+            if (onLv)
+                lvClick();
+            else if (doubleClick)
+                lv_timeDblClick();
+            else
+                lv_timeClick();
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+QPoint Tfm_main::screenOrigin() const {
+    // The skin draws the whole client area, so its corner is the reference
+    // for the menu buttons' popups.
+    return mapToGlobal(QPoint(0, 0));
+}
+
+void Tfm_main::popupMenu(QMenu* menu, QPoint at) {
+    menu->popup(at);
+}
+
+void Tfm_main::Skin1Click(ISkinObject* source) {
+    if (source)
+        Skin1Click(source->GetName());
+}
+
+void Tfm_main::Skin1Click(const QString& name) {
+    guarded([&] {
+        const bool busy = state_.Busy;
+        if (name == QLatin1String("file")) {
+            if (!busy)
+                popupMenu(p_file, screenOrigin() + QPoint(179, 32));
+        } else if (name == QLatin1String("action")) {
+            if (!busy)
+                popupMenu(p_action, screenOrigin() + QPoint(211, 32));
+        } else if (name == QLatin1String("Settings")) {
+            settingsDialog();
+        } else if (name == QLatin1String("Help")) {
+            popupMenu(p_help, screenOrigin() + QPoint(383, 32));
+        } else if (name == QLatin1String("addfile")) {
+            if (!busy)
+                AddFiles();
+        } else if (name == QLatin1String("Up")) {
+            MoveFileUp();
+        } else if (name == QLatin1String("Down")) {
+            MoveFileDown();
+        } else if (name == QLatin1String("Remove")) {
+            if (!busy) {
+                if (state_.SegmentFocus)
+                    RemoveSegment();
+                else
+                    RemoveFile();
+                ShowTotalTime();
+            }
+        } else if (name == QLatin1String("Clear")) {
+            if (!busy) {
+                if (state_.SegmentFocus)
+                    ClearSegments();
+                else
+                    ClearFiles();
+                ShowTotalTime();
+            }
+        } else if (name == QLatin1String("Set")) {
+            settingsDialog();
+        } else if (name == QLatin1String("play")) {
+            if (!busy) {
+                const bool segments = state_.FunctionChoice == FunctionCustom ||
+                                      state_.FunctionChoice == FunctionUnification;
+                if (state_.SegmentFocus && segments)
+                    PlaySegment();
+                else
+                    PlayFile();
+            }
+        } else if (name == QLatin1String("stop")) {
+            if (state_.Playing)
+                StopPlayback();
+        } else if (name == QLatin1String("hou")) {
+            if (!busy)
+                StepBack();
+        } else if (name == QLatin1String("qian")) {
+            if (!busy)
+                StepForward();
+        } else if (name == QLatin1String("Split")) {
+            if (!busy && lvModel_->count() > 0) {
+                splitRun();
+                OpenOutputFolder();
+            }
+        } else if (name == QLatin1String("Join")) {
+            if (!busy)
+                joinRun();
+        } else if (name == QLatin1String("Begin")) {
+            if (!busy)
+                MarkBegin();
+        } else if (name == QLatin1String("End")) {
+            if (!busy)
+                MarkEnd();
+        } else if (name == QLatin1String("Ok")) {
+            if (!busy)
+                ConfirmSegment();
+        } else if (name == QLatin1String("Stop")) {
+            stopCommand();
+        } else if (name == QLatin1String("helpfile")) {
+            OpenHelpFile();
+        } else if (name == QLatin1String("dir")) {
+            folderDialog();
+        }
+    });
+}
+
+void Tfm_main::settingsDialog() {
+    if (settingsDialog_)
+        desktop_.runModal(*settingsDialog_);
+}
+
+void Tfm_main::folderDialog() {
+    state_.FolderDialogMode = AppState::FolderMode::Output;
+    if (folderDialog_) {
+        folderDialog_->setWindowTitle(QStringLiteral("Output Directory"));
+        desktop_.runModal(*folderDialog_);
+    }
+}
+
+// Callers have checked that no run is going and the file list is not empty.
+void Tfm_main::splitRun() {
+    if (state_.Playing)
+        StopPlayback();
+    switch (state_.FunctionChoice) {
+    case FunctionCustom:
+        RunCustomSplit();
+        break;
+    case FunctionSplitByTime:
+        RunTimeSplit();
+        break;
+    case FunctionSplitByCount:
+        RunCountSplit();
+        break;
+    case FunctionUnification:
+        RunUnifiedSplit();
+        break;
+    default:
+        break;
+    }
+}
+
+void Tfm_main::joinRun() {
+    if (state_.Playing)
+        StopPlayback();
+    if (!ChooseJoinOutput())
+        return;
+    switch (state_.FunctionChoice) {
+    case FunctionCustom:
+        RunCustomJoin();
+        break;
+    case FunctionSplitByTime:
+    case FunctionSplitByCount:
+        RunWholeJoin();
+        break;
+    case FunctionUnification:
+        UnifiAudoJoiner();
+        break;
+    default:
+        break;
+    }
+    state_.Busy = false;
+    OpenOutputFolder();
+}
+
+void Tfm_main::removeCommand() {
+    if (!state_.Busy && !state_.SegmentFocus)
+        RemoveFile();
+}
+
+void Tfm_main::clearCommand() {
+    if (state_.Busy)
+        return;
+    if (state_.SegmentFocus)
+        ClearSegments();
+    else
+        ClearFiles();
+}
+
+void Tfm_main::stopCommand() {
+    if (state_.Playing)
+        StopPlayback();
+    if (state_.Busy)
+        StopRun();
+}
+
+// ---------------------------------------------------------------------------
+// Popup menus
+
+void Tfm_main::AddFile1Click() {
+    guarded([this] {
+        if (!state_.Busy)
+            AddFiles();
+    });
+}
+
+void Tfm_main::AddFolder1Click() {
+    guarded([this] {
+        if (!state_.Busy)
+            AddFolder();
+    });
+}
+
+void Tfm_main::Clear1Click() {
+    guarded([this] { clearCommand(); });
+}
+
+void Tfm_main::Remove1Click() {
+    guarded([this] { removeCommand(); });
+}
+
+void Tfm_main::ID3info1Click() {
+    guarded([this] { ShowTagEditor(); });
+}
+
+void Tfm_main::UP1Click() {
+    guarded([this] { MoveFileUp(); });
+}
+
+void Tfm_main::Down1Click() {
+    guarded([this] { MoveFileDown(); });
+}
+
+void Tfm_main::Stop1Click() {
+    guarded([this] { stopCommand(); });
+}
+
+void Tfm_main::AddFile2Click() {
+    guarded([this] {
+        if (!state_.Busy)
+            AddFiles();
+    });
+}
+
+void Tfm_main::AddFolder2Click() {
+    guarded([this] {
+        if (!state_.Busy)
+            AddFolder();
+    });
+}
+
+void Tfm_main::Remove2Click() {
+    guarded([this] { removeCommand(); });
+}
+
+void Tfm_main::Exit1Click() {
+    close();
+}
+
+void Tfm_main::FileUp1Click() {
+    guarded([this] { MoveFileUp(); });
+}
+
+void Tfm_main::FileDown1Click() {
+    guarded([this] { MoveFileDown(); });
+}
+
+void Tfm_main::Remove3Click() {
+    guarded([this] { removeCommand(); });
+}
+
+void Tfm_main::Clear2Click() {
+    guarded([this] { clearCommand(); });
+}
+
+void Tfm_main::ID31Click() {
+    guarded([this] { ShowTagEditor(); });
+}
+
+void Tfm_main::Start1Click() {
+    guarded([this] {
+        if (!state_.Busy && lvModel_->count() > 0)
+            splitRun();
+    });
+}
+
+void Tfm_main::Stop2Click() {
+    guarded([this] { stopCommand(); });
+}
+
+void Tfm_main::Content1Click() {
+    OpenHelpFile();
+}
+
+void Tfm_main::HomePage1Click() {
+    desktop_.openUrl(QUrl(HomePageUrl));
+}
+
+void Tfm_main::About1Click() {
+    if (!aboutBox_)
+        return;
+    aboutBox_->show();
+    aboutBox_->raise();
+    aboutBox_->activateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Leaving the program, run progress
+
+void Tfm_main::OpenOutputFolder() {
+    desktop_.openUrl(QUrl::fromLocalFile(state_.OutputDir));
+}
+
+void Tfm_main::OpenHelpFile() {
+    desktop_.openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                         QStringLiteral("/help/Ostrel.html")));
+}
+
+void Tfm_main::SetRunProgress(int v) {
+    if (!skinObjects_.convertpbElement)
+        return;
+    if (v == 10000)
+        v = 0;
+    const int full = state_.SkinFlag ? 501 : 454;
+    int width = MulDiv(v, full, 10000);
+    if (!state_.SkinFlag && width > 454)
+        return;
+    // A value outside 0..10000 would draw the bar backwards or past the window.
+    width = std::clamp(width, 0, full);
+    SkinRect rect = convertpbBase_;
+    rect.right = rect.left + width;
+    skinObjects_.convertpbElement->SetRect(rect);
+    skinObjects_.convertpbElement->Refresh();
+}
+
+void Tfm_main::StopRun() {
+    state_.Busy = false;
+    SetRunProgress(0);
+}
+
+// ===========================================================================
+// Operations of the job list, segment editor, preview, runs and tag editor.
+// The dispatch has checked the guards; each part fills its own bodies here.
+// ===========================================================================
+
+// --- Job list --------------------------------------------------------------
+
+void Tfm_main::AddFiles() {}
+
+void Tfm_main::AddFolder() {}
+
+void Tfm_main::RemoveFile() {}
+
+void Tfm_main::ClearFiles() {}
+
+void Tfm_main::MoveFileUp() {}
+
+void Tfm_main::MoveFileDown() {}
+
+void Tfm_main::lvClick() {}
+
+void Tfm_main::ShowTotalTime() {}
+
+// --- Segment list ----------------------------------------------------------
+
+void Tfm_main::lv_timeClick() {}
+
+void Tfm_main::lv_timeDblClick() {}
+
+void Tfm_main::RemoveSegment() {}
+
+void Tfm_main::ClearSegments() {}
+
+void Tfm_main::MarkBegin() {}
+
+void Tfm_main::MarkEnd() {}
+
+void Tfm_main::ConfirmSegment() {}
+
+// --- Preview ---------------------------------------------------------------
+
+void Tfm_main::PlayFile() {}
+
+void Tfm_main::PlaySegment() {}
+
+void Tfm_main::StopPlayback() {}
+
+void Tfm_main::StepBack() {}
+
+void Tfm_main::StepForward() {}
+
+void Tfm_main::Skin1MouseDown(const QString& name) {
+    Q_UNUSED(name);
+}
+
+void Tfm_main::Skin1MouseUp(const QString& name) {
+    Q_UNUSED(name);
+}
+
+void Tfm_main::Skin1ScrollTrack(const QString& name, int newPos) {
+    Q_UNUSED(name);
+    Q_UNUSED(newPos);
+}
+
+// --- Split runs ------------------------------------------------------------
+
+void Tfm_main::RunCustomSplit() {}
+
+void Tfm_main::RunTimeSplit() {}
+
+void Tfm_main::RunCountSplit() {}
+
+void Tfm_main::RunUnifiedSplit() {}
+
+// --- Join runs -------------------------------------------------------------
+
+bool Tfm_main::ChooseJoinOutput() {
+    return false;
+}
+
+void Tfm_main::RunCustomJoin() {}
+
+void Tfm_main::RunWholeJoin() {}
+
+void Tfm_main::UnifiAudoJoiner() {}
+
+// --- Tag editor ------------------------------------------------------------
+
+void Tfm_main::ShowTagEditor() {
+    if (tagEditor_)
+        desktop_.runModal(*tagEditor_);
 }

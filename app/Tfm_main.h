@@ -2,7 +2,9 @@
 
 #include "app/AppState.h"
 #include "app/SkinObjects.h"
+#include "app/skin/ISkinElement.h"
 
+#include <QPoint>
 #include <QWidget>
 
 #include <memory>
@@ -12,18 +14,24 @@ class IAudioFile2;
 class IAudioFile2LameEnc;
 class IAudioPlayer2;
 class IAudioTransform2;
+class ISkinObject;
+class QAction;
 class QComboBox;
 class QDialog;
 class QItemSelectionModel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QTreeView;
 class ReportListModel;
 class SettingsFile;
+class Skin;
 
 // The main window. It owns the process-wide state, the settings file object,
 // the list models, the audio components and the skin, and hands the other
-// windows what they need.
+// windows what they need. Every command arrives through `Skin1Click` (skin
+// objects) or one of the menu handlers and is refused there when its guard
+// fails, so the operations below can assume they are allowed to run.
 class Tfm_main : public QWidget {
     Q_OBJECT
 
@@ -54,27 +62,148 @@ public:
     IAudioFile2LameEnc& Mp3LameEncoder() { return *mp3LameEncoder_; }
     IAudioPlayer2& AudioPlayer21() { return *audioPlayer21_; }
     IAudioTransform2& AudioTransform21() { return *audioTransform21_; }
+    // False until the concrete components exist (tests may run without them).
+    bool hasAudioComponents() const { return audioFileRead_ && audioFile2write_; }
 
     // Components under their form names.
+    Skin* Skin1 = nullptr;
     QTreeView* lv = nullptr;
     QTreeView* lv_time = nullptr;
     QPlainTextEdit* sm = nullptr;
     QLineEdit* edt_dir = nullptr;
     QComboBox* cb_format = nullptr;
+    QMenu* p_lv = nullptr;
+    QMenu* p_file = nullptr;
+    QMenu* p_action = nullptr;
+    QMenu* p_help = nullptr;
+
+    // The open and save dialogs' filters.
+    static const QString OpenFilter;
+    static const QString SaveFilter;
+    // The product's web page (HomePage, About box).
+    static const QString HomePageUrl;
+    // The help memo's lines, shown while the file list is empty.
+    static QStringList HelpMemoLines();
 
     void ReadSettings();
     void WriteSettings();
     void FormShow();
     void FormCloseQuery();
+    // Loads the skin next to the executable, looks up its objects and resets
+    // the slider, the run display and the total time. Throws `Error` when the
+    // skin file cannot be used.
+    void SetupSkin();
+
+    // The command dispatch: the name of the clicked skin object.
+    void Skin1Click(const QString& name);
+    void Skin1Click(ISkinObject* source);
+
+    // Popup-menu handlers, also reachable as the menu actions of the same
+    // object name.
+    void AddFile1Click();
+    void AddFolder1Click();
+    void Clear1Click();
+    void Remove1Click();
+    void ID3info1Click();
+    void UP1Click();
+    void Down1Click();
+    void Stop1Click();
+    void AddFile2Click();
+    void AddFolder2Click();
+    void Remove2Click();
+    void Exit1Click();
+    void FileUp1Click();
+    void FileDown1Click();
+    void Remove3Click();
+    void Clear2Click();
+    void ID31Click();
+    void Start1Click();
+    void Stop2Click();
+    void Content1Click();
+    void HomePage1Click();
+    void About1Click();
+
+    // The run progress bar: v in hundredths of a percent.
+    void SetRunProgress(int v);
+    // Ends a run at its next check and resets the progress bar.
     void StopRun();
+
+    // Leaving the program: the output folder, the help page.
+    void OpenOutputFolder();
+    void OpenHelpFile();
+
+    // ------------------------------------------------------------------
+    // Operations of the job list, segment editor, preview, runs and tag
+    // editor. The dispatch above calls them after checking its guards; each
+    // body belongs to the part of the program that implements it.
+    // ------------------------------------------------------------------
+    // Job list
+    virtual void AddFiles();
+    virtual void AddFolder();
+    virtual void RemoveFile();
+    virtual void ClearFiles();
+    virtual void MoveFileUp();
+    virtual void MoveFileDown();
     // Adopts the selected file row (segment list, slider, captions).
-    void lvClick();
+    virtual void lvClick();
+    virtual void ShowTotalTime();
+    // Segment list
+    virtual void lv_timeClick();
+    virtual void lv_timeDblClick();
+    virtual void RemoveSegment();
+    virtual void ClearSegments();
+    virtual void MarkBegin();
+    virtual void MarkEnd();
+    virtual void ConfirmSegment();
+    // Preview
+    virtual void PlayFile();
+    virtual void PlaySegment();
+    virtual void StopPlayback();
+    virtual void StepBack();
+    virtual void StepForward();
+    virtual void Skin1MouseDown(const QString& name);
+    virtual void Skin1MouseUp(const QString& name);
+    virtual void Skin1ScrollTrack(const QString& name, int newPos);
+    // Split runs
+    virtual void RunCustomSplit();
+    virtual void RunTimeSplit();
+    virtual void RunCountSplit();
+    virtual void RunUnifiedSplit();
+    // Join runs: ChooseJoinOutput asks for the output and says whether to go on.
+    virtual bool ChooseJoinOutput();
+    virtual void RunCustomJoin();
+    virtual void RunWholeJoin();
+    virtual void UnifiAudoJoiner();
+    // Tag editor, modal.
+    virtual void ShowTagEditor();
+    // ------------------------------------------------------------------
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Opens a popup menu with its top-left corner at `at` (screen).
+    virtual void popupMenu(QMenu* menu, QPoint at);
 
 private:
+    void buildLists();
+    void buildMenus();
+    QAction* addMenuItem(QMenu* menu, const QString& caption, const char* handler,
+                         void (Tfm_main::*slot)(), int icon);
+    // The window's top-left corner on the screen, as the popups use it.
+    QPoint screenOrigin() const;
+    // Runs a command and shows any failure it raises.
+    template <typename F> void guarded(F&& command);
+
+    void settingsDialog();
+    void folderDialog();
+    void splitRun();
+    void joinRun();
+    void removeCommand();
+    void clearCommand();
+    void stopCommand();
+
     Desktop& desktop_;
     QString settingsPath_;
     AppState state_;
@@ -86,6 +215,8 @@ private:
     QItemSelectionModel* lvSelection_ = nullptr;
     QItemSelectionModel* lvTimeSelection_ = nullptr;
     SkinObjects skinObjects_;
+    // The run progress bar's rectangle as the skin first placed it.
+    SkinRect convertpbBase_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

@@ -39,6 +39,9 @@ struct AppState {
     bool SkinFlag = false;
     std::int32_t CurrentFile = -1;
     std::int32_t CurrentSegment = 0;
+    // The file row the preview plays; the job list keeps it on the same file
+    // when rows move or go.
+    std::int32_t PlayingFile = -1;
 
     // Entry k belongs to row k of the file list. Both may hold stale entries
     // past the last row; those are never read.

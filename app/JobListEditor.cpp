@@ -1,0 +1,409 @@
+#include "app/JobListEditor.h"
+
+#include "app/AppState.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/RowSelection.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "app/skin/ISkinElement.h"
+#include "app/skin/ISkinText.h"
+#include "engine/audio/IAudioFile2.h"
+#include "platform/CleanTitle.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/FormatTime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+const QString NotSupported = QStringLiteral(" this File is not supported.");
+const QString ErrorOrNotSupported = QStringLiteral(" this File is Error or not supported.");
+const QString AddFolderCaption = QStringLiteral("Add File Directory");
+
+bool isOgg(const QString& path) {
+    return QFileInfo(path).suffix().toLower() == QLatin1String("ogg");
+}
+
+// Keeps both arrays at least `rows` long: entry k belongs to row k.
+void reserveRows(AppState& state, int rows) {
+    const auto needed = static_cast<size_t>(std::max(rows, 0));
+    if (state.JobList.size() < needed)
+        state.JobList.resize(needed);
+    if (state.TagList.size() < needed)
+        state.TagList.resize(needed);
+}
+
+} // namespace
+
+JobListEditor::JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
+                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
+                             SegmentEditor& segments, PreviewSlider& slider,
+                             const SkinObjects& skin, Hooks hooks)
+    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
+      segments_(segments), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
+
+void JobListEditor::AddFiles() {
+    const QStringList files = desktop_.openFiles(OpenFilter, QString());
+    if (files.isEmpty())
+        return;
+    stopPreviewIfPlaying();
+    for (const QString& path : files) {
+        desktop_.processEvents();
+        addFile(path, Source::OpenDialog);
+    }
+    finishAdding(true);
+}
+
+void JobListEditor::AddFolder() {
+    state_.FolderAddMode = true;
+    state_.FolderDialogMode = AppState::FolderMode::AddFolder;
+    state_.ChosenFolder.clear();
+    if (hooks_.showFolderDialog)
+        hooks_.showFolderDialog(AddFolderCaption);
+    const QString folder = state_.ChosenFolder;
+    if (folder.isEmpty())
+        return;
+    stopPreviewIfPlaying();
+
+    // Name order, as a file manager lists the folder; subfolders are not
+    // entered, and a folder named like an Ogg file is not one.
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& entry : entries) {
+        desktop_.processEvents();
+        desktop_.processEvents();
+        if (!isOgg(entry.fileName()))
+            continue;
+        desktop_.processEvents();
+        addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+    }
+    finishAdding(false);
+}
+
+bool JobListEditor::addFile(const QString& path, Source source) {
+    // Events pumped between files may have started a preview, and the preview
+    // reads from the same reader.
+    stopPreviewIfPlaying();
+
+    const QString name = QFileInfo(path).fileName();
+    // The new row's index, not the count at the start of the add: commands
+    // handled while events were pumped may have changed the list.
+    const int row = lv_.append({name});
+    AdjustNameColumn();
+    reserveRows(state_, row + 1);
+    state_.TagList[static_cast<size_t>(row)] = AudioFileinfo{};
+    if (source == Source::OpenDialog)
+        state_.FolderAddMode = false;
+
+    try {
+        if (source == Source::Folder || isOgg(path)) {
+            AudioFileinfo comments;
+            if (hooks_.readComments)
+                hooks_.readComments(path, comments);
+            // A title becomes part of output file names, so it loses the
+            // characters a file name cannot hold, whichever way it came in.
+            const QString title = CleanTitle(comments.Title).trimmed();
+            if (!title.isEmpty())
+                lv_.setText(row, 0, title);
+            // Files from a folder carry no tags.
+            if (source == Source::OpenDialog) {
+                AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
+                tags.Title = title;
+                tags.Artist = comments.Artist;
+                tags.Album = comments.Album;
+                tags.Comment = comments.Comment;
+                tags.Genre = comments.Genre;
+            }
+        }
+        IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
+        if (!reader)
+            throw Error(QStringLiteral("No audio reader for ") + name);
+        measure(*reader, path, source, row);
+    } catch (...) {
+        resetReader();
+        reject(row, name + NotSupported);
+        return false;
+    }
+
+    if (source == Source::OpenDialog && state_.JobList[static_cast<size_t>(row)].Duration == 0) {
+        reject(row, name + ErrorOrNotSupported);
+        return false;
+    }
+    return true;
+}
+
+void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source source, int row) {
+    if (reader.IsOpen())
+        reader.Close();
+    reader.Open(path, 0, 1);
+    const std::int32_t durationMs = std::max(reader.DurationMs(), 0);
+
+    listrecord record;
+    record.FileName = path;
+    record.Duration = durationMs / 1000;
+    record.SliderRange = std::max(
+        durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange);
+    record.SampleCount = reader.SampleCount();
+    record.BeginTimes = {0};
+    record.EndTimes = {record.Duration};
+    record.SegmentCount = 1;
+    state_.JobList[static_cast<size_t>(row)] = std::move(record);
+
+    lv_.setText(row, 1, FormatTime(durationMs / 1000));
+    reader.Close();
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
+                    file.errorString());
+    const qint64 size = file.size();
+    file.close();
+    lv_.setText(row, 2, SizeText(size));
+}
+
+void JobListEditor::reject(int row, const QString& message) {
+    // The row goes before the message is shown: the message box runs its own
+    // event loop, and the list must already be consistent then.
+    lv_.remove(row);
+    AdjustNameColumn();
+    desktop_.information(message);
+}
+
+void JobListEditor::resetReader() {
+    IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
+    if (!reader)
+        return;
+    try {
+        if (reader->IsOpen())
+            reader->Close();
+        reader->SetActive(false);
+        reader->SetActive(true);
+    } catch (...) {
+        // The reset is a best effort; the next Open reports a reader that
+        // still fails.
+    }
+}
+
+void JobListEditor::finishAdding(bool adoptAlways) {
+    RowSelection selection(lvSelection_);
+    const bool adopt = lv_.count() > 0 && !selection.hasSelection();
+    if (adopt)
+        selection.select(0);
+    if (adopt || adoptAlways)
+        lvClick();
+    focusFileList();
+    state_.CurrentFile = selection.selected();
+    ShowTotalTime();
+}
+
+void JobListEditor::RemoveFile() {
+    RowSelection selection(lvSelection_);
+    const int row = selection.selected();
+    if (row < 0)
+        return;
+    if (state_.Playing) {
+        // The preview keeps playing a file that stays in the list; one that
+        // leaves it has no record left to show.
+        if (row == state_.PlayingFile)
+            stopPreviewIfPlaying();
+        else if (row < state_.PlayingFile)
+            --state_.PlayingFile;
+    }
+
+    if (static_cast<size_t>(row) < state_.JobList.size())
+        state_.JobList.erase(state_.JobList.begin() + row);
+    if (static_cast<size_t>(row) < state_.TagList.size())
+        state_.TagList.erase(state_.TagList.begin() + row);
+    lv_.remove(row);
+    const int rows = lv_.count();
+    state_.JobList.resize(static_cast<size_t>(rows));
+    state_.TagList.resize(static_cast<size_t>(rows));
+    AdjustNameColumn();
+
+    if (rows == 0) {
+        lvTime_.clear();
+        setHelpVisible(true);
+    } else {
+        if (state_.CurrentFile < 0 || state_.CurrentFile >= rows - 1)
+            state_.CurrentFile = 0;
+        selection.select(state_.CurrentFile);
+        lvClick();
+    }
+    ShowTotalTime();
+}
+
+void JobListEditor::ClearFiles() {
+    // The preview would go on reading records that no longer exist.
+    stopPreviewIfPlaying();
+    lv_.clear();
+    lvTime_.clear();
+    setHelpVisible(true);
+    state_.JobList.clear();
+    state_.TagList.clear();
+    AdjustNameColumn();
+}
+
+void JobListEditor::MoveFileUp() {
+    if (state_.Busy)
+        return;
+    const int row = RowSelection(lvSelection_).selected();
+    if (row <= 0 || row >= lv_.count())
+        return;
+    moveFile(row, row - 1);
+}
+
+void JobListEditor::MoveFileDown() {
+    if (state_.Busy)
+        return;
+    const int row = RowSelection(lvSelection_).selected();
+    if (row < 0 || row >= lv_.count() - 1)
+        return;
+    moveFile(row, row + 1);
+}
+
+void JobListEditor::moveFile(int from, int to) {
+    if (state_.PlayingFile == from)
+        state_.PlayingFile = to;
+    else if (state_.PlayingFile == to)
+        state_.PlayingFile = from;
+
+    lv_.swap(from, to);
+    RowSelection selection(lvSelection_);
+    selection.select(to);
+    reserveRows(state_, std::max(from, to) + 1);
+    std::swap(state_.JobList[static_cast<size_t>(from)], state_.JobList[static_cast<size_t>(to)]);
+    std::swap(state_.TagList[static_cast<size_t>(from)], state_.TagList[static_cast<size_t>(to)]);
+    state_.CurrentFile = selection.selected();
+    focusFileList();
+
+    // The shared segments of unification live in the first record; when
+    // another file becomes first, the list and the total must show its set.
+    if (state_.FunctionChoice == FunctionUnification && std::min(from, to) == 0 &&
+        !state_.Playing) {
+        segments_.ShowSegments();
+        ShowTotalTime();
+    }
+}
+
+void JobListEditor::lvClick() {
+    state_.SegmentFocus = false;
+    setHelpVisible(lv_.count() == 0);
+    if (lv_.count() == 0)
+        return;
+    const int last = lv_.count() - 1;
+    state_.CurrentFile = std::clamp(state_.CurrentFile, 0, last);
+
+    RowSelection selection(lvSelection_);
+    if (state_.Busy) {
+        selection.select(state_.CurrentFile);
+        return;
+    }
+    if (state_.Playing) {
+        if (state_.PlayingFile >= 0 && state_.PlayingFile <= last)
+            selection.select(state_.PlayingFile);
+        return;
+    }
+    if (!selection.hasSelection())
+        selection.select(state_.CurrentFile);
+    state_.CurrentFile = selection.selected();
+    if (state_.CurrentFile < 0 || static_cast<size_t>(state_.CurrentFile) >= state_.JobList.size())
+        return;
+
+    slider_.SetSliderRange(state_.JobList[static_cast<size_t>(state_.CurrentFile)].SliderRange);
+    segments_.ShowSegments();
+}
+
+void JobListEditor::AdjustNameColumn() {
+    if (hooks_.setNameColumnWidth)
+        hooks_.setNameColumnWidth(lv_.count() < 12 ? WideNameColumn : NarrowNameColumn);
+}
+
+void JobListEditor::ShowTotalTime() {
+    if (!skin_.tataltime)
+        return;
+    skin_.tataltime->SetText(FormatTime(TotalSeconds(state_, lv_.count())));
+    if (skin_.tataltimeElement)
+        skin_.tataltimeElement->Refresh();
+}
+
+qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
+    rows = std::min(rows, static_cast<int>(state.JobList.size()));
+    if (rows <= 0)
+        return 0;
+    // Only a working segment can end before it begins; it adds nothing rather
+    // than taking time off the other files.
+    auto length = [](qint64 begin, qint64 end) { return std::max<qint64>(end - begin, 0); };
+    // One segment is cut as it is; of several, the working one is not cut.
+    auto cutCount = [](const listrecord& record) {
+        return record.SegmentCount == 1 ? 1 : record.SegmentCount - 1;
+    };
+
+    qint64 total = 0;
+    switch (state.FunctionChoice) {
+    case FunctionSplitByTime:
+    case FunctionSplitByCount:
+        for (int r = 0; r < rows; ++r)
+            total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0);
+        break;
+    case FunctionUnification: {
+        listrecord shared = state.JobList.front();
+        SegmentEditor::Normalise(shared);
+        const int cut = cutCount(shared);
+        for (int r = 0; r < rows; ++r) {
+            const qint64 duration = state.JobList[static_cast<size_t>(r)].Duration;
+            for (int j = 0; j < cut; ++j) {
+                const qint64 begin = shared.BeginTimes[static_cast<size_t>(j)];
+                const qint64 end = shared.EndTimes[static_cast<size_t>(j)];
+                if (duration >= begin)
+                    total += length(begin, std::min(end, duration));
+            }
+        }
+        break;
+    }
+    default:
+        for (int r = 0; r < rows; ++r) {
+            listrecord record = state.JobList[static_cast<size_t>(r)];
+            SegmentEditor::Normalise(record);
+            const int cut = cutCount(record);
+            for (int j = 0; j < cut; ++j)
+                total += length(record.BeginTimes[static_cast<size_t>(j)],
+                                record.EndTimes[static_cast<size_t>(j)]);
+        }
+        break;
+    }
+    return total;
+}
+
+QString JobListEditor::SizeText(qint64 bytes) {
+    const double megabytes = static_cast<double>(std::max<qint64>(bytes, 0)) / 1024.0 / 1024.0;
+    // Five significant digits, shown with two decimals.
+    const int integerDigits =
+        megabytes < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(megabytes))) + 1;
+    const int decimals = std::clamp(5 - integerDigits, 0, 2);
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(megabytes * scale) / scale;
+    return QString::number(rounded, 'f', 2) + QStringLiteral("MB");
+}
+
+void JobListEditor::stopPreviewIfPlaying() {
+    if (state_.Playing && hooks_.stopPlayback)
+        hooks_.stopPlayback();
+}
+
+void JobListEditor::setHelpVisible(bool visible) {
+    if (hooks_.setHelpVisible)
+        hooks_.setHelpVisible(visible);
+}
+
+void JobListEditor::focusFileList() {
+    if (hooks_.focusFileList)
+        hooks_.focusFileList();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "app/AudioFileinfo.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class Desktop;
+class IAudioFile2;
+class PreviewSlider;
+class QItemSelectionModel;
+class ReportListModel;
+class SegmentEditor;
+struct AppState;
+struct SkinObjects;
+
+// The file list `lv` and the job and tag records behind its rows: adding files
+// from the open dialog or a folder, removing, clearing, reordering, adopting
+// the selected row, and the total output length.
+class JobListEditor {
+public:
+    // What the list needs from the window and the other components.
+    struct Hooks {
+        // The reader that measures added files (the program's AudioFileRead).
+        std::function<IAudioFile2*()> reader;
+        // Fills the tags read from an Ogg file's comments; throws `Error` when
+        // the file is not Ogg Vorbis. Without it files are added untagged.
+        std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
+        // Shows the folder dialog modally with the given caption; the mode and
+        // the chosen folder travel through the state.
+        std::function<void(const QString& caption)> showFolderDialog;
+        std::function<void()> stopPlayback;
+        std::function<void(int width)> setNameColumnWidth;
+        std::function<void(bool visible)> setHelpVisible;
+        std::function<void()> focusFileList;
+    };
+
+    JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
+                  QItemSelectionModel& lvSelection, ReportListModel& lvTime,
+                  SegmentEditor& segments, PreviewSlider& slider, const SkinObjects& skin,
+                  Hooks hooks);
+
+    void AddFiles();
+    void AddFolder();
+    void RemoveFile();
+    void ClearFiles();
+    void MoveFileUp();
+    void MoveFileDown();
+    void lvClick();
+    void AdjustNameColumn();
+    void ShowTotalTime();
+
+    static inline const QString OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
+    static constexpr int WideNameColumn = 143;
+    static constexpr int NarrowNameColumn = 123;
+    // Smallest slider maximum of a file added through the open dialog or from
+    // a folder.
+    static constexpr std::int32_t OpenDialogMinRange = 1084;
+    static constexpr std::int32_t FolderMinRange = 1014;
+
+    // Total output length in seconds under the current function choice, over
+    // the first `rows` records.
+    static qint64 TotalSeconds(const AppState& state, int rows);
+    // A size in bytes as megabytes: 3690987 gives "3.52MB".
+    static QString SizeText(qint64 bytes);
+
+private:
+    enum class Source { OpenDialog, Folder };
+    // Adds one file as a new last row; returns false when it was refused.
+    bool addFile(const QString& path, Source source);
+    void measure(IAudioFile2& reader, const QString& path, Source source, int row);
+    void reject(int row, const QString& message);
+    void resetReader();
+    void moveFile(int from, int to);
+    void finishAdding(bool adoptAlways);
+    void stopPreviewIfPlaying();
+    void setHelpVisible(bool visible);
+    void focusFileList();
+
+    AppState& state_;
+    Desktop& desktop_;
+    ReportListModel& lv_;
+    QItemSelectionModel& lvSelection_;
+    ReportListModel& lvTime_;
+    SegmentEditor& segments_;
+    PreviewSlider& slider_;
+    const SkinObjects& skin_;
+    Hooks hooks_;
+};

@@ -1,0 +1,285 @@
+#include "app/SegmentEditor.h"
+
+#include "app/AppState.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/RowSelection.h"
+#include "app/SkinObjects.h"
+#include "app/skin/ISkinElement.h"
+#include "app/skin/ISkinText.h"
+#include "platform/Desktop.h"
+#include "platform/FormatTime.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+const QString OnlyCustomMessage =
+    QStringLiteral("Only chose \"Custom\" or \"unification\" function, this button is usable.");
+const QString BeginAfterEndMessage = QStringLiteral("Start-time must not be larger than end-time.");
+const QString WorkingSegmentMessage =
+    QStringLiteral("This item, the procedure will automatically process. Need not delete.");
+
+} // namespace
+
+SegmentEditor::SegmentEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
+                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
+                             QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
+                             const SkinObjects& skin, Hooks hooks)
+    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
+      lvTimeSelection_(lvTimeSelection), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
+
+void SegmentEditor::lv_timeClick() {
+    if (lvTime_.count() == 0)
+        return;
+    RowSelection selection(lvTimeSelection_);
+    const int last = lvTime_.count() - 1;
+    state_.CurrentSegment = std::clamp(state_.CurrentSegment, 0, last);
+    if (!selection.hasSelection())
+        selection.select(state_.CurrentSegment);
+    state_.CurrentSegment = selection.selected();
+    state_.SegmentFocus = true;
+}
+
+void SegmentEditor::lv_timeDblClick() {
+    lv_timeClick();
+}
+
+void SegmentEditor::ShowSegments() {
+    lvTime_.clear();
+    const int file = selectedFile();
+    if (file < 0)
+        return;
+    const listrecord& record = state_.JobList[static_cast<size_t>(file)];
+    const bool unification = state_.FunctionChoice == FunctionUnification;
+    const listrecord& shown = unification ? state_.JobList.front() : record;
+
+    if (skin_.timecaption) {
+        skin_.timecaption->SetText(
+            FormatTime(slider_.PositionToSeconds(slider_.SliderPos, shown.Duration)));
+        if (skin_.timecaptionElement)
+            skin_.timecaptionElement->Refresh();
+    }
+
+    switch (state_.FunctionChoice) {
+    case FunctionSplitByTime:
+        FillTimePieces(record.Duration);
+        break;
+    case FunctionSplitByCount:
+        FillCountPieces(record.Duration);
+        break;
+    default:
+        FillSegments(shown);
+        break;
+    }
+}
+
+void SegmentEditor::FillSegments(const listrecord& record) {
+    lvTime_.clear();
+    listrecord copy = record;
+    Normalise(copy);
+    for (std::int32_t j = 0; j < copy.SegmentCount; ++j) {
+        const bool working = j == copy.SegmentCount - 1;
+        lvTime_.append(SegmentRow(copy.BeginTimes[static_cast<size_t>(j)],
+                                  copy.EndTimes[static_cast<size_t>(j)],
+                                  working ? SegmentStatus::Uncertain : SegmentStatus::Confirmed));
+    }
+}
+
+void SegmentEditor::FillTimePieces(std::int32_t duration) {
+    lvTime_.clear();
+    for (const Piece& piece : TimePieces(duration, state_.SplitSeconds))
+        lvTime_.append(SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
+}
+
+void SegmentEditor::FillCountPieces(std::int32_t duration) {
+    lvTime_.clear();
+    for (const Piece& piece : CountPieces(duration, state_.SplitCount))
+        lvTime_.append(SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
+}
+
+std::vector<SegmentEditor::Piece> SegmentEditor::TimePieces(std::int32_t duration,
+                                                            std::int32_t seconds) {
+    seconds = std::max(seconds, 1);
+    duration = std::max(duration, 0);
+    std::vector<Piece> pieces;
+    const std::int32_t last = duration / seconds;
+    pieces.reserve(static_cast<size_t>(last) + 1);
+    for (std::int32_t k = 0; k <= last; ++k) {
+        const qint64 begin = qint64(k) * seconds;
+        const qint64 end = std::min<qint64>(begin + seconds, duration);
+        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
+    }
+    return pieces;
+}
+
+std::vector<SegmentEditor::Piece> SegmentEditor::CountPieces(std::int32_t duration,
+                                                             std::int32_t count) {
+    count = std::max(count, 1);
+    duration = std::max(duration, 0);
+    const std::int32_t width = duration / count;
+    std::vector<Piece> pieces;
+    pieces.reserve(static_cast<size_t>(count));
+    for (std::int32_t k = 0; k < count; ++k) {
+        const qint64 begin = qint64(k) * width;
+        const qint64 end = std::min<qint64>(begin + width, duration);
+        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
+    }
+    return pieces;
+}
+
+QStringList SegmentEditor::SegmentRow(std::int32_t begin, std::int32_t end, const QString& status) {
+    const qint64 length = qint64(end) - begin;
+    return {FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end),
+            FormatTime(std::max<qint64>(length, 0)), status};
+}
+
+void SegmentEditor::Normalise(listrecord& record) {
+    if (record.BeginTimes.empty() || record.EndTimes.empty()) {
+        record.BeginTimes = {0};
+        record.EndTimes = {record.Duration};
+    }
+    const auto held =
+        static_cast<std::int32_t>(std::min(record.BeginTimes.size(), record.EndTimes.size()));
+    record.SegmentCount = std::clamp(record.SegmentCount, 1, held);
+}
+
+listrecord* SegmentEditor::RecordInUse() {
+    if (lv_.count() == 0 || state_.JobList.empty())
+        return nullptr;
+    if (state_.FunctionChoice == FunctionUnification)
+        return &state_.JobList.front();
+    const int file = selectedFile();
+    return file < 0 ? nullptr : &state_.JobList[static_cast<size_t>(file)];
+}
+
+void SegmentEditor::MarkBegin() {
+    mark(true);
+}
+
+void SegmentEditor::MarkEnd() {
+    mark(false);
+}
+
+void SegmentEditor::mark(bool begin) {
+    if (selectedFile() < 0 || refuseInSplitFunction())
+        return;
+    listrecord* record = RecordInUse();
+    if (!record)
+        return;
+    Normalise(*record);
+    const std::int32_t seconds = slider_.PositionToSeconds(slider_.GetPosition(), record->Duration);
+    const auto last = static_cast<size_t>(record->SegmentCount - 1);
+    (begin ? record->BeginTimes : record->EndTimes)[last] = seconds;
+
+    syncRows(*record);
+    const QStringList row = SegmentRow(record->BeginTimes[last], record->EndTimes[last], QString());
+    lvTime_.setText(static_cast<int>(last), 0, row[0]);
+    lvTime_.setText(static_cast<int>(last), 1, row[1]);
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
+}
+
+void SegmentEditor::ConfirmSegment() {
+    if (selectedFile() < 0 || refuseInSplitFunction())
+        return;
+    listrecord* record = RecordInUse();
+    if (!record)
+        return;
+    Normalise(*record);
+    const auto last = static_cast<size_t>(record->SegmentCount - 1);
+    if (record->EndTimes[last] - record->BeginTimes[last] < 0) {
+        desktop_.information(BeginAfterEndMessage);
+        return;
+    }
+    syncRows(*record);
+    lvTime_.setText(static_cast<int>(last), 2, SegmentStatus::JustConfirmed);
+    lvTime_.append(SegmentRow(0, record->Duration, SegmentStatus::Uncertain));
+    const auto count = last + 2;
+    record->BeginTimes.resize(count);
+    record->EndTimes.resize(count);
+    record->BeginTimes[count - 1] = 0;
+    record->EndTimes[count - 1] = record->Duration;
+    record->SegmentCount = static_cast<std::int32_t>(count);
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
+}
+
+void SegmentEditor::RemoveSegment() {
+    if (isSplitFunction() || selectedFile() < 0)
+        return;
+    const int segment = RowSelection(lvTimeSelection_).selected();
+    if (segment < 0)
+        return;
+    listrecord* record = RecordInUse();
+    if (!record)
+        return;
+    Normalise(*record);
+    // The working segment is told by its place, not by its status text: a
+    // previewed working segment shows "Playing".
+    if (segment == record->SegmentCount - 1) {
+        desktop_.information(WorkingSegmentMessage);
+        return;
+    }
+    if (segment >= record->SegmentCount)
+        return;
+
+    record->BeginTimes.erase(record->BeginTimes.begin() + segment);
+    record->EndTimes.erase(record->EndTimes.begin() + segment);
+    record->SegmentCount -= 1;
+    record->BeginTimes.resize(static_cast<size_t>(record->SegmentCount));
+    record->EndTimes.resize(static_cast<size_t>(record->SegmentCount));
+    lvTime_.remove(segment);
+    syncRows(*record);
+
+    state_.CurrentSegment = std::clamp(state_.CurrentSegment, 0, lvTime_.count() - 1);
+    RowSelection(lvTimeSelection_).select(state_.CurrentSegment);
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
+}
+
+void SegmentEditor::ClearSegments() {
+    lvTime_.clear();
+    listrecord* record = nullptr;
+    if (state_.FunctionChoice == FunctionUnification) {
+        record = RecordInUse();
+    } else {
+        const int file = selectedFile();
+        if (file >= 0)
+            record = &state_.JobList[static_cast<size_t>(file)];
+    }
+    if (record) {
+        record->SegmentCount = 1;
+        record->BeginTimes = {0};
+        record->EndTimes = {record->Duration};
+    }
+    if (hooks_.lvClick)
+        hooks_.lvClick();
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
+}
+
+bool SegmentEditor::isSplitFunction() const {
+    return state_.FunctionChoice == FunctionSplitByTime ||
+           state_.FunctionChoice == FunctionSplitByCount;
+}
+
+bool SegmentEditor::refuseInSplitFunction() {
+    if (!isSplitFunction())
+        return false;
+    desktop_.information(OnlyCustomMessage);
+    return true;
+}
+
+int SegmentEditor::selectedFile() const {
+    const int row = RowSelection(lvSelection_).selected();
+    if (row < 0 || row >= lv_.count() || static_cast<size_t>(row) >= state_.JobList.size())
+        return -1;
+    return row;
+}
+
+void SegmentEditor::syncRows(const listrecord& record) {
+    if (lvTime_.count() != record.SegmentCount)
+        FillSegments(record);
+}

@@ -1,0 +1,7 @@
+#include "tests/jobs/FakeSkinObject.h"
+
+#include <algorithm>
+
+void FakeSkinObject::SetPosition(int value) {
+    position = std::clamp(value, 0, std::max(0, max - thumb));
+}

@@ -1,0 +1,80 @@
+#include "tests/jobs/JobsHarness.h"
+
+#include "app/RowSelection.h"
+#include "platform/FormatTime.h"
+#include "platform/MulDiv.h"
+
+JobsHarness::JobsHarness() {
+    skin.pb = &pb;
+    skin.pbElement = &pb;
+    skin.timecaption = &timecaption;
+    skin.timecaptionElement = &timecaption;
+    skin.tataltime = &tataltime;
+    skin.tataltimeElement = &tataltime;
+
+    segments = std::make_unique<SegmentEditor>(
+        state, desktop, lv, lvSelection, lvTime, lvTimeSelection, slider, skin,
+        SegmentEditor::Hooks{[this] { jobs->ShowTotalTime(); }, [this] { jobs->lvClick(); }});
+
+    JobListEditor::Hooks hooks;
+    hooks.reader = [this] { return reader; };
+    hooks.readComments = [this](const QString& file, AudioFileinfo& tags) {
+        if (readComments)
+            readComments(file, tags);
+    };
+    hooks.showFolderDialog = [this](const QString& caption) {
+        folderCaption = caption;
+        state.ChosenFolder = folderAnswer;
+    };
+    hooks.stopPlayback = [this] {
+        ++stopCount;
+        state.Playing = false;
+    };
+    hooks.setNameColumnWidth = [this](int width) { nameColumnWidth = width; };
+    hooks.setHelpVisible = [this](bool visible) { helpVisible = visible ? 1 : 0; };
+    hooks.focusFileList = [this] { ++focusCount; };
+    jobs = std::make_unique<JobListEditor>(state, desktop, lv, lvSelection, lvTime, *segments,
+                                           slider, skin, hooks);
+}
+
+void JobsHarness::addRecord(const QString& caption, std::int32_t duration,
+                            std::int32_t sliderRange) {
+    listrecord record;
+    record.FileName = QStringLiteral("/music/") + caption + QStringLiteral(".ogg");
+    record.Duration = duration;
+    record.SliderRange = sliderRange;
+    record.SampleCount = duration * 44100;
+    record.BeginTimes = {0};
+    record.EndTimes = {duration};
+    const int row = lv.append({caption, FormatTime(duration), QStringLiteral("1.00MB")});
+    state.JobList.resize(static_cast<size_t>(row) + 1);
+    state.TagList.resize(static_cast<size_t>(row) + 1);
+    state.JobList[static_cast<size_t>(row)] = record;
+}
+
+void JobsHarness::selectFile(int row) {
+    RowSelection(lvSelection).select(row);
+}
+
+void JobsHarness::selectSegment(int row) {
+    RowSelection(lvTimeSelection).select(row);
+}
+
+int JobsHarness::selectedFile() {
+    return RowSelection(lvSelection).selected();
+}
+
+int JobsHarness::selectedSegment() {
+    return RowSelection(lvTimeSelection).selected();
+}
+
+void JobsHarness::placeSlider(std::int32_t seconds, std::int32_t duration) {
+    pb.SetPosition(MulDiv(seconds, slider.UsableRange(), duration));
+}
+
+QStringList JobsHarness::segmentRows() const {
+    QStringList rows;
+    for (int r = 0; r < lvTime.count(); ++r)
+        rows.append(lvTime.row(r).join(QLatin1Char('|')));
+    return rows;
+}

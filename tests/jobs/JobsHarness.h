@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/JobListEditor.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "tests/jobs/FakeSkinObject.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QItemSelectionModel>
+
+#include <memory>
+#include <vector>
+
+class IAudioFile2;
+
+// The job list and segment editor on their own, without the main window: the
+// two list models, recording skin objects and a scripted desktop. Tests set
+// `reader` and `readComments` to what they need.
+struct JobsHarness {
+    JobsHarness();
+
+    AppState state;
+    ScriptedDesktop desktop;
+    ReportListModel lv{{QStringLiteral("File name"), QStringLiteral("Time")}};
+    ReportListModel lvTime{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
+                            QStringLiteral("Status")}};
+    QItemSelectionModel lvSelection{&lv};
+    QItemSelectionModel lvTimeSelection{&lvTime};
+    FakeSkinObject pb;
+    FakeSkinObject timecaption;
+    FakeSkinObject tataltime;
+    SkinObjects skin;
+    PreviewSlider slider{skin};
+
+    IAudioFile2* reader = nullptr;
+    std::function<void(const QString&, AudioFileinfo&)> readComments;
+    int nameColumnWidth = 0;
+    int helpVisible = -1; // -1 never set
+    int focusCount = 0;
+    int stopCount = 0;
+    QString folderCaption;
+    QString folderAnswer; // what the folder dialog hands back
+
+    std::unique_ptr<SegmentEditor> segments;
+    std::unique_ptr<JobListEditor> jobs;
+
+    // A record as the adding makes it, appended as a new row.
+    void addRecord(const QString& caption, std::int32_t duration, std::int32_t sliderRange = 1084);
+    void selectFile(int row);
+    void selectSegment(int row);
+    int selectedFile();
+    int selectedSegment();
+    // Moves the slider to the position that means `seconds` in a file of
+    // `duration` seconds.
+    void placeSlider(std::int32_t seconds, std::int32_t duration);
+    QStringList segmentRows() const;
+};

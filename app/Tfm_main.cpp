@@ -1,7 +1,10 @@
 #include "app/Tfm_main.h"
 
+#include "app/JobListEditor.h"
 #include "app/MainSettings.h"
+#include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
+#include "app/SegmentEditor.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
@@ -67,6 +70,28 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
 
     buildLists();
     buildMenus();
+
+    // The list logic reaches the window only through these hooks.
+    previewSlider_ = std::make_unique<PreviewSlider>(skinObjects_);
+    segmentEditor_ = std::make_unique<SegmentEditor>(
+        state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_, *lvTimeSelection_,
+        *previewSlider_, skinObjects_,
+        SegmentEditor::Hooks{[this] { ShowTotalTime(); }, [this] { lvClick(); }});
+    JobListEditor::Hooks jobHooks;
+    jobHooks.reader = [this] { return audioFileRead_.get(); };
+    jobHooks.showFolderDialog = [this](const QString& caption) {
+        if (!folderDialog_)
+            return;
+        folderDialog_->setWindowTitle(caption);
+        desktop_.runModal(*folderDialog_);
+    };
+    jobHooks.stopPlayback = [this] { StopPlayback(); };
+    jobHooks.setNameColumnWidth = [this](int width) { lv->setColumnWidth(0, width); };
+    jobHooks.setHelpVisible = [this](bool visible) { sm->setVisible(visible); };
+    jobHooks.focusFileList = [this] { lv->setFocus(); };
+    jobList_ = std::make_unique<JobListEditor>(state_, desktop_, *lvModel_, *lvSelection_,
+                                               *lvTimeModel_, *segmentEditor_, *previewSlider_,
+                                               skinObjects_, std::move(jobHooks));
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -673,37 +698,67 @@ void Tfm_main::StopRun() {
 
 // --- Job list --------------------------------------------------------------
 
-void Tfm_main::AddFiles() {}
+void Tfm_main::AddFiles() {
+    jobList_->AddFiles();
+}
 
-void Tfm_main::AddFolder() {}
+void Tfm_main::AddFolder() {
+    jobList_->AddFolder();
+}
 
-void Tfm_main::RemoveFile() {}
+void Tfm_main::RemoveFile() {
+    jobList_->RemoveFile();
+}
 
-void Tfm_main::ClearFiles() {}
+void Tfm_main::ClearFiles() {
+    jobList_->ClearFiles();
+}
 
-void Tfm_main::MoveFileUp() {}
+void Tfm_main::MoveFileUp() {
+    jobList_->MoveFileUp();
+}
 
-void Tfm_main::MoveFileDown() {}
+void Tfm_main::MoveFileDown() {
+    jobList_->MoveFileDown();
+}
 
-void Tfm_main::lvClick() {}
+void Tfm_main::lvClick() {
+    jobList_->lvClick();
+}
 
-void Tfm_main::ShowTotalTime() {}
+void Tfm_main::ShowTotalTime() {
+    jobList_->ShowTotalTime();
+}
 
 // --- Segment list ----------------------------------------------------------
 
-void Tfm_main::lv_timeClick() {}
+void Tfm_main::lv_timeClick() {
+    segmentEditor_->lv_timeClick();
+}
 
-void Tfm_main::lv_timeDblClick() {}
+void Tfm_main::lv_timeDblClick() {
+    segmentEditor_->lv_timeDblClick();
+}
 
-void Tfm_main::RemoveSegment() {}
+void Tfm_main::RemoveSegment() {
+    segmentEditor_->RemoveSegment();
+}
 
-void Tfm_main::ClearSegments() {}
+void Tfm_main::ClearSegments() {
+    segmentEditor_->ClearSegments();
+}
 
-void Tfm_main::MarkBegin() {}
+void Tfm_main::MarkBegin() {
+    segmentEditor_->MarkBegin();
+}
 
-void Tfm_main::MarkEnd() {}
+void Tfm_main::MarkEnd() {
+    segmentEditor_->MarkEnd();
+}
 
-void Tfm_main::ConfirmSegment() {}
+void Tfm_main::ConfirmSegment() {
+    segmentEditor_->ConfirmSegment();
+}
 
 // --- Preview ---------------------------------------------------------------
 

@@ -15,6 +15,8 @@ class IAudioFile2LameEnc;
 class IAudioPlayer2;
 class IAudioTransform2;
 class ISkinObject;
+class JobListEditor;
+class PreviewSlider;
 class QAction;
 class QComboBox;
 class QDialog;
@@ -24,6 +26,7 @@ class QMenu;
 class QPlainTextEdit;
 class QTreeView;
 class ReportListModel;
+class SegmentEditor;
 class SettingsFile;
 class Skin;
 
@@ -55,6 +58,10 @@ public:
     QItemSelectionModel& lvSelection() { return *lvSelection_; }
     QItemSelectionModel& lvTimeSelection() { return *lvTimeSelection_; }
     const SkinObjects& skinObjects() const { return skinObjects_; }
+    // The job list, the segment editor and the preview slider behind the lists.
+    JobListEditor& jobList() { return *jobList_; }
+    SegmentEditor& segmentEditor() { return *segmentEditor_; }
+    PreviewSlider& previewSlider() { return *previewSlider_; }
 
     // The five audio components.
     IAudioFile2& AudioFileRead() { return *audioFileRead_; }
@@ -217,6 +224,9 @@ private:
     SkinObjects skinObjects_;
     // The run progress bar's rectangle as the skin first placed it.
     SkinRect convertpbBase_;
+    std::unique_ptr<PreviewSlider> previewSlider_;
+    std::unique_ptr<SegmentEditor> segmentEditor_;
+    std::unique_ptr<JobListEditor> jobList_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

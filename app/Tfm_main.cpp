@@ -2,6 +2,7 @@
 
 #include "app/JobListEditor.h"
 #include "app/MainSettings.h"
+#include "app/Preview.h"
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
@@ -92,6 +93,11 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     jobList_ = std::make_unique<JobListEditor>(state_, desktop_, *lvModel_, *lvSelection_,
                                                *lvTimeModel_, *segmentEditor_, *previewSlider_,
                                                skinObjects_, std::move(jobHooks));
+    preview_ =
+        std::make_unique<Preview>(state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_,
+                                  *lvTimeSelection_, *previewSlider_, skinObjects_,
+                                  Preview::Components{[this] { return audioFileRead_.get(); },
+                                                      [this] { return audioPlayer21_.get(); }});
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -762,27 +768,36 @@ void Tfm_main::ConfirmSegment() {
 
 // --- Preview ---------------------------------------------------------------
 
-void Tfm_main::PlayFile() {}
+void Tfm_main::PlayFile() {
+    preview_->PlayFile();
+}
 
-void Tfm_main::PlaySegment() {}
+void Tfm_main::PlaySegment() {
+    preview_->PlaySegment();
+}
 
-void Tfm_main::StopPlayback() {}
+void Tfm_main::StopPlayback() {
+    preview_->StopPlayback();
+}
 
-void Tfm_main::StepBack() {}
+void Tfm_main::StepBack() {
+    preview_->StepBack();
+}
 
-void Tfm_main::StepForward() {}
+void Tfm_main::StepForward() {
+    preview_->StepForward();
+}
 
 void Tfm_main::Skin1MouseDown(const QString& name) {
-    Q_UNUSED(name);
+    preview_->Skin1MouseDown(name);
 }
 
 void Tfm_main::Skin1MouseUp(const QString& name) {
-    Q_UNUSED(name);
+    preview_->Skin1MouseUp(name);
 }
 
 void Tfm_main::Skin1ScrollTrack(const QString& name, int newPos) {
-    Q_UNUSED(name);
-    Q_UNUSED(newPos);
+    preview_->Skin1ScrollTrack(name, newPos);
 }
 
 // --- Split runs ------------------------------------------------------------

@@ -16,6 +16,7 @@ class IAudioPlayer2;
 class IAudioTransform2;
 class ISkinObject;
 class JobListEditor;
+class Preview;
 class PreviewSlider;
 class QAction;
 class QComboBox;
@@ -62,6 +63,7 @@ public:
     JobListEditor& jobList() { return *jobList_; }
     SegmentEditor& segmentEditor() { return *segmentEditor_; }
     PreviewSlider& previewSlider() { return *previewSlider_; }
+    Preview& preview() { return *preview_; }
 
     // The five audio components.
     IAudioFile2& AudioFileRead() { return *audioFileRead_; }
@@ -227,6 +229,7 @@ private:
     std::unique_ptr<PreviewSlider> previewSlider_;
     std::unique_ptr<SegmentEditor> segmentEditor_;
     std::unique_ptr<JobListEditor> jobList_;
+    std::unique_ptr<Preview> preview_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

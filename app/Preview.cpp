@@ -1,0 +1,353 @@
+#include "app/Preview.h"
+
+#include "app/AppState.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/RowSelection.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "app/skin/ISkinElement.h"
+#include "app/skin/ISkinText.h"
+#include "engine/audio/IAudioFile2.h"
+#include "engine/audio/IAudioPlayer2.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/FormatTime.h"
+#include "platform/MulDiv.h"
+
+#include <QItemSelectionModel>
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+
+namespace {
+
+constexpr int StatusColumn = 2;
+const QString PbName = QStringLiteral("pb");
+
+// x * y / z as MulDiv does it, for callers whose x may pass 32 bits or whose
+// divisor may be 0: the result is clamped to [0, int32 max] and 0 stands in
+// for a missing divisor.
+std::int32_t scaledFrames(qint64 x, std::int32_t y, std::int32_t z) {
+    if (z <= 0 || y <= 0 || x <= 0)
+        return 0;
+    const qint64 limit = std::numeric_limits<std::int32_t>::max();
+    const std::int32_t result = MulDiv(static_cast<std::int32_t>(std::min(x, limit)), y, z);
+    return result < 0 ? static_cast<std::int32_t>(limit) : result;
+}
+
+} // namespace
+
+Preview::Preview(AppState& state, Desktop& desktop, ReportListModel& lv,
+                 QItemSelectionModel& lvSelection, ReportListModel& lvTime,
+                 QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
+                 const SkinObjects& skin, Components components, QObject* parent)
+    : QObject(parent), state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection),
+      lvTime_(lvTime), lvTimeSelection_(lvTimeSelection), slider_(slider), skin_(skin),
+      components_(std::move(components)) {}
+
+Preview::~Preview() = default;
+
+bool Preview::isSegmentPreview() const {
+    return state_.Playing && segmentPreview_;
+}
+
+int Preview::selectedFile() const {
+    const int row = RowSelection(lvSelection_).selected();
+    if (row < 0 || row >= lv_.count() || static_cast<size_t>(row) >= state_.JobList.size())
+        return -1;
+    return row;
+}
+
+int Preview::selectedSegment() const {
+    const int row = RowSelection(lvTimeSelection_).selected();
+    return row < lvTime_.count() ? row : -1;
+}
+
+void Preview::openFile(int row) {
+    IAudioFile2& reader = *components_.reader();
+    IAudioPlayer2& player = *components_.player();
+    reader.Open(state_.JobList[static_cast<size_t>(row)].FileName, 0, 1);
+    sampleCount_ = reader.SampleCount();
+    durationMs_ = reader.DurationMs();
+    player.OpenPlayer(reader.SampleRate(), reader.Channels());
+}
+
+std::int32_t Preview::secondsToFrame(std::int32_t seconds) const {
+    return scaledFrames(static_cast<qint64>(seconds) * 1000, sampleCount_, durationMs_);
+}
+
+void Preview::showTime(std::int32_t seconds) {
+    if (!skin_.timecaption)
+        return;
+    skin_.timecaption->SetText(FormatTime(seconds));
+    if (skin_.timecaptionElement)
+        skin_.timecaptionElement->Refresh();
+}
+
+void Preview::PlayFile() {
+    if (state_.Busy || state_.Playing)
+        return;
+    const int row = selectedFile();
+    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    if (row < 0 || !reader || !player)
+        return;
+
+    try {
+        if (reader->IsOpen())
+            reader->Close();
+        state_.Playing = true;
+        state_.PlayingFile = row;
+        playingSegment_ = -1;
+        segmentPreview_ = false;
+        openFile(row);
+        startSample_ = slider_.PositionToFrame(slider_.GetPosition(), sampleCount_);
+        reader->Seek(startSample_, 3);
+        player->Play();
+        FeedPlayer();
+    } catch (...) {
+        // A file that cannot be played leaves nothing half-started behind.
+        try {
+            StopPlayback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void Preview::PlaySegment() {
+    if (state_.Busy || state_.Playing)
+        return;
+    const int row = selectedFile();
+    const int segmentRow = selectedSegment();
+    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    if (row < 0 || segmentRow < 0 || !reader || !player)
+        return;
+    // The segment must exist in the record the list shows; in the two split
+    // functions the rows are computed pieces and none of them is a segment.
+    const int recordIndex = state_.FunctionChoice == FunctionUnification ? 0 : row;
+    if (static_cast<size_t>(recordIndex) >= state_.JobList.size())
+        return;
+    const listrecord& record = state_.JobList[static_cast<size_t>(recordIndex)];
+    const auto seg = static_cast<size_t>(segmentRow);
+    if (segmentRow >= record.SegmentCount || seg >= record.BeginTimes.size() ||
+        seg >= record.EndTimes.size())
+        return;
+    const std::int32_t begin = record.BeginTimes[seg];
+    const std::int32_t end = record.EndTimes[seg];
+
+    try {
+        if (reader->IsOpen())
+            reader->Close();
+        state_.Playing = true;
+        state_.PlayingFile = row;
+        playingSegment_ = segmentRow;
+        segmentPreview_ = true;
+        openFile(row);
+        segment_.seconds = end - begin;
+        segment_.beginFrame = secondsToFrame(begin);
+        segment_.lengthFrames = end > begin ? scaledFrames(static_cast<qint64>(end - begin) * 1000,
+                                                           sampleCount_, durationMs_)
+                                            : 0;
+        reader->Seek(segment_.beginFrame, 3);
+        startSample_ = 0;
+        player->Play();
+        savedStatus_ = lvTime_.text(segmentRow, StatusColumn);
+        lvTime_.setText(segmentRow, StatusColumn, SegmentStatus::Playing);
+        FeedPlayer();
+    } catch (...) {
+        try {
+            StopPlayback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void Preview::FeedPlayer() {
+    if (!state_.Playing)
+        return;
+    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    if (!reader || !player || !reader->IsOpen())
+        return;
+    // The block is handed on even when empty at the end of the file; the
+    // player keeps its own copy, so ours goes at once.
+    const SampleArray block = reader->ReadSamples(BlockFrames);
+    player->PlayArray(block);
+}
+
+void Preview::StopPlayback() {
+    // Everything below runs even when the components fail, so the preview is
+    // always left stopped; the first failure is reported afterwards.
+    std::exception_ptr failure;
+    try {
+        if (IAudioPlayer2* player = components_.player ? components_.player() : nullptr)
+            player->StopPlayer();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
+        IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+        if (reader && reader->IsOpen())
+            reader->Close();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+
+    if (lv_.count() > 0 && playingSegment_ >= 0 && playingSegment_ < lvTime_.count() &&
+        lvTime_.text(playingSegment_, StatusColumn) == SegmentStatus::Playing)
+        lvTime_.setText(playingSegment_, StatusColumn, savedStatus_);
+
+    slider_.SetPosition(0);
+    showTime(0);
+    state_.Playing = false;
+    state_.Seeking = false;
+    segmentPreview_ = false;
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void Preview::AudioPlayer21Timer(int currentSamples, int levelLeft, int levelRight) {
+    Q_UNUSED(currentSamples);
+    Q_UNUSED(levelLeft);
+    // Late ticks after a stop, and ticks under the user's hand, change nothing.
+    if (!state_.Playing || state_.Seeking)
+        return;
+    runGuarded([&] {
+        const qint64 frame = static_cast<qint64>(startSample_) + std::max(0, levelRight);
+        const std::int32_t range = slider_.UsableRange();
+        std::int32_t position = 0;
+        if (segmentPreview_) {
+            // An empty or reversed segment is over as soon as it starts.
+            position = segment_.lengthFrames > 0 ? scaledFrames(frame, range, segment_.lengthFrames)
+                                                 : range;
+        } else {
+            position = scaledFrames(frame, range, sampleCount_);
+        }
+        slider_.SetPosition(std::min(position, range));
+        showTime(scaledFrames(frame, durationMs_ / 1000, sampleCount_));
+        // Without a usable slider there is no end to reach; the player's end
+        // event stops the preview instead.
+        if (range > 0 && slider_.GetPosition() >= range)
+            StopPlayback();
+    });
+}
+
+void Preview::AudioPlayer21EndPlay() {
+    if (!state_.Playing)
+        return;
+    runGuarded([this] { StopPlayback(); });
+}
+
+void Preview::AudioPlayer21EndArrayPlay() {
+    runGuarded([this] { FeedPlayer(); });
+}
+
+void Preview::AudioPlayer21RequestOnLoadArray() {
+    runGuarded([this] { FeedPlayer(); });
+}
+
+void Preview::runGuarded(const std::function<void()>& action) {
+    // The player's events arrive from the event loop, where nobody else
+    // would catch a failure: end the preview and show why.
+    QString message;
+    try {
+        action();
+        return;
+    } catch (const Error& e) {
+        message = e.message();
+    } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+    }
+    try {
+        StopPlayback();
+    } catch (...) {
+    }
+    desktop_.showError(message);
+}
+
+void Preview::Skin1MouseDown(const QString& name) {
+    if (name == PbName)
+        state_.Seeking = true;
+}
+
+void Preview::Skin1ScrollTrack(const QString& name, int newPos) {
+    Q_UNUSED(newPos); // the slider itself reports the dragged position
+    if (name == PbName)
+        ShowDragPosition();
+}
+
+void Preview::ShowDragPosition() {
+    const int row = selectedFile();
+    if (row < 0 || !state_.Seeking)
+        return;
+    const std::int32_t range = slider_.UsableRange();
+    const std::int32_t position = std::min(slider_.GetPosition(), range);
+    slider_.SliderPos = position;
+    if (isSegmentPreview())
+        showTime(PreviewSlider::PositionToSeconds(position, segment_.seconds, range));
+    else
+        showTime(
+            slider_.PositionToSeconds(position, state_.JobList[static_cast<size_t>(row)].Duration));
+}
+
+void Preview::Skin1MouseUp(const QString& name) {
+    if (name != PbName)
+        return;
+    state_.Seeking = false;
+    if (!state_.Playing)
+        return; // the next PlayFile starts where the slider was left
+    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    const std::int32_t position = slider_.GetPosition();
+    const std::int32_t range = slider_.UsableRange();
+    if (range > 0 && position >= range) {
+        StopPlayback();
+        return;
+    }
+    if (!reader || !player || !reader->IsOpen())
+        return;
+    try {
+        if (segmentPreview_) {
+            startSample_ = PreviewSlider::PositionToFrame(position, segment_.lengthFrames, range);
+            reader->Seek(segment_.beginFrame + startSample_, 3);
+        } else {
+            startSample_ = slider_.PositionToFrame(position, sampleCount_);
+            reader->Seek(startSample_, 3);
+        }
+        player->Flush();
+    } catch (...) {
+        try {
+            StopPlayback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void Preview::StepForward() {
+    const int row = selectedFile();
+    if (row < 0 || state_.Playing)
+        return;
+    const std::int32_t duration = state_.JobList[static_cast<size_t>(row)].Duration;
+    const std::int32_t position = slider_.GetPosition() + slider_.StepWidth(duration);
+    if (position >= slider_.UsableRange())
+        return;
+    slider_.SetPosition(position);
+    showTime(slider_.PositionToSeconds(position, duration));
+}
+
+void Preview::StepBack() {
+    const int row = selectedFile();
+    if (row < 0 || state_.Playing)
+        return;
+    const std::int32_t duration = state_.JobList[static_cast<size_t>(row)].Duration;
+    const std::int32_t position = std::max(0, slider_.GetPosition() - slider_.StepWidth(duration));
+    slider_.SetPosition(position);
+    showTime(slider_.PositionToSeconds(position, duration));
+}

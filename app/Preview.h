@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class Desktop;
+class IAudioFile2;
+class IAudioPlayer2;
+class PreviewSlider;
+class QItemSelectionModel;
+class ReportListModel;
+struct AppState;
+struct SkinObjects;
+
+// The preview player: plays the selected file, or one of its segments, from
+// the reader through the player, moves the slider "pb" and the time
+// "timecaption" with the played position, and lets the user drag and step
+// the slider. The file row being played is the state's `PlayingFile`, so the
+// job list keeps it selected and follows it when rows move.
+class Preview : public QObject {
+    Q_OBJECT
+
+public:
+    // The window's reader and player; either may be missing (then nothing
+    // plays).
+    struct Components {
+        std::function<IAudioFile2*()> reader;
+        std::function<IAudioPlayer2*()> player;
+    };
+
+    Preview(AppState& state, Desktop& desktop, ReportListModel& lv,
+            QItemSelectionModel& lvSelection, ReportListModel& lvTime,
+            QItemSelectionModel& lvTimeSelection, PreviewSlider& slider, const SkinObjects& skin,
+            Components components, QObject* parent = nullptr);
+    ~Preview() override;
+
+    // Sample frames handed to the player at a time: data is requested rarely.
+    static constexpr int BlockFrames = 4410000;
+
+    // Segment row being previewed; -1 during a file preview.
+    std::int32_t PlayingSegment() const { return playingSegment_; }
+    // Frame at which the current stretch of playing began: from the file
+    // start in a file preview, from the segment start in a segment preview.
+    std::int32_t StartSample() const { return startSample_; }
+    // Status the previewed segment row showed before "Playing".
+    const QString& SavedStatus() const { return savedStatus_; }
+    // True while a segment (not the whole file) is being previewed.
+    bool isSegmentPreview() const;
+
+    // These may throw `Error` from the reader or the player; a failing start
+    // leaves the preview stopped.
+    void PlayFile();
+    void PlaySegment();
+    void StopPlayback();
+    void FeedPlayer();
+    void StepForward();
+    void StepBack();
+
+    // The skin's events; they act only on the slider "pb".
+    void Skin1MouseDown(const QString& name);
+    void Skin1MouseUp(const QString& name);
+    void Skin1ScrollTrack(const QString& name, int newPos);
+    void ShowDragPosition();
+
+public slots:
+    // The player's events. The timer's third argument carries the frames
+    // played since Play or the last Flush; the other two are not used.
+    void AudioPlayer21Timer(int currentSamples, int levelLeft, int levelRight);
+    void AudioPlayer21EndPlay();
+    void AudioPlayer21EndArrayPlay();
+    void AudioPlayer21RequestOnLoadArray();
+
+private:
+    // What a segment preview plays, fixed when it starts so that later edits
+    // of the segment list cannot move it under the playing audio.
+    struct Segment {
+        std::int32_t seconds = 0;      // end - begin
+        std::int32_t beginFrame = 0;   // in the file
+        std::int32_t lengthFrames = 0; // may be 0 or less for an empty or reversed segment
+    };
+
+    int selectedFile() const;
+    int selectedSegment() const;
+    // Opens the file of row `row` in the reader and the player.
+    void openFile(int row);
+    std::int32_t secondsToFrame(std::int32_t seconds) const;
+    void showTime(std::int32_t seconds);
+    void runGuarded(const std::function<void()>& action);
+
+    AppState& state_;
+    Desktop& desktop_;
+    ReportListModel& lv_;
+    QItemSelectionModel& lvSelection_;
+    ReportListModel& lvTime_;
+    QItemSelectionModel& lvTimeSelection_;
+    PreviewSlider& slider_;
+    const SkinObjects& skin_;
+    Components components_;
+
+    std::int32_t playingSegment_ = -1;
+    std::int32_t startSample_ = 0;
+    QString savedStatus_;
+    bool segmentPreview_ = false;
+    Segment segment_;
+    // The reader's length of the file being played, taken when it opened.
+    std::int32_t sampleCount_ = 0;
+    std::int32_t durationMs_ = 0;
+};

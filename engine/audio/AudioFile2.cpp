@@ -1,0 +1,244 @@
+#include "engine/audio/AudioFile2.h"
+
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioReader.h"
+#include "engine/audio/AudioWriter.h"
+#include "engine/audio/Mp3Encoder.h"
+#include "engine/audio/WavEncoder.h"
+#include "engine/audio/WmaEncoder.h"
+#include "engine/audio/WmaProfile.h"
+#include "platform/Error.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Files open for reading anywhere in the program. An output is never created
+// over one of them: that would destroy a source while it is being cut.
+QMutex readersLock;
+QHash<QString, int>& openReaders() {
+    static QHash<QString, int> readers;
+    return readers;
+}
+
+QString fileKey(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+void registerReader(const QString& key) {
+    QMutexLocker lock(&readersLock);
+    ++openReaders()[key];
+}
+
+void unregisterReader(const QString& key) {
+    QMutexLocker lock(&readersLock);
+    auto it = openReaders().find(key);
+    if (it != openReaders().end() && --it.value() <= 0)
+        openReaders().erase(it);
+}
+
+bool isBeingRead(const QString& key) {
+    QMutexLocker lock(&readersLock);
+    return openReaders().contains(key);
+}
+
+int clampToInt(long long value) {
+    return static_cast<int>(std::clamp<long long>(value, 0, INT_MAX));
+}
+
+} // namespace
+
+AudioFile2::AudioFile2() = default;
+
+AudioFile2::~AudioFile2() {
+    try {
+        closeWriter();
+    } catch (const Error&) {
+        // Nobody is left to tell; the file holds what could be written.
+    }
+    closeReader();
+}
+
+void AudioFile2::requireActive(const QString& fileName) const {
+    if (!active_)
+        throw Error(
+            QStringLiteral("Cannot open %1: the audio component is switched off").arg(fileName));
+}
+
+void AudioFile2::Open(const QString& fileName, int, int) {
+    requireActive(fileName);
+    closeReader();
+    auto reader = std::make_unique<AudioReader>(fileName);
+    readerKey_ = fileKey(fileName);
+    registerReader(readerKey_);
+    reader_ = std::move(reader);
+}
+
+void AudioFile2::closeReader() {
+    if (!reader_)
+        return;
+    reader_.reset();
+    unregisterReader(readerKey_);
+    readerKey_.clear();
+}
+
+void AudioFile2::closeWriter() {
+    if (!writer_)
+        return;
+    // Released first, so a failure to complete leaves the object closed.
+    const std::unique_ptr<AudioWriter> writer = std::move(writer_);
+    writer->finish();
+}
+
+void AudioFile2::Close() {
+    closeReader();
+    closeWriter();
+}
+
+SampleArray AudioFile2::ReadSamples(int count) {
+    if (!reader_)
+        throw Error(QStringLiteral("Cannot read samples: no file is open for reading"));
+    return reader_->read(count);
+}
+
+int AudioFile2::Seek(int frame, int) {
+    if (!reader_)
+        throw Error(QStringLiteral("Cannot seek: no file is open for reading"));
+    const long long target = std::clamp<long long>(frame, 0, reader_->totalFrames());
+    reader_->seek(target);
+    return static_cast<int>(target);
+}
+
+void AudioFile2::CreateOutput(const QString& fileName, int) {
+    requireActive(fileName);
+    closeWriter();
+    if (isBeingRead(fileKey(fileName)))
+        throw Error(QStringLiteral("Cannot create %1: it is a source file that is being read")
+                        .arg(fileName));
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    std::unique_ptr<AudioEncoder> encoder;
+    if (extension == QLatin1String("wav")) {
+        encoder = std::make_unique<WavEncoder>(fileName, wavRate_, wavChannels_, wavBits_);
+    } else if (extension == QLatin1String("mp3")) {
+        LameSettings settings;
+        // Settings objects of another kind cannot be read; LAME's defaults
+        // then stand in for them.
+        if (auto* own = dynamic_cast<AudioFile2LameEnc*>(mp3Encoder_))
+            settings = own->TakeSettings();
+        encoder = std::make_unique<Mp3Encoder>(fileName, inputRate_, inputChannels_, settings);
+    } else if (extension == QLatin1String("ogg")) {
+        encoder = std::make_unique<OggEncoder>(fileName, ogg_);
+    } else if (extension == QLatin1String("wma")) {
+        const WmaProfile profile = WmaProfile::byNumber(wmaProfile_);
+        encoder =
+            std::make_unique<WmaEncoder>(fileName, profile.rate, profile.channels, profile.kbps);
+    } else {
+        throw Error(QStringLiteral("Cannot create %1: the output format is chosen by the "
+                                   "extension, which must be .mp3, .wav, .wma or .ogg")
+                        .arg(fileName));
+    }
+    writer_ =
+        std::make_unique<AudioWriter>(fileName, std::move(encoder), inputRate_, inputChannels_);
+}
+
+void AudioFile2::WriteSamples(const SampleArray& samples) {
+    if (!writer_)
+        throw Error(QStringLiteral("Cannot write samples: no output file is open"));
+    writer_->write(samples);
+}
+
+bool AudioFile2::CheckMp3Format(int sampleRate, int kbps, int channelMode) {
+    if (channelMode < 1 || channelMode > 5)
+        return false;
+    return Mp3Encoder::accepts(sampleRate, kbps, channelMode == 1 ? 1 : 2);
+}
+
+bool AudioFile2::CheckOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps) {
+    return OggEncoder::accepts(sampleRate, channels, kbps, minKbps, maxKbps);
+}
+
+void AudioFile2::SetSampleFormat(int sampleRate, int channels) {
+    if (sampleRate <= 0 || sampleRate > 768000 || channels <= 0 || channels > 8)
+        throw Error(QStringLiteral("Unsupported sample format: %1 Hz, %2 channels")
+                        .arg(sampleRate)
+                        .arg(channels));
+    if (reader_) {
+        reader_->setOutputFormat(sampleRate, channels);
+        return;
+    }
+    inputRate_ = sampleRate;
+    inputChannels_ = channels;
+    if (writer_)
+        writer_->setInputFormat(sampleRate, channels);
+}
+
+void AudioFile2::SetWavFormat(int sampleRate, int channels, int bitsPerSample) {
+    wavRate_ = sampleRate;
+    wavChannels_ = channels;
+    wavBits_ = bitsPerSample;
+}
+
+void AudioFile2::SetMp3Encoder(IAudioFile2LameEnc* encoder) {
+    mp3Encoder_ = encoder;
+}
+
+void AudioFile2::SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
+                              int quality) {
+    ogg_ = OggEncoder::Format{sampleRate, channels, kbps,
+                              minKbps,    maxKbps,  quality < 0 ? -1 : quality};
+}
+
+void AudioFile2::SetWmaProfile(int profile) {
+    WmaProfile::byNumber(profile); // refuses a number outside the list
+    wmaProfile_ = profile;
+}
+
+int AudioFile2::SampleCount() {
+    return reader_ ? clampToInt(reader_->totalFrames()) : 0;
+}
+
+bool AudioFile2::IsOpen() {
+    return reader_ || writer_;
+}
+
+int AudioFile2::DurationMs() {
+    return reader_ ? clampToInt(reader_->durationMs()) : 0;
+}
+
+int AudioFile2::Channels() {
+    return reader_ ? reader_->fileChannels() : inputChannels_;
+}
+
+int AudioFile2::SampleRate() {
+    return reader_ ? reader_->fileRate() : inputRate_;
+}
+
+void AudioFile2::SetActive(bool active) {
+    if (active == active_)
+        return;
+    if (!active) {
+        closeReader();
+        std::unique_ptr<AudioWriter> writer = std::move(writer_);
+        active_ = false;
+        inputRate_ = 44100;
+        inputChannels_ = 2;
+        wavRate_ = 44100;
+        wavChannels_ = 2;
+        wavBits_ = 16;
+        ogg_ = OggEncoder::Format{};
+        wmaProfile_ = 10;
+        mp3Encoder_ = nullptr;
+        if (writer)
+            writer->finish();
+        return;
+    }
+    active_ = true;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "engine/audio/IAudioFile2.h"
+#include "engine/audio/OggEncoder.h"
+
+#include <QString>
+
+#include <memory>
+
+class AudioReader;
+class AudioWriter;
+
+// One audio file component: reads Ogg Vorbis sources, and writes MP3, WAV,
+// WMA or Ogg Vorbis outputs. The program uses one object for each role.
+class AudioFile2 : public IAudioFile2 {
+public:
+    AudioFile2();
+    ~AudioFile2() override;
+    AudioFile2(const AudioFile2&) = delete;
+    AudioFile2& operator=(const AudioFile2&) = delete;
+
+    void Open(const QString& fileName, int option0, int option1) override;
+    void Close() override;
+    SampleArray ReadSamples(int count) override;
+    int Seek(int frame, int mode) override;
+
+    void CreateOutput(const QString& fileName, int option) override;
+    void WriteSamples(const SampleArray& samples) override;
+
+    // `channelMode` is the position in the MP3 channel list plus one:
+    // 1 mono, 2 stereo, 3 joint stereo, 4 forced joint stereo, 5 dual channel.
+    bool CheckMp3Format(int sampleRate, int kbps, int channelMode) override;
+    bool CheckOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps) override;
+
+    // On an object reading a file this converts what it delivers; otherwise
+    // it sets the format of the blocks given to WriteSamples.
+    void SetSampleFormat(int sampleRate, int channels) override;
+    void SetWavFormat(int sampleRate, int channels, int bitsPerSample) override;
+    void SetMp3Encoder(IAudioFile2LameEnc* encoder) override;
+    void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
+                      int quality) override;
+    void SetWmaProfile(int profile) override;
+
+    // Of the file being read; 0 when none is open.
+    int SampleCount() override;
+    bool IsOpen() override;
+    int DurationMs() override;
+    // Of the file being read (its own format, whatever it is converted to),
+    // else of the blocks a writer takes.
+    int Channels() override;
+    int SampleRate() override;
+    // Switching off closes what is open and forgets the set-up; while off,
+    // nothing can be opened or created.
+    void SetActive(bool active) override;
+
+private:
+    void requireActive(const QString& fileName) const;
+    void closeReader();
+    void closeWriter();
+
+    bool active_ = true;
+    std::unique_ptr<AudioReader> reader_;
+    QString readerKey_;
+    std::unique_ptr<AudioWriter> writer_;
+
+    int inputRate_ = 44100;
+    int inputChannels_ = 2;
+    int wavRate_ = 44100;
+    int wavChannels_ = 2;
+    int wavBits_ = 16;
+    OggEncoder::Format ogg_;
+    int wmaProfile_ = 10;
+    IAudioFile2LameEnc* mp3Encoder_ = nullptr;
+};

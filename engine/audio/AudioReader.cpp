@@ -1,0 +1,126 @@
+#include "engine/audio/AudioReader.h"
+
+#include "platform/Error.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// Frames decoded per step: small enough to keep memory flat, large enough to
+// keep the per-call overhead negligible.
+constexpr int kDecodeFrames = 4096;
+} // namespace
+
+AudioReader::AudioReader(const QString& path)
+    : path_(path), decoder_(path), outRate_(decoder_.rate()), outChannels_(decoder_.channels()),
+      currentLinkRate_(decoder_.rate()) {}
+
+void AudioReader::setOutputFormat(int rate, int channels) {
+    if (rate <= 0 || channels <= 0 || channels > 8 || rate > 768000)
+        throw Error(QStringLiteral("Cannot read %1 as %2 Hz, %3 channels: unsupported format")
+                        .arg(path_)
+                        .arg(rate)
+                        .arg(channels));
+    if (rate == outRate_ && channels == outChannels_)
+        return;
+    outRate_ = rate;
+    outChannels_ = channels;
+    // What was already converted is in the old format; it was decoded ahead,
+    // so the read position of the caller has not passed it yet.
+    restartConversion();
+}
+
+void AudioReader::restartConversion() {
+    // The decoder may have run ahead of what the caller took: rewind it to the
+    // caller's position so no frame is lost or repeated.
+    if (converterReady_ || !pending_.empty() || ended_)
+        decoder_.seek(position_);
+    converterReady_ = false;
+    pending_.clear();
+    pendingStart_ = 0;
+    ended_ = false;
+    owed_ = 0;
+    given_ = 0;
+}
+
+void AudioReader::seek(long long frame) {
+    position_ = std::clamp<long long>(frame, 0, decoder_.totalFrames());
+    decoder_.seek(position_);
+    converterReady_ = false;
+    pending_.clear();
+    pendingStart_ = 0;
+    ended_ = false;
+    owed_ = 0;
+    given_ = 0;
+}
+
+bool AudioReader::decodeMore() {
+    if (ended_)
+        return false;
+    const VorbisDecoder::Chunk chunk = decoder_.read(kDecodeFrames);
+    if (chunk.frames == 0) {
+        if (converterReady_)
+            converter_.flush(pending_);
+        ended_ = true;
+        return false;
+    }
+    if (!converterReady_ || chunk.rate != converter_.inRate() ||
+        chunk.channels != converter_.inChannels()) {
+        // A new link of a chained file may change the format: finish the old
+        // conversion, then carry on in the first link's (or asked) format.
+        if (converterReady_)
+            converter_.flush(pending_);
+        converter_.configure(chunk.rate, chunk.channels, outRate_, outChannels_);
+        converterReady_ = true;
+    }
+    currentLinkRate_ = chunk.rate;
+    const auto frames = static_cast<std::size_t>(chunk.frames);
+    const auto channels = static_cast<std::size_t>(chunk.channels);
+    interleaved_.resize(frames * channels);
+    for (std::size_t c = 0; c < channels; ++c) {
+        const float* plane = chunk.planes[c];
+        for (std::size_t f = 0; f < frames; ++f)
+            interleaved_[f * channels + c] = plane[f];
+    }
+    converter_.process(interleaved_.data(), frames, pending_);
+    return true;
+}
+
+SampleArray AudioReader::read(int count) {
+    SampleArray result;
+    result.channels = outChannels_;
+    if (count <= 0)
+        return result;
+    const auto channels = static_cast<std::size_t>(outChannels_);
+    owed_ += static_cast<double>(count) * outRate_ / currentLinkRate_;
+    const long long wanted = std::max<long long>(0, std::llround(owed_) - given_);
+    const auto wantedSamples = static_cast<std::size_t>(wanted) * channels;
+    while (pending_.size() - pendingStart_ < wantedSamples && decodeMore()) {
+    }
+    const std::size_t available = pending_.size() - pendingStart_;
+    const std::size_t take = std::min(wantedSamples, available - available % channels);
+    position_ = std::min(position_ + count, decoder_.totalFrames());
+    given_ += static_cast<long long>(take / channels);
+    if (pendingStart_ == 0 && take > pending_.size() / 2) {
+        // Large blocks: hand over the buffer itself rather than a copy, and
+        // keep only the little that was decoded beyond the block.
+        std::vector<float> rest(pending_.begin() + static_cast<std::ptrdiff_t>(take),
+                                pending_.end());
+        pending_.resize(take);
+        result.samples = std::move(pending_);
+        pending_ = std::move(rest);
+        return result;
+    }
+    result.samples.assign(pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_),
+                          pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_ + take));
+    pendingStart_ += take;
+    if (pendingStart_ == pending_.size()) {
+        pending_.clear();
+        pendingStart_ = 0;
+    } else if (pendingStart_ > pending_.size() / 2) {
+        pending_.erase(pending_.begin(),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_));
+        pendingStart_ = 0;
+    }
+    return result;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "engine/audio/SampleArray.h"
+#include "engine/audio/StreamConverter.h"
+#include "engine/audio/VorbisDecoder.h"
+
+#include <QString>
+
+#include <vector>
+
+// The reading side of an audio file: decodes, and converts what it delivers
+// to the format the caller asked for. Counts and positions are always frames
+// of the file; only the delivered blocks are in the converted format.
+class AudioReader {
+public:
+    // Throws Error naming the file when it cannot be decoded.
+    explicit AudioReader(const QString& path);
+
+    const QString& path() const { return path_; }
+    int fileRate() const { return decoder_.rate(); }
+    int fileChannels() const { return decoder_.channels(); }
+    long long totalFrames() const { return decoder_.totalFrames(); }
+    long long durationMs() const { return decoder_.durationMs(); }
+
+    int outputRate() const { return outRate_; }
+    int outputChannels() const { return outChannels_; }
+    void setOutputFormat(int rate, int channels);
+
+    void seek(long long frame);
+    // Takes `count` file frames from the current position and returns them
+    // converted: exactly as many as they become, fewer only at the end.
+    SampleArray read(int count);
+
+private:
+    bool decodeMore();
+    void restartConversion();
+
+    QString path_;
+    VorbisDecoder decoder_;
+    int outRate_;
+    int outChannels_;
+    StreamConverter converter_;
+    bool converterReady_ = false;
+    std::vector<float> interleaved_;
+    std::vector<float> pending_; // converted frames not yet delivered
+    std::size_t pendingStart_ = 0;
+    bool ended_ = false;
+    // Frames the caller is owed so far, in the output rate, and frames given.
+    double owed_ = 0;
+    long long given_ = 0;
+    int currentLinkRate_;
+    long long position_ = 0; // the caller's position in file frames
+};

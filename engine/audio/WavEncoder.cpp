@@ -1,0 +1,79 @@
+#include "engine/audio/WavEncoder.h"
+
+#include "platform/Error.h"
+
+#include <QFile>
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstring>
+
+void WavEncoder::Closer::operator()(sf_private_tag* file) const {
+    sf_close(file);
+}
+
+WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerSample)
+    : path_(path), rate_(rate), channels_(channels) {
+    int subtype = 0;
+    switch (bitsPerSample) {
+    case 8:
+        subtype = SF_FORMAT_PCM_U8;
+        break;
+    case 16:
+        subtype = SF_FORMAT_PCM_16;
+        break;
+    case 24:
+        subtype = SF_FORMAT_PCM_24;
+        break;
+    case 32:
+        subtype = SF_FORMAT_PCM_32;
+        break;
+    default:
+        throw Error(QStringLiteral("Cannot create %1: WAV files of %2 bits per sample are not "
+                                   "supported")
+                        .arg(path)
+                        .arg(bitsPerSample));
+    }
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | subtype;
+    if (rate <= 0 || channels <= 0 || !sf_format_check(&info))
+        throw Error(QStringLiteral("Cannot create %1: WAV cannot hold %2 Hz, %3 channels, %4 bits")
+                        .arg(path)
+                        .arg(rate)
+                        .arg(channels)
+                        .arg(bitsPerSample));
+
+    errno = 0;
+    file_.reset(sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info));
+    if (!file_) {
+        const QString reason = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                          : QString::fromUtf8(sf_strerror(nullptr));
+        throw Error(QStringLiteral("Cannot create %1: %2").arg(path, reason));
+    }
+    sf_command(file_.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+}
+
+WavEncoder::~WavEncoder() = default;
+
+void WavEncoder::write(const float* interleaved, std::size_t frames) {
+    if (!file_ || frames == 0)
+        return;
+    const sf_count_t written =
+        sf_writef_float(file_.get(), interleaved, static_cast<sf_count_t>(frames));
+    if (written != static_cast<sf_count_t>(frames))
+        throw Error(QStringLiteral("Cannot write %1: %2")
+                        .arg(path_, QString::fromUtf8(sf_strerror(file_.get()))));
+}
+
+void WavEncoder::finish() {
+    if (!file_)
+        return;
+    // Closing writes the final chunk sizes into the header.
+    const int result = sf_close(file_.release());
+    if (result != 0)
+        throw Error(QStringLiteral("Cannot complete %1: %2")
+                        .arg(path_, QString::fromUtf8(sf_error_number(result))));
+}

@@ -1,0 +1,269 @@
+// The reader: decoding, exact seeking, block sizes, format conversion and
+// refusing what cannot be decoded.
+#include "engine/audio/AudioFile2.h"
+#include "platform/Error.h"
+#include "tests/support/FfmpegDecoder.h"
+#include "tests/support/OggFixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class AudioReaderTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QString tone(const QString& name, int rate, int channels, double seconds,
+                 double frequency = 440.0) const {
+        OggFixture fixture;
+        fixture.rate = rate;
+        fixture.channels = channels;
+        fixture.seconds = seconds;
+        fixture.frequency = frequency;
+        return fixture.write(path(name));
+    }
+
+    static std::vector<float> readAll(AudioFile2& file, int block) {
+        std::vector<float> all;
+        for (;;) {
+            const SampleArray a = file.ReadSamples(block);
+            if (a.empty())
+                return all;
+            all.insert(all.end(), a.samples.begin(), a.samples.end());
+        }
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(AudioReaderTest, ReportsTheFileFormatAndLength) {
+    AudioFile2 reader;
+    reader.Open(tone("a.ogg", 44100, 2, 2.5), 0, 1);
+    EXPECT_TRUE(reader.IsOpen());
+    EXPECT_EQ(reader.SampleRate(), 44100);
+    EXPECT_EQ(reader.Channels(), 2);
+    EXPECT_EQ(reader.SampleCount(), 110250);
+    EXPECT_EQ(reader.DurationMs(), 2500);
+    reader.Close();
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.SampleCount(), 0);
+}
+
+TEST_F(AudioReaderTest, DurationIsTruncatedToWholeMilliseconds) {
+    AudioFile2 reader;
+    OggFixture fixture;
+    fixture.rate = 22050;
+    fixture.channels = 1;
+    fixture.seconds = 12345.0 / 22050; // 559.86 ms
+    reader.Open(fixture.write(path("short.ogg")), 0, 1);
+    EXPECT_EQ(reader.SampleCount(), 12345);
+    EXPECT_EQ(reader.DurationMs(), 559);
+}
+
+TEST_F(AudioReaderTest, DeliversExactlyTheFramesAskedForAndEmptyAtTheEnd) {
+    AudioFile2 reader;
+    reader.Open(tone("a.ogg", 44100, 2, 1.0), 0, 1);
+    long long total = 0;
+    for (;;) {
+        const SampleArray block = reader.ReadSamples(10000);
+        if (block.empty())
+            break;
+        EXPECT_EQ(block.channels, 2);
+        EXPECT_EQ(block.UpperBound() % 2, 0);
+        if (total + 10000 <= 44100) {
+            EXPECT_EQ(block.frames(), 10000);
+        }
+        total += block.frames();
+    }
+    EXPECT_EQ(total, 44100);
+    EXPECT_TRUE(reader.ReadSamples(10000).empty());
+    EXPECT_TRUE(reader.ReadSamples(0).empty());
+}
+
+TEST_F(AudioReaderTest, SeekLandsOnTheExactFrame) {
+    AudioFile2 reader;
+    reader.Open(tone("a.ogg", 44100, 2, 2.0, 1000.0), 0, 1);
+    const std::vector<float> all = readAll(reader, 4096);
+    ASSERT_EQ(all.size(), 88200u * 2);
+
+    for (const int frame : {0, 1, 777, 44100, 65537, 88199}) {
+        reader.Seek(frame, 3);
+        const SampleArray block = reader.ReadSamples(300);
+        ASSERT_EQ(block.frames(), std::min(300, 88200 - frame)) << frame;
+        for (int i = 0; i < block.UpperBound(); ++i)
+            ASSERT_NEAR(block.samples[i], all[static_cast<size_t>(frame) * 2 + i], 1e-4)
+                << "frame " << frame << " sample " << i;
+    }
+    // Past the end there is nothing; before the start means the start.
+    reader.Seek(200000, 3);
+    EXPECT_TRUE(reader.ReadSamples(100).empty());
+    reader.Seek(-5, 3);
+    EXPECT_EQ(reader.ReadSamples(100).frames(), 100);
+}
+
+TEST_F(AudioReaderTest, ConvertsRateButCountsInFileFrames) {
+    AudioFile2 reader;
+    reader.Open(tone("low.ogg", 22050, 2, 1.0, 440.0), 0, 1);
+    reader.SetSampleFormat(44100, 2);
+    // The file's own format and length still describe the file.
+    EXPECT_EQ(reader.SampleRate(), 22050);
+    EXPECT_EQ(reader.SampleCount(), 22050);
+
+    const SampleArray first = reader.ReadSamples(5000);
+    EXPECT_EQ(first.frames(), 10000);
+    std::vector<float> all = first.samples;
+    const std::vector<float> rest = readAll(reader, 5000);
+    all.insert(all.end(), rest.begin(), rest.end());
+    EXPECT_NEAR(static_cast<double>(all.size() / 2), 44100.0, 2.0);
+
+    std::vector<float> left;
+    for (size_t i = 0; i < all.size(); i += 2)
+        left.push_back(all[i]);
+    EXPECT_NEAR(dominantFrequency(left, 44100), 440.0, 5.0);
+}
+
+TEST_F(AudioReaderTest, DownsamplesAndMixesChannels) {
+    AudioFile2 reader;
+    reader.Open(tone("hi.ogg", 48000, 2, 1.0, 500.0), 0, 1);
+    reader.SetSampleFormat(16000, 1);
+    const SampleArray block = reader.ReadSamples(48000);
+    EXPECT_EQ(block.channels, 1);
+    EXPECT_EQ(block.frames(), 16000);
+    EXPECT_NEAR(dominantFrequency(block.samples, 16000), 500.0, 5.0);
+    EXPECT_NEAR(rms(block.samples, 1000, 15000), 0.5 / std::sqrt(2.0), 0.02);
+}
+
+TEST_F(AudioReaderTest, CopiesMonoToBothChannels) {
+    AudioFile2 reader;
+    reader.Open(tone("mono.ogg", 44100, 1, 0.5), 0, 1);
+    reader.SetSampleFormat(44100, 2);
+    const SampleArray block = reader.ReadSamples(1000);
+    ASSERT_EQ(block.frames(), 1000);
+    for (int f = 0; f < 1000; ++f)
+        ASSERT_EQ(block.samples[f * 2], block.samples[f * 2 + 1]);
+}
+
+TEST_F(AudioReaderTest, OpenDeliversTheFileFormatAgain) {
+    AudioFile2 reader;
+    reader.Open(tone("a.ogg", 22050, 1, 0.5), 0, 1);
+    reader.SetSampleFormat(44100, 2);
+    reader.Close();
+    reader.Open(path("a.ogg"), 0, 1);
+    const SampleArray block = reader.ReadSamples(100);
+    EXPECT_EQ(block.channels, 1);
+    EXPECT_EQ(block.frames(), 100);
+}
+
+TEST_F(AudioReaderTest, ChangingFormatMidwayLosesNoAudio) {
+    AudioFile2 reader;
+    reader.Open(tone("a.ogg", 44100, 2, 1.0), 0, 1);
+    EXPECT_EQ(reader.ReadSamples(10000).frames(), 10000);
+    reader.SetSampleFormat(44100, 1);
+    const std::vector<float> rest = readAll(reader, 7000);
+    EXPECT_EQ(rest.size(), 34100u);
+}
+
+TEST_F(AudioReaderTest, ChainedLinksComeOutInTheFirstLinksFormat) {
+    const QString a = tone("a.ogg", 44100, 2, 1.0, 440.0);
+    const QString b = tone("b.ogg", 22050, 1, 1.0, 440.0);
+    QFile chained(path("chained.ogg"));
+    ASSERT_TRUE(chained.open(QIODevice::WriteOnly));
+    for (const QString& part : {a, b}) {
+        QFile f(part);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        chained.write(f.readAll());
+    }
+    chained.close();
+
+    AudioFile2 reader;
+    reader.Open(chained.fileName(), 0, 1);
+    EXPECT_EQ(reader.SampleRate(), 44100);
+    EXPECT_EQ(reader.Channels(), 2);
+    EXPECT_EQ(reader.DurationMs(), 2000);
+    const std::vector<float> all = readAll(reader, 8192);
+    // The second second arrives resampled to 44100 Hz stereo.
+    EXPECT_NEAR(static_cast<double>(all.size() / 2), 88200.0, 64.0);
+    std::vector<float> left;
+    for (size_t i = 2 * 50000; i + 1 < all.size(); i += 2)
+        left.push_back(all[i]);
+    EXPECT_NEAR(dominantFrequency(left, 44100), 440.0, 8.0);
+}
+
+TEST_F(AudioReaderTest, RefusesWhatCannotBeDecodedNamingTheFile) {
+    QFile text(path("notes.ogg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("This is not audio at all, just some text pretending to be Ogg.\n");
+    text.close();
+
+    const QString good = tone("good.ogg", 44100, 2, 1.0);
+    QFile source(good);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    QFile cut(path("cut.ogg"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(120)); // ends inside the headers
+    cut.close();
+
+    QFile empty(path("empty.ogg"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    AudioFile2 reader;
+    for (const QString& name : {QStringLiteral("notes.ogg"), QStringLiteral("cut.ogg"),
+                                QStringLiteral("empty.ogg"), QStringLiteral("missing.ogg")}) {
+        try {
+            reader.Open(path(name), 0, 1);
+            ADD_FAILURE() << "opened " << name.toStdString();
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(name)) << e.message().toStdString();
+            EXPECT_FALSE(reader.IsOpen());
+        }
+    }
+    // After a failure, switching off and on leaves a reader that works.
+    reader.SetActive(false);
+    reader.SetActive(true);
+    reader.Open(good, 0, 1);
+    EXPECT_EQ(reader.SampleCount(), 44100);
+}
+
+TEST_F(AudioReaderTest, DamagedAudioStillDecodesWhatIsReadable) {
+    const QString good = tone("good.ogg", 44100, 2, 3.0);
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 2000; ++i)
+        bytes[i] = static_cast<char>(i * 37);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    AudioFile2 reader;
+    reader.Open(good, 0, 1);
+    const std::vector<float> all = readAll(reader, 44100);
+    // At least everything before the damage, never more than the file held.
+    EXPECT_GE(all.size() / 2, 44100u);
+    EXPECT_LE(all.size() / 2, 132300u);
+    reader.Seek(0, 3);
+    EXPECT_EQ(reader.ReadSamples(1000).frames(), 1000);
+}
+
+TEST_F(AudioReaderTest, SwitchedOffRefusesToOpen) {
+    AudioFile2 reader;
+    reader.SetActive(false);
+    EXPECT_THROW(reader.Open(tone("a.ogg", 44100, 2, 0.5), 0, 1), Error);
+    reader.SetActive(true);
+    EXPECT_NO_THROW(reader.Open(path("a.ogg"), 0, 1));
+}
+
+TEST_F(AudioReaderTest, ReadingWithoutAFileThrows) {
+    AudioFile2 reader;
+    EXPECT_THROW(reader.ReadSamples(10), Error);
+    EXPECT_THROW(reader.Seek(0, 3), Error);
+}
+
+} // namespace

@@ -1,0 +1,340 @@
+// The writer: every output format round-trips through an independent decoder
+// with the format it was set up for, and failures name the file.
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "platform/Error.h"
+#include "tests/audio/ToneFiles.h"
+#include "tests/support/FfmpegDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+class AudioWriterTest : public ::testing::Test {
+protected:
+    ToneFiles files;
+};
+
+std::vector<float> decodeSource(const QString& path) {
+    AudioFile2 reader;
+    reader.Open(path, 0, 1);
+    std::vector<float> all;
+    for (SampleArray a = reader.ReadSamples(8192); !a.empty(); a = reader.ReadSamples(8192))
+        all.insert(all.end(), a.samples.begin(), a.samples.end());
+    return all;
+}
+
+// The Xing/Info header of the first MP3 frame: its frame count, or -1.
+long long vbrHeaderFrames(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray head = file.read(400);
+    qsizetype at = head.indexOf("Xing");
+    if (at < 0)
+        at = head.indexOf("Info");
+    if (at < 0 || at + 12 > head.size())
+        return -1;
+    const auto byte = [&](qsizetype i) { return static_cast<std::uint8_t>(head[i]); };
+    const std::uint32_t flags =
+        (byte(at + 4) << 24) | (byte(at + 5) << 16) | (byte(at + 6) << 8) | byte(at + 7);
+    if (!(flags & 1))
+        return 0;
+    return (static_cast<long long>(byte(at + 8)) << 24) | (byte(at + 9) << 16) |
+           (byte(at + 10) << 8) | byte(at + 11);
+}
+
+TEST_F(AudioWriterTest, WavKeepsEverySampleWithin16BitRounding) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0);
+    AudioFile2 writer;
+    writer.SetWavFormat(44100, 2, 16);
+    ToneFiles::convert(source, writer, files.path("out.wav"), 10007);
+    EXPECT_FALSE(writer.IsOpen());
+
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.wav"));
+    EXPECT_EQ(out.codec, QStringLiteral("pcm_s16le"));
+    EXPECT_EQ(out.rate, 44100);
+    EXPECT_EQ(out.channels, 2);
+    const std::vector<float> original = decodeSource(source);
+    ASSERT_EQ(out.samples.size(), original.size());
+    for (size_t i = 0; i < original.size(); ++i)
+        ASSERT_NEAR(out.samples[i], original[i], 1.0 / 32768 + 1e-6) << i;
+}
+
+TEST_F(AudioWriterTest, WavWritesTheBitDepthsAsSet) {
+    const QString source = files.tone("src.ogg", 44100, 2, 0.5);
+    struct Case {
+        int bits;
+        const char* codec;
+        double tolerance;
+    };
+    for (const Case c : {Case{8, "pcm_u8", 1.0 / 128 + 1e-6}, Case{32, "pcm_s32le", 1e-6}}) {
+        AudioFile2 writer;
+        writer.SetWavFormat(44100, 2, c.bits);
+        const QString out = files.path(QStringLiteral("out%1.wav").arg(c.bits));
+        ToneFiles::convert(source, writer, out);
+        const DecodedAudio decoded = decodeWithFfmpeg(out);
+        EXPECT_EQ(decoded.codec, QString::fromLatin1(c.codec));
+        const std::vector<float> original = decodeSource(source);
+        ASSERT_EQ(decoded.samples.size(), original.size());
+        for (size_t i = 0; i < original.size(); i += 97)
+            ASSERT_NEAR(decoded.samples[i], original[i], c.tolerance) << c.bits << " bits, " << i;
+    }
+}
+
+TEST_F(AudioWriterTest, WavConvertsRateAndChannels) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
+    AudioFile2 writer;
+    writer.SetWavFormat(22050, 1, 16);
+    ToneFiles::convert(source, writer, files.path("out.wav"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.wav"));
+    EXPECT_EQ(out.rate, 22050);
+    EXPECT_EQ(out.channels, 1);
+    EXPECT_NEAR(static_cast<double>(out.frames()), 22050.0, 2.0);
+    EXPECT_NEAR(dominantFrequency(out.samples, 22050), 440.0, 4.0);
+}
+
+TEST_F(AudioWriterTest, BlocksEndingInsideAFrameKeepTheChannelsInStep) {
+    AudioFile2 writer;
+    writer.SetWavFormat(8000, 2, 16);
+    writer.SetSampleFormat(8000, 2);
+    SampleArray block;
+    block.channels = 2;
+    writer.CreateOutput(files.path("lr2.wav"), 0);
+    long long written = 0;
+    for (int n : {3, 5, 7, 1, 1000, 10}) {
+        block.samples.clear();
+        for (int i = 0; i < n; ++i, ++written)
+            block.samples.push_back(written % 2 == 0 ? 0.5f : -0.25f);
+        writer.WriteSamples(block);
+    }
+    writer.Close();
+    const DecodedAudio out = decodeWithFfmpeg(files.path("lr2.wav"));
+    ASSERT_EQ(out.frames(), 513);
+    for (long long f = 0; f < out.frames(); ++f) {
+        ASSERT_NEAR(out.samples[f * 2], 0.5f, 1e-3) << f;
+        ASSERT_NEAR(out.samples[f * 2 + 1], -0.25f, 1e-3) << f;
+    }
+}
+
+TEST_F(AudioWriterTest, Mp3WithDefaultSettingsIsA128kbpsTone) {
+    const QString source = files.tone("src.ogg", 44100, 2, 2.0, 440.0);
+    AudioFile2LameEnc encoder;
+    AudioFile2 writer;
+    writer.SetMp3Encoder(&encoder);
+    ToneFiles::convert(source, writer, files.path("out.MP3"));
+
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.MP3"));
+    EXPECT_EQ(out.codec, QStringLiteral("mp3float"));
+    EXPECT_EQ(out.rate, 44100);
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_NEAR(static_cast<double>(out.frames()), 88200.0, 1152.0 * 2);
+    EXPECT_NEAR(dominantFrequency(out.channel(0), 44100), 440.0, 4.0);
+    EXPECT_NEAR(static_cast<double>(out.bitRate), 128000.0, 8000.0);
+}
+
+TEST_F(AudioWriterTest, Mp3FollowsTheEncoderSettings) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
+    AudioFile2LameEnc encoder;
+    encoder.SetChannels(1);
+    encoder.SetOutputSampleRate(22050);
+    encoder.SetBitrate(64);
+    AudioFile2 writer;
+    writer.SetMp3Encoder(&encoder);
+    ToneFiles::convert(source, writer, files.path("out.mp3"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.mp3"));
+    EXPECT_EQ(out.rate, 22050);
+    EXPECT_EQ(out.channels, 1);
+    EXPECT_NEAR(static_cast<double>(out.bitRate), 64000.0, 6000.0);
+    EXPECT_NEAR(dominantFrequency(out.samples, 22050), 440.0, 5.0);
+}
+
+TEST_F(AudioWriterTest, Mp3VbrHeaderIsWrittenOnlyWhenEnabled) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0);
+    AudioFile2LameEnc encoder;
+    encoder.SetVbrMethod(2);
+    encoder.SetVbrBitrate(320);
+    encoder.SetWriteVbrHeader(true);
+    AudioFile2 writer;
+    writer.SetMp3Encoder(&encoder);
+    ToneFiles::convert(source, writer, files.path("vbr.mp3"));
+    // The count is filled in when the file is completed: about 38 frames a
+    // second at 44.1 kHz.
+    const long long frames = vbrHeaderFrames(files.path("vbr.mp3"));
+    EXPECT_GE(frames, 38);
+    EXPECT_LE(frames, 42);
+    const DecodedAudio out = decodeWithFfmpeg(files.path("vbr.mp3"));
+    EXPECT_NEAR(static_cast<double>(out.frames()), 44100.0, 1152.0 * 2);
+
+    encoder.SetWriteVbrHeader(false);
+    ToneFiles::convert(source, writer, files.path("plain.mp3"));
+    EXPECT_EQ(vbrHeaderFrames(files.path("plain.mp3")), -1);
+}
+
+TEST_F(AudioWriterTest, OggKeepsTheExactLengthAndTone) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
+    AudioFile2 writer;
+    writer.SetOggFormat(44100, 2, 128, 0, 0, -1);
+    ToneFiles::convert(source, writer, files.path("out.ogg"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.ogg"));
+    EXPECT_EQ(out.codec, QStringLiteral("vorbis"));
+    EXPECT_EQ(out.rate, 44100);
+    EXPECT_EQ(out.channels, 2);
+    // FFmpeg drops the first Vorbis block; vorbisfile below counts exactly.
+    EXPECT_NEAR(static_cast<double>(out.frames()), 44100.0, 256.0);
+    EXPECT_NEAR(dominantFrequency(out.channel(1), 44100), 440.0, 4.0);
+
+    // Each output is its own stream.
+    AudioFile2 reader;
+    reader.Open(files.path("out.ogg"), 0, 1);
+    EXPECT_EQ(reader.SampleCount(), 44100);
+    reader.Close();
+    ToneFiles::convert(source, writer, files.path("out2.ogg"));
+    QFile a(files.path("out.ogg"));
+    QFile b(files.path("out2.ogg"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_NE(a.read(18).mid(14, 4), b.read(18).mid(14, 4)) << "same stream serial";
+}
+
+TEST_F(AudioWriterTest, OggQualityModeAtAnotherRateAndChannelCount) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
+    AudioFile2 writer;
+    writer.SetOggFormat(22050, 1, 0, 0, 0, 500);
+    ToneFiles::convert(source, writer, files.path("q.ogg"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("q.ogg"));
+    EXPECT_EQ(out.rate, 22050);
+    EXPECT_EQ(out.channels, 1);
+    EXPECT_NEAR(static_cast<double>(out.frames()), 22050.0, 512.0);
+    EXPECT_NEAR(dominantFrequency(out.samples, 22050), 440.0, 4.0);
+    AudioFile2 reader;
+    reader.Open(files.path("q.ogg"), 0, 1);
+    EXPECT_NEAR(reader.SampleCount(), 22050, 2);
+}
+
+TEST_F(AudioWriterTest, OggRefusedFormatThrowsAndLeavesNoFile) {
+    AudioFile2 writer;
+    writer.SetOggFormat(8000, 2, 320, 0, 0, -1);
+    const QString out = files.path("refused.ogg");
+    try {
+        writer.CreateOutput(out, 0);
+        ADD_FAILURE() << "created";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("refused.ogg")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_FALSE(writer.IsOpen());
+}
+
+TEST_F(AudioWriterTest, WmaDefaultProfileIs44kHzStereo) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
+    AudioFile2 writer;
+    writer.SetWmaProfile(10);
+    ToneFiles::convert(source, writer, files.path("out.wma"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("out.wma"));
+    EXPECT_EQ(out.codec, QStringLiteral("wmav2"));
+    EXPECT_EQ(out.container, QStringLiteral("asf"));
+    EXPECT_EQ(out.rate, 44100);
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_NEAR(static_cast<double>(out.frames()), 44100.0, 2048.0 * 2);
+    EXPECT_NEAR(dominantFrequency(out.channel(0), 44100), 440.0, 6.0);
+}
+
+TEST_F(AudioWriterTest, EveryWmaProfileGivesAPlayableFile) {
+    const QString source = files.tone("src.ogg", 44100, 2, 0.4, 440.0);
+    const int rates[] = {48000, 48000, 48000, 48000, 48000, 44100, 44100, 44100, 44100, 44100,
+                         44100, 44100, 44100, 44100, 44100, 44100, 44100, 44100, 32000, 32000,
+                         32000, 32000, 32000, 32000, 22050, 22050, 22050, 16000, 16000, 16000,
+                         16000, 16000, 11025, 11025, 8000,  8000,  8000,  8000,  48000, 48000,
+                         44100, 44100, 44100, 44100, 44100, 44100, 44100};
+    const QList<int> mono = {16, 17, 18, 22, 26, 27, 30, 31, 32, 33, 34, 36, 37, 38};
+    AudioFile2 writer;
+    for (int profile = 1; profile <= 47; ++profile) {
+        writer.SetWmaProfile(profile);
+        const QString out = files.path(QStringLiteral("p%1.wma").arg(profile));
+        ToneFiles::convert(source, writer, out);
+        const DecodedAudio decoded = decodeWithFfmpeg(out);
+        EXPECT_EQ(decoded.rate, rates[profile - 1]) << profile;
+        EXPECT_EQ(decoded.channels, mono.contains(profile) ? 1 : 2) << profile;
+        EXPECT_GT(decoded.frames(), 0) << profile;
+    }
+    EXPECT_THROW(writer.SetWmaProfile(0), Error);
+    EXPECT_THROW(writer.SetWmaProfile(48), Error);
+}
+
+TEST_F(AudioWriterTest, CreateOutputFailuresNameTheFile) {
+    AudioFile2 writer;
+    const QString noFolder = files.path(QStringLiteral("missing/out.wav"));
+    const QString badExtension = files.path(QStringLiteral("out.flac"));
+    for (const QString& name : {noFolder, badExtension}) {
+        try {
+            writer.CreateOutput(name, 0);
+            ADD_FAILURE() << name.toStdString();
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(name)) << e.message().toStdString();
+        }
+        EXPECT_FALSE(writer.IsOpen());
+    }
+    EXPECT_THROW(writer.WriteSamples(SampleArray{}), Error);
+}
+
+TEST_F(AudioWriterTest, NeverWritesOverASourceBeingRead) {
+    const QString source = files.tone("song.ogg", 44100, 2, 0.5);
+    QFile original(source);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+
+    AudioFile2 reader;
+    reader.Open(source, 0, 1);
+    AudioFile2 writer;
+    EXPECT_THROW(writer.CreateOutput(source, 0), Error);
+    QFile after(source);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+    reader.Close();
+    // Once the source is closed the name is free to use.
+    writer.SetOggFormat(44100, 2, 128, 0, 0, -1);
+    EXPECT_NO_THROW(writer.CreateOutput(source, 0));
+    writer.Close();
+}
+
+TEST_F(AudioWriterTest, EmptyOutputIsStillAValidFile) {
+    AudioFile2LameEnc encoder;
+    AudioFile2 writer;
+    writer.SetMp3Encoder(&encoder);
+    writer.SetSampleFormat(44100, 2);
+    for (const char* name : {"empty.wav", "empty.ogg", "empty.mp3", "empty.wma"}) {
+        const QString out = files.path(QString::fromLatin1(name));
+        writer.CreateOutput(out, 0);
+        writer.Close();
+        EXPECT_TRUE(QFileInfo::exists(out)) << name;
+    }
+    EXPECT_EQ(decodeWithFfmpeg(files.path("empty.wav")).frames(), 0);
+    EXPECT_EQ(decodeWithFfmpeg(files.path("empty.ogg")).channels, 2);
+}
+
+TEST_F(AudioWriterTest, FormatChecksAreAnsweredByTheEncoders) {
+    AudioFile2 writer;
+    EXPECT_TRUE(writer.CheckMp3Format(44100, 128, 2));
+    EXPECT_TRUE(writer.CheckMp3Format(44100, 128, 1));
+    EXPECT_TRUE(writer.CheckMp3Format(22050, 160, 3));
+    EXPECT_FALSE(writer.CheckMp3Format(8000, 320, 2));
+    EXPECT_FALSE(writer.CheckMp3Format(22050, 192, 2));
+    EXPECT_FALSE(writer.CheckMp3Format(48000, 8, 2));
+    EXPECT_FALSE(writer.CheckMp3Format(44100, 128, 0));
+
+    EXPECT_TRUE(writer.CheckOggFormat(44100, 2, 128, 128, 128));
+    EXPECT_TRUE(writer.CheckOggFormat(44100, 2, 128, 64, 320));
+    EXPECT_TRUE(writer.CheckOggFormat(8000, 1, 8, 8, 8));
+    EXPECT_FALSE(writer.CheckOggFormat(8000, 2, 128, 128, 128));
+    EXPECT_FALSE(writer.CheckOggFormat(44100, 2, 8, 8, 8));
+    EXPECT_FALSE(writer.CheckOggFormat(44100, 2, 128, 160, 96));
+}
+
+} // namespace

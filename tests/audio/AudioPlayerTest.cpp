@@ -1,0 +1,148 @@
+// The preview player, on SDL's dummy driver (set by the test harness) and on
+// the silent stand-in: positions advance with time, Flush restarts them, and
+// the end of the queued audio is reported.
+#include "engine/audio/AudioPlayer2.h"
+#include "platform/Error.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SampleArray silence(int frames, int channels = 2) {
+    SampleArray a;
+    a.channels = channels;
+    a.samples.assign(static_cast<size_t>(frames) * channels, 0.0f);
+    return a;
+}
+
+// Third argument of every OnTimer so far.
+std::vector<int> playedCounts(const QSignalSpy& spy) {
+    std::vector<int> counts;
+    for (const QList<QVariant>& args : spy)
+        counts.push_back(args.at(2).toInt());
+    return counts;
+}
+
+void playAndCheckProgress(AudioPlayer2& player) {
+    QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
+    QSignalSpy end(&player, &AudioPlayer2::OnEndPlay);
+    player.OpenPlayer(44100, 2);
+    player.Play();
+    player.PlayArray(silence(44100 / 2));
+    ASSERT_TRUE(end.wait(5000));
+    const std::vector<int> counts = playedCounts(timer);
+    ASSERT_GE(counts.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_GT(counts.back(), counts.front());
+    EXPECT_LE(counts.back(), 44100 / 2);
+    EXPECT_EQ(end.count(), 1);
+}
+
+TEST(AudioPlayerTest, PlayedFramesGrowUntilTheEndIsReported) {
+    AudioPlayer2 player;
+    QElapsedTimer clock;
+    clock.start();
+    playAndCheckProgress(player);
+    EXPECT_FALSE(player.UsesSilentOutput());
+    // Half a second of audio takes about half a second.
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_EQ(player.PlayedFrames(), 44100 / 2);
+}
+
+TEST(AudioPlayerTest, SilentOutputKeepsTimeWithoutADevice) {
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    AudioPlayer2 player;
+    player.OpenPlayer(44100, 2);
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    EXPECT_TRUE(player.UsesSilentOutput());
+    QElapsedTimer clock;
+    clock.start();
+    playAndCheckProgress(player);
+    EXPECT_GE(clock.elapsed(), 300);
+}
+
+TEST(AudioPlayerTest, FlushRestartsTheCountAndAsksForData) {
+    AudioPlayer2 player;
+    player.OpenPlayer(22050, 1);
+    player.Play();
+    player.PlayArray(silence(22050 * 10, 1));
+    QTest::qWait(400);
+    EXPECT_GT(player.PlayedFrames(), 2000);
+
+    QSignalSpy request(&player, &AudioPlayer2::OnRequestOnLoadArray);
+    QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
+    player.Flush();
+    EXPECT_EQ(player.PlayedFrames(), 0);
+    ASSERT_TRUE(request.wait(2000));
+    // The first report after the flush counts from zero again.
+    ASSERT_FALSE(timer.isEmpty());
+    EXPECT_LT(timer.first().at(2).toInt(), 2000);
+    player.StopPlayer();
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST(AudioPlayerTest, FeedingOnRequestPlaysEveryArrayThenEnds) {
+    AudioPlayer2 player;
+    player.OpenPlayer(44100, 2);
+    int fed = 0;
+    auto feed = [&] {
+        // Three blocks, then the source runs dry as a reader at its end does.
+        player.PlayArray(fed < 3 ? silence(4410) : SampleArray{});
+        ++fed;
+    };
+    QObject::connect(&player, &AudioPlayer2::OnRequestOnLoadArray, feed);
+    QObject::connect(&player, &AudioPlayer2::OnEndArrayPlay, feed);
+    QSignalSpy arrays(&player, &AudioPlayer2::OnEndArrayPlay);
+    QSignalSpy end(&player, &AudioPlayer2::OnEndPlay);
+    player.Play();
+    feed();
+    ASSERT_TRUE(end.wait(5000));
+    EXPECT_EQ(arrays.count(), 3);
+    EXPECT_EQ(player.PlayedFrames(), 3 * 4410);
+    QTest::qWait(300);
+    EXPECT_EQ(end.count(), 1);
+}
+
+TEST(AudioPlayerTest, ReportsThePeakLevelOfTheFirstChannel) {
+    AudioPlayer2 player;
+    QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
+    player.OpenPlayer(8000, 2);
+    SampleArray loud = silence(8000);
+    for (size_t i = 0; i < loud.samples.size(); i += 2)
+        loud.samples[i] = 0.5f;
+    player.Play();
+    player.PlayArray(loud);
+    ASSERT_TRUE(timer.wait(2000));
+    EXPECT_NEAR(timer.first().at(1).toInt(), 16384, 2);
+    player.StopPlayer();
+}
+
+TEST(AudioPlayerTest, StoppedPlayerStaysQuiet) {
+    AudioPlayer2 player;
+    QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
+    player.OpenPlayer(44100, 2);
+    player.Play();
+    player.PlayArray(silence(44100));
+    player.StopPlayer();
+    QTest::qWait(300);
+    EXPECT_TRUE(timer.isEmpty());
+    EXPECT_EQ(player.PlayedFrames(), 0);
+    // It can be played again with the format it had.
+    player.Play();
+    player.PlayArray(silence(441));
+    EXPECT_TRUE(player.IsPlaying());
+    player.StopPlayer();
+}
+
+TEST(AudioPlayerTest, RefusesToPlayBeforeItIsOpened) {
+    AudioPlayer2 player;
+    EXPECT_THROW(player.Play(), Error);
+    EXPECT_THROW(player.PlayArray(silence(10)), Error);
+    EXPECT_THROW(player.OpenPlayer(0, 2), Error);
+}
+
+} // namespace

@@ -231,6 +231,22 @@ TEST_F(AudioReaderTest, RefusesWhatCannotBeDecodedNamingTheFile) {
     EXPECT_EQ(reader.SampleCount(), 44100);
 }
 
+TEST_F(AudioReaderTest, FileCutInsideTheAudioKeepsWhatItHolds) {
+    const QString good = tone("good.ogg", 44100, 2, 20.0);
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(file.size() / 2));
+    file.close();
+
+    AudioFile2 reader;
+    reader.Open(good, 0, 1);
+    const int count = reader.SampleCount();
+    EXPECT_GT(count, 44100 * 5);
+    EXPECT_LT(count, 44100 * 15);
+    // What it reports is what it delivers.
+    EXPECT_EQ(readAll(reader, 10000).size(), static_cast<size_t>(count) * 2);
+}
+
 TEST_F(AudioReaderTest, DamagedAudioStillDecodesWhatIsReadable) {
     const QString good = tone("good.ogg", 44100, 2, 3.0);
     QFile file(good);

@@ -304,6 +304,19 @@ TEST_F(AudioWriterTest, NeverWritesOverASourceBeingRead) {
     writer.Close();
 }
 
+TEST_F(AudioWriterTest, NamesOutsideAsciiWorkInEveryFormat) {
+    const QString source = files.tone(QStringLiteral("Café ♪.ogg"), 22050, 1, 0.3);
+    AudioFile2LameEnc encoder;
+    AudioFile2 writer;
+    writer.SetMp3Encoder(&encoder);
+    for (const QString& extension : {QStringLiteral("wav"), QStringLiteral("mp3"),
+                                     QStringLiteral("ogg"), QStringLiteral("wma")}) {
+        const QString out = files.path(QStringLiteral("Ünïcode ♫.") + extension);
+        ToneFiles::convert(source, writer, out);
+        EXPECT_GT(decodeWithFfmpeg(out).frames(), 0) << extension.toStdString();
+    }
+}
+
 TEST_F(AudioWriterTest, EmptyOutputIsStillAValidFile) {
     AudioFile2LameEnc encoder;
     AudioFile2 writer;

@@ -1,0 +1,160 @@
+#include "tags/ID3v2Tag.h"
+
+#include "platform/Error.h"
+#include "tags/ReplacementFile.h"
+#include "tags/SavedPermissions.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr qsizetype MaxTextBytes = 255;
+constexpr std::uint8_t Latin1 = 0;
+constexpr std::uint8_t Utf16 = 1;
+
+struct FrameField {
+    const char* id;
+    QString ID3StructV2::*field;
+};
+
+constexpr FrameField FrameOrder[7] = {
+    {"TIT2", &ID3StructV2::Title},   {"TPE1", &ID3StructV2::Artist}, {"TALB", &ID3StructV2::Album},
+    {"TRCK", &ID3StructV2::Track},   {"TYER", &ID3StructV2::Year},   {"TCON", &ID3StructV2::Genre},
+    {"COMM", &ID3StructV2::Comment},
+};
+
+bool isComment(const ID3v2FrameSlot& slot) {
+    return std::equal(slot.header.begin(), slot.header.begin() + 4, "COMM");
+}
+
+// The empty, terminated content description that precedes a comment.
+QByteArray commentDescription(std::uint8_t encoding) {
+    if (encoding == Utf16)
+        return QByteArray("\xFF\xFE\x00\x00", 4);
+    return QByteArray(1, '\0');
+}
+
+std::uint32_t frameSize(const ID3v2FrameSlot& slot) {
+    return (std::uint32_t{slot.header[4]} << 24) | (std::uint32_t{slot.header[5]} << 16) |
+           (std::uint32_t{slot.header[6]} << 8) | std::uint32_t{slot.header[7]};
+}
+
+} // namespace
+
+ID3v2Text EncodeID3v2Text(const QString& text) {
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    if (latin1)
+        return {Latin1, text.left(MaxTextBytes).toLatin1()};
+
+    // Byte-order mark plus two bytes a unit; a surrogate pair stays whole.
+    qsizetype units = std::min(text.size(), (MaxTextBytes - 2) / 2);
+    if (units > 0 && units < text.size() && text.at(units - 1).isHighSurrogate())
+        --units;
+    QByteArray bytes("\xFF\xFE", 2);
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t unit = text.at(i).unicode();
+        bytes.append(static_cast<char>(unit & 0xFF));
+        bytes.append(static_cast<char>(unit >> 8));
+    }
+    return {Utf16, bytes};
+}
+
+ID3v2Buffer BuildID3v2Buffer(const ID3StructV2& tag) {
+    ID3v2Buffer buffer;
+    const char header[] = {'I', 'D', '3', 3, 0, 0};
+    std::copy(std::begin(header), std::end(header), buffer.header.begin());
+
+    for (size_t i = 0; i < std::size(FrameOrder); ++i) {
+        ID3v2FrameSlot& slot = buffer.frames[i];
+        slot.data.fill(0);
+        const ID3v2Text text = EncodeID3v2Text(tag.*FrameOrder[i].field);
+        std::copy_n(FrameOrder[i].id, 4, slot.header.begin());
+        slot.encoding = text.encoding;
+        auto size = static_cast<std::uint32_t>(1 + text.bytes.size());
+        if (isComment(slot))
+            size += 3 + static_cast<std::uint32_t>(commentDescription(text.encoding).size());
+        for (int b = 7; b >= 4; --b) {
+            slot.header[static_cast<size_t>(b)] = static_cast<std::uint8_t>(size % 256);
+            size /= 256;
+        }
+        slot.header[8] = 0;
+        slot.header[9] = 0;
+        std::copy(text.bytes.begin(), text.bytes.end(), slot.data.begin());
+    }
+    ComputeTagSize(buffer);
+    return buffer;
+}
+
+void ComputeTagSize(ID3v2Buffer& buffer) {
+    // The ten bytes of padding count, the header's own ten do not.
+    std::uint32_t total = 10;
+    for (const ID3v2FrameSlot& slot : buffer.frames)
+        total += 10 + (frameSize(slot) & 0x00FFFFFF);
+    buffer.header[9] = static_cast<std::uint8_t>(total % 128);
+    buffer.header[8] = static_cast<std::uint8_t>((total / 128) % 128);
+    buffer.header[7] = static_cast<std::uint8_t>((total / 16384) % 128);
+    buffer.header[6] = static_cast<std::uint8_t>(total / 2097152);
+}
+
+QByteArray ID3v2TagBytes(const ID3v2Buffer& buffer) {
+    QByteArray bytes(reinterpret_cast<const char*>(buffer.header.data()), 10);
+    for (const ID3v2FrameSlot& slot : buffer.frames) {
+        bytes.append(reinterpret_cast<const char*>(slot.header.data()), 10);
+        bytes.append(static_cast<char>(slot.encoding));
+        qsizetype textBytes = static_cast<qsizetype>(frameSize(slot)) - 1;
+        if (isComment(slot)) {
+            const QByteArray description = commentDescription(slot.encoding);
+            bytes.append("eng", 3);
+            bytes.append(description);
+            textBytes -= 3 + description.size();
+        }
+        textBytes = std::clamp<qsizetype>(textBytes, 0, MaxTextBytes);
+        bytes.append(reinterpret_cast<const char*>(slot.data.data()), textBytes);
+    }
+    bytes.append(10, '\0');
+    return bytes;
+}
+
+void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag) {
+    const QFileInfo info(fileName);
+    if (!info.exists() || !info.isFile())
+        throw Error(QStringLiteral("Cannot open %1: the file does not exist").arg(fileName));
+
+    // A read-only output is made writable for good: it is our own new file.
+    constexpr auto writable =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    QFileDevice::Permissions permissions = SavedPermissions::modeOf(fileName);
+    if (!(permissions & writable)) {
+        permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QFile::setPermissions(fileName, permissions);
+    }
+
+    QFile audio(fileName);
+    if (!audio.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, audio.errorString()));
+
+    const QByteArray tagBytes = ID3v2TagBytes(BuildID3v2Buffer(tag));
+    ReplacementFile tagged(fileName);
+    const auto fail = [&](const QString& reason) {
+        return Error(QStringLiteral("Cannot write the tag into %1: %2").arg(fileName, reason));
+    };
+    if (!tagged.open())
+        throw fail(tagged.errorString());
+    if (tagged.file().write(tagBytes) != tagBytes.size())
+        throw fail(tagged.file().errorString());
+    QByteArray chunk;
+    while (!(chunk = audio.read(1 << 16)).isEmpty()) {
+        if (tagged.file().write(chunk) != chunk.size())
+            throw fail(tagged.file().errorString());
+    }
+    if (audio.error() != QFileDevice::NoError)
+        throw fail(audio.errorString());
+    audio.close();
+    if (!tagged.commit(permissions))
+        throw fail(tagged.errorString());
+}

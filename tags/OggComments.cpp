@@ -1,0 +1,219 @@
+#include "tags/OggComments.h"
+
+#include "platform/Error.h"
+#include "tags/ReplacementFile.h"
+#include "tags/SavedPermissions.h"
+#include "tags/SharedLibrary.h"
+#include "tags/TagLibraries.h"
+#include "tags/TextConversions.h"
+#include "tags/VceditLibrary.h"
+#include "tags/VceditSession.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+struct ReadName {
+    QLatin1StringView name;
+    QString OGGTag::*field;
+};
+
+// Matched in this order; the first equal name wins.
+const ReadName ReadNames[] = {
+    {QLatin1StringView("album"), &OGGTag::Album},
+    {QLatin1StringView("title"), &OGGTag::Title},
+    {QLatin1StringView("artist"), &OGGTag::Artist},
+    {QLatin1StringView("comment"), &OGGTag::Comment},
+    {QLatin1StringView("genre"), &OGGTag::Genre},
+    {QLatin1StringView("date"), &OGGTag::Date},
+    {QLatin1StringView("tracknumber"), &OGGTag::TrackNumber},
+};
+
+struct WriteKey {
+    QLatin1StringView key;
+    QString OGGTag::*field;
+};
+
+const WriteKey WriteKeys[] = {
+    {QLatin1StringView("Title="), &OGGTag::Title},
+    {QLatin1StringView("Artist="), &OGGTag::Artist},
+    {QLatin1StringView("Album="), &OGGTag::Album},
+    {QLatin1StringView("TrackNumber="), &OGGTag::TrackNumber},
+    {QLatin1StringView("Date="), &OGGTag::Date},
+    {QLatin1StringView("Genre="), &OGGTag::Genre},
+    {QLatin1StringView("Comment="), &OGGTag::Comment},
+};
+
+bool validNameByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x20 && b <= 0x3C) || (b >= 0x3E && b <= 0x7D);
+}
+
+QString asciiLower(const QString& text) {
+    QString lower = text;
+    for (QChar& c : lower)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return lower;
+}
+
+bool blankOrControl(QChar c) {
+    return c.unicode() <= 0x20 || c.category() == QChar::Other_Control;
+}
+
+// Blanks and control characters go at both ends.
+QString trimmed(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blankOrControl(text.at(begin)))
+        ++begin;
+    while (end > begin && blankOrControl(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString openFailure(const QString& fileName, const QString& reason) {
+    if (reason.isEmpty())
+        return QStringLiteral("Cannot open %1").arg(fileName);
+    return QStringLiteral("Cannot open %1: %2").arg(fileName, reason);
+}
+
+QString writeFailure(const QString& reason) {
+    if (reason.isEmpty())
+        return QStringLiteral("Cannot write comments");
+    return QStringLiteral("Cannot write comments: %1").arg(reason);
+}
+
+} // namespace
+
+TStrComments ParseComments(const vorbis_comment& block) {
+    TStrComments parsed;
+    if (block.comments <= 0 || block.user_comments == nullptr || block.comment_lengths == nullptr)
+        return parsed;
+    parsed.reserve(static_cast<size_t>(block.comments));
+    for (int i = 0; i < block.comments; ++i) {
+        const int length = block.comment_lengths[i];
+        const char* text = block.user_comments[i];
+        const QByteArray bytes =
+            (length > 0 && text != nullptr) ? QByteArray(text, length) : QByteArray();
+        TStrComment comment;
+        QByteArray value = bytes;
+        const qsizetype equals = bytes.indexOf('=');
+        if (equals >= 0) {
+            const QByteArray name = bytes.left(equals);
+            if (std::all_of(name.begin(), name.end(), validNameByte)) {
+                comment.Name = QString::fromLatin1(name);
+                value = bytes.mid(equals + 1);
+            }
+        }
+        comment.Value = Utf8ToWide(value);
+        if (comment.Value.endsWith(QChar(u'\0')))
+            comment.Value.chop(1);
+        comment.Entry = comment.Name.isEmpty() ? comment.Value
+                                               : comment.Name + QLatin1Char('=') + comment.Value;
+        parsed.push_back(std::move(comment));
+    }
+    return parsed;
+}
+
+void ReadOggComments(const QString& fileName, OGGTag& tag) {
+    OGGTag working;
+    const VceditLibrary vcedit;
+    if (!vcedit.isLoaded())
+        return;
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(openFailure(fileName, file.errorString()));
+    VceditSession state(vcedit);
+    if (state.open(file) != 0)
+        throw Error(openFailure(fileName, state.lastError()));
+
+    for (const TStrComment& comment : ParseComments(*state.comments())) {
+        const QString name = asciiLower(comment.Name);
+        for (const ReadName& known : ReadNames) {
+            if (name == known.name) {
+                working.*known.field = comment.Value;
+                break;
+            }
+        }
+    }
+    for (const ReadName& known : ReadNames)
+        tag.*known.field = trimmed(working.*known.field);
+}
+
+bool WriteOggComments(const QString& fileName, OGGTag tag) {
+    const VceditLibrary vcedit;
+    if (!vcedit.isLoaded())
+        return false;
+
+    SavedPermissions permissions(fileName);
+    permissions.openUp();
+    QFile source(fileName);
+    if (!source.open(QIODevice::ReadOnly))
+        throw Error(openFailure(fileName, source.errorString()));
+    ReplacementFile replacement(fileName);
+    if (!replacement.open())
+        throw Error(writeFailure(replacement.errorString()));
+
+    VceditSession state(vcedit);
+    if (state.open(source) != 0)
+        throw Error(openFailure(fileName, state.lastError()));
+    {
+        const SharedLibrary vorbis(TagLibraries::vorbisName());
+        if (const auto clear =
+                vorbis.resolve<decltype(&vorbis_comment_clear)>("vorbis_comment_clear"))
+            clear(state.comments());
+    }
+    for (const WriteKey& key : WriteKeys) {
+        const QString& value = tag.*key.field;
+        if (!value.isEmpty())
+            AddOggComment(key.key + value, state);
+    }
+    if (state.write(replacement.file()) != 0)
+        throw Error(writeFailure(state.lastError()));
+    source.close();
+
+    if (!replacement.commit(permissions.saved()))
+        return false;
+    permissions.dismiss();
+    return true;
+}
+
+void AddOggComment(const QString& comment, VceditSession& state) {
+    const SharedLibrary vorbis(TagLibraries::vorbisName());
+    const auto add = vorbis.resolve<decltype(&vorbis_comment_add)>("vorbis_comment_add");
+    if (add == nullptr)
+        return;
+    const QByteArray utf8 = WideToUtf8(comment);
+    add(state.comments(), utf8.constData());
+}
+
+std::size_t StreamRead(void* buffer, std::size_t size, std::size_t count, void* handle) {
+    if (size == 0 || count == 0)
+        return 0;
+    if (buffer == nullptr || handle == nullptr ||
+        count > static_cast<std::size_t>(std::numeric_limits<qint64>::max()) / size)
+        return 0;
+    auto* device = static_cast<QIODevice*>(handle);
+    const qint64 got = device->read(static_cast<char*>(buffer), static_cast<qint64>(size * count));
+    return got > 0 ? static_cast<std::size_t>(got) / size : 0;
+}
+
+std::size_t StreamWrite(const void* buffer, std::size_t size, std::size_t count, void* handle) {
+    if (size == 0)
+        return static_cast<std::size_t>(-1);
+    if (count == 0)
+        return 0;
+    if (buffer == nullptr || handle == nullptr ||
+        count > static_cast<std::size_t>(std::numeric_limits<qint64>::max()) / size)
+        return 0;
+    auto* device = static_cast<QIODevice*>(handle);
+    const qint64 put =
+        device->write(static_cast<const char*>(buffer), static_cast<qint64>(size * count));
+    return put > 0 ? static_cast<std::size_t>(put) / size : 0;
+}

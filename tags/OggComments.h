@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tags/OGGTag.h"
+#include "tags/TStrComment.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <vorbis/codec.h>
+
+class VceditSession;
+
+// Fills all seven fields from the file's Vorbis comments, trimmed. Without
+// libvcedit.so the record is left as it is. Throws Error ("Cannot open ...")
+// when the file cannot be read as Ogg Vorbis.
+void ReadOggComments(const QString& fileName, OGGTag& tag);
+
+// Replaces the file's comments with the tag's non-empty fields. The new file
+// is written beside the old one and renamed over it; the file keeps its
+// permissions. False when libvcedit.so is missing or the new file could not
+// take the old one's place (the old file then stays as it was). Throws Error
+// when the file cannot be read as Ogg Vorbis or the new one cannot be written.
+bool WriteOggComments(const QString& fileName, OGGTag tag);
+
+// Adds "Key=value" to the session's comment block (nothing without libvorbis).
+void AddOggComment(const QString& comment, VceditSession& state);
+
+// Splits every comment of the block at its first "="; texts are taken by their
+// lengths.
+TStrComments ParseComments(const vorbis_comment& block);
+
+// The stream callbacks handed to libvcedit.so: `handle` is a QIODevice*.
+// Both return the number of whole items moved, 0 when the stream fails.
+std::size_t StreamRead(void* buffer, std::size_t size, std::size_t count, void* handle);
+std::size_t StreamWrite(const void* buffer, std::size_t size, std::size_t count, void* handle);

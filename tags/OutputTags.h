@@ -1,0 +1,11 @@
+#pragma once
+
+#include "app/AudioFileinfo.h"
+
+#include <QString>
+
+// Tags a finished output with its source's record, by the output's
+// extension: ID3v2 for .mp3, Windows Media attributes for .wma, Vorbis
+// comments for .ogg; other outputs get none. Errors of the writers reach the
+// caller.
+void WriteOutputTags(const QString& outputName, AudioFileinfo info);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QFileDevice>
+#include <QString>
+#include <QTemporaryFile>
+
+// The new version of an existing file, written beside it under a name no
+// other file has and then renamed over it in one step: the file is always
+// either the old version or the complete new one. Unless committed, the
+// partly written file is removed.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(const QString& target);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Creates the new file ("<name>.XXXXXX.temp" in the target's folder).
+    bool open();
+    QFile& file() { return file_; }
+    QString fileName() const { return file_.fileName(); }
+    QString errorString() const { return error_; }
+
+    // Writes everything out to the disk, gives the new file `permissions`
+    // and puts it in the target's place. False (new file removed) on failure.
+    bool commit(QFileDevice::Permissions permissions);
+
+private:
+    QString target_;
+    QTemporaryFile file_;
+    QString error_;
+};

@@ -1,0 +1,48 @@
+#include "tags/TagLibraries.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+QString& folderOverride() {
+    static QString folder;
+    return folder;
+}
+
+QString& vorbisOverride() {
+    static QString name;
+    return name;
+}
+
+QString programFolder() {
+    if (QCoreApplication::instance() != nullptr)
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path();
+}
+
+} // namespace
+
+QString TagLibraries::folder() {
+    return folderOverride().isEmpty() ? programFolder() : folderOverride();
+}
+
+void TagLibraries::setFolder(const QString& folder) {
+    folderOverride() = folder;
+}
+
+QString TagLibraries::vceditPath() {
+    return folder() + QStringLiteral("/libvcedit.so");
+}
+
+QString TagLibraries::wmaPath() {
+    return folder() + QStringLiteral("/libwmaudsdk.so");
+}
+
+QString TagLibraries::vorbisName() {
+    return vorbisOverride().isEmpty() ? QStringLiteral("libvorbis.so.0") : vorbisOverride();
+}
+
+void TagLibraries::setVorbisName(const QString& name) {
+    vorbisOverride() = name;
+}

@@ -9,6 +9,7 @@
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
+#include "app/skin/Skin.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/IAudioPlayer2.h"
@@ -69,8 +70,22 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     setFixedSize(521, 380);
     move(238, 140);
 
+    // The skin lies under every other child and draws the window.
+    Skin1 = new Skin(this);
+    Skin1->setGeometry(rect());
     buildLists();
     buildMenus();
+    lookUpSkinObjects();
+    connect(Skin1, &Skin::OnClick, this, [this](SkinObject* source) { Skin1Click(source); });
+    connect(Skin1, &Skin::OnMouseDown, this, [this](SkinObject* source, Qt::MouseButton, int, int) {
+        guarded([&] { Skin1MouseDown(source->GetName()); });
+    });
+    connect(Skin1, &Skin::OnMouseUp, this, [this](SkinObject* source, Qt::MouseButton, int, int) {
+        guarded([&] { Skin1MouseUp(source->GetName()); });
+    });
+    connect(Skin1, &Skin::OnScrollTrack, this, [this](SkinObject* source, int newPos) {
+        guarded([&] { Skin1ScrollTrack(source->GetName(), newPos); });
+    });
 
     // The list logic reaches the window only through these hooks.
     previewSlider_ = std::make_unique<PreviewSlider>(skinObjects_);
@@ -300,16 +315,49 @@ void Tfm_main::FormShow() {
     state_.Playing = false;
     state_.Seeking = false;
     state_.SegmentFocus = false;
-    if (skinObjects_.pb)
-        skinObjects_.pb->SetPosition(0);
+    skinObjects_.pb->SetPosition(0);
+    skinObjects_.pbElement->Refresh();
+}
+
+void Tfm_main::lookUpSkinObjects() {
+    // Names the skin lacks come back as detached objects, so these are never
+    // null; before a skin is applied they are all detached.
+    auto text = [this](const char* name, ISkinText*& asText, ISkinElement*& asElement) {
+        SkinObject* object = Skin1->FindObject(QLatin1String(name));
+        asText = object;
+        asElement = object;
+    };
+    SkinObject* pb = Skin1->FindObject(QStringLiteral("pb"));
+    skinObjects_.pb = pb;
+    skinObjects_.pbElement = pb;
+    text("timecaption", skinObjects_.timecaption, skinObjects_.timecaptionElement);
+    text("tataltime", skinObjects_.tataltime, skinObjects_.tataltimeElement);
+    text("pbpos", skinObjects_.pbpos, skinObjects_.pbposElement);
+    text("convertpb", skinObjects_.convertpb, skinObjects_.convertpbElement);
+    convertpbBase_ = skinObjects_.convertpbElement->GetRect();
 }
 
 void Tfm_main::SetupSkin() {
-    SetRunProgress(0);
-    if (skinObjects_.pbpos) {
-        skinObjects_.pbpos->SetText(QString());
-        skinObjects_.pbposElement->Refresh();
+    Skin1->LoadSkin(QCoreApplication::applicationDirPath() + QStringLiteral("/mp3enc.dll"));
+    Skin1->ApplySkin(this);
+    Skin1->ApplyForm(this, QStringLiteral("Quarnwick"));
+    SkinForm* form = Skin1->GetForm(this);
+    // An object the skin lacks stays a detached stand-in: the window works
+    // on, that part of it is just not drawn.
+    lookUpSkinObjects();
+    // The bar's track, when the skin draws one, spans what the bar can fill.
+    if (form->hasObject(QStringLiteral("convertpbtrack"))) {
+        ISkinElement* track = form->FindObject(QStringLiteral("convertpbtrack"));
+        SkinRect rect = track->GetRect();
+        rect.right = convertpbBase_.left + (state_.SkinFlag ? 501 : 454);
+        track->SetRect(rect);
+        track->Refresh();
     }
+    skinObjects_.pb->SetPosition(0);
+    skinObjects_.pbElement->Refresh();
+    SetRunProgress(0);
+    skinObjects_.pbpos->SetText(QString());
+    skinObjects_.pbposElement->Refresh();
     ShowTotalTime();
 }
 
@@ -676,8 +724,6 @@ void Tfm_main::OpenHelpFile() {
 }
 
 void Tfm_main::SetRunProgress(int v) {
-    if (!skinObjects_.convertpbElement)
-        return;
     if (v == 10000)
         v = 0;
     const int full = state_.SkinFlag ? 501 : 454;

@@ -198,6 +198,8 @@ protected:
 private:
     void buildLists();
     void buildMenus();
+    // Points the five driven objects at the skin's (or detached stand-ins).
+    void lookUpSkinObjects();
     QAction* addMenuItem(QMenu* menu, const QString& caption, const char* handler,
                          void (Tfm_main::*slot)(), int icon);
     // The window's top-left corner on the screen, as the popups use it.

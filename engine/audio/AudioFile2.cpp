@@ -10,21 +10,22 @@
 #include "platform/Error.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
 
 namespace {
 
-// Files open for reading anywhere in the program. An output is never created
-// over one of them: that would destroy a source while it is being cut.
-QMutex readersLock;
-QHash<QString, int>& openReaders() {
-    static QHash<QString, int> readers;
-    return readers;
+// Every file read as a source in this run of the program. An output is never
+// created over one of them: that would destroy a source the user cut from,
+// perhaps while it is still listed or being read.
+QMutex sourcesLock;
+QSet<QString>& knownSources() {
+    static QSet<QString> sources;
+    return sources;
 }
 
 QString fileKey(const QString& path) {
@@ -33,21 +34,14 @@ QString fileKey(const QString& path) {
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-void registerReader(const QString& key) {
-    QMutexLocker lock(&readersLock);
-    ++openReaders()[key];
+void rememberSource(const QString& path) {
+    QMutexLocker lock(&sourcesLock);
+    knownSources().insert(fileKey(path));
 }
 
-void unregisterReader(const QString& key) {
-    QMutexLocker lock(&readersLock);
-    auto it = openReaders().find(key);
-    if (it != openReaders().end() && --it.value() <= 0)
-        openReaders().erase(it);
-}
-
-bool isBeingRead(const QString& key) {
-    QMutexLocker lock(&readersLock);
-    return openReaders().contains(key);
+bool isSource(const QString& path) {
+    QMutexLocker lock(&sourcesLock);
+    return knownSources().contains(fileKey(path));
 }
 
 int clampToInt(long long value) {
@@ -76,18 +70,12 @@ void AudioFile2::requireActive(const QString& fileName) const {
 void AudioFile2::Open(const QString& fileName, int, int) {
     requireActive(fileName);
     closeReader();
-    auto reader = std::make_unique<AudioReader>(fileName);
-    readerKey_ = fileKey(fileName);
-    registerReader(readerKey_);
-    reader_ = std::move(reader);
+    reader_ = std::make_unique<AudioReader>(fileName);
+    rememberSource(fileName);
 }
 
 void AudioFile2::closeReader() {
-    if (!reader_)
-        return;
     reader_.reset();
-    unregisterReader(readerKey_);
-    readerKey_.clear();
 }
 
 void AudioFile2::closeWriter() {
@@ -120,8 +108,9 @@ int AudioFile2::Seek(int frame, int) {
 void AudioFile2::CreateOutput(const QString& fileName, int) {
     requireActive(fileName);
     closeWriter();
-    if (isBeingRead(fileKey(fileName)))
-        throw Error(QStringLiteral("Cannot create %1: it is a source file that is being read")
+    if (isSource(fileName))
+        throw Error(QStringLiteral("Cannot create %1: it is one of the source files and would "
+                                   "be overwritten")
                         .arg(fileName));
     const QString extension = QFileInfo(fileName).suffix().toLower();
     std::unique_ptr<AudioEncoder> encoder;

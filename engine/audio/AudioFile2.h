@@ -12,6 +12,7 @@ class AudioWriter;
 
 // One audio file component: reads Ogg Vorbis sources, and writes MP3, WAV,
 // WMA or Ogg Vorbis outputs. The program uses one object for each role.
+// No output is ever created over a file that was read as a source.
 class AudioFile2 : public IAudioFile2 {
 public:
     AudioFile2();
@@ -60,7 +61,6 @@ private:
 
     bool active_ = true;
     std::unique_ptr<AudioReader> reader_;
-    QString readerKey_;
     std::unique_ptr<AudioWriter> writer_;
 
     int inputRate_ = 44100;

@@ -6,6 +6,7 @@
 #include "tests/audio/ToneFiles.h"
 #include "tests/support/FfmpegDecoder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -283,7 +284,7 @@ TEST_F(AudioWriterTest, CreateOutputFailuresNameTheFile) {
     EXPECT_THROW(writer.WriteSamples(SampleArray{}), Error);
 }
 
-TEST_F(AudioWriterTest, NeverWritesOverASourceBeingRead) {
+TEST_F(AudioWriterTest, NeverWritesOverASource) {
     const QString source = files.tone("song.ogg", 44100, 2, 0.5);
     QFile original(source);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
@@ -293,15 +294,22 @@ TEST_F(AudioWriterTest, NeverWritesOverASourceBeingRead) {
     AudioFile2 reader;
     reader.Open(source, 0, 1);
     AudioFile2 writer;
+    writer.SetOggFormat(44100, 2, 128, 0, 0, -1);
     EXPECT_THROW(writer.CreateOutput(source, 0), Error);
+    reader.Close();
+    // Also once it is closed, and under another spelling of its path.
+    const QString indirect = files.path(QStringLiteral("./sub/../song.ogg"));
+    QDir().mkpath(files.path(QStringLiteral("sub")));
+    try {
+        writer.CreateOutput(indirect, 0);
+        ADD_FAILURE() << "overwrote the source";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("song.ogg")));
+    }
+    EXPECT_FALSE(writer.IsOpen());
     QFile after(source);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), before);
-    reader.Close();
-    // Once the source is closed the name is free to use.
-    writer.SetOggFormat(44100, 2, 128, 0, 0, -1);
-    EXPECT_NO_THROW(writer.CreateOutput(source, 0));
-    writer.Close();
 }
 
 TEST_F(AudioWriterTest, NamesOutsideAsciiWorkInEveryFormat) {

@@ -100,6 +100,49 @@ TEST_F(LameEncoderTest, ANewSetUpForgetsTheLastPresetAndCommandLine) {
     EXPECT_EQ(encode(encoder, "third.mp3").channels, 2);
 }
 
+// The full set of values in the order the encoder configuration sends them.
+void sendValues(AudioFile2LameEnc& e, int vbrMethod, bool filters, int channelMode, int rate) {
+    e.SetWriteVbrHeader(true);
+    e.SetEnforceMinBitrate(vbrMethod >= 0);
+    e.SetCrc(filters);
+    e.SetAllowDiffBlockTypes(filters);
+    e.SetBitReservoir(true);
+    e.SetShortBlocks(true);
+    e.SetStrictIso(filters);
+    e.SetHighpassFrequency(filters ? 30 : -1);
+    e.SetLowpassFrequency(filters ? 15160 : -1);
+    e.SetVbrMethod(vbrMethod);
+    e.SetAthMode(filters ? 3 : 0);
+    if (channelMode == 0) {
+        e.SetChannels(1);
+    } else {
+        e.SetChannels(2);
+        e.SetChannelMode(channelMode);
+    }
+    e.SetDeEmphasis(filters ? 2 : 0);
+    e.SetQuality(5);
+    e.SetBitrate(128);
+    e.SetVbrBitrate(192);
+    e.SetHighpassWidth(5);
+    e.SetLowpassWidth(750);
+    e.SetVbrQuality(5);
+    e.SetOutputSampleRate(rate);
+}
+
+TEST_F(LameEncoderTest, EveryChannelModeAndVbrMethodEncodes) {
+    AudioFile2LameEnc encoder;
+    int n = 0;
+    for (int mode = 0; mode <= 4; ++mode) {
+        for (int method = -1; method <= 3; ++method) {
+            sendValues(encoder, method, (mode + method) % 2 == 0, mode, mode == 2 ? 32000 : 44100);
+            const DecodedAudio out = encode(encoder, QStringLiteral("m%1.mp3").arg(n++));
+            EXPECT_EQ(out.channels, mode == 0 ? 1 : 2) << mode << " " << method;
+            EXPECT_EQ(out.rate, mode == 2 ? 32000 : 44100) << mode << " " << method;
+            EXPECT_NEAR(dominantFrequency(out.channel(0), out.rate), 440.0, 5.0);
+        }
+    }
+}
+
 TEST_F(LameEncoderTest, DefaultsArePlain128kbpsCbr) {
     const AudioFile2LameEnc encoder;
     const LameSettings& s = encoder.Settings();

@@ -10,6 +10,10 @@
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioPlayer2.h"
+#include "engine/audio/AudioTransform2.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/IAudioPlayer2.h"
@@ -18,6 +22,8 @@
 #include "platform/Error.h"
 #include "platform/MulDiv.h"
 #include "settings/SettingsFile.h"
+#include "tags/OGGTag.h"
+#include "tags/OggComments.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -87,6 +93,22 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         guarded([&] { Skin1ScrollTrack(source->GetName(), newPos); });
     });
 
+    audioFileRead_ = std::make_unique<AudioFile2>();
+    audioFile2write_ = std::make_unique<AudioFile2>();
+    mp3LameEncoder_ = std::make_unique<AudioFile2LameEnc>();
+    audioTransform21_ = std::make_unique<AudioTransform2>();
+    auto player = std::make_unique<AudioPlayer2>();
+    connect(player.get(), &AudioPlayer2::OnTimer, this, [this](int current, int left, int right) {
+        guarded([&] { preview_->AudioPlayer21Timer(current, left, right); });
+    });
+    connect(player.get(), &AudioPlayer2::OnEndPlay, this,
+            [this] { guarded([&] { preview_->AudioPlayer21EndPlay(); }); });
+    connect(player.get(), &AudioPlayer2::OnEndArrayPlay, this,
+            [this] { guarded([&] { preview_->AudioPlayer21EndArrayPlay(); }); });
+    connect(player.get(), &AudioPlayer2::OnRequestOnLoadArray, this,
+            [this] { guarded([&] { preview_->AudioPlayer21RequestOnLoadArray(); }); });
+    audioPlayer21_ = std::move(player);
+
     // The list logic reaches the window only through these hooks.
     previewSlider_ = std::make_unique<PreviewSlider>(skinObjects_);
     segmentEditor_ = std::make_unique<SegmentEditor>(
@@ -95,6 +117,15 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         SegmentEditor::Hooks{[this] { ShowTotalTime(); }, [this] { lvClick(); }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
+    jobHooks.readComments = [](const QString& fileName, AudioFileinfo& tags) {
+        OGGTag comments;
+        ReadOggComments(fileName, comments);
+        tags.Title = comments.Title;
+        tags.Artist = comments.Artist;
+        tags.Album = comments.Album;
+        tags.Comment = comments.Comment;
+        tags.Genre = comments.Genre;
+    };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)
             return;

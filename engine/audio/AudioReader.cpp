@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 // Frames decoded per step: small enough to keep memory flat, large enough to
@@ -25,16 +26,19 @@ void AudioReader::setOutputFormat(int rate, int channels) {
         return;
     outRate_ = rate;
     outChannels_ = channels;
-    // What was already converted is in the old format; it was decoded ahead,
-    // so the read position of the caller has not passed it yet.
     restartConversion();
 }
 
 void AudioReader::restartConversion() {
-    // The decoder may have run ahead of what the caller took: rewind it to the
-    // caller's position so no frame is lost or repeated.
+    // The decoder may have run ahead of what the caller took, converted to
+    // the old format: rewind it to the caller's position so no frame is lost
+    // or repeated.
     if (converterReady_ || !pending_.empty() || ended_)
         decoder_.seek(position_);
+    dropConversion();
+}
+
+void AudioReader::dropConversion() {
     converterReady_ = false;
     pending_.clear();
     pendingStart_ = 0;
@@ -46,12 +50,7 @@ void AudioReader::restartConversion() {
 void AudioReader::seek(long long frame) {
     position_ = std::clamp<long long>(frame, 0, decoder_.totalFrames());
     decoder_.seek(position_);
-    converterReady_ = false;
-    pending_.clear();
-    pendingStart_ = 0;
-    ended_ = false;
-    owed_ = 0;
-    given_ = 0;
+    dropConversion();
 }
 
 bool AudioReader::decodeMore() {

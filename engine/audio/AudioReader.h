@@ -34,6 +34,7 @@ public:
 private:
     bool decodeMore();
     void restartConversion();
+    void dropConversion();
 
     QString path_;
     VorbisDecoder decoder_;

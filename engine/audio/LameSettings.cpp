@@ -4,7 +4,7 @@
 
 #include <lame/lame.h>
 
-#include <QRegularExpression>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>

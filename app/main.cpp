@@ -10,11 +10,13 @@
 #include "tags/Tfm_id3.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwell"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwell"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnwell/tarnwell.svg")));
 
     // A second copy ends at once, silently: the first one keeps its window.
     SingleInstance instance(ApplicationTitle);

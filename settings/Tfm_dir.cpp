@@ -1,7 +1,165 @@
 #include "settings/Tfm_dir.h"
 
 #include "app/Tfm_main.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "settings/SettingsFile.h"
 
-Tfm_dir::Tfm_dir(Tfm_main& main) : QDialog(&main), main_(main) {
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+Tfm_dir::Tfm_dir(Tfm_main& main)
+    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                         Qt::MSWindowsFixedSizeDialogHint),
+      main_(main) {
+    setObjectName(QStringLiteral("fm_dir"));
     setWindowTitle(QStringLiteral("Output Directory"));
+    setFixedSize(286, 281);
+
+    // Folders only, with the desktop's icons; the tree is refreshed by hand
+    // (New Folder), not by watching the disk.
+    model_ = new QFileSystemModel(this);
+    model_->setOption(QFileSystemModel::DontWatchForChanges);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    model_->setReadOnly(false);
+    model_->setRootPath(QDir::rootPath());
+
+    ShellTreeView1 = new QTreeView(this);
+    ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
+    ShellTreeView1->setModel(model_);
+    // The file system's root is the one top node, already open.
+    ShellTreeView1->setRootIndex(model_->index(QDir::rootPath()).parent());
+    ShellTreeView1->setRootIsDecorated(false);
+    ShellTreeView1->setHeaderHidden(true);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        ShellTreeView1->hideColumn(column);
+    ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ShellTreeView1->setUniformRowHeights(true);
+    ShellTreeView1->expand(model_->index(QDir::rootPath()));
+    // The home folder is where most music lives: open the way to it, but
+    // leave the choice to the user.
+    for (QModelIndex at = model_->index(QDir::homePath()).parent(); at.isValid(); at = at.parent())
+        ShellTreeView1->expand(at);
+    ShellTreeView1->scrollTo(model_->index(QDir::homePath()), QAbstractItemView::PositionAtCenter);
+
+    Button1 = new QPushButton(QStringLiteral("New Folder"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    btn_ok = new QPushButton(QStringLiteral("Ok"), this);
+    btn_ok->setObjectName(QStringLiteral("btn_ok"));
+    btn_ok->setDefault(true);
+    btn_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btn_cancel->setObjectName(QStringLiteral("btn_cancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addStretch(1);
+    buttons->addWidget(btn_ok);
+    buttons->addWidget(btn_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(8);
+    layout->addWidget(ShellTreeView1, 1);
+    layout->addLayout(buttons);
+
+    connect(Button1, &QPushButton::clicked, this, &Tfm_dir::Button1Click);
+    connect(btn_ok, &QPushButton::clicked, this, &Tfm_dir::btn_okClick);
+    connect(btn_cancel, &QPushButton::clicked, this, &Tfm_dir::btn_cancelClick);
+}
+
+Tfm_dir::~Tfm_dir() = default;
+
+void Tfm_dir::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void Tfm_dir::FormShow() {
+    move(main_.pos() + QPoint(10, 10));
+}
+
+QString Tfm_dir::SelectedPath() const {
+    const QModelIndex current = ShellTreeView1->currentIndex();
+    if (!current.isValid() || !ShellTreeView1->selectionModel()->isSelected(current))
+        return {};
+    return QDir::cleanPath(model_->filePath(current));
+}
+
+bool Tfm_dir::SelectPath(const QString& path) {
+    const QModelIndex index = model_->index(QDir::cleanPath(path));
+    if (!index.isValid())
+        return false;
+    for (QModelIndex at = index.parent(); at.isValid(); at = at.parent())
+        ShellTreeView1->expand(at);
+    ShellTreeView1->setCurrentIndex(index);
+    ShellTreeView1->scrollTo(index);
+    return true;
+}
+
+void Tfm_dir::btn_okClick() {
+    const QString path = SelectedPath();
+    // Nothing selected: stay open rather than point the program at nothing.
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return;
+    AppState& state = main_.state();
+
+    if (state.FolderDialogMode == AppState::FolderMode::AddFolder) {
+        state.ChosenFolder = path;
+        accept();
+        return;
+    }
+
+    // A folder that went away since the tree showed it is created again, if
+    // its parent still takes it.
+    const QFileInfo info(path);
+    const QFileInfo parent(info.absolutePath());
+    const bool usable =
+        info.exists() ? info.isDir() && info.isWritable() : parent.isDir() && parent.isWritable();
+    if (!usable) {
+        main_.desktop().information(
+            QStringLiteral("Files cannot be saved in \"%1\". Please choose another folder.")
+                .arg(path));
+        return;
+    }
+    const QString withSlash = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    // The runs append file names to the folder directly, so it carries its
+    // final "/" even when saving it below fails.
+    state.OutputDir = withSlash;
+    try {
+        if (SettingsFile* settings = main_.settings())
+            settings->WriteString(QStringLiteral("Output"), QStringLiteral("Dir"), path);
+    } catch (const Error& e) {
+        main_.desktop().showError(e.message());
+        return;
+    }
+    main_.edt_dir->setText(path);
+    if (!info.exists())
+        QDir().mkdir(path);
+    accept();
+}
+
+void Tfm_dir::btn_cancelClick() {
+    reject();
+}
+
+void Tfm_dir::reject() {
+    main_.state().ChosenFolder.clear();
+    QDialog::reject();
+}
+
+void Tfm_dir::Button1Click() {
+    const QModelIndex current = ShellTreeView1->currentIndex();
+    if (SelectedPath().isEmpty())
+        return;
+    // An existing "New Folder" makes this fail; that is left unreported.
+    if (model_->mkdir(current, QStringLiteral("New Folder")).isValid())
+        ShellTreeView1->expand(current);
 }

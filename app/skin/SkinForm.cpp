@@ -258,6 +258,7 @@ SkinForm::SkinForm(const QByteArray& svg, const QString& formName) : name_(formN
             }
             if (QDomElement fill = part("fill"); !fill.isNull()) {
                 p.art.fillId = ensureId(fill, id + QStringLiteral("--fill"));
+                reveal(fill);
                 liveParts.insert(p.art.fillId);
             }
             break;

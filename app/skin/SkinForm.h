@@ -29,10 +29,10 @@ class QSvgRenderer;
 // under the mouse and while held (hide them in the file with
 // display="none" so the document shows the normal look). Inside a slider,
 // "track" is the travel, "thumb" the knob and "fill" the part drawn up to
-// the thumb. A text's first <text> element gives font, colour, anchor and
-// baseline; its child of class "box", if any, is its rectangle. A <title>
-// child is the object's tooltip. A <metadata id="widget-style"> element
-// holds the style sheet for the window's own widgets.
+// the thumb (it may be hidden in the file too). A text's first <text> element gives font, colour,
+// anchor and baseline; its child of class "box", if any, is its rectangle. A <title> child is the
+// object's tooltip. A <metadata id="widget-style"> element holds the style sheet for the window's
+// own widgets.
 class SkinForm {
 public:
     // Throws `Error` when the document cannot be read or lacks the form.

@@ -8,6 +8,7 @@
 #include "settings/Tfm_dir.h"
 #include "settings/Tfm_set.h"
 #include "tags/Tfm_id3.h"
+#include "tags/WmaTags.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -22,6 +23,9 @@ int main(int argc, char* argv[]) {
     SingleInstance instance(ApplicationTitle);
     if (!instance.acquire())
         return 0;
+
+    // The WMA tag library is looked up once; without it WMA outputs get no tags.
+    LoadWmaLibrary();
 
     WidgetDesktop desktop;
     Tfm_main fm_main(desktop, SettingsFile::defaultPath());

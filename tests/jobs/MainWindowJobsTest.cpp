@@ -1,0 +1,245 @@
+// The job list and the segment editor through the real main window: skin
+// clicks and menu items, the open dialog answered by the scripted desktop,
+// the real folder dialog, the real reader and the skin's own objects.
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/RowSelection.h"
+#include "app/Tfm_main.h"
+#include "app/skin/ISkinScrollBar.h"
+#include "app/skin/SkinObject.h"
+#include "platform/MulDiv.h"
+#include "settings/Tfm_dir.h"
+#include "tests/support/OggFixture.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class MainWindowJobsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedDesktop desktop;
+    std::unique_ptr<Tfm_main> main;
+    std::unique_ptr<Tfm_dir> folderDialog;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
+        folderDialog = std::make_unique<Tfm_dir>(*main);
+        main->setDialogs(nullptr, folderDialog.get(), nullptr, nullptr);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+    }
+    void TearDown() override {
+        folderDialog.reset();
+        main.reset();
+    }
+
+    QString ogg(const QString& name, double seconds, QStringList comments = {}) {
+        OggFixture f;
+        f.rate = 8000;
+        f.channels = 1;
+        f.seconds = seconds;
+        f.frequency = 0;
+        f.comments = std::move(comments);
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        return f.write(dir.filePath(name));
+    }
+    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
+    void addFiles(const QStringList& paths) {
+        desktop.openFilesAnswers.push_back(paths);
+        click("addfile");
+    }
+    ReportListModel& lv() { return main->lvModel(); }
+    ReportListModel& lvTime() { return main->lvTimeModel(); }
+    int selectedFile() { return RowSelection(main->lvSelection()).selected(); }
+    void selectFile(int row) {
+        RowSelection(main->lvSelection()).select(row);
+        main->lvClick();
+    }
+    void selectSegment(int row) {
+        RowSelection(main->lvTimeSelection()).select(row);
+        main->lv_timeClick();
+    }
+    ISkinScrollBar& pb() { return *main->skinObjects().pb; }
+    void placeAt(int seconds, int duration) {
+        pb().SetPosition(MulDiv(seconds, main->previewSlider().UsableRange(), duration));
+    }
+    QString skinText(ISkinText* object) {
+        auto* skin = dynamic_cast<SkinObject*>(object);
+        return skin ? skin->text() : QString();
+    }
+    QString total() { return skinText(main->skinObjects().tataltime); }
+    QStringList captions() {
+        QStringList out;
+        for (int r = 0; r < lv().count(); ++r)
+            out.append(lv().text(r, 0));
+        return out;
+    }
+    QStringList segmentRows() {
+        QStringList out;
+        for (int r = 0; r < lvTime().count(); ++r)
+            out.append(lvTime().row(r).join('|'));
+        return out;
+    }
+};
+
+TEST_F(MainWindowJobsTest, AddingThroughTheOpenDialogFillsBothLists) {
+    EXPECT_TRUE(main->sm->isVisibleTo(main.get()));
+    addFiles({ogg("hundred.ogg", 100.3, {"TITLE=Hundred"}), ogg("plain.ogg", 40.5)});
+    EXPECT_EQ(desktop.lastFilter, "OGG Files(*.ogg)|*.ogg");
+    EXPECT_EQ(desktop.informations, QStringList());
+    EXPECT_EQ(captions(), (QStringList{"Hundred", "plain.ogg"}));
+    EXPECT_EQ(lv().text(0, 1), "00:01:40");
+    EXPECT_EQ(lv().text(1, 1), "00:00:40");
+    EXPECT_FALSE(main->sm->isVisibleTo(main.get()));
+    EXPECT_EQ(main->lv->columnWidth(0), 143);
+    EXPECT_EQ(selectedFile(), 0);
+    EXPECT_EQ(pb().GetMax(), 1084);
+    EXPECT_EQ(main->previewSlider().UsableRange(), 916);
+    EXPECT_EQ(segmentRows(), QStringList{"00:00:00 - 00:01:40|00:01:40|Uncertain"});
+    EXPECT_EQ(total(), "00:02:20");
+    EXPECT_EQ(main->state().TagList[0].Title, "Hundred");
+}
+
+TEST_F(MainWindowJobsTest, BeginEndOkThroughTheSkin) {
+    addFiles({ogg("hundred.ogg", 100.3)});
+    pb().SetPosition(458);
+    click("Begin");
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:50 - 00:01:40");
+    placeAt(80, 100);
+    click("End");
+    click("Ok");
+    EXPECT_EQ(segmentRows(), (QStringList{"00:00:50 - 00:01:20|00:00:30|Ok",
+                                          "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
+    EXPECT_EQ(total(), "00:00:30");
+
+    // Remove acts on segments once the segment list has the focus.
+    selectSegment(1);
+    click("Remove");
+    EXPECT_EQ(desktop.informations,
+              QStringList{"This item, the procedure will automatically process. Need not delete."});
+    selectSegment(0);
+    click("Remove");
+    EXPECT_EQ(segmentRows(), QStringList{"00:00:00 - 00:01:40|00:01:40|Uncertain"});
+    EXPECT_EQ(lv().count(), 1);
+    EXPECT_EQ(total(), "00:01:40");
+
+    // The menus' Remove leaves segments alone; Clear resets them.
+    click("Ok");
+    selectSegment(0);
+    main->Remove1Click();
+    EXPECT_EQ(lvTime().count(), 2);
+    click("Clear");
+    EXPECT_EQ(segmentRows(), QStringList{"00:00:00 - 00:01:40|00:01:40|Uncertain"});
+    EXPECT_FALSE(main->state().SegmentFocus);
+    EXPECT_EQ(lv().count(), 1);
+}
+
+TEST_F(MainWindowJobsTest, MarksAreRefusedWhenSplittingByTime) {
+    main->state().FunctionChoice = FunctionSplitByTime;
+    addFiles({ogg("piece.ogg", 125.2)});
+    EXPECT_EQ(lvTime().count(), 3);
+    click("Begin");
+    click("Ok");
+    const QString message =
+        "Only chose \"Custom\" or \"unification\" function, this button is usable.";
+    EXPECT_EQ(desktop.informations, (QStringList{message, message}));
+    EXPECT_EQ(total(), "00:02:05");
+}
+
+TEST_F(MainWindowJobsTest, RowsMoveAndGoThroughTheSkinAndMenus) {
+    addFiles({ogg("a.ogg", 1.5, {"TITLE=A"}), ogg("b.ogg", 2.5, {"TITLE=B"}),
+              ogg("c.ogg", 3.5, {"TITLE=C"})});
+    selectFile(2);
+    click("Up");
+    EXPECT_EQ(captions(), (QStringList{"A", "C", "B"}));
+    main->FileUp1Click();
+    EXPECT_EQ(captions(), (QStringList{"C", "A", "B"}));
+    main->UP1Click();
+    EXPECT_EQ(captions(), (QStringList{"C", "A", "B"}));
+    EXPECT_EQ(main->state().TagList[0].Title, "C");
+    EXPECT_EQ(QFileInfo(main->state().JobList[0].FileName).fileName(), "c.ogg");
+
+    click("Down");
+    EXPECT_EQ(captions(), (QStringList{"A", "C", "B"}));
+    selectFile(2);
+    click("Remove");
+    EXPECT_EQ(captions(), (QStringList{"A", "C"}));
+    EXPECT_EQ(selectedFile(), 0);
+    EXPECT_EQ(total(), "00:00:04");
+    main->Clear2Click();
+    EXPECT_EQ(lv().count(), 0);
+    EXPECT_EQ(lvTime().count(), 0);
+    EXPECT_TRUE(main->sm->isVisibleTo(main.get()));
+}
+
+TEST_F(MainWindowJobsTest, TwelfthRowNarrowsTheNameColumnOfTheView) {
+    QStringList files;
+    for (int i = 0; i < 12; ++i)
+        files.append(ogg(QStringLiteral("f%1.ogg").arg(i, 2, 10, QLatin1Char('0')), 1.1));
+    addFiles(files);
+    EXPECT_EQ(lv().count(), 12);
+    EXPECT_EQ(main->lv->columnWidth(0), 123);
+    click("Remove");
+    EXPECT_EQ(main->lv->columnWidth(0), 143);
+}
+
+TEST_F(MainWindowJobsTest, AddPathUsesTheFolderDialogInItsAddMode) {
+    ogg("music/one.ogg", 2.2, {"TITLE=One"});
+    ogg("music/short.ogg", 0.3);
+    const QString outputBefore = main->state().OutputDir;
+    desktop.onModal = [&](QWidget& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Add File Directory");
+        EXPECT_TRUE(folderDialog->SelectPath(dir.filePath("music")));
+        folderDialog->btn_okClick();
+        return 1;
+    };
+    main->AddFolder1Click();
+    EXPECT_EQ(desktop.modalCount, 1);
+    EXPECT_EQ(captions(), (QStringList{"One", "short.ogg"}));
+    EXPECT_EQ(lv().text(1, 1), "00:00:00");
+    EXPECT_EQ(main->state().JobList[0].SliderRange, 1014);
+    EXPECT_TRUE(main->state().TagList[0].Title.isEmpty());
+    EXPECT_EQ(main->state().OutputDir, outputBefore);
+    EXPECT_EQ(main->edt_dir->text(), outputBefore);
+    EXPECT_TRUE(main->state().FolderAddMode);
+
+    // A file of no whole second can still be stepped through.
+    selectFile(1);
+    click("qian");
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_TRUE(desktop.errors.isEmpty());
+
+    // Cancelled, nothing more is added.
+    desktop.onModal = [&](QWidget&) {
+        folderDialog->btn_cancelClick();
+        return 0;
+    };
+    main->AddFolder2Click();
+    EXPECT_EQ(lv().count(), 2);
+}
+
+TEST_F(MainWindowJobsTest, NothingIsAddedDuringARun) {
+    main->state().Busy = true;
+    desktop.openFilesAnswers.push_back({ogg("a.ogg", 1.5)});
+    click("addfile");
+    main->AddFile1Click();
+    EXPECT_EQ(lv().count(), 0);
+    main->state().Busy = false;
+}
+
+} // namespace

@@ -1,0 +1,317 @@
+#include "engine/JoinRun.h"
+
+#include "app/AppState.h"
+#include "app/ReportListModel.h"
+#include "app/SegmentEditor.h"
+#include "engine/ConfigureEncoder.h"
+#include "engine/OutputNames.h"
+#include "engine/RunHost.h"
+#include "engine/SplitRun.h"
+#include "engine/audio/IAudioFile2.h"
+#include "engine/audio/IAudioTransform2.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/MulDiv.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int StatusColumn = 2;
+
+QString displayName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+} // namespace
+
+const QString JoinRun::Filter = QStringLiteral(
+    "MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg");
+
+JoinRun::JoinRun(RunContext& context) : c_(context) {}
+
+bool JoinRun::ChooseJoinOutput(Output& chosen) {
+    if (c_.lv.count() == 0)
+        return false;
+    Desktop::SaveChoice choice;
+    const int current = std::clamp(c_.host.formatIndex(), 0, 3);
+    if (!c_.desktop.saveFile(Filter, current + 1, c_.state.OutputDir, choice) ||
+        choice.path.isEmpty())
+        return false;
+    const int filterIndex = std::clamp(choice.filterIndex, 1, 4);
+    c_.host.setFormatIndex(filterIndex - 1);
+
+    const QString path =
+        OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
+    const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
+    for (int i = 0; i < files; ++i) {
+        if (OutputNames::SameFile(path, c_.state.JobList[static_cast<size_t>(i)].FileName)) {
+            c_.desktop.information(
+                QStringLiteral("\"%1\" is one of the files being joined. Please choose another "
+                               "name for the joined file.")
+                    .arg(displayName(path)));
+            return false;
+        }
+    }
+    if (OutputNames::Exists(path) &&
+        !c_.desktop.confirm(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
+                                .arg(displayName(path))))
+        return false;
+
+    chosen.path = path;
+    chosen.filterIndex = filterIndex;
+    return true;
+}
+
+void JoinRun::RunCustomJoin(const Output& output) {
+    run(Kind::Custom, output);
+}
+
+void JoinRun::RunWholeJoin(const Output& output) {
+    run(Kind::Whole, output);
+}
+
+void JoinRun::UnifiAudoJoiner(const Output& output) {
+    run(Kind::Unified, output);
+}
+
+void JoinRun::RunJoin(const Output& output) {
+    switch (c_.state.FunctionChoice) {
+    case FunctionSplitByTime:
+    case FunctionSplitByCount:
+        RunWholeJoin(output);
+        break;
+    case FunctionUnification:
+        UnifiAudoJoiner(output);
+        break;
+    default:
+        RunCustomJoin(output);
+        break;
+    }
+}
+
+void JoinRun::Join() {
+    if (c_.state.Busy)
+        return;
+    Output output;
+    if (!ChooseJoinOutput(output))
+        return;
+    RunJoin(output);
+    c_.state.Busy = false;
+    SplitRun::OpenOutputFolder(c_.desktop, c_.state.OutputDir);
+}
+
+void JoinRun::run(Kind kind, const Output& output) {
+    AppState& state = c_.state;
+    const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    if (files <= 0)
+        return;
+
+    state.Busy = true;
+    try {
+        ConfigureEncoder(output.filterIndex - 1, c_.settings, state.Mp3CommandLine, c_.writer,
+                         c_.encoder);
+        T = total(kind);
+        W = 0;
+        fadeSpan_ = 0;
+
+        if (c_.reader.IsOpen())
+            c_.reader.Close();
+        c_.reader.Open(state.JobList.front().FileName, 0, 1);
+        R0 = c_.reader.SampleRate();
+        C0 = c_.reader.Channels();
+        c_.reader.Close();
+        if (R0 <= 0 || C0 <= 0)
+            throw Error(QStringLiteral("%1 holds no audio")
+                            .arg(displayName(state.JobList.front().FileName)));
+
+        c_.writer.SetSampleFormat(R0, C0);
+        if (c_.writer.IsOpen())
+            c_.writer.Close();
+        c_.writer.CreateOutput(output.path, 0);
+        c_.writer.SetSampleFormat(R0, C0);
+
+        for (int i = 0; i < files; ++i) {
+            c_.host.processEvents();
+            if (!state.Busy)
+                break;
+            joinFile(kind, i);
+        }
+
+        c_.writer.Close();
+    } catch (...) {
+        // The output so far stays a complete file; the error is shown after.
+        SplitRun::CloseQuietly(c_.writer);
+        SplitRun::CloseQuietly(c_.reader);
+        throw;
+    }
+    SplitRun::ResetProgress(c_.host);
+}
+
+qint64 JoinRun::total(Kind kind) const {
+    const AppState& state = c_.state;
+    const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    // The segments that are cut: a single one as it is, else all but the
+    // working one.
+    const auto cutSegments = [](listrecord record) {
+        SegmentEditor::Normalise(record);
+        if (record.SegmentCount > 1)
+            record.SegmentCount -= 1;
+        return record;
+    };
+    qint64 sum = 0;
+    const listrecord shared = cutSegments(state.JobList.front());
+    for (int i = 0; i < files; ++i) {
+        const listrecord& file = state.JobList[static_cast<size_t>(i)];
+        switch (kind) {
+        case Kind::Whole:
+            sum += file.SampleCount;
+            break;
+        case Kind::Custom: {
+            const listrecord own = cutSegments(file);
+            for (size_t k = 0; k < static_cast<size_t>(own.SegmentCount); ++k)
+                sum += std::max(
+                    0, MulDiv(own.EndTimes[k] - own.BeginTimes[k], own.SampleCount, own.Duration));
+            break;
+        }
+        case Kind::Unified:
+            for (size_t k = 0; k < static_cast<size_t>(shared.SegmentCount); ++k) {
+                const std::int32_t begin = shared.BeginTimes[k];
+                if (file.Duration < begin)
+                    break;
+                sum += std::max(0, MulDiv(std::min(shared.EndTimes[k], file.Duration) - begin,
+                                          file.SampleCount, file.Duration));
+            }
+            break;
+        }
+    }
+    return sum;
+}
+
+void JoinRun::joinFile(Kind kind, int file) {
+    AppState& state = c_.state;
+    listrecord& record = state.JobList[static_cast<size_t>(file)];
+    fadeOutLen_ = MulDiv(state.FadeOutSeconds, record.SampleCount, record.Duration);
+    fadeInLen_ = MulDiv(state.FadeInSeconds, record.SampleCount, record.Duration);
+    state.CurrentFile = c_.host.selectFileRow(file);
+
+    // The segments cut from this file, in seconds of this file.
+    listrecord segments = kind == Kind::Unified ? state.JobList.front() : record;
+    SegmentEditor::Normalise(segments);
+    if (kind == Kind::Whole) {
+        c_.lvTime.clear();
+        c_.lvTime.append(SegmentEditor::SegmentRow(0, record.Duration, SegmentStatus::Converting));
+    } else {
+        c_.segments.FillSegments(segments);
+        SplitRun::ApplyWorkingRowStep(c_.lvTime);
+    }
+    c_.host.focusFileList();
+
+    if (c_.reader.IsOpen())
+        c_.reader.Close();
+    c_.reader.Open(record.FileName, 0, 1);
+    const int rate = c_.reader.SampleRate();
+    if (rate <= 0)
+        throw Error(QStringLiteral("%1 holds no audio").arg(displayName(record.FileName)));
+    if (rate == R0) {
+        up_ = true;
+        ratio_ = 1.0;
+    } else if (R0 < rate) {
+        up_ = true;
+        ratio_ = static_cast<double>(rate) / R0;
+    } else {
+        up_ = false;
+        ratio_ = static_cast<double>(R0) / rate;
+    }
+    c_.reader.SetSampleFormat(R0, C0);
+
+    if (kind == Kind::Whole) {
+        copyBlocks(kind, 0, 0);
+        c_.lvTime.setText(0, StatusColumn, SegmentStatus::Finish);
+    } else {
+        const int rows = c_.lvTime.count();
+        for (int j = 0; j < rows; ++j) {
+            c_.host.processEvents();
+            if (!state.Busy)
+                break;
+            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Converting);
+            const auto k = static_cast<size_t>(j);
+            const std::int32_t start =
+                MulDiv(segments.BeginTimes[k], record.SampleCount, record.Duration);
+            const std::int32_t end =
+                MulDiv(segments.EndTimes[k], record.SampleCount, record.Duration);
+            c_.reader.Seek(start, 3);
+            copyBlocks(kind, start, end);
+            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Finish);
+        }
+    }
+    c_.reader.Close();
+}
+
+void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
+    AppState& state = c_.state;
+    const bool whole = kind == Kind::Whole;
+    const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
+    qint64 pos = start;
+    do {
+        c_.host.processEvents();
+        if (!state.Busy)
+            break;
+        // Counts are frames of the source, whatever the reader converts them
+        // to; a piece's block never reaches past the piece's end.
+        const qint64 left = whole ? std::numeric_limits<qint64>::max() : end - pos;
+        qint64 n = std::min<qint64>(left, qint64(C0) * R0);
+        const bool fadeInBlock = fadeIn && W == 0;
+        if (fadeInBlock)
+            n = std::min<qint64>(fadeInLen_, left);
+        const bool fadeOutBlock = state.FadeOut && qint64(fadeOutLen_) >= T - W;
+        if (fadeOutBlock)
+            n = std::min<qint64>(T - W, left);
+        else if (state.FadeOut && fadeOutLen_ > 0 && !fadeInBlock)
+            // Stop short of the fade-out, so no block jumps over its start.
+            n = std::min<qint64>(n, T - W - fadeOutLen_);
+        if (n < 1)
+            break;
+        const auto count =
+            static_cast<int>(std::min<qint64>(n, std::numeric_limits<std::int32_t>::max()));
+
+        SampleArray block = c_.reader.ReadSamples(count);
+        const int U = block.UpperBound();
+        if (U <= 1)
+            break;
+        const double frames = static_cast<double>(U) / C0;
+        const double consumed = up_ ? frames * ratio_ : frames / ratio_;
+        // Ties to even, the default rounding mode.
+        const auto r = static_cast<qint64>(std::nearbyint(consumed));
+
+        if (fadeInBlock)
+            c_.transform.Fade(block, 0.0f, 100.0f);
+        if (fadeOutBlock) {
+            // One continuous ramp to silence over what is left of the join,
+            // even when it is written in several blocks (pieces or files).
+            if (fadeSpan_ <= 0)
+                fadeSpan_ = T - W;
+            const qint64 before = T - W;
+            const qint64 after = std::max<qint64>(before - r, 0);
+            c_.transform.Fade(block, static_cast<float>(100.0 * before / fadeSpan_),
+                              static_cast<float>(100.0 * after / fadeSpan_));
+        }
+
+        W = std::min(W + r, T);
+        pos += r;
+        showProgress();
+        c_.writer.WriteSamples(block);
+    } while (whole || pos < end);
+}
+
+void JoinRun::showProgress() {
+    // Computed on the full 64-bit counts, so joins longer than 2^31 frames
+    // still show a true percentage.
+    const auto v = T > 0 ? static_cast<int>((W * 10000 + T / 2) / T) : 0;
+    c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
+    c_.host.SetRunProgress(v);
+}

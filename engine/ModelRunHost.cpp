@@ -1,0 +1,34 @@
+#include "engine/ModelRunHost.h"
+
+#include "engine/RunProgress.h"
+#include "platform/Desktop.h"
+
+#include <QItemSelectionModel>
+
+ModelRunHost::ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection,
+                           RunProgress& progress, int formatIndex)
+    : desktop_(desktop), lvSelection_(lvSelection), progress_(progress), formatIndex_(formatIndex) {
+}
+
+void ModelRunHost::processEvents() {
+    desktop_.processEvents();
+}
+
+int ModelRunHost::selectFileRow(int row) {
+    const QAbstractItemModel* model = lvSelection_.model();
+    if (!model || row < 0 || row >= model->rowCount())
+        return -1;
+    const QModelIndex index = model->index(row, 0);
+    lvSelection_.setCurrentIndex(index,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QModelIndexList rows = lvSelection_.selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ModelRunHost::SetRunText(const QString& text) {
+    progress_.SetText(text);
+}
+
+void ModelRunHost::SetRunProgress(int v) {
+    progress_.SetRunProgress(v);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// How the runs name their outputs. A run never writes over an existing file:
+// when a name is taken it counts "_1", "_2", ... until a free one turns up.
+class OutputNames {
+public:
+    // ".mp3", ".wav", ".wma", ".ogg" for format index 0..3; ".mp3" otherwise.
+    static QString Extension(int formatIndex);
+
+    // The part of a file list caption before its first ".", or the whole
+    // caption when it has none or starts with one.
+    static QString Base(const QString& caption);
+    // Replaces the text from the last "." on, or appends.
+    static QString ChangeExtension(const QString& name, const QString& extension);
+    // The folder with a final "/", so names can be appended to it.
+    static QString Folder(const QString& outputDir);
+
+    // The output path of the next piece cut from the file captioned `caption`:
+    // the custom run's first piece is named after the caption itself, every
+    // other piece gets a number. Never an existing file.
+    static QString SplitOutput(const QString& outputDir, const QString& caption,
+                               const QString& extension, bool numbered);
+    // The name used when the output could not be created under its own name:
+    // the source's file name with the output's extension, in the output
+    // folder, but never an existing file nor one of `sources`.
+    static QString Fallback(const QString& outputDir, const QString& sourcePath,
+                            const QString& extension, const QStringList& sources);
+
+    // The join output: the chosen name with the extension appended unless it
+    // already ends in it (in any case).
+    static QString JoinOutput(const QString& chosen, const QString& extension);
+
+    // A file, directory or (dangling) link is there.
+    static bool Exists(const QString& path);
+    // Both paths name the same file (after resolving links for files that
+    // exist).
+    static bool SameFile(const QString& a, const QString& b);
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+class Desktop;
+class IAudioFile2;
+class IAudioFile2LameEnc;
+class IAudioTransform2;
+class ReportListModel;
+class RunHost;
+class SegmentEditor;
+class SettingsFile;
+struct AppState;
+
+// Everything a split or join run works on: the job model and its two lists,
+// the segment list fillers, the audio components, the settings file, the
+// desktop services and the window behind `host`. The main window owns all of
+// them; a run only borrows them for its duration.
+struct RunContext {
+    AppState& state;
+    ReportListModel& lv;
+    ReportListModel& lvTime;
+    SegmentEditor& segments;
+    IAudioFile2& reader;
+    IAudioFile2& writer;
+    IAudioFile2LameEnc& encoder;
+    IAudioTransform2& transform;
+    const SettingsFile& settings;
+    Desktop& desktop;
+    RunHost& host;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/RunContext.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The four split runs: every file of the list is cut into pieces, each piece
+// written to its own file in the output folder in the format of the format
+// box, with fades, tags, progress and segment statuses. A run works on the
+// user-interface thread and pumps events between blocks; Stop clears `Busy`,
+// which the run notices at its next check.
+//
+// A failing component ends the run with the exception, after the reader and
+// writer have been closed (so what was written is a complete file); `Busy`
+// then stays set until the user presses Stop.
+class SplitRun {
+public:
+    explicit SplitRun(RunContext& context);
+
+    void RunCustomSplit();
+    void RunTimeSplit();
+    void RunCountSplit();
+    void RunUnifiedSplit();
+    // The run of the current function choice.
+    void RunSplit();
+
+    // The Stop command while a run is on (or after one failed).
+    static void StopRun(AppState& state, RunHost& host);
+    // Hands the output folder to the desktop's file browser.
+    static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
+
+    // The working-row step on the segment list as it stands: a single row is
+    // the segment to cut and becomes "OK"; otherwise the last row, the
+    // unconfirmed working segment, is taken off the list. Returns the rows
+    // left and whether one was taken off.
+    struct WorkingRows {
+        int rows = 0;
+        bool removed = false;
+    };
+    static WorkingRows ApplyWorkingRowStep(ReportListModel& lvTime);
+
+    // Closes a component after a failure without letting a second failure
+    // hide the first.
+    static void CloseQuietly(IAudioFile2& component);
+    // The end of every run: status text and bar emptied.
+    static void ResetProgress(RunHost& host);
+
+private:
+    enum class Kind { Custom, Time, Count, Unified };
+    struct Piece {
+        std::int32_t begin = 0; // seconds
+        std::int32_t end = 0;
+    };
+
+    void run(Kind kind);
+    void runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken);
+    std::vector<Piece> piecesOf(Kind kind, int file) const;
+    void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
+    void copyBlocks(Kind kind, std::int32_t length);
+    std::int32_t frameOf(std::int32_t seconds) const;
+
+    RunContext& c_;
+    bool ParityToggle = true;
+    // The open source, read once after it is opened.
+    std::int32_t sampleCount_ = 0;
+    std::int32_t durationMs_ = 0;
+    std::int32_t rate_ = 0;
+    std::int32_t channels_ = 0;
+    // Fade lengths of the current file, in frames.
+    std::int32_t fadeInLen_ = 0;
+    std::int32_t fadeOutLen_ = 0;
+};

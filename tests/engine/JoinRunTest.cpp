@@ -1,0 +1,263 @@
+// The three join runs and the join command on generated Ogg sources.
+#include "engine/JoinRun.h"
+#include "engine/SplitRun.h"
+#include "platform/Error.h"
+#include "tests/engine/FailingWriter.h"
+#include "tests/engine/RunFixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+
+namespace {
+
+constexpr int Rate = 44100;
+
+OggFixture tone(double seconds, double frequency = 441.5, int rate = Rate, int channels = 2) {
+    OggFixture f;
+    f.seconds = seconds;
+    f.frequency = frequency;
+    f.rate = rate;
+    f.channels = channels;
+    return f;
+}
+
+// Normalised correlation of n left-channel samples of two signals.
+double correlation(const DecodedAudio& a, long long aFrom, const DecodedAudio& b, long long bFrom,
+                   long long n) {
+    double ab = 0, aa = 0, bb = 0;
+    for (long long i = 0; i < n; ++i) {
+        const double x = a.samples[static_cast<size_t>((aFrom + i) * a.channels)];
+        const double y = b.samples[static_cast<size_t>((bFrom + i) * b.channels)];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
+    }
+    return ab / std::sqrt(aa * bb);
+}
+
+class JoinRunTest : public RunFixture {
+protected:
+    void SetUp() override { setFormat(1); }
+    // The save dialog's answer: a name in the output folder and a filter
+    // position (2 is WAV).
+    void answer(const QString& path, int filterIndex = 2) {
+        desktop.saveAnswers.push_back({path, filterIndex});
+    }
+    QByteArray contents(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
+    addFile(QStringLiteral("first.ogg"), tone(2.0, 440.0));
+    addFile(QStringLiteral("second.ogg"), tone(1.0, 1000.0, 22050));
+    state.FunctionChoice = FunctionSplitByTime;
+    const QString elsewhere = dir.filePath("elsewhere");
+    QDir().mkpath(elsewhere);
+    answer(elsewhere + "/mix");
+    JoinRun(context).Join();
+
+    EXPECT_EQ(desktop.lastFilter, JoinRun::Filter);
+    EXPECT_EQ(desktop.lastFilterIndex, 2);
+    EXPECT_EQ(desktop.lastFolder, outDir);
+    const DecodedAudio mix = decodeWithFfmpeg(elsewhere + "/mix.wav");
+    EXPECT_EQ(mix.rate, Rate);
+    EXPECT_EQ(mix.channels, 2);
+    EXPECT_NEAR(mix.frames(), 3 * Rate, 100);
+    const std::vector<float> left = mix.channel(0);
+    const std::vector<float> first(left.begin(), left.begin() + 2 * Rate - 500);
+    const std::vector<float> second(left.begin() + 2 * Rate + 500, left.end());
+    EXPECT_NEAR(dominantFrequency(first, Rate), 440.0, 10.0);
+    EXPECT_NEAR(dominantFrequency(second, Rate), 1000.0, 15.0);
+
+    ASSERT_EQ(lvTime.count(), 1);
+    EXPECT_EQ(lvTime.row(0), QStringList({"00:00:00 - 00:00:01", "00:00:01", "Finish"}));
+    EXPECT_EQ(state.CurrentFile, 1);
+    EXPECT_TRUE(pbposText.texts.contains("100%"));
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_FALSE(state.Busy);
+    EXPECT_FALSE(writer.IsOpen());
+    // The output folder is opened, not the folder the join went to.
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
+    EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(JoinRunTest, OnlyTheFirstBlockOfTheJoinIsFadedIn) {
+    addFile(QStringLiteral("a.ogg"), tone(2.0));
+    addFile(QStringLiteral("b.ogg"), tone(2.0));
+    state.FunctionChoice = FunctionSplitByCount;
+    state.FadeIn = true;
+    state.FadeInSeconds = 1;
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_EQ(mix.frames(), 4 * Rate);
+    EXPECT_LT(gainAt(mix, 0.01), 0.05);
+    EXPECT_NEAR(gainAt(mix, 0.5), 0.5, 0.05);
+    EXPECT_NEAR(gainAt(mix, 1.5), 1.0, 0.05);
+    EXPECT_NEAR(gainAt(mix, 2.01), 1.0, 0.05) << "the second file starts at full volume";
+}
+
+TEST_F(JoinRunTest, CustomJoinTakesConfirmedSegmentsAndLeavesCountsAlone) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(1.0));
+    setSegments(0, {{0, 1}, {2, 3}}, {0, 3});
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_EQ(mix.frames(), 3 * Rate);
+    // The second second of the join is the third of the first file.
+    const DecodedAudio a = decodeWithFfmpeg(state.JobList[0].FileName);
+    EXPECT_GT(correlation(mix, Rate, a, 2 * Rate, 2000), 0.99);
+    EXPECT_EQ(state.JobList[0].SegmentCount, 3);
+    EXPECT_EQ(state.JobList[1].SegmentCount, 1);
+    ASSERT_EQ(lvTime.count(), 1);
+    EXPECT_EQ(status(0), "Finish");
+}
+
+TEST_F(JoinRunTest, UnificationSkipsSegmentsPastAFilesEnd) {
+    addFile(QStringLiteral("a.ogg"), tone(4.0));
+    addFile(QStringLiteral("b.ogg"), tone(1.5));
+    state.FunctionChoice = FunctionUnification;
+    setSegments(0, {{0, 1}, {2, 3}}, {0, 4});
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    // 1 + 1 seconds of the first file; the second counts 1 whole second, so
+    // its 0-1 spans all of its 1.5 s, and its 2-3 starts after its end and
+    // yields nothing.
+    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate + Rate * 3 / 2);
+    ASSERT_EQ(lvTime.count(), 2);
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(1), "Finish");
+    EXPECT_EQ(state.JobList[0].SegmentCount, 3);
+}
+
+TEST_F(JoinRunTest, FadeOutOverSeveralPiecesIsOneRampAndStaysInsideThePieces) {
+    addFile(QStringLiteral("a.ogg"), tone(4.0));
+    setSegments(0, {{0, 1}, {2, 3}}, {0, 4});
+    state.FadeOut = true;
+    state.FadeOutSeconds = 2;
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_EQ(mix.frames(), 2 * Rate);
+    EXPECT_NEAR(gainAt(mix, 0.01), 1.0, 0.05);
+    EXPECT_NEAR(gainAt(mix, 0.5), 0.75, 0.05);
+    EXPECT_NEAR(gainAt(mix, 0.99), 0.5, 0.05);
+    EXPECT_NEAR(gainAt(mix, 1.01), 0.5, 0.05);
+    EXPECT_NEAR(gainAt(mix, 1.5), 0.25, 0.05);
+    EXPECT_LT(gainAt(mix, 1.99), 0.05);
+    // The second second comes from 2-3 s of the source, not from 1-2 s.
+    const DecodedAudio a = decodeWithFfmpeg(state.JobList[0].FileName);
+    EXPECT_GT(correlation(mix, Rate + 100, a, 2 * Rate + 100, 2000), 0.99);
+}
+
+TEST_F(JoinRunTest, ChoosingTheOutputNamesItOnce) {
+    addFile(QStringLiteral("a.ogg"), tone(1.0));
+    JoinRun join(context);
+    JoinRun::Output chosen;
+
+    answer(out("mix.mp3"), 1);
+    ASSERT_TRUE(join.ChooseJoinOutput(chosen));
+    EXPECT_EQ(chosen.path, out("mix.mp3"));
+    EXPECT_EQ(chosen.filterIndex, 1);
+    EXPECT_EQ(host.formatIndex(), 0);
+
+    answer(out("Mix.OGG"), 4);
+    ASSERT_TRUE(join.ChooseJoinOutput(chosen));
+    EXPECT_EQ(chosen.path, out("Mix.OGG"));
+    EXPECT_EQ(desktop.lastFilterIndex, 1) << "opens on the format of the box";
+
+    answer(out("mix.wav"), 4);
+    ASSERT_TRUE(join.ChooseJoinOutput(chosen));
+    EXPECT_EQ(chosen.path, out("mix.wav.ogg"));
+
+    // Cancelled, or nothing to join: nothing starts.
+    EXPECT_FALSE(join.ChooseJoinOutput(chosen));
+    lv.clear();
+    desktop.lastFilterIndex = 0;
+    answer(out("x"));
+    EXPECT_FALSE(join.ChooseJoinOutput(chosen));
+    EXPECT_EQ(desktop.lastFilterIndex, 0) << "no dialog for an empty list";
+    EXPECT_TRUE(desktop.informations.isEmpty());
+}
+
+TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
+    const QString source = addFile(QStringLiteral("a.ogg"), tone(1.0));
+    addFile(QStringLiteral("b.ogg"), tone(1.0));
+    const QByteArray original = contents(source);
+    // Typed without its extension, with the Ogg filter.
+    answer(srcDir + "a", 4);
+    JoinRun(context).Join();
+
+    ASSERT_EQ(desktop.informations.size(), 1);
+    EXPECT_TRUE(desktop.informations[0].contains("a.ogg"));
+    EXPECT_TRUE(desktop.confirmations.isEmpty());
+    EXPECT_EQ(contents(source), original);
+    EXPECT_TRUE(desktop.openedUrls.empty());
+    EXPECT_FALSE(state.Busy);
+}
+
+TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
+    addFile(QStringLiteral("a.ogg"), tone(1.0));
+    QFile f(out("old.wav"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("keep");
+    f.close();
+
+    answer(out("old.wav"));
+    desktop.confirmAnswers.push_back(false);
+    JoinRun(context).Join();
+    ASSERT_EQ(desktop.confirmations.size(), 1);
+    EXPECT_TRUE(desktop.confirmations[0].contains("old.wav"));
+    EXPECT_EQ(contents(out("old.wav")), "keep");
+    EXPECT_TRUE(desktop.openedUrls.empty());
+
+    answer(out("old.wav"));
+    desktop.confirmAnswers.push_back(true);
+    JoinRun(context).Join();
+    EXPECT_EQ(decode("old.wav").frames(), Rate);
+}
+
+TEST_F(JoinRunTest, AFailingWriterIsClosedBeforeTheErrorAndBusyStays) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0));
+    FailingWriter failing(writer, 2);
+    RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
+                              encoder, transform, settings, desktop,  host};
+    answer(out("mix"));
+    EXPECT_THROW(JoinRun(failingContext).Join(), Error);
+
+    EXPECT_TRUE(state.Busy);
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    EXPECT_TRUE(desktop.openedUrls.empty());
+}
+
+TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(3.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    host.onPump = [&] {
+        if (pbposText.last() == "33%" && state.Busy)
+            SplitRun::StopRun(state, host);
+    };
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    EXPECT_EQ(state.CurrentFile, 0);
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+#include "tests/engine/RunFixture.h"
+
+#include <QDir>
+
+#include <cmath>
+
+RunFixture::RunFixture()
+    : srcDir(dir.filePath(QStringLiteral("src")) + QLatin1Char('/')),
+      outDir(dir.filePath(QStringLiteral("out")) + QLatin1Char('/')),
+      settings(dir.filePath(QStringLiteral("Velmora.ini"))) {
+    QDir().mkpath(srcDir);
+    QDir().mkpath(outDir);
+    skin.pbpos = &pbposText;
+    skin.pbposElement = &pbposElement;
+    skin.convertpbElement = &convertpb;
+    state.OutputDir = outDir;
+    state.FunctionChoice = FunctionCustom;
+}
+
+QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {
+    const QString path = fixture.write(srcDir + name);
+    AudioFile2 probe;
+    probe.Open(path, 0, 1);
+    listrecord record;
+    record.FileName = path;
+    record.Duration = probe.DurationMs() / 1000;
+    record.SampleCount = probe.SampleCount();
+    record.SliderRange = std::max(probe.DurationMs() / 500, 1084);
+    record.BeginTimes = {0};
+    record.EndTimes = {record.Duration};
+    record.SegmentCount = 1;
+    probe.Close();
+    state.JobList.push_back(record);
+    state.TagList.push_back({});
+    lv.append({name, QString()});
+    return path;
+}
+
+void RunFixture::setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,
+                             std::pair<int, int> working) {
+    listrecord& record = state.JobList[static_cast<size_t>(file)];
+    record.BeginTimes.clear();
+    record.EndTimes.clear();
+    for (const auto& [begin, end] : confirmed) {
+        record.BeginTimes.push_back(begin);
+        record.EndTimes.push_back(end);
+    }
+    record.BeginTimes.push_back(working.first);
+    record.EndTimes.push_back(working.second);
+    record.SegmentCount = static_cast<std::int32_t>(record.BeginTimes.size());
+}
+
+QStringList RunFixture::outputs() const {
+    return QDir(outDir).entryList(QDir::Files, QDir::Name);
+}
+
+double RunFixture::gainAt(const DecodedAudio& audio, double t, float amplitude) {
+    const std::vector<float> left = audio.channel(0);
+    const auto window = static_cast<size_t>(audio.rate / 50);
+    auto centre = static_cast<long long>(t * audio.rate);
+    auto from = static_cast<long long>(centre) - static_cast<long long>(window / 2);
+    from = std::clamp<long long>(
+        from, 0, static_cast<long long>(left.size()) - static_cast<long long>(window));
+    return rms(left, static_cast<size_t>(from), static_cast<size_t>(from) + window) /
+           (amplitude / std::sqrt(2.0));
+}

@@ -1,0 +1,359 @@
+// The four split runs on generated Ogg sources, outputs decoded with FFmpeg.
+#include "engine/SplitRun.h"
+#include "engine/OutputNames.h"
+#include "platform/Error.h"
+#include "tests/engine/FailingWriter.h"
+#include "tests/engine/RunFixture.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace {
+
+constexpr int Wav = 1;
+constexpr int Rate = 44100;
+
+OggFixture tone(double seconds, double frequency = 440.0, int rate = Rate, int channels = 2) {
+    OggFixture f;
+    f.seconds = seconds;
+    f.frequency = frequency;
+    f.rate = rate;
+    f.channels = channels;
+    return f;
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class SplitRunTest : public RunFixture {
+protected:
+    void SetUp() override { setFormat(Wav); }
+    void run(void (SplitRun::*which)()) {
+        SplitRun split(context);
+        (split.*which)();
+    }
+};
+
+TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
+    addFile(QStringLiteral("alpha.ogg"), tone(3.0, 441.5));
+    addFile(QStringLiteral("beta.song.ogg"), tone(2.0, 1000.0));
+    setSegments(0, {{0, 1}, {1, 3}}, {0, 3});
+    // The second file was never confirmed: its single segment is cut as it is.
+    run(&SplitRun::RunCustomSplit);
+
+    EXPECT_EQ(outputs(), QStringList({"alpha.wav", "alpha_1.wav", "beta.wav"}));
+    EXPECT_EQ(decode("alpha.wav").frames(), Rate);
+    EXPECT_EQ(decode("alpha_1.wav").frames(), 2 * Rate);
+    const DecodedAudio beta = decode("beta.wav");
+    EXPECT_EQ(beta.frames(), 2 * Rate);
+    EXPECT_NEAR(dominantFrequency(beta.channel(0), beta.rate), 1000.0, 15.0);
+
+    // The second piece starts one second in: it matches the source there.
+    const DecodedAudio source = decodeWithFfmpeg(state.JobList[0].FileName);
+    const DecodedAudio piece = decode("alpha_1.wav");
+    double worst = 0;
+    for (size_t i = 0; i < 2000; ++i)
+        worst = std::max(worst, std::fabs(double(piece.samples[i]) - source.samples[2 * Rate + i]));
+    EXPECT_LT(worst, 0.01);
+
+    // The working segment is back in the count; the single segment stays 1.
+    EXPECT_EQ(state.JobList[0].SegmentCount, 3);
+    EXPECT_EQ(state.JobList[1].SegmentCount, 1);
+    EXPECT_EQ(lvTime.count(), 1);
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(state.CurrentFile, 1);
+    EXPECT_EQ(host.focusCount, 2);
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_TRUE(pbposText.texts.contains("100%"));
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(writer.IsOpen());
+}
+
+TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleEndsWithAnEmptyPiece) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(2.5));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    run(&SplitRun::RunTimeSplit);
+
+    // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2.
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav", "b_2.wav"}));
+    EXPECT_EQ(decode("a_1.wav").frames(), 2 * Rate);
+    EXPECT_EQ(decode("a_2.wav").frames(), Rate);
+    EXPECT_EQ(decode("b_1.wav").frames(), 2 * Rate);
+    EXPECT_EQ(decode("b_2.wav").frames(), 0);
+    ASSERT_EQ(lvTime.count(), 2);
+    EXPECT_EQ(lvTime.text(1, 0), "00:00:02 - 00:00:02");
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(1), "Finish");
+    EXPECT_EQ(state.JobList[1].SegmentCount, 1);
+}
+
+TEST_F(SplitRunTest, CountSplitOfAShortFileGivesEmptyPiecesAndDropsTheRemainder) {
+    addFile(QStringLiteral("short.ogg"), tone(2.0));
+    addFile(QStringLiteral("long.ogg"), tone(3.5));
+    state.FunctionChoice = FunctionSplitByCount;
+    state.SplitCount = 3;
+    run(&SplitRun::RunCountSplit);
+
+    EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav", "short_1.wav",
+                                      "short_2.wav", "short_3.wav"}));
+    for (const char* name : {"short_1.wav", "short_2.wav", "short_3.wav"})
+        EXPECT_EQ(decode(name).frames(), 0) << name;
+    // 3 whole seconds in 3 pieces of 1; the last half second is not written.
+    for (const char* name : {"long_1.wav", "long_2.wav", "long_3.wav"})
+        EXPECT_EQ(decode(name).frames(), Rate) << name;
+}
+
+TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {
+    addFile(QStringLiteral("first.ogg"), tone(4.0));
+    addFile(QStringLiteral("second.ogg"), tone(1.5, 1000.0));
+    state.FunctionChoice = FunctionUnification;
+    setSegments(0, {{0, 3}, {2, 4}}, {0, 4});
+    // What the list showed before does not matter.
+    lvTime.append({"x", "y", "z"});
+    run(&SplitRun::RunUnifiedSplit);
+
+    // The second file is 1 s long: 0-3 is cut at its end, 2-4 begins after
+    // it and ends its pieces.
+    EXPECT_EQ(outputs(), QStringList({"first_1.wav", "first_2.wav", "second_1.wav"}));
+    EXPECT_EQ(decode("first_1.wav").frames(), 3 * Rate);
+    EXPECT_EQ(decode("first_2.wav").frames(), 2 * Rate);
+    const DecodedAudio second = decode("second_1.wav");
+    EXPECT_EQ(second.frames(), Rate);
+    EXPECT_NEAR(dominantFrequency(second.channel(0), second.rate), 1000.0, 15.0);
+    ASSERT_EQ(lvTime.count(), 2);
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(1), "Finish");
+    EXPECT_EQ(state.JobList[0].SegmentCount, 3);
+    EXPECT_EQ(state.JobList[1].SegmentCount, 1);
+}
+
+TEST_F(SplitRunTest, FadesRampOverTheFirstBlockAndTheRemainder) {
+    addFile(QStringLiteral("fade.ogg"), tone(3.0));
+    setSegments(0, {{0, 3}}, {0, 3});
+    state.FadeIn = true;
+    state.FadeOut = true;
+    state.FadeInSeconds = 1;
+    state.FadeOutSeconds = 1;
+    run(&SplitRun::RunCustomSplit);
+
+    const DecodedAudio a = decode("fade.wav");
+    ASSERT_EQ(a.frames(), 3 * Rate);
+    // In over exactly the first second, full in the middle, out over the last.
+    EXPECT_LT(gainAt(a, 0.01), 0.05);
+    EXPECT_NEAR(gainAt(a, 0.25), 0.25, 0.05);
+    EXPECT_NEAR(gainAt(a, 0.5), 0.5, 0.05);
+    EXPECT_NEAR(gainAt(a, 0.75), 0.75, 0.05);
+    EXPECT_NEAR(gainAt(a, 1.5), 1.0, 0.05);
+    EXPECT_NEAR(gainAt(a, 2.25), 0.75, 0.05);
+    EXPECT_NEAR(gainAt(a, 2.5), 0.5, 0.05);
+    EXPECT_LT(gainAt(a, 2.99), 0.05);
+}
+
+TEST_F(SplitRunTest, APieceShorterThanTheFadesGetsBothRampsAndStopsAtItsEnd) {
+    addFile(QStringLiteral("short.ogg"), tone(3.0));
+    addFile(QStringLiteral("inonly.ogg"), tone(3.0));
+    setSegments(0, {{1, 2}}, {0, 3});
+    setSegments(1, {{1, 2}}, {0, 3});
+    state.FadeIn = true;
+    state.FadeInSeconds = 2;
+    state.FadeOutSeconds = 2;
+    state.FadeOut = true;
+
+    // The second file is cut with the fade-in alone: its one-second piece
+    // must not take two seconds because the fade-in is longer.
+    host.onPump = [&] {
+        if (state.CurrentFile == 1)
+            state.FadeOut = false;
+    };
+    run(&SplitRun::RunCustomSplit);
+
+    const DecodedAudio both = decode("short.wav");
+    ASSERT_EQ(both.frames(), Rate);
+    EXPECT_LT(gainAt(both, 0.01), 0.05);
+    EXPECT_NEAR(gainAt(both, 0.5), 0.25, 0.05);
+    EXPECT_LT(gainAt(both, 0.99), 0.05);
+
+    const DecodedAudio in = decode("inonly.wav");
+    ASSERT_EQ(in.frames(), Rate);
+    EXPECT_LT(gainAt(in, 0.01), 0.05);
+    EXPECT_NEAR(gainAt(in, 0.5), 0.5, 0.05);
+    EXPECT_NEAR(gainAt(in, 0.99), 1.0, 0.05);
+}
+
+TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
+    addFile(QStringLiteral("one.ogg"), tone(6.0));
+    addFile(QStringLiteral("two.ogg"), tone(2.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 4;
+    // Blocks are two seconds long: stop once the first one is written.
+    host.onPump = [&] {
+        if (pbposText.last() == "50%" && state.Busy)
+            SplitRun::StopRun(state, host);
+    };
+    run(&SplitRun::RunTimeSplit);
+
+    EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
+    EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(1), "Unconvert");
+    EXPECT_EQ(state.CurrentFile, 0);
+    EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_FALSE(writer.IsOpen());
+}
+
+TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
+    addFile(QStringLiteral("one.ogg"), tone(3.0));
+    addFile(QStringLiteral("two.ogg"), tone(3.0));
+    setSegments(0, {{0, 1}, {1, 3}}, {0, 3});
+    setSegments(1, {{0, 1}}, {0, 3});
+    host.onPump = [&] {
+        if (status(1) == "Converting" && state.Busy)
+            SplitRun::StopRun(state, host);
+    };
+    run(&SplitRun::RunCustomSplit);
+
+    EXPECT_EQ(outputs(), QStringList({"one.wav", "one_1.wav"}));
+    EXPECT_EQ(state.JobList[0].SegmentCount, 3);
+    EXPECT_EQ(state.JobList[1].SegmentCount, 2);
+}
+
+TEST_F(SplitRunTest, NeverWritesOverExistingFilesEvenPastAHundredVariants) {
+    addFile(QStringLiteral("busy.ogg"), tone(1.0));
+    writeFile(out("busy.wav"), "keep");
+    for (int n = 1; n <= 100; ++n)
+        writeFile(out(QStringLiteral("busy_%1.wav").arg(n)), "keep");
+    run(&SplitRun::RunCustomSplit);
+
+    EXPECT_EQ(decode("busy_101.wav").frames(), Rate);
+    EXPECT_EQ(contents(out("busy.wav")), "keep");
+    EXPECT_EQ(contents(out("busy_100.wav")), "keep");
+}
+
+TEST_F(SplitRunTest, FallbackNameAfterAFailedCreateIsNeverASourceFile) {
+    // Output into the sources' own folder, as Ogg: the fallback name of a
+    // source is that source itself.
+    const QString source = addFile(QStringLiteral("s.ogg"), tone(1.0));
+    const QByteArray original = contents(source);
+    writeFile(srcDir + "s_1.ogg", "keep");
+    state.OutputDir = srcDir;
+    setFormat(3);
+    // A caption too long for a file name makes the first create fail.
+    lv.setText(0, 0, QString(300, QLatin1Char('x')) + ".ogg");
+    run(&SplitRun::RunCustomSplit);
+
+    EXPECT_EQ(contents(source), original);
+    EXPECT_EQ(contents(srcDir + "s_1.ogg"), "keep");
+    const DecodedAudio fallback = decodeWithFfmpeg(srcDir + "s_2.ogg");
+    EXPECT_EQ(fallback.codec, "vorbis");
+    EXPECT_NEAR(fallback.seconds(), 1.0, 0.01);
+    EXPECT_EQ(status(0), "Finish");
+}
+
+TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithCompleteOutputAndBusySet) {
+    addFile(QStringLiteral("fail.ogg"), tone(3.0));
+    addFile(QStringLiteral("never.ogg"), tone(1.0));
+    setSegments(0, {{0, 3}}, {0, 3});
+    FailingWriter failing(writer, 2);
+    RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
+                              encoder, transform, settings, desktop,  host};
+    SplitRun split(failingContext);
+    EXPECT_THROW(split.RunCustomSplit(), Error);
+
+    EXPECT_TRUE(state.Busy) << "stays set until Stop";
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_FALSE(reader.IsOpen());
+    // The first block, written before the failure, is a complete file.
+    EXPECT_EQ(decode("fail.wav").frames(), 2 * Rate);
+    EXPECT_EQ(outputs(), QStringList({"fail.wav"}));
+    EXPECT_EQ(state.JobList[0].SegmentCount, 2);
+
+    SplitRun::StopRun(state, host);
+    EXPECT_FALSE(state.Busy);
+}
+
+TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
+    addFile(QStringLiteral("here.ogg"), tone(1.0));
+    const QString gone = addFile(QStringLiteral("gone.ogg"), tone(1.0));
+    QFile::remove(gone);
+    try {
+        run(&SplitRun::RunCustomSplit);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains("gone.ogg")) << e.message().toStdString();
+    }
+    EXPECT_EQ(decode("here.wav").frames(), Rate);
+    EXPECT_TRUE(state.Busy);
+}
+
+TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {
+    addFile(QStringLiteral("song.ogg"), tone(3.0));
+    state.TagList[0].Title = QStringLiteral("Quiet Song");
+    state.FunctionChoice = FunctionSplitByCount;
+    state.SplitCount = 3;
+    // The format box may change during a run; each output takes it anew.
+    const int formats[] = {0, 2, 3};
+    host.onPump = [&] {
+        int next = 0;
+        while (next < lvTime.count() && status(next) == "Finish")
+            ++next;
+        setFormat(formats[std::min(next, 2)]);
+    };
+    run(&SplitRun::RunCountSplit);
+
+    // Each format counts its own names.
+    const QStringList names = {"song_1.mp3", "song_1.ogg", "song_1.wma"};
+    EXPECT_EQ(outputs(), names);
+    const char* codecs[] = {"mp3", "vorbis", "wmav2"};
+    for (int i = 0; i < 3; ++i) {
+        const DecodedAudio a = decode(names[i]);
+        EXPECT_TRUE(a.codec.startsWith(codecs[i])) << a.codec.toStdString();
+        EXPECT_NEAR(a.seconds(), 1.0, 0.1) << names[i].toStdString();
+        EXPECT_NEAR(dominantFrequency(a.channel(0), a.rate), 440.0, 10.0);
+    }
+    // Tagged with the source's record after each output was closed.
+    const QByteArray mp3 = contents(out("song_1.mp3"));
+    EXPECT_TRUE(mp3.startsWith("ID3"));
+    EXPECT_TRUE(mp3.contains("Quiet Song"));
+    EXPECT_TRUE(contents(out("song_1.ogg")).contains("Quiet Song"));
+}
+
+TEST(OutputNamesTest, BaseAndExtensionRules) {
+    EXPECT_EQ(OutputNames::Base("a.b.ogg"), "a");
+    EXPECT_EQ(OutputNames::Base(".hidden.ogg"), ".hidden.ogg");
+    EXPECT_EQ(OutputNames::Base("plain"), "plain");
+    EXPECT_EQ(OutputNames::ChangeExtension("a.b", ".mp3"), "a.mp3");
+    EXPECT_EQ(OutputNames::ChangeExtension("plain", ".mp3"), "plain.mp3");
+    EXPECT_EQ(OutputNames::JoinOutput("mix.mp3", ".mp3"), "mix.mp3");
+    EXPECT_EQ(OutputNames::JoinOutput("mix.MP3", ".mp3"), "mix.MP3");
+    EXPECT_EQ(OutputNames::JoinOutput("mix.wav", ".mp3"), "mix.wav.mp3");
+    EXPECT_EQ(OutputNames::Folder("/music"), "/music/");
+}
+
+TEST(OutputNamesTest, ATitleWithASlashStaysInTheOutputFolder) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    const QString first = OutputNames::SplitOutput(folder, "AC/DC: Live", ".mp3", true);
+    EXPECT_EQ(first, folder + "ACDC Live_1.mp3");
+    QFile f(first);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(OutputNames::SplitOutput(folder, "AC/DC: Live", ".mp3", true),
+              folder + "ACDC Live_2.mp3");
+}
+
+} // namespace

@@ -1,9 +1,12 @@
 // Drives the real settings dialog offscreen, over a real main window and its
 // writer component, with a scripted desktop in place of the message boxes.
 #include "app/Tfm_main.h"
+#include "engine/ConfigureEncoder.h"
+#include "engine/audio/IAudioFile2.h"
 #include "settings/RadioGroup.h"
 #include "settings/SettingsFile.h"
 #include "settings/Tfm_set.h"
+#include "tests/support/FfmpegDecoder.h"
 #include "tests/support/ScriptedDesktop.h"
 
 #include <QApplication>
@@ -24,7 +27,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <numbers>
 #include <ostream>
 
 // Readable QString values in failure messages.
@@ -580,6 +585,40 @@ TEST_F(SettingsDialogTest, EveryControlFitsInsideItsPage) {
     }
     EXPECT_GE(dlg->width(), 384);
     EXPECT_GE(dlg->height(), 311);
+}
+
+TEST_F(SettingsDialogTest, SettingsConfirmedInTheDialogShapeTheNextEncodedFile) {
+    open();
+    clickNode(2);
+    dlg->cb_mp3_frequency->setCurrentIndex(8); // 48000 Hz
+    dlg->cb_mp3_channel->setCurrentIndex(0);   // Mono
+    clickNode(7);
+    QTest::keyClicks(dlg->txtCommLine, "-b 96");
+    dlg->Ok->click();
+    ASSERT_FALSE(dlg->isVisible());
+
+    IAudioFile2& writer = main->AudioFile2write();
+    ConfigureEncoder(OutputMp3, *main->settings(), main->state().Mp3CommandLine, writer,
+                     main->Mp3LameEncoder());
+    writer.SetSampleFormat(44100, 2);
+    const QString path = dir.filePath("piece.mp3");
+    writer.CreateOutput(path, 0);
+    SampleArray block;
+    block.channels = 2;
+    for (int i = 0; i < 44100; ++i) {
+        const float v =
+            0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * i / 44100));
+        block.samples.insert(block.samples.end(), {v, v});
+    }
+    writer.WriteSamples(block);
+    writer.Close();
+
+    const DecodedAudio a = decodeWithFfmpeg(path);
+    EXPECT_EQ(a.container, "mp3");
+    EXPECT_EQ(a.rate, 48000);
+    EXPECT_EQ(a.channels, 1);
+    EXPECT_NEAR(static_cast<double>(a.bitRate), 96000.0, 6000.0);
+    EXPECT_NEAR(dominantFrequency(a.channel(0), a.rate), 440.0, 10.0);
 }
 
 } // namespace

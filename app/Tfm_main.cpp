@@ -6,10 +6,13 @@
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
+#include "app/WindowRunHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
+#include "engine/JoinRun.h"
+#include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioPlayer2.h"
@@ -879,25 +882,60 @@ void Tfm_main::Skin1ScrollTrack(const QString& name, int newPos) {
 
 // --- Split runs ------------------------------------------------------------
 
-void Tfm_main::RunCustomSplit() {}
+void Tfm_main::RunCustomSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunCustomSplit();
+}
 
-void Tfm_main::RunTimeSplit() {}
+void Tfm_main::RunTimeSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunTimeSplit();
+}
 
-void Tfm_main::RunCountSplit() {}
+void Tfm_main::RunCountSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunCountSplit();
+}
 
-void Tfm_main::RunUnifiedSplit() {}
+void Tfm_main::RunUnifiedSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunUnifiedSplit();
+}
 
 // --- Join runs -------------------------------------------------------------
 
 bool Tfm_main::ChooseJoinOutput() {
-    return false;
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    JoinRun::Output chosen;
+    if (!JoinRun(context).ChooseJoinOutput(chosen))
+        return false;
+    joinFileName_ = chosen.path;
+    joinFilterIndex_ = chosen.filterIndex;
+    return true;
 }
 
-void Tfm_main::RunCustomJoin() {}
+void Tfm_main::RunCustomJoin() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_});
+}
 
-void Tfm_main::RunWholeJoin() {}
+void Tfm_main::RunWholeJoin() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_});
+}
 
-void Tfm_main::UnifiAudoJoiner() {}
+void Tfm_main::UnifiAudoJoiner() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_});
+}
 
 // --- Tag editor ------------------------------------------------------------
 

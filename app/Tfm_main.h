@@ -243,4 +243,9 @@ private:
     QDialog* folderDialog_ = nullptr;
     QWidget* aboutBox_ = nullptr;
     QDialog* tagEditor_ = nullptr;
+
+    // The join output chosen in the save dialog: its path (extension
+    // included) and filter position, read by the join runs.
+    QString joinFileName_;
+    int joinFilterIndex_ = 1;
 };

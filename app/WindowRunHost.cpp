@@ -1,0 +1,67 @@
+#include "app/WindowRunHost.h"
+
+#include "app/RowSelection.h"
+#include "app/Tfm_main.h"
+#include "app/skin/ISkinElement.h"
+#include "app/skin/ISkinText.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+
+#include <QComboBox>
+#include <QTreeView>
+
+WindowRunHost::WindowRunHost(Tfm_main& window) : window_(window) {}
+
+RunContext WindowRunHost::context() {
+    if (!window_.hasAudioComponents())
+        throw Error(QStringLiteral("The audio components are not available."));
+    if (!window_.settings())
+        throw Error(QStringLiteral("The settings file is not open."));
+    return RunContext{window_.state(),
+                      window_.lvModel(),
+                      window_.lvTimeModel(),
+                      window_.segmentEditor(),
+                      window_.AudioFileRead(),
+                      window_.AudioFile2write(),
+                      window_.Mp3LameEncoder(),
+                      window_.AudioTransform21(),
+                      *window_.settings(),
+                      window_.desktop(),
+                      *this};
+}
+
+void WindowRunHost::processEvents() {
+    window_.desktop().processEvents();
+}
+
+int WindowRunHost::selectFileRow(int row) {
+    RowSelection selection(window_.lvSelection());
+    selection.select(row);
+    return selection.selected();
+}
+
+void WindowRunHost::focusFileList() {
+    if (window_.lv)
+        window_.lv->setFocus();
+}
+
+int WindowRunHost::formatIndex() const {
+    return window_.cb_format ? window_.cb_format->currentIndex() : 0;
+}
+
+void WindowRunHost::setFormatIndex(int index) {
+    if (window_.cb_format)
+        window_.cb_format->setCurrentIndex(index);
+}
+
+void WindowRunHost::SetRunText(const QString& text) {
+    const SkinObjects& skin = window_.skinObjects();
+    if (skin.pbpos)
+        skin.pbpos->SetText(text);
+    if (skin.pbposElement)
+        skin.pbposElement->Refresh();
+}
+
+void WindowRunHost::SetRunProgress(int v) {
+    window_.SetRunProgress(v);
+}

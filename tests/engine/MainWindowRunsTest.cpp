@@ -1,0 +1,167 @@
+// The runs started, stopped and refused through the real main window: skin
+// clicks and menu items, the scripted desktop, the real components and skin.
+#include "app/ReportListModel.h"
+#include "app/Tfm_main.h"
+#include "app/skin/SkinObject.h"
+#include "tests/support/FfmpegDecoder.h"
+#include "tests/support/OggFixture.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+class MainWindowRunsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedDesktop desktop;
+    std::unique_ptr<Tfm_main> main;
+    QString outDir;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        outDir = dir.filePath("out") + "/";
+        QDir().mkpath(outDir);
+        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+        main->state().OutputDir = outDir;
+        main->cb_format->setCurrentIndex(1);
+    }
+    void TearDown() override { main.reset(); }
+
+    QString addFile(const QString& name, double seconds) {
+        OggFixture f;
+        f.seconds = seconds;
+        const QString path = f.write(dir.filePath(name));
+        desktop.openFilesAnswers.push_back({path});
+        click("addfile");
+        return path;
+    }
+    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
+    QStringList outputs() const { return QDir(outDir).entryList(QDir::Files, QDir::Name); }
+    QString status(int row) { return main->lvTimeModel().text(row, 2); }
+    QString pbpos() {
+        auto* text = dynamic_cast<SkinObject*>(main->skinObjects().pbpos);
+        return text ? text->text() : QString();
+    }
+    int barWidth() {
+        const SkinRect r = main->skinObjects().convertpbElement->GetRect();
+        return r.right - r.left;
+    }
+    // Runs `action` from the event loop while a run pumps events, once
+    // `when` holds.
+    void during(std::function<bool()> when, std::function<void()> action) {
+        auto* timer = new QTimer(main.get());
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, when, action] {
+            if (when()) {
+                timer->stop();
+                action();
+            }
+        });
+        timer->start();
+    }
+};
+
+TEST_F(MainWindowRunsTest, SplitOpensTheOutputFolderAndCutterDoesNot) {
+    addFile("a.ogg", 2.0);
+    main->state().FunctionChoice = FunctionSplitByTime;
+    main->state().SplitSeconds = 1;
+    click("Split");
+
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "a_3.wav"}));
+    EXPECT_EQ(decodeWithFfmpeg(outDir + "a_2.wav").frames(), 44100);
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
+    EXPECT_FALSE(main->state().Busy);
+    EXPECT_EQ(pbpos(), "");
+    EXPECT_EQ(barWidth(), 0);
+    EXPECT_EQ(status(0), "Finish");
+
+    main->Start1Click();
+    EXPECT_EQ(outputs().size(), 6);
+    EXPECT_TRUE(outputs().contains("a_6.wav"));
+    EXPECT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_TRUE(desktop.errors.isEmpty());
+}
+
+TEST_F(MainWindowRunsTest, CommandsAreRefusedDuringARunAndStopEndsIt) {
+    addFile("a.ogg", 2.0);
+    addFile("b.ogg", 2.0);
+    main->state().FunctionChoice = FunctionSplitByTime;
+    main->state().SplitSeconds = 1;
+    desktop.lastFilter.clear();
+    int outputsSeen = -1;
+    during([&] { return status(0) == "Finish"; },
+           [&] {
+               click("Split");
+               click("addfile");
+               main->Start1Click();
+               outputsSeen = static_cast<int>(outputs().size());
+               click("Stop");
+           });
+    click("Split");
+
+    EXPECT_EQ(outputsSeen, 1) << "no second run started inside the first";
+    EXPECT_TRUE(desktop.lastFilter.isEmpty()) << "no open dialog during the run";
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav"}));
+    EXPECT_EQ(main->state().CurrentFile, 0);
+    EXPECT_FALSE(main->state().Busy);
+    EXPECT_EQ(desktop.openedUrls.size(), 1u) << "Split still opens the folder after a stop";
+}
+
+TEST_F(MainWindowRunsTest, JoinAsksForTheOutputAndTakesItsFormat) {
+    addFile("a.ogg", 1.0);
+    addFile("b.ogg", 1.0);
+    main->state().FunctionChoice = FunctionSplitByCount;
+    desktop.saveAnswers.push_back({outDir + "mix", 4});
+    click("Join");
+
+    EXPECT_EQ(desktop.lastFilterIndex, 2);
+    EXPECT_EQ(desktop.lastFolder, outDir);
+    EXPECT_EQ(main->cb_format->currentIndex(), 3);
+    const DecodedAudio mix = decodeWithFfmpeg(outDir + "mix.ogg");
+    EXPECT_EQ(mix.codec, "vorbis");
+    EXPECT_NEAR(mix.seconds(), 2.0, 0.01);
+    EXPECT_FALSE(main->state().Busy);
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
+
+    // Cancelled: nothing runs, nothing opens.
+    click("Join");
+    EXPECT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_TRUE(desktop.errors.isEmpty());
+}
+
+TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
+    addFile("a.ogg", 1.0);
+    const QString gone = addFile("gone.ogg", 1.0);
+    QFile::remove(gone);
+    click("Split");
+
+    ASSERT_EQ(desktop.errors.size(), 1);
+    EXPECT_TRUE(desktop.errors[0].contains("gone.ogg")) << desktop.errors[0].toStdString();
+    EXPECT_TRUE(desktop.openedUrls.empty());
+    EXPECT_EQ(outputs(), QStringList({"a.wav"}));
+    EXPECT_TRUE(main->state().Busy);
+    click("Split");
+    EXPECT_EQ(outputs().size(), 1) << "refused while busy";
+
+    click("Stop");
+    EXPECT_FALSE(main->state().Busy);
+    EXPECT_EQ(barWidth(), 0);
+}
+
+} // namespace

@@ -372,7 +372,9 @@ void Tfm_main::lookUpSkinObjects() {
 }
 
 void Tfm_main::SetupSkin() {
-    Skin1->LoadSkin(QCoreApplication::applicationDirPath() + QStringLiteral("/mp3enc.dll"));
+    Skin1->LoadSkin(skinFile_.isEmpty()
+                        ? QCoreApplication::applicationDirPath() + QStringLiteral("/mp3enc.dll")
+                        : skinFile_);
     Skin1->ApplySkin(this);
     Skin1->ApplyForm(this, QStringLiteral("Quarnwick"));
     SkinForm* form = Skin1->GetForm(this);

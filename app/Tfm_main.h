@@ -102,6 +102,9 @@ public:
     // the slider, the run display and the total time. Throws `Error` when the
     // skin file cannot be used.
     void SetupSkin();
+    // The skin file SetupSkin loads: "mp3enc.dll" next to the executable,
+    // unless a test points elsewhere before the window is first shown.
+    void setSkinFile(const QString& path) { skinFile_ = path; }
 
     // The command dispatch: the name of the clicked skin object.
     void Skin1Click(const QString& name);
@@ -228,6 +231,7 @@ private:
     SkinObjects skinObjects_;
     // The run progress bar's rectangle as the skin first placed it.
     SkinRect convertpbBase_;
+    QString skinFile_;
     std::unique_ptr<PreviewSlider> previewSlider_;
     std::unique_ptr<SegmentEditor> segmentEditor_;
     std::unique_ptr<JobListEditor> jobList_;

@@ -1,0 +1,414 @@
+// The preview driven through the real main window: files added through the
+// open dialog, the skin's "play", "stop", "qian" and "hou", the slider dragged
+// with the skin's mouse events, the real reader and the real player on the
+// silent test driver.
+#include "app/Preview.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/RowSelection.h"
+#include "app/Tfm_main.h"
+#include "app/skin/ISkinScrollBar.h"
+#include "app/skin/SkinObject.h"
+#include "engine/audio/IAudioFile2.h"
+#include "platform/MulDiv.h"
+#include "tests/support/FfmpegDecoder.h"
+#include "tests/support/OggFixture.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Low-rate mono fixtures keep long files quick to make and to decode.
+constexpr int Rate = 8000;
+
+class PreviewTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedDesktop desktop;
+    std::unique_ptr<Tfm_main> main;
+    QDialog folderDialog;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
+        main->setDialogs(nullptr, &folderDialog, nullptr, nullptr);
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+        ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+        ASSERT_NE(main->skinObjects().pb, nullptr);
+    }
+    void TearDown() override {
+        if (main && main->state().Playing)
+            main->Skin1Click(QStringLiteral("stop"));
+        main.reset();
+    }
+
+    QString fixture(const QString& name, double seconds, double frequency = 0) {
+        OggFixture f;
+        f.rate = Rate;
+        f.channels = 1;
+        f.seconds = seconds;
+        f.frequency = frequency;
+        return f.write(dir.filePath(name));
+    }
+    void addFiles(const QStringList& paths) {
+        desktop.openFilesAnswers.push_back(paths);
+        main->Skin1Click(QStringLiteral("addfile"));
+        ASSERT_EQ(desktop.informations, QStringList());
+    }
+    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
+
+    ISkinScrollBar& pb() { return *main->skinObjects().pb; }
+    int usableRange() { return main->previewSlider().UsableRange(); }
+    QString timeText() {
+        auto* text = dynamic_cast<SkinObject*>(main->skinObjects().timecaption);
+        return text ? text->text() : QString();
+    }
+    Preview& preview() { return main->preview(); }
+    bool playing() const { return main->state().Playing; }
+    QString status(int row) { return main->lvTimeModel().text(row, 2); }
+
+    void selectFile(int row) {
+        RowSelection(main->lvSelection()).select(row);
+        main->lvClick();
+    }
+    void selectSegment(int row) {
+        RowSelection(main->lvTimeSelection()).select(row);
+        main->lv_timeClick();
+    }
+    // Puts the slider where `seconds` of a `duration`-second file are.
+    void placeAt(int seconds, int duration) {
+        pb().SetPosition(MulDiv(seconds, usableRange(), duration));
+    }
+    // Marks and confirms the working segment begin-end of the selected file.
+    void confirmSegment(int begin, int end, int duration) {
+        placeAt(begin, duration);
+        click("Begin");
+        placeAt(end, duration);
+        click("End");
+        click("Ok");
+    }
+    // The user drags the slider to `position` and lets go.
+    void drag(int position, const std::function<void()>& whileHeld = {}) {
+        main->Skin1MouseDown(QStringLiteral("pb"));
+        pb().SetPosition(position);
+        main->Skin1ScrollTrack(QStringLiteral("pb"), position);
+        if (whileHeld)
+            whileHeld();
+        main->Skin1MouseUp(QStringLiteral("pb"));
+    }
+    static bool waitFor(const std::function<bool()>& done, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+    int sampleCount(int row) { return main->state().JobList[static_cast<size_t>(row)].SampleCount; }
+};
+
+TEST_F(PreviewTest, StepsAreTheRangeOverTheSecondsAndAtLeastTwo) {
+    addFiles({fixture("hundred.ogg", 100), fixture("thousand.ogg", 1000)});
+    selectFile(0);
+    ASSERT_EQ(usableRange(), 916);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 9);
+    EXPECT_EQ(timeText(), "00:00:01"); // 9 of 916 is 0.98 seconds
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 18);
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 9);
+
+    selectFile(1);
+    ASSERT_EQ(usableRange(), 1691);
+    pb().SetPosition(100);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 102) << "1691 div 1000 is 1, raised to 2";
+    EXPECT_EQ(timeText(), "00:01:00"); // 102 of 1691 is 60.3 seconds
+    click("hou");
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 98);
+}
+
+TEST_F(PreviewTest, StepsStopAtTheEndsAndDoNothingWhilePlaying) {
+    addFiles({fixture("hundred.ogg", 100)});
+    pb().SetPosition(910);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 910) << "a step past the end is not taken";
+    pb().SetPosition(907);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 907) << "916 itself is the end";
+    pb().SetPosition(906);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 915);
+
+    pb().SetPosition(5);
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 0);
+
+    pb().SetPosition(300);
+    click("play");
+    ASSERT_TRUE(playing());
+    // Held by the user, the slider stays put, so only the steps could move it.
+    main->Skin1MouseDown(QStringLiteral("pb"));
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 300);
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 300);
+}
+
+TEST_F(PreviewTest, PlayingFromTheMiddleStartsAtTheSlidersFrameAndHoldsTheSelection) {
+    addFiles({fixture("tone.ogg", 100, 440), fixture("other.ogg", 3)});
+    selectFile(0);
+    pb().SetPosition(458);
+    click("play");
+    ASSERT_TRUE(playing());
+    EXPECT_EQ(main->state().PlayingFile, 0);
+    EXPECT_EQ(preview().StartSample(), MulDiv(458, sampleCount(0), 916));
+    EXPECT_EQ(preview().StartSample(), 400000); // second 50
+
+    // The player's clock moves the slider on from there.
+    ASSERT_TRUE(waitFor([&] { return pb().GetPosition() > 458; }, 3000));
+    EXPECT_EQ(timeText().left(7), "00:00:5");
+
+    // The file list's selection stays on the playing file.
+    RowSelection(main->lvSelection()).select(1);
+    main->lvClick();
+    EXPECT_EQ(RowSelection(main->lvSelection()).selected(), 0);
+    click("play");
+    EXPECT_EQ(preview().StartSample(), 400000) << "a second play is ignored";
+
+    click("stop");
+    EXPECT_FALSE(playing());
+    EXPECT_FALSE(main->state().Seeking);
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+}
+
+TEST_F(PreviewTest, SegmentPreviewRunsTheSliderOverTheSegmentAndStopsAtItsEnd) {
+    addFiles({fixture("hundred.ogg", 100)});
+    confirmSegment(30, 60, 100);
+    ASSERT_EQ(main->lvTimeModel().text(0, 0), "00:00:30 - 00:01:00");
+    ASSERT_EQ(status(0), "Ok");
+    selectSegment(0);
+    click("play");
+    ASSERT_TRUE(preview().isSegmentPreview());
+    EXPECT_EQ(status(0), "Playing");
+    EXPECT_EQ(preview().PlayingSegment(), 0);
+    EXPECT_EQ(preview().StartSample(), 0);
+
+    // The played count arrives in the timer's third argument, in frames.
+    preview().AudioPlayer21Timer(0, 0, 0);
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+    preview().AudioPlayer21Timer(0, 0, 15 * Rate);
+    EXPECT_EQ(pb().GetPosition(), 458);
+    EXPECT_EQ(timeText(), "00:00:15");
+    preview().AudioPlayer21Timer(0, 0, 29 * Rate);
+    EXPECT_EQ(timeText(), "00:00:29");
+    EXPECT_TRUE(playing());
+    preview().AudioPlayer21Timer(0, 0, 30 * Rate);
+    EXPECT_FALSE(playing()) << "the slider at its end stops the preview";
+    EXPECT_EQ(status(0), "Ok");
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+}
+
+TEST_F(PreviewTest, ShortSegmentPlaysInRealTimeAndStopsByItself) {
+    addFiles({fixture("ten.ogg", 10, 440)});
+    confirmSegment(2, 4, 10);
+    selectSegment(0);
+    QElapsedTimer clock;
+    clock.start();
+    click("play");
+    ASSERT_TRUE(playing());
+    int highest = 0;
+    QStringList times;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            highest = std::max(highest, pb().GetPosition());
+            if (!times.contains(timeText()))
+                times.append(timeText());
+            return !playing();
+        },
+        6000));
+    EXPECT_GE(clock.elapsed(), 1500);
+    EXPECT_GT(highest, usableRange() / 2);
+    EXPECT_TRUE(times.contains("00:00:01")) << times.join(", ").toStdString();
+    EXPECT_FALSE(times.contains("00:00:03"));
+    EXPECT_EQ(status(0), "Ok");
+    EXPECT_EQ(pb().GetPosition(), 0);
+}
+
+TEST_F(PreviewTest, ReleasingTheSliderHalfwayContinuesAtSecondFortyFive) {
+    const QString path = fixture("tone.ogg", 100, 441.3);
+    addFiles({path});
+    confirmSegment(30, 60, 100);
+    selectSegment(0);
+    click("play");
+    ASSERT_TRUE(preview().isSegmentPreview());
+    QString shownWhileHeld;
+    drag(458, [&] {
+        EXPECT_TRUE(main->state().Seeking);
+        // The clock does not move the slider under the user's hand.
+        preview().AudioPlayer21Timer(0, 0, 2 * Rate);
+        EXPECT_EQ(pb().GetPosition(), 458);
+        shownWhileHeld = timeText();
+    });
+    EXPECT_EQ(shownWhileHeld, "00:00:15");
+    EXPECT_FALSE(main->state().Seeking);
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(preview().StartSample(), 15 * Rate);
+
+    // The reader now stands at second 45: what it delivers next is what an
+    // independent decoder finds there.
+    const SampleArray next = main->AudioFileRead().ReadSamples(2048);
+    ASSERT_EQ(next.frames(), 2048);
+    const DecodedAudio whole = decodeWithFfmpeg(path);
+    double error = 0;
+    for (int i = 0; i < 2048; ++i)
+        error =
+            std::max<double>(error, std::fabs(next.samples[static_cast<size_t>(i)] -
+                                              whole.samples[static_cast<size_t>(45 * Rate + i)]));
+    EXPECT_LT(error, 0.01);
+
+    // Counting restarts after the flush: 5 more seconds show 00:00:20.
+    preview().AudioPlayer21Timer(0, 0, 5 * Rate);
+    EXPECT_EQ(timeText(), "00:00:20");
+    EXPECT_EQ(pb().GetPosition(), MulDiv(20, 916, 30));
+}
+
+TEST_F(PreviewTest, DraggingToTheEndStopsAndDraggingWhileIdleKeepsThePosition) {
+    addFiles({fixture("hundred.ogg", 100)});
+    drag(458, [&] { EXPECT_EQ(timeText(), "00:00:50"); });
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(pb().GetPosition(), 458) << "released while idle, the position stays";
+    click("play");
+    EXPECT_EQ(preview().StartSample(), MulDiv(458, sampleCount(0), 916));
+    drag(916);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(pb().GetPosition(), 0);
+}
+
+TEST_F(PreviewTest, FilePreviewEndsWithTheFile) {
+    addFiles({fixture("short.ogg", 1.5, 440)});
+    click("play");
+    ASSERT_TRUE(playing());
+    ASSERT_TRUE(waitFor([&] { return !playing(); }, 5000));
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+    EXPECT_TRUE(desktop.errors.isEmpty());
+}
+
+TEST_F(PreviewTest, FilePreviewStaysAFilePreviewWhenTheSegmentListIsClicked) {
+    addFiles({fixture("hundred.ogg", 100)});
+    main->state().FunctionChoice = FunctionSplitByTime;
+    selectFile(0);
+    selectSegment(1); // a computed piece: play still previews the whole file
+    ASSERT_TRUE(main->state().SegmentFocus);
+    click("play");
+    ASSERT_TRUE(playing());
+    EXPECT_FALSE(preview().isSegmentPreview());
+    EXPECT_EQ(preview().PlayingSegment(), -1);
+    preview().AudioPlayer21Timer(0, 0, 50 * Rate);
+    EXPECT_EQ(pb().GetPosition(), 458);
+    EXPECT_EQ(timeText(), "00:00:50");
+    drag(229, [&] { EXPECT_EQ(timeText(), "00:00:25"); });
+    EXPECT_EQ(preview().StartSample(), 25 * Rate);
+    EXPECT_EQ(status(1), "Unconvert");
+}
+
+TEST_F(PreviewTest, EmptyAndReversedSegmentsEndAtOnce) {
+    addFiles({fixture("ten.ogg", 10)});
+    confirmSegment(4, 4, 10);
+    selectSegment(0);
+    click("play");
+    ASSERT_TRUE(playing());
+    preview().AudioPlayer21Timer(0, 0, 0);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(status(0), "Ok");
+
+    // The working segment with its end before its begin.
+    placeAt(8, 10);
+    click("Begin");
+    placeAt(2, 10);
+    click("End");
+    selectSegment(1);
+    click("play");
+    ASSERT_TRUE(playing());
+    EXPECT_EQ(status(1), "Playing");
+    preview().AudioPlayer21Timer(0, 0, Rate);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(status(1), "Uncertain");
+}
+
+TEST_F(PreviewTest, FileShorterThanASecondStepsToTheEndsOnly) {
+    OggFixture f;
+    f.rate = Rate;
+    f.channels = 1;
+    f.seconds = 0.5;
+    QDir().mkpath(dir.filePath("folder"));
+    f.write(dir.filePath("folder/half.ogg"));
+    desktop.onModal = [&](QWidget&) {
+        main->state().ChosenFolder = dir.filePath("folder");
+        return 1;
+    };
+    main->AddFolder1Click();
+    ASSERT_EQ(main->lvModel().count(), 1);
+    ASSERT_EQ(main->state().JobList[0].Duration, 0);
+    pb().SetPosition(10);
+    click("qian");
+    EXPECT_EQ(pb().GetPosition(), 10);
+    click("hou");
+    EXPECT_EQ(pb().GetPosition(), 0);
+    EXPECT_EQ(timeText(), "00:00:00");
+    click("play");
+    ASSERT_TRUE(playing());
+    preview().AudioPlayer21Timer(0, 0, Rate / 4);
+    EXPECT_EQ(timeText(), "00:00:00");
+    EXPECT_TRUE(waitFor([&] { return !playing(); }, 4000));
+}
+
+TEST_F(PreviewTest, AFileThatCannotBeOpenedLeavesThePreviewStopped) {
+    const QString path = fixture("gone.ogg", 3);
+    addFiles({path});
+    ASSERT_TRUE(QFile::remove(path));
+    click("play");
+    EXPECT_FALSE(playing());
+    ASSERT_EQ(desktop.errors.size(), 1);
+    EXPECT_TRUE(desktop.errors[0].contains("gone.ogg")) << desktop.errors[0].toStdString();
+    // Nothing is stuck: the file list can move on and play can be tried again.
+    click("play");
+    EXPECT_EQ(desktop.errors.size(), 2);
+}
+
+TEST_F(PreviewTest, AddingFilesStopsThePreview) {
+    addFiles({fixture("one.ogg", 10)});
+    confirmSegment(1, 5, 10);
+    selectSegment(0);
+    click("play");
+    ASSERT_TRUE(playing());
+    addFiles({fixture("two.ogg", 3)});
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(main->lvModel().count(), 2);
+}
+
+} // namespace

@@ -3,10 +3,13 @@
 #include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "tags/Tfm_id3.h"
+#include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,11 +30,12 @@ protected:
     ScriptedDesktop desktop;
     std::unique_ptr<Tfm_main> main;
     std::unique_ptr<Tfm_id3> id3;
+    QDialog folderDialog;
 
     void SetUp() override {
         main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
         id3 = std::make_unique<Tfm_id3>(*main);
-        main->setDialogs(nullptr, nullptr, nullptr, id3.get());
+        main->setDialogs(nullptr, &folderDialog, nullptr, id3.get());
         main->show();
     }
     void TearDown() override {
@@ -39,24 +43,43 @@ protected:
         main.reset();
     }
 
-    // A row of the job list with its tag record, as adding a file leaves it.
-    void addRow(const QString& caption, const AudioFileinfo& tags) {
-        main->lvModel().append({caption, QStringLiteral("00:00:02"), QStringLiteral("0.01MB")});
-        main->state().TagList.push_back(tags);
-        listrecord record;
-        record.FileName = dir.filePath(caption);
-        main->state().JobList.push_back(record);
+    // Adds a one-second Ogg file carrying `tags` as Vorbis comments through
+    // the open dialog; its row's caption is the title, or the file name.
+    void addRow(const QString& fileName, const AudioFileinfo& tags) {
+        OggFixture f;
+        f.rate = 8000;
+        f.channels = 1;
+        f.seconds = 1;
+        const std::pair<const char*, QString> fields[] = {{"TITLE", tags.Title},
+                                                          {"ARTIST", tags.Artist},
+                                                          {"ALBUM", tags.Album},
+                                                          {"COMMENT", tags.Comment},
+                                                          {"GENRE", tags.Genre}};
+        for (const auto& [key, value] : fields)
+            if (!value.isEmpty())
+                f.comments.append(QString::fromLatin1(key) + '=' + value);
+        desktop.openFilesAnswers.push_back({f.write(dir.filePath(fileName))});
+        const int rows = main->lvModel().count();
+        main->Skin1Click(QStringLiteral("addfile"));
+        ASSERT_EQ(main->lvModel().count(), rows + 1)
+            << desktop.informations.join("; ").toStdString();
     }
 
-    // Opens the editor modally and runs `script` inside it.
-    void openEditor(const std::function<void(Tfm_id3&)>& script) {
-        desktop.onModal = [&](QWidget&) {
+    // Opens the editor from the file list's popup (or the action menu) and
+    // runs `script` inside it.
+    void openEditor(const std::function<void(Tfm_id3&)>& script, bool fromActionMenu = false) {
+        desktop.onModal = [&](QWidget& dialog) {
+            EXPECT_EQ(&dialog, id3.get());
             script(*id3);
             if (id3->isVisible())
                 id3->btn_cancel->click();
             return id3->result();
         };
-        desktop.runModal(*id3);
+        if (fromActionMenu)
+            main->ID31Click();
+        else
+            main->ID3info1Click();
+        desktop.onModal = nullptr;
     }
 
     // Types into a field and leaves it the way a user does: focus moves on.
@@ -100,16 +123,42 @@ TEST_F(TagEditorTest, DialogHasItsCaptionAndSize) {
 }
 
 TEST_F(TagEditorTest, AfterAFolderAddNothingShowsAndOkChangesNothing) {
-    addRow("song.ogg", tags("", ""));
-    main->state().FolderAddMode = true;
+    addRow("tagged.ogg", tags("Tagged", "Someone"));
+    OggFixture f;
+    f.rate = 8000;
+    f.channels = 1;
+    f.comments = {"TITLE=From Folder", "ARTIST=Nobody"};
+    QDir().mkpath(dir.filePath("folder"));
+    f.write(dir.filePath("folder/song.ogg"));
+    desktop.onModal = [&](QWidget&) {
+        main->state().ChosenFolder = dir.filePath("folder");
+        return 1;
+    };
+    main->AddFolder1Click();
+    ASSERT_EQ(main->lvModel().count(), 2);
+    ASSERT_EQ(main->lvModel().text(1, 0), "From Folder");
+    ASSERT_TRUE(main->state().FolderAddMode);
+
     int rows = -1;
+    QString artist = "not read";
     openEditor([&](Tfm_id3& d) {
         rows = d.lv_id3->topLevelItemCount();
+        artist = d.edt_art->text();
+        d.edt_art->setText("typed into nothing");
         d.btn_ok->click();
     });
     EXPECT_EQ(rows, 0);
-    EXPECT_EQ(main->state().TagList[0].Title, "");
-    EXPECT_EQ(main->lvModel().text(0, 0), "song.ogg");
+    EXPECT_EQ(artist, "") << "no field shows a file that is not listed";
+    EXPECT_EQ(main->state().TagList[0].Title, "Tagged");
+    EXPECT_EQ(main->state().TagList[0].Artist, "Someone");
+    EXPECT_EQ(main->state().TagList[1].Title, "") << "a folder add carries no tags";
+    EXPECT_EQ(main->lvModel().text(0, 0), "Tagged");
+    EXPECT_EQ(main->lvModel().text(1, 0), "From Folder");
+
+    // Adding through the open dialog shows the files again.
+    addRow("later.ogg", tags("", ""));
+    openEditor([&](Tfm_id3& d) { rows = d.lv_id3->topLevelItemCount(); });
+    EXPECT_EQ(rows, 3);
 }
 
 TEST_F(TagEditorTest, EmptyJobListListsNoFiles) {
@@ -124,7 +173,7 @@ TEST_F(TagEditorTest, EmptyJobListListsNoFiles) {
 
 TEST_F(TagEditorTest, ShowingStoresTheCaptionAsTitleAndOkCommitsIt) {
     addRow("untagged.ogg", tags("", "Someone", "Record", "Jazz", "a note"));
-    addRow("Second Song", tags("Second Song", "Other"));
+    addRow("second.ogg", tags("Second Song", "Other"));
     QString shownTitle, shownArtist, shownAlbum, shownGenre, shownComment;
     openEditor([&](Tfm_id3& d) {
         EXPECT_EQ(d.lv_id3->topLevelItemCount(), 2);
@@ -191,7 +240,7 @@ TEST_F(TagEditorTest, EditsReachTheWorkingCopyOnChangeAndOnLeaving) {
         // Back on the first row the copy's values show, the title from the
         // record (which showing set to the caption).
         d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(0));
-        EXPECT_EQ(d.edt_tatal->text(), "a.ogg");
+        EXPECT_EQ(d.edt_tatal->text(), "A");
         EXPECT_EQ(d.edt_year->text(), "1999");
         EXPECT_EQ(d.edt_com->toPlainText(), "line one\nline two");
         d.btn_ok->click();
@@ -234,7 +283,7 @@ TEST_F(TagEditorTest, AllButtonsSetEveryRowButNotTheCaptions) {
         d.Button5->click();
         typeAndLeave(d.edt_com, "c");
         d.Button6->click();
-        EXPECT_EQ(caption(d, 1), "b.ogg");
+        EXPECT_EQ(caption(d, 1), "B");
         d.btn_ok->click();
     });
     for (const AudioFileinfo& t : main->state().TagList) {
@@ -258,10 +307,12 @@ TEST_F(TagEditorTest, CancelLeavesTheTagsAndTheNextShowingHasTheOldValues) {
     EXPECT_EQ(main->state().TagList[0].Artist, "Old Artist");
     EXPECT_EQ(main->lvModel().text(0, 0), "a.ogg");
     QString artist, title;
-    openEditor([&](Tfm_id3& d) {
-        artist = d.edt_art->text();
-        title = d.edt_tatal->text();
-    });
+    openEditor(
+        [&](Tfm_id3& d) {
+            artist = d.edt_art->text();
+            title = d.edt_tatal->text();
+        },
+        true);
     EXPECT_EQ(artist, "Old Artist");
     EXPECT_EQ(title, "a.ogg");
 }

@@ -8,8 +8,10 @@
 #include "app/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
+#include "app/skin/Skin.h"
 #include "app/skin/SkinObject.h"
 #include "engine/audio/IAudioFile2.h"
+#include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
@@ -306,6 +308,36 @@ TEST_F(PreviewTest, DraggingToTheEndStopsAndDraggingWhileIdleKeepsThePosition) {
     drag(916);
     EXPECT_FALSE(playing());
     EXPECT_EQ(pb().GetPosition(), 0);
+}
+
+TEST_F(PreviewTest, MouseDragOnTheSkinsSliderReseeksThePlayingSegment) {
+    addFiles({fixture("hundred.ogg", 100)});
+    confirmSegment(30, 60, 100);
+    selectSegment(0);
+    click("play");
+    ASSERT_TRUE(preview().isSegmentPreview());
+
+    auto* slider = dynamic_cast<SkinObject*>(main->skinObjects().pb);
+    ASSERT_NE(slider, nullptr);
+    const QRectF track = slider->art().track;
+    ASSERT_FALSE(track.isEmpty());
+    const int y = qRound(track.center().y());
+    const QPoint start(qRound(track.left() + track.width() * 0.25), y);
+    const QPoint end(qRound(track.left() + track.width() * 0.5), y);
+
+    QTest::mousePress(main->Skin1, Qt::LeftButton, {}, start);
+    EXPECT_TRUE(main->state().Seeking);
+    QTest::mouseMove(main->Skin1, end);
+    const int held = pb().GetPosition();
+    EXPECT_GT(held, 300);
+    EXPECT_LT(held, 600);
+    EXPECT_EQ(timeText(), FormatTime(MulDiv(held, 30, 916)));
+    QTest::mouseRelease(main->Skin1, Qt::LeftButton, {}, end);
+
+    EXPECT_FALSE(main->state().Seeking);
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(preview().StartSample(), MulDiv(pb().GetPosition(), 30 * Rate, 916));
+    EXPECT_EQ(status(0), "Playing");
 }
 
 TEST_F(PreviewTest, FilePreviewEndsWithTheFile) {

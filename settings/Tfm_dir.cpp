@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -45,11 +46,28 @@ Tfm_dir::Tfm_dir(Tfm_main& main)
     ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ShellTreeView1->setUniformRowHeights(true);
     ShellTreeView1->expand(model_->index(QDir::rootPath()));
-    // The home folder is where most music lives: open the way to it, but
-    // leave the choice to the user.
-    for (QModelIndex at = model_->index(QDir::homePath()).parent(); at.isValid(); at = at.parent())
-        ShellTreeView1->expand(at);
-    ShellTreeView1->scrollTo(model_->index(QDir::homePath()), QAbstractItemView::PositionAtCenter);
+    // The home folder is where most music lives: open the way to it as the
+    // folders load, and show it at the top, but leave the choice to the user.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QString home = QDir::cleanPath(QDir::homePath());
+        const QString path = QDir::cleanPath(loaded);
+        if (homeShown_ || !(home == path || home.startsWith(path)))
+            return;
+        // Open the next folder on the way; its loading brings the next step.
+        const QString rest =
+            home.mid(path.size()).section(QLatin1Char('/'), 0, 0, QString::SectionSkipEmpty);
+        const QString next =
+            path.endsWith(QLatin1Char('/')) ? path + rest : path + QLatin1Char('/') + rest;
+        ShellTreeView1->expand(model_->index(path));
+        if (path == home) {
+            homeShown_ = true;
+            // After the model has sorted what it just loaded.
+            QTimer::singleShot(250, this, [this] { showHome(); });
+        }
+        if (path != home)
+            ShellTreeView1->expand(model_->index(next));
+    });
+    model_->fetchMore(model_->index(QDir::rootPath()));
 
     Button1 = new QPushButton(QStringLiteral("New Folder"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -84,6 +102,13 @@ void Tfm_dir::showEvent(QShowEvent* event) {
 
 void Tfm_dir::FormShow() {
     move(main_.pos() + QPoint(10, 10));
+    showHome();
+}
+
+void Tfm_dir::showHome() {
+    // Only until the user has picked something: then the tree stays as left.
+    if (!ShellTreeView1->selectionModel()->hasSelection())
+        ShellTreeView1->scrollTo(model_->index(QDir::homePath()), QAbstractItemView::PositionAtTop);
 }
 
 QString Tfm_dir::SelectedPath() const {

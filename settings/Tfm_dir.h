@@ -42,6 +42,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showHome();
+
     Tfm_main& main_;
     QFileSystemModel* model_ = nullptr;
+    bool homeShown_ = false;
 };

@@ -116,7 +116,7 @@ std::vector<SegmentEditor::Piece> SegmentEditor::TimePieces(std::int32_t duratio
 
 std::vector<SegmentEditor::Piece> SegmentEditor::CountPieces(std::int32_t duration,
                                                              std::int32_t count) {
-    count = std::max(count, 1);
+    count = std::clamp(count, 1, MaxCountPieces);
     duration = std::max(duration, 0);
     const std::int32_t width = duration / count;
     std::vector<Piece> pieces;

@@ -72,7 +72,10 @@ public:
     listrecord* RecordInUse();
 
     // The pieces of the two split functions. A length or count below 1 (only
-    // possible from a hand-edited settings file) counts as 1.
+    // possible from a hand-edited settings file) counts as 1; a count above
+    // MaxCountPieces counts as that many, so an absurd count cannot exhaust
+    // memory (past the file's length in seconds every piece is empty anyway).
+    static constexpr std::int32_t MaxCountPieces = 100000;
     static std::vector<Piece> TimePieces(std::int32_t duration, std::int32_t seconds);
     static std::vector<Piece> CountPieces(std::int32_t duration, std::int32_t count);
     // Caption, length and status of one row.

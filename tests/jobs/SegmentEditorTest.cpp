@@ -114,6 +114,15 @@ TEST_F(SegmentTest, LengthAndCountBelowOneCountAsOne) {
     EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:00:03|00:00:03|Unconvert"});
 }
 
+TEST_F(SegmentTest, AbsurdCountIsBounded) {
+    const auto pieces = SegmentEditor::CountPieces(20, 2000000000);
+    EXPECT_EQ(pieces.size(), static_cast<size_t>(SegmentEditor::MaxCountPieces));
+    EXPECT_EQ(pieces.back(), (SegmentEditor::Piece{0, 0}));
+    EXPECT_EQ(SegmentEditor::CountPieces(300000, 200000).size(), 100000u);
+    EXPECT_EQ(SegmentEditor::CountPieces(300000, 200000).back(),
+              (SegmentEditor::Piece{299997, 300000}));
+}
+
 TEST_F(SegmentTest, MarksAreRefusedInTheSplitFunctions) {
     oneFile(125, FunctionSplitByTime);
     const QStringList before = h.segmentRows();

@@ -8,8 +8,8 @@ std::int32_t MulDiv(std::int32_t x, std::int32_t y, std::int32_t z) {
     // |x * y| < 2^62 always fits; doubling it for the rounding still fits in 64 bits.
     const std::int64_t product = static_cast<std::int64_t>(x) * y;
     const bool negative = (product < 0) != (z < 0);
-    const std::uint64_t num = product < 0 ? 0 - static_cast<std::uint64_t>(product)
-                                          : static_cast<std::uint64_t>(product);
+    const std::uint64_t num =
+        product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
     const std::uint64_t den =
         z < 0 ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(z)) : std::uint64_t(z);
     std::uint64_t quotient = num / den;

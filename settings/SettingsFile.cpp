@@ -180,7 +180,8 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         lines.append(key + QLatin1Char('=') + value);
     }
 
-    const QString failure = QStringLiteral("Unable to write to %1").arg(QFileInfo(path_).fileName());
+    const QString failure =
+        QStringLiteral("Unable to write to %1").arg(QFileInfo(path_).fileName());
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         throw Error(failure);
     // Written beside the old file and renamed over it: a crash or a full disk

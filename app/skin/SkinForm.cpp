@@ -323,9 +323,11 @@ SkinForm::SkinForm(const QByteArray& svg, const QString& formName) : name_(formN
                            (p.kind == SkinObject::Kind::Text && !p.boxId.isEmpty());
         if (exact) {
             const QString id = p.kind == SkinObject::Kind::Text ? p.boxId : p.name;
-            const QDomElement e = p.kind == SkinObject::Kind::Text ? findById(doc, p.boxId) : p.element;
+            const QDomElement e =
+                p.kind == SkinObject::Kind::Text ? findById(doc, p.boxId) : p.element;
             if (e.tagName() == QLatin1String("rect"))
-                design = full_->transformForElement(id).mapRect(rectGeometry(e)).translated(-origin_);
+                design =
+                    full_->transformForElement(id).mapRect(rectGeometry(e)).translated(-origin_);
         }
         auto object = std::make_unique<SkinObject>(p.name, p.kind, design);
         object->setToolTip(p.toolTip);

@@ -26,7 +26,7 @@ public:
     virtual void SetStrictIso(bool enabled) = 0;
     virtual void SetEnforceMinBitrate(bool enabled) = 0;
     virtual void SetAthMode(int mode) = 0;
-    virtual void SetLowpassFrequency(int hz) = 0; // -1 off
+    virtual void SetLowpassFrequency(int hz) = 0;  // -1 off
     virtual void SetHighpassFrequency(int hz) = 0; // -1 off
     virtual void SetLowpassWidth(int hz) = 0;
     virtual void SetHighpassWidth(int hz) = 0;

@@ -69,7 +69,9 @@ TEST_F(StartupTest, ValuesReadAtStartAreWrittenBackAtClose) {
     QDir().mkpath(home.filePath("config"));
     QFile f(home.filePath("config/Velmora.ini"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("; hand-written\n[RQD]\nSkin=2\n[Function]\nChoice=0x3\n[Output]\nDir=\n[Fade]\nIntime=abc\n");
+    f.write("; "
+            "hand-written\n[RQD]\nSkin=2\n[Function]\nChoice=0x3\n[Output]\nDir=\n[Fade]\nIntime="
+            "abc\n");
     f.close();
     QProcess p;
     start(p);

@@ -1,5 +1,5 @@
-#include "platform/Error.h"
 #include "settings/SettingsFile.h"
+#include "platform/Error.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +63,8 @@ TEST_F(SettingsFileTest, BooleansAreIntegersAndAnyNonZeroIsTrue) {
 TEST_F(SettingsFileTest, StringsEmptyValueAndLengthLimit) {
     writeText("[Output]\nDir=\n[Long]\nText=" + QByteArray(3000, 'x') + "\n");
     SettingsFile s(path);
-    EXPECT_EQ(s.ReadString("Output", "Dir", "/music/"), "") << "present but empty is not the default";
+    EXPECT_EQ(s.ReadString("Output", "Dir", "/music/"), "")
+        << "present but empty is not the default";
     EXPECT_EQ(s.ReadString("Long", "Text", "").size(), SettingsFile::MaxStringLength);
 }
 
@@ -91,7 +92,8 @@ TEST_F(SettingsFileTest, FileWrittenFromScratchKeepsOrderOfFirstWrite) {
 }
 
 TEST_F(SettingsFileTest, HandWrittenFileKeepsCommentsAndUnknownKeys) {
-    writeText("; my settings\r\n[Fade]\r\nIn=1\r\n; keep this\r\nUnknown=x\r\n\r\n[Other]\r\na=b\r\n");
+    writeText(
+        "; my settings\r\n[Fade]\r\nIn=1\r\n; keep this\r\nUnknown=x\r\n\r\n[Other]\r\na=b\r\n");
     SettingsFile s(path);
     s.WriteBool("Fade", "In", false);
     s.WriteInteger("Fade", "Intime", 7);
@@ -119,7 +121,8 @@ TEST_F(SettingsFileTest, RefusedWriteRaisesTheFilesName) {
 }
 
 TEST_F(SettingsFileTest, DefaultPathIsInTheUsersConfigFolder) {
-    EXPECT_EQ(SettingsFile::defaultPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + "/Velmora.ini");
+    EXPECT_EQ(SettingsFile::defaultPath(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/Velmora.ini");
 }
 
 } // namespace

@@ -64,7 +64,8 @@ std::vector<float> DecodedAudio::channel(int index) const {
     if (channels <= 0)
         return mono;
     mono.reserve(samples.size() / static_cast<size_t>(channels));
-    for (size_t i = static_cast<size_t>(index); i < samples.size(); i += static_cast<size_t>(channels))
+    for (size_t i = static_cast<size_t>(index); i < samples.size();
+         i += static_cast<size_t>(channels))
         mono.push_back(samples[i]);
     return mono;
 }

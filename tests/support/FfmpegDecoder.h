@@ -11,11 +11,13 @@ struct DecodedAudio {
     QString container; // FFmpeg's format name: "mp3", "ogg", "asf", "wav"
     int rate = 0;
     int channels = 0;
-    int bitsPerSample = 0;  // for PCM: bits of the stored samples
-    long long bitRate = 0;  // as the container or codec reports it, bits per second
+    int bitsPerSample = 0;      // for PCM: bits of the stored samples
+    long long bitRate = 0;      // as the container or codec reports it, bits per second
     std::vector<float> samples; // interleaved
 
-    long long frames() const { return channels > 0 ? static_cast<long long>(samples.size()) / channels : 0; }
+    long long frames() const {
+        return channels > 0 ? static_cast<long long>(samples.size()) / channels : 0;
+    }
     double seconds() const { return rate > 0 ? static_cast<double>(frames()) / rate : 0.0; }
     // One channel, 0-based.
     std::vector<float> channel(int index) const;

@@ -72,7 +72,8 @@ QString OggFixture::write(const QString& path) const {
                 const double t = static_cast<double>(done + i) / rate;
                 const float v =
                     frequency > 0
-                        ? amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t))
+                        ? amplitude *
+                              static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t))
                         : 0.0f;
                 for (int ch = 0; ch < channels; ++ch)
                     buffer[ch][i] = v;

@@ -11,7 +11,7 @@ struct OggFixture {
     double seconds = 1.0;
     double frequency = 440.0; // 0 gives silence
     float amplitude = 0.5f;
-    QStringList comments;     // "TITLE=Song", written as given
+    QStringList comments; // "TITLE=Song", written as given
 
     // Writes the file (replacing it) and returns its path; throws on failure.
     QString write(const QString& path) const;

@@ -12,6 +12,7 @@
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
 #include "engine/JoinRun.h"
+#include "engine/RunProgress.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -23,7 +24,6 @@
 #include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "platform/MulDiv.h"
 #include "settings/SettingsFile.h"
 #include "tags/OGGTag.h"
 #include "tags/OggComments.h"
@@ -44,7 +44,6 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include <algorithm>
 #include <exception>
 
 const QString Tfm_main::OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
@@ -368,7 +367,7 @@ void Tfm_main::lookUpSkinObjects() {
     text("tataltime", skinObjects_.tataltime, skinObjects_.tataltimeElement);
     text("pbpos", skinObjects_.pbpos, skinObjects_.pbposElement);
     text("convertpb", skinObjects_.convertpb, skinObjects_.convertpbElement);
-    convertpbBase_ = skinObjects_.convertpbElement->GetRect();
+    runProgress_ = std::make_unique<RunProgress>(skinObjects_, state_.SkinFlag);
 }
 
 void Tfm_main::SetupSkin() {
@@ -385,7 +384,8 @@ void Tfm_main::SetupSkin() {
     if (form->hasObject(QStringLiteral("convertpbtrack"))) {
         ISkinElement* track = form->FindObject(QStringLiteral("convertpbtrack"));
         SkinRect rect = track->GetRect();
-        rect.right = convertpbBase_.left + (state_.SkinFlag ? 501 : 454);
+        rect.right = skinObjects_.convertpbElement->GetRect().left +
+                     (state_.SkinFlag ? RunProgress::WideBar : RunProgress::NarrowBar);
         track->SetRect(rect);
         track->Refresh();
     }
@@ -760,18 +760,7 @@ void Tfm_main::OpenHelpFile() {
 }
 
 void Tfm_main::SetRunProgress(int v) {
-    if (v == 10000)
-        v = 0;
-    const int full = state_.SkinFlag ? 501 : 454;
-    int width = MulDiv(v, full, 10000);
-    if (!state_.SkinFlag && width > 454)
-        return;
-    // A value outside 0..10000 would draw the bar backwards or past the window.
-    width = std::clamp(width, 0, full);
-    SkinRect rect = convertpbBase_;
-    rect.right = rect.left + width;
-    skinObjects_.convertpbElement->SetRect(rect);
-    skinObjects_.convertpbElement->Refresh();
+    runProgress_->SetRunProgress(v);
 }
 
 void Tfm_main::StopRun() {

@@ -2,7 +2,6 @@
 
 #include "app/AppState.h"
 #include "app/SkinObjects.h"
-#include "app/skin/ISkinElement.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -27,6 +26,7 @@ class QMenu;
 class QPlainTextEdit;
 class QTreeView;
 class ReportListModel;
+class RunProgress;
 class SegmentEditor;
 class SettingsFile;
 class Skin;
@@ -229,8 +229,7 @@ private:
     QItemSelectionModel* lvSelection_ = nullptr;
     QItemSelectionModel* lvTimeSelection_ = nullptr;
     SkinObjects skinObjects_;
-    // The run progress bar's rectangle as the skin first placed it.
-    SkinRect convertpbBase_;
+    std::unique_ptr<RunProgress> runProgress_;
     QString skinFile_;
     std::unique_ptr<PreviewSlider> previewSlider_;
     std::unique_ptr<SegmentEditor> segmentEditor_;

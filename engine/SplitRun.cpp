@@ -44,23 +44,6 @@ void SplitRun::RunUnifiedSplit() {
     run(Kind::Unified);
 }
 
-void SplitRun::RunSplit() {
-    switch (c_.state.FunctionChoice) {
-    case FunctionSplitByTime:
-        RunTimeSplit();
-        break;
-    case FunctionSplitByCount:
-        RunCountSplit();
-        break;
-    case FunctionUnification:
-        RunUnifiedSplit();
-        break;
-    default:
-        RunCustomSplit();
-        break;
-    }
-}
-
 void SplitRun::StopRun(AppState& state, RunHost& host) {
     state.Busy = false;
     host.SetRunProgress(0);

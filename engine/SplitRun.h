@@ -24,8 +24,6 @@ public:
     void RunTimeSplit();
     void RunCountSplit();
     void RunUnifiedSplit();
-    // The run of the current function choice.
-    void RunSplit();
 
     // The Stop command while a run is on (or after one failed).
     static void StopRun(AppState& state, RunHost& host);

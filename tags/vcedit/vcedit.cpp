@@ -33,66 +33,28 @@ struct Failed {
     const char* reason;
 };
 
-class SyncState {
+// A libogg or libvorbis state struct, set up by its init call and released by
+// its clear call, so no failure path can skip the clear.
+template <typename T, auto Init, auto Clear> class CState {
 public:
-    SyncState() { ogg_sync_init(&sync_); }
-    ~SyncState() { ogg_sync_clear(&sync_); }
-    SyncState(const SyncState&) = delete;
-    SyncState& operator=(const SyncState&) = delete;
-    ogg_sync_state* get() { return &sync_; }
+    template <typename... Args> explicit CState(Args... args) { Init(&state_, args...); }
+    ~CState() { Clear(&state_); }
+    CState(const CState&) = delete;
+    CState& operator=(const CState&) = delete;
+    T* get() { return &state_; }
 
 private:
-    ogg_sync_state sync_;
+    T state_{};
 };
 
-class StreamState {
-public:
-    explicit StreamState(int serial) { ogg_stream_init(&stream_, serial); }
-    ~StreamState() { ogg_stream_clear(&stream_); }
-    StreamState(const StreamState&) = delete;
-    StreamState& operator=(const StreamState&) = delete;
-    ogg_stream_state* get() { return &stream_; }
+// A packet starts out empty; libogg fills it and allocates its buffer.
+void noInit(ogg_packet*) {}
 
-private:
-    ogg_stream_state stream_;
-};
-
-class VorbisInfo {
-public:
-    VorbisInfo() { vorbis_info_init(&info_); }
-    ~VorbisInfo() { vorbis_info_clear(&info_); }
-    VorbisInfo(const VorbisInfo&) = delete;
-    VorbisInfo& operator=(const VorbisInfo&) = delete;
-    vorbis_info* get() { return &info_; }
-
-private:
-    vorbis_info info_;
-};
-
-class VorbisComment {
-public:
-    VorbisComment() { vorbis_comment_init(&comment_); }
-    ~VorbisComment() { vorbis_comment_clear(&comment_); }
-    VorbisComment(const VorbisComment&) = delete;
-    VorbisComment& operator=(const VorbisComment&) = delete;
-    vorbis_comment* get() { return &comment_; }
-
-private:
-    vorbis_comment comment_;
-};
-
-// A packet whose buffer libogg allocated.
-class OwnedPacket {
-public:
-    OwnedPacket() { std::memset(&packet_, 0, sizeof packet_); }
-    ~OwnedPacket() { ogg_packet_clear(&packet_); }
-    OwnedPacket(const OwnedPacket&) = delete;
-    OwnedPacket& operator=(const OwnedPacket&) = delete;
-    ogg_packet* get() { return &packet_; }
-
-private:
-    ogg_packet packet_;
-};
+using SyncState = CState<ogg_sync_state, ogg_sync_init, ogg_sync_clear>;
+using StreamState = CState<ogg_stream_state, ogg_stream_init, ogg_stream_clear>;
+using VorbisInfo = CState<vorbis_info, vorbis_info_init, vorbis_info_clear>;
+using VorbisComment = CState<vorbis_comment, vorbis_comment_init, vorbis_comment_clear>;
+using OwnedPacket = CState<ogg_packet, noInit, ogg_packet_clear>;
 
 Bytes pageBytes(const ogg_page& page) {
     Bytes bytes(page.header, page.header + page.header_len);

@@ -54,24 +54,44 @@ bool Preview::isSegmentPreview() const {
 }
 
 int Preview::selectedFile() const {
-    const int row = RowSelection(lvSelection_).selected();
-    if (row < 0 || row >= lv_.count() || static_cast<size_t>(row) >= state_.JobList.size())
-        return -1;
-    return row;
+    const auto files = static_cast<int>(std::min<size_t>(state_.JobList.size(), lv_.count()));
+    return RowSelection(lvSelection_).selectedBelow(files);
 }
 
 int Preview::selectedSegment() const {
-    const int row = RowSelection(lvTimeSelection_).selected();
-    return row < lvTime_.count() ? row : -1;
+    return RowSelection(lvTimeSelection_).selectedBelow(lvTime_.count());
 }
 
-void Preview::openFile(int row) {
-    IAudioFile2& reader = *components_.reader();
-    IAudioPlayer2& player = *components_.player();
-    reader.Open(state_.JobList[static_cast<size_t>(row)].FileName, 0, 1);
-    sampleCount_ = reader.SampleCount();
-    durationMs_ = reader.DurationMs();
-    player.OpenPlayer(reader.SampleRate(), reader.Channels());
+IAudioFile2* Preview::currentReader() const {
+    return components_.reader ? components_.reader() : nullptr;
+}
+
+IAudioPlayer2* Preview::currentPlayer() const {
+    return components_.player ? components_.player() : nullptr;
+}
+
+void Preview::startPlaying(int row, int segmentRow) {
+    IAudioFile2& file = *currentReader();
+    IAudioPlayer2& output = *currentPlayer();
+    if (file.IsOpen())
+        file.Close();
+    state_.Playing = true;
+    state_.PlayingFile = row;
+    playingSegment_ = segmentRow;
+    segmentPreview_ = segmentRow >= 0;
+    file.Open(state_.JobList[static_cast<size_t>(row)].FileName, 0, 1);
+    sampleCount_ = file.SampleCount();
+    durationMs_ = file.DurationMs();
+    output.OpenPlayer(file.SampleRate(), file.Channels());
+}
+
+// A preview that fails leaves nothing half-started behind; the caller
+// rethrows the first failure, so a second one from stopping is dropped.
+void Preview::stopQuietly() noexcept {
+    try {
+        StopPlayback();
+    } catch (...) {
+    }
 }
 
 std::int32_t Preview::secondsToFrame(std::int32_t seconds) const {
@@ -90,29 +110,19 @@ void Preview::PlayFile() {
     if (state_.Busy || state_.Playing)
         return;
     const int row = selectedFile();
-    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
-    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    IAudioFile2* reader = currentReader();
+    IAudioPlayer2* player = currentPlayer();
     if (row < 0 || !reader || !player)
         return;
 
     try {
-        if (reader->IsOpen())
-            reader->Close();
-        state_.Playing = true;
-        state_.PlayingFile = row;
-        playingSegment_ = -1;
-        segmentPreview_ = false;
-        openFile(row);
+        startPlaying(row, -1);
         startSample_ = slider_.PositionToFrame(slider_.GetPosition(), sampleCount_);
         reader->Seek(startSample_, 3);
         player->Play();
         FeedPlayer();
     } catch (...) {
-        // A file that cannot be played leaves nothing half-started behind.
-        try {
-            StopPlayback();
-        } catch (...) {
-        }
+        stopQuietly();
         throw;
     }
 }
@@ -122,8 +132,8 @@ void Preview::PlaySegment() {
         return;
     const int row = selectedFile();
     const int segmentRow = selectedSegment();
-    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
-    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    IAudioFile2* reader = currentReader();
+    IAudioPlayer2* player = currentPlayer();
     if (row < 0 || segmentRow < 0 || !reader || !player)
         return;
     // The segment must exist in the record the list shows; in the two split
@@ -140,13 +150,7 @@ void Preview::PlaySegment() {
     const std::int32_t end = record.EndTimes[seg];
 
     try {
-        if (reader->IsOpen())
-            reader->Close();
-        state_.Playing = true;
-        state_.PlayingFile = row;
-        playingSegment_ = segmentRow;
-        segmentPreview_ = true;
-        openFile(row);
+        startPlaying(row, segmentRow);
         segment_.seconds = end - begin;
         segment_.beginFrame = secondsToFrame(begin);
         segment_.lengthFrames = end > begin ? scaledFrames(static_cast<qint64>(end - begin) * 1000,
@@ -159,10 +163,7 @@ void Preview::PlaySegment() {
         lvTime_.setText(segmentRow, StatusColumn, SegmentStatus::Playing);
         FeedPlayer();
     } catch (...) {
-        try {
-            StopPlayback();
-        } catch (...) {
-        }
+        stopQuietly();
         throw;
     }
 }
@@ -170,8 +171,8 @@ void Preview::PlaySegment() {
 void Preview::FeedPlayer() {
     if (!state_.Playing)
         return;
-    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
-    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    IAudioFile2* reader = currentReader();
+    IAudioPlayer2* player = currentPlayer();
     if (!reader || !player || !reader->IsOpen())
         return;
     // The block is handed on even when empty at the end of the file; the
@@ -185,13 +186,13 @@ void Preview::StopPlayback() {
     // always left stopped; the first failure is reported afterwards.
     std::exception_ptr failure;
     try {
-        if (IAudioPlayer2* player = components_.player ? components_.player() : nullptr)
+        if (IAudioPlayer2* player = currentPlayer())
             player->StopPlayer();
     } catch (...) {
         failure = std::current_exception();
     }
     try {
-        IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
+        IAudioFile2* reader = currentReader();
         if (reader && reader->IsOpen())
             reader->Close();
     } catch (...) {
@@ -302,8 +303,8 @@ void Preview::Skin1MouseUp(const QString& name) {
     state_.Seeking = false;
     if (!state_.Playing)
         return; // the next PlayFile starts where the slider was left
-    IAudioFile2* reader = components_.reader ? components_.reader() : nullptr;
-    IAudioPlayer2* player = components_.player ? components_.player() : nullptr;
+    IAudioFile2* reader = currentReader();
+    IAudioPlayer2* player = currentPlayer();
     const std::int32_t position = slider_.GetPosition();
     const std::int32_t range = slider_.UsableRange();
     if (range > 0 && position >= range) {
@@ -322,10 +323,7 @@ void Preview::Skin1MouseUp(const QString& name) {
         }
         player->Flush();
     } catch (...) {
-        try {
-            StopPlayback();
-        } catch (...) {
-        }
+        stopQuietly();
         throw;
     }
 }

@@ -84,8 +84,12 @@ private:
 
     int selectedFile() const;
     int selectedSegment() const;
-    // Opens the file of row `row` in the reader and the player.
-    void openFile(int row);
+    IAudioFile2* currentReader() const;
+    IAudioPlayer2* currentPlayer() const;
+    // Marks row `row` playing (segmentRow -1: the whole file) and opens its
+    // file in the reader and the player.
+    void startPlaying(int row, int segmentRow);
+    void stopQuietly() noexcept;
     std::int32_t secondsToFrame(std::int32_t seconds) const;
     void showTime(std::int32_t seconds);
     void runGuarded(const std::function<void()>& action);

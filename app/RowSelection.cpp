@@ -17,6 +17,11 @@ int RowSelection::selected() const {
     return first;
 }
 
+int RowSelection::selectedBelow(int rows) const {
+    const int row = selected();
+    return row < rows ? row : -1;
+}
+
 void RowSelection::select(int row) {
     const QAbstractItemModel* model = selection_.model();
     if (!model || row < 0 || row >= model->rowCount()) {

@@ -162,13 +162,19 @@ void SegmentEditor::MarkEnd() {
     mark(false);
 }
 
-void SegmentEditor::mark(bool begin) {
+listrecord* SegmentEditor::editableRecord() {
     if (selectedFile() < 0 || refuseInSplitFunction())
-        return;
+        return nullptr;
     listrecord* record = RecordInUse();
+    if (record)
+        Normalise(*record);
+    return record;
+}
+
+void SegmentEditor::mark(bool begin) {
+    listrecord* record = editableRecord();
     if (!record)
         return;
-    Normalise(*record);
     const std::int32_t seconds = slider_.PositionToSeconds(slider_.GetPosition(), record->Duration);
     const auto last = static_cast<size_t>(record->SegmentCount - 1);
     (begin ? record->BeginTimes : record->EndTimes)[last] = seconds;
@@ -182,12 +188,9 @@ void SegmentEditor::mark(bool begin) {
 }
 
 void SegmentEditor::ConfirmSegment() {
-    if (selectedFile() < 0 || refuseInSplitFunction())
-        return;
-    listrecord* record = RecordInUse();
+    listrecord* record = editableRecord();
     if (!record)
         return;
-    Normalise(*record);
     const auto last = static_cast<size_t>(record->SegmentCount - 1);
     if (record->EndTimes[last] - record->BeginTimes[last] < 0) {
         desktop_.information(BeginAfterEndMessage);
@@ -273,10 +276,8 @@ bool SegmentEditor::refuseInSplitFunction() {
 }
 
 int SegmentEditor::selectedFile() const {
-    const int row = RowSelection(lvSelection_).selected();
-    if (row < 0 || row >= lv_.count() || static_cast<size_t>(row) >= state_.JobList.size())
-        return -1;
-    return row;
+    const auto files = static_cast<int>(std::min<size_t>(state_.JobList.size(), lv_.count()));
+    return RowSelection(lvSelection_).selectedBelow(files);
 }
 
 void SegmentEditor::syncRows(const listrecord& record) {

@@ -85,6 +85,9 @@ public:
     static void Normalise(listrecord& record);
 
 private:
+    // The record the marks go to, normalised; null (after telling the user
+    // why, in a split function) when there is none to edit.
+    listrecord* editableRecord();
     void mark(bool begin);
     bool isSplitFunction() const;
     bool refuseInSplitFunction();

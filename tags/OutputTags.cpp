@@ -6,17 +6,27 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// The ID3 and Vorbis comment records name these four fields alike.
+template <typename Tag> Tag namedFields(const AudioFileinfo& info) {
+    Tag tag;
+    tag.Title = info.Title;
+    tag.Artist = info.Artist;
+    tag.Album = info.Album;
+    tag.Genre = info.Genre;
+    return tag;
+}
+
+} // namespace
+
 void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
     const QString suffix = QFileInfo(outputName).suffix();
     const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix.toLower();
 
     if (extension == QLatin1String(".mp3")) {
-        ID3StructV2 tag;
-        tag.Title = info.Title;
-        tag.Artist = info.Artist;
-        tag.Album = info.Album;
+        auto tag = namedFields<ID3StructV2>(info);
         tag.Year = info.Year;
-        tag.Genre = info.Genre;
         WriteID3v2Tag(outputName, tag);
     }
     if (extension == QLatin1String(".wma")) {
@@ -29,12 +39,8 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
         WriteWmaTags(outputName, tag);
     }
     if (extension == QLatin1String(".ogg")) {
-        OGGTag tag;
-        tag.Artist = info.Artist;
+        auto tag = namedFields<OGGTag>(info);
         tag.Date = info.Year;
-        tag.Title = info.Title;
-        tag.Genre = info.Genre;
-        tag.Album = info.Album;
         WriteOggComments(outputName, tag);
     }
 }

@@ -13,6 +13,7 @@
 #include "platform/Desktop.h"
 #include "tags/OGGTag.h"
 #include "tags/OggComments.h"
+#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
 
 #include <QApplication>
@@ -44,13 +45,8 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-struct ListUnderTest {
+struct ListUnderTest : ListModels {
     AppState state;
-    ReportListModel lv{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    ReportListModel lvTime{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
-                            QStringLiteral("Status")}};
-    QItemSelectionModel lvSelection{&lv};
-    QItemSelectionModel lvTimeSelection{&lvTime};
     QTreeView view;
     SkinObjects skin;
     PreviewSlider slider{skin};

@@ -21,6 +21,7 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
+#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
 
 #include <QCoreApplication>
@@ -75,11 +76,8 @@ double cpuSeconds(int who) {
 int splitOnce(const QString& source, const QString& outDir, int format) {
     BenchDesktop desktop;
     AppState state;
-    ReportListModel lv{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    ReportListModel lvTime{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
-                            QStringLiteral("Status")}};
-    QItemSelectionModel lvSelection{&lv};
-    QItemSelectionModel lvTimeSelection{&lvTime};
+    ListModels lists;
+    auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
     SkinObjects skin;
     PreviewSlider slider{skin};
     SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,

@@ -15,6 +15,7 @@
 #include "engine/audio/AudioTransform2.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 
@@ -61,7 +62,7 @@ public:
 // The job model, the lists, real audio components and a scripted desktop,
 // wired the way the main window wires them, with sources in src/ and the
 // output folder out/.
-class RunFixture : public ::testing::Test {
+class RunFixture : public ::testing::Test, protected ListModels {
 protected:
     RunFixture();
 
@@ -87,11 +88,6 @@ protected:
     QString outDir;
 
     AppState state;
-    ReportListModel lv{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    ReportListModel lvTime{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
-                            QStringLiteral("Status")}};
-    QItemSelectionModel lvSelection{&lv};
-    QItemSelectionModel lvTimeSelection{&lvTime};
     RecordingText pbposText;
     RecordingElement pbposElement;
     RecordingElement convertpb;

@@ -7,6 +7,7 @@
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "tests/jobs/FakeSkinObject.h"
+#include "tests/support/ListModels.h"
 #include "tests/support/ScriptedDesktop.h"
 
 #include <QItemSelectionModel>
@@ -19,16 +20,11 @@ class IAudioFile2;
 // The job list and segment editor on their own, without the main window: the
 // two list models, recording skin objects and a scripted desktop. Tests set
 // `reader` and `readComments` to what they need.
-struct JobsHarness {
+struct JobsHarness : ListModels {
     JobsHarness();
 
     AppState state;
     ScriptedDesktop desktop;
-    ReportListModel lv{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    ReportListModel lvTime{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
-                            QStringLiteral("Status")}};
-    QItemSelectionModel lvSelection{&lv};
-    QItemSelectionModel lvTimeSelection{&lvTime};
     FakeSkinObject pb;
     FakeSkinObject timecaption;
     FakeSkinObject tataltime;

@@ -61,13 +61,6 @@ void ReportListModel::setText(int row, int column, const QString& text) {
     emit dataChanged(index(row, column), index(row, column));
 }
 
-void ReportListModel::setRow(int row, const QStringList& texts) {
-    if (row < 0 || row >= count())
-        return;
-    rows_[static_cast<size_t>(row)] = texts;
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-}
-
 void ReportListModel::remove(int row) {
     if (row < 0 || row >= count())
         return;

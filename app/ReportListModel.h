@@ -29,7 +29,6 @@ public:
     int append(const QStringList& row);
     void insert(int row, const QStringList& texts);
     void setText(int row, int column, const QString& text);
-    void setRow(int row, const QStringList& texts);
     void remove(int row);
     void clear();
     void swap(int a, int b);

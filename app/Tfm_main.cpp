@@ -770,7 +770,8 @@ void Tfm_main::StopRun() {
 
 // ===========================================================================
 // Operations of the job list, segment editor, preview, runs and tag editor.
-// The dispatch has checked the guards; each part fills its own bodies here.
+// The dispatch has checked the guards; each hands over to the object that
+// owns the work.
 // ===========================================================================
 
 // --- Job list --------------------------------------------------------------

@@ -59,8 +59,7 @@ public:
     QItemSelectionModel& lvSelection() { return *lvSelection_; }
     QItemSelectionModel& lvTimeSelection() { return *lvTimeSelection_; }
     const SkinObjects& skinObjects() const { return skinObjects_; }
-    // The job list, the segment editor and the preview slider behind the lists.
-    JobListEditor& jobList() { return *jobList_; }
+    // The segment editor, the preview slider and the preview behind the lists.
     SegmentEditor& segmentEditor() { return *segmentEditor_; }
     PreviewSlider& previewSlider() { return *previewSlider_; }
     Preview& preview() { return *preview_; }
@@ -146,8 +145,8 @@ public:
 
     // ------------------------------------------------------------------
     // Operations of the job list, segment editor, preview, runs and tag
-    // editor. The dispatch above calls them after checking its guards; each
-    // body belongs to the part of the program that implements it.
+    // editor. The dispatch above calls them after checking its guards;
+    // virtual so tests can watch which one a command reaches.
     // ------------------------------------------------------------------
     // Job list
     virtual void AddFiles();

@@ -39,12 +39,6 @@ void LoadWmaLibrary() {
     loaded.createInfo = loaded.library->resolve<WMAudioCreateInfoFunc>("WMAudioCreateInfo");
 }
 
-void FreeWmaLibrary() {
-    WmaLibrary& loaded = wmaLibrary();
-    loaded.createInfo = nullptr;
-    loaded.library.reset();
-}
-
 bool WmaInfoAvailable() {
     return wmaLibrary().createInfo != nullptr;
 }

@@ -11,8 +11,6 @@
 // Loads libwmaudsdk.so from the program's folder; called once at start-up.
 // Without it WMA outputs get no tags, and nobody is told.
 void LoadWmaLibrary();
-// Unloads it again (also done when the program ends).
-void FreeWmaLibrary();
 // WMAudioCreateInfo was found.
 bool WmaInfoAvailable();
 

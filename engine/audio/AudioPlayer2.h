@@ -40,7 +40,6 @@ public:
     long long PlayedFrames();
     // True when no audio device could be opened and the clock stands in.
     bool UsesSilentOutput() const { return silent_; }
-    void SetTimerInterval(int milliseconds) { timer_.setInterval(milliseconds); }
 
 signals:
     void OnTimer(int currentSamples, int levelLeft, int levelRight);

@@ -32,7 +32,6 @@ public:
     int inChannels() const { return inChannels_; }
     int outRate() const { return outRate_; }
     int outChannels() const { return outChannels_; }
-    bool resamples() const { return static_cast<bool>(soxr_); }
 
 private:
     struct SoxrDeleter {

@@ -20,12 +20,7 @@ protected:
 
     QString tone(const QString& name, int rate, int channels, double seconds,
                  double frequency = 440.0) const {
-        OggFixture fixture;
-        fixture.rate = rate;
-        fixture.channels = channels;
-        fixture.seconds = seconds;
-        fixture.frequency = frequency;
-        return fixture.write(path(name));
+        return OggFixture::Tone(seconds, frequency, rate, channels).write(path(name));
     }
 
     static std::vector<float> readAll(AudioFile2& file, int block) {

@@ -14,12 +14,7 @@ public:
 
     QString tone(const QString& name, int rate = 44100, int channels = 2, double seconds = 1.0,
                  double frequency = 440.0) const {
-        OggFixture fixture;
-        fixture.rate = rate;
-        fixture.channels = channels;
-        fixture.seconds = seconds;
-        fixture.frequency = frequency;
-        return fixture.write(path(name));
+        return OggFixture::Tone(seconds, frequency, rate, channels).write(path(name));
     }
 
     // Opens `source`, sets the writer's input to its format, creates `output`,

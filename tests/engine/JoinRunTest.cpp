@@ -15,12 +15,7 @@ namespace {
 constexpr int Rate = 44100;
 
 OggFixture tone(double seconds, double frequency = 441.5, int rate = Rate, int channels = 2) {
-    OggFixture f;
-    f.seconds = seconds;
-    f.frequency = frequency;
-    f.rate = rate;
-    f.channels = channels;
-    return f;
+    return OggFixture::Tone(seconds, frequency, rate, channels);
 }
 
 // Normalised correlation of n left-channel samples of two signals.

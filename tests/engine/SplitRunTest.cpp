@@ -15,12 +15,7 @@ constexpr int Wav = 1;
 constexpr int Rate = 44100;
 
 OggFixture tone(double seconds, double frequency = 440.0, int rate = Rate, int channels = 2) {
-    OggFixture f;
-    f.seconds = seconds;
-    f.frequency = frequency;
-    f.rate = rate;
-    f.channels = channels;
-    return f;
+    return OggFixture::Tone(seconds, frequency, rate, channels);
 }
 
 QByteArray contents(const QString& path) {

@@ -21,6 +21,15 @@ void writePage(std::FILE* out, const ogg_page& page) {
 
 } // namespace
 
+OggFixture OggFixture::Tone(double seconds, double frequency, int rate, int channels) {
+    OggFixture f;
+    f.seconds = seconds;
+    f.frequency = frequency;
+    f.rate = rate;
+    f.channels = channels;
+    return f;
+}
+
 long long OggFixture::frames() const {
     return std::llround(seconds * rate);
 }

@@ -13,6 +13,10 @@ struct OggFixture {
     float amplitude = 0.5f;
     QStringList comments; // "TITLE=Song", written as given
 
+    // A tone of `seconds` at `frequency` Hz (0: silence).
+    static OggFixture Tone(double seconds, double frequency = 440.0, int rate = 44100,
+                           int channels = 2);
+
     // Writes the file (replacing it) and returns its path; throws on failure.
     QString write(const QString& path) const;
     // The exact number of frames the file holds.

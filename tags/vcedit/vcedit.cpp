@@ -425,6 +425,26 @@ struct vcedit_state {
     }
 };
 
+namespace {
+
+// Runs `work` for a C caller: nothing may be thrown across the library's
+// edge, so a failure becomes the reason vcedit_error hands out.
+template <typename Work> bool reportFailures(vcedit_state& state, Work&& work) {
+    try {
+        work();
+        return true;
+    } catch (const Failed& failure) {
+        state.error = failure.reason;
+    } catch (const std::bad_alloc&) {
+        state.error = "out of memory";
+    } catch (...) {
+        state.error = "unexpected failure";
+    }
+    return false;
+}
+
+} // namespace
+
 extern "C" {
 
 vcedit_state* vcedit_new_state(void) {
@@ -449,7 +469,7 @@ int vcedit_open_callbacks(vcedit_state* state, void* in, vcedit_read_func read,
                           vcedit_write_func write) {
     if (state == nullptr)
         return -1;
-    try {
+    const bool opened = reportFailures(*state, [&] {
         state->reset();
         if (read == nullptr || write == nullptr)
             throw Failed{"no read or write function given"};
@@ -457,14 +477,9 @@ int vcedit_open_callbacks(vcedit_state* state, void* in, vcedit_read_func read,
         state->read = read;
         state->write = write;
         state->open();
+    });
+    if (opened)
         return 0;
-    } catch (const Failed& failure) {
-        state->error = failure.reason;
-    } catch (const std::bad_alloc&) {
-        state->error = "out of memory";
-    } catch (...) {
-        state->error = "unexpected failure";
-    }
     // A half-read comment block is of no use to anyone.
     state->opened = false;
     vorbis_comment_clear(&state->comments);
@@ -476,18 +491,11 @@ int vcedit_open_callbacks(vcedit_state* state, void* in, vcedit_read_func read,
 int vcedit_write(vcedit_state* state, void* out) {
     if (state == nullptr)
         return -1;
-    try {
+    const bool written = reportFailures(*state, [&] {
         state->error.clear();
         state->writeTo(out);
-        return 0;
-    } catch (const Failed& failure) {
-        state->error = failure.reason;
-    } catch (const std::bad_alloc&) {
-        state->error = "out of memory";
-    } catch (...) {
-        state->error = "unexpected failure";
-    }
-    return -1;
+    });
+    return written ? 0 : -1;
 }
 
 const char* vcedit_error(vcedit_state* state) {

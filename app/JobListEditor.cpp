@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -51,9 +52,16 @@ JobListEditor::JobListEditor(AppState& state, Desktop& desktop, ReportListModel&
       segments_(segments), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
 
 void JobListEditor::AddFiles() {
-    const QStringList files = desktop_.openFiles(OpenFilter, QString());
+    if (openFolder_.isEmpty()) {
+        // Not the working folder, which for a program started from a menu
+        // means nothing to the user.
+        const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        openFolder_ = QFileInfo(music).isDir() ? music : QDir::homePath();
+    }
+    const QStringList files = desktop_.openFiles(OpenFilter, openFolder_);
     if (files.isEmpty())
         return;
+    openFolder_ = QFileInfo(files.front()).absolutePath();
     stopPreviewIfPlaying();
     for (const QString& path : files) {
         desktop_.processEvents();

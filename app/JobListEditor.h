@@ -88,4 +88,6 @@ private:
     PreviewSlider& slider_;
     const SkinObjects& skin_;
     Hooks hooks_;
+    // Where the open dialog starts: the folder of the last files added.
+    QString openFolder_;
 };

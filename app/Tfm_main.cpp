@@ -46,6 +46,28 @@
 
 #include <exception>
 
+namespace {
+
+// A run that fails stays busy until Stop; without this line the window looks
+// idle while it refuses every command.
+const QString StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
+
+template <typename F> void withStopHint(const AppState& state, F&& run) {
+    try {
+        run();
+    } catch (const Error& e) {
+        if (!state.Busy)
+            throw;
+        throw Error(e.message() + StopHint);
+    } catch (const std::exception& e) {
+        if (!state.Busy)
+            throw;
+        throw Error(QString::fromLocal8Bit(e.what()) + StopHint);
+    }
+}
+
+} // namespace
+
 const QString Tfm_main::OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
@@ -212,6 +234,14 @@ void Tfm_main::buildLists() {
     edt_dir = new QLineEdit(this);
     edt_dir->setObjectName(QStringLiteral("edt_dir"));
     edt_dir->setGeometry(10, 300, 280, 24);
+    // A folder typed here is the one the next output goes to; otherwise the
+    // field would show one folder while the runs write to another.
+    connect(edt_dir, &QLineEdit::textEdited, this, [this](const QString& text) {
+        const QString folder = text.trimmed();
+        if (!folder.isEmpty())
+            state_.OutputDir =
+                folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    });
     cb_format = new QComboBox(this);
     cb_format->setObjectName(QStringLiteral("cb_format"));
     cb_format->addItems({QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("WMA"),
@@ -575,22 +605,24 @@ void Tfm_main::folderDialog() {
 void Tfm_main::splitRun() {
     if (state_.Playing)
         StopPlayback();
-    switch (state_.FunctionChoice) {
-    case FunctionCustom:
-        RunCustomSplit();
-        break;
-    case FunctionSplitByTime:
-        RunTimeSplit();
-        break;
-    case FunctionSplitByCount:
-        RunCountSplit();
-        break;
-    case FunctionUnification:
-        RunUnifiedSplit();
-        break;
-    default:
-        break;
-    }
+    withStopHint(state_, [this] {
+        switch (state_.FunctionChoice) {
+        case FunctionCustom:
+            RunCustomSplit();
+            break;
+        case FunctionSplitByTime:
+            RunTimeSplit();
+            break;
+        case FunctionSplitByCount:
+            RunCountSplit();
+            break;
+        case FunctionUnification:
+            RunUnifiedSplit();
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 void Tfm_main::joinRun() {
@@ -598,20 +630,22 @@ void Tfm_main::joinRun() {
         StopPlayback();
     if (!ChooseJoinOutput())
         return;
-    switch (state_.FunctionChoice) {
-    case FunctionCustom:
-        RunCustomJoin();
-        break;
-    case FunctionSplitByTime:
-    case FunctionSplitByCount:
-        RunWholeJoin();
-        break;
-    case FunctionUnification:
-        UnifiAudoJoiner();
-        break;
-    default:
-        break;
-    }
+    withStopHint(state_, [this] {
+        switch (state_.FunctionChoice) {
+        case FunctionCustom:
+            RunCustomJoin();
+            break;
+        case FunctionSplitByTime:
+        case FunctionSplitByCount:
+            RunWholeJoin();
+            break;
+        case FunctionUnification:
+            UnifiAudoJoiner();
+            break;
+        default:
+            break;
+        }
+    });
     state_.Busy = false;
     OpenOutputFolder();
 }

@@ -13,6 +13,7 @@
 #include "platform/MulDiv.h"
 #include "tags/OutputTags.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -248,6 +249,10 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     c_.writer.SetSampleFormat(rate_, channels_);
     if (c_.writer.IsOpen())
         c_.writer.Close();
+    // A fresh account may have no music folder yet; the first run should
+    // not fail on the default output folder.
+    if (!state.OutputDir.isEmpty() && !QFileInfo::exists(state.OutputDir))
+        QDir().mkpath(state.OutputDir);
     try {
         c_.writer.CreateOutput(path, 0);
     } catch (const std::exception&) {
@@ -259,17 +264,20 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         path = OutputNames::Fallback(state.OutputDir, record.FileName, extension, sources);
         c_.writer.CreateOutput(path, 0);
     }
+    const QString statusBefore = c_.lvTime.text(row, StatusColumn);
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
     c_.writer.SetSampleFormat(rate_, channels_);
 
     copyBlocks(kind, length);
+    // A piece cut short by Stop is closed and kept, but not reported done.
+    const bool complete = state.Busy;
 
     c_.writer.Close();
     const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
                                    ? state.TagList[static_cast<size_t>(file)]
                                    : AudioFileinfo();
     WriteOutputTags(path, tags);
-    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+    c_.lvTime.setText(row, StatusColumn, complete ? SegmentStatus::Finish : statusBefore);
 }
 
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {

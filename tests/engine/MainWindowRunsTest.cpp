@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +99,19 @@ TEST_F(MainWindowRunsTest, SplitOpensTheOutputFolderAndCutterDoesNot) {
     EXPECT_TRUE(desktop.errors.isEmpty());
 }
 
+TEST_F(MainWindowRunsTest, AFolderTypedIntoSaveToReceivesTheOutputs) {
+    addFile("a.ogg", 1.0);
+    const QString typed = dir.filePath("typed");
+    main->edt_dir->clear();
+    QTest::keyClicks(main->edt_dir, typed);
+    EXPECT_EQ(main->state().OutputDir, typed + "/");
+    click("Split");
+
+    EXPECT_TRUE(QFileInfo::exists(typed + "/a.wav"));
+    EXPECT_TRUE(outputs().isEmpty());
+    EXPECT_TRUE(desktop.errors.isEmpty());
+}
+
 TEST_F(MainWindowRunsTest, CommandsAreRefusedDuringARunAndStopEndsIt) {
     addFile("a.ogg", 2.0);
     addFile("b.ogg", 2.0);
@@ -153,6 +168,8 @@ TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
 
     ASSERT_EQ(desktop.errors.size(), 1);
     EXPECT_TRUE(desktop.errors[0].contains("gone.ogg")) << desktop.errors[0].toStdString();
+    EXPECT_TRUE(desktop.errors[0].endsWith("Click \"Stop\" to end the conversion."))
+        << "the window would otherwise look idle while it refuses commands";
     EXPECT_TRUE(desktop.openedUrls.empty());
     EXPECT_EQ(outputs(), QStringList({"a.wav"}));
     EXPECT_TRUE(main->state().Busy);

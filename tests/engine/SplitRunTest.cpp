@@ -188,7 +188,7 @@ TEST_F(SplitRunTest, APieceShorterThanTheFadesGetsBothRampsAndStopsAtItsEnd) {
     EXPECT_NEAR(gainAt(in, 0.99), 1.0, 0.05);
 }
 
-TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
+TEST_F(SplitRunTest, StopMidPieceKeepsTheCutShortFileButNotAsFinished) {
     addFile(QStringLiteral("one.ogg"), tone(6.0));
     addFile(QStringLiteral("two.ogg"), tone(2.0));
     state.FunctionChoice = FunctionSplitByTime;
@@ -202,13 +202,23 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
 
     EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
     EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
-    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(0), "Unconvert") << "half a piece is not done";
     EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.CurrentFile, 0);
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(pbposText.last(), "");
     EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
     EXPECT_FALSE(writer.IsOpen());
+}
+
+TEST_F(SplitRunTest, AMissingOutputFolderIsCreated) {
+    addFile(QStringLiteral("one.ogg"), tone(1.0));
+    state.OutputDir = outDir + QStringLiteral("new/deeper/");
+    run(&SplitRun::RunCustomSplit);
+
+    EXPECT_EQ(decodeWithFfmpeg(state.OutputDir + "one.wav").frames(), Rate);
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_FALSE(state.Busy);
 }
 
 TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -100,6 +101,17 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
     EXPECT_FALSE(h.state.FolderAddMode);
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_TRUE(h.desktop.informations.isEmpty());
+}
+
+TEST_F(AddFilesTest, OpenDialogStartsAtHomeThenWhereTheLastFilesCameFrom) {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    addThroughDialog({});
+    EXPECT_EQ(h.desktop.lastFolder, QFileInfo(music).isDir() ? music : QDir::homePath());
+
+    const QString path = ogg("sub/one.ogg", 1.5);
+    addThroughDialog({path});
+    addThroughDialog({});
+    EXPECT_EQ(h.desktop.lastFolder, dir.filePath("sub"));
 }
 
 TEST_F(AddFilesTest, TitlesThatCleanToNothingLeaveTheFileName) {

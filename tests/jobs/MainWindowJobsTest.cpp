@@ -48,11 +48,7 @@ protected:
     }
 
     QString ogg(const QString& name, double seconds, QStringList comments = {}) {
-        OggFixture f;
-        f.rate = 8000;
-        f.channels = 1;
-        f.seconds = seconds;
-        f.frequency = 0;
+        OggFixture f = OggFixture::Tone(seconds, 0, 8000, 1);
         f.comments = std::move(comments);
         QDir().mkpath(QFileInfo(dir.filePath(name)).path());
         return f.write(dir.filePath(name));

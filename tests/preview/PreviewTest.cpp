@@ -58,12 +58,7 @@ protected:
     }
 
     QString fixture(const QString& name, double seconds, double frequency = 0) {
-        OggFixture f;
-        f.rate = Rate;
-        f.channels = 1;
-        f.seconds = seconds;
-        f.frequency = frequency;
-        return f.write(dir.filePath(name));
+        return OggFixture::Tone(seconds, frequency, Rate, 1).write(dir.filePath(name));
     }
     void addFiles(const QStringList& paths) {
         desktop.openFilesAnswers.push_back(paths);

@@ -9,8 +9,8 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
+#include "bench/BenchDesktop.h"
 #include "engine/audio/AudioFile2.h"
-#include "platform/Desktop.h"
 #include "tags/OGGTag.h"
 #include "tags/OggComments.h"
 #include "tests/support/ListModels.h"
@@ -27,23 +27,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// Answers the open dialog with the generated files; everything else is inert.
-class BenchDesktop : public Desktop {
-public:
-    QStringList files;
-    int messages = 0;
-
-    void information(const QString&) override { ++messages; }
-    bool confirm(const QString&) override { return false; }
-    void showError(const QString&) override { ++messages; }
-    QStringList openFiles(const QString&, const QString&) override { return files; }
-    bool saveFile(const QString&, int, const QString&, SaveChoice&) override { return false; }
-    int runModal(QWidget&) override { return 0; }
-    void openUrl(const QUrl&) override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
 
 struct ListUnderTest : ListModels {
     AppState state;

@@ -11,6 +11,7 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
+#include "bench/BenchDesktop.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
 #include "engine/RunProgress.h"
@@ -18,7 +19,6 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
-#include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/ListModels.h"
@@ -39,20 +39,6 @@
 namespace {
 
 const char* const FormatNames[] = {"MP3", "WAV", "WMA", "OGG"};
-
-// Nothing blocks and nothing is launched.
-class BenchDesktop : public Desktop {
-public:
-    void information(const QString&) override {}
-    bool confirm(const QString&) override { return false; }
-    void showError(const QString&) override {}
-    QStringList openFiles(const QString&, const QString&) override { return {}; }
-    bool saveFile(const QString&, int, const QString&, SaveChoice&) override { return false; }
-    int runModal(QWidget&) override { return 0; }
-    void openUrl(const QUrl&) override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
 
 long peakKilobytes() {
     rusage usage{};

@@ -264,20 +264,19 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         path = OutputNames::Fallback(state.OutputDir, record.FileName, extension, sources);
         c_.writer.CreateOutput(path, 0);
     }
-    const QString statusBefore = c_.lvTime.text(row, StatusColumn);
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
     c_.writer.SetSampleFormat(rate_, channels_);
 
+    // A piece cut short by Stop is still closed, tagged and marked finished:
+    // what was written so far is a complete file the user keeps.
     copyBlocks(kind, length);
-    // A piece cut short by Stop is closed and kept, but not reported done.
-    const bool complete = state.Busy;
 
     c_.writer.Close();
     const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
                                    ? state.TagList[static_cast<size_t>(file)]
                                    : AudioFileinfo();
     WriteOutputTags(path, tags);
-    c_.lvTime.setText(row, StatusColumn, complete ? SegmentStatus::Finish : statusBefore);
+    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
 }
 
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {

@@ -188,7 +188,7 @@ TEST_F(SplitRunTest, APieceShorterThanTheFadesGetsBothRampsAndStopsAtItsEnd) {
     EXPECT_NEAR(gainAt(in, 0.99), 1.0, 0.05);
 }
 
-TEST_F(SplitRunTest, StopMidPieceKeepsTheCutShortFileButNotAsFinished) {
+TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     addFile(QStringLiteral("one.ogg"), tone(6.0));
     addFile(QStringLiteral("two.ogg"), tone(2.0));
     state.FunctionChoice = FunctionSplitByTime;
@@ -202,7 +202,7 @@ TEST_F(SplitRunTest, StopMidPieceKeepsTheCutShortFileButNotAsFinished) {
 
     EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
     EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
-    EXPECT_EQ(status(0), "Unconvert") << "half a piece is not done";
+    EXPECT_EQ(status(0), "Finish");
     EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.CurrentFile, 0);
     EXPECT_FALSE(state.Busy);

@@ -231,16 +231,13 @@ void JoinRun::joinFile(Kind kind, int file) {
 
     if (kind == Kind::Whole) {
         copyBlocks(kind, 0, 0);
-        // A file cut short by Stop is not reported done.
-        c_.lvTime.setText(0, StatusColumn,
-                          state.Busy ? SegmentStatus::Finish : SegmentStatus::Unconvert);
+        c_.lvTime.setText(0, StatusColumn, SegmentStatus::Finish);
     } else {
         const int rows = c_.lvTime.count();
         for (int j = 0; j < rows; ++j) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
-            const QString before = c_.lvTime.text(j, StatusColumn);
             c_.lvTime.setText(j, StatusColumn, SegmentStatus::Converting);
             const auto k = static_cast<size_t>(j);
             const std::int32_t start =
@@ -249,7 +246,7 @@ void JoinRun::joinFile(Kind kind, int file) {
                 MulDiv(segments.EndTimes[k], record.SampleCount, record.Duration);
             c_.reader.Seek(start, 3);
             copyBlocks(kind, start, end);
-            c_.lvTime.setText(j, StatusColumn, state.Busy ? SegmentStatus::Finish : before);
+            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Finish);
         }
     }
     c_.reader.Close();

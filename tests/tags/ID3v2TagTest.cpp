@@ -2,7 +2,7 @@
 #include "platform/Error.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/tags/Mp3Fixture.h"
-#include "tests/tags/OggInspect.h"
+#include "tests/tags/OggPageReader.h"
 
 #include <QDir>
 #include <QFile>

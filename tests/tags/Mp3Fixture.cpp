@@ -1,6 +1,6 @@
 #include "tests/tags/Mp3Fixture.h"
 
-#include "tests/tags/OggInspect.h"
+#include "tests/tags/OggPageReader.h"
 
 #include <lame/lame.h>
 

@@ -5,7 +5,7 @@
 #include "tests/support/OggFixture.h"
 #include "tests/tags/AsfFixture.h"
 #include "tests/tags/Mp3Fixture.h"
-#include "tests/tags/OggInspect.h"
+#include "tests/tags/OggPageReader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "tags/TagLibraries.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/tags/AsfFixture.h"
-#include "tests/tags/OggInspect.h"
+#include "tests/tags/OggPageReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "tests/tags/OggInspect.h"
+#include "tests/tags/OggPageReader.h"
 
 #include <QFile>
 

@@ -44,7 +44,10 @@ bool ProgramProcess::start(const QStringList& arguments) {
     if (!process_.waitForStarted(Deadline))
         return false;
     return QTest::qWaitFor(
-               [this] { return process_.state() != QProcess::Running || handlesTermination(); },
+               [this] {
+                   return process_.state() != QProcess::Running ||
+                          handlesTermination(process_.processId());
+               },
                Deadline) &&
            process_.state() == QProcess::Running;
 }
@@ -70,9 +73,9 @@ QStringList ProgramProcess::mappedFiles() const {
     return files;
 }
 
-bool ProgramProcess::handlesTermination() const {
+bool ProgramProcess::handlesTermination(qint64 pid) {
     // SigCgt is the mask of the signals the process catches.
-    for (const QByteArray& line : procFile(process_.processId(), "status").split('\n')) {
+    for (const QByteArray& line : procFile(pid, "status").split('\n')) {
         if (line.startsWith("SigCgt:"))
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1U;
     }

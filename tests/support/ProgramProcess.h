@@ -34,9 +34,10 @@ public:
 
     QProcess& process() { return process_; }
 
-private:
-    bool handlesTermination() const;
+    // Whether the process `pid` catches SIGTERM.
+    static bool handlesTermination(qint64 pid);
 
+private:
     QString program_;
     QTemporaryDir home_;
     QProcess process_;

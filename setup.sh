@@ -21,6 +21,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
+    desktop-file-utils appstream
 )
 
 install_missing() {

@@ -22,6 +22,7 @@
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/IAudioPlayer2.h"
 #include "engine/audio/IAudioTransform2.h"
+#include "platform/DataPaths.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
@@ -31,7 +32,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -401,9 +401,8 @@ void Tfm_main::lookUpSkinObjects() {
 }
 
 void Tfm_main::SetupSkin() {
-    Skin1->LoadSkin(skinFile_.isEmpty()
-                        ? QCoreApplication::applicationDirPath() + QStringLiteral("/mp3enc.dll")
-                        : skinFile_);
+    Skin1->LoadSkin(skinFile_.isEmpty() ? DataPaths::dataFolder() + QStringLiteral("/mp3enc.dll")
+                                        : skinFile_);
     Skin1->ApplySkin(this);
     Skin1->ApplyForm(this, QStringLiteral("Quarnwick"));
     SkinForm* form = Skin1->GetForm(this);
@@ -789,8 +788,8 @@ void Tfm_main::OpenOutputFolder() {
 }
 
 void Tfm_main::OpenHelpFile() {
-    desktop_.openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                         QStringLiteral("/help/Ostrel.html")));
+    desktop_.openUrl(
+        QUrl::fromLocalFile(DataPaths::dataFolder() + QStringLiteral("/help/Ostrel.html")));
 }
 
 void Tfm_main::SetRunProgress(int v) {

@@ -97,11 +97,11 @@ public:
     void WriteSettings();
     void FormShow();
     void FormCloseQuery();
-    // Loads the skin next to the executable, looks up its objects and resets
+    // Loads the skin from the program's data folder, looks up its objects and resets
     // the slider, the run display and the total time. Throws `Error` when the
     // skin file cannot be used.
     void SetupSkin();
-    // The skin file SetupSkin loads: "mp3enc.dll" next to the executable,
+    // The skin file SetupSkin loads: "mp3enc.dll" in the program's data folder,
     // unless a test points elsewhere before the window is first shown.
     void setSkinFile(const QString& path) { skinFile_ = path; }
 

@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("tarnwell"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwell"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnwell/tarnwell.svg")));
+    // Lets Wayland desktops match the window to the installed desktop entry.
+    QApplication::setDesktopFileName(QStringLiteral("org.tarnwell.Tarnwell"));
 
     // A second copy ends at once, silently: the first one keeps its window.
     SingleInstance instance(ApplicationTitle);

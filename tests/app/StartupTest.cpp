@@ -1,11 +1,13 @@
 // Starts the real program, as a user would, in an empty configuration folder.
 #include "platform/SingleInstance.h"
+#include "tests/support/ProgramProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -37,12 +39,11 @@ protected:
         p.setProcessEnvironment(environment());
         p.start(QStringLiteral(TARNWELL_BIN_DIR "/tarnwell"), {});
         ASSERT_TRUE(p.waitForStarted(10000));
-        // The lock is taken before the window is created, the window shown
-        // before the event loop runs; give it time to reach the loop.
-        for (int i = 0; i < 200 && !QFile::exists(lockFile()); ++i)
-            QThread::msleep(50);
+        // The lock is taken before the window is created, and SIGTERM is
+        // handled once it is; a signal from then on closes the window.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&p] { return ProgramProcess::handlesTermination(p.processId()); }, 30000));
         ASSERT_TRUE(QFile::exists(lockFile()));
-        QThread::msleep(500);
     }
     QString settingsText() const {
         QFile f(home.filePath("config/Velmora.ini"));

@@ -114,10 +114,16 @@ TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
 }
 
 TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFile) {
-    addFile(QStringLiteral("a.ogg"), OggFixture::Tone(3.0, 440.0, Rate, 2));
+    const QString source = addFile(QStringLiteral("a.ogg"), OggFixture::Tone(3.0, 440.0, Rate, 2));
+    // Not even when told to replace it is a source file written over.
+    const QByteArray original = contents(source);
+    EXPECT_THROW(JoinRun(context).RunWholeJoin({source, 4, true}), Error);
+    EXPECT_EQ(contents(source), original);
+
     writeFile(out("mix.wav"), "keep");
     // The user agrees to replace mix.wav, but the disk is full: the old
     // file is still there afterwards.
+    state.Busy = false;
     desktop.saveAnswers.push_back({out("mix"), 2});
     desktop.confirmAnswers.push_back(true);
     try {

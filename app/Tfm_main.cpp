@@ -941,25 +941,26 @@ bool Tfm_main::ChooseJoinOutput() {
         return false;
     joinFileName_ = chosen.path;
     joinFilterIndex_ = chosen.filterIndex;
+    joinReplace_ = chosen.replace;
     return true;
 }
 
 void Tfm_main::RunCustomJoin() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_});
+    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 void Tfm_main::RunWholeJoin() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_});
+    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 void Tfm_main::UnifiAudoJoiner() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_});
+    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 // --- Tag editor ------------------------------------------------------------

@@ -250,4 +250,5 @@ private:
     // included) and filter position, read by the join runs.
     QString joinFileName_;
     int joinFilterIndex_ = 1;
+    bool joinReplace_ = false;
 };

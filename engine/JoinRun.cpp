@@ -5,8 +5,10 @@
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/SplitRun.h"
+#include "engine/audio/AudioFile2.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
@@ -57,13 +59,15 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
             return false;
         }
     }
-    if (OutputNames::Exists(path) &&
+    const bool exists = OutputNames::Exists(path);
+    if (exists &&
         !c_.desktop.confirm(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
                                 .arg(displayName(path))))
         return false;
 
     chosen.path = path;
     chosen.filterIndex = filterIndex;
+    chosen.replace = exists;
     return true;
 }
 
@@ -112,6 +116,12 @@ void JoinRun::run(Kind kind, const Output& output) {
         return;
 
     state.Busy = true;
+    // A link the user agreed to replace stays a link: its file is replaced.
+    const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
+                                   !QFileInfo(output.path).canonicalFilePath().isEmpty()
+                               ? QFileInfo(output.path).canonicalFilePath()
+                               : output.path;
+    PendingOutput pending;
     try {
         ConfigureEncoder(output.filterIndex - 1, c_.settings, state.Mp3CommandLine, c_.writer,
                          c_.encoder);
@@ -132,7 +142,12 @@ void JoinRun::run(Kind kind, const Output& output) {
         c_.writer.SetSampleFormat(R0, C0);
         if (c_.writer.IsOpen())
             c_.writer.Close();
-        c_.writer.CreateOutput(output.path, 0);
+        if (AudioFile2::IsSource(target))
+            throw Error(QStringLiteral("Cannot create %1: it is one of the source files and would "
+                                       "be overwritten")
+                            .arg(target));
+        pending.create(target);
+        c_.writer.CreateOutput(pending.path(), 0);
         c_.writer.SetSampleFormat(R0, C0);
 
         for (int i = 0; i < files; ++i) {
@@ -143,13 +158,22 @@ void JoinRun::run(Kind kind, const Output& output) {
         }
 
         c_.writer.Close();
+        // Stopped or not, what was joined is a complete file.
+        if (output.replace)
+            pending.completeReplacing();
+        else
+            pending.complete([&] { return OutputNames::FreeVariant(target); });
     } catch (...) {
-        // The output so far stays a complete file; the error is shown after.
+        // Nothing of a failed join is left behind; the error is shown after.
         SplitRun::CloseQuietly(c_.writer);
         SplitRun::CloseQuietly(c_.reader);
-        throw;
+        pending.abandon();
     }
     SplitRun::ResetProgress(c_.host);
+    if (pending.finalPath() != target)
+        c_.desktop.information(QStringLiteral("A file named \"%1\" appeared while the files were "
+                                              "joined. The joined file was saved as \"%2\".")
+                                   .arg(displayName(target), displayName(pending.finalPath())));
 }
 
 qint64 JoinRun::total(Kind kind) const {

@@ -9,7 +9,8 @@
 // The three join runs: the chosen audio of every file, in list order, goes
 // into one output file named in the save dialog, converted to the first
 // file's rate and channels. Progress, stop and the segment list's working row
-// behave as in the split runs; the joined file gets no tags.
+// behave as in the split runs; the joined file gets no tags. Like every
+// output it is written under a temporary name and named only when complete.
 class JoinRun {
 public:
     // The save dialog's answer: the output path (extension included) and the
@@ -17,6 +18,8 @@ public:
     struct Output {
         QString path;
         int filterIndex = 1;
+        // The user agreed to replace the file there.
+        bool replace = false;
     };
 
     static const QString Filter;

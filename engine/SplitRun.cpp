@@ -5,6 +5,7 @@
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
@@ -18,6 +19,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -243,39 +245,56 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     const int format = std::clamp(c_.host.formatIndex(), 0, 3);
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, c_.writer, c_.encoder);
     const QString extension = OutputNames::Extension(format);
-    QString path = OutputNames::SplitOutput(state.OutputDir, c_.lv.text(file, 0), extension,
-                                            kind != Kind::Custom);
+    const QString folder = state.OutputDir;
+    const QString caption = c_.lv.text(file, 0);
+    // Asked again when a file of the chosen name turns up before the output
+    // is complete.
+    std::function<QString()> name = [&] {
+        return OutputNames::SplitOutput(folder, caption, extension, kind != Kind::Custom);
+    };
 
     c_.writer.SetSampleFormat(rate_, channels_);
     if (c_.writer.IsOpen())
         c_.writer.Close();
     // A fresh account may have no music folder yet; the first run should
     // not fail on the default output folder.
-    if (!state.OutputDir.isEmpty() && !QFileInfo::exists(state.OutputDir))
-        QDir().mkpath(state.OutputDir);
+    if (!folder.isEmpty() && !QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+    PendingOutput output;
     try {
-        c_.writer.CreateOutput(path, 0);
-    } catch (const std::exception&) {
-        if (c_.writer.IsOpen())
-            c_.writer.Close();
-        QStringList sources;
-        for (const listrecord& r : state.JobList)
-            sources.append(r.FileName);
-        path = OutputNames::Fallback(state.OutputDir, record.FileName, extension, sources);
-        c_.writer.CreateOutput(path, 0);
+        try {
+            output.create(name());
+            c_.writer.CreateOutput(output.path(), 0);
+        } catch (const std::exception&) {
+            CloseQuietly(c_.writer);
+            output.discard();
+            QStringList sources;
+            for (const listrecord& r : state.JobList)
+                sources.append(r.FileName);
+            name = [&, sources] {
+                return OutputNames::Fallback(folder, record.FileName, extension, sources);
+            };
+            output.create(name());
+            c_.writer.CreateOutput(output.path(), 0);
+        }
+        c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+        c_.writer.SetSampleFormat(rate_, channels_);
+
+        // A piece cut short by Stop is still closed, tagged and marked
+        // finished: what was written so far is a complete file the user keeps.
+        copyBlocks(kind, length);
+
+        c_.writer.Close();
+        const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
+                                       ? state.TagList[static_cast<size_t>(file)]
+                                       : AudioFileinfo();
+        WriteOutputTags(output.path(), tags);
+        output.complete(name);
+    } catch (...) {
+        // Nothing of a failed piece is left behind.
+        CloseQuietly(c_.writer);
+        output.abandon();
     }
-    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
-    c_.writer.SetSampleFormat(rate_, channels_);
-
-    // A piece cut short by Stop is still closed, tagged and marked finished:
-    // what was written so far is a complete file the user keeps.
-    copyBlocks(kind, length);
-
-    c_.writer.Close();
-    const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
-                                   ? state.TagList[static_cast<size_t>(file)]
-                                   : AudioFileinfo();
-    WriteOutputTags(path, tags);
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
 }
 

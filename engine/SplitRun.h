@@ -13,9 +13,11 @@
 // user-interface thread and pumps events between blocks; Stop clears `Busy`,
 // which the run notices at its next check.
 //
-// A failing component ends the run with the exception, after the reader and
-// writer have been closed (so what was written is a complete file); `Busy`
-// then stays set until the user presses Stop.
+// Each output is written under a temporary name and named only once it is
+// complete and tagged. A failing component ends the run with the exception,
+// after the reader and writer have been closed and the unfinished output
+// removed (outputs finished before stay); `Busy` then stays set until the
+// user presses Stop.
 class SplitRun {
 public:
     explicit SplitRun(RunContext& context);

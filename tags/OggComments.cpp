@@ -174,9 +174,15 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
         if (!value.isEmpty())
             AddOggComment(key.key + value, state);
     }
-    if (state.write(replacement.file()) != 0)
-        throw Error(writeFailure(state.lastError()));
+    if (state.write(replacement.file()) != 0) {
+        // The disk's reason, when it refused, says more than vcedit's.
+        const QFile& out = replacement.file();
+        throw Error(writeFailure(out.error() != QFileDevice::NoError ? out.errorString()
+                                                                     : state.lastError()));
+    }
     source.close();
+    if (!replacement.finish())
+        throw Error(writeFailure(replacement.errorString()));
 
     if (!replacement.commit(permissions.saved()))
         return false;
@@ -213,7 +219,16 @@ std::size_t StreamWrite(const void* buffer, std::size_t size, std::size_t count,
         count > static_cast<std::size_t>(std::numeric_limits<qint64>::max()) / size)
         return 0;
     auto* device = static_cast<QIODevice*>(handle);
-    const qint64 put =
-        device->write(static_cast<const char*>(buffer), static_cast<qint64>(size * count));
-    return put > 0 ? static_cast<std::size_t>(put) / size : 0;
+    const auto* data = static_cast<const char*>(buffer);
+    const auto total = static_cast<qint64>(size * count);
+    qint64 done = 0;
+    // After a short write the next one fails and leaves its reason on the
+    // device.
+    while (done < total) {
+        const qint64 put = device->write(data + done, total - done);
+        if (put <= 0)
+            break;
+        done += put;
+    }
+    return static_cast<std::size_t>(done) / size;
 }

@@ -52,6 +52,10 @@ int clampToInt(long long value) {
 
 AudioFile2::AudioFile2() = default;
 
+bool AudioFile2::IsSource(const QString& path) {
+    return isSource(path);
+}
+
 AudioFile2::~AudioFile2() {
     try {
         closeWriter();

@@ -158,6 +158,17 @@ TEST_F(MainWindowRunsTest, JoinAsksForTheOutputAndTakesItsFormat) {
     click("Join");
     EXPECT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_TRUE(desktop.errors.isEmpty());
+
+    // A file the user agrees to replace is replaced, not joined beside.
+    QFile old(outDir + "mix.ogg");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.close();
+    desktop.saveAnswers.push_back({outDir + "mix", 4});
+    desktop.confirmAnswers.push_back(true);
+    click("Join");
+    EXPECT_NEAR(decodeWithFfmpeg(outDir + "mix.ogg").seconds(), 2.0, 0.01);
+    EXPECT_EQ(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList({"mix.ogg"}));
+    EXPECT_TRUE(desktop.informations.isEmpty());
 }
 
 TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -116,19 +117,21 @@ bool JobListEditor::addFile(const QString& path, Source source) {
             AudioFileinfo comments;
             if (hooks_.readComments)
                 hooks_.readComments(path, comments);
-            // A title becomes part of output file names, so it loses the
-            // characters a file name cannot hold, whichever way it came in.
-            const QString title = CleanTitle(comments.Title).trimmed();
-            if (!title.isEmpty())
-                lv_.setText(row, 0, title);
+            // The caption becomes part of output file names, so it loses the
+            // characters a file name cannot hold; the tag keeps the title as
+            // the source has it, since every tag format holds them.
+            const QString caption = CleanTitle(comments.Title).trimmed();
+            if (!caption.isEmpty())
+                lv_.setText(row, 0, caption);
             // Files from a folder carry no tags.
             if (source == Source::OpenDialog) {
                 AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
-                tags.Title = title;
+                tags.Title = comments.Title.trimmed();
                 tags.Artist = comments.Artist;
                 tags.Album = comments.Album;
                 tags.Comment = comments.Comment;
                 tags.Genre = comments.Genre;
+                tags.Year = YearOf(comments.Year);
             }
         }
         IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
@@ -388,6 +391,14 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
         break;
     }
     return total;
+}
+
+QString JobListEditor::YearOf(const QString& date) {
+    // The first four digits that follow no other digit: "2001-05-03",
+    // "03.05.2001" and "May 2001" all give 2001.
+    static const QRegularExpression year(QStringLiteral("(?<!\\d)(\\d{4})"));
+    const QRegularExpressionMatch match = year.match(date);
+    return match.hasMatch() ? match.captured(1) : date.trimmed();
 }
 
 QString JobListEditor::SizeText(qint64 bytes) {

@@ -25,8 +25,9 @@ public:
     struct Hooks {
         // The reader that measures added files (the program's AudioFileRead).
         std::function<IAudioFile2*()> reader;
-        // Fills the tags read from an Ogg file's comments; throws `Error` when
-        // the file is not Ogg Vorbis. Without it files are added untagged.
+        // Fills the tags read from an Ogg file's comments, the date in `Year`
+        // as the file has it; throws `Error` when the file is not Ogg Vorbis.
+        // Without it files are added untagged.
         std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
         // Shows the folder dialog modally with the given caption; the mode and
         // the chosen folder travel through the state.
@@ -63,6 +64,9 @@ public:
     // Total output length in seconds under the current function choice, over
     // the first `rows` records.
     static qint64 TotalSeconds(const AppState& state, int rows);
+    // The year of a date comment: its first four-digit number, else the
+    // date as written.
+    static QString YearOf(const QString& date);
     // A size in bytes as megabytes: 3690987 gives "3.52MB".
     static QString SizeText(qint64 bytes);
 

@@ -149,6 +149,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         tags.Album = comments.Album;
         tags.Comment = comments.Comment;
         tags.Genre = comments.Genre;
+        tags.Year = comments.Date;
     };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)

@@ -179,7 +179,12 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
             const std::int32_t start = frameOf(piece.begin);
-            writePiece(kind, i, k, start, frameOf(piece.end) - start);
+            const std::int32_t length = frameOf(piece.end) - start;
+            // A piece of no length would be a file without audio: it is not
+            // written, and its row keeps the status it had.
+            if (length <= 0)
+                continue;
+            writePiece(kind, i, k, start, length);
         }
         c_.reader.Close();
     }

@@ -66,7 +66,9 @@ void JobListEditor::AddFiles() {
     stopPreviewIfPlaying();
     for (const QString& path : files) {
         desktop_.processEvents();
-        addFile(path, Source::OpenDialog);
+        const QString refusal = addFile(path, Source::OpenDialog);
+        if (!refusal.isEmpty())
+            desktop_.warning(refusal);
     }
     finishAdding(true);
 }
@@ -86,18 +88,25 @@ void JobListEditor::AddFolder() {
     // entered, and a folder named like an Ogg file is not one.
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    // A folder may hold many files the list refuses: one message names them
+    // all at the end, instead of a box to click away for each.
+    QStringList refusals;
     for (const QFileInfo& entry : entries) {
         desktop_.processEvents();
         desktop_.processEvents();
         if (!isOgg(entry.fileName()))
             continue;
         desktop_.processEvents();
-        addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        const QString refusal = addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        if (!refusal.isEmpty())
+            refusals.append(refusal);
     }
     finishAdding(false);
+    if (!refusals.isEmpty())
+        desktop_.warning(refusals.join(QLatin1Char('\n')));
 }
 
-bool JobListEditor::addFile(const QString& path, Source source) {
+QString JobListEditor::addFile(const QString& path, Source source) {
     // Events pumped between files may have started a preview, and the preview
     // reads from the same reader.
     stopPreviewIfPlaying();
@@ -140,15 +149,16 @@ bool JobListEditor::addFile(const QString& path, Source source) {
         measure(*reader, path, source, row);
     } catch (...) {
         resetReader();
-        reject(row, name + NotSupported);
-        return false;
+        reject(row);
+        return name + NotSupported;
     }
 
-    if (source == Source::OpenDialog && state_.JobList[static_cast<size_t>(row)].Duration == 0) {
-        reject(row, name + ErrorOrNotSupported);
-        return false;
+    // Under a second there is nothing to cut, and every time shows 0.
+    if (state_.JobList[static_cast<size_t>(row)].Duration == 0) {
+        reject(row);
+        return name + ErrorOrNotSupported;
     }
-    return true;
+    return {};
 }
 
 void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source source, int row) {
@@ -180,12 +190,11 @@ void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source sou
     lv_.setText(row, 2, SizeText(size));
 }
 
-void JobListEditor::reject(int row, const QString& message) {
-    // The row goes before the message is shown: the message box runs its own
-    // event loop, and the list must already be consistent then.
+void JobListEditor::reject(int row) {
+    // The row goes before any message is shown: the message box runs its
+    // own event loop, and the list must already be consistent then.
     lv_.remove(row);
     AdjustNameColumn();
-    desktop_.information(message);
 }
 
 void JobListEditor::resetReader() {

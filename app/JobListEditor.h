@@ -72,10 +72,11 @@ public:
 
 private:
     enum class Source { OpenDialog, Folder };
-    // Adds one file as a new last row; returns false when it was refused.
-    bool addFile(const QString& path, Source source);
+    // Adds one file as a new last row; returns why it was refused, or
+    // nothing when it was added.
+    QString addFile(const QString& path, Source source);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
-    void reject(int row, const QString& message);
+    void reject(int row);
     void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);

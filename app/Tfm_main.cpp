@@ -771,7 +771,7 @@ void Tfm_main::Content1Click() {
 }
 
 void Tfm_main::HomePage1Click() {
-    desktop_.openUrl(QUrl(HomePageUrl));
+    desktop_.openOrTell(QUrl(HomePageUrl), QStringLiteral("the web page"));
 }
 
 void Tfm_main::About1Click() {
@@ -786,12 +786,13 @@ void Tfm_main::About1Click() {
 // Leaving the program, run progress
 
 void Tfm_main::OpenOutputFolder() {
-    desktop_.openUrl(QUrl::fromLocalFile(state_.OutputDir));
+    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
 }
 
 void Tfm_main::OpenHelpFile() {
-    desktop_.openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                         QStringLiteral("/help/Ostrel.html")));
+    desktop_.openOrTell(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                            QStringLiteral("/help/Ostrel.html")),
+                        QStringLiteral("the user guide"));
 }
 
 void Tfm_main::SetRunProgress(int v) {

@@ -50,7 +50,7 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
     for (int i = 0; i < files; ++i) {
         if (OutputNames::SameFile(path, c_.state.JobList[static_cast<size_t>(i)].FileName)) {
-            c_.desktop.information(
+            c_.desktop.warning(
                 QStringLiteral("\"%1\" is one of the files being joined. Please choose another "
                                "name for the joined file.")
                     .arg(displayName(path)));

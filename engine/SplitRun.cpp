@@ -51,7 +51,7 @@ void SplitRun::StopRun(AppState& state, RunHost& host) {
 }
 
 void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
-    desktop.openUrl(QUrl::fromLocalFile(outputDir));
+    desktop.openOrTell(QUrl::fromLocalFile(outputDir), QStringLiteral("the output folder"));
 }
 
 SplitRun::WorkingRows SplitRun::ApplyWorkingRowStep(ReportListModel& lvTime) {

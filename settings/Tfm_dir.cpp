@@ -149,7 +149,7 @@ void Tfm_dir::btn_okClick() {
     const bool usable =
         info.exists() ? info.isDir() && info.isWritable() : parent.isDir() && parent.isWritable();
     if (!usable) {
-        main_.desktop().information(
+        main_.desktop().warning(
             QStringLiteral("Files cannot be saved in \"%1\". Please choose another folder.")
                 .arg(path));
         return;

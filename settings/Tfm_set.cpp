@@ -760,14 +760,14 @@ void Tfm_set::OkClick() {
             valueAt(BitrateTable, cb_ogg_bitrate->currentIndex(), OggBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_minbit->currentIndex(), OggMinBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_maxbit->currentIndex(), OggMaxBitrate.dialogDefault()))) {
-        main_.desktop().information(OggNotSupported);
+        main_.desktop().warning(OggNotSupported);
         return;
     }
     if (!writer.CheckMp3Format(
             valueAt(FrequencyTable, cb_mp3_frequency->currentIndex(), Mp3Frequency.dialogDefault()),
             valueAt(BitrateTable, cb_mp3_bitrate->currentIndex(), Mp3Bitrate.dialogDefault()),
             position(cb_mp3_channel, Mp3Channel.dialogDefault()) + 1)) {
-        main_.desktop().information(Mp3NotSupported);
+        main_.desktop().warning(Mp3NotSupported);
         return;
     }
 

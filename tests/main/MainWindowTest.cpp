@@ -209,6 +209,28 @@ TEST_F(MainWindowTest, EveryUnguardedAndIdleCommandReachesItsOperation) {
     EXPECT_EQ(state().FolderDialogMode, AppState::FolderMode::Output);
 }
 
+TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
+    addRow();
+    state().OutputDir = dir.path() + "/out/";
+    desktop.launcherWorks = false;
+    click("Split");
+    click("helpfile");
+    trigger("HomePage1Click");
+    ASSERT_EQ(desktop.informations.size(), 3);
+    EXPECT_TRUE(desktop.informations[0].contains("the output folder")) << desktop.informations[0];
+    EXPECT_TRUE(desktop.informations[0].contains(state().OutputDir));
+    EXPECT_TRUE(desktop.informations[1].contains("the user guide"));
+    EXPECT_TRUE(desktop.informations[1].contains(QCoreApplication::applicationDirPath() +
+                                                 "/help/Ostrel.html"));
+    EXPECT_TRUE(desktop.informations[2].contains("https://tarnwell.org/"));
+    for (Desktop::Severity severity : desktop.severities)
+        EXPECT_EQ(severity, Desktop::Severity::Critical);
+
+    desktop.launcherWorks = true;
+    click("helpfile");
+    EXPECT_EQ(desktop.informations.size(), 3) << "nothing to tell when it opens";
+}
+
 TEST_F(MainWindowTest, DuringARunOnlyTheUnguardedCommandsAct) {
     addRow();
     state().Busy = true;

@@ -800,8 +800,8 @@ void Tfm_main::SetRunProgress(int v) {
 }
 
 void Tfm_main::StopRun() {
-    state_.Busy = false;
-    SetRunProgress(0);
+    WindowRunHost host(*this);
+    SplitRun::StopRun(state_, host, *lvTimeModel_);
 }
 
 // ===========================================================================

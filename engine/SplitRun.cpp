@@ -45,9 +45,14 @@ void SplitRun::RunUnifiedSplit() {
     run(Kind::Unified);
 }
 
-void SplitRun::StopRun(AppState& state, RunHost& host) {
+void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
     state.Busy = false;
-    host.SetRunProgress(0);
+    // A run that failed left its piece at "Converting" and its percentage on
+    // screen; a run still going marks its piece itself once it notices.
+    ResetProgress(host);
+    for (int row = 0; row < lvTime.count(); ++row)
+        if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
+            lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
 }
 
 void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {

@@ -243,7 +243,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
         if (pbposText.last() == "33%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
     JoinRun(context).Join();

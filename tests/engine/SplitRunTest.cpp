@@ -194,7 +194,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
         if (pbposText.last() == "50%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -226,7 +226,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     setSegments(1, {{0, 1}}, {0, 3});
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 
@@ -284,9 +284,15 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithCompleteOutputAndBusySet) {
     EXPECT_EQ(decode("fail.wav").frames(), 2 * Rate);
     EXPECT_EQ(outputs(), QStringList({"fail.wav"}));
     EXPECT_EQ(state.JobList[0].SegmentCount, 2);
+    EXPECT_EQ(status(0), "Converting");
+    EXPECT_FALSE(pbposText.last().isEmpty());
 
-    SplitRun::StopRun(state, host);
+    // After Stop nothing looks as if it were still being written.
+    SplitRun::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
 }
 
 TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {

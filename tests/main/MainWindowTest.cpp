@@ -217,7 +217,8 @@ TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
     click("helpfile");
     trigger("HomePage1Click");
     ASSERT_EQ(desktop.informations.size(), 3);
-    EXPECT_TRUE(desktop.informations[0].contains("the output folder")) << desktop.informations[0];
+    EXPECT_TRUE(desktop.informations[0].contains("the output folder"))
+        << desktop.informations[0].toStdString();
     EXPECT_TRUE(desktop.informations[0].contains(state().OutputDir));
     EXPECT_TRUE(desktop.informations[1].contains("the user guide"));
     EXPECT_TRUE(desktop.informations[1].contains(QCoreApplication::applicationDirPath() +

@@ -316,6 +316,9 @@ void JobListEditor::moveFile(int from, int to) {
 void JobListEditor::lvClick() {
     state_.SegmentFocus = false;
     setHelpVisible(lv_.count() == 0);
+    // The function or the split values may have changed since the total was
+    // last shown (the settings dialog changes them).
+    ShowTotalTime();
     if (lv_.count() == 0)
         return;
     const int last = lv_.count() - 1;
@@ -347,7 +350,9 @@ void JobListEditor::AdjustNameColumn() {
 }
 
 void JobListEditor::ShowTotalTime() {
-    if (!skin_.tataltime)
+    // A run takes the working rows off the segment counts until it ends, so
+    // the total is left as it was shown before the run.
+    if (!skin_.tataltime || state_.Busy)
         return;
     skin_.tataltime->SetText(FormatTime(TotalSeconds(state_, lv_.count())));
     if (skin_.tataltimeElement)
@@ -369,10 +374,16 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
     qint64 total = 0;
     switch (state.FunctionChoice) {
     case FunctionSplitByTime:
-    case FunctionSplitByCount:
         for (int r = 0; r < rows; ++r)
             total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0);
         break;
+    case FunctionSplitByCount: {
+        // Equal pieces of whole seconds: what is left over is not written.
+        const qint64 count = std::clamp(state.SplitCount, 1, SegmentEditor::MaxCountPieces);
+        for (int r = 0; r < rows; ++r)
+            total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0) / count * count;
+        break;
+    }
     case FunctionUnification: {
         listrecord shared = state.JobList.front();
         SegmentEditor::Normalise(shared);
@@ -382,8 +393,10 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
             for (int j = 0; j < cut; ++j) {
                 const qint64 begin = shared.BeginTimes[static_cast<size_t>(j)];
                 const qint64 end = shared.EndTimes[static_cast<size_t>(j)];
-                if (duration >= begin)
-                    total += length(begin, std::min(end, duration));
+                // The first segment past a file's end ends its pieces.
+                if (duration < begin)
+                    break;
+                total += length(begin, std::min(end, duration));
             }
         }
         break;

@@ -62,7 +62,7 @@ public:
     static constexpr std::int32_t FolderMinRange = 1014;
 
     // Total output length in seconds under the current function choice, over
-    // the first `rows` records.
+    // the first `rows` records: what a split run writes.
     static qint64 TotalSeconds(const AppState& state, int rows);
     // The year of a date comment: its first four-digit number, else the
     // date as written.

@@ -624,6 +624,8 @@ void Tfm_main::splitRun() {
             break;
         }
     });
+    // The settings may have changed while the run held the total.
+    ShowTotalTime();
 }
 
 void Tfm_main::joinRun() {
@@ -648,6 +650,7 @@ void Tfm_main::joinRun() {
         }
     });
     state_.Busy = false;
+    ShowTotalTime();
     OpenOutputFolder();
 }
 

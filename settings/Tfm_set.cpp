@@ -924,22 +924,27 @@ void Tfm_set::CancelClick() {
 }
 
 // ---------------------------------------------------------------------------
-// General page
+// General page: the choice takes effect at once, so the output length shown
+// follows it at once.
 
 void Tfm_set::rb_customClick() {
     main_.state().FunctionChoice = FunctionCustom;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_timeClick() {
     main_.state().FunctionChoice = FunctionSplitByTime;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_countClick() {
     main_.state().FunctionChoice = FunctionSplitByCount;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_unificationClick() {
     main_.state().FunctionChoice = FunctionUnification;
+    main_.ShowTotalTime();
 }
 
 namespace {

@@ -210,9 +210,16 @@ TEST_F(JobListTest, TotalsOfTheOtherFunctions) {
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
     h.state.FunctionChoice = FunctionSplitByTime;
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 140);
+    // Six pieces of whole seconds: 6 x 16 and 6 x 6; the rest is not written.
     h.state.FunctionChoice = FunctionSplitByCount;
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 140);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 96 + 36);
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 0), 0);
+    // A shared segment past a file's end ends that file's pieces, as in a
+    // run, even when a later one would fit.
+    h.state.FunctionChoice = FunctionUnification;
+    h.state.JobList[0].BeginTimes = {50, 10, 0};
+    h.state.JobList[0].EndTimes = {70, 20, 100};
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
 }
 
 TEST(JobListSizeText, MegabytesWithTwoDecimals) {

@@ -9,13 +9,18 @@
 #include "app/skin/SkinObject.h"
 #include "platform/MulDiv.h"
 #include "settings/Tfm_dir.h"
+#include "settings/Tfm_set.h"
+#include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -221,6 +226,58 @@ TEST_F(MainWindowJobsTest, AddPathUsesTheFolderDialogInItsAddMode) {
     };
     main->AddFolder2Click();
     EXPECT_EQ(lv().count(), 1);
+}
+
+// The figures of a walk-through where the display lagged behind: it showed
+// 00:01:42 for pieces of 00:02:44, and 00:03:27 where 00:01:52 was written.
+TEST_F(MainWindowJobsTest, OutputLengthFollowsTheSettingsAndIsWhatASplitWrites) {
+    auto* settings = new Tfm_set(*main);
+    main->setDialogs(settings, folderDialog.get(), nullptr, nullptr);
+    addFiles({ogg("a.ogg", 100.2), ogg("b.ogg", 64.2)});
+    for (const auto& [file, end] : {std::pair{0, 60}, {1, 42}}) {
+        selectFile(file);
+        placeAt(end, file == 0 ? 100 : 64);
+        click("End");
+        click("Ok");
+    }
+    EXPECT_EQ(total(), "00:01:42");
+
+    // The function changes at the click, and so does the total.
+    desktop.onModal = [&](QWidget&) {
+        settings->rb_time->click();
+        EXPECT_EQ(total(), "00:02:44");
+        settings->Cancel->click();
+        return 0;
+    };
+    click("Settings");
+    EXPECT_EQ(total(), "00:02:44");
+
+    addFiles({ogg("c.ogg", 43.2)});
+    EXPECT_EQ(total(), "00:03:27");
+    // 56 equal pieces: one second each of a and b, none of c.
+    desktop.onModal = [&](QWidget&) {
+        settings->rb_count->click();
+        settings->edt_count->setText("56");
+        settings->Ok->click();
+        return 1;
+    };
+    click("Settings");
+    EXPECT_EQ(total(), "00:01:52");
+
+    const QString out = dir.filePath("out") + "/";
+    main->state().OutputDir = out;
+    main->cb_format->setCurrentIndex(1);
+    click("Split");
+    double written = 0;
+    for (const QString& name : QDir(out).entryList(QDir::Files))
+        written += decodeWithFfmpeg(out + name).seconds();
+    EXPECT_NEAR(written, 112.0, 0.01);
+    EXPECT_EQ(total(), "00:01:52");
+
+    // A choice made elsewhere shows at the next click in the list.
+    main->state().FunctionChoice = FunctionCustom;
+    selectFile(2);
+    EXPECT_EQ(total(), "00:02:25");
 }
 
 TEST_F(MainWindowJobsTest, NothingIsAddedDuringARun) {

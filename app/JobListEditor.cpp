@@ -251,6 +251,7 @@ void JobListEditor::RemoveFile() {
     if (rows == 0) {
         lvTime_.clear();
         setHelpVisible(true);
+        resetPosition();
     } else {
         if (state_.CurrentFile < 0 || state_.CurrentFile >= rows - 1)
             state_.CurrentFile = 0;
@@ -269,6 +270,17 @@ void JobListEditor::ClearFiles() {
     state_.JobList.clear();
     state_.TagList.clear();
     AdjustNameColumn();
+    resetPosition();
+}
+
+void JobListEditor::resetPosition() {
+    // With no file left, a position in one means nothing, and the next file
+    // added starts at its beginning.
+    slider_.SetPosition(0);
+    if (skin_.timecaption)
+        skin_.timecaption->SetText(FormatTime(0));
+    if (skin_.timecaptionElement)
+        skin_.timecaptionElement->Refresh();
 }
 
 void JobListEditor::MoveFileUp() {

@@ -80,6 +80,8 @@ private:
     void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);
+    // The slider and the position display back at 0.
+    void resetPosition();
     void stopPreviewIfPlaying();
     void setHelpVisible(bool visible);
     void focusFileList();

@@ -149,6 +149,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         tags.Album = comments.Album;
         tags.Comment = comments.Comment;
         tags.Genre = comments.Genre;
+        tags.Year = comments.Date;
     };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)
@@ -622,6 +623,8 @@ void Tfm_main::splitRun() {
             break;
         }
     });
+    // The settings may have changed while the run held the total.
+    ShowTotalTime();
 }
 
 void Tfm_main::joinRun() {
@@ -646,6 +649,7 @@ void Tfm_main::joinRun() {
         }
     });
     state_.Busy = false;
+    ShowTotalTime();
     OpenOutputFolder();
 }
 
@@ -769,7 +773,7 @@ void Tfm_main::Content1Click() {
 }
 
 void Tfm_main::HomePage1Click() {
-    desktop_.openUrl(QUrl(HomePageUrl));
+    desktop_.openOrTell(QUrl(HomePageUrl), QStringLiteral("the web page"));
 }
 
 void Tfm_main::About1Click() {
@@ -784,12 +788,13 @@ void Tfm_main::About1Click() {
 // Leaving the program, run progress
 
 void Tfm_main::OpenOutputFolder() {
-    desktop_.openUrl(QUrl::fromLocalFile(state_.OutputDir));
+    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
 }
 
 void Tfm_main::OpenHelpFile() {
-    desktop_.openUrl(
-        QUrl::fromLocalFile(DataPaths::dataFolder() + QStringLiteral("/help/Ostrel.html")));
+    desktop_.openOrTell(
+        QUrl::fromLocalFile(DataPaths::dataFolder() + QStringLiteral("/help/Ostrel.html")),
+        QStringLiteral("the user guide"));
 }
 
 void Tfm_main::SetRunProgress(int v) {
@@ -797,8 +802,8 @@ void Tfm_main::SetRunProgress(int v) {
 }
 
 void Tfm_main::StopRun() {
-    state_.Busy = false;
-    SetRunProgress(0);
+    WindowRunHost host(*this);
+    SplitRun::StopRun(state_, host, *lvTimeModel_);
 }
 
 // ===========================================================================

@@ -14,13 +14,13 @@ public:
     QStringList files;
     int messages = 0;
 
-    void information(const QString&) override { ++messages; }
+    void message(const QString&, Severity) override { ++messages; }
     bool confirm(const QString&) override { return false; }
     void showError(const QString&) override { ++messages; }
     QStringList openFiles(const QString&, const QString&) override { return files; }
     bool saveFile(const QString&, int, const QString&, SaveChoice&) override { return false; }
     int runModal(QWidget&) override { return 0; }
-    void openUrl(const QUrl&) override {}
+    bool openUrl(const QUrl&) override { return true; }
     void processEvents() override { QCoreApplication::processEvents(); }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };

@@ -45,14 +45,12 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
         choice.path.isEmpty())
         return false;
     const int filterIndex = std::clamp(choice.filterIndex, 1, 4);
-    c_.host.setFormatIndex(filterIndex - 1);
-
     const QString path =
         OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
     for (int i = 0; i < files; ++i) {
         if (OutputNames::SameFile(path, c_.state.JobList[static_cast<size_t>(i)].FileName)) {
-            c_.desktop.information(
+            c_.desktop.warning(
                 QStringLiteral("\"%1\" is one of the files being joined. Please choose another "
                                "name for the joined file.")
                     .arg(displayName(path)));
@@ -65,6 +63,8 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
                                 .arg(displayName(path))))
         return false;
 
+    // Only a join that goes ahead changes the format box.
+    c_.host.setFormatIndex(filterIndex - 1);
     chosen.path = path;
     chosen.filterIndex = filterIndex;
     chosen.replace = exists;
@@ -128,6 +128,7 @@ void JoinRun::run(Kind kind, const Output& output) {
         T = total(kind);
         W = 0;
         fadeSpan_ = 0;
+        written_ = 0;
 
         if (c_.reader.IsOpen())
             c_.reader.Close();
@@ -138,6 +139,8 @@ void JoinRun::run(Kind kind, const Output& output) {
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
                             .arg(displayName(state.JobList.front().FileName)));
+        if (state.FadeOut)
+            planFadeOut(files);
 
         c_.writer.SetSampleFormat(R0, C0);
         if (c_.writer.IsOpen())
@@ -176,9 +179,29 @@ void JoinRun::run(Kind kind, const Output& output) {
                                    .arg(displayName(target), displayName(pending.finalPath())));
 }
 
-qint64 JoinRun::total(Kind kind) const {
+void JoinRun::planFadeOut(int files) {
+    // The fade is measured in frames of the output, whatever rate each file
+    // has, so it is one ramp of its full length however many files it spans.
+    // That needs every file's rate before the first block is written.
+    fadeOutFrames_ = qint64(std::max(c_.state.FadeOutSeconds, 0)) * R0;
+    outputTotal_ = 0;
+    for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
+        int rate = R0;
+        if (i > 0) {
+            c_.reader.Open(c_.state.JobList[static_cast<size_t>(i)].FileName, 0, 1);
+            rate = c_.reader.SampleRate();
+            c_.reader.Close();
+        }
+        if (rate > 0)
+            outputTotal_ += static_cast<qint64>(
+                std::llround(static_cast<double>(fileFrames_[static_cast<size_t>(i)]) * R0 / rate));
+    }
+}
+
+qint64 JoinRun::total(Kind kind) {
     const AppState& state = c_.state;
     const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    fileFrames_.assign(static_cast<size_t>(std::max(files, 0)), 0);
     // The segments that are cut: a single one as it is, else all but the
     // working one.
     const auto cutSegments = [](listrecord record) {
@@ -191,6 +214,7 @@ qint64 JoinRun::total(Kind kind) const {
     const listrecord shared = cutSegments(state.JobList.front());
     for (int i = 0; i < files; ++i) {
         const listrecord& file = state.JobList[static_cast<size_t>(i)];
+        const qint64 before = sum;
         switch (kind) {
         case Kind::Whole:
             sum += file.SampleCount;
@@ -212,6 +236,7 @@ qint64 JoinRun::total(Kind kind) const {
             }
             break;
         }
+        fileFrames_[static_cast<size_t>(i)] = sum - before;
     }
     return sum;
 }
@@ -219,7 +244,6 @@ qint64 JoinRun::total(Kind kind) const {
 void JoinRun::joinFile(Kind kind, int file) {
     AppState& state = c_.state;
     listrecord& record = state.JobList[static_cast<size_t>(file)];
-    fadeOutLen_ = MulDiv(state.FadeOutSeconds, record.SampleCount, record.Duration);
     fadeInLen_ = MulDiv(state.FadeInSeconds, record.SampleCount, record.Duration);
     state.CurrentFile = c_.host.selectFileRow(file);
 
@@ -292,12 +316,17 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         const bool fadeInBlock = fadeIn && W == 0;
         if (fadeInBlock)
             n = std::min<qint64>(fadeInLen_, left);
-        const bool fadeOutBlock = state.FadeOut && qint64(fadeOutLen_) >= T - W;
-        if (fadeOutBlock)
-            n = std::min<qint64>(T - W, left);
-        else if (state.FadeOut && fadeOutLen_ > 0 && !fadeInBlock)
+        // Output frames still to come, and whether the fade-out has begun.
+        const qint64 remaining = outputTotal_ - written_;
+        bool fadeOutBlock = state.FadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
+        if (state.FadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
             // Stop short of the fade-out, so no block jumps over its start.
-            n = std::min<qint64>(n, T - W - fadeOutLen_);
+            const auto toFadeStart = static_cast<qint64>(sourceFrames(remaining - fadeOutFrames_));
+            if (toFadeStart < 1)
+                fadeOutBlock = true;
+            else if (!fadeInBlock)
+                n = std::min(n, toFadeStart);
+        }
         if (n < 1)
             break;
         const auto count =
@@ -314,22 +343,29 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 
         if (fadeInBlock)
             c_.transform.Fade(block, 0.0f, 100.0f);
+        const qint64 out = U / C0;
         if (fadeOutBlock) {
             // One continuous ramp to silence over what is left of the join,
             // even when it is written in several blocks (pieces or files).
             if (fadeSpan_ <= 0)
-                fadeSpan_ = T - W;
-            const qint64 before = T - W;
-            const qint64 after = std::max<qint64>(before - r, 0);
+                fadeSpan_ = std::max<qint64>(remaining, 1);
+            const qint64 before = std::clamp<qint64>(remaining, 0, fadeSpan_);
+            const qint64 after = std::clamp<qint64>(remaining - out, 0, fadeSpan_);
             c_.transform.Fade(block, static_cast<float>(100.0 * before / fadeSpan_),
                               static_cast<float>(100.0 * after / fadeSpan_));
         }
+        written_ += out;
 
         W = std::min(W + r, T);
         pos += r;
         showProgress();
         c_.writer.WriteSamples(block);
     } while (whole || pos < end);
+}
+
+double JoinRun::sourceFrames(qint64 outputFrames) const {
+    const double frames = static_cast<double>(std::max<qint64>(outputFrames, 0));
+    return up_ ? frames * ratio_ : frames / ratio_;
 }
 
 void JoinRun::showProgress() {

@@ -47,13 +47,18 @@ void SplitRun::RunUnifiedSplit() {
     run(Kind::Unified);
 }
 
-void SplitRun::StopRun(AppState& state, RunHost& host) {
+void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
     state.Busy = false;
-    host.SetRunProgress(0);
+    // A run that failed left its piece at "Converting" and its percentage on
+    // screen; a run still going marks its piece itself once it notices.
+    ResetProgress(host);
+    for (int row = 0; row < lvTime.count(); ++row)
+        if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
+            lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
 }
 
 void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
-    desktop.openUrl(QUrl::fromLocalFile(outputDir));
+    desktop.openOrTell(QUrl::fromLocalFile(outputDir), QStringLiteral("the output folder"));
 }
 
 SplitRun::WorkingRows SplitRun::ApplyWorkingRowStep(ReportListModel& lvTime) {
@@ -181,7 +186,12 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
             const std::int32_t start = frameOf(piece.begin);
-            writePiece(kind, i, k, start, frameOf(piece.end) - start);
+            const std::int32_t length = frameOf(piece.end) - start;
+            // A piece of no length would be a file without audio: it is not
+            // written, and its row keeps the status it had.
+            if (length <= 0)
+                continue;
+            writePiece(kind, i, k, start, length);
         }
         c_.reader.Close();
     }

@@ -27,8 +27,9 @@ public:
     void RunCountSplit();
     void RunUnifiedSplit();
 
-    // The Stop command while a run is on (or after one failed).
-    static void StopRun(AppState& state, RunHost& host);
+    // The Stop command while a run is on (or after one failed): the run
+    // ends, and the display no longer shows a piece being written.
+    static void StopRun(AppState& state, RunHost& host, ReportListModel& lvTime);
     // Hands the output folder to the desktop's file browser.
     static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
 

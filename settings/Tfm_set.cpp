@@ -760,14 +760,14 @@ void Tfm_set::OkClick() {
             valueAt(BitrateTable, cb_ogg_bitrate->currentIndex(), OggBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_minbit->currentIndex(), OggMinBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_maxbit->currentIndex(), OggMaxBitrate.dialogDefault()))) {
-        main_.desktop().information(OggNotSupported);
+        main_.desktop().warning(OggNotSupported);
         return;
     }
     if (!writer.CheckMp3Format(
             valueAt(FrequencyTable, cb_mp3_frequency->currentIndex(), Mp3Frequency.dialogDefault()),
             valueAt(BitrateTable, cb_mp3_bitrate->currentIndex(), Mp3Bitrate.dialogDefault()),
             position(cb_mp3_channel, Mp3Channel.dialogDefault()) + 1)) {
-        main_.desktop().information(Mp3NotSupported);
+        main_.desktop().warning(Mp3NotSupported);
         return;
     }
 
@@ -924,22 +924,27 @@ void Tfm_set::CancelClick() {
 }
 
 // ---------------------------------------------------------------------------
-// General page
+// General page: the choice takes effect at once, so the output length shown
+// follows it at once.
 
 void Tfm_set::rb_customClick() {
     main_.state().FunctionChoice = FunctionCustom;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_timeClick() {
     main_.state().FunctionChoice = FunctionSplitByTime;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_countClick() {
     main_.state().FunctionChoice = FunctionSplitByCount;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_unificationClick() {
     main_.state().FunctionChoice = FunctionUnification;
+    main_.ShowTotalTime();
 }
 
 namespace {

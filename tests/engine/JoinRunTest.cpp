@@ -155,6 +155,29 @@ TEST_F(JoinRunTest, FadeOutOverSeveralPiecesIsOneRampAndStaysInsideThePieces) {
     EXPECT_GT(correlation(mix, Rate + 100, a, 2 * Rate + 100, 2000), 0.99);
 }
 
+TEST_F(JoinRunTest, FadeOutAcrossFilesOfDifferentRatesIsOneRampOfItsLength) {
+    addFile(QStringLiteral("a.ogg"), tone(2.0));
+    addFile(QStringLiteral("b.ogg"), tone(3.0, 441.5, 22050));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.FadeOut = true;
+    state.FadeOutSeconds = 4;
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    // Five seconds at 44100 Hz; the last four fall from full volume to
+    // silence in one straight line, over the change of file and rate.
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_NEAR(static_cast<double>(mix.frames()), 5.0 * Rate, 200);
+    EXPECT_NEAR(gainAt(mix, 0.5), 1.0, 0.05);
+    double last = 1.1;
+    for (double t = 1.1; t < 4.95; t += 0.1) {
+        const double gain = gainAt(mix, t);
+        EXPECT_NEAR(gain, (5.0 - t) / 4.0, 0.04) << t;
+        EXPECT_LT(gain, last + 0.01) << t;
+        last = gain;
+    }
+}
+
 TEST_F(JoinRunTest, ChoosingTheOutputNamesItOnce) {
     addFile(QStringLiteral("a.ogg"), tone(1.0));
     JoinRun join(context);
@@ -195,6 +218,8 @@ TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
 
     ASSERT_EQ(desktop.informations.size(), 1);
     EXPECT_TRUE(desktop.informations[0].contains("a.ogg"));
+    EXPECT_EQ(desktop.severities, std::vector{Desktop::Severity::Warning});
+    EXPECT_EQ(host.formatIndex(), 1) << "a refused join leaves the format box alone";
     EXPECT_TRUE(desktop.confirmations.isEmpty());
     EXPECT_EQ(contents(source), original);
     EXPECT_TRUE(desktop.openedUrls.empty());
@@ -210,7 +235,9 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
 
     answer(out("old.wav"));
     desktop.confirmAnswers.push_back(false);
+    setFormat(3);
     JoinRun(context).Join();
+    EXPECT_EQ(host.formatIndex(), 3);
     ASSERT_EQ(desktop.confirmations.size(), 1);
     EXPECT_TRUE(desktop.confirmations[0].contains("old.wav"));
     EXPECT_EQ(contents(out("old.wav")), "keep");
@@ -243,7 +270,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
         if (pbposText.last() == "33%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
     JoinRun(context).Join();

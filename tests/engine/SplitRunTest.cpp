@@ -75,37 +75,35 @@ TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
     EXPECT_FALSE(writer.IsOpen());
 }
 
-TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleEndsWithAnEmptyPiece) {
+TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleWritesNoFileForItsEmptyLastPiece) {
     addFile(QStringLiteral("a.ogg"), tone(3.0));
     addFile(QStringLiteral("b.ogg"), tone(2.5));
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
     run(&SplitRun::RunTimeSplit);
 
-    // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2.
-    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav", "b_2.wav"}));
+    // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2,
+    // which is listed but not written.
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav"}));
     EXPECT_EQ(decode("a_1.wav").frames(), 2 * Rate);
     EXPECT_EQ(decode("a_2.wav").frames(), Rate);
     EXPECT_EQ(decode("b_1.wav").frames(), 2 * Rate);
-    EXPECT_EQ(decode("b_2.wav").frames(), 0);
     ASSERT_EQ(lvTime.count(), 2);
     EXPECT_EQ(lvTime.text(1, 0), "00:00:02 - 00:00:02");
     EXPECT_EQ(status(0), "Finish");
-    EXPECT_EQ(status(1), "Finish");
+    EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.JobList[1].SegmentCount, 1);
 }
 
-TEST_F(SplitRunTest, CountSplitOfAShortFileGivesEmptyPiecesAndDropsTheRemainder) {
+TEST_F(SplitRunTest, CountSplitOfAShortFileWritesNothingAndDropsTheRemainder) {
     addFile(QStringLiteral("short.ogg"), tone(2.0));
     addFile(QStringLiteral("long.ogg"), tone(3.5));
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 3;
     run(&SplitRun::RunCountSplit);
 
-    EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav", "short_1.wav",
-                                      "short_2.wav", "short_3.wav"}));
-    for (const char* name : {"short_1.wav", "short_2.wav", "short_3.wav"})
-        EXPECT_EQ(decode(name).frames(), 0) << name;
+    // 2 s in 3 whole-second pieces: three empty pieces, no file.
+    EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav"}));
     // 3 whole seconds in 3 pieces of 1; the last half second is not written.
     for (const char* name : {"long_1.wav", "long_2.wav", "long_3.wav"})
         EXPECT_EQ(decode(name).frames(), Rate) << name;
@@ -196,7 +194,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
         if (pbposText.last() == "50%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -228,7 +226,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     setSegments(1, {{0, 1}}, {0, 3});
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 
@@ -285,9 +283,15 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     // The block written before the failure went with the unfinished piece.
     EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_EQ(state.JobList[0].SegmentCount, 2);
+    EXPECT_EQ(status(0), "Converting");
+    EXPECT_FALSE(pbposText.last().isEmpty());
 
-    SplitRun::StopRun(state, host);
+    // After Stop nothing looks as if it were still being written.
+    SplitRun::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
 }
 
 TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {

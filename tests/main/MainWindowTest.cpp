@@ -197,8 +197,9 @@ TEST_F(MainWindowTest, EveryUnguardedAndIdleCommandReachesItsOperation) {
     EXPECT_EQ(effects("stop"), QStringList()) << "nothing plays";
     EXPECT_EQ(effects("hou"), QStringList({"StepBack"}));
     EXPECT_EQ(effects("qian"), QStringList({"StepForward"}));
-    EXPECT_EQ(effects("Split"), QStringList({"RunCustomSplit", outputUrl()}));
-    EXPECT_EQ(effects("Join"), QStringList({"ChooseJoinOutput", "RunCustomJoin", outputUrl()}));
+    EXPECT_EQ(effects("Split"), QStringList({"RunCustomSplit", "ShowTotalTime", outputUrl()}));
+    EXPECT_EQ(effects("Join"),
+              QStringList({"ChooseJoinOutput", "RunCustomJoin", "ShowTotalTime", outputUrl()}));
     EXPECT_EQ(effects("Begin"), QStringList({"MarkBegin"}));
     EXPECT_EQ(effects("End"), QStringList({"MarkEnd"}));
     EXPECT_EQ(effects("Ok"), QStringList({"ConfirmSegment"}));
@@ -207,6 +208,29 @@ TEST_F(MainWindowTest, EveryUnguardedAndIdleCommandReachesItsOperation) {
     EXPECT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/help/Ostrel.html"));
     EXPECT_EQ(effects("dir"), QStringList({"modal fm_dir:Output Directory"}));
     EXPECT_EQ(state().FolderDialogMode, AppState::FolderMode::Output);
+}
+
+TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
+    addRow();
+    state().OutputDir = dir.path() + "/out/";
+    desktop.launcherWorks = false;
+    click("Split");
+    click("helpfile");
+    trigger("HomePage1Click");
+    ASSERT_EQ(desktop.informations.size(), 3);
+    EXPECT_TRUE(desktop.informations[0].contains("the output folder"))
+        << desktop.informations[0].toStdString();
+    EXPECT_TRUE(desktop.informations[0].contains(state().OutputDir));
+    EXPECT_TRUE(desktop.informations[1].contains("the user guide"));
+    EXPECT_TRUE(desktop.informations[1].contains(QCoreApplication::applicationDirPath() +
+                                                 "/help/Ostrel.html"));
+    EXPECT_TRUE(desktop.informations[2].contains("https://tarnwell.org/"));
+    for (Desktop::Severity severity : desktop.severities)
+        EXPECT_EQ(severity, Desktop::Severity::Critical);
+
+    desktop.launcherWorks = true;
+    click("helpfile");
+    EXPECT_EQ(desktop.informations.size(), 3) << "nothing to tell when it opens";
 }
 
 TEST_F(MainWindowTest, DuringARunOnlyTheUnguardedCommandsAct) {
@@ -263,7 +287,9 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
         state().FunctionChoice = choice;
         state().Busy = false;
         state().Playing = true;
-        EXPECT_EQ(effects("Split"), QStringList({"StopPlayback", run, outputUrl()})) << choice;
+        EXPECT_EQ(effects("Split"),
+                  QStringList({"StopPlayback", run, "ShowTotalTime", outputUrl()}))
+            << choice;
     }
     const std::pair<int, const char*> joins[] = {{FunctionCustom, "RunCustomJoin"},
                                                  {FunctionSplitByTime, "RunWholeJoin"},
@@ -273,8 +299,8 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
         state().FunctionChoice = choice;
         state().Busy = false;
         state().Playing = true;
-        EXPECT_EQ(effects("Join"),
-                  QStringList({"StopPlayback", "ChooseJoinOutput", run, outputUrl()}))
+        EXPECT_EQ(effects("Join"), QStringList({"StopPlayback", "ChooseJoinOutput", run,
+                                                "ShowTotalTime", outputUrl()}))
             << choice;
         EXPECT_FALSE(state().Busy) << "a join always ends idle";
     }
@@ -351,7 +377,7 @@ TEST_F(MainWindowTest, MenuItemsActUnderTheirGuards) {
         EXPECT_EQ(menuEffects(down), QStringList({"MoveFileDown"})) << down;
     for (const char* tags : {"ID3info1Click", "ID31Click"})
         EXPECT_EQ(menuEffects(tags), QStringList({"ShowTagEditor"})) << tags;
-    EXPECT_EQ(menuEffects("Start1Click"), QStringList({"RunCustomSplit"}))
+    EXPECT_EQ(menuEffects("Start1Click"), QStringList({"RunCustomSplit", "ShowTotalTime"}))
         << "Cutter opens no folder";
     EXPECT_EQ(menuEffects("Content1Click").size(), 1);
     EXPECT_EQ(menuEffects("HomePage1Click"), QStringList({"open https://tarnwell.org/"}));
@@ -572,7 +598,7 @@ TEST_F(MainWindowTest, ASkinWithoutSomeObjectsStillGivesAWorkingWindow) {
     window.lvModel().append({"a.ogg", "00:00:10", "0.10MB"});
     window.calls.clear();
     window.Skin1Click("Join");
-    EXPECT_EQ(window.calls, QStringList({"ChooseJoinOutput", "RunCustomJoin"}));
+    EXPECT_EQ(window.calls, QStringList({"ChooseJoinOutput", "RunCustomJoin", "ShowTotalTime"}));
 }
 
 TEST_F(MainWindowTest, AMissingSkinFileIsReportedAndTheWindowStillOpens) {

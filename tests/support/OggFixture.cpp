@@ -36,6 +36,7 @@ OggFixture OggFixture::NoiseAndSweep(double seconds, int rate, int channels) {
     f.sweepTo = 15000.0;
     f.amplitude = 0.3f;
     f.noise = 0.2f;
+    f.fadeIn = 0.1;
     return f;
 }
 
@@ -104,8 +105,11 @@ QString OggFixture::write(const QString& path) const {
                     v = amplitude *
                         static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t));
                 }
+                const float gain =
+                    fadeIn > 0 ? static_cast<float>(std::min(1.0, t / fadeIn)) : 1.0f;
                 for (int ch = 0; ch < channels; ++ch)
-                    buffer[ch][i] = noise > 0 ? v + noise * (2.0f * random(generator) - 1.0f) : v;
+                    buffer[ch][i] =
+                        gain * (noise > 0 ? v + noise * (2.0f * random(generator) - 1.0f) : v);
             }
             vorbis_analysis_wrote(&vd, static_cast<int>(n));
             done += n;

@@ -8,7 +8,7 @@
 // of the peer's (above 1: Tarnwell is faster), and each side's peak memory.
 // A peer that is not installed leaves its row saying so.
 //
-// Run by hand: build/bin/PeerBench [pairs] [minutes]
+// Run by hand: build/bin/PeerBench [pairs] [minutes] [only cases named so]
 #include "app/AppState.h"
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
@@ -66,9 +66,22 @@ constexpr JobInfo Jobs[] = {
     {Job::WavSplit, "wav-split", 1}, {Job::OggSplit, "ogg-split", 3},
 };
 
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// User and system time of this process, all threads.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // The child: one run of `job` on `source`, writing into `outDir`. The MP3
 // settings are LAME's 128 kbps CBR at quality 5 in joint stereo, as the
-// ffmpeg peers encode; everything else is Tarnwell's default.
+// ffmpeg peers encode; everything else is Tarnwell's default. Prints the wall
+// and CPU seconds of the run itself: in the program, a run starts in a
+// window that is already open.
 int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     BenchDesktop desktop;
     AppState state;
@@ -104,10 +117,14 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = job.job == Job::Mp3Piece ? record.Duration : 60;
 
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
     if (job.job == Job::Mp3Join)
         JoinRun(context).RunWholeJoin({outDir + QStringLiteral("/joined.mp3"), 1});
     else
         SplitRun(context).RunTimeSplit();
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    std::printf("%.4f %.4f\n", wall.count(), cpuSeconds() - cpuBefore);
     return desktop.messages == 0 ? 0 : 1;
 }
 
@@ -117,13 +134,10 @@ struct Usage {
     long peakKb = 0;
 };
 
-double seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-// Runs `argv` with its output thrown away and returns its wall time, CPU
-// time and peak memory, or nothing when it fails.
-std::optional<Usage> measure(const QStringList& argv, const QString& errorFile) {
+// Runs `argv` with its output going to `outputFile` and returns its wall
+// time, CPU time and peak memory, or nothing when it fails.
+std::optional<Usage> measure(const QStringList& argv, const QString& outputFile,
+                             const QString& errorFile) {
     std::vector<QByteArray> bytes;
     for (const QString& a : argv)
         bytes.push_back(QFile::encodeName(a));
@@ -135,7 +149,9 @@ std::optional<Usage> measure(const QStringList& argv, const QString& errorFile) 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const QByteArray outputPath = QFile::encodeName(outputFile);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const QByteArray errorPath = QFile::encodeName(errorFile);
     posix_spawn_file_actions_addopen(&actions, 2, errorPath.constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -217,8 +233,9 @@ QString processorName() {
 
 class Bench {
 public:
-    Bench(int pairs, const QString& work, const QString& source, double audioSeconds)
-        : pairs_(pairs), work_(work), source_(source), audioSeconds_(audioSeconds) {}
+    Bench(int pairs, const QString& only, const QString& work, const QString& source,
+          double audioSeconds)
+        : pairs_(pairs), only_(only), work_(work), source_(source), audioSeconds_(audioSeconds) {}
 
     struct Peer {
         const char* label;
@@ -249,23 +266,44 @@ public:
     Side compare(const char* caseName, const JobInfo& job, const Peer& peer) {
         Side ours;
         Side theirs;
+        if (!QString::fromLatin1(caseName).contains(only_, Qt::CaseInsensitive))
+            return ours;
         const QString outDir = work_ + QStringLiteral("/tarnwell");
         const QString errors = work_ + QStringLiteral("/errors.txt");
         const QStringList tarnwell{QCoreApplication::applicationFilePath(), QStringLiteral("--run"),
                                    QString::fromLatin1(job.name), source_, outDir};
+        const QString times = work_ + QStringLiteral("/times.txt");
         for (int i = 0; i < pairs_; ++i) {
             emptyFolder(outDir);
-            ours.add(measure(tarnwell, errors));
+            ours.add(runOnly(measure(tarnwell, times, errors), times));
             if (!peer.program.isEmpty()) {
                 emptyFolder(peer.outDir);
                 QStringList argv{peer.program};
                 argv << peer.arguments;
-                theirs.add(measure(argv, errors));
+                theirs.add(measure(argv, QStringLiteral("/dev/null"), errors));
             }
         }
         print(caseName, peer, ours, theirs);
         return ours;
     }
+
+    // The times the child printed for its run, with the peak memory of the
+    // whole process; the process start-up is kept apart.
+    std::optional<Usage> runOnly(std::optional<Usage> process, const QString& times) {
+        if (!process)
+            return process;
+        QFile file(times);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QStringList parts = QString::fromLatin1(file.readAll()).simplified().split(' ');
+        if (parts.size() != 2)
+            return std::nullopt;
+        startup.push_back(process->wall - parts[0].toDouble());
+        return Usage{parts[0].toDouble(), parts[1].toDouble(), process->peakKb};
+    }
+
+    // Wall seconds of each Tarnwell child outside its run.
+    std::vector<double> startup;
 
     void print(const char* caseName, const Peer& peer, const Side& ours, const Side& theirs) const {
         auto side = [](const Side& s) {
@@ -300,6 +338,7 @@ public:
 
 private:
     int pairs_;
+    QString only_; // runs only the cases whose name holds this
     QString work_;
     QString source_;
     double audioSeconds_;
@@ -330,10 +369,11 @@ int main(int argc, char** argv) {
 
     const int pairs = args.size() > 1 ? std::max(1, args[1].toInt()) : 3;
     const double minutes = args.size() > 2 ? args[2].toDouble() : 10.0;
+    const QString only = args.size() > 3 ? args[3] : QString();
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    std::printf("Generating a %.0f-minute and a 1-minute stereo 44100 Hz Ogg file (quality 4, "
+    std::printf("Generating a %g-minute and a 1-minute stereo 44100 Hz Ogg file (quality 4, "
                 "noise under a sweep) ...\n",
                 minutes);
     std::fflush(stdout);
@@ -348,7 +388,7 @@ int main(int argc, char** argv) {
     std::printf("%-30s %7s %7s %8s | %-24s %7s %7s %8s | Tarnwell's speed\n", "case", "wall s",
                 "cpu s", "peak MB", "peer", "wall s", "cpu s", "peak MB");
 
-    Bench bench(pairs, dir.path(), source, minutes * 60);
+    Bench bench(pairs, only, dir.path(), source, minutes * 60);
     const QStringList mp3{
         QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),         QStringLiteral("-b:a"),
         QStringLiteral("128k"), QStringLiteral("-compression_level"), QStringLiteral("5")};
@@ -371,17 +411,24 @@ int main(int argc, char** argv) {
                                              QStringLiteral("-b:a"), QStringLiteral("128k")},
                                             QStringLiteral("out.ogg"));
     bench.compare("OGG split, default 128 kbps", jobNamed(Job::OggSplit), vorbis);
-    if (!vorbis.program.isEmpty())
+    if (!vorbis.program.isEmpty() &&
+        QFileInfo::exists(dir.filePath(QStringLiteral("peer/out.ogg"))))
         std::printf("%-30s average bitrate: Tarnwell %.1f kbps, ffmpeg libvorbis %.1f kbps\n", "",
                     bench.tarnwellKbps(QStringLiteral("ogg")),
                     bench.peerKbps(QStringLiteral("ogg")));
 
-    Bench shortBench(pairs, dir.path(), shortSource, 60);
+    Bench shortBench(pairs, only, dir.path(), shortSource, 60);
     const Side shortSplit =
         shortBench.compare("MP3 split of a 1-minute file", jobNamed(Job::Mp3Split),
                            shortBench.ffmpeg("ffmpeg libmp3lame", mp3, QStringLiteral("out.mp3")));
-    std::printf("Peak memory of an MP3 split: %.1f MB for 1 minute, %.1f MB for %.0f minutes\n",
-                shortSplit.peakKb / 1024.0, longSplit.peakKb / 1024.0, minutes);
+    if (shortSplit.peakKb > 0 && longSplit.peakKb > 0)
+        std::printf("Peak memory of an MP3 split: %.1f MB for 1 minute, %.1f MB for %g minutes\n",
+                    shortSplit.peakKb / 1024.0, longSplit.peakKb / 1024.0, minutes);
+    std::vector<double> startup = bench.startup;
+    startup.insert(startup.end(), shortBench.startup.begin(), shortBench.startup.end());
+    std::printf("Tarnwell's times are those of the run; starting its process took %.2f s more "
+                "(median), which the peers' times include\n",
+                median(startup));
     std::printf("Load average at the end: %s\n", qPrintable(loadAverage()));
     return 0;
 }

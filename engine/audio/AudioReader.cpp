@@ -74,13 +74,18 @@ bool AudioReader::decodeMore() {
     currentLinkRate_ = chunk.rate;
     const auto frames = static_cast<std::size_t>(chunk.frames);
     const auto channels = static_cast<std::size_t>(chunk.channels);
-    interleaved_.resize(frames * channels);
-    for (std::size_t c = 0; c < channels; ++c) {
-        const float* plane = chunk.planes[c];
-        for (std::size_t f = 0; f < frames; ++f)
-            interleaved_[f * channels + c] = plane[f];
-    }
-    converter_.process(interleaved_.data(), frames, pending_);
+    // Audio that needs no conversion is interleaved straight into the
+    // pending buffer, saving a copy of every sample.
+    const bool direct = converter_.passesThrough();
+    std::vector<float>& target = direct ? pending_ : interleaved_;
+    const std::size_t start = direct ? pending_.size() : 0;
+    target.resize(start + frames * channels);
+    float* out = target.data() + start;
+    for (std::size_t f = 0; f < frames; ++f)
+        for (std::size_t c = 0; c < channels; ++c)
+            out[f * channels + c] = chunk.planes[c][f];
+    if (!direct)
+        converter_.process(interleaved_.data(), frames, pending_);
     return true;
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace {
 // Frames decoded per step: small enough to keep memory flat, large enough to
@@ -75,51 +74,57 @@ bool AudioReader::decodeMore() {
     currentLinkRate_ = chunk.rate;
     const auto frames = static_cast<std::size_t>(chunk.frames);
     const auto channels = static_cast<std::size_t>(chunk.channels);
-    interleaved_.resize(frames * channels);
-    for (std::size_t c = 0; c < channels; ++c) {
-        const float* plane = chunk.planes[c];
-        for (std::size_t f = 0; f < frames; ++f)
-            interleaved_[f * channels + c] = plane[f];
-    }
-    converter_.process(interleaved_.data(), frames, pending_);
+    // Audio that needs no conversion is interleaved straight into the
+    // pending buffer, saving a copy of every sample.
+    const bool direct = converter_.passesThrough();
+    std::vector<float>& target = direct ? pending_ : interleaved_;
+    const std::size_t start = direct ? pending_.size() : 0;
+    target.resize(start + frames * channels);
+    float* out = target.data() + start;
+    for (std::size_t f = 0; f < frames; ++f)
+        for (std::size_t c = 0; c < channels; ++c)
+            out[f * channels + c] = chunk.planes[c][f];
+    if (!direct)
+        converter_.process(interleaved_.data(), frames, pending_);
     return true;
 }
 
 SampleArray AudioReader::read(int count) {
     SampleArray result;
-    result.channels = outChannels_;
+    read(count, result);
+    return result;
+}
+
+void AudioReader::read(int count, SampleArray& block) {
+    block.channels = outChannels_;
+    block.samples.clear();
     if (count <= 0)
-        return result;
+        return;
     const auto channels = static_cast<std::size_t>(outChannels_);
     owed_ += static_cast<double>(count) * outRate_ / currentLinkRate_;
     const long long wanted = std::max<long long>(0, std::llround(owed_) - given_);
     const auto wantedSamples = static_cast<std::size_t>(wanted) * channels;
+    // Room for the block and the decode step that completes it, so the
+    // buffer reaches its size at once and keeps it from block to block
+    // instead of growing from empty through a string of reallocations.
+    pending_.reserve(pendingStart_ + wantedSamples +
+                     2 * static_cast<std::size_t>(kDecodeFrames) * channels);
     while (pending_.size() - pendingStart_ < wantedSamples && decodeMore()) {
     }
     const std::size_t available = pending_.size() - pendingStart_;
     const std::size_t take = std::min(wantedSamples, available - available % channels);
     position_ = std::min(position_ + count, decoder_.totalFrames());
     given_ += static_cast<long long>(take / channels);
-    if (pendingStart_ == 0 && take > pending_.size() / 2) {
-        // Large blocks: hand over the buffer itself rather than a copy, and
-        // keep only the little that was decoded beyond the block.
-        std::vector<float> rest(pending_.begin() + static_cast<std::ptrdiff_t>(take),
-                                pending_.end());
-        pending_.resize(take);
-        result.samples = std::move(pending_);
-        pending_ = std::move(rest);
-        return result;
-    }
-    result.samples.assign(pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_),
-                          pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_ + take));
+    const auto first = pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_);
+    block.samples.assign(first, first + static_cast<std::ptrdiff_t>(take));
     pendingStart_ += take;
     if (pendingStart_ == pending_.size()) {
         pending_.clear();
         pendingStart_ = 0;
     } else if (pendingStart_ > pending_.size() / 2) {
+        // What was decoded beyond the block is short: move it to the front.
         pending_.erase(pending_.begin(),
                        pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_));
         pendingStart_ = 0;
     }
-    return result;
 }

@@ -30,6 +30,9 @@ public:
     // Takes `count` file frames from the current position and returns them
     // converted: exactly as many as they become, fewer only at the end.
     SampleArray read(int count);
+    // The same into `block`, whose storage is reused: a caller reading
+    // block after block allocates nothing once the first one is read.
+    void read(int count, SampleArray& block);
 
 private:
     bool decodeMore();

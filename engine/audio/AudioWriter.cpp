@@ -41,6 +41,12 @@ void AudioWriter::write(const SampleArray& samples) {
                             source->end());
     for (std::size_t done = 0; done < frames;) {
         const std::size_t n = std::min(kStepFrames, frames - done);
+        if (converter_.passesThrough()) {
+            // Already in the encoder's format: no copy.
+            encode(source->data() + done * channels, n);
+            done += n;
+            continue;
+        }
         converted_.clear();
         converter_.process(source->data() + done * channels, n, converted_);
         encode(converted_.data(),

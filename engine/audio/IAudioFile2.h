@@ -38,7 +38,7 @@ public:
     virtual void SetWavFormat(int sampleRate, int channels, int bitsPerSample) = 0;
     // The encoder object must outlive the writer's outputs.
     virtual void SetMp3Encoder(IAudioFile2LameEnc* encoder) = 0;
-    // quality -1 selects bitrate management, 0..1000 quality mode.
+    // quality -1 selects the bitrates, 0..1000 quality mode.
     virtual void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                               int quality) = 0;
     virtual void SetWmaProfile(int profile) = 0; // 1..47

@@ -25,8 +25,21 @@ int setUp(vorbis_info& info, const OggEncoder::Format& f) {
         return OV_EINVAL;
     if (f.minKbps > 0 && f.maxKbps > 0 && f.minKbps > f.maxKbps)
         return OV_EINVAL;
-    return vorbis_encode_init(&info, f.channels, f.rate, bitsPerSecond(f.maxKbps),
-                              bitsPerSecond(f.kbps), bitsPerSecond(f.minKbps));
+    if (f.minKbps > 0 || f.maxKbps > 0)
+        return vorbis_encode_init(&info, f.channels, f.rate, bitsPerSecond(f.maxKbps),
+                                  bitsPerSecond(f.kbps), bitsPerSecond(f.minKbps));
+    // A nominal bitrate alone sets no bound to keep: the mode vorbisenc picks
+    // for it reaches that average on its own. Bitrate management would only
+    // encode every block in several variants to steer the average, at many
+    // times the cost.
+    const int setUp =
+        vorbis_encode_setup_managed(&info, f.channels, f.rate, -1, bitsPerSecond(f.kbps), -1);
+    if (setUp != 0)
+        return setUp;
+    const int unmanaged = vorbis_encode_ctl(&info, OV_ECTL_RATEMANAGE2_SET, nullptr);
+    if (unmanaged != 0)
+        return unmanaged;
+    return vorbis_encode_setup_init(&info);
 }
 
 constexpr std::size_t kBlockFrames = 4096;

@@ -8,8 +8,9 @@
 #include <memory>
 #include <optional>
 
-// Ogg Vorbis through vorbisenc: bitrate-managed (nominal, minimum, maximum in
-// kbps, 0 leaving a bound free) or quality mode (0..1000 for 0.0..1.0). Each
+// Ogg Vorbis through vorbisenc: by bitrate (nominal, minimum, maximum in kbps,
+// 0 leaving a bound free; bounds are held by bitrate management, a nominal
+// bitrate alone is an average) or quality mode (0..1000 for 0.0..1.0). Each
 // file gets a fresh random stream serial number.
 class OggEncoder : public AudioEncoder {
 public:
@@ -19,7 +20,7 @@ public:
         int kbps = 128;
         int minKbps = 0;
         int maxKbps = 0;
-        int quality = -1; // -1: bitrate management
+        int quality = -1; // -1: by bitrate
     };
 
     OggEncoder(const QString& path, const Format& format);
@@ -30,7 +31,7 @@ public:
     void write(const float* interleaved, std::size_t frames) override;
     void finish() override;
 
-    // Whether vorbisenc can encode this bitrate-managed combination.
+    // Whether vorbisenc can encode this bitrate combination.
     static bool accepts(int rate, int channels, int kbps, int minKbps, int maxKbps);
 
 private:

@@ -28,6 +28,9 @@ public:
     // Drops whatever the resampler holds (after a seek).
     void reset();
 
+    // Whether process() only copies: same rate, same channel count.
+    bool passesThrough() const { return !soxr_ && inChannels_ == outChannels_; }
+
     int inRate() const { return inRate_; }
     int inChannels() const { return inChannels_; }
     int outRate() const { return outRate_; }

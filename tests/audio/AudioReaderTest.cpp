@@ -80,6 +80,38 @@ TEST_F(AudioReaderTest, DeliversExactlyTheFramesAskedForAndEmptyAtTheEnd) {
     EXPECT_TRUE(reader.ReadSamples(0).empty());
 }
 
+// However the caller cuts the stream into blocks, and whatever it is
+// converted to, the samples delivered are exactly those of one big read.
+// (Blocks of at least two file frames: one frame can become none when the
+// rate goes down, and an empty block means the end.)
+TEST_F(AudioReaderTest, BlockSizesNeverChangeTheSamples) {
+    const QString busy = OggFixture::NoiseAndSweep(3.0, 22050, 2).write(path("busy.ogg"));
+    const struct {
+        int rate;
+        int channels;
+    } formats[] = {{22050, 2}, {44100, 2}, {16000, 1}};
+    for (const auto& format : formats) {
+        AudioFile2 reader;
+        reader.Open(busy, 0, 1);
+        reader.SetSampleFormat(format.rate, format.channels);
+        const std::vector<float> whole = reader.ReadSamples(reader.SampleCount() + 1).samples;
+        ASSERT_FALSE(whole.empty());
+        for (const std::vector<int>& sizes :
+             std::vector<std::vector<int>>{{2}, {4095}, {44100}, {2, 30000, 7, 4096, 50000, 3}}) {
+            reader.Seek(0, 3);
+            std::vector<float> joined;
+            for (size_t i = 0;; ++i) {
+                const SampleArray block = reader.ReadSamples(sizes[i % sizes.size()]);
+                if (block.empty())
+                    break;
+                joined.insert(joined.end(), block.samples.begin(), block.samples.end());
+            }
+            EXPECT_TRUE(joined == whole) << format.rate << " Hz, " << format.channels
+                                         << " channels, first block " << sizes.front();
+        }
+    }
+}
+
 TEST_F(AudioReaderTest, SeekLandsOnTheExactFrame) {
     AudioFile2 reader;
     reader.Open(tone("a.ogg", 44100, 2, 2.0, 1000.0), 0, 1);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -37,6 +38,16 @@ QDateTime asfCreationTime(const QString& path) {
         ticks = (ticks << 8) | static_cast<unsigned char>(data[at + 48 + i]);
     const qint64 unixSeconds = static_cast<qint64>(ticks / 10000000) - 11644473600LL;
     return QDateTime::fromSecsSinceEpoch(unixSeconds, Qt::UTC);
+}
+
+// Bits per second of the audio packets alone, as vorbisfile counts them.
+long oggAudioBitrate(const QString& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
+        return -1;
+    const long bitrate = ov_bitrate(&vf, -1);
+    ov_clear(&vf);
+    return bitrate;
 }
 
 class AudioWriterTest : public ::testing::Test {
@@ -223,6 +234,30 @@ TEST_F(AudioWriterTest, OggKeepsTheExactLengthAndTone) {
     QFile b(files.path("out2.ogg"));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_NE(a.read(18).mid(14, 4), b.read(18).mid(14, 4)) << "same stream serial";
+}
+
+// A nominal bitrate alone is an average the encoder reaches on its own on
+// busy audio, and undercuts on quieter audio, as average-bitrate VBR does.
+// A bound is held by bitrate management, which raises the quality to keep it.
+TEST_F(AudioWriterTest, OggNominalBitrateIsAnAverageAndBoundsAreHeld) {
+    const QString busy = OggFixture::NoiseAndSweep(20).write(files.path("busy.ogg"));
+    AudioFile2 writer;
+    writer.SetOggFormat(44100, 2, 128, 0, 0, -1);
+    ToneFiles::convert(busy, writer, files.path("average.ogg"));
+    const DecodedAudio out = decodeWithFfmpeg(files.path("average.ogg"));
+    EXPECT_EQ(out.codec, QStringLiteral("vorbis"));
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_NEAR(out.seconds(), 20.0, 0.01);
+    EXPECT_NEAR(oggAudioBitrate(files.path("average.ogg")), 128000, 128000 * 0.05);
+
+    OggFixture quietNoise = OggFixture::NoiseAndSweep(10);
+    quietNoise.noise = 0.005f;
+    const QString quiet = quietNoise.write(files.path("quiet.ogg"));
+    ToneFiles::convert(quiet, writer, files.path("free.ogg"));
+    writer.SetOggFormat(44100, 2, 128, 128, 0, -1);
+    ToneFiles::convert(quiet, writer, files.path("floor.ogg"));
+    EXPECT_LT(oggAudioBitrate(files.path("free.ogg")), 128000 * 0.85);
+    EXPECT_GE(oggAudioBitrate(files.path("floor.ogg")), 128000 * 0.95);
 }
 
 TEST_F(AudioWriterTest, OggQualityModeAtAnotherRateAndChannelCount) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -27,6 +28,15 @@ OggFixture OggFixture::Tone(double seconds, double frequency, int rate, int chan
     f.frequency = frequency;
     f.rate = rate;
     f.channels = channels;
+    return f;
+}
+
+OggFixture OggFixture::NoiseAndSweep(double seconds, int rate, int channels) {
+    OggFixture f = Tone(seconds, 50.0, rate, channels);
+    f.sweepTo = 15000.0;
+    f.amplitude = 0.3f;
+    f.noise = 0.2f;
+    f.fadeIn = 0.1;
     return f;
 }
 
@@ -69,6 +79,9 @@ QString OggFixture::write(const QString& path) const {
     while (ogg_stream_flush(&os, &og) != 0)
         writePage(out.get(), og);
 
+    std::mt19937 generator(0x5eed);
+    std::uniform_real_distribution<float> random(0.0f, 1.0f);
+    double phase = 0;
     const long long total = frames();
     const long long chunk = 4096;
     long long done = 0;
@@ -79,13 +92,24 @@ QString OggFixture::write(const QString& path) const {
             float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
             for (long long i = 0; i < n; ++i) {
                 const double t = static_cast<double>(done + i) / rate;
-                const float v =
-                    frequency > 0
-                        ? amplitude *
-                              static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t))
-                        : 0.0f;
+                float v = 0.0f;
+                if (sweepTo > 0) {
+                    // The phase advances by the momentary frequency, so the
+                    // sweep glides without jumps.
+                    v = amplitude * static_cast<float>(std::sin(phase));
+                    const double along = std::fmod(t, sweepSeconds) / sweepSeconds;
+                    const double hz = frequency + (sweepTo - frequency) * along;
+                    phase =
+                        std::fmod(phase + 2 * std::numbers::pi * hz / rate, 2 * std::numbers::pi);
+                } else if (frequency > 0) {
+                    v = amplitude *
+                        static_cast<float>(std::sin(2 * std::numbers::pi * frequency * t));
+                }
+                const float gain =
+                    fadeIn > 0 ? static_cast<float>(std::min(1.0, t / fadeIn)) : 1.0f;
                 for (int ch = 0; ch < channels; ++ch)
-                    buffer[ch][i] = v;
+                    buffer[ch][i] =
+                        gain * (noise > 0 ? v + noise * (2.0f * random(generator) - 1.0f) : v);
             }
             vorbis_analysis_wrote(&vd, static_cast<int>(n));
             done += n;

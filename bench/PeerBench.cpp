@@ -1,0 +1,434 @@
+// Tarnwell against the tools a user would pick instead, on the same generated
+// input: a 10-minute stereo 44100 Hz Ogg Vorbis file (quality 4) of noise
+// under a sweeping tone, because a pure tone encodes unrealistically fast.
+//
+// Each case runs Tarnwell's real split or join run without a window, in a
+// process of its own, and the peer command, in turn (A B A B ...), and prints
+// the median wall and CPU times of each side, Tarnwell's speed as a multiple
+// of the peer's (above 1: Tarnwell is faster), and each side's peak memory.
+// A peer that is not installed leaves its row saying so.
+//
+// Run by hand: build/bin/PeerBench [pairs] [minutes] [only cases named so]
+#include "app/AppState.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "bench/BenchDesktop.h"
+#include "engine/EncoderKey.h"
+#include "engine/JoinRun.h"
+#include "engine/ModelRunHost.h"
+#include "engine/RunContext.h"
+#include "engine/RunProgress.h"
+#include "engine/SplitRun.h"
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioTransform2.h"
+#include "platform/Error.h"
+#include "settings/SettingsFile.h"
+#include "tests/support/ListModels.h"
+#include "tests/support/OggFixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// What Tarnwell does in one child process.
+enum class Job { Mp3Split, Mp3Piece, Mp3Join, WavSplit, OggSplit };
+
+struct JobInfo {
+    Job job;
+    const char* name;
+    int format; // position in the format box: MP3, WAV, WMA, OGG
+};
+
+constexpr JobInfo Jobs[] = {
+    {Job::Mp3Split, "mp3-split", 0}, {Job::Mp3Piece, "mp3-piece", 0}, {Job::Mp3Join, "mp3-join", 0},
+    {Job::WavSplit, "wav-split", 1}, {Job::OggSplit, "ogg-split", 3},
+};
+
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// User and system time of this process, all threads.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// The child: one run of `job` on `source`, writing into `outDir`. The MP3
+// settings are LAME's 128 kbps CBR at quality 5 in joint stereo, as the
+// ffmpeg peers encode; everything else is Tarnwell's default. Prints the wall
+// and CPU seconds of the run itself: in the program, a run starts in a
+// window that is already open.
+int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
+    BenchDesktop desktop;
+    AppState state;
+    ListModels lists;
+    auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
+    SkinObjects skin;
+    PreviewSlider slider{skin};
+    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
+                           lvTimeSelection, slider,  skin, {}};
+    AudioFile2 reader;
+    AudioFile2 writer;
+    AudioFile2LameEnc encoder;
+    AudioTransform2 transform;
+    SettingsFile settings(outDir + QStringLiteral("/settings.ini"));
+    EncoderKeys::Mp3Channel.write(settings, 2); // "Joint Stereo"
+    RunProgress progress(skin, state.SkinFlag);
+    ModelRunHost host(desktop, lvSelection, progress, job.format);
+    RunContext context{state,   lv,        lvTime,   segments, reader, writer,
+                       encoder, transform, settings, desktop,  host};
+
+    reader.Open(source, 0, 1);
+    listrecord record;
+    record.FileName = source;
+    record.Duration = reader.DurationMs() / 1000;
+    record.SampleCount = reader.SampleCount();
+    record.BeginTimes = {0};
+    record.EndTimes = {record.Duration};
+    reader.Close();
+    state.JobList.push_back(record);
+    state.TagList.push_back({});
+    lv.append({QFileInfo(source).fileName(), QString()});
+    state.OutputDir = outDir + QLatin1Char('/');
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = job.job == Job::Mp3Piece ? record.Duration : 60;
+
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    if (job.job == Job::Mp3Join)
+        JoinRun(context).RunWholeJoin({outDir + QStringLiteral("/joined.mp3"), 1});
+    else
+        SplitRun(context).RunTimeSplit();
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    std::printf("%.4f %.4f\n", wall.count(), cpuSeconds() - cpuBefore);
+    return desktop.messages == 0 ? 0 : 1;
+}
+
+struct Usage {
+    double wall = 0;
+    double cpu = 0;
+    long peakKb = 0;
+};
+
+// Runs `argv` with its output going to `outputFile` and returns its wall
+// time, CPU time and peak memory, or nothing when it fails.
+std::optional<Usage> measure(const QStringList& argv, const QString& outputFile,
+                             const QString& errorFile) {
+    std::vector<QByteArray> bytes;
+    for (const QString& a : argv)
+        bytes.push_back(QFile::encodeName(a));
+    std::vector<char*> args;
+    for (QByteArray& b : bytes)
+        args.push_back(b.data());
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const QByteArray outputPath = QFile::encodeName(outputFile);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const QByteArray errorPath = QFile::encodeName(errorFile);
+    posix_spawn_file_actions_addopen(&actions, 2, errorPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return std::nullopt;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return std::nullopt;
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        QFile error(errorFile);
+        error.open(QIODevice::ReadOnly);
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(argv.join(QLatin1Char(' '))),
+                     error.readAll().constData());
+        return std::nullopt;
+    }
+    return Usage{wall.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Side {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    long peakKb = 0;
+    bool failed = false;
+
+    void add(const std::optional<Usage>& u) {
+        if (!u) {
+            failed = true;
+            return;
+        }
+        wall.push_back(u->wall);
+        cpu.push_back(u->cpu);
+        peakKb = std::max(peakKb, u->peakKb);
+    }
+};
+
+// Total size of the files in `dir` with `suffix`, in bits per second of audio.
+double kbpsOf(const QString& dir, const QString& suffix, double audioSeconds) {
+    qint64 bytes = 0;
+    for (const QFileInfo& f : QDir(dir).entryInfoList({QStringLiteral("*.") + suffix}, QDir::Files))
+        bytes += f.size();
+    return static_cast<double>(bytes) * 8 / 1000 / audioSeconds;
+}
+
+void emptyFolder(const QString& dir) {
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+}
+
+QString loadAverage() {
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+QString processorName() {
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown processor");
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("model name"))
+            return QString::fromLatin1(line.mid(line.indexOf(':') + 1)).trimmed();
+    return QStringLiteral("unknown processor");
+}
+
+class Bench {
+public:
+    Bench(int pairs, const QString& only, const QString& work, const QString& source,
+          double audioSeconds)
+        : pairs_(pairs), only_(only), work_(work), source_(source), audioSeconds_(audioSeconds) {}
+
+    struct Peer {
+        const char* label;
+        QString program; // empty: not installed
+        QStringList arguments;
+        QString outDir;
+    };
+
+    Peer ffmpeg(const char* label, const QStringList& encode, const QString& output) const {
+        const QString out = work_ + QStringLiteral("/peer");
+        QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                         QStringLiteral("error"),    QStringLiteral("-y"),
+                         QStringLiteral("-i"),       source_};
+        args << encode << out + QLatin1Char('/') + output;
+        return {label, QStandardPaths::findExecutable(QStringLiteral("ffmpeg")), args, out};
+    }
+
+    Peer oggdec() const {
+        const QString out = work_ + QStringLiteral("/peer");
+        return {"oggdec",
+                QStandardPaths::findExecutable(QStringLiteral("oggdec")),
+                {QStringLiteral("-Q"), QStringLiteral("-o"), out + QStringLiteral("/oggdec.wav"),
+                 source_},
+                out};
+    }
+
+    // One case: `pairs` runs of each side in turn. Returns Tarnwell's side.
+    Side compare(const char* caseName, const JobInfo& job, const Peer& peer) {
+        Side ours;
+        Side theirs;
+        if (!QString::fromLatin1(caseName).contains(only_, Qt::CaseInsensitive))
+            return ours;
+        const QString outDir = work_ + QStringLiteral("/tarnwell");
+        const QString errors = work_ + QStringLiteral("/errors.txt");
+        const QStringList tarnwell{QCoreApplication::applicationFilePath(), QStringLiteral("--run"),
+                                   QString::fromLatin1(job.name), source_, outDir};
+        const QString times = work_ + QStringLiteral("/times.txt");
+        for (int i = 0; i < pairs_; ++i) {
+            emptyFolder(outDir);
+            ours.add(runOnly(measure(tarnwell, times, errors), times));
+            if (!peer.program.isEmpty()) {
+                emptyFolder(peer.outDir);
+                QStringList argv{peer.program};
+                argv << peer.arguments;
+                theirs.add(measure(argv, QStringLiteral("/dev/null"), errors));
+            }
+        }
+        print(caseName, peer, ours, theirs);
+        return ours;
+    }
+
+    // The times the child printed for its run, with the peak memory of the
+    // whole process; the process start-up is kept apart.
+    std::optional<Usage> runOnly(std::optional<Usage> process, const QString& times) {
+        if (!process)
+            return process;
+        QFile file(times);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QStringList parts = QString::fromLatin1(file.readAll()).simplified().split(' ');
+        if (parts.size() != 2)
+            return std::nullopt;
+        startup.push_back(process->wall - parts[0].toDouble());
+        return Usage{parts[0].toDouble(), parts[1].toDouble(), process->peakKb};
+    }
+
+    // Wall seconds of each Tarnwell child outside its run.
+    std::vector<double> startup;
+
+    void print(const char* caseName, const Peer& peer, const Side& ours, const Side& theirs) const {
+        auto side = [](const Side& s) {
+            if (s.failed)
+                return QStringLiteral("%1").arg(QStringLiteral("failed"), -26);
+            return QStringLiteral("%1 %2 %3")
+                .arg(median(s.wall), 7, 'f', 2)
+                .arg(median(s.cpu), 7, 'f', 2)
+                .arg(s.peakKb / 1024.0, 8, 'f', 1);
+        };
+        QString ratio;
+        if (peer.program.isEmpty())
+            ratio = QStringLiteral("%1 not installed").arg(QString::fromLatin1(peer.label));
+        else if (!ours.failed && !theirs.failed)
+            ratio = QStringLiteral("%1x wall  %2x cpu")
+                        .arg(median(theirs.wall) / median(ours.wall), 0, 'f', 2)
+                        .arg(median(theirs.cpu) / median(ours.cpu), 0, 'f', 2);
+        std::printf("%-30s %s | %-24s %s | %s\n", caseName, qPrintable(side(ours)), peer.label,
+                    qPrintable(peer.program.isEmpty() || theirs.failed
+                                   ? QStringLiteral("%1").arg(QString(), -24)
+                                   : side(theirs)),
+                    qPrintable(ratio));
+        std::fflush(stdout);
+    }
+
+    double tarnwellKbps(const QString& suffix) const {
+        return kbpsOf(work_ + QStringLiteral("/tarnwell"), suffix, audioSeconds_);
+    }
+    double peerKbps(const QString& suffix) const {
+        return kbpsOf(work_ + QStringLiteral("/peer"), suffix, audioSeconds_);
+    }
+
+private:
+    int pairs_;
+    QString only_; // runs only the cases whose name holds this
+    QString work_;
+    QString source_;
+    double audioSeconds_;
+};
+
+const JobInfo& jobNamed(Job job) {
+    return *std::find_if(std::begin(Jobs), std::end(Jobs),
+                         [job](const JobInfo& j) { return j.job == job; });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 5 && args[1] == QLatin1String("--run")) {
+        for (const JobInfo& job : Jobs)
+            if (args[2] == QLatin1String(job.name)) {
+                try {
+                    return runJob(job, args[3], args[4]);
+                } catch (const Error& e) {
+                    std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+                    return 1;
+                }
+            }
+        return 2;
+    }
+
+    const int pairs = args.size() > 1 ? std::max(1, args[1].toInt()) : 3;
+    const double minutes = args.size() > 2 ? args[2].toDouble() : 10.0;
+    const QString only = args.size() > 3 ? args[3] : QString();
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    std::printf("Generating a %g-minute and a 1-minute stereo 44100 Hz Ogg file (quality 4, "
+                "noise under a sweep) ...\n",
+                minutes);
+    std::fflush(stdout);
+    const QString source =
+        OggFixture::NoiseAndSweep(minutes * 60).write(dir.filePath(QStringLiteral("in.ogg")));
+    const QString shortSource =
+        OggFixture::NoiseAndSweep(60).write(dir.filePath(QStringLiteral("short.ogg")));
+
+    std::printf("%s, %d cores, load average %s at the start; %d pairs, medians\n",
+                qPrintable(processorName()), QThread::idealThreadCount(), qPrintable(loadAverage()),
+                pairs);
+    std::printf("%-30s %7s %7s %8s | %-24s %7s %7s %8s | Tarnwell's speed\n", "case", "wall s",
+                "cpu s", "peak MB", "peer", "wall s", "cpu s", "peak MB");
+
+    Bench bench(pairs, only, dir.path(), source, minutes * 60);
+    const QStringList mp3{
+        QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),         QStringLiteral("-b:a"),
+        QStringLiteral("128k"), QStringLiteral("-compression_level"), QStringLiteral("5")};
+    const Bench::Peer ffmpegMp3 = bench.ffmpeg("ffmpeg libmp3lame", mp3, QStringLiteral("out.mp3"));
+    QStringList segment = mp3;
+    segment << QStringLiteral("-f") << QStringLiteral("segment") << QStringLiteral("-segment_time")
+            << QStringLiteral("60");
+    const Bench::Peer ffmpegSegments =
+        bench.ffmpeg("ffmpeg segment split", segment, QStringLiteral("part%03d.mp3"));
+
+    const Side longSplit =
+        bench.compare("MP3 split, 60 s pieces", jobNamed(Job::Mp3Split), ffmpegMp3);
+    bench.compare("MP3 split, 60 s pieces", jobNamed(Job::Mp3Split), ffmpegSegments);
+    bench.compare("MP3 one piece", jobNamed(Job::Mp3Piece), ffmpegMp3);
+    bench.compare("MP3 join", jobNamed(Job::Mp3Join), ffmpegMp3);
+    bench.compare("WAV split, 60 s pieces", jobNamed(Job::WavSplit), bench.oggdec());
+
+    const Bench::Peer vorbis = bench.ffmpeg("ffmpeg libvorbis",
+                                            {QStringLiteral("-c:a"), QStringLiteral("libvorbis"),
+                                             QStringLiteral("-b:a"), QStringLiteral("128k")},
+                                            QStringLiteral("out.ogg"));
+    bench.compare("OGG split, default 128 kbps", jobNamed(Job::OggSplit), vorbis);
+    if (!vorbis.program.isEmpty() &&
+        QFileInfo::exists(dir.filePath(QStringLiteral("peer/out.ogg"))))
+        std::printf("%-30s average bitrate: Tarnwell %.1f kbps, ffmpeg libvorbis %.1f kbps\n", "",
+                    bench.tarnwellKbps(QStringLiteral("ogg")),
+                    bench.peerKbps(QStringLiteral("ogg")));
+
+    Bench shortBench(pairs, only, dir.path(), shortSource, 60);
+    const Side shortSplit =
+        shortBench.compare("MP3 split of a 1-minute file", jobNamed(Job::Mp3Split),
+                           shortBench.ffmpeg("ffmpeg libmp3lame", mp3, QStringLiteral("out.mp3")));
+    if (shortSplit.peakKb > 0 && longSplit.peakKb > 0)
+        std::printf("Peak memory of an MP3 split: %.1f MB for 1 minute, %.1f MB for %g minutes\n",
+                    shortSplit.peakKb / 1024.0, longSplit.peakKb / 1024.0, minutes);
+    std::vector<double> startup = bench.startup;
+    startup.insert(startup.end(), shortBench.startup.begin(), shortBench.startup.end());
+    std::printf("Tarnwell's times are those of the run; starting its process took %.2f s more "
+                "(median), which the peers' times include\n",
+                median(startup));
+    std::printf("Load average at the end: %s\n", qPrintable(loadAverage()));
+    return 0;
+}

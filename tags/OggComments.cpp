@@ -13,6 +13,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -190,7 +191,17 @@ void AddOggComment(const QString& comment, VceditSession& state) {
     if (add == nullptr)
         return;
     const QByteArray utf8 = WideToUtf8(comment);
-    add(state.comments(), utf8.constData());
+    // vorbis_comment_add copies up to the first zero byte. A text holding
+    // zeros goes in with stand-ins of the same length, then its real bytes
+    // are put in their place, so the value is written whole.
+    QByteArray standIn = utf8;
+    standIn.replace('\0', ' ');
+    vorbis_comment* block = state.comments();
+    add(block, standIn.constData());
+    const int added = block->comments - 1;
+    if (standIn != utf8 && added >= 0 && block->comment_lengths[added] == utf8.size())
+        std::memcpy(block->user_comments[added], utf8.constData(),
+                    static_cast<std::size_t>(utf8.size()));
 }
 
 std::size_t StreamRead(void* buffer, std::size_t size, std::size_t count, void* handle) {

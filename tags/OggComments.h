@@ -22,7 +22,8 @@ void ReadOggComments(const QString& fileName, OGGTag& tag);
 // when the file cannot be read as Ogg Vorbis or the new one cannot be written.
 bool WriteOggComments(const QString& fileName, OGGTag tag);
 
-// Adds "Key=value" to the session's comment block (nothing without libvorbis).
+// Adds "Key=value" to the session's comment block, whole, zero bytes included
+// (nothing without libvorbis).
 void AddOggComment(const QString& comment, VceditSession& state);
 
 // Splits every comment of the block at its first "="; texts are taken by their

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QList>
 
 #include <algorithm>
 #include <cstring>
@@ -87,6 +88,29 @@ QString writeFailure(const QString& reason) {
     if (reason.isEmpty())
         return QStringLiteral("Cannot write comments");
     return QStringLiteral("Cannot write comments: %1").arg(reason);
+}
+
+// The comment texts of a block, by their lengths.
+QList<QByteArray> commentTexts(const vorbis_comment& block) {
+    QList<QByteArray> texts;
+    if (block.user_comments == nullptr || block.comment_lengths == nullptr)
+        return texts;
+    for (int i = 0; i < block.comments; ++i)
+        texts.append(QByteArray(block.user_comments[i], block.comment_lengths[i]));
+    return texts;
+}
+
+// The written file is opened again as a reader would, so a file whose
+// comments could not be read never takes the old one's place.
+bool commentsReadBack(const VceditLibrary& vcedit, ReplacementFile& replacement,
+                      const QList<QByteArray>& written) {
+    if (!replacement.file().flush())
+        return false;
+    QFile check(replacement.fileName());
+    if (!check.open(QIODevice::ReadOnly))
+        return false;
+    VceditSession state(vcedit);
+    return state.open(check) == 0 && commentTexts(*state.comments()) == written;
 }
 
 } // namespace
@@ -175,9 +199,12 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
         if (!value.isEmpty())
             AddOggComment(key.key + value, state);
     }
+    const QList<QByteArray> written = commentTexts(*state.comments());
     if (state.write(replacement.file()) != 0)
         throw Error(writeFailure(state.lastError()));
     source.close();
+    if (!commentsReadBack(vcedit, replacement, written))
+        throw Error(writeFailure(QStringLiteral("the new file's comments cannot be read back")));
 
     if (!replacement.commit(permissions.saved()))
         return false;

@@ -21,6 +21,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
+    clang libclang-rt-14-dev
 )
 
 install_missing() {

@@ -83,6 +83,8 @@ void writeOggSeeds(const QDir& out) {
     const QByteArray bare = oggFile(scratch, OggFixture::Tone(0.1, 0, 22050, 1), {});
     const QByteArray chained =
         mono + oggFile(scratch, OggFixture::Tone(0.2, 300, 22050, 2), {"TITLE=second link"});
+    // Longer than vorbisfile's 64 KB seek step, so seeks bisect.
+    const QByteArray longer = oggFile(scratch, OggFixture::Tone(45.0, 440, 22050, 2), tags);
 
     const QDir blocks(out.filePath(QStringLiteral("comment_block")));
     writeSeed(blocks, QStringLiteral("tags"), commentPacket(stereo));
@@ -96,6 +98,8 @@ void writeOggSeeds(const QDir& out) {
         writeSeed(files, QStringLiteral("bare.ogg"), bare);
         writeSeed(files, QStringLiteral("chained.ogg"), chained);
     }
+    writeSeed(QDir(out.filePath(QStringLiteral("audio_reader"))), QStringLiteral("long.ogg"),
+              longer);
 }
 
 // A settings seed in the settings fuzzer's layout: the value, a backslash

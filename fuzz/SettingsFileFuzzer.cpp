@@ -2,8 +2,9 @@
 // bytes and a last byte choosing one of the program's keys (the layout the
 // seed program writes). Every key is read, then the chosen key is written
 // with the value and the file read again. Lines other than the key's own are
-// kept byte for byte (line ends aside), the key gets exactly one line, and a
-// value that fits on one line reads back as written.
+// kept byte for byte with their line ends (a last line without one may get
+// one), the key gets exactly one line, and a value that fits on one line
+// reads back as written.
 
 #include "fuzz/FuzzEnvironment.h"
 #include "platform/Error.h"
@@ -32,24 +33,40 @@ const Key Keys[] = {
     {"MP3VBR", "Coding Method"}, {"RQD", "Skin"},        {"mp3vbr", "CODING METHOD"},
 };
 
-// The file's lines without their line ends ("\n" or "\r\n").
+// The file's lines, each with its "\n" if it has one.
 QList<QByteArray> linesOf(const QByteArray& bytes) {
-    QList<QByteArray> lines = bytes.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
+    QList<QByteArray> lines;
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = bytes.indexOf('\n', from);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        lines.append(bytes.mid(from, next - from));
+        from = next;
+    }
     return lines;
 }
 
+// A line without its line end.
+QByteArray textOf(QByteArray line) {
+    if (line.endsWith('\n'))
+        line.chop(line.endsWith("\r\n") ? 2 : 1);
+    return line;
+}
+
+// The same line of the old and the new file: the old file's last line may
+// have been given a line end when something was written after it.
+bool sameLine(const QByteArray& before, const QByteArray& after) {
+    return before == after ||
+           (!before.endsWith('\n') && (after == before + '\n' || after == before + "\r\n"));
+}
+
 bool isSectionLine(const QByteArray& line, const QString& section) {
-    return QString::fromUtf8(line).trimmed().compare(QLatin1Char('[') + section + QLatin1Char(']'),
-                                                     Qt::CaseInsensitive) == 0;
+    return QString::fromUtf8(textOf(line))
+               .trimmed()
+               .compare(QLatin1Char('[') + section + QLatin1Char(']'), Qt::CaseInsensitive) == 0;
 }
 
 bool isKeyLine(const QByteArray& line, const QString& key) {
-    const QString text = QString::fromUtf8(line);
+    const QString text = QString::fromUtf8(textOf(line));
     const qsizetype equals = text.indexOf(QLatin1Char('='));
     return !text.trimmed().startsWith(QLatin1Char(';')) && equals > 0 &&
            text.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0;
@@ -60,15 +77,15 @@ bool isKeyLine(const QByteArray& line, const QString& key) {
 void checkOnlyTheKeyChanged(const QList<QByteArray>& before, const QList<QByteArray>& after,
                             const QString& section, const QString& key) {
     qsizetype same = 0;
-    while (same < before.size() && same < after.size() && before[same] == after[same])
+    while (same < before.size() && same < after.size() && sameLine(before[same], after[same]))
         ++same;
     qsizetype tail = 0;
     while (tail < before.size() - same && tail < after.size() - same &&
-           before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+           sameLine(before[before.size() - 1 - tail], after[after.size() - 1 - tail]))
         ++tail;
     const QList<QByteArray> removed = before.mid(same, before.size() - same - tail);
     const QList<QByteArray> added = after.mid(same, after.size() - same - tail);
-    if (before == after)
+    if (removed.isEmpty() && added.isEmpty())
         return;
     require(removed.size() <= 1, "a write changed lines other than the key's");
     if (added.size() == 1) {

@@ -22,6 +22,7 @@ packages=(
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
     desktop-file-utils appstream
+    clang libclang-rt-14-dev
 )
 
 install_missing() {

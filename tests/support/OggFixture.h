@@ -12,6 +12,7 @@ struct OggFixture {
     double frequency = 440.0; // 0 gives silence
     float amplitude = 0.5f;
     QStringList comments; // "TITLE=Song", written as given
+    int serial = 0;       // of the Ogg stream; 0 derives one from the format
 
     // A tone of `seconds` at `frequency` Hz (0: silence).
     static OggFixture Tone(double seconds, double frequency = 440.0, int rate = 44100,

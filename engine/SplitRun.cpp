@@ -4,6 +4,7 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
+#include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
 #include "engine/RunHost.h"
 #include "engine/audio/IAudioFile2.h"
@@ -171,6 +172,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         channels_ = c_.reader.Channels();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
+        cutter_.reset();
+        cutterProblem_.clear();
 
         const std::vector<Piece> pieces = piecesOf(kind, i);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
@@ -253,15 +256,23 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     // not fail on the default output folder.
     if (!state.OutputDir.isEmpty() && !QFileInfo::exists(state.OutputDir))
         QDir().mkpath(state.OutputDir);
+
+    pieceNote_.clear();
+    if (format == OutputOgg &&
+        state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
+        const QString obstacle = copyObstacle(record, start, length);
+        if (obstacle.isEmpty()) {
+            copyPiece(file, row, path, extension, start, length);
+            return;
+        }
+        pieceNote_ = QStringLiteral("re-encoded (%1)").arg(obstacle);
+    }
     try {
         c_.writer.CreateOutput(path, 0);
     } catch (const std::exception&) {
         if (c_.writer.IsOpen())
             c_.writer.Close();
-        QStringList sources;
-        for (const listrecord& r : state.JobList)
-            sources.append(r.FileName);
-        path = OutputNames::Fallback(state.OutputDir, record.FileName, extension, sources);
+        path = fallbackPath(record, extension);
         c_.writer.CreateOutput(path, 0);
     }
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
@@ -272,11 +283,72 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     copyBlocks(kind, length);
 
     c_.writer.Close();
+    finishPiece(file, row, path);
+}
+
+QString SplitRun::fallbackPath(const listrecord& record, const QString& extension) const {
+    QStringList sources;
+    for (const listrecord& r : c_.state.JobList)
+        sources.append(r.FileName);
+    return OutputNames::Fallback(c_.state.OutputDir, record.FileName, extension, sources);
+}
+
+void SplitRun::finishPiece(int file, int row, const QString& path) {
+    const AppState& state = c_.state;
     const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
                                    ? state.TagList[static_cast<size_t>(file)]
                                    : AudioFileinfo();
     WriteOutputTags(path, tags);
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+    c_.lvTime.setNote(row, pieceNote_);
+}
+
+QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+    const AppState& state = c_.state;
+    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+        return QStringLiteral("fade");
+    if (!cutter_ && cutterProblem_.isEmpty()) {
+        try {
+            cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
+            // The packets must count the frames as the reader does, or the
+            // pieces would not be the ones the segments name.
+            if (cutter_->index().totalFrames() != sampleCount_)
+                cutterProblem_ = QStringLiteral("damaged source");
+        } catch (const Error&) {
+            cutterProblem_ = QStringLiteral("unreadable source");
+        }
+    }
+    if (!cutterProblem_.isEmpty())
+        return cutterProblem_;
+    return cutter_->obstacle(start, std::int64_t(start) + length);
+}
+
+void SplitRun::copyPiece(int file, int row, QString path, const QString& extension,
+                         std::int32_t start, std::int32_t length) {
+    AppState& state = c_.state;
+    pieceNote_ = QStringLiteral("copied");
+    const auto progress = [&](std::int64_t frames) {
+        const std::int32_t v = MulDiv(
+            static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), 10000, length);
+        c_.host.SetRunText(QString::number(v / 100) + QStringLiteral("% ") + pieceNote_);
+        c_.host.SetRunProgress(v);
+        c_.host.processEvents();
+        // Stop ends the piece where it is, still as a complete file.
+        return state.Busy;
+    };
+    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+    const std::int64_t end = std::int64_t(start) + length;
+    try {
+        cutter_->write(start, end, path, progress);
+    } catch (const Error&) {
+        // Only a file that could not be created gets the fallback name;
+        // anything else is a failure of the run.
+        if (QFileInfo::exists(path))
+            throw;
+        path = fallbackPath(c_.state.JobList[static_cast<size_t>(file)], extension);
+        cutter_->write(start, end, path, progress);
+    }
+    finishPiece(file, row, path);
 }
 
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
@@ -317,7 +389,8 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
         P += U / channels_;
 
         const std::int32_t v = MulDiv(P, 10000, L);
-        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
+        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
+                           (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
         c_.host.SetRunProgress(v);
 
         c_.writer.WriteSamples(block);

@@ -1,17 +1,26 @@
 #pragma once
 
 #include "engine/RunContext.h"
+#include "engine/audio/VorbisStreamCutter.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+struct listrecord;
 
 // The four split runs: every file of the list is cut into pieces, each piece
 // written to its own file in the output folder in the format of the format
 // box, with fades, tags, progress and segment statuses. A run works on the
 // user-interface thread and pumps events between blocks; Stop clears `Busy`,
 // which the run notices at its next check.
+//
+// An OGG piece whose audio nothing changes (no fade, no chained link of
+// another format) is cut by copying the source's Vorbis packets, unless the
+// "copy" setting is off; the piece's note and the status text say whether it
+// was copied or re-encoded, and why.
 //
 // A failing component ends the run with the exception, after the reader and
 // writer have been closed (so what was written is a complete file); `Busy`
@@ -58,6 +67,13 @@ private:
     std::vector<Piece> piecesOf(Kind kind, int file) const;
     void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
     void copyBlocks(Kind kind, std::int32_t length);
+    // Why the piece cannot be copied, empty when it can.
+    QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    void copyPiece(int file, int row, QString path, const QString& extension, std::int32_t start,
+                   std::int32_t length);
+    QString fallbackPath(const listrecord& record, const QString& extension) const;
+    // Tags the closed output and marks its row finished.
+    void finishPiece(int file, int row, const QString& path);
     std::int32_t frameOf(std::int32_t seconds) const;
 
     RunContext& c_;
@@ -70,4 +86,10 @@ private:
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;
+    // The current source's packets, read when a piece of it is first copied.
+    std::unique_ptr<VorbisStreamCutter> cutter_;
+    QString cutterProblem_;
+    // How the piece being written is made ("copied", "re-encoded (fade)"),
+    // shown after its percentage; empty when copying is not in question.
+    QString pieceNote_;
 };

@@ -12,6 +12,7 @@
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "engine/EncoderKey.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
 #include "engine/RunProgress.h"
@@ -73,6 +74,8 @@ int splitOnce(const QString& source, const QString& outDir, int format) {
     AudioFile2LameEnc encoder;
     AudioTransform2 transform;
     SettingsFile settings(outDir + QStringLiteral("/Velmora.ini"));
+    // OGG is measured re-encoding; CopyBench measures copying.
+    EncoderKeys::OggCopy.writeFlag(settings, false);
     RunProgress progress(skin, state.SkinFlag);
     ModelRunHost host(desktop, lvSelection, progress, format);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,

@@ -312,7 +312,7 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
             cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
-            if (cutter_->index().totalFrames() != sampleCount_)
+            if (std::min<std::int64_t>(cutter_->index().totalFrames(), INT32_MAX) != sampleCount_)
                 cutterProblem_ = QStringLiteral("damaged source");
         } catch (const Error&) {
             cutterProblem_ = QStringLiteral("unreadable source");

@@ -5,10 +5,9 @@
 #include "platform/Error.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/OggInfo.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -67,22 +66,6 @@ std::vector<long long> pageEnds(const QString& path) {
             ends.push_back(ogg_page_granulepos(&page));
     ogg_sync_clear(&sync);
     return ends;
-}
-
-// ogginfo's complaints about a file, empty when it has none.
-QString ogginfoWarnings(const QString& path) {
-    const QString ogginfo = QStandardPaths::findExecutable(QStringLiteral("ogginfo"));
-    if (ogginfo.isEmpty())
-        return QStringLiteral("ogginfo is not installed (setup.sh installs vorbis-tools)");
-    QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    run.start(ogginfo, {path});
-    run.waitForFinished(-1);
-    const QString out = QString::fromLocal8Bit(run.readAll());
-    if (run.exitCode() != 0 || out.contains(QLatin1String("WARNING"), Qt::CaseInsensitive) ||
-        out.contains(QLatin1String("ERROR"), Qt::CaseInsensitive))
-        return out;
-    return QString();
 }
 
 struct Format {

@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
+#include "tests/support/OggInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -382,6 +383,7 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
         EXPECT_EQ(framesOf(piece), framesOf(source, starts[k], lengths[k])) << "piece " << k;
         EXPECT_EQ(decodeWithFfmpeg(piece).channels, 1);
         EXPECT_TRUE(contents(piece).contains("Title=Talk"));
+        EXPECT_EQ(ogginfoWarnings(piece), QString());
         EXPECT_EQ(lvTime.note(k), "copied");
     }
     EXPECT_TRUE(pbposText.texts.contains("100% copied"));

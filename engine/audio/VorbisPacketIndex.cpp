@@ -34,6 +34,7 @@ public:
     QString problem;
 
     bool hasStream() const { return stream_ != nullptr; }
+    bool ended() const { return ended_; }
     // A page that is not the start of a stream: the link's data has begun, so
     // the next start of a stream begins a new link.
     bool begunOrEnded() const { return begun_ || ended_; }
@@ -62,6 +63,8 @@ public:
             return;
         }
         noteStarts(offset, page);
+        if (!problem.isEmpty())
+            return;
         if (ogg_stream_pagein(stream_->get(), &page) != 0) {
             problem = QStringLiteral("a page does not belong to the stream");
             return;
@@ -213,9 +216,10 @@ VorbisPacketIndex::VorbisPacketIndex(const QString& path) : path_(path) {
         ogg_page page;
         const long result = ogg_sync_pageseek(sync.get(), &page);
         if (result < 0) {
-            // Bytes that are no page; inside a stream that is damage.
+            // Bytes that are no page; inside a stream that is damage, after
+            // its end (a tag appended to the file, say) it is not.
             offset += -result;
-            if (current && current->hasStream())
+            if (current && current->hasStream() && !current->ended())
                 damaged = true;
             continue;
         }

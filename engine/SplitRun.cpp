@@ -4,6 +4,7 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
+#include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
@@ -178,6 +179,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         channels_ = c_.reader.Channels();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
+        cutter_.reset();
+        cutterProblem_.clear();
 
         const std::vector<Piece> pieces = piecesOf(kind, i);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
@@ -270,31 +273,47 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     // not fail on the default output folder.
     if (!folder.isEmpty() && !QFileInfo::exists(folder))
         QDir().mkpath(folder);
+
+    pieceNote_.clear();
+    bool copy = false;
+    if (format == OutputOgg &&
+        state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
+        const QString obstacle = copyObstacle(record, start, length);
+        copy = obstacle.isEmpty();
+        if (!copy)
+            pieceNote_ = QStringLiteral("re-encoded (%1)").arg(obstacle);
+    }
     PendingOutput output;
     try {
-        try {
+        if (copy) {
             output.create(name());
-            c_.writer.CreateOutput(output.path(), 0);
-        } catch (const std::exception&) {
-            CloseQuietly(c_.writer);
-            output.discard();
-            QStringList sources;
-            for (const listrecord& r : state.JobList)
-                sources.append(r.FileName);
-            name = [&, sources] {
-                return OutputNames::Fallback(folder, record.FileName, extension, sources);
-            };
-            output.create(name());
-            c_.writer.CreateOutput(output.path(), 0);
+            copyPiece(row, output.path(), start, length);
+        } else {
+            try {
+                output.create(name());
+                c_.writer.CreateOutput(output.path(), 0);
+            } catch (const std::exception&) {
+                CloseQuietly(c_.writer);
+                output.discard();
+                QStringList sources;
+                for (const listrecord& r : state.JobList)
+                    sources.append(r.FileName);
+                name = [&, sources] {
+                    return OutputNames::Fallback(folder, record.FileName, extension, sources);
+                };
+                output.create(name());
+                c_.writer.CreateOutput(output.path(), 0);
+            }
+            c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+            c_.writer.SetSampleFormat(rate_, channels_);
+
+            // A piece cut short by Stop is still closed, tagged and marked
+            // finished: what was written so far is a complete file the user
+            // keeps.
+            copyBlocks(kind, length);
+
+            c_.writer.Close();
         }
-        c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
-        c_.writer.SetSampleFormat(rate_, channels_);
-
-        // A piece cut short by Stop is still closed, tagged and marked
-        // finished: what was written so far is a complete file the user keeps.
-        copyBlocks(kind, length);
-
-        c_.writer.Close();
         const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
                                        ? state.TagList[static_cast<size_t>(file)]
                                        : AudioFileinfo();
@@ -306,6 +325,43 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         output.abandon();
     }
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+    c_.lvTime.setNote(row, pieceNote_);
+}
+
+QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+    const AppState& state = c_.state;
+    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+        return QStringLiteral("fade");
+    if (!cutter_ && cutterProblem_.isEmpty()) {
+        try {
+            cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
+            // The packets must count the frames as the reader does, or the
+            // pieces would not be the ones the segments name.
+            if (std::min<std::int64_t>(cutter_->index().totalFrames(), INT32_MAX) != sampleCount_)
+                cutterProblem_ = QStringLiteral("damaged source");
+        } catch (const Error&) {
+            cutterProblem_ = QStringLiteral("unreadable source");
+        }
+    }
+    if (!cutterProblem_.isEmpty())
+        return cutterProblem_;
+    return cutter_->obstacle(start, std::int64_t(start) + length);
+}
+
+void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length) {
+    AppState& state = c_.state;
+    pieceNote_ = QStringLiteral("copied");
+    const auto progress = [&](std::int64_t frames) {
+        const std::int32_t v = MulDiv(
+            static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), 10000, length);
+        c_.host.SetRunText(QString::number(v / 100) + QStringLiteral("% ") + pieceNote_);
+        c_.host.SetRunProgress(v);
+        c_.host.processEvents();
+        // Stop ends the piece where it is, still as a complete file.
+        return state.Busy;
+    };
+    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+    cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
@@ -346,7 +402,8 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
         P += U / channels_;
 
         const std::int32_t v = MulDiv(P, 10000, L);
-        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
+        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
+                           (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
         c_.host.SetRunProgress(v);
 
         c_.writer.WriteSamples(block);

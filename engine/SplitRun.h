@@ -1,11 +1,15 @@
 #pragma once
 
 #include "engine/RunContext.h"
+#include "engine/audio/VorbisStreamCutter.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+struct listrecord;
 
 // The four split runs: every file of the list is cut into pieces, each piece
 // written to its own file in the output folder in the format of the format
@@ -18,6 +22,11 @@
 // after the reader and writer have been closed and the unfinished output
 // removed (outputs finished before stay); `Busy` then stays set until the
 // user presses Stop.
+//
+// An OGG piece whose audio nothing changes (no fade, no chained link of
+// another format) is cut by copying the source's Vorbis packets, unless the
+// "copy" setting is off; the piece's note and the status text say whether it
+// was copied or re-encoded, and why.
 class SplitRun {
 public:
     explicit SplitRun(RunContext& context);
@@ -61,6 +70,10 @@ private:
     std::vector<Piece> piecesOf(Kind kind, int file) const;
     void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
     void copyBlocks(Kind kind, std::int32_t length);
+    // Why the piece cannot be copied, empty when it can.
+    QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    // Writes the piece into `path` by copying the source's packets.
+    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
     std::int32_t frameOf(std::int32_t seconds) const;
 
     RunContext& c_;
@@ -73,4 +86,10 @@ private:
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;
+    // The current source's packets, read when a piece of it is first copied.
+    std::unique_ptr<VorbisStreamCutter> cutter_;
+    QString cutterProblem_;
+    // How the piece being written is made ("copied", "re-encoded (fade)"),
+    // shown after its percentage; empty when copying is not in question.
+    QString pieceNote_;
 };

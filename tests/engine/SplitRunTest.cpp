@@ -1,10 +1,13 @@
 // The four split runs on generated Ogg sources, outputs decoded with FFmpeg.
 #include "engine/SplitRun.h"
 #include "engine/OutputNames.h"
+#include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
+#include "tests/support/OggInfo.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cmath>
@@ -338,6 +341,92 @@ TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {
     EXPECT_TRUE(mp3.startsWith("ID3"));
     EXPECT_TRUE(mp3.contains("Quiet Song"));
     EXPECT_TRUE(contents(out("song_1.ogg")).contains("Quiet Song"));
+}
+
+// The frames vorbisfile decodes from `path`, from `from` on, interleaved.
+std::vector<float> framesOf(const QString& path, long long from = 0, long long count = 1LL << 40) {
+    VorbisDecoder decoder(path);
+    decoder.seek(from);
+    std::vector<float> all;
+    while (count > 0) {
+        const VorbisDecoder::Chunk chunk =
+            decoder.read(static_cast<int>(std::min<long long>(count, 65536)));
+        if (chunk.frames == 0)
+            break;
+        for (int i = 0; i < chunk.frames; ++i)
+            for (int c = 0; c < chunk.channels; ++c)
+                all.push_back(chunk.planes[c][i]);
+        count -= chunk.frames;
+    }
+    return all;
+}
+
+TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
+    // Mono 22050 Hz: re-encoding at the default settings gives stereo 44100.
+    const QString source = addFile(QStringLiteral("talk.ogg"), tone(5.0, 440.0, 22050, 1));
+    state.TagList[0].Title = QStringLiteral("Talk");
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    setFormat(3);
+    const auto split = [&] {
+        QDir(outDir).removeRecursively();
+        QDir().mkpath(outDir);
+        pbposText.texts.clear();
+        run(&SplitRun::RunTimeSplit);
+        EXPECT_EQ(outputs(), QStringList({"talk_1.ogg", "talk_2.ogg", "talk_3.ogg"}));
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(status(row), "Finish");
+    };
+
+    split();
+    const int starts[] = {0, 2 * 22050, 4 * 22050};
+    const int lengths[] = {2 * 22050, 2 * 22050, 22050};
+    for (int k = 0; k < 3; ++k) {
+        const QString piece = out(QStringLiteral("talk_%1.ogg").arg(k + 1));
+        EXPECT_EQ(framesOf(piece), framesOf(source, starts[k], lengths[k])) << "piece " << k;
+        EXPECT_EQ(decodeWithFfmpeg(piece).channels, 1);
+        EXPECT_TRUE(contents(piece).contains("Title=Talk"));
+        EXPECT_EQ(ogginfoWarnings(piece), QString());
+        EXPECT_EQ(lvTime.note(k), "copied");
+    }
+    EXPECT_TRUE(pbposText.texts.contains("100% copied"));
+
+    state.FadeIn = true;
+    split();
+    EXPECT_EQ(decode("talk_1.ogg").rate, 44100);
+    EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
+    EXPECT_TRUE(pbposText.texts.contains("100% re-encoded (fade)"));
+    EXPECT_TRUE(contents(out("talk_1.ogg")).contains("Title=Talk"));
+
+    state.FadeIn = false;
+    settings.WriteBool(QStringLiteral("ogg"), QStringLiteral("copy"), false);
+    split();
+    EXPECT_EQ(decode("talk_2.ogg").rate, 44100);
+    EXPECT_EQ(lvTime.note(1), "");
+    EXPECT_TRUE(pbposText.texts.contains("100%"));
+
+    // The command line's --copy outranks the settings file.
+    state.OggCopy = true;
+    split();
+    EXPECT_EQ(decode("talk_3.ogg").rate, 22050);
+    EXPECT_EQ(lvTime.note(2), "copied");
+}
+
+TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
+    const QString source = addFile(QStringLiteral("long.ogg"), tone(30.0));
+    setFormat(3);
+    host.onPump = [&] {
+        if (status(0) == "Converting" && pbposText.last().endsWith("copied"))
+            SplitRun::StopRun(state, host);
+    };
+    run(&SplitRun::RunCustomSplit);
+
+    const std::vector<float> piece = framesOf(out("long.ogg"));
+    EXPECT_GT(piece.size(), 0u);
+    EXPECT_LT(piece.size(), 2u * 30 * Rate);
+    EXPECT_EQ(piece, framesOf(source, 0, std::ssize(piece) / 2));
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_FALSE(state.Busy);
 }
 
 TEST(OutputNamesTest, BaseAndExtensionRules) {

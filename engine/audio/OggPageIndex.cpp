@@ -1,0 +1,243 @@
+#include "engine/audio/OggPageIndex.h"
+
+#include "platform/Error.h"
+
+#include <ogg/ogg.h>
+#include <vorbis/vorbisfile.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr std::int64_t kReadBytes = 1 << 16;
+
+class SyncState {
+public:
+    SyncState() { ogg_sync_init(&state_); }
+    ~SyncState() { ogg_sync_clear(&state_); }
+    SyncState(const SyncState&) = delete;
+    SyncState& operator=(const SyncState&) = delete;
+    ogg_sync_state* get() { return &state_; }
+
+private:
+    ogg_sync_state state_;
+};
+
+class StreamState {
+public:
+    explicit StreamState(int serial) { ogg_stream_init(&state_, serial); }
+    ~StreamState() { ogg_stream_clear(&state_); }
+    StreamState(const StreamState&) = delete;
+    StreamState& operator=(const StreamState&) = delete;
+    ogg_stream_state* get() { return &state_; }
+
+private:
+    ogg_stream_state state_;
+};
+
+// What the scan knows of the link it is in.
+struct LinkScan {
+    explicit LinkScan(int serial) : stream(serial) {}
+    StreamState stream;
+    bool started = false;
+    long sequence = 0;         // of the last page
+    std::int64_t granule = -1; // of the last page
+    bool ended = false;        // the final page was seen
+    long block = -1;           // of the last audio packet; -1 after a gap
+    // Frames of the packets completed since the last positioned page, and
+    // whether that count is whole (no gap since).
+    std::int64_t frames = 0;
+    bool counted = true;
+    bool positioned = false;
+    std::int64_t position = 0; // of the last positioned page
+    std::int64_t end = 0;      // where that page ends
+};
+
+} // namespace
+
+OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
+    const auto damaged = [&path] {
+        throw Error(QStringLiteral("Cannot open %1: the audio data is damaged").arg(path));
+    };
+    const int links = file.links;
+    links_.resize(static_cast<size_t>(links));
+    // A frame takes at least one byte of a packet, and one packet gives at
+    // most half a long block.
+    std::vector<std::int64_t> framesPerByte(static_cast<size_t>(links));
+    std::int64_t startFrame = 0;
+    for (int i = 0; i < links; ++i) {
+        Link& link = links_[static_cast<size_t>(i)];
+        link.begin = file.offsets[i];
+        link.audio = file.dataoffsets[i];
+        link.firstGranule = file.pcmlengths[2 * i];
+        link.frames = file.pcmlengths[2 * i + 1];
+        link.startFrame = startFrame;
+        framesPerByte[static_cast<size_t>(i)] = vorbis_info_blocksize(&file.vi[i], 1) / 2;
+        if (link.audio < 0 || link.frames < 0 || framesPerByte[static_cast<size_t>(i)] <= 0)
+            damaged();
+        startFrame += link.frames;
+    }
+
+    const std::int64_t end = std::max(file.end, file.offsets[links]);
+    SyncState sync;
+    ogg_page page;
+    ogg_packet packet;
+    std::int64_t at = 0;   // where the next page found starts
+    std::int64_t read = 0; // bytes handed to the sync state
+    int current = 0;
+    auto scan = std::make_unique<LinkScan>(static_cast<int>(file.serialnos[0]));
+    for (;;) {
+        const long found = ogg_sync_pageseek(sync.get(), &page);
+        if (found < 0) {
+            at -= found;
+            continue;
+        }
+        if (found == 0) {
+            if (read >= end)
+                break;
+            const auto want = static_cast<size_t>(std::min(kReadBytes, end - read));
+            char* buffer = ogg_sync_buffer(sync.get(), static_cast<long>(want));
+            ssize_t got = 0;
+            do {
+                got = pread(fd, buffer, want, static_cast<off_t>(read));
+            } while (got < 0 && errno == EINTR);
+            if (got < 0)
+                throw Error(QStringLiteral("Cannot read %1: %2")
+                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+            if (got == 0)
+                break;
+            ogg_sync_wrote(sync.get(), static_cast<long>(got));
+            read += got;
+            continue;
+        }
+        const std::int64_t start = at;
+        at += found;
+        if (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin) {
+            while (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin)
+                ++current;
+            scan = std::make_unique<LinkScan>(static_cast<int>(file.serialnos[current]));
+        }
+        const auto c = static_cast<size_t>(current);
+        if (ogg_page_serialno(&page) != file.serialnos[current])
+            continue;
+        const std::int64_t granule = ogg_page_granulepos(&page);
+        // Pages of headers hold no audio, so no position either.
+        if (start < links_[c].audio) {
+            if (granule != 0)
+                damaged();
+            continue;
+        }
+        pageStarts_.push_back(start);
+        const long sequence = ogg_page_pageno(&page);
+        // The same page again, as a faulty copy or a network stream may
+        // leave it: decoding steps over it.
+        if (scan->started && sequence == scan->sequence && granule == scan->granule)
+            continue;
+        if (scan->ended || granule < -1)
+            damaged();
+        scan->started = true;
+        scan->sequence = sequence;
+        scan->granule = granule;
+        const bool final = ogg_page_eos(&page) != 0;
+        if (final) {
+            scan->ended = true;
+            lastPages_.push_back(start);
+        }
+
+        // A page's position is where its last completed packet ends: each
+        // packet adds a quarter of its block and of the one before.
+        ogg_stream_pagein(scan->stream.get(), &page);
+        for (int result; (result = ogg_stream_packetout(scan->stream.get(), &packet)) != 0;) {
+            const long block =
+                result > 0 ? vorbis_packet_blocksize(&file.vi[current], &packet) : -1;
+            if (block < 0) {
+                scan->counted = false;
+            } else if (scan->block >= 0) {
+                scan->frames += scan->block / 4 + block / 4;
+            }
+            scan->block = block;
+        }
+        if (granule == -1)
+            continue;
+        if (scan->positioned) {
+            // vorbisfile cannot start decoding on a final page, so after a
+            // gap its audio has no place it could be put.
+            if (final && !scan->counted)
+                damaged();
+            const std::int64_t step = granule - scan->position;
+            // Counted exactly where nothing is lost, the final page may end
+            // early; over a gap no more frames than its bytes can hold.
+            const bool believable =
+                scan->counted ? (final ? step >= 0 && step <= scan->frames : step == scan->frames)
+                              : step > 0 && step <= (at - scan->end) * framesPerByte[c];
+            if (!believable)
+                damaged();
+        }
+        if (!scan->positioned || granule > scan->position)
+            links_[c].points.push_back({start, granule});
+        scan->positioned = true;
+        scan->position = granule;
+        scan->end = at;
+        scan->frames = 0;
+        scan->counted = true;
+    }
+
+    // vorbisfile's lengths come from the first and last positioned pages;
+    // they must be the ones found here.
+    for (const Link& link : links_) {
+        if (link.points.empty()) {
+            if (link.frames != 0)
+                damaged();
+            continue;
+        }
+        if (link.points.front().granule < link.firstGranule ||
+            link.points.back().granule - link.firstGranule != link.frames)
+            damaged();
+    }
+}
+
+int OggPageIndex::linkOf(std::int64_t frame) const {
+    int link = 0;
+    while (link + 1 < static_cast<int>(links_.size()) &&
+           frame >= links_[static_cast<size_t>(link) + 1].startFrame)
+        ++link;
+    return link;
+}
+
+std::vector<std::int64_t> OggPageIndex::seekOffsets(int link, std::int64_t frame) const {
+    const Link& l = links_[static_cast<size_t>(link)];
+    const std::int64_t granule = frame - l.startFrame + l.firstGranule;
+    // The frame lies on the first positioned page that ends at or after it,
+    // or on a page between that one and the one before. Decoding on a page
+    // starts with the first packet that begins on it, so the frame may lie
+    // before it; the packets ending on the page before begin early enough,
+    // and those on the one before that whatever their sizes. A link's first
+    // page is the only one vorbisfile numbers from the link's start.
+    const auto after = std::lower_bound(
+        l.points.begin(), l.points.end(), granule,
+        [](const Point& point, std::int64_t value) { return point.granule < value; });
+    std::vector<std::int64_t> offsets;
+    const auto at = after - l.points.begin();
+    for (auto i = at; i >= at - 2 && i >= 1; --i)
+        if (i < static_cast<std::ptrdiff_t>(l.points.size()))
+            offsets.push_back(l.points[static_cast<size_t>(i)].offset);
+    offsets.push_back(l.begin);
+    return offsets;
+}
+
+std::int64_t OggPageIndex::restartPoint(std::int64_t end) const {
+    const auto after = std::upper_bound(pageStarts_.begin(), pageStarts_.end(), end - 1);
+    if (after == pageStarts_.begin())
+        return -1;
+    const std::int64_t start = *(after - 1);
+    const bool first = std::any_of(links_.begin(), links_.end(),
+                                   [start](const Link& link) { return link.audio == start; });
+    if (first || std::binary_search(lastPages_.begin(), lastPages_.end(), start))
+        return -1;
+    return start;
+}

@@ -4,25 +4,44 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
-QString scratchTemplate() {
+const QString Prefix = QStringLiteral("tarnwell-fuzz-");
+
+QString scratchBase() {
     const QFileInfo shm(QStringLiteral("/dev/shm"));
-    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
-    return base + QStringLiteral("/tarnwell-fuzz-XXXXXX");
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
+
+bool processAlive(const QString& pidText) {
+    bool ok = false;
+    const pid_t pid = static_cast<pid_t>(pidText.toLongLong(&ok));
+    return ok && pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
 } // namespace
 
-FuzzEnvironment::FuzzEnvironment() : dir_(scratchTemplate()) {
-    if (!dir_.isValid()) {
-        std::fprintf(stderr, "cannot create a scratch folder: %s\n",
-                     qPrintable(dir_.errorString()));
+FuzzEnvironment::FuzzEnvironment() {
+    const QDir base(scratchBase());
+    for (const QString& name : base.entryList({Prefix + QLatin1Char('*')}, QDir::Dirs))
+        if (!processAlive(name.mid(Prefix.size())))
+            QDir(base.filePath(name)).removeRecursively();
+    dir_ = base.filePath(Prefix + QString::number(::getpid()));
+    QDir(dir_).removeRecursively();
+    if (!base.mkpath(dir_)) {
+        std::fprintf(stderr, "cannot create the scratch folder %s\n", qPrintable(dir_));
         std::abort();
     }
+}
+
+FuzzEnvironment::~FuzzEnvironment() {
+    QDir(dir_).removeRecursively();
 }
 
 FuzzEnvironment& FuzzEnvironment::instance() {
@@ -31,7 +50,7 @@ FuzzEnvironment& FuzzEnvironment::instance() {
 }
 
 QString FuzzEnvironment::path(const QString& name) const {
-    return dir_.filePath(name);
+    return QDir(dir_).filePath(name);
 }
 
 void FuzzEnvironment::write(const QString& name, const QByteArray& bytes) const {
@@ -47,12 +66,11 @@ QByteArray FuzzEnvironment::read(const QString& name) const {
 }
 
 QStringList FuzzEnvironment::entries() const {
-    return QDir(dir_.path())
-        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    return QDir(dir_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 void FuzzEnvironment::clear() const {
-    QDir dir(dir_.path());
+    QDir dir(dir_);
     for (const QString& name : entries()) {
         QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::WriteOwner);
         dir.remove(name);

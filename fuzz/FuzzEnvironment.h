@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 // What every fuzz target shares: a scratch folder for the files the code
 // under test insists on, in memory where /dev/shm exists, so a rename and an
-// fsync cost little.
+// fsync cost little. libFuzzer often ends a process without running
+// destructors, so each folder is named after its process and the folders of
+// processes that are gone are removed by the next one.
 class FuzzEnvironment {
 public:
     // Created on first use, kept until the process ends.
@@ -21,10 +22,14 @@ public:
     // Empties the scratch folder.
     void clear() const;
 
+    ~FuzzEnvironment();
+    FuzzEnvironment(const FuzzEnvironment&) = delete;
+    FuzzEnvironment& operator=(const FuzzEnvironment&) = delete;
+
 private:
     FuzzEnvironment();
 
-    QTemporaryDir dir_;
+    QString dir_;
 };
 
 // A broken invariant: prints what broke and aborts, which libFuzzer records

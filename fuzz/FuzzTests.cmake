@@ -16,7 +16,8 @@ if(NOT TARNWELL_CLANG OR NOT TARNWELL_CLANGXX)
     message(WARNING "clang not found: the fuzz tests are left out (./setup.sh installs clang)")
     return()
 endif()
-if(NOT DEFINED TARNWELL_LIBFUZZER_WORKS)
+# Checked until it works, so installing clang later needs no fresh build folder.
+if(NOT TARNWELL_LIBFUZZER_WORKS)
     set(check ${CMAKE_BINARY_DIR}/fuzz-check)
     file(WRITE ${check}/check.cpp
         "#include <cstddef>\n#include <cstdint>\n"
@@ -26,8 +27,6 @@ if(NOT DEFINED TARNWELL_LIBFUZZER_WORKS)
         WORKING_DIRECTORY ${check} RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
     if(result EQUAL 0)
         set(TARNWELL_LIBFUZZER_WORKS ON CACHE INTERNAL "clang links libFuzzer")
-    else()
-        set(TARNWELL_LIBFUZZER_WORKS OFF CACHE INTERNAL "clang links libFuzzer")
     endif()
 endif()
 if(NOT TARNWELL_LIBFUZZER_WORKS)

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <utility>
+
 namespace {
 
 // Draws a glyph on a 16 x 16 grid.
@@ -126,13 +128,15 @@ QIcon MenuIcons::icon(Glyph glyph, const QColor& normal, const QColor& selected)
     QColor disabled = normal;
     disabled.setAlphaF(0.4f);
     QIcon icon;
-    for (int size : {16, 24, 32}) {
-        for (qreal ratio : {1.0, 2.0}) {
-            icon.addPixmap(render(glyph, normal, size, ratio), QIcon::Normal);
-            icon.addPixmap(render(glyph, selected, size, ratio), QIcon::Active);
-            icon.addPixmap(render(glyph, selected, size, ratio), QIcon::Selected);
-            icon.addPixmap(render(glyph, disabled, size, ratio), QIcon::Disabled);
-        }
+    // The menus' size on ordinary and on high-density screens, and a larger
+    // one to scale down from.
+    const std::pair<int, qreal> sizes[] = {{16, 1.0}, {16, 2.0}, {32, 1.0}};
+    for (const auto& [size, ratio] : sizes) {
+        icon.addPixmap(render(glyph, normal, size, ratio), QIcon::Normal);
+        const QPixmap lit = render(glyph, selected, size, ratio);
+        icon.addPixmap(lit, QIcon::Active);
+        icon.addPixmap(lit, QIcon::Selected);
+        icon.addPixmap(render(glyph, disabled, size, ratio), QIcon::Disabled);
     }
     return icon;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/MenuIcons.h"
 #include "app/SkinObjects.h"
 
 #include <QPoint>
@@ -203,7 +204,9 @@ private:
     // Points the five driven objects at the skin's (or detached stand-ins).
     void lookUpSkinObjects();
     QAction* addMenuItem(QMenu* menu, const QString& caption, const char* handler,
-                         void (Tfm_main::*slot)(), int icon);
+                         void (Tfm_main::*slot)(), MenuIcons::Glyph glyph);
+    // Draws every menu item's icon in its menu's present colours.
+    void paintMenuIcons();
     // The window's top-left corner on the screen, as the popups use it.
     QPoint screenOrigin() const;
     // Runs a command and shows any failure it raises.

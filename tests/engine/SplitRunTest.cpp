@@ -417,7 +417,7 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     setFormat(3);
     host.onPump = [&] {
         if (status(0) == "Converting" && pbposText.last().endsWith("copied"))
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 

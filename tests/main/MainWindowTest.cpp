@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 // Readable failure messages for texts and lists of texts.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -359,6 +362,47 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
     EXPECT_EQ(items(main->p_help),
               QStringList({"Content=Content1Click", "-", "HomePage=HomePage1Click", "-",
                            "About=About1Click"}));
+}
+
+// Contrast as the web's accessibility rules measure it: 1 (none) to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Each icon as the skinned menu draws it, on the menu and under the mouse:
+// enough of it must stand out from what is behind it.
+TEST_F(MainWindowTest, EveryMenuIconReadsOnTheSkinsMenuColours) {
+    for (QMenu* menu : {main->p_lv, main->p_file, main->p_action, main->p_help}) {
+        menu->popup(QPoint(0, 0));
+        QCoreApplication::processEvents();
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            for (const bool selected : {false, true}) {
+                menu->setActiveAction(selected ? action : nullptr);
+                QCoreApplication::processEvents();
+                const QImage image = menu->grab().toImage();
+                const QRect row = menu->actionGeometry(action);
+                const QColor behind = image.pixelColor(row.left() + 1, row.center().y());
+                int standingOut = 0;
+                for (int y = row.top(); y <= row.bottom(); ++y)
+                    for (int x = row.left(); x < row.left() + 24; ++x)
+                        if (contrast(image.pixelColor(x, y), behind) >= 3.0)
+                            ++standingOut;
+                EXPECT_GE(standingOut, 12)
+                    << action->text().toStdString() << (selected ? " selected" : "");
+            }
+        }
+        menu->hide();
+    }
 }
 
 TEST_F(MainWindowTest, MenuItemsActUnderTheirGuards) {

@@ -285,25 +285,27 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     }
     PendingOutput output;
     try {
-        if (copy) {
+        const auto open = [&] {
             output.create(name());
+            if (!copy)
+                c_.writer.CreateOutput(output.path(), 0);
+        };
+        try {
+            open();
+        } catch (const std::exception&) {
+            CloseQuietly(c_.writer);
+            output.discard();
+            QStringList sources;
+            for (const listrecord& r : state.JobList)
+                sources.append(r.FileName);
+            name = [&, sources] {
+                return OutputNames::Fallback(folder, record.FileName, extension, sources);
+            };
+            open();
+        }
+        if (copy) {
             copyPiece(row, output.path(), start, length);
         } else {
-            try {
-                output.create(name());
-                c_.writer.CreateOutput(output.path(), 0);
-            } catch (const std::exception&) {
-                CloseQuietly(c_.writer);
-                output.discard();
-                QStringList sources;
-                for (const listrecord& r : state.JobList)
-                    sources.append(r.FileName);
-                name = [&, sources] {
-                    return OutputNames::Fallback(folder, record.FileName, extension, sources);
-                };
-                output.create(name());
-                c_.writer.CreateOutput(output.path(), 0);
-            }
             c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
             c_.writer.SetSampleFormat(rate_, channels_);
 

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,10 +36,16 @@ TEST(InstalledProgramTest, FindsSkinGuideAndTagLibrariesFromItsFolder) {
 TEST(InstalledProgramTest, RunsFromAnyFolderAndClosesOnSigterm) {
     ProgramProcess program(Bin + "/tarnwell");
     ASSERT_TRUE(program.start()) << program.process().readAllStandardError().toStdString();
-    // The WMA tag library is loaded at start-up: the installed one, and
-    // nothing at all from the build folder.
-    const QStringList mapped = program.mappedFiles();
-    EXPECT_TRUE(mapped.contains(canonical(DataPaths::libraryFolder(Bin) + "/libwmaudsdk.so")))
+    // The WMA tag library is loaded at start-up, after the signal handling
+    // is in place: the installed one, and nothing at all from the build folder.
+    const QString wma = canonical(DataPaths::libraryFolder(Bin) + "/libwmaudsdk.so");
+    QStringList mapped;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            mapped = program.mappedFiles();
+            return mapped.contains(wma);
+        },
+        30000))
         << mapped.join('\n').toStdString();
     for (const QString& file : mapped)
         EXPECT_FALSE(file.startsWith(canonical(TARNWELL_BIN_DIR) + '/')) << file.toStdString();

@@ -214,6 +214,7 @@ void JoinRun::joinFile(Kind kind, int file) {
     if (c_.reader.IsOpen())
         c_.reader.Close();
     c_.reader.Open(record.FileName, 0, 1);
+    source_ = record.FileName;
     const int rate = c_.reader.SampleRate();
     if (rate <= 0)
         throw Error(QStringLiteral("%1 holds no audio").arg(displayName(record.FileName)));
@@ -257,6 +258,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
     const bool whole = kind == Kind::Whole;
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
     qint64 pos = start;
+    qint64 asked = start; // the source frame the reader is at
     do {
         c_.host.processEvents();
         if (!state.Busy)
@@ -281,8 +283,14 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 
         SampleArray block = c_.reader.ReadSamples(count);
         const int U = block.UpperBound();
-        if (U <= 1)
+        if (U <= 1) {
+            // A lone sample is the end as ever; nothing at all is the end
+            // only where the source ends.
+            if (U < 1)
+                SplitRun::RequireEnd(c_.reader, source_, asked);
             break;
+        }
+        asked += count;
         const double frames = static_cast<double>(U) / C0;
         const double consumed = up_ ? frames * ratio_ : frames / ratio_;
         // Ties to even, the default rounding mode.

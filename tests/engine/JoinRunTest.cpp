@@ -2,6 +2,7 @@
 #include "engine/JoinRun.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
+#include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
 
@@ -235,6 +236,25 @@ TEST_F(JoinRunTest, AFailingWriterIsClosedBeforeTheErrorAndBusyStays) {
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
     EXPECT_TRUE(desktop.openedUrls.empty());
+}
+
+TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
+    const QString source = addFile(QStringLiteral("a.ogg"), tone(6.0));
+    CutShortReader emptyFromSecondRead(reader, 2);
+    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
+                          writer, encoder, transform, settings, desktop,
+                          host};
+    answer(out("mix"));
+    try {
+        JoinRun(cutContext).Join();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
+            << e.message().toStdString();
+    }
+    EXPECT_NE(lvTime.text(0, 2), "Finish");
+    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    EXPECT_TRUE(state.Busy);
 }
 
 TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {

@@ -266,7 +266,11 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         // Counts are frames of the source, whatever the reader converts them
         // to; a piece's block never reaches past the piece's end.
         const qint64 left = whole ? std::numeric_limits<qint64>::max() : end - pos;
-        qint64 n = std::min<qint64>(left, qint64(C0) * R0);
+        // A source slower than the output grows when converted; its blocks
+        // are shortened to keep every block the output's usual size.
+        const qint64 usual =
+            up_ ? qint64(C0) * R0 : std::max<qint64>(1, std::llround(qint64(C0) * R0 / ratio_));
+        qint64 n = std::min<qint64>(left, usual);
         const bool fadeInBlock = fadeIn && W == 0;
         if (fadeInBlock)
             n = std::min<qint64>(fadeInLen_, left);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -32,6 +33,17 @@ double correlation(const DecodedAudio& a, long long aFrom, const DecodedAudio& b
     }
     return ab / std::sqrt(aa * bb);
 }
+
+// Forwards to the real writer, noting the largest block it was given.
+class BlockSizes : public FailingWriter {
+public:
+    explicit BlockSizes(IAudioFile2& real) : FailingWriter(real, 0) {}
+    void WriteSamples(const SampleArray& samples) override {
+        largest = std::max(largest, samples.frames());
+        FailingWriter::WriteSamples(samples);
+    }
+    int largest = 0;
+};
 
 class JoinRunTest : public RunFixture {
 protected:
@@ -80,6 +92,20 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
     EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(JoinRunTest, ASlowerLaterSourceIsJoinedInBlocksOfTheOutputsSize) {
+    addFile(QStringLiteral("fast.ogg"), tone(1.0));
+    addFile(QStringLiteral("slow.ogg"), tone(3.0, 441.5, 8000));
+    state.FunctionChoice = FunctionSplitByTime;
+    BlockSizes sizes(writer);
+    RunContext sizedContext{state,   lv,        lvTime,   segments, reader, sizes,
+                            encoder, transform, settings, desktop,  host};
+    answer(out("mix"));
+    JoinRun(sizedContext).Join();
+
+    EXPECT_LE(sizes.largest, 2 * Rate + 1);
+    EXPECT_NEAR(decode("mix.wav").frames(), 4 * Rate, 100);
 }
 
 TEST_F(JoinRunTest, OnlyTheFirstBlockOfTheJoinIsFadedIn) {

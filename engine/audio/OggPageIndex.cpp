@@ -17,6 +17,9 @@ constexpr std::int64_t kReadBytes = 1 << 16;
 // Block sizes of packets that are not audio packets.
 constexpr long kNone = -2;
 constexpr long kEmpty = -3;
+// Real packets hold at most some tens of kilobytes; vorbisfile gathers a
+// whole packet in memory, so a larger one is damage, or an attack.
+constexpr std::int64_t kMaxPacketBytes = 1 << 20;
 // Positioned pages a seek tries before it decodes from a link's start.
 constexpr std::ptrdiff_t kSeekCandidates = 16;
 
@@ -41,8 +44,9 @@ struct LinkScan {
     // The block of the packet still running on from the last page: -1 when
     // it cannot be told, kNone when no packet runs on.
     long running = kNone;
-    bool dropping = false; // a packet whose start was lost runs on
-    long block = -1;       // of the last audio packet; -1 after a gap
+    bool dropping = false;         // a packet whose start was lost runs on
+    std::int64_t runningBytes = 0; // of the packet running on
+    long block = -1;               // of the last audio packet; -1 after a gap
     // Frames of the packets completed since the last positioned page, and
     // whether that count is whole (no gap since).
     std::int64_t frames = 0;
@@ -82,8 +86,9 @@ long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
 
 // Follows the packets across one page of the link: each lacing value below
 // 255 ends a packet. Only the first bytes of a packet are looked at, so a
-// packet of any size costs nothing to follow.
-void followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
+// packet of any size costs nothing to follow. False for a packet too large
+// to be real.
+bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
     const int segments = page.header[26];
     const unsigned char* lacing = page.header + 27;
     bool inPacket = false;
@@ -99,6 +104,8 @@ void followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
         scan.dropping = false;
         scan.lose(); // a packet never finished
     }
+    if (!ogg_page_continued(&page))
+        scan.runningBytes = 0;
     long at = 0;
     for (int i = 0; i < segments; ++i) {
         if (!inPacket && !scan.dropping) {
@@ -106,8 +113,12 @@ void followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
             block = blockAt(info, page.body + at, page.body_len - at);
         }
         at += lacing[i];
+        scan.runningBytes += lacing[i];
+        if (scan.runningBytes > kMaxPacketBytes)
+            return false;
         if (lacing[i] == 255)
             continue;
+        scan.runningBytes = 0;
         if (scan.dropping) {
             scan.dropping = false;
             scan.lose();
@@ -117,6 +128,7 @@ void followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
         inPacket = false;
     }
     scan.running = inPacket ? block : kNone;
+    return true;
 }
 
 } // namespace
@@ -217,7 +229,8 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
             lastPages_.push_back(start);
         }
         // A page's position is where its last completed packet ends.
-        followPackets(scan, page, file.vi[current]);
+        if (!followPackets(scan, page, file.vi[current]))
+            damaged();
         if (granule == -1)
             continue;
         if (scan.positioned) {

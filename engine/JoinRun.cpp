@@ -262,6 +262,7 @@ void JoinRun::joinFile(Kind kind, int file) {
     if (c_.reader.IsOpen())
         c_.reader.Close();
     c_.reader.Open(record.FileName, 0, 1);
+    source_ = record.FileName;
     const int rate = c_.reader.SampleRate();
     if (rate <= 0)
         throw Error(QStringLiteral("%1 holds no audio").arg(displayName(record.FileName)));
@@ -305,6 +306,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
     const bool whole = kind == Kind::Whole;
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
     qint64 pos = start;
+    qint64 asked = start; // the source frame the reader is at
     do {
         c_.host.processEvents();
         if (!state.Busy)
@@ -312,7 +314,11 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         // Counts are frames of the source, whatever the reader converts them
         // to; a piece's block never reaches past the piece's end.
         const qint64 left = whole ? std::numeric_limits<qint64>::max() : end - pos;
-        qint64 n = std::min<qint64>(left, qint64(C0) * R0);
+        // A source slower than the output grows when converted; its blocks
+        // are shortened to keep every block the output's usual size.
+        const qint64 usual =
+            up_ ? qint64(C0) * R0 : std::max<qint64>(1, std::llround(qint64(C0) * R0 / ratio_));
+        qint64 n = std::min<qint64>(left, usual);
         const bool fadeInBlock = fadeIn && W == 0;
         if (fadeInBlock)
             n = std::min<qint64>(fadeInLen_, left);
@@ -334,8 +340,14 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 
         SampleArray block = c_.reader.ReadSamples(count);
         const int U = block.UpperBound();
-        if (U <= 1)
+        if (U <= 1) {
+            // A lone sample is the end as ever; nothing at all is the end
+            // only where the source ends.
+            if (U < 1)
+                SplitRun::RequireEnd(c_.reader, source_, asked);
             break;
+        }
+        asked += count;
         const double frames = static_cast<double>(U) / C0;
         const double consumed = up_ ? frames * ratio_ : frames / ratio_;
         // Ties to even, the default rounding mode.

@@ -63,7 +63,8 @@ private:
     // Frames of the whole join, and frames done.
     qint64 T = 0;
     qint64 W = 0;
-    // The current file's rate against the output's.
+    // The current file, and its rate against the output's.
+    QString source_;
     double ratio_ = 1.0;
     bool up_ = true;
     std::int32_t fadeInLen_ = 0;

@@ -87,6 +87,17 @@ void SplitRun::ResetProgress(RunHost& host) {
     host.SetRunProgress(0);
 }
 
+void SplitRun::RequireEnd(IAudioFile2& reader, const QString& file, qint64 position) {
+    const qint64 frames = reader.SampleCount();
+    if (position >= frames)
+        return;
+    const qint64 second = position * reader.DurationMs() / frames / 1000;
+    throw Error(QStringLiteral("Cannot read %1 at second %2: the audio stopped before the end "
+                               "of the file; it may have been changed or damaged")
+                    .arg(file)
+                    .arg(second));
+}
+
 void SplitRun::run(Kind kind) {
     AppState& state = c_.state;
     const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
@@ -173,6 +184,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         if (c_.reader.IsOpen())
             c_.reader.Close();
         c_.reader.Open(record.FileName, 0, 1);
+        source_ = record.FileName;
         sampleCount_ = c_.reader.SampleCount();
         durationMs_ = c_.reader.DurationMs();
         rate_ = c_.reader.SampleRate();
@@ -250,6 +262,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
 
     c_.reader.Seek(start, 3);
+    pieceStart_ = start;
 
     if (c_.writer.IsOpen())
         c_.writer.Close();
@@ -370,6 +383,7 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
     AppState& state = c_.state;
     const std::int32_t L = length;
     std::int32_t P = 0;
+    qint64 asked = 0; // frames of the source asked for so far
     // A fade of no length is no fade; reading zero frames would end the piece.
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
     while (P < L) {
@@ -391,8 +405,11 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
 
         SampleArray block = c_.reader.ReadSamples(n);
         int U = block.UpperBound();
-        if (U < 1)
+        if (U < 1) {
+            RequireEnd(c_.reader, source_, pieceStart_ + asked);
             break;
+        }
+        asked += n;
         if (U % 2 != 0) {
             U = ParityToggle ? U + 1 : U - 1;
             ParityToggle = !ParityToggle;

@@ -57,6 +57,10 @@ public:
     static void CloseQuietly(IAudioFile2& component);
     // The end of every run: status text and bar emptied.
     static void ResetProgress(RunHost& host);
+    // An empty read ends a piece only at the source's own end: at any frame
+    // `position` before it the read failed, and this throws Error naming
+    // `file` and the second.
+    static void RequireEnd(IAudioFile2& reader, const QString& file, qint64 position);
 
 private:
     enum class Kind { Custom, Time, Count, Unified };
@@ -79,10 +83,12 @@ private:
     RunContext& c_;
     bool ParityToggle = true;
     // The open source, read once after it is opened.
+    QString source_;
     std::int32_t sampleCount_ = 0;
     std::int32_t durationMs_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
+    std::int32_t pieceStart_ = 0; // the frame the piece being written starts at
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;

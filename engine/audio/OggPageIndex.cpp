@@ -10,11 +10,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace {
 
 constexpr std::int64_t kReadBytes = 1 << 16;
+// Block sizes of packets that are not audio packets.
+constexpr long kNone = -2;
+constexpr long kEmpty = -3;
+// Real packets hold at most some tens of kilobytes; vorbisfile gathers a
+// whole packet in memory, so a larger one is damage, or an attack.
+constexpr std::int64_t kMaxPacketBytes = 1 << 20;
+// Positioned pages a seek tries before it decodes from a link's start.
+constexpr std::ptrdiff_t kSeekCandidates = 16;
 
 class SyncState {
 public:
@@ -28,27 +35,18 @@ private:
     ogg_sync_state state_;
 };
 
-class StreamState {
-public:
-    explicit StreamState(int serial) { ogg_stream_init(&state_, serial); }
-    ~StreamState() { ogg_stream_clear(&state_); }
-    StreamState(const StreamState&) = delete;
-    StreamState& operator=(const StreamState&) = delete;
-    ogg_stream_state* get() { return &state_; }
-
-private:
-    ogg_stream_state state_;
-};
-
 // What the scan knows of the link it is in.
 struct LinkScan {
-    explicit LinkScan(int serial) : stream(serial) {}
-    StreamState stream;
     bool started = false;
     long sequence = 0;         // of the last page
     std::int64_t granule = -1; // of the last page
     bool ended = false;        // the final page was seen
-    long block = -1;           // of the last audio packet; -1 after a gap
+    // The block of the packet still running on from the last page: -1 when
+    // it cannot be told, kNone when no packet runs on.
+    long running = kNone;
+    bool dropping = false;         // a packet whose start was lost runs on
+    std::int64_t runningBytes = 0; // of the packet running on
+    long block = -1;               // of the last audio packet; -1 after a gap
     // Frames of the packets completed since the last positioned page, and
     // whether that count is whole (no gap since).
     std::int64_t frames = 0;
@@ -56,7 +54,82 @@ struct LinkScan {
     bool positioned = false;
     std::int64_t position = 0; // of the last positioned page
     std::int64_t end = 0;      // where that page ends
+
+    void lose() {
+        if (positioned)
+            counted = false;
+        block = -1;
+    }
+    void complete(long packetBlock) {
+        if (packetBlock == kEmpty)
+            return; // an empty packet is no audio and leaves the lapping alone
+        if (packetBlock < 0) {
+            lose();
+            return;
+        }
+        if (block >= 0)
+            frames += block / 4 + packetBlock / 4;
+        block = packetBlock;
+    }
 };
+
+// The block size of the audio packet starting at `data`, from its first
+// bits: a packet's frames follow from its block and the one before.
+long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
+    if (bytes <= 0)
+        return kEmpty;
+    ogg_packet packet{};
+    packet.packet = data;
+    packet.bytes = bytes;
+    return vorbis_packet_blocksize(&info, &packet);
+}
+
+// Follows the packets across one page of the link: each lacing value below
+// 255 ends a packet. Only the first bytes of a packet are looked at, so a
+// packet of any size costs nothing to follow. False for a packet too large
+// to be real.
+bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
+    const int segments = page.header[26];
+    const unsigned char* lacing = page.header + 27;
+    bool inPacket = false;
+    long block = kNone;
+    if (ogg_page_continued(&page)) {
+        if (scan.running != kNone) {
+            inPacket = true;
+            block = scan.running;
+        } else {
+            scan.dropping = true;
+        }
+    } else if (scan.running != kNone || scan.dropping) {
+        scan.dropping = false;
+        scan.lose(); // a packet never finished
+    }
+    if (!ogg_page_continued(&page))
+        scan.runningBytes = 0;
+    long at = 0;
+    for (int i = 0; i < segments; ++i) {
+        if (!inPacket && !scan.dropping) {
+            inPacket = true;
+            block = blockAt(info, page.body + at, page.body_len - at);
+        }
+        at += lacing[i];
+        scan.runningBytes += lacing[i];
+        if (scan.runningBytes > kMaxPacketBytes)
+            return false;
+        if (lacing[i] == 255)
+            continue;
+        scan.runningBytes = 0;
+        if (scan.dropping) {
+            scan.dropping = false;
+            scan.lose();
+        } else {
+            scan.complete(block);
+        }
+        inPacket = false;
+    }
+    scan.running = inPacket ? block : kNone;
+    return true;
+}
 
 } // namespace
 
@@ -86,11 +159,10 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
     const std::int64_t end = std::max(file.end, file.offsets[links]);
     SyncState sync;
     ogg_page page;
-    ogg_packet packet;
     std::int64_t at = 0;   // where the next page found starts
     std::int64_t read = 0; // bytes handed to the sync state
     int current = 0;
-    auto scan = std::make_unique<LinkScan>(static_cast<int>(file.serialnos[0]));
+    LinkScan scan;
     for (;;) {
         const long found = ogg_sync_pageseek(sync.get(), &page);
         if (found < 0) {
@@ -120,7 +192,7 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
         if (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin) {
             while (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin)
                 ++current;
-            scan = std::make_unique<LinkScan>(static_cast<int>(file.serialnos[current]));
+            scan = LinkScan();
         }
         const auto c = static_cast<size_t>(current);
         if (ogg_page_serialno(&page) != file.serialnos[current])
@@ -136,55 +208,52 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
         const long sequence = ogg_page_pageno(&page);
         // The same page again, as a faulty copy or a network stream may
         // leave it: decoding steps over it.
-        if (scan->started && sequence == scan->sequence && granule == scan->granule)
+        if (scan.started && sequence == scan.sequence && granule == scan.granule)
             continue;
-        if (scan->ended || granule < -1)
+        // A page on which a packet ends carries its position; without one
+        // vorbisfile could only decode from the link's start.
+        if (scan.ended || granule < -1 || (granule == -1 && ogg_page_packets(&page) > 0))
             damaged();
-        scan->started = true;
-        scan->sequence = sequence;
-        scan->granule = granule;
+        // Pages missing in between take their packets with them.
+        if (scan.started && sequence != scan.sequence + 1) {
+            scan.lose();
+            scan.running = kNone;
+            scan.dropping = false;
+        }
+        scan.started = true;
+        scan.sequence = sequence;
+        scan.granule = granule;
         const bool final = ogg_page_eos(&page) != 0;
         if (final) {
-            scan->ended = true;
+            scan.ended = true;
             lastPages_.push_back(start);
         }
-
-        // A page's position is where its last completed packet ends: each
-        // packet adds a quarter of its block and of the one before.
-        ogg_stream_pagein(scan->stream.get(), &page);
-        for (int result; (result = ogg_stream_packetout(scan->stream.get(), &packet)) != 0;) {
-            const long block =
-                result > 0 ? vorbis_packet_blocksize(&file.vi[current], &packet) : -1;
-            if (block < 0) {
-                scan->counted = false;
-            } else if (scan->block >= 0) {
-                scan->frames += scan->block / 4 + block / 4;
-            }
-            scan->block = block;
-        }
+        // A page's position is where its last completed packet ends.
+        if (!followPackets(scan, page, file.vi[current]))
+            damaged();
         if (granule == -1)
             continue;
-        if (scan->positioned) {
+        if (scan.positioned) {
             // vorbisfile cannot start decoding on a final page, so after a
             // gap its audio has no place it could be put.
-            if (final && !scan->counted)
+            if (final && !scan.counted)
                 damaged();
-            const std::int64_t step = granule - scan->position;
+            const std::int64_t step = granule - scan.position;
             // Counted exactly where nothing is lost, the final page may end
             // early; over a gap no more frames than its bytes can hold.
             const bool believable =
-                scan->counted ? (final ? step >= 0 && step <= scan->frames : step == scan->frames)
-                              : step > 0 && step <= (at - scan->end) * framesPerByte[c];
+                scan.counted ? (final ? step >= 0 && step <= scan.frames : step == scan.frames)
+                             : step > 0 && step <= (at - scan.end) * framesPerByte[c];
             if (!believable)
                 damaged();
         }
-        if (!scan->positioned || granule > scan->position)
+        if (!scan.positioned || granule > scan.position)
             links_[c].points.push_back({start, granule});
-        scan->positioned = true;
-        scan->position = granule;
-        scan->end = at;
-        scan->frames = 0;
-        scan->counted = true;
+        scan.positioned = true;
+        scan.position = granule;
+        scan.end = at;
+        scan.frames = 0;
+        scan.counted = true;
     }
 
     // vorbisfile's lengths come from the first and last positioned pages;
@@ -214,16 +283,16 @@ std::vector<std::int64_t> OggPageIndex::seekOffsets(int link, std::int64_t frame
     const std::int64_t granule = frame - l.startFrame + l.firstGranule;
     // The frame lies on the first positioned page that ends at or after it,
     // or on a page between that one and the one before. Decoding on a page
-    // starts with the first packet that begins on it, so the frame may lie
-    // before it; the packets ending on the page before begin early enough,
-    // and those on the one before that whatever their sizes. A link's first
-    // page is the only one vorbisfile numbers from the link's start.
+    // starts with the second packet that begins on it, so the frame may lie
+    // before that; earlier pages start earlier, and on pages holding less
+    // than a packet each it takes a few. A link's first page is the only one
+    // vorbisfile numbers from the link's start, and always early enough.
     const auto after = std::lower_bound(
         l.points.begin(), l.points.end(), granule,
         [](const Point& point, std::int64_t value) { return point.granule < value; });
     std::vector<std::int64_t> offsets;
     const auto at = after - l.points.begin();
-    for (auto i = at; i >= at - 2 && i >= 1; --i)
+    for (auto i = at; i >= 1 && i > at - kSeekCandidates; --i)
         if (i < static_cast<std::ptrdiff_t>(l.points.size()))
             offsets.push_back(l.points[static_cast<size_t>(i)].offset);
     offsets.push_back(l.begin);

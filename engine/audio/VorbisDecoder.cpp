@@ -48,6 +48,21 @@ QString reasonFor(int code) {
     throw Error(QStringLiteral("Cannot open %1: %2").arg(path, reason));
 }
 
+// Whether a link's headers set up a decoder, as vorbisfile does only when
+// decoding reaches the link.
+bool decodable(vorbis_info& info) {
+    struct DspState {
+        vorbis_dsp_state state{};
+        bool ready = false;
+        ~DspState() {
+            if (ready)
+                vorbis_dsp_clear(&state);
+        }
+    } dsp;
+    dsp.ready = vorbis_synthesis_init(&dsp.state, &info) == 0;
+    return dsp.ready;
+}
+
 } // namespace
 
 void VorbisDecoder::Closer::operator()(OggVorbis_File* file) const {
@@ -84,6 +99,8 @@ VorbisDecoder::VorbisDecoder(const QString& path) : path_(path) {
             fail(path, QStringLiteral("a sample rate of %1 Hz is not supported").arg(link->rate));
         if (link->channels > kMaxChannels)
             fail(path, QStringLiteral("%1 channels are not supported").arg(link->channels));
+        if (!decodable(file_->vi[i]))
+            fail(path, reasonFor(OV_EBADHEADER));
     }
     const ogg_int64_t total = ov_pcm_total(file_.get(), -1);
     if (links < 1 || total < 0)

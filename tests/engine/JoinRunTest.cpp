@@ -2,12 +2,14 @@
 #include "engine/JoinRun.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
+#include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
 
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -31,6 +33,17 @@ double correlation(const DecodedAudio& a, long long aFrom, const DecodedAudio& b
     }
     return ab / std::sqrt(aa * bb);
 }
+
+// Forwards to the real writer, noting the largest block it was given.
+class BlockSizes : public FailingWriter {
+public:
+    explicit BlockSizes(IAudioFile2& real) : FailingWriter(real, 0) {}
+    void WriteSamples(const SampleArray& samples) override {
+        largest = std::max(largest, samples.frames());
+        FailingWriter::WriteSamples(samples);
+    }
+    int largest = 0;
+};
 
 class JoinRunTest : public RunFixture {
 protected:
@@ -79,6 +92,20 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
     EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(JoinRunTest, ASlowerLaterSourceIsJoinedInBlocksOfTheOutputsSize) {
+    addFile(QStringLiteral("fast.ogg"), tone(1.0));
+    addFile(QStringLiteral("slow.ogg"), tone(3.0, 441.5, 8000));
+    state.FunctionChoice = FunctionSplitByTime;
+    BlockSizes sizes(writer);
+    RunContext sizedContext{state,   lv,        lvTime,   segments, reader, sizes,
+                            encoder, transform, settings, desktop,  host};
+    answer(out("mix"));
+    JoinRun(sizedContext).Join();
+
+    EXPECT_LE(sizes.largest, 2 * Rate + 1);
+    EXPECT_NEAR(decode("mix.wav").frames(), 4 * Rate, 100);
 }
 
 TEST_F(JoinRunTest, OnlyTheFirstBlockOfTheJoinIsFadedIn) {
@@ -262,6 +289,25 @@ TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_TRUE(desktop.openedUrls.empty());
+}
+
+TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
+    const QString source = addFile(QStringLiteral("a.ogg"), tone(6.0));
+    CutShortReader emptyFromSecondRead(reader, 2);
+    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
+                          writer, encoder, transform, settings, desktop,
+                          host};
+    answer(out("mix"));
+    try {
+        JoinRun(cutContext).Join();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
+            << e.message().toStdString();
+    }
+    EXPECT_NE(lvTime.text(0, 2), "Finish");
+    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    EXPECT_TRUE(state.Busy);
 }
 
 TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {

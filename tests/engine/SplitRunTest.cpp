@@ -3,12 +3,14 @@
 #include "engine/OutputNames.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
+#include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/OggInfo.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -309,6 +311,44 @@ TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
     }
     EXPECT_EQ(decode("here.wav").frames(), Rate);
     EXPECT_TRUE(state.Busy);
+}
+
+// A source that stops giving audio before its end ends the run with an error
+// naming it and the second, whether the file was cut short while the run went
+// on or the reader came up empty; the piece is not marked finished and the
+// pieces before it stay.
+TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
+    const QString source = addFile(QStringLiteral("one.ogg"), tone(6.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    CutShortReader emptyFromSecondRead(reader, 2);
+    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
+                          writer, encoder, transform, settings, desktop,
+                          host};
+    const QByteArray whole = contents(source);
+    for (RunContext* run : {&context, &cutContext}) {
+        QDir(outDir).removeRecursively();
+        QDir().mkpath(outDir);
+        writeFile(source, whole);
+        host.onPump = [&] {
+            // Once the first piece is done, two thirds of the source go.
+            if (run == &context && status(0) == "Finish" &&
+                QFileInfo(source).size() == whole.size())
+                QFile(source).resize(whole.size() / 3);
+        };
+        try {
+            SplitRun(*run).RunTimeSplit();
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
+                << e.message().toStdString();
+        }
+        EXPECT_EQ(status(0), "Finish");
+        EXPECT_NE(status(1), "Finish");
+        EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
+        EXPECT_TRUE(state.Busy);
+        SplitRun::StopRun(state, host);
+    }
 }
 
 TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {

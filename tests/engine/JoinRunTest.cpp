@@ -306,7 +306,8 @@ TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
             << e.message().toStdString();
     }
     EXPECT_NE(lvTime.text(0, 2), "Finish");
-    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    // A joined file the run could not finish is not left behind.
+    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_TRUE(state.Busy);
 }
 

@@ -347,7 +347,7 @@ TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
         EXPECT_NE(status(1), "Finish");
         EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
         EXPECT_TRUE(state.Busy);
-        SplitRun::StopRun(state, host);
+        SplitRun::StopRun(state, host, lvTime);
     }
 }
 

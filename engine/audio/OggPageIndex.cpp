@@ -5,8 +5,6 @@
 #include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -133,7 +131,7 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
 
 } // namespace
 
-OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
+OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path) {
     const auto damaged = [&path] {
         throw Error(QStringLiteral("Cannot open %1: the audio data is damaged").arg(path));
     };
@@ -174,10 +172,7 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
                 break;
             const auto want = static_cast<size_t>(std::min(kReadBytes, end - read));
             char* buffer = ogg_sync_buffer(sync.get(), static_cast<long>(want));
-            ssize_t got = 0;
-            do {
-                got = pread(fd, buffer, want, static_cast<off_t>(read));
-            } while (got < 0 && errno == EINTR);
+            const long got = view.readAt(read, buffer, want);
             if (got < 0)
                 throw Error(QStringLiteral("Cannot read %1: %2")
                                 .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
@@ -208,8 +203,11 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
         const long sequence = ogg_page_pageno(&page);
         // The same page again, as a faulty copy or a network stream may
         // leave it: decoding steps over it.
-        if (scan.started && sequence == scan.sequence && granule == scan.granule)
+        if (scan.started && sequence == scan.sequence && granule == scan.granule) {
+            pageStarts_.pop_back();
+            repeated_.push_back({start, at});
             continue;
+        }
         // A page on which a packet ends carries its position; without one
         // vorbisfile could only decode from the link's start.
         if (scan.ended || granule < -1 || (granule == -1 && ogg_page_packets(&page) > 0))
@@ -295,7 +293,10 @@ std::vector<std::int64_t> OggPageIndex::seekOffsets(int link, std::int64_t frame
     for (auto i = at; i >= 1 && i > at - kSeekCandidates; --i)
         if (i < static_cast<std::ptrdiff_t>(l.points.size()))
             offsets.push_back(l.points[static_cast<size_t>(i)].offset);
-    offsets.push_back(l.begin);
+    // Far from the start that many pages always suffice; decoding from the
+    // start there would only mean the file is no longer the one indexed.
+    if (at - kSeekCandidates < 1)
+        offsets.push_back(l.begin);
     return offsets;
 }
 

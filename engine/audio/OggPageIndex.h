@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/audio/OggFileView.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -15,21 +17,25 @@ struct OggVorbis_File;
 // has seen to be true.
 class OggPageIndex {
 public:
-    // Reads the file through `fd` (its position is left alone) up to the end
-    // vorbisfile measured. Throws Error naming `path` when the pages do not
-    // form one true timeline: a position that is not where the packets
-    // before it end, or after pages lost to damage goes back or further
-    // than the bytes between can hold, or a length that disagrees with what
-    // vorbisfile found. A page repeated whole right after itself is passed
-    // over, as decoding steps over it too.
-    OggPageIndex(int fd, OggVorbis_File& file, const QString& path);
+    // Reads `view` up to the end vorbisfile measured. Throws Error naming
+    // `path` when the pages do not form one true timeline: a position that
+    // is not where the packets before it end, or after pages lost to damage
+    // goes back or further than the bytes between can hold, or a length that
+    // disagrees with what vorbisfile found. A page repeated whole right after
+    // itself is passed over and listed.
+    OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path);
+
+    // Pages that repeat the one before them, which decoding must not see:
+    // libogg takes them for a break in the sequence and drops the packet
+    // running across it.
+    const std::vector<OggFileView::Range>& repeatedPages() const { return repeated_; }
 
     // Byte offsets to decode from so that frame `frame` of the file (as
     // vorbisfile counts frames across links) comes out of the decoder on
     // the way forward, nearest first. Where decoding starts on a page is
     // only known once vorbisfile has read on to a positioned page, so the
-    // caller tries them in turn; the last, the link's first page, always
-    // starts early enough.
+    // caller tries them in turn; one of them starts early enough unless the
+    // file has changed since.
     std::vector<std::int64_t> seekOffsets(int link, std::int64_t frame) const;
     // The start of the audio page the byte before `end` belongs to, or -1
     // when there is none or it is the first or last page of a link, which
@@ -55,4 +61,5 @@ private:
     std::vector<Link> links_;
     std::vector<std::int64_t> pageStarts_;
     std::vector<std::int64_t> lastPages_;
+    std::vector<OggFileView::Range> repeated_;
 };

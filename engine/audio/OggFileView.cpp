@@ -30,13 +30,24 @@ OggFileView::~OggFileView() {
     ::close(fd_);
 }
 
-std::int64_t OggFileView::fileOffset(std::int64_t offset) const {
-    for (const Range& range : hidden_) {
-        if (range.begin > offset)
-            break;
-        offset += range.end - range.begin;
+std::int64_t OggFileView::fileOffset(std::int64_t offset, std::int64_t* nextHidden) const {
+    // The last range left out that begins at or before the offset, counted
+    // in the view.
+    std::size_t lo = 0;
+    std::size_t hi = hidden_.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (hidden_[mid].begin - hiddenBefore_[mid] <= offset)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
-    return offset;
+    const std::int64_t at =
+        lo == 0 ? offset
+                : offset + hiddenBefore_[lo - 1] + (hidden_[lo - 1].end - hidden_[lo - 1].begin);
+    if (nextHidden)
+        *nextHidden = lo < hidden_.size() ? hidden_[lo].begin : -1;
+    return at;
 }
 
 void OggFileView::leaveOut(const std::vector<Range>& ranges) {
@@ -49,19 +60,20 @@ void OggFileView::leaveOut(const std::vector<Range>& ranges) {
     hidden_.insert(hidden_.end(), file.begin(), file.end());
     std::sort(hidden_.begin(), hidden_.end(),
               [](const Range& a, const Range& b) { return a.begin < b.begin; });
+    hiddenBefore_.assign(hidden_.size(), 0);
+    for (std::size_t i = 1; i < hidden_.size(); ++i)
+        hiddenBefore_[i] = hiddenBefore_[i - 1] + (hidden_[i - 1].end - hidden_[i - 1].begin);
 }
 
 long OggFileView::readAt(std::int64_t offset, char* buffer, std::size_t bytes) const {
     if (offset < 0 || offset >= size_)
         return 0;
-    const std::int64_t at = fileOffset(offset);
+    std::int64_t nextHidden = -1;
+    const std::int64_t at = fileOffset(offset, &nextHidden);
     // Up to the next range left out, so that one read is one run of bytes.
     std::int64_t until = at + static_cast<std::int64_t>(bytes);
-    for (const Range& range : hidden_)
-        if (range.begin > at) {
-            until = std::min(until, range.begin);
-            break;
-        }
+    if (nextHidden >= 0)
+        until = std::min(until, nextHidden);
     ssize_t got = 0;
     do {
         got = ::pread(fd_, buffer, static_cast<std::size_t>(until - at), static_cast<off_t>(at));

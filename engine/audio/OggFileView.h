@@ -36,10 +36,15 @@ public:
     std::int64_t tell() const { return position_; }
 
 private:
-    std::int64_t fileOffset(std::int64_t offset) const;
+    // The file offset of view offset `offset`, and where the next range
+    // left out begins there.
+    std::int64_t fileOffset(std::int64_t offset, std::int64_t* nextHidden = nullptr) const;
 
     int fd_ = -1;
-    std::int64_t size_ = 0;     // of the view
-    std::vector<Range> hidden_; // file offsets, in order
+    std::int64_t size_ = 0; // of the view
+    // Ranges left out, as file offsets in order, with the bytes left out
+    // before each.
+    std::vector<Range> hidden_;
+    std::vector<std::int64_t> hiddenBefore_;
     std::int64_t position_ = 0; // where `read` reads next
 };

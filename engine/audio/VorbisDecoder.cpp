@@ -106,12 +106,16 @@ VorbisDecoder::VorbisDecoder(const QString& path) : path_(path) {
         open();
         pages_ = std::make_unique<OggPageIndex>(*source_, *file_, path);
     }
-    if (ov_streams(file_.get()) == 1) {
+    totalFrames_ = pages_->totalFrames();
+    const long links = ov_streams(file_.get());
+    if (links == 1) {
         // In two steps, so no length of frames can overflow.
         durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
     } else {
-        const double seconds = ov_time_total(file_.get(), -1);
-        durationMs_ = seconds > 0 ? static_cast<long long>(std::floor(seconds * 1000)) : 0;
+        double seconds = 0;
+        for (int i = 0; i < links; ++i)
+            seconds += static_cast<double>(pages_->frames(i)) / ov_info(file_.get(), i)->rate;
+        durationMs_ = static_cast<long long>(std::floor(seconds * 1000));
     }
     // vorbisfile leaves the file wherever measuring it ended.
     seek(0);
@@ -161,12 +165,14 @@ void VorbisDecoder::seek(long long frame) {
     // astray on a damaged file; the index only holds positions it found in
     // order. The frames decoded before the target are dropped on reading.
     const int link = pages_->linkOf(next_);
-    for (const long long offset : pages_->seekOffsets(link, next_)) {
+    for (const OggPageIndex::Start& start : pages_->seekStarts(link, next_)) {
         // A seek to the very end first makes vorbisfile forget the link it
         // is in, so that it treats a link's first page as such.
         rawSeek(file_->end);
-        rawSeek(offset);
-        if (told_ >= 0 && told_ <= next_)
+        rawSeek(start.offset);
+        // Finding no position on the way, vorbisfile answers its own idea
+        // of the file's length.
+        if (told_ >= start.earliest && told_ <= next_)
             return;
     }
     throw Error(QStringLiteral("Cannot seek in %1: %2").arg(path_, reasonFor(OV_EBADLINK)));

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr std::int64_t kReadBytes = 1 << 16;
-// Block sizes of packets that are not audio packets.
+// Stand-ins for a block size: no packet at all, and an empty packet.
 constexpr long kNone = -2;
 constexpr long kEmpty = -3;
 // Real packets hold at most some tens of kilobytes; vorbisfile gathers a
@@ -76,8 +76,9 @@ struct LinkScan {
     }
 };
 
-// The block size of the audio packet starting at `data`, from its first
-// bits: a packet's frames follow from its block and the one before.
+// The block size of the audio packet whose first `bytes` (of its first
+// segment) are at `data`, read from its first bits: a packet's frames follow
+// from its block and the one before.
 long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
     if (bytes <= 0)
         return kEmpty;
@@ -113,7 +114,7 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
     for (int i = 0; i < segments; ++i) {
         if (!inPacket && !scan.dropping) {
             inPacket = true;
-            block = blockAt(info, page.body + at, page.body_len - at);
+            block = blockAt(info, page.body + at, lacing[i]);
         }
         at += lacing[i];
         scan.runningBytes += lacing[i];

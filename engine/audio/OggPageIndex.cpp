@@ -5,8 +5,6 @@
 #include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,12 +12,15 @@
 namespace {
 
 constexpr std::int64_t kReadBytes = 1 << 16;
-// Block sizes of packets that are not audio packets.
+// Stand-ins for a block size: no packet at all, and an empty packet.
 constexpr long kNone = -2;
 constexpr long kEmpty = -3;
 // Real packets hold at most some tens of kilobytes; vorbisfile gathers a
 // whole packet in memory, so a larger one is damage, or an attack.
 constexpr std::int64_t kMaxPacketBytes = 1 << 20;
+// Positioned pages an index holds at most: a few times more than a file of
+// the longest length that can be cut would have.
+constexpr std::int64_t kMaxPoints = std::int64_t(1) << 24;
 // Positioned pages a seek tries before it decodes from a link's start.
 constexpr std::ptrdiff_t kSeekCandidates = 16;
 
@@ -69,12 +70,15 @@ struct LinkScan {
         }
         if (block >= 0)
             frames += block / 4 + packetBlock / 4;
+        else if (positioned)
+            counted = false; // the block before it was lost
         block = packetBlock;
     }
 };
 
-// The block size of the audio packet starting at `data`, from its first
-// bits: a packet's frames follow from its block and the one before.
+// The block size of the audio packet whose first `bytes` (of its first
+// segment) are at `data`, read from its first bits: a packet's frames follow
+// from its block and the one before.
 long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
     if (bytes <= 0)
         return kEmpty;
@@ -110,7 +114,7 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
     for (int i = 0; i < segments; ++i) {
         if (!inPacket && !scan.dropping) {
             inPacket = true;
-            block = blockAt(info, page.body + at, page.body_len - at);
+            block = blockAt(info, page.body + at, lacing[i]);
         }
         at += lacing[i];
         scan.runningBytes += lacing[i];
@@ -133,7 +137,7 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
 
 } // namespace
 
-OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
+OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path) {
     const auto damaged = [&path] {
         throw Error(QStringLiteral("Cannot open %1: the audio data is damaged").arg(path));
     };
@@ -163,6 +167,7 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
     std::int64_t read = 0; // bytes handed to the sync state
     int current = 0;
     LinkScan scan;
+    std::int64_t points = 0;
     for (;;) {
         const long found = ogg_sync_pageseek(sync.get(), &page);
         if (found < 0) {
@@ -174,10 +179,7 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
                 break;
             const auto want = static_cast<size_t>(std::min(kReadBytes, end - read));
             char* buffer = ogg_sync_buffer(sync.get(), static_cast<long>(want));
-            ssize_t got = 0;
-            do {
-                got = pread(fd, buffer, want, static_cast<off_t>(read));
-            } while (got < 0 && errno == EINTR);
+            const long got = view.readAt(read, buffer, want);
             if (got < 0)
                 throw Error(QStringLiteral("Cannot read %1: %2")
                                 .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
@@ -204,12 +206,13 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
                 damaged();
             continue;
         }
-        pageStarts_.push_back(start);
         const long sequence = ogg_page_pageno(&page);
         // The same page again, as a faulty copy or a network stream may
         // leave it: decoding steps over it.
-        if (scan.started && sequence == scan.sequence && granule == scan.granule)
+        if (scan.started && sequence == scan.sequence && granule == scan.granule) {
+            repeated_.push_back({start, at});
             continue;
+        }
         // A page on which a packet ends carries its position; without one
         // vorbisfile could only decode from the link's start.
         if (scan.ended || granule < -1 || (granule == -1 && ogg_page_packets(&page) > 0))
@@ -219,15 +222,14 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
             scan.lose();
             scan.running = kNone;
             scan.dropping = false;
+            afterGaps_.push_back(start);
         }
         scan.started = true;
         scan.sequence = sequence;
         scan.granule = granule;
         const bool final = ogg_page_eos(&page) != 0;
-        if (final) {
+        if (final)
             scan.ended = true;
-            lastPages_.push_back(start);
-        }
         // A page's position is where its last completed packet ends.
         if (!followPackets(scan, page, file.vi[current]))
             damaged();
@@ -247,8 +249,12 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
             if (!believable)
                 damaged();
         }
-        if (!scan.positioned || granule > scan.position)
+        if (!scan.positioned || granule > scan.position) {
+            // No real file comes near this many pages; the index stays small.
+            if (++points > kMaxPoints)
+                damaged();
             links_[c].points.push_back({start, granule});
+        }
         scan.positioned = true;
         scan.position = granule;
         scan.end = at;
@@ -257,17 +263,26 @@ OggPageIndex::OggPageIndex(int fd, OggVorbis_File& file, const QString& path) {
     }
 
     // vorbisfile's lengths come from the first and last positioned pages;
-    // they must be the ones found here.
-    for (const Link& link : links_) {
+    // they must be the ones found here. Searching back from the end of the
+    // file for the last one, it can miss it behind a page cut off; only the
+    // last link's length leaves the numbering of every other frame alone.
+    for (size_t i = 0; i < links_.size(); ++i) {
+        Link& link = links_[i];
         if (link.points.empty()) {
             if (link.frames != 0)
                 damaged();
             continue;
         }
+        const std::int64_t found = link.points.back().granule - link.firstGranule;
         if (link.points.front().granule < link.firstGranule ||
-            link.points.back().granule - link.firstGranule != link.frames)
+            (found != link.frames && (i + 1 < links_.size() || found < link.frames)))
             damaged();
+        link.frames = found;
     }
+}
+
+std::int64_t OggPageIndex::totalFrames() const {
+    return links_.empty() ? 0 : links_.back().startFrame + links_.back().frames;
 }
 
 int OggPageIndex::linkOf(std::int64_t frame) const {
@@ -278,7 +293,7 @@ int OggPageIndex::linkOf(std::int64_t frame) const {
     return link;
 }
 
-std::vector<std::int64_t> OggPageIndex::seekOffsets(int link, std::int64_t frame) const {
+std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t frame) const {
     const Link& l = links_[static_cast<size_t>(link)];
     const std::int64_t granule = frame - l.startFrame + l.firstGranule;
     // The frame lies on the first positioned page that ends at or after it,
@@ -290,23 +305,23 @@ std::vector<std::int64_t> OggPageIndex::seekOffsets(int link, std::int64_t frame
     const auto after = std::lower_bound(
         l.points.begin(), l.points.end(), granule,
         [](const Point& point, std::int64_t value) { return point.granule < value; });
-    std::vector<std::int64_t> offsets;
+    std::vector<Start> starts;
     const auto at = after - l.points.begin();
     for (auto i = at; i >= 1 && i > at - kSeekCandidates; --i)
         if (i < static_cast<std::ptrdiff_t>(l.points.size()))
-            offsets.push_back(l.points[static_cast<size_t>(i)].offset);
-    offsets.push_back(l.begin);
-    return offsets;
+            starts.push_back(
+                {l.points[static_cast<size_t>(i)].offset,
+                 l.points[static_cast<size_t>(i) - 1].granule - l.firstGranule + l.startFrame});
+    // Far from the start that many pages always suffice; decoding from the
+    // start there would only mean the file is no longer the one indexed.
+    if (at - kSeekCandidates < 1)
+        starts.push_back({l.begin, l.startFrame});
+    return starts;
 }
 
 std::int64_t OggPageIndex::restartPoint(std::int64_t end) const {
-    const auto after = std::upper_bound(pageStarts_.begin(), pageStarts_.end(), end - 1);
-    if (after == pageStarts_.begin())
-        return -1;
-    const std::int64_t start = *(after - 1);
-    const bool first = std::any_of(links_.begin(), links_.end(),
-                                   [start](const Link& link) { return link.audio == start; });
-    if (first || std::binary_search(lastPages_.begin(), lastPages_.end(), start))
-        return -1;
-    return start;
+    // A gap is noticed once the page after it has been read; vorbisfile may
+    // have read on a little further.
+    const auto after = std::lower_bound(afterGaps_.begin(), afterGaps_.end(), end);
+    return after == afterGaps_.begin() ? -1 : *(after - 1);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/audio/OggFileView.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -15,28 +17,39 @@ struct OggVorbis_File;
 // has seen to be true.
 class OggPageIndex {
 public:
-    // Reads the file through `fd` (its position is left alone) up to the end
-    // vorbisfile measured. Throws Error naming `path` when the pages do not
-    // form one true timeline: a position that is not where the packets
-    // before it end, or after pages lost to damage goes back or further
-    // than the bytes between can hold, or a length that disagrees with what
-    // vorbisfile found. A page repeated whole right after itself is passed
-    // over, as decoding steps over it too.
-    OggPageIndex(int fd, OggVorbis_File& file, const QString& path);
+    // Reads `view` up to the end vorbisfile measured. Throws Error naming
+    // `path` when the pages do not form one true timeline: a position that
+    // is not where the packets before it end, or after pages lost to damage
+    // goes back or further than the bytes between can hold, or a length that
+    // disagrees with what vorbisfile found. A page repeated whole right after
+    // itself is passed over and listed.
+    OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path);
 
-    // Byte offsets to decode from so that frame `frame` of the file (as
-    // vorbisfile counts frames across links) comes out of the decoder on
-    // the way forward, nearest first. Where decoding starts on a page is
-    // only known once vorbisfile has read on to a positioned page, so the
-    // caller tries them in turn; the last, the link's first page, always
-    // starts early enough.
-    std::vector<std::int64_t> seekOffsets(int link, std::int64_t frame) const;
-    // The start of the audio page the byte before `end` belongs to, or -1
-    // when there is none or it is the first or last page of a link, which
-    // vorbisfile numbers differently when it starts on them.
+    // Pages that repeat the one before them, which decoding must not see:
+    // libogg takes them for a break in the sequence and drops the packet
+    // running across it.
+    const std::vector<OggFileView::Range>& repeatedPages() const { return repeated_; }
+
+    // Where to decode from so that frame `frame` of the file (as vorbisfile
+    // counts frames across links) comes out of the decoder on the way
+    // forward, nearest first. Where decoding starts on a page is only known
+    // once vorbisfile has read on to a positioned page, so the caller tries
+    // them in turn; one starts early enough unless the file has changed
+    // since. Decoding from `offset` gives no frame before `earliest`.
+    struct Start {
+        std::int64_t offset = 0;
+        std::int64_t earliest = 0;
+    };
+    std::vector<Start> seekStarts(int link, std::int64_t frame) const;
+    // Where decoding starts afresh after a gap in the pages noticed with
+    // the file read up to `end`: the last page before `end` that follows
+    // pages lost, or -1.
     std::int64_t restartPoint(std::int64_t end) const;
     // The link `frame` belongs to.
     int linkOf(std::int64_t frame) const;
+    // Frames of a link, and of the file, as the pages have them.
+    std::int64_t frames(int link) const { return links_[static_cast<size_t>(link)].frames; }
+    std::int64_t totalFrames() const;
 
 private:
     struct Point {
@@ -53,6 +66,6 @@ private:
     };
 
     std::vector<Link> links_;
-    std::vector<std::int64_t> pageStarts_;
-    std::vector<std::int64_t> lastPages_;
+    std::vector<std::int64_t> afterGaps_; // starts of pages that follow lost ones
+    std::vector<OggFileView::Range> repeated_;
 };

@@ -1,9 +1,9 @@
 #include "engine/audio/VorbisDecoder.h"
 
+#include "engine/audio/OggFileView.h"
 #include "engine/audio/OggPageIndex.h"
 #include "platform/Error.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <vorbis/vorbisfile.h>
@@ -48,6 +48,24 @@ QString reasonFor(int code) {
     throw Error(QStringLiteral("Cannot open %1: %2").arg(path, reason));
 }
 
+// vorbisfile reads the source through its view.
+ov_callbacks viewCallbacks() {
+    ov_callbacks callbacks{};
+    callbacks.read_func = [](void* data, std::size_t size, std::size_t count,
+                             void* source) -> std::size_t {
+        const long got =
+            static_cast<OggFileView*>(source)->read(static_cast<char*>(data), size * count);
+        return got > 0 ? static_cast<std::size_t>(got) / std::max<std::size_t>(size, 1) : 0;
+    };
+    callbacks.seek_func = [](void* source, ogg_int64_t offset, int whence) {
+        return static_cast<OggFileView*>(source)->seek(offset, whence);
+    };
+    callbacks.tell_func = [](void* source) {
+        return static_cast<long>(static_cast<OggFileView*>(source)->tell());
+    };
+    return callbacks;
+}
+
 // Whether a link's headers set up a decoder, as vorbisfile does only when
 // decoding reaches the link.
 bool decodable(vorbis_info& info) {
@@ -77,49 +95,59 @@ VorbisDecoder::VorbisDecoder(const QString& path) : path_(path) {
     if (info.isDir())
         fail(path, QStringLiteral("it is a folder, not a file"));
 
-    std::FILE* raw = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (!raw)
-        fail(path, QString::fromLocal8Bit(std::strerror(errno)));
-
-    auto opening = std::make_unique<OggVorbis_File>();
-    const int opened = ov_open_callbacks(raw, opening.get(), nullptr, 0, OV_CALLBACKS_DEFAULT);
-    if (opened < 0) {
-        // vorbisfile leaves the stream with us when opening fails.
-        std::fclose(raw);
-        fail(path, reasonFor(opened));
+    source_ = std::make_unique<OggFileView>(path);
+    open();
+    pages_ = std::make_unique<OggPageIndex>(*source_, *file_, path);
+    if (!pages_->repeatedPages().empty()) {
+        // Opened again without the repeated pages, every packet arrives
+        // whole.
+        file_.reset();
+        source_->leaveOut(pages_->repeatedPages());
+        open();
+        pages_ = std::make_unique<OggPageIndex>(*source_, *file_, path);
     }
+    totalFrames_ = pages_->totalFrames();
+    const long links = ov_streams(file_.get());
+    if (links == 1) {
+        // In two steps, so no length of frames can overflow.
+        durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
+    } else {
+        double seconds = 0;
+        for (int i = 0; i < links; ++i)
+            seconds += static_cast<double>(pages_->frames(i)) / ov_info(file_.get(), i)->rate;
+        durationMs_ = static_cast<long long>(std::floor(seconds * 1000));
+    }
+    // vorbisfile leaves the file wherever measuring it ended.
+    seek(0);
+}
+
+void VorbisDecoder::open() {
+    source_->seek(0, SEEK_SET);
+    auto opening = std::make_unique<OggVorbis_File>();
+    const int opened = ov_open_callbacks(source_.get(), opening.get(), nullptr, 0, viewCallbacks());
+    if (opened < 0)
+        fail(path_, reasonFor(opened));
     file_.reset(opening.release());
 
     const long links = ov_streams(file_.get());
     for (int i = 0; i < links; ++i) {
         const vorbis_info* link = ov_info(file_.get(), i);
         if (!link || link->rate <= 0 || link->channels <= 0)
-            fail(path, QStringLiteral("the stream has no valid audio format"));
+            fail(path_, QStringLiteral("the stream has no valid audio format"));
         if (link->rate < kMinRate || link->rate > kMaxRate)
-            fail(path, QStringLiteral("a sample rate of %1 Hz is not supported").arg(link->rate));
+            fail(path_, QStringLiteral("a sample rate of %1 Hz is not supported").arg(link->rate));
         if (link->channels > kMaxChannels)
-            fail(path, QStringLiteral("%1 channels are not supported").arg(link->channels));
+            fail(path_, QStringLiteral("%1 channels are not supported").arg(link->channels));
         if (!decodable(file_->vi[i]))
-            fail(path, reasonFor(OV_EBADHEADER));
+            fail(path_, reasonFor(OV_EBADHEADER));
     }
     const ogg_int64_t total = ov_pcm_total(file_.get(), -1);
     if (links < 1 || total < 0)
-        fail(path, reasonFor(total < 0 ? static_cast<int>(total) : OV_EINVAL));
-
+        fail(path_, reasonFor(total < 0 ? static_cast<int>(total) : OV_EINVAL));
     const vorbis_info* first = ov_info(file_.get(), 0);
     rate_ = static_cast<int>(first->rate);
     channels_ = first->channels;
     totalFrames_ = total;
-    pages_ = std::make_unique<OggPageIndex>(fileno(raw), *file_, path);
-    if (links == 1) {
-        // In two steps, so no length of frames can overflow.
-        durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
-    } else {
-        const double seconds = ov_time_total(file_.get(), -1);
-        durationMs_ = seconds > 0 ? static_cast<long long>(std::floor(seconds * 1000)) : 0;
-    }
-    // vorbisfile leaves the file wherever measuring it ended.
-    seek(0);
 }
 
 VorbisDecoder::~VorbisDecoder() = default;
@@ -137,12 +165,14 @@ void VorbisDecoder::seek(long long frame) {
     // astray on a damaged file; the index only holds positions it found in
     // order. The frames decoded before the target are dropped on reading.
     const int link = pages_->linkOf(next_);
-    for (const long long offset : pages_->seekOffsets(link, next_)) {
+    for (const OggPageIndex::Start& start : pages_->seekStarts(link, next_)) {
         // A seek to the very end first makes vorbisfile forget the link it
         // is in, so that it treats a link's first page as such.
         rawSeek(file_->end);
-        rawSeek(offset);
-        if (told_ >= 0 && told_ <= next_)
+        rawSeek(start.offset);
+        // Finding no position on the way, vorbisfile answers its own idea
+        // of the file's length.
+        if (told_ >= start.earliest && told_ <= next_)
             return;
     }
     throw Error(QStringLiteral("Cannot seek in %1: %2").arg(path_, reasonFor(OV_EBADLINK)));

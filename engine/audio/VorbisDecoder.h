@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+class OggFileView;
 class OggPageIndex;
 struct OggVorbis_File;
 
@@ -47,12 +48,14 @@ private:
         void operator()(OggVorbis_File* file) const;
     };
 
+    void open();
     void rawSeek(long long offset);
     void restartAfterGap();
     Chunk deliver(float** planes, int frames);
     [[noreturn]] void failReading(const QString& reason) const;
 
     QString path_;
+    std::unique_ptr<OggFileView> source_; // outlives file_, which reads through it
     std::unique_ptr<OggVorbis_File, Closer> file_;
     std::unique_ptr<OggPageIndex> pages_;
     int rate_ = 0;

@@ -340,7 +340,7 @@ int CutterSession::join() {
     addFiles();
     const QString output = options_.joinName.contains(QLatin1Char('/'))
                                ? QFileInfo(options_.joinName).absoluteFilePath()
-                               : state_.OutputDir + options_.joinName;
+                               : OutputNames::Folder(state_.OutputDir) + options_.joinName;
     std::vector<Source> sources;
     for (Source source : sources_) {
         if (state_.FunctionChoice == FunctionCustom) {

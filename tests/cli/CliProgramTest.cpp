@@ -75,6 +75,11 @@ TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
             EXPECT_EQ(audio.container, f.container) << name.toStdString();
             EXPECT_EQ(audio.channels, 2);
             EXPECT_NEAR(audio.seconds(), 1.0, 0.06) << name.toStdString();
+            // Encoded anew (--no-copy), an OGG piece has no lead before it,
+            // which FFmpeg would play for a copied one.
+            if (QLatin1String(f.format) == "ogg") {
+                EXPECT_LE(audio.frames(), Rate) << name.toStdString();
+            }
             // Tagged by the window's tag writers (WAV gets none), read back
             // by TagLib.
             if (QLatin1String(f.format) == "wav")

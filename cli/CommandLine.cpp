@@ -7,10 +7,27 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <charconv>
 #include <iostream>
 #include <string>
 
 namespace {
+
+// Whole numbers of at least `least`. CLI11's own number checks answer a word
+// with the range of a double, which tells the user nothing.
+CLI::Validator wholeNumber(int least) {
+    const std::string wanted = least > 0 ? "a whole number above 0" : "a whole number, 0 or more";
+    return CLI::Validator(
+        [least, wanted](std::string& text) -> std::string {
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || value < least)
+                return "'" + text + "' is not " + wanted;
+            return {};
+        },
+        wanted);
+}
 
 // The options split and join share.
 struct Shared {
@@ -33,11 +50,11 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
     auto* time = command.add_option("--time", shared.seconds,
                                     join ? "Join every file whole (as with --count)"
                                          : "Cut every file into pieces of SECONDS seconds");
-    time->type_name("SECONDS")->check(CLI::PositiveNumber);
+    time->type_name("SECONDS")->check(wholeNumber(1));
     auto* count = command.add_option("--count", shared.count,
                                      join ? "Join every file whole (as with --time)"
                                           : "Cut every file into N equal pieces");
-    count->type_name("N")->check(CLI::PositiveNumber);
+    count->type_name("N")->check(wholeNumber(1));
     auto* segments = command.add_option(
         "--segments", shared.segments,
         "The ranges to cut, as \"0:10-0:40,1:00-1:30\" ([[h:]m:]s, whole seconds)");
@@ -61,10 +78,10 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
         ->type_name("DIR");
     command.add_option("--fade-in", shared.fadeIn, "Fade every piece in over SECONDS seconds")
         ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber);
+        ->check(wholeNumber(0));
     command.add_option("--fade-out", shared.fadeOut, "Fade every piece out over SECONDS seconds")
         ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber);
+        ->check(wholeNumber(0));
     command
         .add_option("--settings", shared.settings,
                     "Settings file for the encoders (default: the program's Velmora.ini)")

@@ -393,10 +393,12 @@ int CutterSession::join() {
 int CutterSession::finish(int done, int pieces) {
     host_.clearLine();
     const int total = static_cast<int>(options_.files.size());
-    QString summary = QStringLiteral("%1 of %2 files done, %3 output files written")
+    QString summary = QStringLiteral("%1 of %2 %3 done, %4 output %5 written")
                           .arg(done)
                           .arg(total)
-                          .arg(pieces);
+                          .arg(total == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                          .arg(pieces)
+                          .arg(pieces == 1 ? QStringLiteral("file") : QStringLiteral("files"));
     if (failed_ > 0)
         summary += QStringLiteral(", %1 failed").arg(failed_);
     if (interrupted_)

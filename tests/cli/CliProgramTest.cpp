@@ -89,7 +89,7 @@ TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
             EXPECT_EQ(tags.tag()->title().to8Bit(true), "Night Song") << name.toStdString();
             EXPECT_EQ(tags.tag()->artist().to8Bit(true), "Someone") << name.toStdString();
         }
-        EXPECT_TRUE(r.out.contains("1 of 1 files done")) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("1 of 1 file done")) << r.out.toStdString();
     }
     EXPECT_EQ(outputs().size(), 12) << outputs().join(' ').toStdString();
     // A copied OGG piece: FFmpeg, which does not trim a stream's start,

@@ -134,6 +134,11 @@ TEST_F(DesktopTest, ASecondCopyHandsItsFilesOverAndEndsEvenAfterACrashedCopy) {
     EXPECT_TRUE(desktop.informations.isEmpty());
 }
 
+TEST_F(DesktopTest, AHandOverNobodyTakesIsReportedAsFailed) {
+    // A lock held by a copy that does not listen: the files are not taken.
+    EXPECT_FALSE(InstanceChannel::send(ApplicationTitle, {dir.filePath("song.ogg")}, 300));
+}
+
 TEST_F(DesktopTest, DroppedOggFilesAndFoldersAreAddedAndTheRestIsNamedOnce) {
     makeFiles();
     QMimeData data;

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QTimer>
 #include <QTreeView>
 #include <QWindow>
 
@@ -198,6 +199,32 @@ TEST_F(DesktopTest, FilesArrivingDuringARunWaitForItsEnd) {
     EXPECT_FALSE(main->state().Busy);
     EXPECT_TRUE(QTest::qWaitFor([&] { return lv().count() == 3; }, Deadline));
     EXPECT_EQ(captions(), (QStringList{"song.ogg", "a.ogg", "b.ogg"}));
+}
+
+TEST_F(DesktopTest, FilesDroppedDuringARealSplitOrAnAddComeInAfterIt) {
+    makeFiles();
+    // Drops `name` from the first event the command pumps; gives the row
+    // count right after.
+    int rowsAfterDrop = -1;
+    auto dropSoon = [&](const QString& name) {
+        QTimer::singleShot(0, main.get(), [&, name] {
+            QMimeData data;
+            setUrls(data, {dir.filePath(name)});
+            EXPECT_TRUE(drop(main->lv->viewport(), data));
+            QCoreApplication::processEvents();
+            rowsAfterDrop = lv().count();
+        });
+    };
+    dropSoon("song.ogg");
+    addFiles({ogg("long.ogg", 20.2), dir.filePath("album/a.ogg")});
+    EXPECT_LE(rowsAfterDrop, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lv().count() == 3; }, Deadline));
+    EXPECT_EQ(captions(), (QStringList{"long.ogg", "a.ogg", "song.ogg"}));
+
+    dropSoon("album/b.ogg");
+    click("Split");
+    EXPECT_EQ(rowsAfterDrop, 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lv().count() == 4; }, Deadline));
 }
 
 TEST_F(DesktopTest, KeysAreShownInTooltipsMenusAndTabOrderFollowsReading) {

@@ -62,14 +62,8 @@ void JobListEditor::AddFiles() {
     const QStringList files = desktop_.openFiles(OpenFilter, openFolder_);
     if (files.isEmpty())
         return;
-    openFolder_ = QFileInfo(files.front()).absolutePath();
     stopPreviewIfPlaying();
-    for (const QString& path : files) {
-        desktop_.processEvents();
-        const QString refusal = addFile(path, Source::OpenDialog);
-        if (!refusal.isEmpty())
-            desktop_.warning(refusal);
-    }
+    addChosenFiles(files);
     finishAdding(true);
 }
 
@@ -83,14 +77,57 @@ void JobListEditor::AddFolder() {
     if (folder.isEmpty())
         return;
     stopPreviewIfPlaying();
+    QStringList refusals;
+    addFolderFiles(folder, refusals);
+    finishAdding(false);
+    showRefusals(refusals);
+}
 
+void JobListEditor::AddGivenFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    stopPreviewIfPlaying();
+    // Each file as the open dialog would hand it over, each folder as Add
+    // Folder adds it; the folders' refusals come together at the end.
+    QStringList files;
+    QStringList refusals;
+    bool anyFile = false;
+    auto flushFiles = [&] {
+        anyFile = anyFile || !files.isEmpty();
+        addChosenFiles(files);
+        files.clear();
+    };
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir()) {
+            flushFiles();
+            state_.FolderAddMode = true;
+            addFolderFiles(path, refusals);
+        } else {
+            files.append(path);
+        }
+    }
+    flushFiles();
+    finishAdding(anyFile);
+    showRefusals(refusals);
+}
+
+void JobListEditor::addChosenFiles(const QStringList& files) {
+    if (files.isEmpty())
+        return;
+    openFolder_ = QFileInfo(files.front()).absolutePath();
+    for (const QString& path : files) {
+        desktop_.processEvents();
+        const QString refusal = addFile(path, Source::OpenDialog);
+        if (!refusal.isEmpty())
+            desktop_.warning(refusal);
+    }
+}
+
+void JobListEditor::addFolderFiles(const QString& folder, QStringList& refusals) {
     // Name order, as a file manager lists the folder; subfolders are not
     // entered, and a folder named like an Ogg file is not one.
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    // A folder may hold many files the list refuses: one message names them
-    // all at the end, instead of a box to click away for each.
-    QStringList refusals;
     for (const QFileInfo& entry : entries) {
         desktop_.processEvents();
         desktop_.processEvents();
@@ -101,7 +138,11 @@ void JobListEditor::AddFolder() {
         if (!refusal.isEmpty())
             refusals.append(refusal);
     }
-    finishAdding(false);
+}
+
+void JobListEditor::showRefusals(const QStringList& refusals) {
+    // A folder may hold many files the list refuses: one message names them
+    // all at the end, instead of a box to click away for each.
     if (!refusals.isEmpty())
         desktop_.warning(refusals.join(QLatin1Char('\n')));
 }

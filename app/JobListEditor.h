@@ -3,6 +3,7 @@
 #include "app/AudioFileinfo.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,10 @@ public:
 
     void AddFiles();
     void AddFolder();
+    // Adds files and folders named outside the dialogs (the command line,
+    // another copy of the program, a drop): a file as the open dialog would
+    // hand it over, a folder as Add Folder adds it.
+    void AddGivenFiles(const QStringList& paths);
     void RemoveFile();
     void ClearFiles();
     void MoveFileUp();
@@ -75,6 +80,9 @@ private:
     // Adds one file as a new last row; returns why it was refused, or
     // nothing when it was added.
     QString addFile(const QString& path, Source source);
+    void addChosenFiles(const QStringList& files);
+    void addFolderFiles(const QString& folder, QStringList& refusals);
+    void showRefusals(const QStringList& refusals);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
     void reject(int row);
     void resetReader();

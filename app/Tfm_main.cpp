@@ -1,5 +1,7 @@
 #include "app/Tfm_main.h"
 
+#include "app/DropHandler.h"
+#include "app/FileIntake.h"
 #include "app/JobListEditor.h"
 #include "app/MainSettings.h"
 #include "app/MenuIcons.h"
@@ -7,6 +9,7 @@
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
+#include "app/Shortcuts.h"
 #include "app/WindowRunHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
@@ -145,6 +148,25 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
                                   *lvTimeSelection_, *previewSlider_, skinObjects_,
                                   Preview::Components{[this] { return audioFileRead_.get(); },
                                                       [this] { return audioPlayer21_.get(); }});
+
+    fileIntake_ = new FileIntake(
+        state_,
+        [this](const QStringList& paths) { guarded([&] { jobList_->AddGivenFiles(paths); }); },
+        this);
+    dropHandler_ = new DropHandler(desktop_,
+                                   {[this](const QStringList& paths) { OpenGivenFiles(paths); },
+                                    [this](const QString& folder) {
+                                        state_.OutputDir = folder.endsWith(QLatin1Char('/'))
+                                                               ? folder
+                                                               : folder + QLatin1Char('/');
+                                        edt_dir->setText(state_.OutputDir);
+                                    }},
+                                   this);
+    for (QWidget* part : {static_cast<QWidget*>(this), static_cast<QWidget*>(Skin1), lv->viewport(),
+                          lv_time->viewport()})
+        dropHandler_->watch(part);
+    dropHandler_->watchOutputField(edt_dir);
+    shortcuts_ = new Shortcuts(*this);
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -330,6 +352,8 @@ void Tfm_main::setDialogs(QDialog* settingsDialog, QDialog* folderDialog, QWidge
 }
 
 template <typename F> void Tfm_main::guarded(F&& command) {
+    // Files handed over meanwhile wait for the command to end.
+    FileIntake::CommandScope scope(fileIntake_);
     try {
         command();
     } catch (const Error& e) {
@@ -400,6 +424,7 @@ void Tfm_main::SetupSkin() {
     Skin1->ApplyForm(this, QStringLiteral("Quarnwick"));
     // The skin's style sheet has just given the menus their colours.
     paintMenuIcons();
+    shortcuts_->showInToolTips();
     SkinForm* form = Skin1->GetForm(this);
     // An object the skin lacks stays a detached stand-in: the window works
     // on, that part of it is just not drawn.
@@ -743,6 +768,16 @@ void Tfm_main::OpenHelpFile() {
     desktop_.openOrTell(
         QUrl::fromLocalFile(DataPaths::dataFolder() + QStringLiteral("/help/Ostrel.html")),
         QStringLiteral("the user guide"));
+}
+
+void Tfm_main::OpenGivenFiles(const QStringList& paths, bool toFront) {
+    fileIntake_->offer(paths);
+    if (toFront) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    }
 }
 
 void Tfm_main::SetRunProgress(int v) {

@@ -10,6 +10,8 @@
 #include <memory>
 
 class Desktop;
+class DropHandler;
+class FileIntake;
 class IAudioFile2;
 class IAudioFile2LameEnc;
 class IAudioPlayer2;
@@ -30,6 +32,7 @@ class ReportListModel;
 class RunProgress;
 class SegmentEditor;
 class SettingsFile;
+class Shortcuts;
 class Skin;
 
 // The main window. It owns the process-wide state, the settings file object,
@@ -135,6 +138,13 @@ public:
     void HomePage1Click();
     void About1Click();
 
+    // Files and folders named outside the dialogs (the command line,
+    // another copy, a drop): added as Add File and Add Folder add them, once
+    // no command or run is in progress. `toFront` raises the window.
+    void OpenGivenFiles(const QStringList& paths, bool toFront = false);
+    FileIntake& fileIntake() { return *fileIntake_; }
+    Shortcuts& shortcuts() { return *shortcuts_; }
+
     // The run progress bar: v in hundredths of a percent.
     void SetRunProgress(int v);
     // Ends a run at its next check and resets the progress bar.
@@ -238,6 +248,9 @@ private:
     std::unique_ptr<SegmentEditor> segmentEditor_;
     std::unique_ptr<JobListEditor> jobList_;
     std::unique_ptr<Preview> preview_;
+    FileIntake* fileIntake_ = nullptr;
+    DropHandler* dropHandler_ = nullptr;
+    Shortcuts* shortcuts_ = nullptr;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

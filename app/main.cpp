@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/Tfm_main.h"
 #include "app/WidgetDesktop.h"
+#include "platform/InstanceChannel.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
 #include "settings/SettingsFile.h"
@@ -11,6 +12,7 @@
 #include "tags/WmaTags.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QPointer>
 
@@ -35,10 +37,24 @@ int main(int argc, char* argv[]) {
             mainWindow->close();
     });
 
-    // A second copy ends at once, silently: the first one keeps its window.
+    // A second copy ends at once: the first one keeps its window and takes
+    // over the files this one was given. Without files it ends silently.
+    const QStringList givenFiles =
+        InstanceChannel::filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath());
     SingleInstance instance(ApplicationTitle);
-    if (!instance.acquire())
-        return 0;
+    if (!instance.acquire()) {
+        if (givenFiles.isEmpty() || InstanceChannel::send(ApplicationTitle, givenFiles))
+            return 0;
+        WidgetDesktop desktop;
+        desktop.warning(QStringLiteral("Tarnwell is already running, but it did not answer. "
+                                       "These files were not added:\n") +
+                        givenFiles.join(QLatin1Char('\n')));
+        return 1;
+    }
+    // Listening before the windows are built: a copy started meanwhile
+    // waits for them.
+    InstanceChannel channel(ApplicationTitle);
+    channel.listen();
 
     // The WMA tag library is looked up once; without it WMA outputs get no tags.
     LoadWmaLibrary();
@@ -46,6 +62,8 @@ int main(int argc, char* argv[]) {
     WidgetDesktop desktop;
     Tfm_main fm_main(desktop, SettingsFile::defaultPath());
     desktop.setParentWindow(&fm_main);
+    QObject::connect(&channel, &InstanceChannel::filesReceived, &fm_main,
+                     [&fm_main](const QStringList& files) { fm_main.OpenGivenFiles(files, true); });
     Tfm_set fm_set(fm_main);
     Tfm_dir fm_dir(fm_main);
     Tfm_about fm_about(fm_main);
@@ -55,6 +73,7 @@ int main(int argc, char* argv[]) {
     // Shown first, so the settings it writes when it closes are the ones it read.
     fm_main.show();
     mainWindow = &fm_main;
+    fm_main.OpenGivenFiles(givenFiles);
     if (endRequested) {
         // Asked to end while it was being built: close from the event loop,
         // where closing the last window ends the program.

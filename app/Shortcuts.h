@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class Tfm_main;
+
+// The keyboard: a shortcut for every main action of the window. Each one
+// runs the command of its skin object or menu item, so it is refused under
+// the same guard as a click. The keys show in the tooltips of the skin
+// objects and in the menu items of the same command.
+class Shortcuts : public QObject {
+    Q_OBJECT
+
+public:
+    struct Entry {
+        QString name; // the action's object name
+        QList<QKeySequence> keys;
+        std::function<void()> command;
+        QStringList skinObjects; // whose tooltips name the key
+        QStringList menuItems;   // the menu actions (object names) that show it
+        bool autoRepeat = false;
+    };
+
+    explicit Shortcuts(Tfm_main& window);
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    // The key as the tooltips, the menus and the user guide show it.
+    static QString keyText(const Entry& entry);
+
+    // Appends the keys to the skin objects' tooltips; called once the skin's
+    // tooltips are in place.
+    void showInToolTips();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void add(Entry entry);
+    void showInMenus(const Entry& entry);
+
+    Tfm_main& window_;
+    std::vector<Entry> entries_;
+};

@@ -87,6 +87,7 @@ void JoinRun::RunJoin(const Output& output) {
     switch (c_.state.FunctionChoice) {
     case FunctionSplitByTime:
     case FunctionSplitByCount:
+    case FunctionSplitAtSilences:
         RunWholeJoin(output);
         break;
     case FunctionUnification:

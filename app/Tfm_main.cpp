@@ -7,6 +7,7 @@
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
+#include "app/WaveformPanel.h"
 #include "app/WindowRunHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
@@ -141,7 +142,12 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     segmentEditor_ = std::make_unique<SegmentEditor>(
         state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_, *lvTimeSelection_,
         *previewSlider_, skinObjects_,
-        SegmentEditor::Hooks{[this] { ShowTotalTime(); }, [this] { lvClick(); }});
+        SegmentEditor::Hooks{
+            [this] { ShowTotalTime(); }, [this] { lvClick(); },
+            [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
+            [this](const listrecord& record, std::int32_t seconds) {
+                return waveform_->snapMark(record, seconds);
+            }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
     jobHooks.readComments = [](const QString& fileName, AudioFileinfo& tags) {
@@ -172,6 +178,9 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
                                   *lvTimeSelection_, *previewSlider_, skinObjects_,
                                   Preview::Components{[this] { return audioFileRead_.get(); },
                                                       [this] { return audioPlayer21_.get(); }});
+    waveform_ = std::make_unique<WaveformPanel>(state_, *lvModel_, *lvSelection_, *lvTimeModel_,
+                                                skinObjects_, *preview_, this);
+    waveform_->setRefillSegments([this] { segmentEditor_->ShowSegments(); });
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -440,6 +449,7 @@ void Tfm_main::SetupSkin() {
         track->SetRect(rect);
         track->Refresh();
     }
+    waveform_->setShown(form->hasObject(WaveformPanel::SkinObjectName));
     skinObjects_.pb->SetPosition(0);
     skinObjects_.pbElement->Refresh();
     SetRunProgress(0);
@@ -640,6 +650,9 @@ void Tfm_main::splitRun() {
         case FunctionUnification:
             RunUnifiedSplit();
             break;
+        case FunctionSplitAtSilences:
+            RunSilenceSplit();
+            break;
         default:
             break;
         }
@@ -660,6 +673,7 @@ void Tfm_main::joinRun() {
             break;
         case FunctionSplitByTime:
         case FunctionSplitByCount:
+        case FunctionSplitAtSilences:
             RunWholeJoin();
             break;
         case FunctionUnification:
@@ -955,6 +969,12 @@ void Tfm_main::RunUnifiedSplit() {
     WindowRunHost host(*this);
     RunContext context = host.context();
     SplitRun(context).RunUnifiedSplit();
+}
+
+void Tfm_main::RunSilenceSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunSilenceSplit();
 }
 
 // --- Join runs -------------------------------------------------------------

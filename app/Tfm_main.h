@@ -31,6 +31,7 @@ class RunProgress;
 class SegmentEditor;
 class SettingsFile;
 class Skin;
+class WaveformPanel;
 
 // The main window. It owns the process-wide state, the settings file object,
 // the list models, the audio components and the skin, and hands the other
@@ -64,6 +65,8 @@ public:
     SegmentEditor& segmentEditor() { return *segmentEditor_; }
     PreviewSlider& previewSlider() { return *previewSlider_; }
     Preview& preview() { return *preview_; }
+    // The waveform along the slider and the files' overviews and silences.
+    WaveformPanel& waveform() { return *waveform_; }
 
     // The five audio components.
     IAudioFile2& AudioFileRead() { return *audioFileRead_; }
@@ -181,6 +184,7 @@ public:
     virtual void RunTimeSplit();
     virtual void RunCountSplit();
     virtual void RunUnifiedSplit();
+    virtual void RunSilenceSplit();
     // Join runs: ChooseJoinOutput asks for the output and says whether to go on.
     virtual bool ChooseJoinOutput();
     virtual void RunCustomJoin();
@@ -237,6 +241,7 @@ private:
     std::unique_ptr<SegmentEditor> segmentEditor_;
     std::unique_ptr<JobListEditor> jobList_;
     std::unique_ptr<Preview> preview_;
+    std::unique_ptr<WaveformPanel> waveform_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

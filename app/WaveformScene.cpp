@@ -66,8 +66,8 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
         for (std::int32_t j = 0; j < shown.SegmentCount; ++j) {
             const auto k = static_cast<size_t>(j);
             const bool working = j == shown.SegmentCount - 1 && shown.SegmentCount > 1;
-            // A lone working segment over the whole file says nothing.
-            if (shown.SegmentCount == 1 && shown.BeginTimes[k] == 0 &&
+            // A working segment still over the whole file says nothing.
+            if (j == shown.SegmentCount - 1 && shown.BeginTimes[k] == 0 &&
                 shown.EndTimes[k] >= record.Duration)
                 continue;
             scene.spans.push_back({fraction(shown.BeginTimes[k] * 1000.0),

@@ -48,7 +48,7 @@ protected:
     const WaveformScene& scene() { return main->waveform().view()->scene(); }
     // Speech-like: tone with quiet stretches at 3.5-5.5 s and 8.5-10.5 s.
     QString speech(const QString& name) {
-        OggFixture f = OggFixture::Tone(12.0, 330.0);
+        OggFixture f = OggFixture::NoiseAndSweep(12.0);
         f.quiet = {{3.5, 5.5}, {8.5, 10.5}};
         return f.write(dir.filePath(name));
     }

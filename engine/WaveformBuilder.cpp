@@ -11,6 +11,8 @@
 
 struct WaveformBuilder::Job {
     QString path;
+    bool urgent = false;
+    std::atomic<bool> started{false};
     std::atomic<bool> cancelled{false};
 };
 
@@ -30,17 +32,19 @@ WaveformBuilder::~WaveformBuilder() {
 void WaveformBuilder::request(const QString& path, bool urgent) {
     if (path.isEmpty() || cache_.contains(path) || failures_.contains(path))
         return;
-    if (const auto running = jobs_.value(path)) {
-        if (!urgent)
+    if (const auto queued = jobs_.value(path)) {
+        if (!urgent || queued->urgent || queued->started)
             return;
-        // Queued behind others: called off and queued again in front.
-        running->cancelled = true;
+        // Waiting behind others: called off and queued again in front.
+        queued->cancelled = true;
     }
     auto job = std::make_shared<Job>();
     job->path = path;
+    job->urgent = urgent;
     jobs_.insert(path, job);
     pool_.start(
         [this, job] {
+            job->started = true;
             std::shared_ptr<const AudioOverview> result;
             QString error;
             try {

@@ -19,6 +19,7 @@ enum FunctionChoiceValue : std::int32_t {
     FunctionSplitByTime = 1,
     FunctionSplitByCount = 2,
     FunctionUnification = 3,
+    FunctionSplitAtSilences = 4,
 };
 
 // The state every window consults. The main window owns the one instance and
@@ -38,6 +39,17 @@ struct AppState {
     std::int32_t FadeInSeconds = 5;
     std::int32_t FadeOutSeconds = 5;
     bool SkinFlag = false;
+    // A silence is quieter than SilenceThreshold dBFS for at least
+    // SilenceMinimumMs. Pieces split at silences last at least
+    // SilenceMinimumPiece seconds; with SnapToSilence the cuts of a time split
+    // move to a silence within SnapSeconds, and with SnapMarks so do the
+    // times Begin and End mark.
+    std::int32_t SilenceThreshold = -40;
+    std::int32_t SilenceMinimumMs = 1000;
+    std::int32_t SilenceMinimumPiece = 5;
+    bool SnapToSilence = false;
+    std::int32_t SnapSeconds = 10;
+    bool SnapMarks = false;
     std::int32_t CurrentFile = -1;
     std::int32_t CurrentSegment = 0;
     // The file row the preview plays; the job list keeps it on the same file

@@ -427,6 +427,7 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
     qint64 total = 0;
     switch (state.FunctionChoice) {
     case FunctionSplitByTime:
+    case FunctionSplitAtSilences:
         for (int r = 0; r < rows; ++r)
             total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0);
         break;

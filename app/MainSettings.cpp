@@ -3,6 +3,8 @@
 #include "app/AppState.h"
 #include "settings/SettingsFile.h"
 
+#include <algorithm>
+
 void MainSettings::Read(AppState& state, const SettingsFile& settings) {
     state.FunctionChoice =
         settings.ReadInteger(QStringLiteral("Function"), QStringLiteral("Choice"), 0);
@@ -16,6 +18,22 @@ void MainSettings::Read(AppState& state, const SettingsFile& settings) {
     state.FadeOutSeconds =
         settings.ReadInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
     state.SkinFlag = settings.ReadBool(QStringLiteral("RQD"), QStringLiteral("Skin"), false);
+    ReadSilence(state, settings);
+}
+
+void MainSettings::ReadSilence(AppState& state, const SettingsFile& settings) {
+    const QString section = QStringLiteral("Silence");
+    // Values edited by hand into nonsense fall back into range.
+    state.SilenceThreshold =
+        std::clamp(settings.ReadInteger(section, QStringLiteral("Threshold"), -40), -100, -1);
+    state.SilenceMinimumMs =
+        std::clamp(settings.ReadInteger(section, QStringLiteral("MinSilence"), 1000), 10, 600000);
+    state.SilenceMinimumPiece =
+        std::clamp(settings.ReadInteger(section, QStringLiteral("MinPiece"), 5), 0, 86400);
+    state.SnapToSilence = settings.ReadBool(section, QStringLiteral("Snap"), false);
+    state.SnapSeconds =
+        std::clamp(settings.ReadInteger(section, QStringLiteral("SnapWindow"), 10), 1, 3600);
+    state.SnapMarks = settings.ReadBool(section, QStringLiteral("SnapMarks"), false);
 }
 
 void MainSettings::Write(const AppState& state, SettingsFile& settings) {
@@ -29,4 +47,11 @@ void MainSettings::Write(const AppState& state, SettingsFile& settings) {
     settings.WriteInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), state.FadeInSeconds);
     settings.WriteInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), state.FadeOutSeconds);
     settings.WriteBool(QStringLiteral("RQD"), QStringLiteral("Skin"), state.SkinFlag);
+    const QString section = QStringLiteral("Silence");
+    settings.WriteInteger(section, QStringLiteral("Threshold"), state.SilenceThreshold);
+    settings.WriteInteger(section, QStringLiteral("MinSilence"), state.SilenceMinimumMs);
+    settings.WriteInteger(section, QStringLiteral("MinPiece"), state.SilenceMinimumPiece);
+    settings.WriteBool(section, QStringLiteral("Snap"), state.SnapToSilence);
+    settings.WriteInteger(section, QStringLiteral("SnapWindow"), state.SnapSeconds);
+    settings.WriteBool(section, QStringLiteral("SnapMarks"), state.SnapMarks);
 }

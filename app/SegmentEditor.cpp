@@ -69,6 +69,10 @@ void SegmentEditor::ShowSegments() {
     case FunctionSplitByCount:
         FillCountPieces(record.Duration);
         break;
+    case FunctionSplitAtSilences:
+        if (hooks_.fillSilencePieces)
+            hooks_.fillSilencePieces(record);
+        break;
     default:
         FillSegments(shown);
         break;
@@ -175,7 +179,9 @@ void SegmentEditor::mark(bool begin) {
     listrecord* record = editableRecord();
     if (!record)
         return;
-    const std::int32_t seconds = slider_.PositionToSeconds(slider_.GetPosition(), record->Duration);
+    std::int32_t seconds = slider_.PositionToSeconds(slider_.GetPosition(), record->Duration);
+    if (hooks_.snapMark)
+        seconds = std::clamp(hooks_.snapMark(*record, seconds), 0, record->Duration);
     const auto last = static_cast<size_t>(record->SegmentCount - 1);
     (begin ? record->BeginTimes : record->EndTimes)[last] = seconds;
 
@@ -265,7 +271,8 @@ void SegmentEditor::ClearSegments() {
 
 bool SegmentEditor::isSplitFunction() const {
     return state_.FunctionChoice == FunctionSplitByTime ||
-           state_.FunctionChoice == FunctionSplitByCount;
+           state_.FunctionChoice == FunctionSplitByCount ||
+           state_.FunctionChoice == FunctionSplitAtSilences;
 }
 
 bool SegmentEditor::refuseInSplitFunction() {

@@ -36,6 +36,12 @@ public:
     struct Hooks {
         std::function<void()> showTotalTime;
         std::function<void()> lvClick;
+        // The pieces of "Split at silences" for a file, as far as its
+        // silences are known.
+        std::function<void(const listrecord&)> fillSilencePieces = {};
+        // Where a Begin or End mark at `seconds` goes: moved to a silence
+        // edge when snapping is asked for.
+        std::function<std::int32_t(const listrecord&, std::int32_t seconds)> snapMark = {};
     };
 
     // One begin-end range in whole seconds.

@@ -10,6 +10,7 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/Shortcuts.h"
+#include "app/WaveformPanel.h"
 #include "app/WindowRunHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
@@ -126,7 +127,12 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     segmentEditor_ = std::make_unique<SegmentEditor>(
         state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_, *lvTimeSelection_,
         *previewSlider_, skinObjects_,
-        SegmentEditor::Hooks{[this] { ShowTotalTime(); }, [this] { lvClick(); }});
+        SegmentEditor::Hooks{
+            [this] { ShowTotalTime(); }, [this] { lvClick(); },
+            [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
+            [this](const listrecord& record, std::int32_t seconds) {
+                return waveform_->snapMark(record, seconds);
+            }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
     jobHooks.readComments = ReadSourceTags;
@@ -167,6 +173,9 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         dropHandler_->watch(part);
     dropHandler_->watchOutputField(edt_dir);
     shortcuts_ = new Shortcuts(*this);
+    waveform_ = std::make_unique<WaveformPanel>(state_, *lvModel_, *lvSelection_, *lvTimeModel_,
+                                                skinObjects_, *preview_, this);
+    waveform_->setRefillSegments([this] { segmentEditor_->ShowSegments(); });
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -438,6 +447,7 @@ void Tfm_main::SetupSkin() {
         track->SetRect(rect);
         track->Refresh();
     }
+    waveform_->setShown(form->hasObject(WaveformPanel::SkinObjectName));
     skinObjects_.pb->SetPosition(0);
     skinObjects_.pbElement->Refresh();
     SetRunProgress(0);
@@ -917,6 +927,12 @@ void Tfm_main::RunUnifiedSplit() {
     WindowRunHost host(*this);
     RunContext context = host.context();
     SplitRun(context).RunUnifiedSplit();
+}
+
+void Tfm_main::RunSilenceSplit() {
+    WindowRunHost host(*this);
+    RunContext context = host.context();
+    SplitRun(context).RunSilenceSplit();
 }
 
 // --- Join runs -------------------------------------------------------------

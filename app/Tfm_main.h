@@ -34,6 +34,7 @@ class SegmentEditor;
 class SettingsFile;
 class Shortcuts;
 class Skin;
+class WaveformPanel;
 
 // The main window. It owns the process-wide state, the settings file object,
 // the list models, the audio components and the skin, and hands the other
@@ -67,6 +68,8 @@ public:
     SegmentEditor& segmentEditor() { return *segmentEditor_; }
     PreviewSlider& previewSlider() { return *previewSlider_; }
     Preview& preview() { return *preview_; }
+    // The waveform along the slider and the files' overviews and silences.
+    WaveformPanel& waveform() { return *waveform_; }
 
     // The five audio components.
     IAudioFile2& AudioFileRead() { return *audioFileRead_; }
@@ -191,6 +194,7 @@ public:
     virtual void RunTimeSplit();
     virtual void RunCountSplit();
     virtual void RunUnifiedSplit();
+    virtual void RunSilenceSplit();
     // Join runs: ChooseJoinOutput asks for the output and says whether to go on.
     virtual bool ChooseJoinOutput();
     virtual void RunCustomJoin();
@@ -251,6 +255,7 @@ private:
     FileIntake* fileIntake_ = nullptr;
     DropHandler* dropHandler_ = nullptr;
     Shortcuts* shortcuts_ = nullptr;
+    std::unique_ptr<WaveformPanel> waveform_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

@@ -2,6 +2,7 @@
 
 #include "app/RowSelection.h"
 #include "app/Tfm_main.h"
+#include "app/WaveformPanel.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "platform/Desktop.h"
@@ -27,7 +28,8 @@ RunContext WindowRunHost::context() {
                       window_.AudioTransform21(),
                       *window_.settings(),
                       window_.desktop(),
-                      *this};
+                      *this,
+                      &window_.waveform().builder()};
 }
 
 void WindowRunHost::processEvents() {
@@ -76,6 +78,10 @@ void WindowRunHost::RunCustomSplit() {
 
 void WindowRunHost::RunTimeSplit() {
     window_.RunTimeSplit();
+}
+
+void WindowRunHost::RunSilenceSplit() {
+    window_.RunSilenceSplit();
 }
 
 void WindowRunHost::RunCountSplit() {

@@ -21,6 +21,10 @@ void ContextRunSteps::RunTimeSplit() {
     SplitRun(c_).RunTimeSplit();
 }
 
+void ContextRunSteps::RunSilenceSplit() {
+    SplitRun(c_).RunSilenceSplit();
+}
+
 void ContextRunSteps::RunCountSplit() {
     SplitRun(c_).RunCountSplit();
 }

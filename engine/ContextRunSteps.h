@@ -17,6 +17,7 @@ public:
     void StopPlayback() override;
     void RunCustomSplit() override;
     void RunTimeSplit() override;
+    void RunSilenceSplit() override;
     void RunCountSplit() override;
     void RunUnifiedSplit() override;
     bool ChooseJoinOutput() override;

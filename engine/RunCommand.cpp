@@ -47,6 +47,9 @@ void RunCommand::Split(bool openFolder) {
         case FunctionUnification:
             steps_.RunUnifiedSplit();
             break;
+        case FunctionSplitAtSilences:
+            steps_.RunSilenceSplit();
+            break;
         default:
             break;
         }
@@ -70,6 +73,7 @@ void RunCommand::Join(bool openFolder) {
             break;
         case FunctionSplitByTime:
         case FunctionSplitByCount:
+        case FunctionSplitAtSilences:
             steps_.RunWholeJoin();
             break;
         case FunctionUnification:

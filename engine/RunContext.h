@@ -9,6 +9,7 @@ class RunHost;
 class SegmentEditor;
 class SettingsFile;
 struct AppState;
+class WaveformBuilder;
 
 // Everything a split or join run works on: the job model and its two lists,
 // the segment list fillers, the audio components, the settings file, the
@@ -26,4 +27,7 @@ struct RunContext {
     const SettingsFile& settings;
     Desktop& desktop;
     RunHost& host;
+    // The window's overviews of the listed files, so cutting at silences
+    // need not decode a file again; without it each file is scanned.
+    WaveformBuilder* overviews = nullptr;
 };

@@ -17,6 +17,7 @@ public:
     virtual void RunTimeSplit() = 0;
     virtual void RunCountSplit() = 0;
     virtual void RunUnifiedSplit() = 0;
+    virtual void RunSilenceSplit() = 0;
 
     // Asks for the join output; false when the join should not go ahead.
     virtual bool ChooseJoinOutput() = 0;

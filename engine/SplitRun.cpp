@@ -8,8 +8,11 @@
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
+#include "engine/SilenceFinder.h"
+#include "engine/WaveformBuilder.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
+#include "engine/audio/PeakScanner.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/MulDiv.h"
@@ -46,6 +49,10 @@ void SplitRun::RunCountSplit() {
 
 void SplitRun::RunUnifiedSplit() {
     run(Kind::Unified);
+}
+
+void SplitRun::RunSilenceSplit() {
+    run(Kind::Silence);
 }
 
 void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
@@ -177,6 +184,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             c_.segments.FillCountPieces(record.Duration);
             break;
         case Kind::Unified:
+        case Kind::Silence:
             break;
         }
         c_.host.focusFileList();
@@ -194,14 +202,20 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         cutter_.reset();
         cutterProblem_.clear();
 
-        const std::vector<Piece> pieces = piecesOf(kind, i);
+        cutNotes_.clear();
+        const std::vector<Piece> pieces =
+            kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence)
+                ? silencePieces(kind, record)
+                : piecesOf(kind, i);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
-            const std::int32_t start = frameOf(piece.begin);
-            const std::int32_t length = frameOf(piece.end) - start;
+            const std::int32_t start =
+                piece.beginMs >= 0 ? frameOfMs(piece.beginMs) : frameOf(piece.begin);
+            const std::int32_t length =
+                (piece.endMs >= 0 ? frameOfMs(piece.endMs) : frameOf(piece.end)) - start;
             // A piece of no length would be a file without audio: it is not
             // written, and its row keeps the status it had.
             if (length <= 0)
@@ -234,6 +248,8 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
              SegmentEditor::CountPieces(record.Duration, state.SplitCount))
             pieces.push_back({p.begin, p.end});
         break;
+    case Kind::Silence:
+        break;
     case Kind::Unified: {
         const listrecord& shared = state.JobList.front();
         const auto count = static_cast<size_t>(std::max(shared.SegmentCount, 0));
@@ -255,6 +271,58 @@ std::int32_t SplitRun::frameOf(std::int32_t seconds) const {
     return MulDiv(
         static_cast<std::int32_t>(std::clamp<qint64>(qint64(seconds) * 1000, INT32_MIN, INT32_MAX)),
         sampleCount_, durationMs_);
+}
+
+std::int32_t SplitRun::frameOfMs(std::int64_t ms) const {
+    if (durationMs_ <= 0)
+        return 0;
+    const std::int64_t frame =
+        (std::clamp<std::int64_t>(ms, 0, durationMs_) * sampleCount_ + durationMs_ / 2) /
+        durationMs_;
+    return static_cast<std::int32_t>(frame);
+}
+
+std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord& record) {
+    const AppState& state = c_.state;
+    const auto keepGoing = [this] {
+        c_.host.processEvents();
+        return c_.state.Busy;
+    };
+    std::shared_ptr<const AudioOverview> overview;
+    if (c_.overviews) {
+        overview = c_.overviews->compute(record.FileName, keepGoing);
+    } else {
+        try {
+            overview = std::make_shared<const AudioOverview>(
+                PeakScanner::Scan(record.FileName, nullptr, keepGoing));
+        } catch (const PeakScanner::Cancelled&) {
+        }
+    }
+    if (!overview)
+        return {};
+
+    const std::vector<Silence> silences = SilenceFinder::Find(
+        *overview, {static_cast<double>(state.SilenceThreshold), state.SilenceMinimumMs});
+    const std::int64_t windowMs = std::int64_t{state.SnapSeconds} * 1000;
+    const std::vector<SilencePiece> found =
+        kind == Kind::Silence
+            ? SilenceFinder::SplitAtSilences(silences, durationMs_,
+                                             std::int64_t{state.SilenceMinimumPiece} * 1000)
+            : SilenceFinder::SplitByTime(silences, durationMs_,
+                                         std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
+                                         windowMs);
+    c_.lvTime.clear();
+    std::vector<Piece> pieces;
+    for (const SilencePiece& p : found) {
+        const auto begin = static_cast<std::int32_t>(p.beginMs / 1000);
+        const auto end = static_cast<std::int32_t>((p.endMs + 999) / 1000);
+        const int row =
+            c_.lvTime.append(SegmentEditor::SegmentRow(begin, end, SegmentStatus::Unconvert));
+        cutNotes_.push_back(SilenceFinder::CutNote(p, windowMs));
+        c_.lvTime.setNote(row, cutNotes_.back());
+        pieces.push_back({begin, end, p.beginMs, p.endMs});
+    }
+    return pieces;
 }
 
 void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
@@ -340,7 +408,10 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         output.abandon();
     }
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
-    c_.lvTime.setNote(row, pieceNote_);
+    const QString cut = row < static_cast<int>(cutNotes_.size()) ? cutNotes_[row] : QString();
+    c_.lvTime.setNote(row, cut.isEmpty() || pieceNote_.isEmpty()
+                               ? cut + pieceNote_
+                               : cut + QLatin1Char('\n') + pieceNote_);
 }
 
 QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {

@@ -35,6 +35,8 @@ public:
     void RunTimeSplit();
     void RunCountSplit();
     void RunUnifiedSplit();
+    // The sound between silences, each piece cut in the middle of a silence.
+    void RunSilenceSplit();
 
     // The Stop command while a run is on (or after one failed): the run
     // ends, and the display no longer shows a piece being written.
@@ -63,10 +65,13 @@ public:
     static void RequireEnd(IAudioFile2& reader, const QString& file, qint64 position);
 
 private:
-    enum class Kind { Custom, Time, Count, Unified };
+    enum class Kind { Custom, Time, Count, Unified, Silence };
     struct Piece {
         std::int32_t begin = 0; // seconds
         std::int32_t end = 0;
+        // Cuts placed at silences are finer than a second: used when set.
+        std::int64_t beginMs = -1;
+        std::int64_t endMs = -1;
     };
 
     void run(Kind kind);
@@ -79,6 +84,11 @@ private:
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
     std::int32_t frameOf(std::int32_t seconds) const;
+    std::int32_t frameOfMs(std::int64_t ms) const;
+    // Pieces cut at silences (or time cuts moved to them), shown on the
+    // segment list with a note where a cut moved or found no silence. Empty
+    // when the run was stopped while the file was being scanned.
+    std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
 
     RunContext& c_;
     bool ParityToggle = true;
@@ -98,4 +108,7 @@ private:
     // How the piece being written is made ("copied", "re-encoded (fade)"),
     // shown after its percentage; empty when copying is not in question.
     QString pieceNote_;
+    // Per row of the current file, where its end cut went when cuts were
+    // moved to silences; kept beside the piece's own note.
+    std::vector<QString> cutNotes_;
 };

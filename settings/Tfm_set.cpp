@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -33,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace EncoderKeys;
 using EncoderTables::inRange;
@@ -148,6 +150,7 @@ Tfm_set::Tfm_set(Tfm_main& main)
     buildWavPage();
     buildWmaPage();
     buildOggPage();
+    buildSilencePage();
     buildTree();
     buildButtons();
 
@@ -232,6 +235,7 @@ void Tfm_set::buildTree() {
         {"WAV", -1, "Set WAV Format", gb_wav},
         {"WMA", -1, "Set WMA Format", gb_wma},
         {"OGG", -1, "Set OGG Format", gb_ogg},
+        {"Silence", -1, "Set Silence Detection", gb_silence},
     };
     for (const Node& n : layout) {
         QTreeWidgetItem* item =
@@ -284,7 +288,12 @@ void Tfm_set::buildGeneralPage() {
     grid->addWidget(rb_time, 2, 0);
     grid->addWidget(edt_time, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("Second"), choice), 2, 2);
+    rb_silence = new QRadioButton(QStringLiteral("Split at silences"), choice);
+    rb_silence->setObjectName(QStringLiteral("rb_silence"));
+    rb_silence->setToolTip(QStringLiteral("The sound between silences; see the Silence page"));
+    grid->addWidget(rb_silence, 3, 0, 1, 3);
     grid->setColumnStretch(2, 1);
+    connect(rb_silence, &QRadioButton::clicked, this, &Tfm_set::rb_silenceClick);
     connect(rb_custom, &QRadioButton::clicked, this, &Tfm_set::rb_customClick);
     connect(rb_time, &QRadioButton::clicked, this, &Tfm_set::rb_timeClick);
     connect(rb_count, &QRadioButton::clicked, this, &Tfm_set::rb_countClick);
@@ -686,8 +695,8 @@ void Tfm_set::FormShow() {
     autoExpand_ = true;
 
     const AppState& state = main_.state();
-    QRadioButton* choices[] = {rb_custom, rb_time, rb_count, rb_unification};
-    if (state.FunctionChoice >= 0 && state.FunctionChoice < 4) {
+    QRadioButton* choices[] = {rb_custom, rb_time, rb_count, rb_unification, rb_silence};
+    if (state.FunctionChoice >= 0 && state.FunctionChoice < 5) {
         choices[state.FunctionChoice]->setChecked(true);
     } else {
         for (QRadioButton* rb : choices) {
@@ -705,6 +714,7 @@ void Tfm_set::FormShow() {
     setPosition(cb_fadeouttime, state.FadeOutSeconds - 1, 4);
 
     loadEncoderControls(settingsFile());
+    loadSilenceControls();
 
     cb_mp3vbrcmChange();
     rb_cdmodeClick();
@@ -813,6 +823,7 @@ void Tfm_set::OkClick() {
     state.FadeOutSeconds = position(cb_fadeouttime, 4) + 1;
 
     saveEncoderControls(settings);
+    saveSilenceControls();
 
     main_.lvClick();
     accept();
@@ -893,6 +904,13 @@ void Tfm_set::fixWmaText() {
 }
 
 void Tfm_set::Button2Click() {
+    ud_threshold->setValue(-40);
+    ud_minsilence->setValue(1.0);
+    ud_minpiece->setValue(5);
+    ck_snap->setChecked(false);
+    ud_snap->setValue(10);
+    ck_snapmarks->setChecked(false);
+
     cb_mp3_bitrate->setCurrentIndex(9);
     cb_mp3_channel->setCurrentIndex(1);
     cb_mp3_frequency->setCurrentIndex(7);
@@ -968,6 +986,11 @@ void Tfm_set::rb_countClick() {
 
 void Tfm_set::rb_unificationClick() {
     main_.state().FunctionChoice = FunctionUnification;
+    main_.ShowTotalTime();
+}
+
+void Tfm_set::rb_silenceClick() {
+    main_.state().FunctionChoice = FunctionSplitAtSilences;
     main_.ShowTotalTime();
 }
 
@@ -1114,4 +1137,74 @@ void Tfm_set::ck_oggqualityClick() {
     ck_oggvbr->setEnabled(!quality || vbr);
     edt_ogg_quality->setEnabled(quality);
     ud_ogg_quality->setEnabled(quality);
+}
+
+// ---------------------------------------------------------------------------
+// Silence page: what counts as a silence, and where cuts may move to one. The
+// values live with the function choice and are saved when the window closes.
+
+void Tfm_set::buildSilencePage() {
+    gb_silence = newPage(QStringLiteral("gb_silence"));
+    auto* page = new QVBoxLayout(gb_silence);
+
+    auto* detect = newGroup(QStringLiteral("A silence is"), gb_silence);
+    auto* form = new QFormLayout(detect);
+    ud_threshold = newUpDown(QStringLiteral("ud_threshold"), -100, -1, true, detect);
+    ud_threshold->setSuffix(QStringLiteral(" dB"));
+    ud_minsilence = new QDoubleSpinBox(detect);
+    ud_minsilence->setObjectName(QStringLiteral("ud_minsilence"));
+    ud_minsilence->setRange(0.1, 600.0);
+    ud_minsilence->setDecimals(1);
+    ud_minsilence->setSingleStep(0.1);
+    ud_minsilence->setSuffix(QStringLiteral(" s"));
+    form->addRow(QStringLiteral("Quieter than: "), ud_threshold);
+    form->addRow(QStringLiteral("For at least: "), ud_minsilence);
+
+    auto* cuts = newGroup(QStringLiteral("Cuts"), gb_silence);
+    auto* grid = new QGridLayout(cuts);
+    ud_minpiece = newUpDown(QStringLiteral("ud_minpiece"), 0, 86400, true, cuts);
+    ud_minpiece->setSuffix(QStringLiteral(" s"));
+    ud_minpiece->setToolTip(QStringLiteral("Shorter pieces join the next one"));
+    ck_snap = newCheck(QStringLiteral("ck_snap"),
+                       QStringLiteral("Split every copy: move each cut to the\n"
+                                      "nearest silence within \u00b1"),
+                       cuts);
+    ud_snap = newUpDown(QStringLiteral("ud_snap"), 1, 3600, true, cuts);
+    ud_snap->setSuffix(QStringLiteral(" s"));
+    ck_snapmarks = newCheck(QStringLiteral("ck_snapmarks"),
+                            QStringLiteral("Begin and End snap to the nearest silence edge"), cuts);
+    grid->addWidget(new QLabel(QStringLiteral("Split at silences: pieces of at least "), cuts), 0,
+                    0);
+    grid->addWidget(ud_minpiece, 0, 1);
+    grid->addWidget(ck_snap, 1, 0);
+    grid->addWidget(ud_snap, 1, 1);
+    grid->addWidget(ck_snapmarks, 2, 0, 1, 2);
+    grid->setColumnStretch(2, 1);
+    connect(ck_snap, &QCheckBox::toggled, ud_snap, &QWidget::setEnabled);
+
+    page->addWidget(detect);
+    page->addWidget(cuts);
+    page->addStretch(1);
+}
+
+void Tfm_set::loadSilenceControls() {
+    const AppState& state = main_.state();
+    ud_threshold->setValue(state.SilenceThreshold);
+    ud_minsilence->setValue(state.SilenceMinimumMs / 1000.0);
+    ud_minpiece->setValue(state.SilenceMinimumPiece);
+    ck_snap->setChecked(state.SnapToSilence);
+    ud_snap->setValue(state.SnapSeconds);
+    ud_snap->setEnabled(state.SnapToSilence);
+    ck_snapmarks->setChecked(state.SnapMarks);
+}
+
+void Tfm_set::saveSilenceControls() {
+    AppState& state = main_.state();
+    state.SilenceThreshold = ud_threshold->value();
+    state.SilenceMinimumMs =
+        static_cast<std::int32_t>(std::lround(ud_minsilence->value() * 1000.0));
+    state.SilenceMinimumPiece = ud_minpiece->value();
+    state.SnapToSilence = ck_snap->isChecked();
+    state.SnapSeconds = ud_snap->value();
+    state.SnapMarks = ck_snapmarks->isChecked();
 }

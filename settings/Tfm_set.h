@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -33,7 +34,7 @@ public:
     explicit Tfm_set(Tfm_main& main);
 
     // The page tree's nodes by absolute index, the pages and their titles.
-    static constexpr int PageCount = 11;
+    static constexpr int PageCount = 12;
     static const QString OggNotSupported;
     // What copying OGG pieces means, under its check box.
     static const QString OggCopyExplanation;
@@ -51,6 +52,7 @@ public:
     QRadioButton* rb_time = nullptr;
     QRadioButton* rb_count = nullptr;
     QRadioButton* rb_unification = nullptr;
+    QRadioButton* rb_silence = nullptr;
     QLineEdit* edt_time = nullptr;
     QLineEdit* edt_count = nullptr;
     QCheckBox* cb_fadein = nullptr;
@@ -123,6 +125,14 @@ public:
     QCheckBox* ck_oggcopy = nullptr;
     QLabel* lb_oggcopy = nullptr;
 
+    QGroupBox* gb_silence = nullptr;
+    QSpinBox* ud_threshold = nullptr;        // dBFS
+    QDoubleSpinBox* ud_minsilence = nullptr; // seconds
+    QSpinBox* ud_minpiece = nullptr;         // seconds
+    QCheckBox* ck_snap = nullptr;
+    QSpinBox* ud_snap = nullptr; // seconds either side
+    QCheckBox* ck_snapmarks = nullptr;
+
     // The page shown for the tree node at absolute index i; other i do nothing.
     void ShowSettingsPage(int i);
     // The absolute index of a tree node (every node counted from the top,
@@ -144,6 +154,7 @@ public:
     void rb_timeClick();
     void rb_countClick();
     void rb_unificationClick();
+    void rb_silenceClick();
     // Digit filters: any other typed character becomes a Backspace.
     static void edt_timeKeyPress(QChar& key);
     static void edt_countKeyPress(QChar& key);
@@ -181,6 +192,9 @@ private:
     void buildWavPage();
     void buildWmaPage();
     void buildOggPage();
+    void buildSilencePage();
+    void loadSilenceControls();
+    void saveSilenceControls();
     void buildButtons();
 
     void loadEncoderControls(const SettingsFile& settings);

@@ -73,11 +73,15 @@ TEST_F(StartupTest, ClosingWritesTheNineMainKeysWithDefaults) {
     // The signal comes right after the lock is taken, before the window is up.
     terminate(p);
     const QString music = home.filePath("Music") + "/";
-    EXPECT_EQ(settingsText(), QStringLiteral("[Function]\nChoice=0\n[Output]\nDir=%1\n"
-                                             "[Choice]\ntime=60\nCount=6\n"
-                                             "[Fade]\nIn=0\nOut=0\nIntime=5\nOuttime=5\n"
-                                             "[RQD]\nSkin=0\n")
-                                  .arg(music));
+    EXPECT_EQ(settingsText(),
+              QStringLiteral("[Function]\nChoice=0\n[Output]\nDir=%1\n"
+                             "[Choice]\ntime=60\nCount=6\n"
+                             "[Fade]\nIn=0\nOut=0\nIntime=5\nOuttime=5\n"
+                             "[RQD]\nSkin=0\n"
+                             // The silence settings follow in their own section.
+                             "[Silence]\nThreshold=-40\nMinSilence=1000\nMinPiece=5\nSnap=0\n"
+                             "SnapWindow=10\nSnapMarks=0\n")
+                  .arg(music));
 }
 
 TEST_F(StartupTest, ValuesReadAtStartAreWrittenBackAtClose) {
@@ -91,9 +95,12 @@ TEST_F(StartupTest, ValuesReadAtStartAreWrittenBackAtClose) {
     QProcess p;
     start(p);
     terminate(p);
-    EXPECT_EQ(settingsText(), QStringLiteral("; hand-written\n[RQD]\nSkin=1\n[Function]\nChoice=3\n"
-                                             "[Output]\nDir=\n[Fade]\nIntime=5\nIn=0\nOut=0\n"
-                                             "Outtime=5\n[Choice]\ntime=60\nCount=6\n"));
+    EXPECT_EQ(settingsText(),
+              QStringLiteral("; hand-written\n[RQD]\nSkin=1\n[Function]\nChoice=3\n"
+                             "[Output]\nDir=\n[Fade]\nIntime=5\nIn=0\nOut=0\n"
+                             "Outtime=5\n[Choice]\ntime=60\nCount=6\n"
+                             "[Silence]\nThreshold=-40\nMinSilence=1000\nMinPiece=5\nSnap=0\n"
+                             "SnapWindow=10\nSnapMarks=0\n"));
 }
 
 TEST_F(StartupTest, SecondStartEndsAtOnceSilently) {

@@ -177,14 +177,14 @@ TEST_F(SettingsDialogTest, CentredOverTheMainWindowOnlyTheFirstTime) {
 TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) {
     open();
     const char* captions[] = {"General", "MP3",          "General", "VBR", "Filtering", "Expert",
-                              "Presets", "Command Line", "WAV",     "WMA", "OGG"};
+                              "Presets", "Command Line", "WAV",     "WMA", "OGG",       "Silence"};
     const char* titles[] = {"Set General",     "Set MP3 General",      "Set MP3 General",
                             "Set MP3 VBR",     "Set MP3 Filter",       "Set MP3 Expert",
                             "Set MP3 Presets", "Set MP3 Command Line", "Set WAV Format",
-                            "Set WMA Format",  "Set OGG Format"};
+                            "Set WMA Format",  "Set OGG Format",       "Set Silence Detection"};
     QWidget* pages[] = {dlg->gb_cdgeneral, dlg->gb_mp3general, dlg->gb_mp3general, dlg->gb_mp3vbr,
                         dlg->gb_filter,    dlg->gb_expert,     dlg->gb_presets,    dlg->gb_command,
-                        dlg->gb_wav,       dlg->gb_wma,        dlg->gb_ogg};
+                        dlg->gb_wav,       dlg->gb_wma,        dlg->gb_ogg,        dlg->gb_silence};
     for (int i = 0; i < Tfm_set::PageCount; ++i) {
         ASSERT_EQ(dlg->node(i)->text(0), captions[i]) << i;
         dlg->ShowSettingsPage(i);
@@ -193,9 +193,9 @@ TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) 
         for (QWidget* p : pages)
             EXPECT_EQ(p->isVisible(), p == pages[i]);
     }
-    dlg->ShowSettingsPage(11);
+    dlg->ShowSettingsPage(12);
     dlg->ShowSettingsPage(-1);
-    EXPECT_EQ(dlg->lab->text(), "Set OGG Format") << "other indexes change nothing";
+    EXPECT_EQ(dlg->lab->text(), "Set Silence Detection") << "other indexes change nothing";
 
     // Clicking "MP3" opens its branch and shows the page of its child "General".
     clickNode(1);

@@ -2,6 +2,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -107,9 +108,16 @@ QString OggFixture::write(const QString& path) const {
                 }
                 const float gain =
                     fadeIn > 0 ? static_cast<float>(std::min(1.0, t / fadeIn)) : 1.0f;
-                for (int ch = 0; ch < channels; ++ch)
-                    buffer[ch][i] =
-                        gain * (noise > 0 ? v + noise * (2.0f * random(generator) - 1.0f) : v);
+                const bool hushed = std::any_of(quiet.begin(), quiet.end(), [t](const Quiet& q) {
+                    return t >= q.from && t < q.to;
+                });
+                for (int ch = 0; ch < channels; ++ch) {
+                    if (hushed)
+                        buffer[ch][i] = quietNoise * (2.0f * random(generator) - 1.0f);
+                    else
+                        buffer[ch][i] =
+                            gain * (noise > 0 ? v + noise * (2.0f * random(generator) - 1.0f) : v);
+                }
             }
             vorbis_analysis_wrote(&vd, static_cast<int>(n));
             done += n;

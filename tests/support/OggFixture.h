@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 // Generated Ogg Vorbis sources for tests: a sine tone (or silence) of a given
 // rate, channel count and length, with optional Vorbis comments. The tone may
 // sweep and carry noise, which encoders find as hard as real music; a pure
@@ -22,6 +24,14 @@ struct OggFixture {
     // bits on a whole file that does.
     double fadeIn = 0;
     int serial = 0; // of the Ogg stream; 0 derives one from the format
+    // Stretches (seconds from, to) where the signal gives way to white noise
+    // of `quietNoise` amplitude, or to digital silence when that is 0.
+    struct Quiet {
+        double from = 0;
+        double to = 0;
+    };
+    std::vector<Quiet> quiet;
+    float quietNoise = 0;
 
     // A tone of `seconds` at `frequency` Hz (0: silence).
     static OggFixture Tone(double seconds, double frequency = 440.0, int rate = 44100,

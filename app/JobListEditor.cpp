@@ -63,6 +63,7 @@ void JobListEditor::AddFiles() {
         return;
     openFolder_ = QFileInfo(files.front()).absolutePath();
     stopPreviewIfPlaying();
+    const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QString& path : files) {
         desktop_.processEvents();
         addFile(path, Source::OpenDialog);
@@ -85,6 +86,7 @@ void JobListEditor::AddFolder() {
     // entered, and a folder named like an Ogg file is not one.
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QFileInfo& entry : entries) {
         desktop_.processEvents();
         desktop_.processEvents();
@@ -175,6 +177,10 @@ void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source sou
     const qint64 size = file.size();
     file.close();
     lv_.setText(row, 2, SizeText(size));
+}
+
+std::shared_ptr<void> JobListEditor::holdCommentReader() const {
+    return hooks_.holdCommentReader ? hooks_.holdCommentReader() : nullptr;
 }
 
 void JobListEditor::reject(int row, const QString& message) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class Desktop;
 class IAudioFile2;
@@ -28,6 +29,9 @@ public:
         // Fills the tags read from an Ogg file's comments; throws `Error` when
         // the file is not Ogg Vorbis. Without it files are added untagged.
         std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
+        // Keeps what readComments loads loaded while the returned object
+        // lives, so that a batch of files loads it once.
+        std::function<std::shared_ptr<void>()> holdCommentReader;
         // Shows the folder dialog modally with the given caption; the mode and
         // the chosen folder travel through the state.
         std::function<void(const QString& caption)> showFolderDialog;
@@ -72,6 +76,7 @@ private:
     bool addFile(const QString& path, Source source);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
     void reject(int row, const QString& message);
+    std::shared_ptr<void> holdCommentReader() const;
     void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);

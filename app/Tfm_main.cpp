@@ -150,6 +150,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         tags.Comment = comments.Comment;
         tags.Genre = comments.Genre;
     };
+    jobHooks.holdCommentReader = [] { return HoldOggCommentLibrary(); };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)
             return;

@@ -60,7 +60,7 @@ void WidgetDesktop::openUrl(const QUrl& url) {
 }
 
 void WidgetDesktop::processEvents() {
-    QCoreApplication::processEvents();
+    pump_.pump();
 }
 
 QDateTime WidgetDesktop::now() const {

@@ -115,7 +115,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     lv.append({QFileInfo(source).fileName(), QString()});
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
-    state.SplitSeconds = job.job == Job::Mp3Piece ? record.Duration : 60;
+    state.SplitSeconds = job.job == Job::Mp3Piece ? record.Duration + 1 : 60;
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();

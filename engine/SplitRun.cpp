@@ -173,6 +173,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
 
         const std::vector<Piece> pieces = piecesOf(kind, i);
+        // One output: decoding ahead puts a second core to work beside the encoder.
+        c_.reader.SetReadAhead(pieces.size() == 1);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
             c_.host.processEvents();
             if (!state.Busy)

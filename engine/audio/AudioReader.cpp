@@ -86,7 +86,8 @@ bool AudioReader::decodeMore() {
     if (ended_)
         return false;
     if (readAhead_ && !ahead_ && aheadLeft_.empty()) {
-        // Enough for two blocks of two seconds, and never more than 8 MB.
+        // About four seconds of audio, more than a run's block, so the caller
+        // need not wait for decoding; never more than 8 MB.
         const auto limit = std::min<std::size_t>(4 * static_cast<std::size_t>(outRate_) *
                                                      static_cast<std::size_t>(outChannels_),
                                                  std::size_t{2} << 20);

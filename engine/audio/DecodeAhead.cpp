@@ -13,7 +13,13 @@ void DecodeAhead::run() {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            room_.wait(lock, [this] { return stopping_ || waiting_ < limit_; });
+            // Once full, rest until half is taken: decoding then goes on in
+            // bursts, not one wake-up for every step.
+            if (waiting_ >= limit_) {
+                producerWaiting_ = true;
+                room_.wait(lock, [this] { return stopping_ || waiting_ <= limit_ / 2; });
+                producerWaiting_ = false;
+            }
             if (stopping_)
                 return;
         }
@@ -25,13 +31,16 @@ void DecodeAhead::run() {
             step.last = true;
         }
         const bool last = step.last;
+        bool wake = false;
         {
             const std::lock_guard lock(mutex_);
             waiting_ += step.samples.size();
             steps_.push_back(std::move(step));
             finished_ = last;
+            wake = consumerWaiting_;
         }
-        ready_.notify_one();
+        if (wake)
+            ready_.notify_one();
         if (last)
             return;
     }
@@ -39,7 +48,9 @@ void DecodeAhead::run() {
 
 DecodeAhead::Step DecodeAhead::take() {
     std::unique_lock lock(mutex_);
+    consumerWaiting_ = true;
     ready_.wait(lock, [this] { return !steps_.empty() || finished_ || stopping_; });
+    consumerWaiting_ = false;
     if (steps_.empty()) {
         Step end;
         end.last = true;
@@ -48,8 +59,10 @@ DecodeAhead::Step DecodeAhead::take() {
     Step step = std::move(steps_.front());
     steps_.pop_front();
     waiting_ -= step.samples.size();
+    const bool wake = producerWaiting_ && waiting_ <= limit_ / 2;
     lock.unlock();
-    room_.notify_one();
+    if (wake)
+        room_.notify_one();
     return step;
 }
 

@@ -47,6 +47,8 @@ private:
     std::deque<Step> steps_;
     std::size_t waiting_ = 0; // samples in steps_
     bool stopping_ = false;
-    bool finished_ = false; // the last step is made
-    std::thread thread_;    // started last, once the rest is set up
+    bool producerWaiting_ = false; // for room
+    bool consumerWaiting_ = false; // for a step
+    bool finished_ = false;        // the last step is made
+    std::thread thread_;           // started last, once the rest is set up
 };

@@ -21,6 +21,11 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
+    desktop-file-utils appstream
+    clang libclang-rt-14-dev
+    # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the
+    # benchmarks compare with.
+    vorbis-tools ffmpeg
 )
 
 install_missing() {

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The title a second copy of the program looks for; it is also the name of
@@ -57,6 +58,11 @@ struct AppState {
     // The settings dialog's command-line box lives for the program's run but
     // is never saved; the encoder configuration reads it.
     QString Mp3CommandLine;
+
+    // Whether OGG pieces are copied rather than re-encoded where nothing
+    // changes their audio. Empty leaves it to the settings file; a command
+    // line's --copy or --no-copy decides it for the program's run.
+    std::optional<bool> OggCopy;
 
     // The output folder a new settings file starts with: the user's music
     // folder, with a final "/".

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -66,7 +67,9 @@ void JobListEditor::AddFiles() {
     const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QString& path : files) {
         desktop_.processEvents();
-        addFile(path, Source::OpenDialog);
+        const QString refusal = addFile(path, Source::OpenDialog);
+        if (!refusal.isEmpty())
+            desktop_.warning(refusal);
     }
     finishAdding(true);
 }
@@ -87,18 +90,25 @@ void JobListEditor::AddFolder() {
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     const std::shared_ptr<void> commentReader = holdCommentReader();
+    // A folder may hold many files the list refuses: one message names them
+    // all at the end, instead of a box to click away for each.
+    QStringList refusals;
     for (const QFileInfo& entry : entries) {
         desktop_.processEvents();
         desktop_.processEvents();
         if (!isOgg(entry.fileName()))
             continue;
         desktop_.processEvents();
-        addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        const QString refusal = addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        if (!refusal.isEmpty())
+            refusals.append(refusal);
     }
     finishAdding(false);
+    if (!refusals.isEmpty())
+        desktop_.warning(refusals.join(QLatin1Char('\n')));
 }
 
-bool JobListEditor::addFile(const QString& path, Source source) {
+QString JobListEditor::addFile(const QString& path, Source source) {
     // Events pumped between files may have started a preview, and the preview
     // reads from the same reader.
     stopPreviewIfPlaying();
@@ -118,19 +128,21 @@ bool JobListEditor::addFile(const QString& path, Source source) {
             AudioFileinfo comments;
             if (hooks_.readComments)
                 hooks_.readComments(path, comments);
-            // A title becomes part of output file names, so it loses the
-            // characters a file name cannot hold, whichever way it came in.
-            const QString title = CleanTitle(comments.Title).trimmed();
-            if (!title.isEmpty())
-                lv_.setText(row, 0, title);
+            // The caption becomes part of output file names, so it loses the
+            // characters a file name cannot hold; the tag keeps the title as
+            // the source has it, since every tag format holds them.
+            const QString caption = CleanTitle(comments.Title).trimmed();
+            if (!caption.isEmpty())
+                lv_.setText(row, 0, caption);
             // Files from a folder carry no tags.
             if (source == Source::OpenDialog) {
                 AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
-                tags.Title = title;
+                tags.Title = comments.Title.trimmed();
                 tags.Artist = comments.Artist;
                 tags.Album = comments.Album;
                 tags.Comment = comments.Comment;
                 tags.Genre = comments.Genre;
+                tags.Year = YearOf(comments.Year);
             }
         }
         IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
@@ -139,15 +151,16 @@ bool JobListEditor::addFile(const QString& path, Source source) {
         measure(*reader, path, source, row);
     } catch (...) {
         resetReader();
-        reject(row, name + NotSupported);
-        return false;
+        reject(row);
+        return name + NotSupported;
     }
 
-    if (source == Source::OpenDialog && state_.JobList[static_cast<size_t>(row)].Duration == 0) {
-        reject(row, name + ErrorOrNotSupported);
-        return false;
+    // Under a second there is nothing to cut, and every time shows 0.
+    if (state_.JobList[static_cast<size_t>(row)].Duration == 0) {
+        reject(row);
+        return name + ErrorOrNotSupported;
     }
-    return true;
+    return {};
 }
 
 void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source source, int row) {
@@ -183,12 +196,11 @@ std::shared_ptr<void> JobListEditor::holdCommentReader() const {
     return hooks_.holdCommentReader ? hooks_.holdCommentReader() : nullptr;
 }
 
-void JobListEditor::reject(int row, const QString& message) {
-    // The row goes before the message is shown: the message box runs its own
-    // event loop, and the list must already be consistent then.
+void JobListEditor::reject(int row) {
+    // The row goes before any message is shown: the message box runs its
+    // own event loop, and the list must already be consistent then.
     lv_.remove(row);
     AdjustNameColumn();
-    desktop_.information(message);
 }
 
 void JobListEditor::resetReader() {
@@ -245,6 +257,7 @@ void JobListEditor::RemoveFile() {
     if (rows == 0) {
         lvTime_.clear();
         setHelpVisible(true);
+        resetPosition();
     } else {
         if (state_.CurrentFile < 0 || state_.CurrentFile >= rows - 1)
             state_.CurrentFile = 0;
@@ -263,6 +276,17 @@ void JobListEditor::ClearFiles() {
     state_.JobList.clear();
     state_.TagList.clear();
     AdjustNameColumn();
+    resetPosition();
+}
+
+void JobListEditor::resetPosition() {
+    // With no file left, a position in one means nothing, and the next file
+    // added starts at its beginning.
+    slider_.SetPosition(0);
+    if (skin_.timecaption)
+        skin_.timecaption->SetText(FormatTime(0));
+    if (skin_.timecaptionElement)
+        skin_.timecaptionElement->Refresh();
 }
 
 void JobListEditor::MoveFileUp() {
@@ -310,6 +334,9 @@ void JobListEditor::moveFile(int from, int to) {
 void JobListEditor::lvClick() {
     state_.SegmentFocus = false;
     setHelpVisible(lv_.count() == 0);
+    // The function or the split values may have changed since the total was
+    // last shown (the settings dialog changes them).
+    ShowTotalTime();
     if (lv_.count() == 0)
         return;
     const int last = lv_.count() - 1;
@@ -341,7 +368,9 @@ void JobListEditor::AdjustNameColumn() {
 }
 
 void JobListEditor::ShowTotalTime() {
-    if (!skin_.tataltime)
+    // A run takes the working rows off the segment counts until it ends, so
+    // the total is left as it was shown before the run.
+    if (!skin_.tataltime || state_.Busy)
         return;
     skin_.tataltime->SetText(FormatTime(TotalSeconds(state_, lv_.count())));
     if (skin_.tataltimeElement)
@@ -363,10 +392,16 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
     qint64 total = 0;
     switch (state.FunctionChoice) {
     case FunctionSplitByTime:
-    case FunctionSplitByCount:
         for (int r = 0; r < rows; ++r)
             total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0);
         break;
+    case FunctionSplitByCount: {
+        // Equal pieces of whole seconds: what is left over is not written.
+        const qint64 count = std::clamp(state.SplitCount, 1, SegmentEditor::MaxCountPieces);
+        for (int r = 0; r < rows; ++r)
+            total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0) / count * count;
+        break;
+    }
     case FunctionUnification: {
         listrecord shared = state.JobList.front();
         SegmentEditor::Normalise(shared);
@@ -376,8 +411,10 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
             for (int j = 0; j < cut; ++j) {
                 const qint64 begin = shared.BeginTimes[static_cast<size_t>(j)];
                 const qint64 end = shared.EndTimes[static_cast<size_t>(j)];
-                if (duration >= begin)
-                    total += length(begin, std::min(end, duration));
+                // The first segment past a file's end ends its pieces.
+                if (duration < begin)
+                    break;
+                total += length(begin, std::min(end, duration));
             }
         }
         break;
@@ -394,6 +431,14 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
         break;
     }
     return total;
+}
+
+QString JobListEditor::YearOf(const QString& date) {
+    // The first four digits that follow no other digit: "2001-05-03",
+    // "03.05.2001" and "May 2001" all give 2001.
+    static const QRegularExpression year(QStringLiteral("(?<!\\d)(\\d{4})"));
+    const QRegularExpressionMatch match = year.match(date);
+    return match.hasMatch() ? match.captured(1) : date.trimmed();
 }
 
 QString JobListEditor::SizeText(qint64 bytes) {

@@ -26,8 +26,9 @@ public:
     struct Hooks {
         // The reader that measures added files (the program's AudioFileRead).
         std::function<IAudioFile2*()> reader;
-        // Fills the tags read from an Ogg file's comments; throws `Error` when
-        // the file is not Ogg Vorbis. Without it files are added untagged.
+        // Fills the tags read from an Ogg file's comments, the date in `Year`
+        // as the file has it; throws `Error` when the file is not Ogg Vorbis.
+        // Without it files are added untagged.
         std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
         // Keeps what readComments loads loaded while the returned object
         // lives, so that a batch of files loads it once.
@@ -65,21 +66,27 @@ public:
     static constexpr std::int32_t FolderMinRange = 1014;
 
     // Total output length in seconds under the current function choice, over
-    // the first `rows` records.
+    // the first `rows` records: what a split run writes.
     static qint64 TotalSeconds(const AppState& state, int rows);
+    // The year of a date comment: its first four-digit number, else the
+    // date as written.
+    static QString YearOf(const QString& date);
     // A size in bytes as megabytes: 3690987 gives "3.52MB".
     static QString SizeText(qint64 bytes);
 
 private:
     enum class Source { OpenDialog, Folder };
-    // Adds one file as a new last row; returns false when it was refused.
-    bool addFile(const QString& path, Source source);
+    // Adds one file as a new last row; returns why it was refused, or
+    // nothing when it was added.
+    QString addFile(const QString& path, Source source);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
-    void reject(int row, const QString& message);
+    void reject(int row);
     std::shared_ptr<void> holdCommentReader() const;
     void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);
+    // The slider and the position display back at 0.
+    void resetPosition();
     void stopPreviewIfPlaying();
     void setHelpVisible(bool visible);
     void focusFileList();

@@ -17,7 +17,10 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return text(index.row(), index.column());
+    const QString cell = text(index.row(), index.column());
+    if (role == Qt::ToolTipRole && !note(index.row()).isEmpty())
+        return cell + QLatin1Char('\n') + note(index.row());
+    return cell;
 }
 
 QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -48,6 +51,7 @@ void ReportListModel::insert(int row, const QStringList& texts) {
         return;
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, texts);
+    notes_.insert(notes_.begin() + row, QString());
     endInsertRows();
 }
 
@@ -61,11 +65,25 @@ void ReportListModel::setText(int row, int column, const QString& text) {
     emit dataChanged(index(row, column), index(row, column));
 }
 
+QString ReportListModel::note(int row) const {
+    if (row < 0 || row >= count())
+        return {};
+    return notes_[static_cast<size_t>(row)];
+}
+
+void ReportListModel::setNote(int row, const QString& note) {
+    if (row < 0 || row >= count())
+        return;
+    notes_[static_cast<size_t>(row)] = note;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::ToolTipRole});
+}
+
 void ReportListModel::remove(int row) {
     if (row < 0 || row >= count())
         return;
     beginRemoveRows({}, row, row);
     rows_.erase(rows_.begin() + row);
+    notes_.erase(notes_.begin() + row);
     endRemoveRows();
 }
 
@@ -74,6 +92,7 @@ void ReportListModel::clear() {
         return;
     beginResetModel();
     rows_.clear();
+    notes_.clear();
     endResetModel();
 }
 
@@ -81,5 +100,6 @@ void ReportListModel::swap(int a, int b) {
     if (a < 0 || b < 0 || a >= count() || b >= count() || a == b)
         return;
     std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
+    std::swap(notes_[static_cast<size_t>(a)], notes_[static_cast<size_t>(b)]);
     emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), columnCount() - 1));
 }

@@ -29,6 +29,10 @@ public:
     int append(const QStringList& row);
     void insert(int row, const QStringList& texts);
     void setText(int row, int column, const QString& text);
+    // A note on a row, shown under every cell's text in its tooltip; it goes
+    // with the row when rows move and is gone when the row goes.
+    QString note(int row) const;
+    void setNote(int row, const QString& note);
     void remove(int row);
     void clear();
     void swap(int a, int b);
@@ -36,4 +40,5 @@ public:
 private:
     QStringList headers_;
     std::vector<QStringList> rows_;
+    std::vector<QString> notes_; // one for every row
 };

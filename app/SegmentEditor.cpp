@@ -193,7 +193,7 @@ void SegmentEditor::ConfirmSegment() {
         return;
     const auto last = static_cast<size_t>(record->SegmentCount - 1);
     if (record->EndTimes[last] - record->BeginTimes[last] < 0) {
-        desktop_.information(BeginAfterEndMessage);
+        desktop_.warning(BeginAfterEndMessage);
         return;
     }
     syncRows(*record);
@@ -222,7 +222,7 @@ void SegmentEditor::RemoveSegment() {
     // The working segment is told by its place, not by its status text: a
     // previewed working segment shows "Playing".
     if (segment == record->SegmentCount - 1) {
-        desktop_.information(WorkingSegmentMessage);
+        desktop_.warning(WorkingSegmentMessage);
         return;
     }
     if (segment >= record->SegmentCount)
@@ -271,7 +271,7 @@ bool SegmentEditor::isSplitFunction() const {
 bool SegmentEditor::refuseInSplitFunction() {
     if (!isSplitFunction())
         return false;
-    desktop_.information(OnlyCustomMessage);
+    desktop_.warning(OnlyCustomMessage);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/JobListEditor.h"
 #include "app/MainSettings.h"
+#include "app/MenuIcons.h"
 #include "app/Preview.h"
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
@@ -22,6 +23,7 @@
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/IAudioPlayer2.h"
 #include "engine/audio/IAudioTransform2.h"
+#include "platform/DataPaths.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
@@ -31,7 +33,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -40,13 +41,15 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QStyle>
 #include <QTreeView>
 #include <QUrl>
 
 #include <exception>
 
 namespace {
+
+// The dynamic property of a menu action that names its icon's glyph.
+constexpr const char* GlyphProperty = "menuGlyph";
 
 // A run that fails stays busy until Stop; without this line the window looks
 // idle while it refuses every command.
@@ -149,6 +152,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         tags.Album = comments.Album;
         tags.Comment = comments.Comment;
         tags.Genre = comments.Genre;
+        tags.Year = comments.Date;
     };
     jobHooks.holdCommentReader = [] { return HoldOggCommentLibrary(); };
     jobHooks.showFolderDialog = [this](const QString& caption) {
@@ -252,81 +256,97 @@ void Tfm_main::buildLists() {
 }
 
 QAction* Tfm_main::addMenuItem(QMenu* menu, const QString& caption, const char* handler,
-                               void (Tfm_main::*slot)(), int icon) {
+                               void (Tfm_main::*slot)(), MenuIcons::Glyph glyph) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(handler));
-    if (icon >= 0)
-        action->setIcon(style()->standardIcon(static_cast<QStyle::StandardPixmap>(icon)));
+    action->setProperty(GlyphProperty, static_cast<int>(glyph));
     connect(action, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
     return action;
+}
+
+void Tfm_main::paintMenuIcons() {
+    for (QMenu* menu : {p_lv, p_file, p_action, p_help}) {
+        // The skin's style sheet sets the menus' colours; the selected item
+        // stands out from the menu, so the menu's own background reads on it.
+        menu->ensurePolished();
+        const QColor text = menu->palette().color(QPalette::WindowText);
+        const QColor background = menu->palette().color(QPalette::Window);
+        for (QAction* action : menu->actions()) {
+            const QVariant glyph = action->property(GlyphProperty);
+            if (glyph.isValid())
+                action->setIcon(MenuIcons::icon(static_cast<MenuIcons::Glyph>(glyph.toInt()), text,
+                                                background));
+        }
+    }
 }
 
 void Tfm_main::buildMenus() {
     p_lv = new QMenu(this);
     p_lv->setObjectName(QStringLiteral("p_lv"));
     addMenuItem(p_lv, QStringLiteral("Add File"), "AddFile1Click", &Tfm_main::AddFile1Click,
-                QStyle::SP_FileIcon);
+                MenuIcons::Glyph::AddFile);
     addMenuItem(p_lv, QStringLiteral("Add Path"), "AddFolder1Click", &Tfm_main::AddFolder1Click,
-                QStyle::SP_DirOpenIcon);
+                MenuIcons::Glyph::AddFolder);
     p_lv->addSeparator();
     addMenuItem(p_lv, QStringLiteral("Clear"), "Clear1Click", &Tfm_main::Clear1Click,
-                QStyle::SP_DialogResetButton);
+                MenuIcons::Glyph::Clear);
     addMenuItem(p_lv, QStringLiteral("Remove"), "Remove1Click", &Tfm_main::Remove1Click,
-                QStyle::SP_TrashIcon);
+                MenuIcons::Glyph::Remove);
     p_lv->addSeparator();
     addMenuItem(p_lv, QStringLiteral("ID3 info"), "ID3info1Click", &Tfm_main::ID3info1Click,
-                QStyle::SP_FileDialogInfoView);
+                MenuIcons::Glyph::Tags);
     p_lv->addSeparator();
-    addMenuItem(p_lv, QStringLiteral("UP"), "UP1Click", &Tfm_main::UP1Click, QStyle::SP_ArrowUp);
+    addMenuItem(p_lv, QStringLiteral("UP"), "UP1Click", &Tfm_main::UP1Click, MenuIcons::Glyph::Up);
     addMenuItem(p_lv, QStringLiteral("Down"), "Down1Click", &Tfm_main::Down1Click,
-                QStyle::SP_ArrowDown);
+                MenuIcons::Glyph::Down);
     p_lv->addSeparator();
     addMenuItem(p_lv, QStringLiteral("Stop"), "Stop1Click", &Tfm_main::Stop1Click,
-                QStyle::SP_MediaStop);
+                MenuIcons::Glyph::Stop);
 
     p_file = new QMenu(this);
     p_file->setObjectName(QStringLiteral("p_file"));
     addMenuItem(p_file, QStringLiteral("Add File"), "AddFile2Click", &Tfm_main::AddFile2Click,
-                QStyle::SP_FileIcon);
+                MenuIcons::Glyph::AddFile);
     addMenuItem(p_file, QStringLiteral("Add Folder"), "AddFolder2Click", &Tfm_main::AddFolder2Click,
-                QStyle::SP_DirOpenIcon);
+                MenuIcons::Glyph::AddFolder);
     p_file->addSeparator();
     addMenuItem(p_file, QStringLiteral("Remove"), "Remove2Click", &Tfm_main::Remove2Click,
-                QStyle::SP_TrashIcon);
+                MenuIcons::Glyph::Remove);
     p_file->addSeparator();
     addMenuItem(p_file, QStringLiteral("Exit"), "Exit1Click", &Tfm_main::Exit1Click,
-                QStyle::SP_DialogCloseButton);
+                MenuIcons::Glyph::Exit);
 
     p_action = new QMenu(this);
     p_action->setObjectName(QStringLiteral("p_action"));
     addMenuItem(p_action, QStringLiteral("File Up"), "FileUp1Click", &Tfm_main::FileUp1Click,
-                QStyle::SP_ArrowUp);
+                MenuIcons::Glyph::Up);
     addMenuItem(p_action, QStringLiteral("File Down"), "FileDown1Click", &Tfm_main::FileDown1Click,
-                QStyle::SP_ArrowDown);
+                MenuIcons::Glyph::Down);
     p_action->addSeparator();
     addMenuItem(p_action, QStringLiteral("Remove"), "Remove3Click", &Tfm_main::Remove3Click,
-                QStyle::SP_TrashIcon);
+                MenuIcons::Glyph::Remove);
     addMenuItem(p_action, QStringLiteral("Clear"), "Clear2Click", &Tfm_main::Clear2Click,
-                QStyle::SP_DialogResetButton);
+                MenuIcons::Glyph::Clear);
     p_action->addSeparator();
     addMenuItem(p_action, QStringLiteral("ID3 info"), "ID31Click", &Tfm_main::ID31Click,
-                QStyle::SP_FileDialogInfoView);
+                MenuIcons::Glyph::Tags);
     p_action->addSeparator();
     addMenuItem(p_action, QStringLiteral("Cutter"), "Start1Click", &Tfm_main::Start1Click,
-                QStyle::SP_MediaPlay);
+                MenuIcons::Glyph::Cutter);
     addMenuItem(p_action, QStringLiteral("Stop"), "Stop2Click", &Tfm_main::Stop2Click,
-                QStyle::SP_MediaStop);
+                MenuIcons::Glyph::Stop);
 
     p_help = new QMenu(this);
     p_help->setObjectName(QStringLiteral("p_help"));
     addMenuItem(p_help, QStringLiteral("Content"), "Content1Click", &Tfm_main::Content1Click,
-                QStyle::SP_DialogHelpButton);
+                MenuIcons::Glyph::Help);
     p_help->addSeparator();
     addMenuItem(p_help, QStringLiteral("HomePage"), "HomePage1Click", &Tfm_main::HomePage1Click,
-                QStyle::SP_DriveNetIcon);
+                MenuIcons::Glyph::Web);
     p_help->addSeparator();
     addMenuItem(p_help, QStringLiteral("About"), "About1Click", &Tfm_main::About1Click,
-                QStyle::SP_MessageBoxInformation);
+                MenuIcons::Glyph::About);
+    paintMenuIcons();
 }
 
 void Tfm_main::setDialogs(QDialog* settingsDialog, QDialog* folderDialog, QWidget* aboutBox,
@@ -402,11 +422,12 @@ void Tfm_main::lookUpSkinObjects() {
 }
 
 void Tfm_main::SetupSkin() {
-    Skin1->LoadSkin(skinFile_.isEmpty()
-                        ? QCoreApplication::applicationDirPath() + QStringLiteral("/mp3enc.dll")
-                        : skinFile_);
+    Skin1->LoadSkin(skinFile_.isEmpty() ? DataPaths::dataFolder() + QStringLiteral("/mp3enc.dll")
+                                        : skinFile_);
     Skin1->ApplySkin(this);
     Skin1->ApplyForm(this, QStringLiteral("Quarnwick"));
+    // The skin's style sheet has just given the menus their colours.
+    paintMenuIcons();
     SkinForm* form = Skin1->GetForm(this);
     // An object the skin lacks stays a detached stand-in: the window works
     // on, that part of it is just not drawn.
@@ -624,6 +645,8 @@ void Tfm_main::splitRun() {
             break;
         }
     });
+    // The settings may have changed while the run held the total.
+    ShowTotalTime();
 }
 
 void Tfm_main::joinRun() {
@@ -648,6 +671,7 @@ void Tfm_main::joinRun() {
         }
     });
     state_.Busy = false;
+    ShowTotalTime();
     OpenOutputFolder();
 }
 
@@ -771,7 +795,7 @@ void Tfm_main::Content1Click() {
 }
 
 void Tfm_main::HomePage1Click() {
-    desktop_.openUrl(QUrl(HomePageUrl));
+    desktop_.openOrTell(QUrl(HomePageUrl), QStringLiteral("the web page"));
 }
 
 void Tfm_main::About1Click() {
@@ -786,12 +810,13 @@ void Tfm_main::About1Click() {
 // Leaving the program, run progress
 
 void Tfm_main::OpenOutputFolder() {
-    desktop_.openUrl(QUrl::fromLocalFile(state_.OutputDir));
+    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
 }
 
 void Tfm_main::OpenHelpFile() {
-    desktop_.openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                         QStringLiteral("/help/Ostrel.html")));
+    desktop_.openOrTell(
+        QUrl::fromLocalFile(DataPaths::dataFolder() + QStringLiteral("/help/Ostrel.html")),
+        QStringLiteral("the user guide"));
 }
 
 void Tfm_main::SetRunProgress(int v) {
@@ -799,8 +824,8 @@ void Tfm_main::SetRunProgress(int v) {
 }
 
 void Tfm_main::StopRun() {
-    state_.Busy = false;
-    SetRunProgress(0);
+    WindowRunHost host(*this);
+    SplitRun::StopRun(state_, host, *lvTimeModel_);
 }
 
 // ===========================================================================
@@ -943,25 +968,26 @@ bool Tfm_main::ChooseJoinOutput() {
         return false;
     joinFileName_ = chosen.path;
     joinFilterIndex_ = chosen.filterIndex;
+    joinReplace_ = chosen.replace;
     return true;
 }
 
 void Tfm_main::RunCustomJoin() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_});
+    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 void Tfm_main::RunWholeJoin() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_});
+    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 void Tfm_main::UnifiAudoJoiner() {
     WindowRunHost host(*this);
     RunContext context = host.context();
-    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_});
+    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 // --- Tag editor ------------------------------------------------------------

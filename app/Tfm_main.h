@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/MenuIcons.h"
 #include "app/SkinObjects.h"
 
 #include <QPoint>
@@ -97,11 +98,11 @@ public:
     void WriteSettings();
     void FormShow();
     void FormCloseQuery();
-    // Loads the skin next to the executable, looks up its objects and resets
+    // Loads the skin from the program's data folder, looks up its objects and resets
     // the slider, the run display and the total time. Throws `Error` when the
     // skin file cannot be used.
     void SetupSkin();
-    // The skin file SetupSkin loads: "mp3enc.dll" next to the executable,
+    // The skin file SetupSkin loads: "mp3enc.dll" in the program's data folder,
     // unless a test points elsewhere before the window is first shown.
     void setSkinFile(const QString& path) { skinFile_ = path; }
 
@@ -203,7 +204,9 @@ private:
     // Points the five driven objects at the skin's (or detached stand-ins).
     void lookUpSkinObjects();
     QAction* addMenuItem(QMenu* menu, const QString& caption, const char* handler,
-                         void (Tfm_main::*slot)(), int icon);
+                         void (Tfm_main::*slot)(), MenuIcons::Glyph glyph);
+    // Draws every menu item's icon in its menu's present colours.
+    void paintMenuIcons();
     // The window's top-left corner on the screen, as the popups use it.
     QPoint screenOrigin() const;
     // Runs a command and shows any failure it raises.
@@ -250,4 +253,5 @@ private:
     // included) and filter position, read by the join runs.
     QString joinFileName_;
     int joinFilterIndex_ = 1;
+    bool joinReplace_ = false;
 };

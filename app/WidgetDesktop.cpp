@@ -12,8 +12,18 @@ QString programName() {
 }
 } // namespace
 
-void WidgetDesktop::information(const QString& text) {
-    QMessageBox::information(parent_, programName(), text);
+void WidgetDesktop::message(const QString& text, Severity severity) {
+    switch (severity) {
+    case Severity::Warning:
+        QMessageBox::warning(parent_, programName(), text);
+        break;
+    case Severity::Critical:
+        QMessageBox::critical(parent_, programName(), text);
+        break;
+    case Severity::Information:
+        QMessageBox::information(parent_, programName(), text);
+        break;
+    }
 }
 
 bool WidgetDesktop::confirm(const QString& text) {
@@ -55,8 +65,8 @@ int WidgetDesktop::runModal(QWidget& dialog) {
     return 0;
 }
 
-void WidgetDesktop::openUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+bool WidgetDesktop::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
 void WidgetDesktop::processEvents() {

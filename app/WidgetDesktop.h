@@ -14,14 +14,14 @@ public:
     // Dialogs open over `parent` once it is set.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
-    void information(const QString& text) override;
+    void message(const QString& text, Severity severity) override;
     bool confirm(const QString& text) override;
     void showError(const QString& text) override;
     QStringList openFiles(const QString& filter, const QString& folder) override;
     bool saveFile(const QString& filter, int filterIndex, const QString& folder,
                   SaveChoice& choice) override;
     int runModal(QWidget& dialog) override;
-    void openUrl(const QUrl& url) override;
+    bool openUrl(const QUrl& url) override;
     void processEvents() override;
     QDateTime now() const override;
 

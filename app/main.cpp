@@ -12,12 +12,28 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPointer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwell"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwell"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnwell/tarnwell.svg")));
+    // Lets Wayland desktops match the window to the installed desktop entry.
+    QApplication::setDesktopFileName(QStringLiteral("org.tarnwell.Tarnwell"));
+
+    // Installed before the lock is taken and before anything slow, so a
+    // request to end (the session closing, Ctrl+C, SIGTERM) that comes while
+    // the windows are still being built is not lost: it closes the main
+    // window the normal way, settings written, as soon as there is one.
+    QPointer<QWidget> mainWindow;
+    bool endRequested = false;
+    TerminationSignal termination;
+    QObject::connect(&termination, &TerminationSignal::terminationRequested, [&] {
+        endRequested = true;
+        if (mainWindow)
+            mainWindow->close();
+    });
 
     // A second copy ends at once, silently: the first one keeps its window.
     SingleInstance instance(ApplicationTitle);
@@ -36,10 +52,13 @@ int main(int argc, char* argv[]) {
     Tfm_id3 fm_id3(fm_main);
     fm_main.setDialogs(&fm_set, &fm_dir, &fm_about, &fm_id3);
 
-    TerminationSignal termination;
-    QObject::connect(&termination, &TerminationSignal::terminationRequested, &fm_main,
-                     &QWidget::close);
-
+    // Shown first, so the settings it writes when it closes are the ones it read.
     fm_main.show();
+    mainWindow = &fm_main;
+    if (endRequested) {
+        // Asked to end while it was being built: close from the event loop,
+        // where closing the last window ends the program.
+        QMetaObject::invokeMethod(&fm_main, &QWidget::close, Qt::QueuedConnection);
+    }
     return QApplication::exec();
 }

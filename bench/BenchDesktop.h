@@ -18,13 +18,13 @@ public:
     int messages = 0;
     std::function<int(QWidget&)> onModal;
 
-    void information(const QString&) override { ++messages; }
+    void message(const QString&, Severity) override { ++messages; }
     bool confirm(const QString&) override { return false; }
     void showError(const QString&) override { ++messages; }
     QStringList openFiles(const QString&, const QString&) override { return files; }
     bool saveFile(const QString&, int, const QString&, SaveChoice&) override { return false; }
     int runModal(QWidget& dialog) override { return onModal ? onModal(dialog) : 0; }
-    void openUrl(const QUrl&) override {}
+    bool openUrl(const QUrl&) override { return true; }
     // As often as the program's own desktop.
     void processEvents() override { pump_.pump(); }
     QDateTime now() const override { return QDateTime::currentDateTime(); }

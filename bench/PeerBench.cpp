@@ -97,6 +97,8 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     AudioTransform2 transform;
     SettingsFile settings(outDir + QStringLiteral("/settings.ini"));
     EncoderKeys::Mp3Channel.write(settings, 2); // "Joint Stereo"
+    // OGG is measured re-encoding here; CopyBench measures copying.
+    EncoderKeys::OggCopy.writeFlag(settings, false);
     RunProgress progress(skin, state.SkinFlag);
     ModelRunHost host(desktop, lvSelection, progress, job.format);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,

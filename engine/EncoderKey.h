@@ -78,4 +78,7 @@ inline constexpr EncoderKey OggMinBitrate{"ogg", "min bitrate", 9};
 inline constexpr EncoderKey OggQuality{"ogg", "quality", 300};
 inline constexpr EncoderKey OggVbr{"ogg", "oggvbr", 0};
 inline constexpr EncoderKey OggQualityMode{"ogg", "oggquality", 0};
+// OGG pieces whose audio nothing changes are cut by copying the source's
+// packets instead of re-encoding them.
+inline constexpr EncoderKey OggCopy{"ogg", "copy", 1};
 } // namespace EncoderKeys

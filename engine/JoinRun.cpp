@@ -5,8 +5,10 @@
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/SplitRun.h"
+#include "engine/audio/AudioFile2.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
@@ -43,27 +45,29 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
         choice.path.isEmpty())
         return false;
     const int filterIndex = std::clamp(choice.filterIndex, 1, 4);
-    c_.host.setFormatIndex(filterIndex - 1);
-
     const QString path =
         OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
     for (int i = 0; i < files; ++i) {
         if (OutputNames::SameFile(path, c_.state.JobList[static_cast<size_t>(i)].FileName)) {
-            c_.desktop.information(
+            c_.desktop.warning(
                 QStringLiteral("\"%1\" is one of the files being joined. Please choose another "
                                "name for the joined file.")
                     .arg(displayName(path)));
             return false;
         }
     }
-    if (OutputNames::Exists(path) &&
+    const bool exists = OutputNames::Exists(path);
+    if (exists &&
         !c_.desktop.confirm(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
                                 .arg(displayName(path))))
         return false;
 
+    // Only a join that goes ahead changes the format box.
+    c_.host.setFormatIndex(filterIndex - 1);
     chosen.path = path;
     chosen.filterIndex = filterIndex;
+    chosen.replace = exists;
     return true;
 }
 
@@ -112,12 +116,19 @@ void JoinRun::run(Kind kind, const Output& output) {
         return;
 
     state.Busy = true;
+    // A link the user agreed to replace stays a link: its file is replaced.
+    const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
+                                   !QFileInfo(output.path).canonicalFilePath().isEmpty()
+                               ? QFileInfo(output.path).canonicalFilePath()
+                               : output.path;
+    PendingOutput pending;
     try {
         ConfigureEncoder(output.filterIndex - 1, c_.settings, state.Mp3CommandLine, c_.writer,
                          c_.encoder);
         T = total(kind);
         W = 0;
         fadeSpan_ = 0;
+        written_ = 0;
 
         if (c_.reader.IsOpen())
             c_.reader.Close();
@@ -128,11 +139,18 @@ void JoinRun::run(Kind kind, const Output& output) {
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
                             .arg(displayName(state.JobList.front().FileName)));
+        if (state.FadeOut)
+            planFadeOut(files);
 
         c_.writer.SetSampleFormat(R0, C0);
         if (c_.writer.IsOpen())
             c_.writer.Close();
-        c_.writer.CreateOutput(output.path, 0);
+        if (AudioFile2::IsSource(target))
+            throw Error(QStringLiteral("Cannot create %1: it is one of the source files and would "
+                                       "be overwritten")
+                            .arg(target));
+        pending.create(target);
+        c_.writer.CreateOutput(pending.path(), 0);
         c_.writer.SetSampleFormat(R0, C0);
 
         for (int i = 0; i < files; ++i) {
@@ -143,18 +161,47 @@ void JoinRun::run(Kind kind, const Output& output) {
         }
 
         c_.writer.Close();
+        // Stopped or not, what was joined is a complete file.
+        if (output.replace)
+            pending.completeReplacing();
+        else
+            pending.complete([&] { return OutputNames::FreeVariant(target); });
     } catch (...) {
-        // The output so far stays a complete file; the error is shown after.
+        // Nothing of a failed join is left behind; the error is shown after.
         SplitRun::CloseQuietly(c_.writer);
         SplitRun::CloseQuietly(c_.reader);
-        throw;
+        pending.abandon();
     }
     SplitRun::ResetProgress(c_.host);
+    if (pending.finalPath() != target)
+        c_.desktop.information(QStringLiteral("A file named \"%1\" appeared while the files were "
+                                              "joined. The joined file was saved as \"%2\".")
+                                   .arg(displayName(target), displayName(pending.finalPath())));
 }
 
-qint64 JoinRun::total(Kind kind) const {
+void JoinRun::planFadeOut(int files) {
+    // The fade is measured in frames of the output, whatever rate each file
+    // has, so it is one ramp of its full length however many files it spans.
+    // That needs every file's rate before the first block is written.
+    fadeOutFrames_ = qint64(std::max(c_.state.FadeOutSeconds, 0)) * R0;
+    outputTotal_ = 0;
+    for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
+        int rate = R0;
+        if (i > 0) {
+            c_.reader.Open(c_.state.JobList[static_cast<size_t>(i)].FileName, 0, 1);
+            rate = c_.reader.SampleRate();
+            c_.reader.Close();
+        }
+        if (rate > 0)
+            outputTotal_ += static_cast<qint64>(
+                std::llround(static_cast<double>(fileFrames_[static_cast<size_t>(i)]) * R0 / rate));
+    }
+}
+
+qint64 JoinRun::total(Kind kind) {
     const AppState& state = c_.state;
     const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    fileFrames_.assign(static_cast<size_t>(std::max(files, 0)), 0);
     // The segments that are cut: a single one as it is, else all but the
     // working one.
     const auto cutSegments = [](listrecord record) {
@@ -167,6 +214,7 @@ qint64 JoinRun::total(Kind kind) const {
     const listrecord shared = cutSegments(state.JobList.front());
     for (int i = 0; i < files; ++i) {
         const listrecord& file = state.JobList[static_cast<size_t>(i)];
+        const qint64 before = sum;
         switch (kind) {
         case Kind::Whole:
             sum += file.SampleCount;
@@ -188,6 +236,7 @@ qint64 JoinRun::total(Kind kind) const {
             }
             break;
         }
+        fileFrames_[static_cast<size_t>(i)] = sum - before;
     }
     return sum;
 }
@@ -195,7 +244,6 @@ qint64 JoinRun::total(Kind kind) const {
 void JoinRun::joinFile(Kind kind, int file) {
     AppState& state = c_.state;
     listrecord& record = state.JobList[static_cast<size_t>(file)];
-    fadeOutLen_ = MulDiv(state.FadeOutSeconds, record.SampleCount, record.Duration);
     fadeInLen_ = MulDiv(state.FadeInSeconds, record.SampleCount, record.Duration);
     state.CurrentFile = c_.host.selectFileRow(file);
 
@@ -214,6 +262,7 @@ void JoinRun::joinFile(Kind kind, int file) {
     if (c_.reader.IsOpen())
         c_.reader.Close();
     c_.reader.Open(record.FileName, 0, 1);
+    source_ = record.FileName;
     const int rate = c_.reader.SampleRate();
     if (rate <= 0)
         throw Error(QStringLiteral("%1 holds no audio").arg(displayName(record.FileName)));
@@ -259,6 +308,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
     const bool whole = kind == Kind::Whole;
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
     qint64 pos = start;
+    qint64 asked = start; // the source frame the reader is at
     do {
         c_.host.processEvents();
         if (!state.Busy)
@@ -266,16 +316,25 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         // Counts are frames of the source, whatever the reader converts them
         // to; a piece's block never reaches past the piece's end.
         const qint64 left = whole ? std::numeric_limits<qint64>::max() : end - pos;
-        qint64 n = std::min<qint64>(left, qint64(C0) * R0);
+        // A source slower than the output grows when converted; its blocks
+        // are shortened to keep every block the output's usual size.
+        const qint64 usual =
+            up_ ? qint64(C0) * R0 : std::max<qint64>(1, std::llround(qint64(C0) * R0 / ratio_));
+        qint64 n = std::min<qint64>(left, usual);
         const bool fadeInBlock = fadeIn && W == 0;
         if (fadeInBlock)
             n = std::min<qint64>(fadeInLen_, left);
-        const bool fadeOutBlock = state.FadeOut && qint64(fadeOutLen_) >= T - W;
-        if (fadeOutBlock)
-            n = std::min<qint64>(T - W, left);
-        else if (state.FadeOut && fadeOutLen_ > 0 && !fadeInBlock)
+        // Output frames still to come, and whether the fade-out has begun.
+        const qint64 remaining = outputTotal_ - written_;
+        bool fadeOutBlock = state.FadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
+        if (state.FadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
             // Stop short of the fade-out, so no block jumps over its start.
-            n = std::min<qint64>(n, T - W - fadeOutLen_);
+            const auto toFadeStart = static_cast<qint64>(sourceFrames(remaining - fadeOutFrames_));
+            if (toFadeStart < 1)
+                fadeOutBlock = true;
+            else if (!fadeInBlock)
+                n = std::min(n, toFadeStart);
+        }
         if (n < 1)
             break;
         const auto count =
@@ -283,8 +342,14 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 
         SampleArray block = c_.reader.ReadSamples(count);
         const int U = block.UpperBound();
-        if (U <= 1)
+        if (U <= 1) {
+            // A lone sample is the end as ever; nothing at all is the end
+            // only where the source ends.
+            if (U < 1)
+                SplitRun::RequireEnd(c_.reader, source_, asked);
             break;
+        }
+        asked += count;
         const double frames = static_cast<double>(U) / C0;
         const double consumed = up_ ? frames * ratio_ : frames / ratio_;
         // Ties to even, the default rounding mode.
@@ -292,22 +357,29 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 
         if (fadeInBlock)
             c_.transform.Fade(block, 0.0f, 100.0f);
+        const qint64 out = U / C0;
         if (fadeOutBlock) {
             // One continuous ramp to silence over what is left of the join,
             // even when it is written in several blocks (pieces or files).
             if (fadeSpan_ <= 0)
-                fadeSpan_ = T - W;
-            const qint64 before = T - W;
-            const qint64 after = std::max<qint64>(before - r, 0);
+                fadeSpan_ = std::max<qint64>(remaining, 1);
+            const qint64 before = std::clamp<qint64>(remaining, 0, fadeSpan_);
+            const qint64 after = std::clamp<qint64>(remaining - out, 0, fadeSpan_);
             c_.transform.Fade(block, static_cast<float>(100.0 * before / fadeSpan_),
                               static_cast<float>(100.0 * after / fadeSpan_));
         }
+        written_ += out;
 
         W = std::min(W + r, T);
         pos += r;
         showProgress();
         c_.writer.WriteSamples(block);
     } while (whole || pos < end);
+}
+
+double JoinRun::sourceFrames(qint64 outputFrames) const {
+    const double frames = static_cast<double>(std::max<qint64>(outputFrames, 0));
+    return up_ ? frames * ratio_ : frames / ratio_;
 }
 
 void JoinRun::showProgress() {

@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // The three join runs: the chosen audio of every file, in list order, goes
 // into one output file named in the save dialog, converted to the first
 // file's rate and channels. Progress, stop and the segment list's working row
-// behave as in the split runs; the joined file gets no tags.
+// behave as in the split runs; the joined file gets no tags. Like every
+// output it is written under a temporary name and named only when complete.
 class JoinRun {
 public:
     // The save dialog's answer: the output path (extension included) and the
@@ -17,6 +19,8 @@ public:
     struct Output {
         QString path;
         int filterIndex = 1;
+        // The user agreed to replace the file there.
+        bool replace = false;
     };
 
     static const QString Filter;
@@ -42,7 +46,12 @@ private:
     enum class Kind { Custom, Whole, Unified };
 
     void run(Kind kind, const Output& output);
-    qint64 total(Kind kind) const;
+    // Frames of the whole join, in each file's own frames; fills fileFrames_.
+    qint64 total(Kind kind);
+    // Reads every file's rate to know the join's length in output frames.
+    void planFadeOut(int files);
+    // Output frames as frames of the current file.
+    double sourceFrames(qint64 outputFrames) const;
     void joinFile(Kind kind, int file);
     void copyBlocks(Kind kind, qint64 start, qint64 end);
     void showProgress();
@@ -54,11 +63,18 @@ private:
     // Frames of the whole join, and frames done.
     qint64 T = 0;
     qint64 W = 0;
-    // The current file's rate against the output's.
+    // The current file, and its rate against the output's.
+    QString source_;
     double ratio_ = 1.0;
     bool up_ = true;
     std::int32_t fadeInLen_ = 0;
-    std::int32_t fadeOutLen_ = 0;
-    // Frames left when the fade-out began; its ramp runs over exactly these.
+    // Each file's share of T.
+    std::vector<qint64> fileFrames_;
+    // The fade-out in output frames: its length, the join's length, the
+    // frames written so far, and the frames left when it began (its ramp
+    // runs over exactly these).
+    qint64 fadeOutFrames_ = 0;
+    qint64 outputTotal_ = 0;
+    qint64 written_ = 0;
     qint64 fadeSpan_ = 0;
 };

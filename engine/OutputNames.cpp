@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -23,6 +24,13 @@ QString firstFree(const QString& first, const std::function<QString(int)>& varia
             return candidate;
     }
     throw Error(QStringLiteral("No free file name for %1").arg(first));
+}
+
+// Taken: there is a file of that name, or an output is being written for it.
+std::function<bool(const QString&)> takenIn(const QString& folder) {
+    return [pending = OutputNames::Pending(folder)](const QString& path) {
+        return OutputNames::Exists(path) || pending.contains(QFileInfo(path).fileName());
+    };
 }
 
 } // namespace
@@ -70,7 +78,7 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
         [&](int n) {
             return folder + CleanTitle(base + QLatin1Char('_') + QString::number(n)) + extension;
         },
-        Exists);
+        takenIn(folder));
 }
 
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,
@@ -78,11 +86,12 @@ QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePat
     const QString folder = Folder(outputDir);
     const QString name = QFileInfo(sourcePath).fileName();
     const QString stem = ChangeExtension(name, QString());
+    const auto taken = takenIn(folder);
     return firstFree(
         folder + ChangeExtension(name, extension),
         [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&](const QString& path) {
-            if (Exists(path))
+            if (taken(path))
                 return true;
             for (const QString& source : sources)
                 if (SameFile(path, source))
@@ -95,6 +104,41 @@ QString OutputNames::JoinOutput(const QString& chosen, const QString& extension)
     if (chosen.endsWith(extension, Qt::CaseInsensitive))
         return chosen;
     return chosen + extension;
+}
+
+QString OutputNames::FreeVariant(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = Folder(info.path());
+    const QString suffix = info.suffix();
+    const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    const QString stem = info.fileName().chopped(extension.size());
+    return firstFree(
+        path,
+        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
+        takenIn(folder));
+}
+
+QString OutputNames::Temporary(const QString& finalPath, const QString& tag) {
+    const QFileInfo info(finalPath);
+    const QString suffix = info.suffix();
+    const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    const QString stem = info.fileName().chopped(extension.size());
+    return Folder(info.path()) + QLatin1Char('.') + stem + QLatin1Char('.') + tag +
+           QStringLiteral(".part") + extension;
+}
+
+QSet<QString> OutputNames::Pending(const QString& folder) {
+    static const QRegularExpression temporary(
+        QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}\\.part(\\.[^.]+)?$"));
+    QSet<QString> names;
+    const QStringList candidates =
+        QDir(folder).entryList({QStringLiteral(".*.part*")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : candidates) {
+        const QRegularExpressionMatch match = temporary.match(name);
+        if (match.hasMatch())
+            names.insert(match.captured(1) + match.captured(2));
+    }
+    return names;
 }
 
 bool OutputNames::Exists(const QString& path) {

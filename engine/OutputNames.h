@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 // How the runs name their outputs. A run never writes over an existing file:
 // when a name is taken it counts "_1", "_2", ... until a free one turns up.
+// A name is also taken while an output is still being written under its
+// temporary name (see Temporary).
 class OutputNames {
 public:
     // ".mp3", ".wav", ".wma", ".ogg" for format index 0..3; ".mp3" otherwise.
@@ -32,6 +35,19 @@ public:
     // The join output: the chosen name with the extension appended unless it
     // already ends in it (in any case).
     static QString JoinOutput(const QString& chosen, const QString& extension);
+    // `path` when it is free, else its first free numbered variant
+    // ("mix_1.wav", "mix_2.wav", ...).
+    static QString FreeVariant(const QString& path);
+
+    // The name an output is written under until it is complete: hidden, in
+    // the same folder, marked ".part" with a random `tag` of six letters and
+    // digits, and ending in the final name's extension, which chooses the
+    // format of the encoders and tag writers ("song_1.mp3" is written as
+    // ".song_1.x7Rq2b.part.mp3").
+    static QString Temporary(const QString& finalPath, const QString& tag);
+    // The final file names (without folder) of the outputs being written in
+    // `folder`, read from their temporary names.
+    static QSet<QString> Pending(const QString& folder);
 
     // A file, directory or (dangling) link is there.
     static bool Exists(const QString& path);

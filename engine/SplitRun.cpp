@@ -4,7 +4,9 @@
 #include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "engine/ConfigureEncoder.h"
+#include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
@@ -18,6 +20,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -45,13 +48,18 @@ void SplitRun::RunUnifiedSplit() {
     run(Kind::Unified);
 }
 
-void SplitRun::StopRun(AppState& state, RunHost& host) {
+void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
     state.Busy = false;
-    host.SetRunProgress(0);
+    // A run that failed left its piece at "Converting" and its percentage on
+    // screen; a run still going marks its piece itself once it notices.
+    ResetProgress(host);
+    for (int row = 0; row < lvTime.count(); ++row)
+        if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
+            lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
 }
 
 void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
-    desktop.openUrl(QUrl::fromLocalFile(outputDir));
+    desktop.openOrTell(QUrl::fromLocalFile(outputDir), QStringLiteral("the output folder"));
 }
 
 SplitRun::WorkingRows SplitRun::ApplyWorkingRowStep(ReportListModel& lvTime) {
@@ -77,6 +85,17 @@ void SplitRun::CloseQuietly(IAudioFile2& component) {
 void SplitRun::ResetProgress(RunHost& host) {
     host.SetRunText(QString());
     host.SetRunProgress(0);
+}
+
+void SplitRun::RequireEnd(IAudioFile2& reader, const QString& file, qint64 position) {
+    const qint64 frames = reader.SampleCount();
+    if (position >= frames)
+        return;
+    const qint64 second = position * reader.DurationMs() / frames / 1000;
+    throw Error(QStringLiteral("Cannot read %1 at second %2: the audio stopped before the end "
+                               "of the file; it may have been changed or damaged")
+                    .arg(file)
+                    .arg(second));
 }
 
 void SplitRun::run(Kind kind) {
@@ -165,12 +184,15 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         if (c_.reader.IsOpen())
             c_.reader.Close();
         c_.reader.Open(record.FileName, 0, 1);
+        source_ = record.FileName;
         sampleCount_ = c_.reader.SampleCount();
         durationMs_ = c_.reader.DurationMs();
         rate_ = c_.reader.SampleRate();
         channels_ = c_.reader.Channels();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
+        cutter_.reset();
+        cutterProblem_.clear();
 
         const std::vector<Piece> pieces = piecesOf(kind, i);
         // One output: decoding ahead puts a second core to work beside the encoder.
@@ -181,7 +203,12 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
             const std::int32_t start = frameOf(piece.begin);
-            writePiece(kind, i, k, start, frameOf(piece.end) - start);
+            const std::int32_t length = frameOf(piece.end) - start;
+            // A piece of no length would be a file without audio: it is not
+            // written, and its row keeps the status it had.
+            if (length <= 0)
+                continue;
+            writePiece(kind, i, k, start, length);
         }
         c_.reader.Close();
     }
@@ -237,6 +264,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
 
     c_.reader.Seek(start, 3);
+    pieceStart_ = start;
 
     if (c_.writer.IsOpen())
         c_.writer.Close();
@@ -245,46 +273,119 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     const int format = std::clamp(c_.host.formatIndex(), 0, 3);
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, c_.writer, c_.encoder);
     const QString extension = OutputNames::Extension(format);
-    QString path = OutputNames::SplitOutput(state.OutputDir, c_.lv.text(file, 0), extension,
-                                            kind != Kind::Custom);
+    const QString folder = state.OutputDir;
+    const QString caption = c_.lv.text(file, 0);
+    // Asked again when a file of the chosen name turns up before the output
+    // is complete.
+    std::function<QString()> name = [&] {
+        return OutputNames::SplitOutput(folder, caption, extension, kind != Kind::Custom);
+    };
 
     c_.writer.SetSampleFormat(rate_, channels_);
     if (c_.writer.IsOpen())
         c_.writer.Close();
     // A fresh account may have no music folder yet; the first run should
     // not fail on the default output folder.
-    if (!state.OutputDir.isEmpty() && !QFileInfo::exists(state.OutputDir))
-        QDir().mkpath(state.OutputDir);
-    try {
-        c_.writer.CreateOutput(path, 0);
-    } catch (const std::exception&) {
-        if (c_.writer.IsOpen())
-            c_.writer.Close();
-        QStringList sources;
-        for (const listrecord& r : state.JobList)
-            sources.append(r.FileName);
-        path = OutputNames::Fallback(state.OutputDir, record.FileName, extension, sources);
-        c_.writer.CreateOutput(path, 0);
+    if (!folder.isEmpty() && !QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+
+    pieceNote_.clear();
+    bool copy = false;
+    if (format == OutputOgg &&
+        state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
+        const QString obstacle = copyObstacle(record, start, length);
+        copy = obstacle.isEmpty();
+        if (!copy)
+            pieceNote_ = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
-    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
-    c_.writer.SetSampleFormat(rate_, channels_);
+    PendingOutput output;
+    try {
+        const auto open = [&] {
+            output.create(name());
+            if (!copy)
+                c_.writer.CreateOutput(output.path(), 0);
+        };
+        try {
+            open();
+        } catch (const std::exception&) {
+            CloseQuietly(c_.writer);
+            output.discard();
+            QStringList sources;
+            for (const listrecord& r : state.JobList)
+                sources.append(r.FileName);
+            name = [&, sources] {
+                return OutputNames::Fallback(folder, record.FileName, extension, sources);
+            };
+            open();
+        }
+        if (copy) {
+            copyPiece(row, output.path(), start, length);
+        } else {
+            c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+            c_.writer.SetSampleFormat(rate_, channels_);
 
-    // A piece cut short by Stop is still closed, tagged and marked finished:
-    // what was written so far is a complete file the user keeps.
-    copyBlocks(kind, length);
+            // A piece cut short by Stop is still closed, tagged and marked
+            // finished: what was written so far is a complete file the user
+            // keeps.
+            copyBlocks(kind, length);
 
-    c_.writer.Close();
-    const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
-                                   ? state.TagList[static_cast<size_t>(file)]
-                                   : AudioFileinfo();
-    WriteOutputTags(path, tags);
+            c_.writer.Close();
+        }
+        const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
+                                       ? state.TagList[static_cast<size_t>(file)]
+                                       : AudioFileinfo();
+        WriteOutputTags(output.path(), tags);
+        output.complete(name);
+    } catch (...) {
+        // Nothing of a failed piece is left behind.
+        CloseQuietly(c_.writer);
+        output.abandon();
+    }
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+    c_.lvTime.setNote(row, pieceNote_);
+}
+
+QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+    const AppState& state = c_.state;
+    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+        return QStringLiteral("fade");
+    if (!cutter_ && cutterProblem_.isEmpty()) {
+        try {
+            cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
+            // The packets must count the frames as the reader does, or the
+            // pieces would not be the ones the segments name.
+            if (std::min<std::int64_t>(cutter_->index().totalFrames(), INT32_MAX) != sampleCount_)
+                cutterProblem_ = QStringLiteral("damaged source");
+        } catch (const Error&) {
+            cutterProblem_ = QStringLiteral("unreadable source");
+        }
+    }
+    if (!cutterProblem_.isEmpty())
+        return cutterProblem_;
+    return cutter_->obstacle(start, std::int64_t(start) + length);
+}
+
+void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length) {
+    AppState& state = c_.state;
+    pieceNote_ = QStringLiteral("copied");
+    const auto progress = [&](std::int64_t frames) {
+        const std::int32_t v = MulDiv(
+            static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), 10000, length);
+        c_.host.SetRunText(QString::number(v / 100) + QStringLiteral("% ") + pieceNote_);
+        c_.host.SetRunProgress(v);
+        c_.host.processEvents();
+        // Stop ends the piece where it is, still as a complete file.
+        return state.Busy;
+    };
+    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+    cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
     AppState& state = c_.state;
     const std::int32_t L = length;
     std::int32_t P = 0;
+    qint64 asked = 0; // frames of the source asked for so far
     // A fade of no length is no fade; reading zero frames would end the piece.
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
     while (P < L) {
@@ -306,8 +407,11 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
 
         SampleArray block = c_.reader.ReadSamples(n);
         int U = block.UpperBound();
-        if (U < 1)
+        if (U < 1) {
+            RequireEnd(c_.reader, source_, pieceStart_ + asked);
             break;
+        }
+        asked += n;
         if (U % 2 != 0) {
             U = ParityToggle ? U + 1 : U - 1;
             ParityToggle = !ParityToggle;
@@ -319,7 +423,8 @@ void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
         P += U / channels_;
 
         const std::int32_t v = MulDiv(P, 10000, L);
-        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
+        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
+                           (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
         c_.host.SetRunProgress(v);
 
         c_.writer.WriteSamples(block);

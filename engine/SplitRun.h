@@ -1,11 +1,15 @@
 #pragma once
 
 #include "engine/RunContext.h"
+#include "engine/audio/VorbisStreamCutter.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+struct listrecord;
 
 // The four split runs: every file of the list is cut into pieces, each piece
 // written to its own file in the output folder in the format of the format
@@ -13,9 +17,16 @@
 // user-interface thread and pumps events between blocks; Stop clears `Busy`,
 // which the run notices at its next check.
 //
-// A failing component ends the run with the exception, after the reader and
-// writer have been closed (so what was written is a complete file); `Busy`
-// then stays set until the user presses Stop.
+// Each output is written under a temporary name and named only once it is
+// complete and tagged. A failing component ends the run with the exception,
+// after the reader and writer have been closed and the unfinished output
+// removed (outputs finished before stay); `Busy` then stays set until the
+// user presses Stop.
+//
+// An OGG piece whose audio nothing changes (no fade, no chained link of
+// another format) is cut by copying the source's Vorbis packets, unless the
+// "copy" setting is off; the piece's note and the status text say whether it
+// was copied or re-encoded, and why.
 class SplitRun {
 public:
     explicit SplitRun(RunContext& context);
@@ -25,8 +36,9 @@ public:
     void RunCountSplit();
     void RunUnifiedSplit();
 
-    // The Stop command while a run is on (or after one failed).
-    static void StopRun(AppState& state, RunHost& host);
+    // The Stop command while a run is on (or after one failed): the run
+    // ends, and the display no longer shows a piece being written.
+    static void StopRun(AppState& state, RunHost& host, ReportListModel& lvTime);
     // Hands the output folder to the desktop's file browser.
     static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
 
@@ -45,6 +57,10 @@ public:
     static void CloseQuietly(IAudioFile2& component);
     // The end of every run: status text and bar emptied.
     static void ResetProgress(RunHost& host);
+    // An empty read ends a piece only at the source's own end: at any frame
+    // `position` before it the read failed, and this throws Error naming
+    // `file` and the second.
+    static void RequireEnd(IAudioFile2& reader, const QString& file, qint64 position);
 
 private:
     enum class Kind { Custom, Time, Count, Unified };
@@ -58,16 +74,28 @@ private:
     std::vector<Piece> piecesOf(Kind kind, int file) const;
     void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
     void copyBlocks(Kind kind, std::int32_t length);
+    // Why the piece cannot be copied, empty when it can.
+    QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    // Writes the piece into `path` by copying the source's packets.
+    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
     std::int32_t frameOf(std::int32_t seconds) const;
 
     RunContext& c_;
     bool ParityToggle = true;
     // The open source, read once after it is opened.
+    QString source_;
     std::int32_t sampleCount_ = 0;
     std::int32_t durationMs_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
+    std::int32_t pieceStart_ = 0; // the frame the piece being written starts at
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;
+    // The current source's packets, read when a piece of it is first copied.
+    std::unique_ptr<VorbisStreamCutter> cutter_;
+    QString cutterProblem_;
+    // How the piece being written is made ("copied", "re-encoded (fade)"),
+    // shown after its percentage; empty when copying is not in question.
+    QString pieceNote_;
 };

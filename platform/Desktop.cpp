@@ -2,6 +2,15 @@
 
 Desktop::~Desktop() = default;
 
+void Desktop::openOrTell(const QUrl& url, const QString& what) {
+    if (openUrl(url))
+        return;
+    const QString where = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    message(QStringLiteral("Tarnwell could not open %1. Please open it yourself:\n\n%2")
+                .arg(what, where),
+            Severity::Critical);
+}
+
 QStringList Desktop::filterEntries(const QString& filter) {
     // Pairs of (caption, pattern); the caption already names the pattern, but
     // Qt wants "Caption (pattern)".

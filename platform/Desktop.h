@@ -21,10 +21,16 @@ public:
         int filterIndex = 1;
     };
 
+    // The icon of a message box: warning for what the program refuses to
+    // do, critical for what failed.
+    enum class Severity { Information, Warning, Critical };
+
     virtual ~Desktop();
 
-    // An information box with one OK button.
-    virtual void information(const QString& text) = 0;
+    // A message box with one OK button and the icon of `severity`.
+    virtual void message(const QString& text, Severity severity) = 0;
+    void information(const QString& text) { message(text, Severity::Information); }
+    void warning(const QString& text) { message(text, Severity::Warning); }
     // A warning with Yes and No; true when the user answered Yes.
     virtual bool confirm(const QString& text) = 0;
     // The default error display for a failure nobody else handled.
@@ -40,8 +46,12 @@ public:
     virtual int runModal(QWidget& dialog) = 0;
 
     // Hands a folder, file or web address to the desktop's default handler,
-    // without waiting and without reporting a failure.
-    virtual void openUrl(const QUrl& url) = 0;
+    // without waiting; false when no handler took it.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // The same, telling the user when it fails: `what` names the place
+    // ("the output folder"), and the message shows where it is, so the user
+    // can open it another way.
+    void openOrTell(const QUrl& url, const QString& what);
 
     // Delivers pending window events, so long work keeps the window alive.
     virtual void processEvents() = 0;

@@ -42,6 +42,15 @@ bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// A written text with each line break (CR LF, CR or LF) turned into a space:
+// anything written stays on its one line of the file.
+QString oneLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {}
@@ -80,29 +89,45 @@ bool SettingsFile::parseInteger(const QString& text, int& value) {
     return true;
 }
 
-QStringList SettingsFile::readLines() const {
+std::vector<SettingsFile::Line> SettingsFile::readLines() const {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QString text = QString::fromUtf8(file.readAll());
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
+    const QByteArray bytes = file.readAll();
+    std::vector<Line> lines;
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', from);
+        Line line;
+        if (newline < 0) {
+            line.bytes = bytes.mid(from);
+            from = bytes.size();
+        } else {
+            line.bytes = bytes.mid(from, newline - from);
+            line.ending = QByteArrayLiteral("\n");
+            if (line.bytes.endsWith('\r')) {
+                line.bytes.chop(1);
+                line.ending.prepend('\r');
+            }
+            from = newline + 1;
+        }
+        line.text = QString::fromUtf8(line.bytes);
+        lines.push_back(std::move(line));
+    }
     return lines;
 }
 
-bool SettingsFile::findValue(const QStringList& lines, const QString& section, const QString& key,
-                             QString& value) const {
+bool SettingsFile::findValue(const std::vector<Line>& lines, const QString& section,
+                             const QString& key, QString& value) {
     bool inSection = false;
-    for (const QString& line : lines) {
-        if (const auto name = sectionOf(line)) {
+    for (const Line& line : lines) {
+        if (const auto name = sectionOf(line.text)) {
             inSection = sameName(*name, section);
             continue;
         }
         QString k;
         QString v;
-        if (inSection && splitEntry(line, k, v) && sameName(k, key)) {
+        if (inSection && splitEntry(line.text, k, v) && sameName(k, key)) {
             value = v;
             return true;
         }
@@ -139,19 +164,24 @@ void SettingsFile::WriteBool(const QString& section, const QString& key, bool va
 }
 
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    QStringList lines = readLines();
+    const QString sectionName = oneLine(section);
+    const QString keyName = oneLine(key);
+    const QString valueText = oneLine(value);
+    std::vector<Line> lines = readLines();
 
     // Find the section and, inside it, the key and the last line that holds
     // anything, so a new key goes after the section's entries and before the
     // blank lines that separate it from the next section.
+    const auto count = static_cast<qsizetype>(lines.size());
     qsizetype sectionLine = -1;
     qsizetype lastContent = -1;
     qsizetype keyLine = -1;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (const auto name = sectionOf(lines[i])) {
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& text = lines[static_cast<size_t>(i)].text;
+        if (const auto name = sectionOf(text)) {
             if (sectionLine >= 0)
                 break;
-            if (sameName(*name, section)) {
+            if (sameName(*name, sectionName)) {
                 sectionLine = i;
                 lastContent = i;
             }
@@ -159,25 +189,39 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         }
         if (sectionLine < 0)
             continue;
-        if (!lines[i].trimmed().isEmpty())
+        if (!text.trimmed().isEmpty())
             lastContent = i;
         QString k;
         QString v;
-        if (splitEntry(lines[i], k, v) && sameName(k, key)) {
+        if (splitEntry(text, k, v) && sameName(k, keyName)) {
             keyLine = i;
             break;
         }
     }
 
+    // New lines end as the file's lines do.
+    QByteArray ending = QByteArrayLiteral("\n");
+    if (!lines.empty() && !lines.front().ending.isEmpty())
+        ending = lines.front().ending;
+    auto newLine = [&](const QString& text) { return Line{text.toUtf8(), ending, text}; };
+    auto insertAt = [&](qsizetype index, const QString& text) {
+        // The line before gets an ending if it was the file's last and had none.
+        if (index > 0 && lines[static_cast<size_t>(index - 1)].ending.isEmpty())
+            lines[static_cast<size_t>(index - 1)].ending = ending;
+        lines.insert(lines.begin() + index, newLine(text));
+    };
+
+    const QString entry = keyName + QLatin1Char('=') + valueText;
     if (keyLine >= 0) {
-        // Keep the key as it was spelled in the file; only the value changes.
-        const qsizetype eq = lines[keyLine].indexOf(QLatin1Char('='));
-        lines[keyLine] = lines[keyLine].left(eq + 1) + value;
+        // Keep the key as it was spelled in the file, byte for byte; only the
+        // value changes.
+        Line& line = lines[static_cast<size_t>(keyLine)];
+        line.bytes = line.bytes.left(line.bytes.indexOf('=') + 1) + valueText.toUtf8();
     } else if (sectionLine >= 0) {
-        lines.insert(lastContent + 1, key + QLatin1Char('=') + value);
+        insertAt(lastContent + 1, entry);
     } else {
-        lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        lines.append(key + QLatin1Char('=') + value);
+        insertAt(count, QLatin1Char('[') + sectionName + QLatin1Char(']'));
+        insertAt(count + 1, entry);
     }
 
     const QString failure =
@@ -189,7 +233,9 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(failure);
-    const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    QByteArray bytes;
+    for (const Line& line : lines)
+        bytes += line.bytes + line.ending;
     if (file.write(bytes) != bytes.size() || !file.commit())
         throw Error(failure);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
+
+#include <vector>
 
 // The program's INI settings file. The object holds only the file's path:
 // every read looks at the file as it is now, every write changes the file at
@@ -11,6 +13,10 @@
 // valid integer, gives the default. A write that cannot be carried out throws
 // `Error` with "Unable to write to <name>"; the file then is unchanged, because
 // each write replaces the whole file in one rename.
+//
+// A write changes only the line of its key (or adds lines); every other line
+// keeps its bytes and its line ending, even when it is not valid UTF-8. Line
+// breaks inside a written value become spaces, so a value stays on one line.
 class SettingsFile {
 public:
     // The longest string value a read returns.
@@ -37,9 +43,15 @@ public:
     static bool parseInteger(const QString& text, int& value);
 
 private:
-    QStringList readLines() const;
-    bool findValue(const QStringList& lines, const QString& section, const QString& key,
-                   QString& value) const;
+    // One line of the file as stored, and as the reading rules see it.
+    struct Line {
+        QByteArray bytes;  // without the line ending
+        QByteArray ending; // "\n", "\r\n", or empty for a last line without one
+        QString text;      // the bytes decoded as UTF-8
+    };
+    std::vector<Line> readLines() const;
+    static bool findValue(const std::vector<Line>& lines, const QString& section,
+                          const QString& key, QString& value);
 
     QString path_;
 };

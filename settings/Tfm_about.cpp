@@ -126,9 +126,10 @@ bool Tfm_about::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tfm_about::Label2Click() {
-    main_.desktop().openUrl(QUrl(Tfm_main::HomePageUrl));
+    main_.desktop().openOrTell(QUrl(Tfm_main::HomePageUrl), QStringLiteral("the web page"));
 }
 
 void Tfm_about::Label4Click() {
-    main_.desktop().openUrl(QUrl(QStringLiteral("mailto:") + SupportAddress));
+    main_.desktop().openOrTell(QUrl(QStringLiteral("mailto:") + SupportAddress),
+                               QStringLiteral("a new e-mail"));
 }

@@ -25,10 +25,10 @@ Tfm_dir::Tfm_dir(Tfm_main& main)
     setWindowTitle(QStringLiteral("Output Directory"));
     setFixedSize(286, 281);
 
-    // Folders only, with the desktop's icons; the tree is refreshed by hand
-    // (New Folder), not by watching the disk.
+    // Folders only, with the desktop's icons. The model watches the folders
+    // it has read, so the tree shows folders made or removed since, also
+    // by other programs, whenever the dialog opens again.
     model_ = new QFileSystemModel(this);
-    model_->setOption(QFileSystemModel::DontWatchForChanges);
     model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     model_->setReadOnly(false);
     model_->setRootPath(QDir::rootPath());
@@ -149,7 +149,7 @@ void Tfm_dir::btn_okClick() {
     const bool usable =
         info.exists() ? info.isDir() && info.isWritable() : parent.isDir() && parent.isWritable();
     if (!usable) {
-        main_.desktop().information(
+        main_.desktop().warning(
             QStringLiteral("Files cannot be saved in \"%1\". Please choose another folder.")
                 .arg(path));
         return;

@@ -10,7 +10,7 @@ class Tfm_main;
 // The folder dialog: picks the output folder ("Output Directory") or a folder
 // whose Ogg files are added ("Add File Directory"), as the caller's
 // FolderDialogMode says. Created once, so the tree keeps its expansion and
-// selection from one showing to the next.
+// selection from one showing to the next, while its folders follow the disk.
 class Tfm_dir : public QDialog {
     Q_OBJECT
 

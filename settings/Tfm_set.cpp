@@ -116,6 +116,12 @@ int toInteger(const QString& text) {
 
 } // namespace
 
+const QString Tfm_set::OggCopyExplanation =
+    QStringLiteral("Pieces are cut from the source's own Vorbis data: nothing is re-encoded, "
+                   "the samples are exactly the source's, in its own rate and channels. The "
+                   "settings above apply only to what is re-encoded: pieces with a fade, "
+                   "damaged sources, chained sources whose parts differ in format, and joins.");
+
 const QString Tfm_set::OggNotSupported =
     QStringLiteral("This OGG format is not supported. ") + kNotSupportedTail;
 const QString Tfm_set::Mp3NotSupported =
@@ -573,8 +579,23 @@ void Tfm_set::buildOggPage() {
     form->addWidget(ud_ogg_quality, 2, 1, Qt::AlignLeft);
     form->setColumnStretch(1, 1);
 
+    // Copying is on unless turned off; the page says plainly that copied
+    // pieces are not encoded with the settings above.
+    auto* copy = newGroup(QStringLiteral("Cutting:"), gb_ogg);
+    auto* copyLayout = new QVBoxLayout(copy);
+    copyLayout->setSpacing(2);
+    ck_oggcopy = newCheck(QStringLiteral("ck_oggcopy"),
+                          QStringLiteral("Copy OGG pieces without re-encoding"), copy);
+    lb_oggcopy = new QLabel(OggCopyExplanation, copy);
+    lb_oggcopy->setObjectName(QStringLiteral("lb_oggcopy"));
+    lb_oggcopy->setWordWrap(true);
+    ck_oggcopy->setToolTip(OggCopyExplanation);
+    copyLayout->addWidget(ck_oggcopy);
+    copyLayout->addWidget(lb_oggcopy);
+
     page->addWidget(general);
     page->addWidget(ranges);
+    page->addWidget(copy);
     page->addStretch(1);
     connect(ck_oggvbr, &QCheckBox::toggled, this, &Tfm_set::ck_oggvbrClick);
     connect(ck_oggquality, &QCheckBox::toggled, this, &Tfm_set::ck_oggqualityClick);
@@ -746,6 +767,7 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
     ud_ogg_quality->setValue(OggQuality.dialogValue(s));
     ck_oggvbr->setChecked(OggVbr.dialogFlag(s));
     ck_oggquality->setChecked(OggQualityMode.dialogFlag(s));
+    ck_oggcopy->setChecked(OggCopy.dialogFlag(s));
 }
 
 // ---------------------------------------------------------------------------
@@ -760,14 +782,14 @@ void Tfm_set::OkClick() {
             valueAt(BitrateTable, cb_ogg_bitrate->currentIndex(), OggBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_minbit->currentIndex(), OggMinBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_maxbit->currentIndex(), OggMaxBitrate.dialogDefault()))) {
-        main_.desktop().information(OggNotSupported);
+        main_.desktop().warning(OggNotSupported);
         return;
     }
     if (!writer.CheckMp3Format(
             valueAt(FrequencyTable, cb_mp3_frequency->currentIndex(), Mp3Frequency.dialogDefault()),
             valueAt(BitrateTable, cb_mp3_bitrate->currentIndex(), Mp3Bitrate.dialogDefault()),
             position(cb_mp3_channel, Mp3Channel.dialogDefault()) + 1)) {
-        main_.desktop().information(Mp3NotSupported);
+        main_.desktop().warning(Mp3NotSupported);
         return;
     }
 
@@ -844,6 +866,7 @@ void Tfm_set::saveEncoderControls(SettingsFile& s) {
     OggQuality.write(s, ud_ogg_quality->value());
     OggVbr.writeFlag(s, ck_oggvbr->isChecked());
     OggQualityMode.writeFlag(s, ck_oggquality->isChecked());
+    OggCopy.writeFlag(s, ck_oggcopy->isChecked());
 }
 
 // The chosen entry while the text still names it (the list holds one text
@@ -917,6 +940,7 @@ void Tfm_set::Button2Click() {
     ud_ogg_quality->setValue(300);
     ck_oggvbr->setChecked(false);
     ck_oggquality->setChecked(false);
+    ck_oggcopy->setChecked(true);
 }
 
 void Tfm_set::CancelClick() {
@@ -924,22 +948,27 @@ void Tfm_set::CancelClick() {
 }
 
 // ---------------------------------------------------------------------------
-// General page
+// General page: the choice takes effect at once, so the output length shown
+// follows it at once.
 
 void Tfm_set::rb_customClick() {
     main_.state().FunctionChoice = FunctionCustom;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_timeClick() {
     main_.state().FunctionChoice = FunctionSplitByTime;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_countClick() {
     main_.state().FunctionChoice = FunctionSplitByCount;
+    main_.ShowTotalTime();
 }
 
 void Tfm_set::rb_unificationClick() {
     main_.state().FunctionChoice = FunctionUnification;
+    main_.ShowTotalTime();
 }
 
 namespace {

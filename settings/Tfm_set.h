@@ -35,6 +35,8 @@ public:
     // The page tree's nodes by absolute index, the pages and their titles.
     static constexpr int PageCount = 11;
     static const QString OggNotSupported;
+    // What copying OGG pieces means, under its check box.
+    static const QString OggCopyExplanation;
     static const QString Mp3NotSupported;
 
     // Components under their form names.
@@ -118,6 +120,8 @@ public:
     QComboBox* cb_ogg_maxbit = nullptr;
     QSpinBox* ud_ogg_quality = nullptr;
     QLineEdit* edt_ogg_quality = nullptr;
+    QCheckBox* ck_oggcopy = nullptr;
+    QLabel* lb_oggcopy = nullptr;
 
     // The page shown for the tree node at absolute index i; other i do nothing.
     void ShowSettingsPage(int i);

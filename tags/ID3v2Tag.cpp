@@ -143,14 +143,12 @@ void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag) {
     const auto fail = [&](const QString& reason) {
         return Error(QStringLiteral("Cannot write the tag into %1: %2").arg(fileName, reason));
     };
-    if (!tagged.open())
+    if (!tagged.open() || !tagged.write(tagBytes))
         throw fail(tagged.errorString());
-    if (tagged.file().write(tagBytes) != tagBytes.size())
-        throw fail(tagged.file().errorString());
     QByteArray chunk;
     while (!(chunk = audio.read(1 << 16)).isEmpty()) {
-        if (tagged.file().write(chunk) != chunk.size())
-            throw fail(tagged.file().errorString());
+        if (!tagged.write(chunk))
+            throw fail(tagged.errorString());
     }
     if (audio.error() != QFileDevice::NoError)
         throw fail(audio.errorString());

@@ -11,8 +11,10 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QList>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -86,6 +88,28 @@ QString writeFailure(const QString& reason) {
     if (reason.isEmpty())
         return QStringLiteral("Cannot write comments");
     return QStringLiteral("Cannot write comments: %1").arg(reason);
+}
+
+// The comment texts of a block, by their lengths.
+QList<QByteArray> commentTexts(const vorbis_comment& block) {
+    QList<QByteArray> texts;
+    if (block.user_comments == nullptr || block.comment_lengths == nullptr)
+        return texts;
+    for (int i = 0; i < block.comments; ++i)
+        texts.append(QByteArray(block.user_comments[i], block.comment_lengths[i]));
+    return texts;
+}
+
+// The written file is opened again as a reader would, so a file whose
+// comments could not be read never takes the old one's place.
+bool commentsReadBack(const VceditLibrary& vcedit, ReplacementFile& replacement,
+                      const QList<QByteArray>& written) {
+    // The new file is complete and closed by now; read it as a reader would.
+    QFile check(replacement.fileName());
+    if (!check.open(QIODevice::ReadOnly))
+        return false;
+    VceditSession state(vcedit);
+    return state.open(check) == 0 && commentTexts(*state.comments()) == written;
 }
 
 } // namespace
@@ -178,9 +202,18 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
         if (!value.isEmpty())
             AddOggComment(key.key + value, state);
     }
-    if (state.write(replacement.file()) != 0)
-        throw Error(writeFailure(state.lastError()));
+    const QList<QByteArray> written = commentTexts(*state.comments());
+    if (state.write(replacement.file()) != 0) {
+        // The disk's reason, when it refused, says more than vcedit's.
+        const QFile& out = replacement.file();
+        throw Error(writeFailure(out.error() != QFileDevice::NoError ? out.errorString()
+                                                                     : state.lastError()));
+    }
     source.close();
+    if (!replacement.finish())
+        throw Error(writeFailure(replacement.errorString()));
+    if (!commentsReadBack(vcedit, replacement, written))
+        throw Error(writeFailure(QStringLiteral("the new file's comments cannot be read back")));
 
     if (!replacement.commit(permissions.saved()))
         return false;
@@ -194,7 +227,17 @@ void AddOggComment(const QString& comment, VceditSession& state) {
     if (add == nullptr)
         return;
     const QByteArray utf8 = WideToUtf8(comment);
-    add(state.comments(), utf8.constData());
+    // vorbis_comment_add copies up to the first zero byte. A text holding
+    // zeros goes in with stand-ins of the same length, then its real bytes
+    // are put in their place, so the value is written whole.
+    QByteArray standIn = utf8;
+    standIn.replace('\0', ' ');
+    vorbis_comment* block = state.comments();
+    add(block, standIn.constData());
+    const int added = block->comments - 1;
+    if (standIn != utf8 && added >= 0 && block->comment_lengths[added] == utf8.size())
+        std::memcpy(block->user_comments[added], utf8.constData(),
+                    static_cast<std::size_t>(utf8.size()));
 }
 
 std::size_t StreamRead(void* buffer, std::size_t size, std::size_t count, void* handle) {
@@ -217,7 +260,16 @@ std::size_t StreamWrite(const void* buffer, std::size_t size, std::size_t count,
         count > static_cast<std::size_t>(std::numeric_limits<qint64>::max()) / size)
         return 0;
     auto* device = static_cast<QIODevice*>(handle);
-    const qint64 put =
-        device->write(static_cast<const char*>(buffer), static_cast<qint64>(size * count));
-    return put > 0 ? static_cast<std::size_t>(put) / size : 0;
+    const auto* data = static_cast<const char*>(buffer);
+    const auto total = static_cast<qint64>(size * count);
+    qint64 done = 0;
+    // After a short write the next one fails and leaves its reason on the
+    // device.
+    while (done < total) {
+        const qint64 put = device->write(data + done, total - done);
+        if (put <= 0)
+            break;
+        done += put;
+    }
+    return static_cast<std::size_t>(done) / size;
 }

@@ -26,10 +26,12 @@ std::shared_ptr<void> HoldOggCommentLibrary();
 // is written beside the old one and renamed over it; the file keeps its
 // permissions. False when libvcedit.so is missing or the new file could not
 // take the old one's place (the old file then stays as it was). Throws Error
-// when the file cannot be read as Ogg Vorbis or the new one cannot be written.
+// when the file cannot be read as Ogg Vorbis, or the new one cannot be written
+// or would not give back the comments written (the old file stays).
 bool WriteOggComments(const QString& fileName, OGGTag tag);
 
-// Adds "Key=value" to the session's comment block (nothing without libvorbis).
+// Adds "Key=value" to the session's comment block, whole, zero bytes included
+// (nothing without libvorbis).
 void AddOggComment(const QString& comment, VceditSession& state);
 
 // Splits every comment of the block at its first "="; texts are taken by their

@@ -1,7 +1,9 @@
 #include "tags/OutputTags.h"
 
+#include "platform/Error.h"
 #include "tags/ID3v2Tag.h"
 #include "tags/OggComments.h"
+#include "tags/VceditLibrary.h"
 #include "tags/WmaTags.h"
 
 #include <QFileInfo>
@@ -24,23 +26,37 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
     const QString suffix = QFileInfo(outputName).suffix();
     const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix.toLower();
 
-    if (extension == QLatin1String(".mp3")) {
-        auto tag = namedFields<ID3StructV2>(info);
-        tag.Year = info.Year;
-        WriteID3v2Tag(outputName, tag);
-    }
-    if (extension == QLatin1String(".wma")) {
-        WmaTagBuffer tag;
-        SetWmaField(tag.Title, info.Title);
-        SetWmaField(tag.Artist, info.Artist);
-        SetWmaField(tag.Album, info.Album);
-        SetWmaField(tag.Year, info.Year);
-        SetWmaField(tag.Genre, info.Genre);
-        WriteWmaTags(outputName, tag);
-    }
-    if (extension == QLatin1String(".ogg")) {
-        auto tag = namedFields<OGGTag>(info);
-        tag.Date = info.Year;
-        WriteOggComments(outputName, tag);
+    try {
+        if (extension == QLatin1String(".mp3")) {
+            auto tag = namedFields<ID3StructV2>(info);
+            tag.Year = info.Year;
+            WriteID3v2Tag(outputName, tag);
+        }
+        if (extension == QLatin1String(".wma")) {
+            WmaTagBuffer tag;
+            SetWmaField(tag.Title, info.Title);
+            SetWmaField(tag.Artist, info.Artist);
+            SetWmaField(tag.Album, info.Album);
+            SetWmaField(tag.Year, info.Year);
+            SetWmaField(tag.Genre, info.Genre);
+            QString failure;
+            if (!WriteWmaTags(outputName, tag, &failure) && WmaInfoAvailable())
+                throw Error(QStringLiteral("Cannot write the attributes: %1").arg(failure));
+        }
+        if (extension == QLatin1String(".ogg")) {
+            auto tag = namedFields<OGGTag>(info);
+            tag.Date = info.Year;
+            // Failures to write throw; false is a file that could not be
+            // put in place, or no library.
+            if (!WriteOggComments(outputName, tag) && VceditLibrary().isLoaded())
+                throw Error(QStringLiteral("Cannot write comments: the new file could not "
+                                           "take the old one's place"));
+        }
+    } catch (const Error& e) {
+        // A missing library is no failure, but a tag that was not written
+        // is: the message names the output, which not every writer does.
+        if (e.message().contains(outputName))
+            throw;
+        throw Error(QStringLiteral("%1: %2").arg(outputName, e.message()));
     }
 }

@@ -33,17 +33,48 @@ bool ReplacementFile::open() {
     return true;
 }
 
-bool ReplacementFile::commit(QFileDevice::Permissions permissions) {
+bool ReplacementFile::write(const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    // A short write says nothing of why; the retry meets the failure itself
+    // and its reason.
+    while (left > 0) {
+        const qint64 put = file_.write(data, left);
+        if (put <= 0) {
+            error_ = file_.errorString();
+            return false;
+        }
+        data += put;
+        left -= put;
+    }
+    return true;
+}
+
+bool ReplacementFile::finish() {
     if (!file_.isOpen()) {
         error_ = QStringLiteral("the new file is not open");
         return false;
     }
-    if (!file_.flush() || ::fsync(file_.handle()) != 0) {
+    // The same for the buffer: a flush that wrote part of it is tried once
+    // more for the reason.
+    if (!file_.flush() && !file_.flush()) {
         error_ = file_.errorString();
         file_.close();
         return false;
     }
+    if (::fsync(file_.handle()) != 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        file_.close();
+        return false;
+    }
     file_.close();
+    finished_ = true;
+    return true;
+}
+
+bool ReplacementFile::commit(QFileDevice::Permissions permissions) {
+    if (!finished_ && !finish())
+        return false;
     if (!file_.setPermissions(permissions)) {
         error_ = file_.errorString();
         return false;

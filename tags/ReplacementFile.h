@@ -21,12 +21,18 @@ public:
     QString fileName() const { return file_.fileName(); }
     QString errorString() const { return error_; }
 
-    // Writes everything out to the disk, gives the new file `permissions`
-    // and puts it in the target's place. False (new file removed) on failure.
+    // Writes all of `bytes`; false when the disk refuses them.
+    bool write(const QByteArray& bytes);
+    // Writes everything out to the disk and closes the new file; false when
+    // the disk refuses (a full disk often shows only here).
+    bool finish();
+    // Finishes the file if that is still to do, gives it `permissions` and
+    // puts it in the target's place. False (new file removed) on failure.
     bool commit(QFileDevice::Permissions permissions);
 
 private:
     QString target_;
     QTemporaryFile file_;
     QString error_;
+    bool finished_ = false;
 };

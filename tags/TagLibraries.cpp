@@ -1,7 +1,6 @@
 #include "tags/TagLibraries.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include "platform/DataPaths.h"
 
 namespace {
 
@@ -15,16 +14,10 @@ QString& vorbisOverride() {
     return name;
 }
 
-QString programFolder() {
-    if (QCoreApplication::instance() != nullptr)
-        return QCoreApplication::applicationDirPath();
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path();
-}
-
 } // namespace
 
 QString TagLibraries::folder() {
-    return folderOverride().isEmpty() ? programFolder() : folderOverride();
+    return folderOverride().isEmpty() ? DataPaths::libraryFolder() : folderOverride();
 }
 
 void TagLibraries::setFolder(const QString& folder) {

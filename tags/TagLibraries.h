@@ -2,12 +2,12 @@
 
 #include <QString>
 
-// Where the tag libraries come from: libvcedit.so and libwmaudsdk.so beside
-// the program, libvorbis.so.0 from the system. Tests point these elsewhere to
+// Where the tag libraries come from: libvcedit.so and libwmaudsdk.so from the
+// program's library folder, libvorbis.so.0 from the system. Tests point these elsewhere to
 // see the program work without them.
 class TagLibraries {
 public:
-    // The program's own folder unless set; an empty folder restores that.
+    // The program's library folder (`DataPaths`) unless set; an empty folder restores that.
     static QString folder();
     static void setFolder(const QString& folder);
 

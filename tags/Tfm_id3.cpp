@@ -2,6 +2,7 @@
 
 #include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
+#include "platform/CleanTitle.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -39,6 +40,12 @@ const AudioFileinfo& recordAt(const std::vector<AudioFileinfo>& list, int row) {
     if (row < 0 || row >= static_cast<int>(list.size()))
         return empty;
     return list[static_cast<size_t>(row)];
+}
+
+// A title as the file lists show it and output names use it: without the
+// characters a file name cannot hold.
+QString captionOf(const QString& title) {
+    return CleanTitle(title).trimmed();
 }
 
 } // namespace
@@ -318,11 +325,13 @@ void Tfm_id3::loadFromTagList(int row) {
     const AudioFileinfo& tags = recordAt(main_.state().TagList, row);
     edt_art->setText(tags.Artist);
     edt_alb->setText(tags.Album);
-    // The title shown is the row's caption; storing it explicitly makes sure
-    // it reaches the working copy even when the field already held that text.
+    // The title as the source has it; a file without one shows its caption,
+    // which then becomes its title. Storing it explicitly makes sure it
+    // reaches the working copy even when the field already held that text.
     const QString caption = lv_id3->topLevelItem(row) ? lv_id3->topLevelItem(row)->text(0) : "";
-    edt_tatal->setText(caption);
-    store(&AudioFileinfo::Title, caption);
+    const QString title = tags.Title.isEmpty() ? caption : tags.Title;
+    edt_tatal->setText(title);
+    store(&AudioFileinfo::Title, title);
     edt_com->setPlainText(tags.Comment);
     edt_genre->setEditText(tags.Genre);
     edt_year->setText(tags.Year);
@@ -390,7 +399,7 @@ void Tfm_id3::edt_tatalExit() {
     store(&AudioFileinfo::Title, edt_tatal->text());
     const int row = selectedRow();
     if (row >= 0)
-        lv_id3->topLevelItem(row)->setText(0, edt_tatal->text());
+        lv_id3->topLevelItem(row)->setText(0, captionOf(edt_tatal->text()));
 }
 
 void Tfm_id3::edt_artChange() {
@@ -472,9 +481,9 @@ void Tfm_id3::btn_okClick() {
         ReportListModel& files = main_.lvModel();
         const int named = std::min({rows, files.count(), static_cast<int>(tagEditCopy_.size())});
         for (int row = 0; row < named; ++row) {
-            const QString& title = tagEditCopy_[static_cast<size_t>(row)].Title;
-            if (!title.isEmpty())
-                files.setText(row, 0, title);
+            const QString caption = captionOf(tagEditCopy_[static_cast<size_t>(row)].Title);
+            if (!caption.isEmpty())
+                files.setText(row, 0, caption);
         }
     }
     accept();

@@ -6,6 +6,7 @@
 #include "tags/TextConversions.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,15 @@ using InfoHandle = std::unique_ptr<WMAudioInfo, InfoReleaser>;
 
 constexpr std::int32_t GeneralFailure = static_cast<std::int32_t>(0x80004005);
 constexpr qsizetype MaxTextUnits = 511;
+
+QString statusText(std::int32_t status) {
+    if (WMA_IS_SYSTEM(status))
+        return QString::fromLocal8Bit(std::strerror(status & 0xFFFF));
+    if (status == WMA_E_INVALIDFILE)
+        return QStringLiteral("not a Windows Media file");
+    return QStringLiteral("the attributes could not be stored (error 0x%1)")
+        .arg(static_cast<std::uint32_t>(status), 8, 16, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -61,16 +71,22 @@ std::int32_t SetWmaNumber(WMAudioInfo* info, const char16_t* name, std::uint32_t
                                       reinterpret_cast<const std::uint8_t*>(&value), sizeof value);
 }
 
-bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag) {
+bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag, QString* failure) {
     SavedPermissions permissions(fileName);
     permissions.openUp();
     if (!WmaInfoAvailable())
         return false;
+    const auto failed = [&](std::int32_t status) {
+        if (failure)
+            *failure = statusText(status);
+        return false;
+    };
 
     const std::u16string name = fileName.toStdU16String();
     WMAudioInfo* raw = nullptr;
-    if (wmaLibrary().createInfo(name.c_str(), &raw) != 0 || raw == nullptr)
-        return false;
+    const std::int32_t created = wmaLibrary().createInfo(name.c_str(), &raw);
+    if (created != 0 || raw == nullptr)
+        return failed(created != 0 ? created : WMA_E_FAIL);
     const InfoHandle info(raw);
 
     // Every attribute is set, also an empty one; a refused one does not stop
@@ -82,5 +98,6 @@ bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag) {
     SetWmaText(info.get(), u"Description", WmaFieldText(tag.Description));
     SetWmaText(info.get(), u"WM/Genre", WmaFieldText(tag.Genre));
     SetWmaNumber(info.get(), u"WM/TrackNumber", tag.TrackNumber);
-    return info->lpVtbl->Save(info.get()) == 0;
+    const std::int32_t saved = info->lpVtbl->Save(info.get());
+    return saved == 0 || failed(saved);
 }

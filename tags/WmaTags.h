@@ -16,8 +16,9 @@ bool WmaInfoAvailable();
 
 // Writes title, artist, album, year, description, genre and track number as
 // Windows Media attributes. True when the library stored them; the file's
-// permissions end as they were. Never throws.
-bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag);
+// permissions end as they were. Never throws; `failure`, when given, gets
+// the reason when the library was there but did not store them.
+bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag, QString* failure = nullptr);
 
 // Sets one text attribute (`text` in the program's 8-bit encoding); the
 // library's status, or 0x80004005 when the text does not convert.

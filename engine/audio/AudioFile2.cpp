@@ -52,6 +52,10 @@ int clampToInt(long long value) {
 
 AudioFile2::AudioFile2() = default;
 
+bool AudioFile2::IsSource(const QString& path) {
+    return isSource(path);
+}
+
 AudioFile2::~AudioFile2() {
     try {
         closeWriter();
@@ -70,7 +74,16 @@ void AudioFile2::requireActive(const QString& fileName) const {
 void AudioFile2::Open(const QString& fileName, int, int) {
     requireActive(fileName);
     closeReader();
-    reader_ = std::make_unique<AudioReader>(fileName);
+    auto reader = std::make_unique<AudioReader>(fileName);
+    // Lengths are handed on, and kept in the job list, as 32-bit counts; a
+    // clipped count would put every cut in the wrong place.
+    if (reader->totalFrames() > INT_MAX || reader->durationMs() > INT_MAX)
+        throw Error(QStringLiteral("Cannot open %1: with %2 sample frames it is too long to be "
+                                   "cut (at most %3)")
+                        .arg(fileName)
+                        .arg(reader->totalFrames())
+                        .arg(INT_MAX));
+    reader_ = std::move(reader);
     rememberSource(fileName);
 }
 

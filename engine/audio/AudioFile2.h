@@ -55,6 +55,10 @@ public:
     // nothing can be opened or created.
     void SetActive(bool active) override;
 
+    // The file was read as a source in this run of the program; outputs
+    // must never replace it.
+    static bool IsSource(const QString& path);
+
 private:
     void requireActive(const QString& fileName) const;
     void closeReader();

@@ -367,8 +367,14 @@ void LameSettings::applyTo(lame_global_struct* lame, int channelsIn) const {
         }
         lame_set_bWriteVbrTag(lame, writeVbrHeader ? 1 : 0);
         lame_set_disable_reservoir(lame, bitReservoir ? 0 : 1);
-        lame_set_allow_diff_short(lame, allowDiffBlockTypes ? 1 : 0);
-        lame_set_no_short_blocks(lame, shortBlocks ? 0 : 1);
+        // Both calls write LAME's one short-block field: without short blocks
+        // there is nothing to couple, with them the block types of the two
+        // channels are coupled unless they may differ (LAME couples them in
+        // stereo and joint stereo whatever is asked; dual channel follows).
+        if (shortBlocks)
+            lame_set_allow_diff_short(lame, allowDiffBlockTypes ? 1 : 0);
+        else
+            lame_set_no_short_blocks(lame, 1);
         lame_set_emphasis(lame, deEmphasis == 2 ? 3 : std::clamp(deEmphasis, 0, 1));
         lame_set_strict_ISO(lame, strictIso ? 1 : 0);
         switch (athMode) {

@@ -3,11 +3,17 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
+class OggFileView;
+class OggPageIndex;
 struct OggVorbis_File;
 
 // One Ogg Vorbis file opened with vorbisfile. Positions are vorbisfile's PCM
 // positions: frames of the file, counted across all links of a chained file.
+// Every frame comes out where the file's pages place it: audio lost to damage
+// comes out as silence, audio repeated by damage is dropped, and audio that
+// stops before the file's length is an error rather than an early end.
 class VorbisDecoder {
 public:
     // A view of decoded planar samples, valid until the next call.
@@ -18,7 +24,8 @@ public:
         int channels = 0;
     };
 
-    // Throws Error naming the file and the reason when it cannot be decoded.
+    // Throws Error naming the file and the reason when it cannot be decoded,
+    // has a format no real file has, or pages whose positions cannot be true.
     explicit VorbisDecoder(const QString& path);
     ~VorbisDecoder();
     VorbisDecoder(const VorbisDecoder&) = delete;
@@ -32,14 +39,41 @@ public:
 
     // Sample-exact; `frame` is clamped to the file.
     void seek(long long frame);
-    // Up to `maxFrames` frames of one link.
+    // Up to `maxFrames` frames of one link. Throws Error naming the file and
+    // the second when the audio cannot be read up to the file's length.
     Chunk read(int maxFrames);
 
 private:
+    struct Closer {
+        void operator()(OggVorbis_File* file) const;
+    };
+
+    void open();
+    void rawSeek(long long offset);
+    void restartAfterGap();
+    Chunk deliver(float** planes, int frames);
+    [[noreturn]] void failReading(const QString& reason) const;
+
     QString path_;
-    std::unique_ptr<OggVorbis_File> file_;
+    std::unique_ptr<OggFileView> source_; // outlives file_, which reads through it
+    std::unique_ptr<OggVorbis_File, Closer> file_;
+    std::unique_ptr<OggPageIndex> pages_;
     int rate_ = 0;
     int channels_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
+
+    long long next_ = 0;    // the frame the next delivered one is
+    long long silence_ = 0; // frames of a gap still to deliver
+    // Decoded frames not yet delivered, still owned by vorbisfile.
+    float** held_ = nullptr;
+    int heldFrames_ = 0;
+    int heldOffset_ = 0;
+    int heldRate_ = 0;
+    int heldChannels_ = 0;
+    long long restartedAt_ = -1; // the page decoding last started afresh at
+    long long told_ = 0;         // vorbisfile's number for the next frame
+    long long shift_ = 0;        // what that number is ahead of the file's
+    std::vector<float*> view_;
+    std::vector<float> zeros_;
 };

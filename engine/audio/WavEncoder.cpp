@@ -61,19 +61,27 @@ WavEncoder::~WavEncoder() = default;
 void WavEncoder::write(const float* interleaved, std::size_t frames) {
     if (!file_ || frames == 0)
         return;
+    errno = 0;
     const sf_count_t written =
         sf_writef_float(file_.get(), interleaved, static_cast<sf_count_t>(frames));
     if (written != static_cast<sf_count_t>(frames))
-        throw Error(QStringLiteral("Cannot write %1: %2")
-                        .arg(path_, QString::fromUtf8(sf_strerror(file_.get()))));
+        fail("write", errno, sf_strerror(file_.get()));
+}
+
+void WavEncoder::fail(const char* what, int error, const char* libraryReason) const {
+    // The system's reason ("No space left on device") when there is one;
+    // libsndfile's own texts wrap it in words of their own.
+    const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                      : QString::fromUtf8(libraryReason);
+    throw Error(QStringLiteral("Cannot %1 %2: %3").arg(QString::fromLatin1(what), path_, reason));
 }
 
 void WavEncoder::finish() {
     if (!file_)
         return;
     // Closing writes the final chunk sizes into the header.
+    errno = 0;
     const int result = sf_close(file_.release());
     if (result != 0)
-        throw Error(QStringLiteral("Cannot complete %1: %2")
-                        .arg(path_, QString::fromUtf8(sf_error_number(result))));
+        fail("complete", errno, sf_error_number(result));
 }

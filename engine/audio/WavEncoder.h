@@ -24,6 +24,7 @@ private:
     struct Closer {
         void operator()(sf_private_tag* file) const;
     };
+    [[noreturn]] void fail(const char* what, int error, const char* libraryReason) const;
 
     QString path_;
     int rate_;

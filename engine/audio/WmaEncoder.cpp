@@ -89,6 +89,9 @@ WmaEncoder::WmaEncoder(const QString& path, int rate, int channels, int kbps)
     if (result < 0)
         fail("create", result);
 
+    // Without it the file header says the file was made in 1970; "now" is
+    // the moment the header is written.
+    av_dict_set(&format_->metadata, "creation_time", "now", 0);
     result = avio_open(&format_->pb, name.constData(), AVIO_FLAG_WRITE);
     if (result < 0)
         fail("create", result);

@@ -10,10 +10,12 @@
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 #include <taglib/tbytevector.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tstring.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -307,6 +309,23 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+// Exactly `size` bytes; false at an error or the end of the file.
+bool readAll(int fd, char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        data += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// A header beyond this is no file this library writes or edits.
+constexpr std::uint64_t MaxHeaderSize = 64u << 20;
+
 bool copyContents(int from, int to) {
     std::vector<char> buffer(1 << 16);
     for (;;) {
@@ -507,13 +526,47 @@ const WMAudioInfoVtbl Methods = {
 InfoObject::InfoObject(std::string filePath) : WMAudioInfo{&Methods}, path(std::move(filePath)) {}
 
 int32_t InfoObject::save() {
+    // The reason of the system call that failed goes back to the caller.
+    const auto systemFailure = [] { return errno != 0 ? WMA_E_SYSTEM(errno) : WMA_E_FAIL; };
     struct stat original;
     if (::stat(path.c_str(), &original) != 0)
-        return WMA_E_FAIL;
+        return systemFailure();
+    Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0)
+        return systemFailure();
+
+    // The attributes live in the header object at the start of the file. It
+    // is edited in memory, and every byte of the new file goes out through a
+    // checked write: TagLib's file stream does not report a failing write,
+    // so a full disk would have left a damaged file.
+    char start[24];
+    if (!readAll(source.get(), start, sizeof start))
+        return WMA_E_INVALIDFILE;
+    std::uint64_t headerSize = 0;
+    for (int i = 7; i >= 0; --i)
+        headerSize = headerSize << 8 | static_cast<unsigned char>(start[16 + i]);
+    if (headerSize < 30 || headerSize > static_cast<std::uint64_t>(original.st_size) ||
+        headerSize > MaxHeaderSize)
+        return WMA_E_INVALIDFILE;
+    TagLib::ByteVector header(start, sizeof start);
+    header.resize(static_cast<unsigned int>(headerSize));
+    if (!readAll(source.get(), header.data() + sizeof start, headerSize - sizeof start))
+        return WMA_E_INVALIDFILE;
+    TagLib::ByteVectorStream edited(header);
+    {
+        TagLib::ASF::File copy(&edited, false);
+        if (!copy.isValid() || copy.tag() == nullptr)
+            return WMA_E_INVALIDFILE;
+        for (const auto& [key, value] : changes)
+            apply(*copy.tag(), key, value);
+        if (!copy.save())
+            return WMA_E_FAIL;
+    }
+
     std::string tempPath = path + ".XXXXXX.temp";
     Descriptor temp(::mkstemps(tempPath.data(), 5));
     if (temp.get() < 0)
-        return WMA_E_FAIL;
+        return systemFailure();
     bool committed = false;
     struct Cleanup {
         const std::string& name;
@@ -524,32 +577,16 @@ int32_t InfoObject::save() {
         }
     } cleanup{tempPath, committed};
 
-    {
-        Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (source.get() < 0 || !copyContents(source.get(), temp.get()))
-            return WMA_E_FAIL;
-    }
-    {
-        // TagLib reads on from where the descriptor stands, and closes the
-        // one it is given, so it gets its own, rewound.
-        if (::lseek(temp.get(), 0, SEEK_SET) != 0)
-            return WMA_E_FAIL;
-        TagLib::FileStream copyStream(::dup(temp.get()), false);
-        if (!copyStream.isOpen())
-            return WMA_E_FAIL;
-        TagLib::ASF::File copy(&copyStream, false);
-        if (!copy.isValid() || copy.tag() == nullptr)
-            return WMA_E_INVALIDFILE;
-        for (const auto& [key, value] : changes)
-            apply(*copy.tag(), key, value);
-        if (!copy.save())
-            return WMA_E_FAIL;
-    }
+    const TagLib::ByteVector& newHeader = *edited.data();
+    errno = 0;
+    if (!writeAll(temp.get(), newHeader.data(), newHeader.size()) ||
+        !copyContents(source.get(), temp.get()))
+        return systemFailure();
     if (::fchmod(temp.get(), original.st_mode & 07777) != 0 || ::fsync(temp.get()) != 0 ||
         !temp.close())
-        return WMA_E_FAIL;
+        return systemFailure();
     if (::rename(tempPath.c_str(), path.c_str()) != 0)
-        return WMA_E_FAIL;
+        return systemFailure();
     committed = true;
     changes.clear();
     load();

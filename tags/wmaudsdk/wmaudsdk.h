@@ -37,6 +37,10 @@ extern "C" {
 #define WMA_E_BUFFERTOOSMALL ((int32_t)0xC00D07D1)
 #define WMA_E_NOTFOUND ((int32_t)0xC00D07F0)
 #define WMA_E_INVALIDFILE ((int32_t)0xC00D0BBD)
+/* A system call failed (a full disk, for one): the errno value in the low
+ * 16 bits, under a facility of this library's own. */
+#define WMA_E_SYSTEM(error) ((int32_t)(0xA0070000u | ((uint32_t)(error)&0xFFFFu)))
+#define WMA_IS_SYSTEM(status) (((uint32_t)(status)&0xFFFF0000u) == 0xA0070000u)
 
 enum WMAudioAttributeType {
     WMA_TYPE_DWORD = 0,
@@ -73,7 +77,8 @@ typedef struct WMAudioInfoVtbl {
     /* 7: sets attribute `name` to one value, replacing any earlier values. */
     int32_t (*SetAttribute)(WMAudioInfo* self, const char16_t* name, int32_t type,
                             const uint8_t* value, uint16_t length);
-    /* 8: stores the attributes in the file. */
+    /* 8: stores the attributes in the file; WMA_E_SYSTEM when the disk
+     * refuses. */
     int32_t (*Save)(WMAudioInfo* self);
 } WMAudioInfoVtbl;
 

@@ -12,11 +12,20 @@
 
 namespace {
 
+// Generous: the suite also runs on a busy machine.
+constexpr int Deadline = 30000;
+
 SampleArray silence(int frames, int channels = 2) {
     SampleArray a;
     a.channels = channels;
     a.samples.assign(static_cast<size_t>(frames) * channels, 0.0f);
     return a;
+}
+
+// Waits until `spy` has seen `count` more signals than it holds now.
+bool waitForMore(const QSignalSpy& spy, qsizetype count) {
+    const qsizetype target = spy.count() + count;
+    return QTest::qWaitFor([&] { return spy.count() >= target; }, Deadline);
 }
 
 // Third argument of every OnTimer so far.
@@ -33,7 +42,7 @@ void playAndCheckProgress(AudioPlayer2& player) {
     player.OpenPlayer(44100, 2);
     player.Play();
     player.PlayArray(silence(44100 / 2));
-    ASSERT_TRUE(end.wait(5000));
+    ASSERT_TRUE(end.wait(Deadline));
     const std::vector<int> counts = playedCounts(timer);
     ASSERT_GE(counts.size(), 2u);
     EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
@@ -70,14 +79,13 @@ TEST(AudioPlayerTest, FlushRestartsTheCountAndAsksForData) {
     player.OpenPlayer(22050, 1);
     player.Play();
     player.PlayArray(silence(22050 * 10, 1));
-    QTest::qWait(400);
-    EXPECT_GT(player.PlayedFrames(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.PlayedFrames() > 2000; }, Deadline));
 
     QSignalSpy request(&player, &AudioPlayer2::OnRequestOnLoadArray);
     QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
     player.Flush();
     EXPECT_EQ(player.PlayedFrames(), 0);
-    ASSERT_TRUE(request.wait(2000));
+    ASSERT_TRUE(request.wait(Deadline));
     // The first report after the flush counts from zero again.
     ASSERT_FALSE(timer.isEmpty());
     EXPECT_LT(timer.first().at(2).toInt(), 2000);
@@ -100,10 +108,12 @@ TEST(AudioPlayerTest, FeedingOnRequestPlaysEveryArrayThenEnds) {
     QSignalSpy end(&player, &AudioPlayer2::OnEndPlay);
     player.Play();
     feed();
-    ASSERT_TRUE(end.wait(5000));
+    ASSERT_TRUE(end.wait(Deadline));
     EXPECT_EQ(arrays.count(), 3);
     EXPECT_EQ(player.PlayedFrames(), 3 * 4410);
-    QTest::qWait(300);
+    // The clock runs on, and the end is not reported again.
+    QSignalSpy timer(&player, &AudioPlayer2::OnTimer);
+    ASSERT_TRUE(waitForMore(timer, 3));
     EXPECT_EQ(end.count(), 1);
 }
 
@@ -116,7 +126,7 @@ TEST(AudioPlayerTest, ReportsThePeakLevelOfTheFirstChannel) {
         loud.samples[i] = 0.5f;
     player.Play();
     player.PlayArray(loud);
-    ASSERT_TRUE(timer.wait(2000));
+    ASSERT_TRUE(timer.wait(Deadline));
     EXPECT_NEAR(timer.first().at(1).toInt(), 16384, 2);
     player.StopPlayer();
 }
@@ -128,7 +138,15 @@ TEST(AudioPlayerTest, StoppedPlayerStaysQuiet) {
     player.Play();
     player.PlayArray(silence(44100));
     player.StopPlayer();
-    QTest::qWait(300);
+    // Long enough for this player's clock to have ticked: another player's
+    // clock, started after the stop, ticks three times.
+    AudioPlayer2 other;
+    QSignalSpy otherTimer(&other, &AudioPlayer2::OnTimer);
+    other.OpenPlayer(8000, 1);
+    other.Play();
+    other.PlayArray(silence(8000 * 10, 1));
+    ASSERT_TRUE(waitForMore(otherTimer, 3));
+    other.StopPlayer();
     EXPECT_TRUE(timer.isEmpty());
     EXPECT_EQ(player.PlayedFrames(), 0);
     // It can be played again with the format it had.

@@ -5,15 +5,20 @@
 #include "platform/Error.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/OggPages.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -34,6 +39,28 @@ protected:
                 return all;
             all.insert(all.end(), a.samples.begin(), a.samples.end());
         }
+    }
+
+    // Opening must fail with a message that names the file and contains `why`.
+    static void expectRefused(const QString& file, const QString& why) {
+        AudioFile2 reader;
+        try {
+            reader.Open(file, 0, 1);
+            ADD_FAILURE() << "opened " << file.toStdString();
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(QFileInfo(file).fileName()) &&
+                        e.message().contains(why))
+                << e.message().toStdString();
+        }
+    }
+
+    // The largest difference between two sample runs of the same length.
+    static float maxDifference(const std::vector<float>& a, const std::vector<float>& b,
+                               size_t from, size_t to) {
+        float worst = 0;
+        for (size_t i = from; i < to; ++i)
+            worst = std::max(worst, std::abs(a[i] - b[i]));
+        return worst;
     }
 
     QTemporaryDir dir;
@@ -381,6 +408,143 @@ TEST_F(AudioReaderTest, ReadingWithoutAFileThrows) {
     AudioFile2 reader;
     EXPECT_THROW(reader.ReadSamples(10), Error);
     EXPECT_THROW(reader.Seek(0, 3), Error);
+}
+
+TEST_F(AudioReaderTest, RefusesFormatsNoRealFileHas) {
+    const QString good = tone("good.ogg", 44100, 2, 0.5);
+    for (const std::uint32_t rate : {1u, 7999u, 192001u}) {
+        OggPages pages(good);
+        pages.setFormat(rate, 2);
+        pages.write(path("odd.ogg"));
+        expectRefused(path("odd.ogg"), QStringLiteral("not supported"));
+    }
+    expectRefused(tone("nine.ogg", 44100, 9, 0.5), QStringLiteral("not supported"));
+
+    // The limits themselves are real formats.
+    for (const std::uint32_t rate : {8000u, 192000u}) {
+        OggPages pages(good);
+        pages.setFormat(rate, 2);
+        pages.write(path("edge.ogg"));
+        AudioFile2 reader;
+        reader.Open(path("edge.ogg"), 0, 1);
+        EXPECT_EQ(reader.SampleRate(), static_cast<int>(rate));
+        EXPECT_EQ(reader.SampleCount(), 22050);
+    }
+}
+
+TEST_F(AudioReaderTest, RefusesALengthItsPagesCannotHold) {
+    const QString good = tone("good.ogg", 44100, 2, 6.0);
+    const OggPages pages(good);
+    const int last = static_cast<int>(pages.pages.size()) - 1;
+    const int middle = pages.firstAudioPage() + 1;
+    const std::int64_t before = OggPages::granule(pages.pages[static_cast<size_t>(middle - 1)]);
+    // 24.8 days on the last page, 2^62 frames in the middle, a page that
+    // goes back in time.
+    const std::pair<int, std::int64_t> damage[] = {
+        {last, 44100LL * 2147483}, {middle, std::int64_t(1) << 62}, {middle, before - 1}};
+    for (const auto& [page, granule] : damage) {
+        OggPages damaged = pages;
+        OggPages::setGranule(damaged.pages[static_cast<size_t>(page)], granule);
+        damaged.write(path("damaged.ogg"));
+        expectRefused(path("damaged.ogg"), QStringLiteral("damaged"));
+    }
+}
+
+TEST_F(AudioReaderTest, APageCopiedFurtherOnIsRefused) {
+    OggPages pages(tone("good.ogg", 44100, 2, 8.0));
+    const auto first = static_cast<size_t>(pages.firstAudioPage());
+    pages.pages.insert(pages.pages.begin() + static_cast<std::ptrdiff_t>(first + 4),
+                       pages.pages[first + 1]);
+    pages.write(path("copied.ogg"));
+    expectRefused(path("copied.ogg"), QStringLiteral("damaged"));
+}
+
+TEST_F(AudioReaderTest, RepeatedPagesAndAStreamNotStartingAtZeroReadAsTheOriginal) {
+    const QString good = tone("good.ogg", 44100, 2, 8.0, 1000.0);
+    const OggPages pages(good);
+    const auto repeated = static_cast<size_t>(pages.firstAudioPage() + 2);
+    OggPages twice = pages;
+    twice.pages.insert(twice.pages.begin() + static_cast<std::ptrdiff_t>(repeated + 1),
+                       twice.pages[repeated]);
+    twice.write(path("repeated.ogg"));
+    // A recording taken from a running stream numbers its frames on from
+    // where the stream was.
+    OggPages later = pages;
+    for (QByteArray& page : later.pages)
+        if (OggPages::granule(page) > 0)
+            OggPages::setGranule(page, OggPages::granule(page) + 1000000000);
+    later.write(path("later.ogg"));
+
+    AudioFile2 original;
+    original.Open(good, 0, 1);
+    const std::vector<float> expected = readAll(original, 4096);
+    const auto around = OggPages::granule(pages.pages[repeated]);
+    for (const QString& name : {QStringLiteral("repeated.ogg"), QStringLiteral("later.ogg")}) {
+        AudioFile2 reader;
+        reader.Open(path(name), 0, 1);
+        EXPECT_EQ(reader.SampleCount(), 352800);
+        const std::vector<float> all = readAll(reader, 4096);
+        ASSERT_EQ(all.size(), expected.size()) << name.toStdString();
+        EXPECT_LT(maxDifference(all, expected, 0, all.size()), 1e-6f) << name.toStdString();
+        for (const std::int64_t frame :
+             {around - 5000, around - 1, around, around + 3000, std::int64_t(352000)}) {
+            reader.Seek(static_cast<int>(frame), 3);
+            const SampleArray block = reader.ReadSamples(500);
+            ASSERT_EQ(block.frames(), 500);
+            const std::vector<float> want(expected.begin() + frame * 2,
+                                          expected.begin() + frame * 2 + 1000);
+            EXPECT_LT(maxDifference(block.samples, want, 0, 1000), 1e-6f)
+                << name.toStdString() << " at " << frame;
+        }
+    }
+}
+
+TEST_F(AudioReaderTest, ALostPageLeavesSilenceInItsPlace) {
+    const QString good = tone("good.ogg", 44100, 2, 8.0, 1000.0);
+    OggPages pages(good);
+    const auto lost = static_cast<size_t>(pages.firstAudioPage() + 2);
+    const auto lostFrom = static_cast<size_t>(OggPages::granule(pages.pages[lost - 1]));
+    const auto lostTo = static_cast<size_t>(OggPages::granule(pages.pages[lost]));
+    const auto backFrom = static_cast<size_t>(OggPages::granule(pages.pages[lost + 1]));
+    pages.pages.erase(pages.pages.begin() + static_cast<std::ptrdiff_t>(lost));
+    pages.write(path("lost.ogg"));
+
+    AudioFile2 original;
+    original.Open(good, 0, 1);
+    const std::vector<float> expected = readAll(original, 4096);
+    AudioFile2 reader;
+    reader.Open(path("lost.ogg"), 0, 1);
+    const std::vector<float> all = readAll(reader, 4096);
+    // Everything after the gap stays where it was.
+    ASSERT_EQ(all.size(), expected.size());
+    EXPECT_LT(maxDifference(all, expected, 0, lostFrom * 2), 1e-6f);
+    EXPECT_EQ(maxDifference(all, std::vector<float>(all.size()), lostFrom * 2, lostTo * 2), 0.0f);
+    EXPECT_LT(maxDifference(all, expected, backFrom * 2, all.size()), 1e-6f);
+}
+
+TEST_F(AudioReaderTest, ASourceCutShortAfterOpeningFailsAtTheSecondItEnds) {
+    const QString source = tone("cut.ogg", 44100, 2, 10.0);
+    AudioFile2 reader;
+    reader.Open(source, 0, 1);
+    QFile file(source);
+    ASSERT_TRUE(file.resize(file.size() / 2));
+    // From the start the audio stops where the cut is; a seek past it
+    // finds nothing at the second sought.
+    for (const auto& [start, from, to] : {std::tuple{0, 3, 6}, std::tuple{8, 8, 8}}) {
+        try {
+            reader.Seek(start * 44100, 3);
+            readAll(reader, 44100);
+            ADD_FAILURE() << "no error from second " << start;
+        } catch (const Error& e) {
+            const QRegularExpressionMatch second =
+                QRegularExpression(QStringLiteral("second (\\d+)")).match(e.message());
+            EXPECT_TRUE(e.message().contains(QStringLiteral("cut.ogg")))
+                << e.message().toStdString();
+            ASSERT_TRUE(second.hasMatch()) << e.message().toStdString();
+            EXPECT_GE(second.captured(1).toInt(), from);
+            EXPECT_LE(second.captured(1).toInt(), to);
+        }
+    }
 }
 
 } // namespace

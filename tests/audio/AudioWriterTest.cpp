@@ -6,6 +6,7 @@
 #include "tests/audio/ToneFiles.h"
 #include "tests/support/FfmpegDecoder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,27 @@
 #include <cstdint>
 
 namespace {
+
+// The creation date in an ASF file's File Properties Object (FFmpeg's
+// demuxer does not show it): 100 ns units since 1601, UTC.
+QDateTime asfCreationTime(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    static const unsigned char filePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9,
+                                                         0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0,
+                                                         0x0C, 0x20, 0x53, 0x65};
+    const qsizetype at =
+        data.indexOf(QByteArray(reinterpret_cast<const char*>(filePropertiesGuid), 16));
+    if (at < 0 || at + 56 > data.size())
+        return {};
+    std::uint64_t ticks = 0;
+    for (int i = 7; i >= 0; --i)
+        ticks = (ticks << 8) | static_cast<unsigned char>(data[at + 48 + i]);
+    const qint64 unixSeconds = static_cast<qint64>(ticks / 10000000) - 11644473600LL;
+    return QDateTime::fromSecsSinceEpoch(unixSeconds, Qt::UTC);
+}
 
 // Bits per second of the audio packets alone, as vorbisfile counts them.
 long oggAudioBitrate(const QString& path) {
@@ -271,8 +293,13 @@ TEST_F(AudioWriterTest, WmaDefaultProfileIs44kHzStereo) {
     const QString source = files.tone("src.ogg", 44100, 2, 1.0, 440.0);
     AudioFile2 writer;
     writer.SetWmaProfile(10);
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     ToneFiles::convert(source, writer, files.path("out.wma"));
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
     const DecodedAudio out = decodeWithFfmpeg(files.path("out.wma"));
+    // The file header's creation time is the time of writing, not 1970.
+    const QDateTime created = asfCreationTime(files.path("out.wma"));
+    EXPECT_TRUE(created >= before && created <= after) << created.toString().toStdString();
     EXPECT_EQ(out.codec, QStringLiteral("wmav2"));
     EXPECT_EQ(out.container, QStringLiteral("asf"));
     EXPECT_EQ(out.rate, 44100);

@@ -4,6 +4,7 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "settings/SettingsFile.h"
+#include "tests/engine/Mp3Stream.h"
 #include "tests/support/FfmpegDecoder.h"
 
 #include <QFile>
@@ -35,6 +36,16 @@ SampleArray tone(int channels) {
     return block;
 }
 
+// The stereo tone with a sharp click in the left channel every quarter
+// second, the kind of attack that makes an encoder switch to short blocks.
+SampleArray toneWithLeftClicks() {
+    SampleArray block = tone(2);
+    for (int start = kRate / 8; start + 64 < static_cast<int>(kRate * kSeconds); start += kRate / 4)
+        for (int i = 0; i < 64; ++i)
+            block.samples[static_cast<std::size_t>((start + i) * 2)] = (i % 2 ? 0.95f : -0.95f);
+    return block;
+}
+
 // The nominal bitrate in the Vorbis identification header.
 long vorbisNominalBitrate(const QString& path) {
     OggVorbis_File vf;
@@ -58,12 +69,13 @@ protected:
         f.write(text);
     }
     // Encodes two seconds of a 440 Hz stereo tone the way a run does.
-    QString encode(int format, const QString& name, const QString& commandLine = {}) {
+    QString encode(int format, const QString& name, const QString& commandLine = {},
+                   const SampleArray& samples = tone(2)) {
         ConfigureEncoder(format, settings, commandLine, writer, encoder);
         writer.SetSampleFormat(kRate, 2);
         const QString path = dir.filePath(name);
         writer.CreateOutput(path, 0);
-        writer.WriteSamples(tone(2));
+        writer.WriteSamples(samples);
         writer.Close();
         return path;
     }
@@ -111,6 +123,45 @@ TEST_F(EncoderOutputTest, Mp3CommandLineOverridesTheSavedBitrate) {
     EXPECT_NEAR(static_cast<double>(a.bitRate), 64000.0, 4000.0);
     EXPECT_EQ(a.channels, 2);
     expectTone(a);
+}
+
+// Read back from the frames and the LAME tag, not from what was asked for:
+// a value LAME never received leaves the stream as it would be without it.
+TEST_F(EncoderOutputTest, Mp3ExpertAndFilterSettingsReachTheStream) {
+    writeFile("[mp3]\nchannel=4\n[MP3Filt]\nchHFilt=1\nudHFiltF=2000\nchLFilt=1\nudLFiltF=8000\n"
+              "[MP3Expert]\ncrc=1\nde=2\nallow=1\n");
+    const QString expert = encode(OutputMp3, "expert.mp3", {}, toneWithLeftClicks());
+    const Mp3Stream s = Mp3Stream::read(expert);
+    EXPECT_TRUE(s.crc);
+    EXPECT_EQ(s.emphasis, 3);
+    EXPECT_EQ(s.mode, Mp3Stream::DualChannel);
+    EXPECT_TRUE(s.hasLameTag);
+    EXPECT_EQ(s.lowpassHz, 8000);
+    EXPECT_GT(s.shortBlockGranules, 0);
+    EXPECT_GT(s.differingBlockGranules, 0) << "the clicks are in one channel only";
+    // The high-pass at 2 kHz takes the 440 Hz tone out of the click-free channel.
+    const DecodedAudio filtered = decodeWithFfmpeg(expert);
+    EXPECT_EQ(filtered.channels, 2);
+    const std::vector<float> right = filtered.channel(1);
+    EXPECT_LT(rms(right, 0, right.size()), 0.02);
+
+    // Block types coupled (the default), then no short blocks at all; no
+    // filters, no CRC, no emphasis and no tag frame.
+    writeFile("[mp3]\nchannel=4\n[MP3VBR]\nvbrck=0\n");
+    const QString coupled = encode(OutputMp3, "coupled.mp3", {}, toneWithLeftClicks());
+    const Mp3Stream c = Mp3Stream::read(coupled);
+    EXPECT_FALSE(c.crc);
+    EXPECT_EQ(c.emphasis, 0);
+    EXPECT_FALSE(c.hasLameTag);
+    EXPECT_GT(c.shortBlockGranules, 0);
+    EXPECT_EQ(c.differingBlockGranules, 0);
+    const std::vector<float> tone = decodeWithFfmpeg(coupled).channel(1);
+    EXPECT_GT(rms(tone, 0, tone.size()), 0.3);
+
+    writeFile("[mp3]\nchannel=4\n[MP3Expert]\nshort=0\nallow=1\nde=1\n");
+    const Mp3Stream n = Mp3Stream::read(encode(OutputMp3, "long.mp3", {}, toneWithLeftClicks()));
+    EXPECT_EQ(n.shortBlockGranules, 0);
+    EXPECT_EQ(n.emphasis, 1);
 }
 
 TEST_F(EncoderOutputTest, WmaProfileFollowsTheSavedListPosition) {

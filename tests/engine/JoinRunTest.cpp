@@ -2,12 +2,14 @@
 #include "engine/JoinRun.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
+#include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
 
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -31,6 +33,17 @@ double correlation(const DecodedAudio& a, long long aFrom, const DecodedAudio& b
     }
     return ab / std::sqrt(aa * bb);
 }
+
+// Forwards to the real writer, noting the largest block it was given.
+class BlockSizes : public FailingWriter {
+public:
+    explicit BlockSizes(IAudioFile2& real) : FailingWriter(real, 0) {}
+    void WriteSamples(const SampleArray& samples) override {
+        largest = std::max(largest, samples.frames());
+        FailingWriter::WriteSamples(samples);
+    }
+    int largest = 0;
+};
 
 class JoinRunTest : public RunFixture {
 protected:
@@ -79,6 +92,20 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
     EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(JoinRunTest, ASlowerLaterSourceIsJoinedInBlocksOfTheOutputsSize) {
+    addFile(QStringLiteral("fast.ogg"), tone(1.0));
+    addFile(QStringLiteral("slow.ogg"), tone(3.0, 441.5, 8000));
+    state.FunctionChoice = FunctionSplitByTime;
+    BlockSizes sizes(writer);
+    RunContext sizedContext{state,   lv,        lvTime,   segments, reader, sizes,
+                            encoder, transform, settings, desktop,  host};
+    answer(out("mix"));
+    JoinRun(sizedContext).Join();
+
+    EXPECT_LE(sizes.largest, 2 * Rate + 1);
+    EXPECT_NEAR(decode("mix.wav").frames(), 4 * Rate, 100);
 }
 
 TEST_F(JoinRunTest, OnlyTheFirstBlockOfTheJoinIsFadedIn) {
@@ -155,6 +182,29 @@ TEST_F(JoinRunTest, FadeOutOverSeveralPiecesIsOneRampAndStaysInsideThePieces) {
     EXPECT_GT(correlation(mix, Rate + 100, a, 2 * Rate + 100, 2000), 0.99);
 }
 
+TEST_F(JoinRunTest, FadeOutAcrossFilesOfDifferentRatesIsOneRampOfItsLength) {
+    addFile(QStringLiteral("a.ogg"), tone(2.0));
+    addFile(QStringLiteral("b.ogg"), tone(3.0, 441.5, 22050));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.FadeOut = true;
+    state.FadeOutSeconds = 4;
+    answer(out("mix"));
+    JoinRun(context).Join();
+
+    // Five seconds at 44100 Hz; the last four fall from full volume to
+    // silence in one straight line, over the change of file and rate.
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_NEAR(static_cast<double>(mix.frames()), 5.0 * Rate, 200);
+    EXPECT_NEAR(gainAt(mix, 0.5), 1.0, 0.05);
+    double last = 1.1;
+    for (double t = 1.1; t < 4.95; t += 0.1) {
+        const double gain = gainAt(mix, t);
+        EXPECT_NEAR(gain, (5.0 - t) / 4.0, 0.04) << t;
+        EXPECT_LT(gain, last + 0.01) << t;
+        last = gain;
+    }
+}
+
 TEST_F(JoinRunTest, ChoosingTheOutputNamesItOnce) {
     addFile(QStringLiteral("a.ogg"), tone(1.0));
     JoinRun join(context);
@@ -195,6 +245,8 @@ TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
 
     ASSERT_EQ(desktop.informations.size(), 1);
     EXPECT_TRUE(desktop.informations[0].contains("a.ogg"));
+    EXPECT_EQ(desktop.severities, std::vector{Desktop::Severity::Warning});
+    EXPECT_EQ(host.formatIndex(), 1) << "a refused join leaves the format box alone";
     EXPECT_TRUE(desktop.confirmations.isEmpty());
     EXPECT_EQ(contents(source), original);
     EXPECT_TRUE(desktop.openedUrls.empty());
@@ -210,7 +262,9 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
 
     answer(out("old.wav"));
     desktop.confirmAnswers.push_back(false);
+    setFormat(3);
     JoinRun(context).Join();
+    EXPECT_EQ(host.formatIndex(), 3);
     ASSERT_EQ(desktop.confirmations.size(), 1);
     EXPECT_TRUE(desktop.confirmations[0].contains("old.wav"));
     EXPECT_EQ(contents(out("old.wav")), "keep");
@@ -222,7 +276,7 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(decode("old.wav").frames(), Rate);
 }
 
-TEST_F(JoinRunTest, AFailingWriterIsClosedBeforeTheErrorAndBusyStays) {
+TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
     addFile(QStringLiteral("a.ogg"), tone(3.0));
     FailingWriter failing(writer, 2);
     RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
@@ -233,8 +287,28 @@ TEST_F(JoinRunTest, AFailingWriterIsClosedBeforeTheErrorAndBusyStays) {
     EXPECT_TRUE(state.Busy);
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
+    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_TRUE(desktop.openedUrls.empty());
+}
+
+TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
+    const QString source = addFile(QStringLiteral("a.ogg"), tone(6.0));
+    CutShortReader emptyFromSecondRead(reader, 2);
+    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
+                          writer, encoder, transform, settings, desktop,
+                          host};
+    answer(out("mix"));
+    try {
+        JoinRun(cutContext).Join();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
+            << e.message().toStdString();
+    }
+    EXPECT_NE(lvTime.text(0, 2), "Finish");
+    // A joined file the run could not finish is not left behind.
+    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
+    EXPECT_TRUE(state.Busy);
 }
 
 TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
@@ -243,7 +317,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
         if (pbposText.last() == "33%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
     JoinRun(context).Join();

@@ -83,7 +83,8 @@ TEST_F(MainWindowRunsTest, SplitOpensTheOutputFolderAndCutterDoesNot) {
     main->state().SplitSeconds = 1;
     click("Split");
 
-    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "a_3.wav"}));
+    // Two pieces of a second; the empty third one (2-2) is listed, not written.
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav"}));
     EXPECT_EQ(decodeWithFfmpeg(outDir + "a_2.wav").frames(), 44100);
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
@@ -91,10 +92,11 @@ TEST_F(MainWindowRunsTest, SplitOpensTheOutputFolderAndCutterDoesNot) {
     EXPECT_EQ(pbpos(), "");
     EXPECT_EQ(barWidth(), 0);
     EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(2), "Unconvert");
 
     main->Start1Click();
-    EXPECT_EQ(outputs().size(), 6);
-    EXPECT_TRUE(outputs().contains("a_6.wav"));
+    EXPECT_EQ(outputs().size(), 4);
+    EXPECT_TRUE(outputs().contains("a_4.wav"));
     EXPECT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_TRUE(desktop.errors.isEmpty());
 }
@@ -158,6 +160,17 @@ TEST_F(MainWindowRunsTest, JoinAsksForTheOutputAndTakesItsFormat) {
     click("Join");
     EXPECT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_TRUE(desktop.errors.isEmpty());
+
+    // A file the user agrees to replace is replaced, not joined beside.
+    QFile old(outDir + "mix.ogg");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.close();
+    desktop.saveAnswers.push_back({outDir + "mix", 4});
+    desktop.confirmAnswers.push_back(true);
+    click("Join");
+    EXPECT_NEAR(decodeWithFfmpeg(outDir + "mix.ogg").seconds(), 2.0, 0.01);
+    EXPECT_EQ(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList({"mix.ogg"}));
+    EXPECT_TRUE(desktop.informations.isEmpty());
 }
 
 TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
@@ -176,9 +189,15 @@ TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
     click("Split");
     EXPECT_EQ(outputs().size(), 1) << "refused while busy";
 
+    // As a write error leaves the display: a piece at "Converting", its
+    // percentage shown. Stop clears both.
+    main->lvTimeModel().setText(0, 2, "Converting");
+    main->skinObjects().pbpos->SetText("40%");
     click("Stop");
     EXPECT_FALSE(main->state().Busy);
     EXPECT_EQ(barWidth(), 0);
+    EXPECT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(pbpos(), "");
 }
 
 } // namespace

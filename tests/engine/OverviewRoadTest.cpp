@@ -81,9 +81,13 @@ protected:
 
 TEST_F(OverviewRoadTest, MarkedPiecesBecomeTaggedMp3FilesWithFades) {
     const QString first =
-        OggFixture{44100, 2,
-                   8.0,   440.0,
-                   0.5f,  {"TITLE=Road: Song", "ARTIST=Ana Field", "ALBUM=Walks", "GENRE=Folk"}}
+        OggFixture{
+            44100,
+            2,
+            8.0,
+            440.0,
+            0.5f,
+            {"TITLE=Road: Song", "ARTIST=Ana Field", "ALBUM=Walks", "GENRE=Folk", "DATE=2001-06-01"}}
             .write(dir.filePath("first.ogg"));
     const QString second =
         OggFixture{44100, 2, 6.0, 880.0, 0.5f, {"TITLE=Second"}}.write(dir.filePath("second.ogg"));
@@ -108,14 +112,16 @@ TEST_F(OverviewRoadTest, MarkedPiecesBecomeTaggedMp3FilesWithFades) {
     EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name),
               QStringList({"Road Song.mp3", "Second.mp3"}));
 
-    // Tags as an outside reader sees them: ID3v2.3 with the source's comments.
+    // Tags as an outside reader sees them: ID3v2.3 with the source's comments,
+    // the title as written (only the file name is cleaned) and the date's year.
     {
         TagLib::MPEG::File mp3(QFile::encodeName(out + "Road Song.mp3").constData());
         ASSERT_TRUE(mp3.isValid());
         ASSERT_TRUE(mp3.hasID3v2Tag());
         TagLib::ID3v2::Tag* tag = mp3.ID3v2Tag();
         EXPECT_EQ(tag->header()->majorVersion(), 3u);
-        EXPECT_EQ(tag->title().to8Bit(true), "Road Song");
+        EXPECT_EQ(tag->title().to8Bit(true), "Road: Song");
+        EXPECT_EQ(tag->year(), 2001u);
         EXPECT_EQ(tag->artist().to8Bit(true), "Ana Field");
         EXPECT_EQ(tag->album().to8Bit(true), "Walks");
         EXPECT_EQ(tag->genre().to8Bit(true), "Folk");

@@ -51,7 +51,7 @@ void RunFixture::setSegments(int file, std::initializer_list<std::pair<int, int>
 }
 
 QStringList RunFixture::outputs() const {
-    return QDir(outDir).entryList(QDir::Files, QDir::Name);
+    return QDir(outDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 double RunFixture::gainAt(const DecodedAudio& audio, double t, float amplitude) {

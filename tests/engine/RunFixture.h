@@ -75,6 +75,8 @@ protected:
     void setFormat(int index) { host.setFormatIndex(index); }
 
     QString out(const QString& name) const { return outDir + name; }
+    // Every file in the output folder, hidden ones too: an output still
+    // being written (or left unfinished) would show.
     QStringList outputs() const;
     DecodedAudio decode(const QString& name) const { return decodeWithFfmpeg(out(name)); }
     QString status(int row) const { return lvTime.text(row, 2); }

@@ -1,11 +1,16 @@
 // The four split runs on generated Ogg sources, outputs decoded with FFmpeg.
 #include "engine/SplitRun.h"
 #include "engine/OutputNames.h"
+#include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
+#include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
 #include "tests/engine/RunFixture.h"
+#include "tests/support/OggInfo.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -75,37 +80,35 @@ TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
     EXPECT_FALSE(writer.IsOpen());
 }
 
-TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleEndsWithAnEmptyPiece) {
+TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleWritesNoFileForItsEmptyLastPiece) {
     addFile(QStringLiteral("a.ogg"), tone(3.0));
     addFile(QStringLiteral("b.ogg"), tone(2.5));
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
     run(&SplitRun::RunTimeSplit);
 
-    // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2.
-    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav", "b_2.wav"}));
+    // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2,
+    // which is listed but not written.
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav"}));
     EXPECT_EQ(decode("a_1.wav").frames(), 2 * Rate);
     EXPECT_EQ(decode("a_2.wav").frames(), Rate);
     EXPECT_EQ(decode("b_1.wav").frames(), 2 * Rate);
-    EXPECT_EQ(decode("b_2.wav").frames(), 0);
     ASSERT_EQ(lvTime.count(), 2);
     EXPECT_EQ(lvTime.text(1, 0), "00:00:02 - 00:00:02");
     EXPECT_EQ(status(0), "Finish");
-    EXPECT_EQ(status(1), "Finish");
+    EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.JobList[1].SegmentCount, 1);
 }
 
-TEST_F(SplitRunTest, CountSplitOfAShortFileGivesEmptyPiecesAndDropsTheRemainder) {
+TEST_F(SplitRunTest, CountSplitOfAShortFileWritesNothingAndDropsTheRemainder) {
     addFile(QStringLiteral("short.ogg"), tone(2.0));
     addFile(QStringLiteral("long.ogg"), tone(3.5));
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 3;
     run(&SplitRun::RunCountSplit);
 
-    EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav", "short_1.wav",
-                                      "short_2.wav", "short_3.wav"}));
-    for (const char* name : {"short_1.wav", "short_2.wav", "short_3.wav"})
-        EXPECT_EQ(decode(name).frames(), 0) << name;
+    // 2 s in 3 whole-second pieces: three empty pieces, no file.
+    EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav"}));
     // 3 whole seconds in 3 pieces of 1; the last half second is not written.
     for (const char* name : {"long_1.wav", "long_2.wav", "long_3.wav"})
         EXPECT_EQ(decode(name).frames(), Rate) << name;
@@ -196,7 +199,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
         if (pbposText.last() == "50%" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -228,7 +231,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     setSegments(1, {{0, 1}}, {0, 3});
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            SplitRun::StopRun(state, host);
+            SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 
@@ -269,7 +272,7 @@ TEST_F(SplitRunTest, FallbackNameAfterAFailedCreateIsNeverASourceFile) {
     EXPECT_EQ(status(0), "Finish");
 }
 
-TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithCompleteOutputAndBusySet) {
+TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet) {
     addFile(QStringLiteral("fail.ogg"), tone(3.0));
     addFile(QStringLiteral("never.ogg"), tone(1.0));
     setSegments(0, {{0, 3}}, {0, 3});
@@ -282,13 +285,18 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithCompleteOutputAndBusySet) {
     EXPECT_TRUE(state.Busy) << "stays set until Stop";
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_FALSE(reader.IsOpen());
-    // The first block, written before the failure, is a complete file.
-    EXPECT_EQ(decode("fail.wav").frames(), 2 * Rate);
-    EXPECT_EQ(outputs(), QStringList({"fail.wav"}));
+    // The block written before the failure went with the unfinished piece.
+    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_EQ(state.JobList[0].SegmentCount, 2);
+    EXPECT_EQ(status(0), "Converting");
+    EXPECT_FALSE(pbposText.last().isEmpty());
 
-    SplitRun::StopRun(state, host);
+    // After Stop nothing looks as if it were still being written.
+    SplitRun::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
+    EXPECT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
 }
 
 TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
@@ -303,6 +311,44 @@ TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
     }
     EXPECT_EQ(decode("here.wav").frames(), Rate);
     EXPECT_TRUE(state.Busy);
+}
+
+// A source that stops giving audio before its end ends the run with an error
+// naming it and the second, whether the file was cut short while the run went
+// on or the reader came up empty; the piece is not marked finished and the
+// pieces before it stay.
+TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
+    const QString source = addFile(QStringLiteral("one.ogg"), tone(6.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    CutShortReader emptyFromSecondRead(reader, 2);
+    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
+                          writer, encoder, transform, settings, desktop,
+                          host};
+    const QByteArray whole = contents(source);
+    for (RunContext* run : {&context, &cutContext}) {
+        QDir(outDir).removeRecursively();
+        QDir().mkpath(outDir);
+        writeFile(source, whole);
+        host.onPump = [&] {
+            // Once the first piece is done, two thirds of the source go.
+            if (run == &context && status(0) == "Finish" &&
+                QFileInfo(source).size() == whole.size())
+                QFile(source).resize(whole.size() / 3);
+        };
+        try {
+            SplitRun(*run).RunTimeSplit();
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
+                << e.message().toStdString();
+        }
+        EXPECT_EQ(status(0), "Finish");
+        EXPECT_NE(status(1), "Finish");
+        EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
+        EXPECT_TRUE(state.Busy);
+        SplitRun::StopRun(state, host, lvTime);
+    }
 }
 
 TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {
@@ -335,6 +381,92 @@ TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {
     EXPECT_TRUE(mp3.startsWith("ID3"));
     EXPECT_TRUE(mp3.contains("Quiet Song"));
     EXPECT_TRUE(contents(out("song_1.ogg")).contains("Quiet Song"));
+}
+
+// The frames vorbisfile decodes from `path`, from `from` on, interleaved.
+std::vector<float> framesOf(const QString& path, long long from = 0, long long count = 1LL << 40) {
+    VorbisDecoder decoder(path);
+    decoder.seek(from);
+    std::vector<float> all;
+    while (count > 0) {
+        const VorbisDecoder::Chunk chunk =
+            decoder.read(static_cast<int>(std::min<long long>(count, 65536)));
+        if (chunk.frames == 0)
+            break;
+        for (int i = 0; i < chunk.frames; ++i)
+            for (int c = 0; c < chunk.channels; ++c)
+                all.push_back(chunk.planes[c][i]);
+        count -= chunk.frames;
+    }
+    return all;
+}
+
+TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
+    // Mono 22050 Hz: re-encoding at the default settings gives stereo 44100.
+    const QString source = addFile(QStringLiteral("talk.ogg"), tone(5.0, 440.0, 22050, 1));
+    state.TagList[0].Title = QStringLiteral("Talk");
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    setFormat(3);
+    const auto split = [&] {
+        QDir(outDir).removeRecursively();
+        QDir().mkpath(outDir);
+        pbposText.texts.clear();
+        run(&SplitRun::RunTimeSplit);
+        EXPECT_EQ(outputs(), QStringList({"talk_1.ogg", "talk_2.ogg", "talk_3.ogg"}));
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(status(row), "Finish");
+    };
+
+    split();
+    const int starts[] = {0, 2 * 22050, 4 * 22050};
+    const int lengths[] = {2 * 22050, 2 * 22050, 22050};
+    for (int k = 0; k < 3; ++k) {
+        const QString piece = out(QStringLiteral("talk_%1.ogg").arg(k + 1));
+        EXPECT_EQ(framesOf(piece), framesOf(source, starts[k], lengths[k])) << "piece " << k;
+        EXPECT_EQ(decodeWithFfmpeg(piece).channels, 1);
+        EXPECT_TRUE(contents(piece).contains("Title=Talk"));
+        EXPECT_EQ(ogginfoWarnings(piece), QString());
+        EXPECT_EQ(lvTime.note(k), "copied");
+    }
+    EXPECT_TRUE(pbposText.texts.contains("100% copied"));
+
+    state.FadeIn = true;
+    split();
+    EXPECT_EQ(decode("talk_1.ogg").rate, 44100);
+    EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
+    EXPECT_TRUE(pbposText.texts.contains("100% re-encoded (fade)"));
+    EXPECT_TRUE(contents(out("talk_1.ogg")).contains("Title=Talk"));
+
+    state.FadeIn = false;
+    settings.WriteBool(QStringLiteral("ogg"), QStringLiteral("copy"), false);
+    split();
+    EXPECT_EQ(decode("talk_2.ogg").rate, 44100);
+    EXPECT_EQ(lvTime.note(1), "");
+    EXPECT_TRUE(pbposText.texts.contains("100%"));
+
+    // The command line's --copy outranks the settings file.
+    state.OggCopy = true;
+    split();
+    EXPECT_EQ(decode("talk_3.ogg").rate, 22050);
+    EXPECT_EQ(lvTime.note(2), "copied");
+}
+
+TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
+    const QString source = addFile(QStringLiteral("long.ogg"), tone(30.0));
+    setFormat(3);
+    host.onPump = [&] {
+        if (status(0) == "Converting" && pbposText.last().endsWith("copied"))
+            SplitRun::StopRun(state, host, lvTime);
+    };
+    run(&SplitRun::RunCustomSplit);
+
+    const std::vector<float> piece = framesOf(out("long.ogg"));
+    EXPECT_GT(piece.size(), 0u);
+    EXPECT_LT(piece.size(), 2u * 30 * Rate);
+    EXPECT_EQ(piece, framesOf(source, 0, std::ssize(piece) / 2));
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_FALSE(state.Busy);
 }
 
 TEST(OutputNamesTest, BaseAndExtensionRules) {

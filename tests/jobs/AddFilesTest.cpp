@@ -33,6 +33,7 @@ struct AddFilesTest : ::testing::Test {
             tags.Album = tag.Album;
             tags.Comment = tag.Comment;
             tags.Genre = tag.Genre;
+            tags.Year = tag.Date;
         };
     }
 
@@ -66,9 +67,9 @@ struct AddFilesTest : ::testing::Test {
 };
 
 TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
-    const QString path =
-        ogg("song.ogg", 3.5,
-            {"TITLE= a:b/c? ", "ARTIST=Someone", "ALBUM=Record", "GENRE=Jazz", "COMMENT=Nice"});
+    const QString path = ogg("song.ogg", 3.5,
+                             {"TITLE= a:b/c? ", "ARTIST=Someone", "ALBUM=Record", "GENRE=Jazz",
+                              "COMMENT=Nice", "DATE=2001"});
     addThroughDialog({path});
 
     EXPECT_EQ(h.desktop.lastFilter, "OGG Files(*.ogg)|*.ogg");
@@ -83,13 +84,19 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
     EXPECT_EQ(r.SegmentCount, 1);
     EXPECT_EQ(r.BeginTimes, std::vector<std::int32_t>{0});
     EXPECT_EQ(r.EndTimes, std::vector<std::int32_t>{3});
+    // The caption is fit for a file name; the tags keep what the file says.
     const AudioFileinfo& t = h.state.TagList[0];
-    EXPECT_EQ(t.Title, "abc");
+    EXPECT_EQ(t.Title, "a:b/c?");
     EXPECT_EQ(t.Artist, "Someone");
     EXPECT_EQ(t.Album, "Record");
     EXPECT_EQ(t.Genre, "Jazz");
     EXPECT_EQ(t.Comment, "Nice");
-    EXPECT_TRUE(t.Year.isEmpty());
+    EXPECT_EQ(t.Year, "2001");
+    for (const auto& [date, year] : {std::pair{"1999-12-31", "1999"},
+                                     {"31.12.1999", "1999"},
+                                     {"May 1999", "1999"},
+                                     {" long ago ", "long ago"}})
+        EXPECT_EQ(JobListEditor::YearOf(QString::fromLatin1(date)), year) << date;
 
     // Adopted: selected, slider range set, segments shown, help hidden.
     EXPECT_EQ(h.selectedFile(), 0);
@@ -118,7 +125,7 @@ TEST_F(AddFilesTest, TitlesThatCleanToNothingLeaveTheFileName) {
     addThroughDialog({ogg("one.ogg", 1.2, {"TITLE=*?:  /"}), ogg("two.ogg", 1.2),
                       ogg("three.ogg", 1.2, {"TITLE=Three"})});
     EXPECT_EQ(captions(), (QStringList{"one.ogg", "two.ogg", "Three"}));
-    EXPECT_TRUE(h.state.TagList[0].Title.isEmpty());
+    EXPECT_EQ(h.state.TagList[0].Title, "*?:  /");
 }
 
 // What reading comments loads is held once for a whole batch of files, from
@@ -230,18 +237,19 @@ TEST_F(AddFilesTest, FolderAddsItsOggFilesInNameOrderWithoutTags) {
     EXPECT_TRUE(h.state.FolderAddMode);
     EXPECT_EQ(h.state.FolderDialogMode, AppState::FolderMode::AddFolder);
     EXPECT_EQ(h.stopCount, 1);
-    // The short file stays, showing no time; the broken one goes.
-    EXPECT_EQ(captions(), (QStringList{"A.OGG", "Bee", "Cee"}));
-    EXPECT_EQ(h.desktop.informations, QStringList{"bad.ogg this File is not supported."});
-    EXPECT_EQ(h.lv.text(0, 1), "00:00:00");
-    EXPECT_EQ(h.state.JobList[0].Duration, 0);
-    EXPECT_EQ(h.state.JobList[1].SliderRange, 1014);
-    EXPECT_EQ(h.state.JobList[2].FileName, dir.filePath("music/c.ogg"));
-    for (int r = 0; r < 3; ++r)
+    // The short file and the broken one are refused as the open dialog
+    // refuses them, named together in one warning at the end.
+    EXPECT_EQ(captions(), (QStringList{"Bee", "Cee"}));
+    EXPECT_EQ(h.desktop.informations, QStringList{"A.OGG this File is Error or not supported.\n"
+                                                  "bad.ogg this File is not supported."});
+    EXPECT_EQ(h.desktop.severities, std::vector{Desktop::Severity::Warning});
+    EXPECT_EQ(h.state.JobList[0].SliderRange, 1014);
+    EXPECT_EQ(h.state.JobList[1].FileName, dir.filePath("music/c.ogg"));
+    for (int r = 0; r < 2; ++r)
         EXPECT_TRUE(h.state.TagList[static_cast<size_t>(r)].Title.isEmpty());
     EXPECT_EQ(h.selectedFile(), 0);
     EXPECT_EQ(h.state.CurrentFile, 0);
-    EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:00:00|00:00:00|Uncertain"});
+    EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:00:01|00:00:01|Uncertain"});
     EXPECT_GE(h.desktop.pumpCount, 4);
 }
 

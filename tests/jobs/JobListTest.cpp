@@ -105,11 +105,15 @@ TEST_F(JobListTest, RemovingTheOnlyRowEmptiesTheSegmentsAndShowsHelp) {
     h.selectFile(0);
     h.jobs->lvClick();
     EXPECT_EQ(h.helpVisible, 0);
+    h.pb.SetPosition(50);
+    h.timecaption.text = "00:00:05";
     h.jobs->RemoveFile();
     EXPECT_EQ(h.lv.count(), 0);
     EXPECT_EQ(h.lvTime.count(), 0);
     EXPECT_EQ(h.helpVisible, 1);
     EXPECT_EQ(h.tataltime.text, "00:00:00");
+    EXPECT_EQ(h.pb.position, 0);
+    EXPECT_EQ(h.timecaption.text, "00:00:00");
     // Nothing selected: nothing to remove.
     h.jobs->RemoveFile();
 }
@@ -144,6 +148,17 @@ TEST_F(JobListTest, ClearingDiscardsEverything) {
     EXPECT_EQ(h.stopCount, 1);
     h.jobs->ShowTotalTime();
     EXPECT_EQ(h.tataltime.text, "00:00:00");
+
+    // Without a preview the position stays where it was put, until Clear.
+    files({{"a", 100}});
+    h.selectFile(0);
+    h.jobs->lvClick();
+    h.state.Playing = false;
+    h.placeSlider(90, 100);
+    h.timecaption.text = "00:01:30";
+    h.jobs->ClearFiles();
+    EXPECT_EQ(h.pb.position, 0);
+    EXPECT_EQ(h.timecaption.text, "00:00:00");
 }
 
 TEST_F(JobListTest, ClickAdoptsTheRowUnlessARunOrPreviewHoldsIt) {
@@ -210,9 +225,16 @@ TEST_F(JobListTest, TotalsOfTheOtherFunctions) {
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
     h.state.FunctionChoice = FunctionSplitByTime;
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 140);
+    // Six pieces of whole seconds: 6 x 16 and 6 x 6; the rest is not written.
     h.state.FunctionChoice = FunctionSplitByCount;
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 140);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 96 + 36);
     EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 0), 0);
+    // A shared segment past a file's end ends that file's pieces, as in a
+    // run, even when a later one would fit.
+    h.state.FunctionChoice = FunctionUnification;
+    h.state.JobList[0].BeginTimes = {50, 10, 0};
+    h.state.JobList[0].EndTimes = {70, 20, 100};
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
 }
 
 TEST(JobListSizeText, MegabytesWithTwoDecimals) {

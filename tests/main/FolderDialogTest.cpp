@@ -146,6 +146,32 @@ TEST_F(FolderDialogTest, AFolderRemovedSinceItWasSelectedIsMadeAgain) {
     EXPECT_EQ(main->state().OutputDir, gone + "/");
 }
 
+TEST_F(FolderDialogTest, EachShowingShowsTheFoldersAsTheyAreNow) {
+    QDir().mkpath(music + "/Gone");
+    auto* model = qobject_cast<QFileSystemModel*>(dialog->ShellTreeView1->model());
+    ASSERT_NE(model, nullptr);
+    const auto children = [&] {
+        const QModelIndex parent = model->index(music);
+        QStringList names;
+        for (int row = 0; row < model->rowCount(parent); ++row)
+            names << model->index(row, 0, parent).data().toString();
+        names.sort();
+        return names;
+    };
+    dialog->show();
+    ASSERT_TRUE(dialog->SelectPath(music));
+    dialog->ShellTreeView1->expand(model->index(music));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return children() == QStringList{"Gone"}; }, 10000));
+    dialog->hide();
+
+    // Made and removed by another program while the dialog was closed.
+    QDir().mkpath(music + "/Later");
+    QDir().rmdir(music + "/Gone");
+    dialog->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return children() == QStringList{"Later"}; }, 10000))
+        << children().join(",").toStdString();
+}
+
 TEST_F(FolderDialogTest, NewFolderIsMadeOnceUnderTheSelectedFolder) {
     dialog->show();
     ASSERT_TRUE(dialog->SelectPath(music));

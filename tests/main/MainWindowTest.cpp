@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 // Readable failure messages for texts and lists of texts.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -197,8 +200,9 @@ TEST_F(MainWindowTest, EveryUnguardedAndIdleCommandReachesItsOperation) {
     EXPECT_EQ(effects("stop"), QStringList()) << "nothing plays";
     EXPECT_EQ(effects("hou"), QStringList({"StepBack"}));
     EXPECT_EQ(effects("qian"), QStringList({"StepForward"}));
-    EXPECT_EQ(effects("Split"), QStringList({"RunCustomSplit", outputUrl()}));
-    EXPECT_EQ(effects("Join"), QStringList({"ChooseJoinOutput", "RunCustomJoin", outputUrl()}));
+    EXPECT_EQ(effects("Split"), QStringList({"RunCustomSplit", "ShowTotalTime", outputUrl()}));
+    EXPECT_EQ(effects("Join"),
+              QStringList({"ChooseJoinOutput", "RunCustomJoin", "ShowTotalTime", outputUrl()}));
     EXPECT_EQ(effects("Begin"), QStringList({"MarkBegin"}));
     EXPECT_EQ(effects("End"), QStringList({"MarkEnd"}));
     EXPECT_EQ(effects("Ok"), QStringList({"ConfirmSegment"}));
@@ -207,6 +211,29 @@ TEST_F(MainWindowTest, EveryUnguardedAndIdleCommandReachesItsOperation) {
     EXPECT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/help/Ostrel.html"));
     EXPECT_EQ(effects("dir"), QStringList({"modal fm_dir:Output Directory"}));
     EXPECT_EQ(state().FolderDialogMode, AppState::FolderMode::Output);
+}
+
+TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
+    addRow();
+    state().OutputDir = dir.path() + "/out/";
+    desktop.launcherWorks = false;
+    click("Split");
+    click("helpfile");
+    trigger("HomePage1Click");
+    ASSERT_EQ(desktop.informations.size(), 3);
+    EXPECT_TRUE(desktop.informations[0].contains("the output folder"))
+        << desktop.informations[0].toStdString();
+    EXPECT_TRUE(desktop.informations[0].contains(state().OutputDir));
+    EXPECT_TRUE(desktop.informations[1].contains("the user guide"));
+    EXPECT_TRUE(desktop.informations[1].contains(QCoreApplication::applicationDirPath() +
+                                                 "/help/Ostrel.html"));
+    EXPECT_TRUE(desktop.informations[2].contains("https://tarnwell.org/"));
+    for (Desktop::Severity severity : desktop.severities)
+        EXPECT_EQ(severity, Desktop::Severity::Critical);
+
+    desktop.launcherWorks = true;
+    click("helpfile");
+    EXPECT_EQ(desktop.informations.size(), 3) << "nothing to tell when it opens";
 }
 
 TEST_F(MainWindowTest, DuringARunOnlyTheUnguardedCommandsAct) {
@@ -263,7 +290,9 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
         state().FunctionChoice = choice;
         state().Busy = false;
         state().Playing = true;
-        EXPECT_EQ(effects("Split"), QStringList({"StopPlayback", run, outputUrl()})) << choice;
+        EXPECT_EQ(effects("Split"),
+                  QStringList({"StopPlayback", run, "ShowTotalTime", outputUrl()}))
+            << choice;
     }
     const std::pair<int, const char*> joins[] = {{FunctionCustom, "RunCustomJoin"},
                                                  {FunctionSplitByTime, "RunWholeJoin"},
@@ -273,8 +302,8 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
         state().FunctionChoice = choice;
         state().Busy = false;
         state().Playing = true;
-        EXPECT_EQ(effects("Join"),
-                  QStringList({"StopPlayback", "ChooseJoinOutput", run, outputUrl()}))
+        EXPECT_EQ(effects("Join"), QStringList({"StopPlayback", "ChooseJoinOutput", run,
+                                                "ShowTotalTime", outputUrl()}))
             << choice;
         EXPECT_FALSE(state().Busy) << "a join always ends idle";
     }
@@ -335,6 +364,47 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
                            "About=About1Click"}));
 }
 
+// Contrast as the web's accessibility rules measure it: 1 (none) to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Each icon as the skinned menu draws it, on the menu and under the mouse:
+// enough of it must stand out from what is behind it.
+TEST_F(MainWindowTest, EveryMenuIconReadsOnTheSkinsMenuColours) {
+    for (QMenu* menu : {main->p_lv, main->p_file, main->p_action, main->p_help}) {
+        menu->popup(QPoint(0, 0));
+        QCoreApplication::processEvents();
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            for (const bool selected : {false, true}) {
+                menu->setActiveAction(selected ? action : nullptr);
+                QCoreApplication::processEvents();
+                const QImage image = menu->grab().toImage();
+                const QRect row = menu->actionGeometry(action);
+                const QColor behind = image.pixelColor(row.left() + 1, row.center().y());
+                int standingOut = 0;
+                for (int y = row.top(); y <= row.bottom(); ++y)
+                    for (int x = row.left(); x < row.left() + 24; ++x)
+                        if (contrast(image.pixelColor(x, y), behind) >= 3.0)
+                            ++standingOut;
+                EXPECT_GE(standingOut, 12)
+                    << action->text().toStdString() << (selected ? " selected" : "");
+            }
+        }
+        menu->hide();
+    }
+}
+
 TEST_F(MainWindowTest, MenuItemsActUnderTheirGuards) {
     addRow();
     for (const char* add : {"AddFile1Click", "AddFile2Click"})
@@ -351,7 +421,7 @@ TEST_F(MainWindowTest, MenuItemsActUnderTheirGuards) {
         EXPECT_EQ(menuEffects(down), QStringList({"MoveFileDown"})) << down;
     for (const char* tags : {"ID3info1Click", "ID31Click"})
         EXPECT_EQ(menuEffects(tags), QStringList({"ShowTagEditor"})) << tags;
-    EXPECT_EQ(menuEffects("Start1Click"), QStringList({"RunCustomSplit"}))
+    EXPECT_EQ(menuEffects("Start1Click"), QStringList({"RunCustomSplit", "ShowTotalTime"}))
         << "Cutter opens no folder";
     EXPECT_EQ(menuEffects("Content1Click").size(), 1);
     EXPECT_EQ(menuEffects("HomePage1Click"), QStringList({"open https://tarnwell.org/"}));
@@ -572,7 +642,7 @@ TEST_F(MainWindowTest, ASkinWithoutSomeObjectsStillGivesAWorkingWindow) {
     window.lvModel().append({"a.ogg", "00:00:10", "0.10MB"});
     window.calls.clear();
     window.Skin1Click("Join");
-    EXPECT_EQ(window.calls, QStringList({"ChooseJoinOutput", "RunCustomJoin"}));
+    EXPECT_EQ(window.calls, QStringList({"ChooseJoinOutput", "RunCustomJoin", "ShowTotalTime"}));
 }
 
 TEST_F(MainWindowTest, AMissingSkinFileIsReportedAndTheWindowStillOpens) {

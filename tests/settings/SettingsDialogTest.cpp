@@ -59,7 +59,7 @@ const QByteArray kDefaultEncoderKeys =
     "[wav]\nmode=0\nbit=1\nchannel=1\nfrequency=8\n"
     "[wma]\nformat=9\n"
     "[ogg]\nchannel=1\nfrequency=7\nbitrate=9\nmax bitrate=9\nmin bitrate=9\nquality=300\n"
-    "oggvbr=0\noggquality=0\n";
+    "oggvbr=0\noggquality=0\ncopy=1\n";
 
 class SettingsDialogTest : public ::testing::Test {
 protected:
@@ -154,6 +154,10 @@ TEST_F(SettingsDialogTest, FirstShowingWithoutAFileShowsTheDialogDefaults) {
     EXPECT_FALSE(dlg->cb_ogg_minbit->isEnabled());
     EXPECT_FALSE(dlg->ud_ogg_quality->isEnabled());
     EXPECT_TRUE(dlg->cb_ogg_bitrate->isEnabled());
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
+    // The page says what copying means: the settings above are not applied.
+    EXPECT_TRUE(dlg->lb_oggcopy->isVisibleTo(dlg->gb_ogg));
+    EXPECT_TRUE(dlg->lb_oggcopy->text().contains("nothing is re-encoded"));
 
     EXPECT_FALSE(QFile::exists(ini)) << "showing writes nothing";
 }
@@ -355,11 +359,13 @@ TEST_F(SettingsDialogTest, OkMendsAZeroCountLeftInTheFieldByTheEnterKey) {
 }
 
 TEST_F(SettingsDialogTest, DefaultThenCancelChangesNothing) {
-    writeFile("[mp3]\nquality=2\n[wav]\nmode=2\nfrequency=3\n[ogg]\noggvbr=1\n");
+    writeFile("[mp3]\nquality=2\n[wav]\nmode=2\nfrequency=3\n[ogg]\noggvbr=1\ncopy=0\n");
     start();
     open();
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
     const AppState before = main->state();
     dlg->Button2Click();
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
     EXPECT_EQ(dlg->edt_mp3_quality->text(), "5");
     EXPECT_EQ(dlg->cb_wav_frequency->currentText(), "48000 Hz");
     EXPECT_FALSE(dlg->cb_wav_frequency->isEnabled());
@@ -368,7 +374,8 @@ TEST_F(SettingsDialogTest, DefaultThenCancelChangesNothing) {
     EXPECT_TRUE(dlg->ck_oggquality->isEnabled());
     dlg->Cancel->click();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(fileText(), "[mp3]\nquality=2\n[wav]\nmode=2\nfrequency=3\n[ogg]\noggvbr=1\n");
+    EXPECT_EQ(fileText(),
+              "[mp3]\nquality=2\n[wav]\nmode=2\nfrequency=3\n[ogg]\noggvbr=1\ncopy=0\n");
     EXPECT_EQ(main->state().SplitSeconds, before.SplitSeconds);
     EXPECT_EQ(main->state().OutputDir, before.OutputDir);
     EXPECT_EQ(main->lvClicks, 0);
@@ -378,6 +385,7 @@ TEST_F(SettingsDialogTest, DefaultThenCancelChangesNothing) {
     EXPECT_EQ(dlg->cb_wav_frequency->currentText(), "16000 Hz");
     EXPECT_TRUE(dlg->cb_wav_frequency->isEnabled());
     EXPECT_TRUE(dlg->ck_oggvbr->isChecked());
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
 }
 
 TEST_F(SettingsDialogTest, DefaultLeavesTheGeneralAndCommandLinePagesAlone) {

@@ -91,15 +91,28 @@ TEST_F(SettingsFileTest, FileWrittenFromScratchKeepsOrderOfFirstWrite) {
                            "[Choice]\ntime=60\nCount=6\n[Fade]\nIn=0\nOut=1\n");
 }
 
-TEST_F(SettingsFileTest, HandWrittenFileKeepsCommentsAndUnknownKeys) {
-    writeText(
-        "; my settings\r\n[Fade]\r\nIn=1\r\n; keep this\r\nUnknown=x\r\n\r\n[Other]\r\na=b\r\n");
+TEST_F(SettingsFileTest, HandWrittenFileKeepsEveryOtherLineByteForByte) {
+    // Windows line endings, Latin-1 and broken UTF-8, a last line without an ending.
+    writeText("; caf\xE9 settings\r\n[Fade]\r\nIn=1\r\n; keep this\r\nUnknown=\xFF\xFEx\r\n\r\n"
+              "[Other]\na=b\xE2\x82\n[Last]\nend \xC3");
     SettingsFile s(path);
     s.WriteBool("Fade", "In", false);
     s.WriteInteger("Fade", "Intime", 7);
     s.WriteString("New", "k", "v");
-    EXPECT_EQ(text(), "; my settings\n[Fade]\nIn=0\n; keep this\nUnknown=x\nIntime=7\n\n"
-                      "[Other]\na=b\n[New]\nk=v\n");
+    EXPECT_EQ(text(), "; caf\xE9 settings\r\n[Fade]\r\nIn=0\r\n; keep this\r\nUnknown=\xFF\xFEx\r\n"
+                      "Intime=7\r\n\r\n[Other]\na=b\xE2\x82\n[Last]\nend \xC3\r\n[New]\r\nk=v\r\n");
+    EXPECT_EQ(s.ReadInteger("Fade", "Intime", 0), 7);
+    EXPECT_EQ(s.ReadString("Other", "a", ""), QString::fromUtf8("b\xE2\x82"));
+}
+
+TEST_F(SettingsFileTest, LineBreaksInAWrittenValueBecomeSpaces) {
+    writeText("[Output]\nDir=/old/\n[Choice]\ntime=60\n");
+    SettingsFile s(path);
+    s.WriteString("Output", "Dir", "/a\nb/\r\n[Choice]\rtime=1");
+    s.WriteString("Main", "Path", "x\n");
+    EXPECT_EQ(text(), "[Output]\nDir=/a b/ [Choice] time=1\n[Choice]\ntime=60\n[Main]\nPath=x \n");
+    EXPECT_EQ(s.ReadString("Output", "Dir", ""), "/a b/ [Choice] time=1");
+    EXPECT_EQ(s.ReadInteger("Choice", "time", 0), 60);
 }
 
 TEST_F(SettingsFileTest, RefusedWriteRaisesTheFilesName) {

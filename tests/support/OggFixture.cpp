@@ -66,7 +66,7 @@ QString OggFixture::write(const QString& path) const {
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 0x5eed + rate + channels);
+    ogg_stream_init(&os, serial != 0 ? serial : 0x5eed + rate + channels);
 
     ogg_packet header;
     ogg_packet headerComments;

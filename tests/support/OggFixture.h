@@ -21,6 +21,7 @@ struct OggFixture {
     // full level on its first sample, and libvorbis spends markedly fewer
     // bits on a whole file that does.
     double fadeIn = 0;
+    int serial = 0; // of the Ogg stream; 0 derives one from the format
 
     // A tone of `seconds` at `frequency` Hz (0: silence).
     static OggFixture Tone(double seconds, double frequency = 440.0, int rate = 44100,

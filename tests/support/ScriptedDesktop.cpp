@@ -3,8 +3,9 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-void ScriptedDesktop::information(const QString& text) {
+void ScriptedDesktop::message(const QString& text, Severity severity) {
     informations.append(text);
+    severities.push_back(severity);
 }
 
 bool ScriptedDesktop::confirm(const QString& text) {
@@ -51,8 +52,9 @@ int ScriptedDesktop::runModal(QWidget& dialog) {
     return result;
 }
 
-void ScriptedDesktop::openUrl(const QUrl& url) {
+bool ScriptedDesktop::openUrl(const QUrl& url) {
     openedUrls.push_back(url);
+    return launcherWorks;
 }
 
 void ScriptedDesktop::processEvents() {

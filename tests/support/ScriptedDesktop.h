@@ -14,8 +14,9 @@
 // from queues the test fills, and never blocks.
 class ScriptedDesktop : public Desktop {
 public:
-    // What happened, in order.
+    // What happened, in order: the text of every message box, with its icon.
     QStringList informations;
+    std::vector<Severity> severities;
     QStringList errors;
     QStringList confirmations;
     std::vector<QUrl> openedUrls;
@@ -24,6 +25,8 @@ public:
     std::deque<QStringList> openFilesAnswers;
     std::deque<SaveChoice> saveAnswers;
     std::deque<bool> confirmAnswers;
+    // What the launcher answers: false as when no program takes the address.
+    bool launcherWorks = true;
     // Runs for a modal dialog instead of blocking: gets the dialog (already
     // shown) and returns its result code. Without one the dialog is shown,
     // nothing is done and 0 is returned.
@@ -38,14 +41,14 @@ public:
 
     QDateTime clock = QDateTime(QDate(2026, 1, 1), QTime(12, 0));
 
-    void information(const QString& text) override;
+    void message(const QString& text, Severity severity) override;
     bool confirm(const QString& text) override;
     void showError(const QString& text) override;
     QStringList openFiles(const QString& filter, const QString& folder) override;
     bool saveFile(const QString& filter, int filterIndex, const QString& folder,
                   SaveChoice& choice) override;
     int runModal(QWidget& dialog) override;
-    void openUrl(const QUrl& url) override;
+    bool openUrl(const QUrl& url) override;
     void processEvents() override;
     QDateTime now() const override;
 };

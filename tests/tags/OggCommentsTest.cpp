@@ -185,6 +185,44 @@ TEST_F(OggCommentsTest, WritingReplacesEveryCommentWithTheFilledFields) {
     EXPECT_EQ(files(), QStringList{"a.ogg"});
 }
 
+TEST_F(OggCommentsTest, ValuesWithZeroBytesAreWrittenWhole) {
+    const QString path = fixture({"TITLE=old"});
+    OGGTag tag;
+    tag.Title = QString::fromUtf16(u"a\0b", 3);
+    tag.Comment = QString::fromUtf16(u"x\0\0y\0z", 6);
+    ASSERT_TRUE(WriteOggComments(path, tag));
+    EXPECT_EQ(vorbisComments(path), (QStringList{QString::fromUtf16(u"Title=a\0b", 9),
+                                                 QString::fromUtf16(u"Comment=x\0\0y\0z", 14)}));
+    const OGGTag back = read(path);
+    EXPECT_EQ(back.Title, tag.Title);
+    EXPECT_EQ(back.Comment, tag.Comment);
+}
+
+TEST_F(OggCommentsTest, ARewriteWhoseCommentsWouldNotReadBackIsRefused) {
+    // A damaged copy of the Vorbis stream's first page, serial number and
+    // all, in front of it: readers pass over it as a stream of its own, but a
+    // rewrite would put it among the new header pages.
+    const QString path = fixture({"TITLE=old"});
+    const QByteArray original = readBytes(path);
+    QByteArray damaged = firstPage(original);
+    damaged[damaged.indexOf("vorbis")] = 'X';
+    setPageChecksum(damaged);
+    writeBytes(path, damaged + original);
+    EXPECT_EQ(read(path).Title, "old");
+
+    OGGTag tag;
+    tag.Title = QStringLiteral("new");
+    try {
+        WriteOggComments(path, tag);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(),
+                  "Cannot write comments: the new file's comments cannot be read back");
+    }
+    EXPECT_EQ(readBytes(path), damaged + original);
+    EXPECT_EQ(files(), QStringList{"a.ogg"});
+}
+
 TEST_F(OggCommentsTest, TheAudioStaysBitIdenticalWhenTheHeadersGrowAndShrink) {
     const QString path = fixture({"TITLE=short"}, QStringLiteral("a.ogg"), 3.0);
     const OggScan original = scanOgg(path);

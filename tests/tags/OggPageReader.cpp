@@ -36,6 +36,26 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
+QByteArray firstPage(const QByteArray& file) {
+    if (file.size() < 27 || !file.startsWith("OggS"))
+        throw std::runtime_error("the bytes do not start with an Ogg page");
+    const auto* data = reinterpret_cast<const unsigned char*>(file.constData());
+    qsizetype size = 27 + data[26];
+    for (int i = 0; i < data[26]; ++i)
+        size += data[27 + i];
+    return file.left(size);
+}
+
+void setPageChecksum(QByteArray& page) {
+    auto* data = reinterpret_cast<unsigned char*>(page.data());
+    ogg_page header;
+    header.header = data;
+    header.header_len = 27 + data[26];
+    header.body = data + header.header_len;
+    header.body_len = page.size() - header.header_len;
+    ogg_page_checksum_set(&header);
+}
+
 OggScan scanOgg(const QString& path) {
     const QByteArray bytes = readBytes(path);
     OggScan scan;

@@ -42,5 +42,10 @@ QStringList vorbisComments(const QString& path);
 enum class CommentField { VendorLength, CommentCount, FirstCommentLength };
 void patchCommentHeader(const QString& path, CommentField field, std::uint32_t value);
 
+// The first page of an Ogg file's bytes, and a page's checksum made valid
+// again after its bytes were changed.
+QByteArray firstPage(const QByteArray& file);
+void setPageChecksum(QByteArray& page);
+
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);

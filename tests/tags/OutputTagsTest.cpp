@@ -105,10 +105,16 @@ TEST_F(OutputTagsTest, WriterErrorsReachTheCaller) {
     const QString fake = dir_.filePath(QStringLiteral("fake.ogg"));
     writeBytes(fake, QByteArray(64, 'z'));
     EXPECT_THROW(WriteOutputTags(fake, record()), Error);
-    // WMA writing reports nothing.
+    // A tag that could not be written is an error naming the file, also
+    // where the writer only reports false.
     const QString fakeWma = dir_.filePath(QStringLiteral("fake.wma"));
     writeBytes(fakeWma, QByteArray(64, 'z'));
-    EXPECT_NO_THROW(WriteOutputTags(fakeWma, record()));
+    try {
+        WriteOutputTags(fakeWma, record());
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), fakeWma + ": Cannot write the attributes: not a Windows Media file");
+    }
 }
 
 } // namespace

@@ -50,11 +50,9 @@ protected:
         f.rate = 8000;
         f.channels = 1;
         f.seconds = 1;
-        const std::pair<const char*, QString> fields[] = {{"TITLE", tags.Title},
-                                                          {"ARTIST", tags.Artist},
-                                                          {"ALBUM", tags.Album},
-                                                          {"COMMENT", tags.Comment},
-                                                          {"GENRE", tags.Genre}};
+        const std::pair<const char*, QString> fields[] = {
+            {"TITLE", tags.Title},     {"ARTIST", tags.Artist}, {"ALBUM", tags.Album},
+            {"COMMENT", tags.Comment}, {"GENRE", tags.Genre},   {"DATE", tags.Year}};
         for (const auto& [key, value] : fields)
             if (!value.isEmpty())
                 f.comments.append(QString::fromLatin1(key) + '=' + value);
@@ -219,6 +217,26 @@ TEST_F(TagEditorTest, LeavingTheTitleRenamesTheDialogRowAndOkTheJobRow) {
     EXPECT_EQ(main->state().TagList[0].Title, "");
     EXPECT_EQ(main->lvModel().text(1, 0), "Two");
     EXPECT_EQ(main->state().TagList[1].Title, "Two");
+}
+
+TEST_F(TagEditorTest, TitlesAndDatesShowAsTheSourceHasThemWhileCaptionsStayClean) {
+    AudioFileinfo source = tags("a:b/c?", "x");
+    source.Year = "2001-05-03";
+    addRow("odd.ogg", source);
+    ASSERT_EQ(main->lvModel().text(0, 0), "abc");
+    QString shownTitle, shownYear;
+    openEditor([&](Tfm_id3& d) {
+        shownTitle = d.edt_tatal->text();
+        shownYear = d.edt_year->text();
+        EXPECT_EQ(caption(d, 0), "abc");
+        typeAndLeave(d.edt_tatal, "Live at: the <Hall>");
+        EXPECT_EQ(caption(d, 0), "Live at the Hall");
+        d.btn_ok->click();
+    });
+    EXPECT_EQ(shownTitle, "a:b/c?");
+    EXPECT_EQ(shownYear, "2001");
+    EXPECT_EQ(main->state().TagList[0].Title, "Live at: the <Hall>");
+    EXPECT_EQ(main->lvModel().text(0, 0), "Live at the Hall");
 }
 
 TEST_F(TagEditorTest, EditsReachTheWorkingCopyOnChangeAndOnLeaving) {

@@ -1,0 +1,194 @@
+// Splits a generated 10-minute stereo 44100 Hz Ogg file into 60-second OGG
+// pieces three ways and prints the wall time of each: the split run copying
+// the source's packets (the default), the same run re-encoding at the default
+// OGG settings, and ffmpeg's own packet copy ("-c copy -f segment"), which
+// cuts at packet edges only. Copy runs are timed three times, the median
+// shown (wall and cpu time); the pieces of both split runs are tagged as in every run.
+//
+// Run by hand: build/bin/CopyBench [minutes]
+#include "app/AppState.h"
+#include "app/PreviewSlider.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "bench/BenchDesktop.h"
+#include "engine/EncoderKey.h"
+#include "engine/ModelRunHost.h"
+#include "engine/RunContext.h"
+#include "engine/RunProgress.h"
+#include "engine/SplitRun.h"
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioTransform2.h"
+#include "engine/audio/VorbisStreamCutter.h"
+#include "platform/Error.h"
+#include "settings/SettingsFile.h"
+#include "tests/support/ListModels.h"
+#include "tests/support/OggFixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr int Ogg = 3;
+
+struct Timing {
+    double wall = 0;
+    double cpu = 0;
+};
+
+// User and system time of this process, or of its waited-for children.
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// One time split of `source` into `outDir` as OGG, copying or re-encoding.
+// Returns the wall seconds.
+Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
+    QDir(outDir).removeRecursively();
+    QDir().mkpath(outDir);
+    BenchDesktop desktop;
+    AppState state;
+    ListModels lists;
+    auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
+    SkinObjects skin;
+    PreviewSlider slider{skin};
+    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
+                           lvTimeSelection, slider,  skin, {}};
+    AudioFile2 reader;
+    AudioFile2 writer;
+    AudioFile2LameEnc encoder;
+    AudioTransform2 transform;
+    SettingsFile settings(outDir + QStringLiteral("/Velmora.ini"));
+    EncoderKeys::OggCopy.writeFlag(settings, copy);
+    RunProgress progress(skin, state.SkinFlag);
+    ModelRunHost host(desktop, lvSelection, progress, Ogg);
+    RunContext context{state,   lv,        lvTime,   segments, reader, writer,
+                       encoder, transform, settings, desktop,  host};
+
+    reader.Open(source, 0, 1);
+    listrecord record;
+    record.FileName = source;
+    record.Duration = reader.DurationMs() / 1000;
+    record.SampleCount = reader.SampleCount();
+    record.BeginTimes = {0};
+    record.EndTimes = {record.Duration};
+    reader.Close();
+    state.JobList.push_back(record);
+    state.TagList.push_back({});
+    state.TagList.back().Title = QStringLiteral("Bench");
+    lv.append({QFileInfo(source).fileName(), QString()});
+    state.OutputDir = outDir + QLatin1Char('/');
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 60;
+
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    SplitRun(context).RunTimeSplit();
+    return {timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_SELF) - cpuBefore};
+}
+
+// The run of median wall time out of three.
+Timing median(const std::function<Timing()>& once) {
+    std::vector<Timing> times;
+    for (int i = 0; i < 3; ++i)
+        times.push_back(once());
+    std::sort(times.begin(), times.end(),
+              [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+    return times[1];
+}
+
+void print(const char* what, const Timing& t, double audio) {
+    std::printf("%-34s %12.3f %12.3f %15.1f\n", what, t.wall, t.cpu, audio / t.wall);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const double minutes = args.size() > 1 ? args[1].toDouble() : 10.0;
+    QTemporaryDir dir;
+    OggFixture fixture = OggFixture::Tone(minutes * 60);
+    const QString source = fixture.write(dir.filePath(QStringLiteral("in.ogg")));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const double audio = minutes * 60;
+
+    try {
+        std::printf("Split of a %.0f-minute stereo 44100 Hz Ogg file into 60-second OGG pieces\n",
+                    minutes);
+        std::printf("%-34s %12s %12s %15s\n", "", "wall seconds", "cpu seconds", "audio s/wall s");
+        const Timing copy = median([&] { return splitOnce(source, out, true); });
+        print("Tarnwell, copying packets", copy, audio);
+        const Timing encode = splitOnce(source, out, false);
+        print("Tarnwell, re-encoding (defaults)", encode, audio);
+        std::printf("Copying is %.0fx faster than re-encoding by wall time, %.0fx by cpu time\n",
+                    encode.wall / copy.wall, encode.cpu / copy.cpu);
+
+        // FFmpeg plays a copied piece from the start of its first packet's
+        // output, not from the piece's first frame: these frames come first.
+        const VorbisStreamCutter cutter(source);
+        const auto& packets = cutter.index().links().front().packets;
+        std::int64_t fewest = INT64_MAX;
+        std::int64_t most = 0;
+        for (std::int64_t start = 60 * 44100; start < cutter.index().totalFrames();
+             start += 60 * 44100) {
+            std::int64_t lead = 0;
+            for (const auto& packet : packets)
+                if (packet.granule <= start)
+                    lead = start - packet.granule;
+            fewest = std::min(fewest, lead);
+            most = std::max(most, lead);
+        }
+        std::printf("FFmpeg plays %lld to %lld frames of the source before a piece's start\n",
+                    static_cast<long long>(fewest), static_cast<long long>(most));
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty()) {
+        std::printf("ffmpeg not installed: no comparison\n");
+        return 0;
+    }
+    bool failed = false;
+    const Timing segment = median([&] {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+        QElapsedTimer timer;
+        timer.start();
+        run.start(ffmpeg,
+                  {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                   QStringLiteral("-i"), source, QStringLiteral("-c"), QStringLiteral("copy"),
+                   QStringLiteral("-f"), QStringLiteral("segment"), QStringLiteral("-segment_time"),
+                   QStringLiteral("60"), out + QStringLiteral("/piece%03d.ogg")});
+        failed = failed || !run.waitForFinished(-1) || run.exitCode() != 0;
+        return Timing{timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_CHILDREN) - cpuBefore};
+    });
+    if (failed) {
+        std::printf("ffmpeg failed\n");
+        return 0;
+    }
+    print("ffmpeg -c copy -f segment", segment, audio);
+    return 0;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// Where the audio packets of an Ogg Vorbis file lie and which frames each one
+// yields, read once from the Ogg pages without decoding anything. Positions
+// count frames the way vorbisfile does: across all links of a chained file,
+// each link starting at the frame its granule positions put first.
+class VorbisPacketIndex {
+public:
+    struct Packet {
+        std::int64_t page = 0;    // file offset of the page the packet starts on
+        std::int64_t granule = 0; // the link's granule position at its end
+        int blocksize = 0;
+        int bytes = 0;
+        int ordinal = 0; // packets that start before it on the same page
+    };
+    struct Link {
+        int serial = 0;
+        int rate = 0;
+        int channels = 0;
+        QByteArray identification;
+        QByteArray comments;
+        QByteArray setup;
+        // Granule positions of its first frame and just past its last.
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        // Position of its first frame in the whole file.
+        std::int64_t start = 0;
+        std::vector<Packet> packets;
+
+        std::int64_t frames() const { return end - begin; }
+    };
+
+    // Throws Error when the file cannot be read. A file that is no Ogg Vorbis,
+    // or whose pages or granule positions are damaged, gives an index whose
+    // `problem()` says so.
+    explicit VorbisPacketIndex(const QString& path);
+
+    const QString& path() const { return path_; }
+    const std::vector<Link>& links() const { return links_; }
+    std::int64_t totalFrames() const;
+    // Why the packets cannot be trusted to give the decoded audio back
+    // exactly; empty when they can.
+    const QString& problem() const { return problem_; }
+
+private:
+    QString path_;
+    std::vector<Link> links_;
+    QString problem_;
+};

@@ -1,0 +1,154 @@
+// Writes the seed inputs of every fuzz target into one folder per target,
+// from the same generators the tests use: Ogg files from OggFixture, their
+// comment packets, and settings files written by SettingsFile.
+//
+//   fuzz_seed_corpus <folder>
+
+#include "settings/SettingsFile.h"
+#include "tests/support/OggFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <ogg/ogg.h>
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return file.readAll();
+}
+
+void writeSeed(const QDir& folder, const QString& name, const QByteArray& bytes) {
+    QFile file(folder.filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + file.fileName().toStdString());
+}
+
+QByteArray oggFile(const QTemporaryDir& scratch, OggFixture fixture, const QStringList& comments) {
+    fixture.comments = comments;
+    return readAll(fixture.write(scratch.filePath(QStringLiteral("seed.ogg"))));
+}
+
+// The second packet of the file's first stream: its comment block.
+QByteArray commentPacket(const QByteArray& file) {
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, file.size());
+    std::memcpy(buffer, file.constData(), static_cast<size_t>(file.size()));
+    ogg_sync_wrote(&sync, file.size());
+    ogg_stream_state stream;
+    bool started = false;
+    QByteArray packetBytes;
+    ogg_page page;
+    for (int packets = 0; packetBytes.isEmpty() && ogg_sync_pageout(&sync, &page) == 1;) {
+        if (!started) {
+            ogg_stream_init(&stream, ogg_page_serialno(&page));
+            started = true;
+        }
+        ogg_stream_pagein(&stream, &page);
+        ogg_packet packet;
+        while (packetBytes.isEmpty() && ogg_stream_packetout(&stream, &packet) == 1)
+            if (++packets == 2)
+                packetBytes =
+                    QByteArray(reinterpret_cast<const char*>(packet.packet), packet.bytes);
+    }
+    if (started)
+        ogg_stream_clear(&stream);
+    ogg_sync_clear(&sync);
+    if (packetBytes.isEmpty())
+        throw std::runtime_error("no comment packet in a generated file");
+    return packetBytes;
+}
+
+void writeOggSeeds(const QDir& out) {
+    QTemporaryDir scratch;
+    const QStringList tags = {"TITLE=Song", "ARTIST=Band",  "ALBUM=Record", "DATE=1999",
+                              "GENRE=Rock", "COMMENT=note", "TRACKNUMBER=3"};
+    const QStringList odd = {"title=lower",
+                             "TITLE X=spaced",
+                             "=no name",
+                             "no equals",
+                             QString::fromUtf8("GENRE=Żółw 日本"),
+                             "COMMENT= \t padded "};
+    const QByteArray stereo = oggFile(scratch, OggFixture::Tone(0.25), tags);
+    const QByteArray mono = oggFile(scratch, OggFixture::Tone(0.25, 1000, 8000, 1), odd);
+    const QByteArray bare = oggFile(scratch, OggFixture::Tone(0.1, 0, 22050, 1), {});
+    const QByteArray chained =
+        mono + oggFile(scratch, OggFixture::Tone(0.2, 300, 22050, 2), {"TITLE=second link"});
+    // Longer than vorbisfile's 64 KB seek step, so seeks bisect.
+    const QByteArray longer = oggFile(scratch, OggFixture::Tone(45.0, 440, 22050, 2), tags);
+
+    const QDir blocks(out.filePath(QStringLiteral("comment_block")));
+    writeSeed(blocks, QStringLiteral("tags"), commentPacket(stereo));
+    writeSeed(blocks, QStringLiteral("odd"), commentPacket(mono));
+    writeSeed(blocks, QStringLiteral("empty"), commentPacket(bare));
+
+    for (const char* target : {"comment_roundtrip", "audio_reader"}) {
+        const QDir files(out.filePath(QString::fromLatin1(target)));
+        writeSeed(files, QStringLiteral("stereo.ogg"), stereo);
+        writeSeed(files, QStringLiteral("mono.ogg"), mono);
+        writeSeed(files, QStringLiteral("bare.ogg"), bare);
+        writeSeed(files, QStringLiteral("chained.ogg"), chained);
+    }
+    writeSeed(QDir(out.filePath(QStringLiteral("audio_reader"))), QStringLiteral("long.ogg"),
+              longer);
+}
+
+// A settings seed in the settings fuzzer's layout: the value, a backslash
+// and a byte that end it, the file, and a byte choosing the key.
+QByteArray settingsSeed(const QByteArray& value, const QByteArray& file, char key) {
+    return value + "\\\n" + file + key;
+}
+
+void writeSettingsSeeds(const QDir& out) {
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("Velmora.ini"));
+    SettingsFile settings(path);
+    settings.WriteString(QStringLiteral("Output"), QStringLiteral("Dir"),
+                         QStringLiteral("/home/user/Music/"));
+    settings.WriteInteger(QStringLiteral("Function"), QStringLiteral("Choice"), 2);
+    settings.WriteInteger(QStringLiteral("Choice"), QStringLiteral("time"), 60);
+    settings.WriteBool(QStringLiteral("Fade"), QStringLiteral("In"), true);
+    settings.WriteInteger(QStringLiteral("MP3VBR"), QStringLiteral("Coding Method"), 3);
+    const QByteArray written = readAll(path);
+
+    const QByteArray edited = "; kept by hand\r\n[Output]\r\nDir = /srv/music/ \r\n\r\n"
+                              "[Unknown]\r\nkey=value\r\n[Fade]\r\nIn=0x1\r\nIntime=-5";
+    const QDir settingsDir(out.filePath(QStringLiteral("settings_file")));
+    writeSeed(settingsDir, QStringLiteral("written"), settingsSeed("/tmp/out/", written, 0));
+    writeSeed(settingsDir, QStringLiteral("edited"), settingsSeed("12", edited, 5));
+    writeSeed(settingsDir, QStringLiteral("new-key"), settingsSeed("1", written, 7));
+    writeSeed(settingsDir, QStringLiteral("empty"), settingsSeed("x", {}, 2));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    for (const char* target :
+         {"comment_block", "comment_roundtrip", "audio_reader", "settings_file"})
+        if (!out.mkpath(QString::fromLatin1(target))) {
+            std::fprintf(stderr, "cannot create %s/%s\n", argv[1], target);
+            return 1;
+        }
+    try {
+        writeOggSeeds(out);
+        writeSettingsSeeds(out);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,158 @@
+// Outputs that cannot be finished: a full disk while writing or tagging, a
+// name that turns up while the output is being written. Only complete outputs
+// ever carry their final names.
+#include "engine/JoinRun.h"
+#include "engine/SplitRun.h"
+#include "platform/Error.h"
+#include "tags/WmaTags.h"
+#include "tests/engine/RunFixture.h"
+#include "tests/support/FileSizeLimit.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int Rate = 44100;
+
+class OutputFailureTest : public RunFixture {
+protected:
+    static void SetUpTestSuite() { LoadWmaLibrary(); }
+
+    std::string everything() const { return outputs().join(QLatin1Char(' ')).toStdString(); }
+    QByteArray contents(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // A custom split of one second and three; the message of its failure,
+    // empty when it ran through.
+    QString split(rlim_t limit = RLIM_INFINITY) {
+        state.Busy = false;
+        setSegments(0, {{0, 1}, {1, 4}}, {0, 4});
+        FileSizeLimit full(limit);
+        try {
+            SplitRun(context).RunCustomSplit();
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return QString();
+    }
+    static QString tooLarge() { return QString::fromLocal8Bit(std::strerror(EFBIG)); }
+};
+
+TEST_F(OutputFailureTest, AFullDiskLeavesNoPartialPieceAndSaysWhichAndWhy) {
+    addFile(QStringLiteral("song.ogg"), OggFixture::Tone(4.0, 440.0, Rate, 2));
+    state.TagList[0].Title = QStringLiteral("Quiet Song");
+    for (const auto& [format, ext] :
+         {std::pair{1, ".wav"}, std::pair{0, ".mp3"}, std::pair{3, ".ogg"}, std::pair{2, ".wma"}}) {
+        SCOPED_TRACE(ext);
+        setFormat(format);
+        const QString first = QStringLiteral("song") + ext;
+        const QString second = QStringLiteral("song_1") + ext;
+        // Sizes of the finished, tagged pieces.
+        ASSERT_EQ(split(), QString());
+        const qint64 small = QFileInfo(out(first)).size();
+        const qint64 large = QFileInfo(out(second)).size();
+        ASSERT_LT(small, large);
+        QFile::remove(out(first));
+        QFile::remove(out(second));
+
+        // Room for the first piece only: the second fails while its audio
+        // is written, or (just one byte short) while it is tagged.
+        std::vector<rlim_t> limits = {static_cast<rlim_t>((small + large) / 2)};
+        if (format != 1)
+            limits.push_back(static_cast<rlim_t>(large - 1));
+        for (const rlim_t limit : limits) {
+            const QString message = split(limit);
+            EXPECT_TRUE(message.contains(out(second))) << message.toStdString();
+            EXPECT_TRUE(message.contains(tooLarge())) << message.toStdString();
+            EXPECT_FALSE(message.contains(".part")) << message.toStdString();
+            EXPECT_EQ(everything(), first.toStdString());
+            EXPECT_EQ(QFileInfo(out(first)).size(), small);
+            EXPECT_EQ(status(0), "Finish");
+            EXPECT_EQ(status(1), "Converting");
+            EXPECT_TRUE(state.Busy);
+            QFile::remove(out(first));
+        }
+        if (format == 1) {
+            EXPECT_EQ(split((small + large) / 2),
+                      QStringLiteral("Cannot write %1: %2").arg(out(second), tooLarge()));
+        }
+        QFile::remove(out(first));
+    }
+}
+
+TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
+    addFile(QStringLiteral("song.ogg"), OggFixture::Tone(3.0, 440.0, Rate, 2));
+    setFormat(1);
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    // Left by a copy of the program that was killed: its name stays taken,
+    // and nobody deletes it.
+    const QString stale = QStringLiteral(".song_1.k3J9aQ.part.wav");
+    writeFile(out(stale), "stale");
+    // Someone saves a file under the name the first piece is written for.
+    host.onPump = [&] {
+        if (status(0) == "Converting" && !QFileInfo::exists(out("song_2.wav")))
+            writeFile(out("song_2.wav"), "theirs");
+    };
+    SplitRun(context).RunTimeSplit();
+
+    EXPECT_EQ(everything(), ".song_1.k3J9aQ.part.wav song_2.wav song_3.wav song_4.wav");
+    EXPECT_EQ(contents(out(stale)), "stale");
+    EXPECT_EQ(contents(out("song_2.wav")), "theirs");
+    EXPECT_EQ(decode("song_3.wav").frames(), 2 * Rate);
+    EXPECT_EQ(decode("song_4.wav").frames(), Rate);
+}
+
+TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFile) {
+    const QString source = addFile(QStringLiteral("a.ogg"), OggFixture::Tone(3.0, 440.0, Rate, 2));
+    // Not even when told to replace it is a source file written over.
+    const QByteArray original = contents(source);
+    EXPECT_THROW(JoinRun(context).RunWholeJoin({source, 4, true}), Error);
+    EXPECT_EQ(contents(source), original);
+
+    writeFile(out("mix.wav"), "keep");
+    // The user agrees to replace mix.wav, but the disk is full: the old
+    // file is still there afterwards.
+    state.Busy = false;
+    desktop.saveAnswers.push_back({out("mix"), 2});
+    desktop.confirmAnswers.push_back(true);
+    try {
+        FileSizeLimit full(100000);
+        JoinRun(context).Join();
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Cannot write %1: %2").arg(out("mix.wav"), tooLarge()));
+    }
+    EXPECT_EQ(everything(), "mix.wav");
+    EXPECT_EQ(contents(out("mix.wav")), "keep");
+    EXPECT_TRUE(desktop.openedUrls.empty());
+
+    // A file of the new name turns up during the join: it stays, and the
+    // user is told where the join went.
+    state.Busy = false;
+    desktop.saveAnswers.push_back({out("new"), 2});
+    host.onPump = [&] {
+        if (!QFileInfo::exists(out("new.wav")))
+            writeFile(out("new.wav"), "theirs");
+    };
+    JoinRun(context).Join();
+    EXPECT_EQ(contents(out("new.wav")), "theirs");
+    EXPECT_EQ(decode("new_1.wav").frames(), 3 * Rate);
+    ASSERT_EQ(desktop.informations.size(), 1);
+    EXPECT_TRUE(desktop.informations[0].contains("\"new_1.wav\""))
+        << desktop.informations[0].toStdString();
+    EXPECT_EQ(everything(), "mix.wav new.wav new_1.wav");
+}
+
+} // namespace

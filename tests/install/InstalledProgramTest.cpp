@@ -1,0 +1,58 @@
+// The program as `cmake --install` lays it out in a prefix, run from there as
+// a user would run it.
+#include "platform/DataPaths.h"
+#include "tags/SharedLibrary.h"
+#include "tests/support/ProgramProcess.h"
+
+#include <QFileInfo>
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Bin = QStringLiteral(TARNWELL_INSTALLED_BIN_DIR);
+
+QString canonical(const QString& path) {
+    return QFileInfo(path).canonicalFilePath();
+}
+
+TEST(InstalledProgramTest, FindsSkinGuideAndTagLibrariesFromItsFolder) {
+    const QString data = DataPaths::dataFolder(Bin);
+    const QString libraries = DataPaths::libraryFolder(Bin);
+    // The installed bin/ holds programs only; the rest lies in its own folders.
+    EXPECT_NE(canonical(data), canonical(Bin));
+    EXPECT_NE(canonical(libraries), canonical(Bin));
+    EXPECT_TRUE(QFileInfo::exists(data + "/mp3enc.dll")) << data.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(data + "/help/Ostrel.html")) << data.toStdString();
+    using Function = void (*)();
+    EXPECT_NE(SharedLibrary(libraries + "/libvcedit.so").resolve<Function>("vcedit_new_state"),
+              nullptr);
+    EXPECT_NE(SharedLibrary(libraries + "/libwmaudsdk.so").resolve<Function>("WMAudioCreateInfo"),
+              nullptr);
+}
+
+TEST(InstalledProgramTest, RunsFromAnyFolderAndClosesOnSigterm) {
+    ProgramProcess program(Bin + "/tarnwell");
+    ASSERT_TRUE(program.start()) << program.process().readAllStandardError().toStdString();
+    // The WMA tag library is loaded at start-up, after the signal handling
+    // is in place: the installed one, and nothing at all from the build folder.
+    const QString wma = canonical(DataPaths::libraryFolder(Bin) + "/libwmaudsdk.so");
+    QStringList mapped;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            mapped = program.mappedFiles();
+            return mapped.contains(wma);
+        },
+        30000))
+        << mapped.join('\n').toStdString();
+    for (const QString& file : mapped)
+        EXPECT_FALSE(file.startsWith(canonical(TARNWELL_BIN_DIR) + '/')) << file.toStdString();
+    // A missing skin would stop the window at an error box, and it would not close.
+    EXPECT_TRUE(program.terminate()) << program.process().readAllStandardError().toStdString();
+    EXPECT_TRUE(program.settingsText().contains("[Output]\nDir="))
+        << program.settingsText().toStdString();
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+#include "tests/support/OggPages.h"
+
+#include <QFile>
+
+#include <ogg/ogg.h>
+
+#include <stdexcept>
+
+namespace {
+
+int headerLength(const QByteArray& bytes, qsizetype at) {
+    return 27 + static_cast<unsigned char>(bytes[at + 26]);
+}
+
+int pageLength(const QByteArray& bytes, qsizetype at) {
+    int length = headerLength(bytes, at);
+    for (int i = 0; i < static_cast<unsigned char>(bytes[at + 26]); ++i)
+        length += static_cast<unsigned char>(bytes[at + 27 + i]);
+    return length;
+}
+
+void reseal(QByteArray& page) {
+    ogg_page view;
+    view.header = reinterpret_cast<unsigned char*>(page.data());
+    view.header_len = headerLength(page, 0);
+    view.body = view.header + view.header_len;
+    view.body_len = page.size() - view.header_len;
+    ogg_page_checksum_set(&view);
+}
+
+} // namespace
+
+OggPages::OggPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    const QByteArray bytes = file.readAll();
+    qsizetype at = 0;
+    while (at + 27 <= bytes.size() && bytes.mid(at, 4) == "OggS" &&
+           at + headerLength(bytes, at) <= bytes.size() &&
+           at + pageLength(bytes, at) <= bytes.size()) {
+        pages.push_back(bytes.mid(at, pageLength(bytes, at)));
+        at += pageLength(bytes, at);
+    }
+    trailer = bytes.mid(at);
+}
+
+void OggPages::write(const QString& path) const {
+    QByteArray bytes;
+    for (QByteArray page : pages) {
+        reseal(page);
+        bytes += page;
+    }
+    bytes += trailer;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+int OggPages::firstAudioPage() const {
+    for (int i = 1; i < static_cast<int>(pages.size()); ++i)
+        if (granule(pages[static_cast<size_t>(i)]) > 0)
+            return i;
+    throw std::runtime_error("no audio page");
+}
+
+std::int64_t OggPages::granule(const QByteArray& page) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(page[6 + i]);
+    return static_cast<std::int64_t>(value);
+}
+
+void OggPages::setGranule(QByteArray& page, std::int64_t granule) {
+    const auto value = static_cast<std::uint64_t>(granule);
+    for (int i = 0; i < 8; ++i)
+        page[6 + i] = static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+void OggPages::setFormat(std::uint32_t rate, std::uint8_t channels) {
+    QByteArray& first = pages.front();
+    const int body = headerLength(first, 0);
+    if (first.mid(body, 7) != QByteArray("\x01vorbis", 7))
+        throw std::runtime_error("no identification header");
+    first[body + 11] = static_cast<char>(channels);
+    for (int i = 0; i < 4; ++i)
+        first[body + 12 + i] = static_cast<char>((rate >> (8 * i)) & 0xff);
+}

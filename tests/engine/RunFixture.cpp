@@ -1,5 +1,7 @@
 #include "tests/engine/RunFixture.h"
 
+#include "engine/PieceWorkers.h"
+
 #include <QDir>
 
 #include <cmath>
@@ -15,6 +17,9 @@ RunFixture::RunFixture()
     skin.convertpbElement = &convertpb;
     state.OutputDir = outDir;
     state.FunctionChoice = FunctionCustom;
+    // Pieces one after another, as most tests expect; ParallelSplitTest
+    // asks for workers.
+    PieceWorkers::SetAllowed(settings, 1);
 }
 
 QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {

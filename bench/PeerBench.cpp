@@ -350,11 +350,11 @@ public:
 
 private:
     int pairs_;
-    int workers_;  // for split runs; 0: one for every core
     QString only_; // runs only the cases whose name holds this
     QString work_;
     QString source_;
     double audioSeconds_;
+    int workers_; // for split runs; 0: one for every core
 };
 
 const JobInfo& jobNamed(Job job) {

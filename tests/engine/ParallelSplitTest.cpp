@@ -134,8 +134,14 @@ TEST_F(ParallelSplitTest, StopEndsEveryWorkerAndKeepsThePiecesInProgressShorter)
         EXPECT_EQ(status(row), "Finish");
         const long long frames = decode(name).frames();
         if (stoppedDuring.contains(row)) {
+            // The first may have had all its blocks written already; the
+            // last had barely begun.
             EXPECT_GT(frames, 0);
-            EXPECT_LT(frames, 5 * Rate);
+            if (row == stoppedDuring.back()) {
+                EXPECT_LT(frames, 5 * Rate);
+            } else {
+                EXPECT_LE(frames, 5 * Rate);
+            }
         } else {
             EXPECT_NEAR(frames, 5 * Rate, Rate / 10);
         }

@@ -21,6 +21,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
+    libcli11-dev
     desktop-file-utils appstream
     clang libclang-rt-14-dev
     # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the

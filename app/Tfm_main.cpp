@@ -13,7 +13,10 @@
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
 #include "engine/JoinRun.h"
+#include "engine/RunCommand.h"
 #include "engine/RunProgress.h"
+#include "engine/SourceTags.h"
+#include "tags/OggComments.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -27,8 +30,6 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
-#include "tags/OGGTag.h"
-#include "tags/OggComments.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -50,24 +51,6 @@ namespace {
 
 // The dynamic property of a menu action that names its icon's glyph.
 constexpr const char* GlyphProperty = "menuGlyph";
-
-// A run that fails stays busy until Stop; without this line the window looks
-// idle while it refuses every command.
-const QString StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
-
-template <typename F> void withStopHint(const AppState& state, F&& run) {
-    try {
-        run();
-    } catch (const Error& e) {
-        if (!state.Busy)
-            throw;
-        throw Error(e.message() + StopHint);
-    } catch (const std::exception& e) {
-        if (!state.Busy)
-            throw;
-        throw Error(QString::fromLocal8Bit(e.what()) + StopHint);
-    }
-}
 
 } // namespace
 
@@ -144,16 +127,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
         SegmentEditor::Hooks{[this] { ShowTotalTime(); }, [this] { lvClick(); }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
-    jobHooks.readComments = [](const QString& fileName, AudioFileinfo& tags) {
-        OGGTag comments;
-        ReadOggComments(fileName, comments);
-        tags.Title = comments.Title;
-        tags.Artist = comments.Artist;
-        tags.Album = comments.Album;
-        tags.Comment = comments.Comment;
-        tags.Genre = comments.Genre;
-        tags.Year = comments.Date;
-    };
+    jobHooks.readComments = ReadSourceTags;
     jobHooks.holdCommentReader = [] { return HoldOggCommentLibrary(); };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)
@@ -584,10 +558,8 @@ void Tfm_main::Skin1Click(const QString& name) {
             if (!busy)
                 StepForward();
         } else if (name == QLatin1String("Split")) {
-            if (!busy && lvModel_->count() > 0) {
-                splitRun();
-                OpenOutputFolder();
-            }
+            if (!busy)
+                splitRun(true);
         } else if (name == QLatin1String("Join")) {
             if (!busy)
                 joinRun();
@@ -623,56 +595,14 @@ void Tfm_main::folderDialog() {
     }
 }
 
-// Callers have checked that no run is going and the file list is not empty.
-void Tfm_main::splitRun() {
-    if (state_.Playing)
-        StopPlayback();
-    withStopHint(state_, [this] {
-        switch (state_.FunctionChoice) {
-        case FunctionCustom:
-            RunCustomSplit();
-            break;
-        case FunctionSplitByTime:
-            RunTimeSplit();
-            break;
-        case FunctionSplitByCount:
-            RunCountSplit();
-            break;
-        case FunctionUnification:
-            RunUnifiedSplit();
-            break;
-        default:
-            break;
-        }
-    });
-    // The settings may have changed while the run held the total.
-    ShowTotalTime();
+void Tfm_main::splitRun(bool openFolder) {
+    WindowRunHost host(*this);
+    RunCommand(state_, *lvModel_, desktop_, host).Split(openFolder);
 }
 
 void Tfm_main::joinRun() {
-    if (state_.Playing)
-        StopPlayback();
-    if (!ChooseJoinOutput())
-        return;
-    withStopHint(state_, [this] {
-        switch (state_.FunctionChoice) {
-        case FunctionCustom:
-            RunCustomJoin();
-            break;
-        case FunctionSplitByTime:
-        case FunctionSplitByCount:
-            RunWholeJoin();
-            break;
-        case FunctionUnification:
-            UnifiAudoJoiner();
-            break;
-        default:
-            break;
-        }
-    });
-    state_.Busy = false;
-    ShowTotalTime();
-    OpenOutputFolder();
+    WindowRunHost host(*this);
+    RunCommand(state_, *lvModel_, desktop_, host).Join(true);
 }
 
 void Tfm_main::removeCommand() {
@@ -690,10 +620,8 @@ void Tfm_main::clearCommand() {
 }
 
 void Tfm_main::stopCommand() {
-    if (state_.Playing)
-        StopPlayback();
-    if (state_.Busy)
-        StopRun();
+    WindowRunHost host(*this);
+    RunCommand(state_, *lvModel_, desktop_, host).Stop(host, *lvTimeModel_);
 }
 
 // ---------------------------------------------------------------------------
@@ -781,8 +709,8 @@ void Tfm_main::ID31Click() {
 
 void Tfm_main::Start1Click() {
     guarded([this] {
-        if (!state_.Busy && lvModel_->count() > 0)
-            splitRun();
+        if (!state_.Busy)
+            splitRun(false);
     });
 }
 

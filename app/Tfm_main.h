@@ -214,7 +214,8 @@ private:
 
     void settingsDialog();
     void folderDialog();
-    void splitRun();
+    // The split command; the output folder is opened afterwards or not.
+    void splitRun(bool openFolder);
     void joinRun();
     void removeCommand();
     void clearCommand();

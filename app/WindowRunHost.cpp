@@ -65,3 +65,43 @@ void WindowRunHost::SetRunText(const QString& text) {
 void WindowRunHost::SetRunProgress(int v) {
     window_.SetRunProgress(v);
 }
+
+void WindowRunHost::StopPlayback() {
+    window_.StopPlayback();
+}
+
+void WindowRunHost::RunCustomSplit() {
+    window_.RunCustomSplit();
+}
+
+void WindowRunHost::RunTimeSplit() {
+    window_.RunTimeSplit();
+}
+
+void WindowRunHost::RunCountSplit() {
+    window_.RunCountSplit();
+}
+
+void WindowRunHost::RunUnifiedSplit() {
+    window_.RunUnifiedSplit();
+}
+
+bool WindowRunHost::ChooseJoinOutput() {
+    return window_.ChooseJoinOutput();
+}
+
+void WindowRunHost::RunCustomJoin() {
+    window_.RunCustomJoin();
+}
+
+void WindowRunHost::RunWholeJoin() {
+    window_.RunWholeJoin();
+}
+
+void WindowRunHost::UnifiAudoJoiner() {
+    window_.UnifiAudoJoiner();
+}
+
+void WindowRunHost::RunEnded() {
+    window_.ShowTotalTime();
+}

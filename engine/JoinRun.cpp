@@ -83,32 +83,6 @@ void JoinRun::UnifiAudoJoiner(const Output& output) {
     run(Kind::Unified, output);
 }
 
-void JoinRun::RunJoin(const Output& output) {
-    switch (c_.state.FunctionChoice) {
-    case FunctionSplitByTime:
-    case FunctionSplitByCount:
-        RunWholeJoin(output);
-        break;
-    case FunctionUnification:
-        UnifiAudoJoiner(output);
-        break;
-    default:
-        RunCustomJoin(output);
-        break;
-    }
-}
-
-void JoinRun::Join() {
-    if (c_.state.Busy)
-        return;
-    Output output;
-    if (!ChooseJoinOutput(output))
-        return;
-    RunJoin(output);
-    c_.state.Busy = false;
-    SplitRun::OpenOutputFolder(c_.desktop, c_.state.OutputDir);
-}
-
 void JoinRun::run(Kind kind, const Output& output) {
     AppState& state = c_.state;
     const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));

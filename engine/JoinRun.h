@@ -35,12 +35,6 @@ public:
     void RunCustomJoin(const Output& output);
     void RunWholeJoin(const Output& output);
     void UnifiAudoJoiner(const Output& output);
-    // The join of the current function choice.
-    void RunJoin(const Output& output);
-
-    // The whole join command once the preview is stopped: dialog, run, then
-    // `Busy` cleared and the output folder opened. Nothing while busy.
-    void Join();
 
 private:
     enum class Kind { Custom, Whole, Unified };

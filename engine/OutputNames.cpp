@@ -65,7 +65,8 @@ QString OutputNames::Folder(const QString& outputDir) {
 }
 
 QString OutputNames::SplitOutput(const QString& outputDir, const QString& caption,
-                                 const QString& extension, bool numbered) {
+                                 const QString& extension, bool numbered,
+                                 const QSet<QString>& planned) {
     const QString folder = Folder(outputDir);
     const QString base = Base(caption);
     const QString first =
@@ -78,7 +79,9 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
         [&](int n) {
             return folder + CleanTitle(base + QLatin1Char('_') + QString::number(n)) + extension;
         },
-        takenIn(folder));
+        [&planned, taken = takenIn(folder)](const QString& path) {
+            return planned.contains(path) || taken(path);
+        });
 }
 
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,

@@ -23,9 +23,11 @@ public:
 
     // The output path of the next piece cut from the file captioned `caption`:
     // the custom run's first piece is named after the caption itself, every
-    // other piece gets a number. Never an existing file.
+    // other piece gets a number. Never an existing file, nor one of
+    // `planned` (full paths a listing of the run has already given out).
     static QString SplitOutput(const QString& outputDir, const QString& caption,
-                               const QString& extension, bool numbered);
+                               const QString& extension, bool numbered,
+                               const QSet<QString>& planned = {});
     // The name used when the output could not be created under its own name:
     // the source's file name with the output's extension, in the output
     // folder, but never an existing file nor one of `sources`.

@@ -460,13 +460,23 @@ TEST_F(AudioReaderTest, APageCopiedFurtherOnIsRefused) {
 }
 
 TEST_F(AudioReaderTest, RepeatedPagesAndAStreamNotStartingAtZeroReadAsTheOriginal) {
-    const QString good = tone("good.ogg", 44100, 2, 8.0, 1000.0);
-    const OggPages pages(good);
-    const auto repeated = static_cast<size_t>(pages.firstAudioPage() + 2);
-    OggPages twice = pages;
-    twice.pages.insert(twice.pages.begin() + static_cast<std::ptrdiff_t>(repeated + 1),
-                       twice.pages[repeated]);
-    twice.write(path("repeated.ogg"));
+    // A packet runs across two pages, and the copy of the first sits between
+    // the packet's two parts.
+    const QString noise = OggFixture::NoiseAndSweep(8.0).write(path("noise.ogg"));
+    OggPages pages(noise);
+    auto repeated = static_cast<size_t>(pages.firstAudioPage() + 1);
+    while (repeated + 2 < pages.pages.size() &&
+           !OggPages::startsWithLongPacket(pages.pages[repeated]))
+        ++repeated;
+    pages.splitFirstPacket(static_cast<int>(repeated));
+    const QString good = path("good.ogg");
+    pages.write(good);
+    for (const size_t copied : {repeated, repeated + 1}) {
+        OggPages twice = pages;
+        twice.pages.insert(twice.pages.begin() + static_cast<std::ptrdiff_t>(copied + 1),
+                           twice.pages[copied]);
+        twice.write(path(QStringLiteral("repeated%1.ogg").arg(copied - repeated)));
+    }
     // A recording taken from a running stream numbers its frames on from
     // where the stream was.
     OggPages later = pages;
@@ -478,8 +488,9 @@ TEST_F(AudioReaderTest, RepeatedPagesAndAStreamNotStartingAtZeroReadAsTheOrigina
     AudioFile2 original;
     original.Open(good, 0, 1);
     const std::vector<float> expected = readAll(original, 4096);
-    const auto around = OggPages::granule(pages.pages[repeated]);
-    for (const QString& name : {QStringLiteral("repeated.ogg"), QStringLiteral("later.ogg")}) {
+    const auto around = OggPages::granule(pages.pages[repeated + 1]);
+    for (const QString& name : {QStringLiteral("repeated0.ogg"), QStringLiteral("repeated1.ogg"),
+                                QStringLiteral("later.ogg")}) {
         AudioFile2 reader;
         reader.Open(path(name), 0, 1);
         EXPECT_EQ(reader.SampleCount(), 352800);

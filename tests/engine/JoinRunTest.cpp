@@ -66,7 +66,7 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     const QString elsewhere = dir.filePath("elsewhere");
     QDir().mkpath(elsewhere);
     answer(elsewhere + "/mix");
-    JoinRun(context).Join();
+    joinCommand();
 
     EXPECT_EQ(desktop.lastFilter, JoinRun::Filter);
     EXPECT_EQ(desktop.lastFilterIndex, 2);
@@ -102,7 +102,7 @@ TEST_F(JoinRunTest, ASlowerLaterSourceIsJoinedInBlocksOfTheOutputsSize) {
     RunContext sizedContext{state,   lv,        lvTime,   segments, reader, sizes,
                             encoder, transform, settings, desktop,  host};
     answer(out("mix"));
-    JoinRun(sizedContext).Join();
+    joinCommand(sizedContext);
 
     EXPECT_LE(sizes.largest, 2 * Rate + 1);
     EXPECT_NEAR(decode("mix.wav").frames(), 4 * Rate, 100);
@@ -115,7 +115,7 @@ TEST_F(JoinRunTest, OnlyTheFirstBlockOfTheJoinIsFadedIn) {
     state.FadeIn = true;
     state.FadeInSeconds = 1;
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     const DecodedAudio mix = decode("mix.wav");
     ASSERT_EQ(mix.frames(), 4 * Rate);
@@ -130,7 +130,7 @@ TEST_F(JoinRunTest, CustomJoinTakesConfirmedSegmentsAndLeavesCountsAlone) {
     addFile(QStringLiteral("b.ogg"), tone(1.0));
     setSegments(0, {{0, 1}, {2, 3}}, {0, 3});
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     const DecodedAudio mix = decode("mix.wav");
     ASSERT_EQ(mix.frames(), 3 * Rate);
@@ -149,7 +149,7 @@ TEST_F(JoinRunTest, UnificationSkipsSegmentsPastAFilesEnd) {
     state.FunctionChoice = FunctionUnification;
     setSegments(0, {{0, 1}, {2, 3}}, {0, 4});
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     // 1 + 1 seconds of the first file; the second counts 1 whole second, so
     // its 0-1 spans all of its 1.5 s, and its 2-3 starts after its end and
@@ -167,7 +167,7 @@ TEST_F(JoinRunTest, FadeOutOverSeveralPiecesIsOneRampAndStaysInsideThePieces) {
     state.FadeOut = true;
     state.FadeOutSeconds = 2;
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     const DecodedAudio mix = decode("mix.wav");
     ASSERT_EQ(mix.frames(), 2 * Rate);
@@ -189,7 +189,7 @@ TEST_F(JoinRunTest, FadeOutAcrossFilesOfDifferentRatesIsOneRampOfItsLength) {
     state.FadeOut = true;
     state.FadeOutSeconds = 4;
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     // Five seconds at 44100 Hz; the last four fall from full volume to
     // silence in one straight line, over the change of file and rate.
@@ -241,7 +241,7 @@ TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
     const QByteArray original = contents(source);
     // Typed without its extension, with the Ogg filter.
     answer(srcDir + "a", 4);
-    JoinRun(context).Join();
+    joinCommand();
 
     ASSERT_EQ(desktop.informations.size(), 1);
     EXPECT_TRUE(desktop.informations[0].contains("a.ogg"));
@@ -263,7 +263,7 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
     answer(out("old.wav"));
     desktop.confirmAnswers.push_back(false);
     setFormat(3);
-    JoinRun(context).Join();
+    joinCommand();
     EXPECT_EQ(host.formatIndex(), 3);
     ASSERT_EQ(desktop.confirmations.size(), 1);
     EXPECT_TRUE(desktop.confirmations[0].contains("old.wav"));
@@ -272,7 +272,7 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
 
     answer(out("old.wav"));
     desktop.confirmAnswers.push_back(true);
-    JoinRun(context).Join();
+    joinCommand();
     EXPECT_EQ(decode("old.wav").frames(), Rate);
 }
 
@@ -282,7 +282,7 @@ TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
     RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
                               encoder, transform, settings, desktop,  host};
     answer(out("mix"));
-    EXPECT_THROW(JoinRun(failingContext).Join(), Error);
+    EXPECT_THROW(joinCommand(failingContext), Error);
 
     EXPECT_TRUE(state.Busy);
     EXPECT_FALSE(writer.IsOpen());
@@ -299,7 +299,7 @@ TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
                           host};
     answer(out("mix"));
     try {
-        JoinRun(cutContext).Join();
+        joinCommand(cutContext);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains(source) && e.message().contains("second 2"))
@@ -320,7 +320,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
             SplitRun::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
-    JoinRun(context).Join();
+    joinCommand();
 
     EXPECT_EQ(decode("mix.wav").frames(), 2 * Rate);
     EXPECT_EQ(state.CurrentFile, 0);

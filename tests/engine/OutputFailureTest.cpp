@@ -2,6 +2,7 @@
 // name that turns up while the output is being written. Only complete outputs
 // ever carry their final names.
 #include "engine/JoinRun.h"
+#include "engine/RunCommand.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
 #include "tags/WmaTags.h"
@@ -128,11 +129,12 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
     desktop.confirmAnswers.push_back(true);
     try {
         FileSizeLimit full(100000);
-        JoinRun(context).Join();
+        joinCommand();
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.message(),
-                  QStringLiteral("Cannot write %1: %2").arg(out("mix.wav"), tooLarge()));
+                  QStringLiteral("Cannot write %1: %2").arg(out("mix.wav"), tooLarge()) +
+                      RunCommand::StopHint);
     }
     EXPECT_EQ(everything(), "mix.wav");
     EXPECT_EQ(contents(out("mix.wav")), "keep");
@@ -146,7 +148,7 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
         if (!QFileInfo::exists(out("new.wav")))
             writeFile(out("new.wav"), "theirs");
     };
-    JoinRun(context).Join();
+    joinCommand();
     EXPECT_EQ(contents(out("new.wav")), "theirs");
     EXPECT_EQ(decode("new_1.wav").frames(), 3 * Rate);
     ASSERT_EQ(desktop.informations.size(), 1);

@@ -1,6 +1,8 @@
 #include "tests/engine/RunFixture.h"
 
+#include "engine/ContextRunSteps.h"
 #include "engine/PieceWorkers.h"
+#include "engine/RunCommand.h"
 
 #include <QDir>
 
@@ -68,4 +70,9 @@ double RunFixture::gainAt(const DecodedAudio& audio, double t, float amplitude) 
         from, 0, static_cast<long long>(left.size()) - static_cast<long long>(window));
     return rms(left, static_cast<size_t>(from), static_cast<size_t>(from) + window) /
            (amplitude / std::sqrt(2.0));
+}
+
+void RunFixture::joinCommand(RunContext& on) {
+    ContextRunSteps steps(on);
+    RunCommand(state, lv, desktop, steps).Join(true);
 }

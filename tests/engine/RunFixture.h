@@ -73,6 +73,10 @@ protected:
     void setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,
                      std::pair<int, int> working);
     void setFormat(int index) { host.setFormatIndex(index); }
+    // The join command as the front ends give it, on `on`: save dialog, the
+    // join of the function choice, the output folder opened.
+    void joinCommand(RunContext& on);
+    void joinCommand() { joinCommand(context); }
 
     QString out(const QString& name) const { return outDir + name; }
     // Every file in the output folder, hidden ones too: an output still

@@ -2,9 +2,14 @@
 // a user would run it.
 #include "platform/DataPaths.h"
 #include "tags/SharedLibrary.h"
+#include "tests/support/FfmpegDecoder.h"
+#include "tests/support/OggFixture.h"
 #include "tests/support/ProgramProcess.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -53,6 +58,29 @@ TEST(InstalledProgramTest, RunsFromAnyFolderAndClosesOnSigterm) {
     EXPECT_TRUE(program.terminate()) << program.process().readAllStandardError().toStdString();
     EXPECT_TRUE(program.settingsText().contains("[Output]\nDir="))
         << program.settingsText().toStdString();
+}
+
+TEST(InstalledProgramTest, CommandLineToolReadsAndSplitsFromAnyFolder) {
+    QTemporaryDir work;
+    OggFixture fixture = OggFixture::Tone(2.0);
+    fixture.comments = {"TITLE=Tune"};
+    const QString song = fixture.write(work.filePath("song.ogg"));
+    const auto run = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(work.path());
+        process.start(Bin + "/tarnwell-cli", arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    // The title comes through the installed Ogg comment library.
+    const QString info = run({"info", "song.ogg"});
+    EXPECT_TRUE(info.contains("title:    Tune")) << info.toStdString();
+    run({"split", "song.ogg", "--time", "1", "--format", "ogg", "--out", "pieces"});
+    EXPECT_EQ(QDir(work.filePath("pieces")).entryList(QDir::Files),
+              QStringList({"Tune_1.ogg", "Tune_2.ogg"}));
+    // Copied by default: FFmpeg also plays the lead of the packet before it.
+    EXPECT_NEAR(decodeWithFfmpeg(work.filePath("pieces/Tune_2.ogg")).seconds(), 1.02, 0.025);
 }
 
 } // namespace

@@ -77,6 +77,41 @@ void OggPages::setGranule(QByteArray& page, std::int64_t granule) {
         page[6 + i] = static_cast<char>((value >> (8 * i)) & 0xff);
 }
 
+bool OggPages::startsWithLongPacket(const QByteArray& page) {
+    const bool continued = (page[5] & 1) != 0;
+    const int segments = static_cast<unsigned char>(page[26]);
+    return !continued && segments > 1 && static_cast<unsigned char>(page[27]) == 255;
+}
+
+void OggPages::splitFirstPacket(int index) {
+    const QByteArray page = pages.at(static_cast<size_t>(index));
+    if (!startsWithLongPacket(page))
+        throw std::runtime_error("the page does not start with a long packet");
+    const int segments = static_cast<unsigned char>(page[26]);
+    const int body = headerLength(page, 0);
+
+    // The first part: one segment, no packet ends on it (granule -1).
+    QByteArray first = page.left(27) + char(255) + page.mid(body, 255);
+    first[26] = 1;
+    setGranule(first, -1);
+    // The second part: the rest, continuing the packet, with the granule.
+    QByteArray second = page.left(27) + page.mid(28, segments - 1) + page.mid(body + 255);
+    second[5] = static_cast<char>(page[5] | 1);
+    second[26] = static_cast<char>(segments - 1);
+
+    pages[static_cast<size_t>(index)] = first;
+    pages.insert(pages.begin() + index + 1, second);
+    for (size_t i = static_cast<size_t>(index) + 1; i < pages.size(); ++i) {
+        QByteArray& later = pages[i];
+        std::uint32_t number = 0;
+        for (int b = 3; b >= 0; --b)
+            number = (number << 8) | static_cast<unsigned char>(later[18 + b]);
+        ++number;
+        for (int b = 0; b < 4; ++b)
+            later[18 + b] = static_cast<char>((number >> (8 * b)) & 0xff);
+    }
+}
+
 void OggPages::setFormat(std::uint32_t rate, std::uint8_t channels) {
     QByteArray& first = pages.front();
     const int body = headerLength(first, 0);

@@ -21,6 +21,13 @@ struct OggPages {
 
     static std::int64_t granule(const QByteArray& page);
     static void setGranule(QByteArray& page, std::int64_t granule);
+    // Whether a page starts with a packet of its own that runs on past its
+    // first 255 bytes.
+    static bool startsWithLongPacket(const QByteArray& page);
+    // Splits page `index`, which must start with a long packet, after that
+    // packet's first 255 bytes, so the packet runs across two pages as other
+    // muxers than libogg write it; the pages after it are numbered on.
+    void splitFirstPacket(int index);
     // Rate and channel count in the identification header on the first page.
     void setFormat(std::uint32_t rate, std::uint8_t channels);
 };

@@ -1,0 +1,247 @@
+#include "cli/CommandLine.h"
+
+#include "app/AppState.h"
+
+#include <CLI/CLI.hpp>
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <charconv>
+#include <iostream>
+#include <string>
+
+namespace {
+
+// Whole numbers of at least `least`. CLI11's own number checks answer a word
+// with the range of a double, which tells the user nothing.
+CLI::Validator wholeNumber(int least) {
+    const std::string wanted = least > 0 ? "a whole number above 0" : "a whole number, 0 or more";
+    return CLI::Validator(
+        [least, wanted](std::string& text) -> std::string {
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || value < least)
+                return "'" + text + "' is not " + wanted;
+            return {};
+        },
+        wanted);
+}
+
+// The options split and join share.
+struct Shared {
+    std::string format;
+    std::string outDir;
+    int fadeIn = -1;
+    int fadeOut = -1;
+    std::string settings;
+    bool dryRun = false;
+    bool quiet = false;
+    bool copy = false;
+    bool noCopy = false;
+    int seconds = 0;
+    int count = 0;
+    std::string segments;
+    bool unify = false;
+};
+
+void addCutOptions(CLI::App& command, Shared& shared, bool join) {
+    auto* time = command.add_option("--time", shared.seconds,
+                                    join ? "Join every file whole (as with --count)"
+                                         : "Cut every file into pieces of SECONDS seconds");
+    time->type_name("SECONDS")->check(wholeNumber(1));
+    auto* count = command.add_option("--count", shared.count,
+                                     join ? "Join every file whole (as with --time)"
+                                          : "Cut every file into N equal pieces");
+    count->type_name("N")->check(wholeNumber(1));
+    auto* segments = command.add_option(
+        "--segments", shared.segments,
+        "The ranges to cut, as \"0:10-0:40,1:00-1:30\" ([[h:]m:]s, whole seconds)");
+    segments->type_name("RANGES");
+    auto* unify =
+        command.add_flag("--unify", shared.unify,
+                         "Cut the same --segments out of every file, each file's own name "
+                         "numbered (the window's unification); without it the first piece of "
+                         "each file keeps the file's name");
+    time->excludes(count)->excludes(segments);
+    count->excludes(segments);
+    unify->needs(segments);
+
+    command
+        .add_option("--format", shared.format, "Output format: mp3, wav, wma or ogg (default mp3)")
+        ->type_name("FORMAT")
+        ->transform(CLI::IsMember({"mp3", "wav", "wma", "ogg"}, CLI::ignore_case));
+    command
+        .add_option("--out", shared.outDir,
+                    "Output folder (default: the output folder of the settings file)")
+        ->type_name("DIR");
+    command.add_option("--fade-in", shared.fadeIn, "Fade every piece in over SECONDS seconds")
+        ->type_name("SECONDS")
+        ->check(wholeNumber(0));
+    command.add_option("--fade-out", shared.fadeOut, "Fade every piece out over SECONDS seconds")
+        ->type_name("SECONDS")
+        ->check(wholeNumber(0));
+    command
+        .add_option("--settings", shared.settings,
+                    "Settings file for the encoders (default: the program's Velmora.ini)")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
+    command.add_flag("--dry-run", shared.dryRun,
+                     "List each planned piece and its output name; write nothing");
+    command.add_flag("-q,--quiet", shared.quiet, "Print errors only");
+    auto* copy = command.add_flag("--copy", shared.copy,
+                                  "OGG output: copy the source's packets where nothing changes "
+                                  "the audio (default: as the settings file says)");
+    auto* noCopy = command.add_flag("--no-copy", shared.noCopy, "OGG output: always encode anew");
+    copy->excludes(noCopy);
+}
+
+void fileArguments(CLI::App& command, std::vector<std::string>& files) {
+    command.add_option("FILES", files, "Ogg Vorbis source files")->required();
+}
+
+QStringList toQStrings(const std::vector<std::string>& values) {
+    QStringList list;
+    for (const std::string& value : values)
+        list.append(QString::fromStdString(value));
+    return list;
+}
+
+int usageError(const QString& message) {
+    std::cerr << "tarnwell-cli: " << message.toStdString()
+              << "\nRun with --help for more information.\n";
+    return CommandLine::UsageError;
+}
+
+} // namespace
+
+std::int32_t CommandLine::Options::functionChoice() const {
+    if (!segments.empty())
+        return unify ? FunctionUnification : FunctionCustom;
+    if (count > 0)
+        return FunctionSplitByCount;
+    return FunctionSplitByTime;
+}
+
+std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options& options) {
+    CLI::App app{"Cuts Ogg Vorbis files into pieces, or joins them, as MP3, WAV, WMA or OGG, "
+                 "with the encoder settings of Tarnwell.",
+                 "tarnwell-cli"};
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 when every file was done, 1 when some failed, 2 for a usage "
+               "error, 130 when stopped by Ctrl-C.");
+
+    std::vector<std::string> files;
+    Shared shared;
+    std::string joinName;
+    bool json = false;
+
+    CLI::App* split = app.add_subcommand(
+        "split", "Cut every file into pieces, each written to its own file in the output folder");
+    fileArguments(*split, files);
+    addCutOptions(*split, shared, false);
+
+    CLI::App* join =
+        app.add_subcommand("join", "Join the chosen audio of every file, in order, into one file");
+    fileArguments(*join, files);
+    join->add_option("-o,--output", joinName,
+                     "Name of the joined file; without a folder it goes into the output folder")
+        ->type_name("NAME")
+        ->required();
+    addCutOptions(*join, shared, true);
+
+    CLI::App* info = app.add_subcommand(
+        "info", "Show length, sample rate, channels and tags of every file as Tarnwell reads them");
+    fileArguments(*info, files);
+    info->add_flag("--json", json, "Print the information as JSON");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);
+        app.exit(e);
+        return UsageError;
+    }
+
+    options.files = toQStrings(files);
+    options.json = json;
+    if (info->parsed()) {
+        options.command = Command::Info;
+        return std::nullopt;
+    }
+    options.command = split->parsed() ? Command::Split : Command::Join;
+    options.joinName = QString::fromStdString(joinName);
+    options.seconds = shared.seconds;
+    options.count = shared.count;
+    options.unify = shared.unify;
+    if (!shared.segments.empty()) {
+        QString error;
+        const auto segments = ParseSegments(QString::fromStdString(shared.segments), error);
+        if (!segments)
+            return usageError(error);
+        options.segments = *segments;
+    }
+    if (options.command == Command::Split && options.seconds == 0 && options.count == 0 &&
+        options.segments.empty())
+        return usageError(QStringLiteral("split needs one of --time, --count or --segments"));
+    static const QStringList formats{"mp3", "wav", "wma", "ogg"};
+    options.format =
+        std::max<int>(0, formats.indexOf(QString::fromStdString(shared.format).toLower()));
+    options.outDir = QString::fromStdString(shared.outDir);
+    if (shared.fadeIn >= 0)
+        options.fadeIn = shared.fadeIn;
+    if (shared.fadeOut >= 0)
+        options.fadeOut = shared.fadeOut;
+    options.settings = QString::fromStdString(shared.settings);
+    options.dryRun = shared.dryRun;
+    options.quiet = shared.quiet;
+    if (shared.copy)
+        options.copy = true;
+    else if (shared.noCopy)
+        options.copy = false;
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> CommandLine::ParseTime(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(?:(\\d{1,5}):)?(\\d{1,5}):)?(\\d{1,7})$"));
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const bool hasHours = match.capturedLength(1) > 0;
+    const bool hasMinutes = match.capturedLength(2) > 0;
+    const qint64 hours = match.captured(1).toLongLong();
+    const qint64 minutes = match.captured(2).toLongLong();
+    const qint64 seconds = match.captured(3).toLongLong();
+    // Below the first field the usual clock limits hold.
+    if ((hasMinutes && seconds >= 60) || (hasHours && minutes >= 60))
+        return std::nullopt;
+    const qint64 total = hours * 3600 + minutes * 60 + seconds;
+    if (total > INT32_MAX / 1000)
+        return std::nullopt;
+    return static_cast<std::int32_t>(total);
+}
+
+std::optional<std::vector<CommandLine::Segment>> CommandLine::ParseSegments(const QString& text,
+                                                                            QString& error) {
+    std::vector<Segment> segments;
+    for (const QString& range : text.split(QLatin1Char(','))) {
+        const QStringList ends = range.split(QLatin1Char('-'));
+        const auto begin = ends.size() == 2 ? ParseTime(ends[0]) : std::nullopt;
+        const auto end = ends.size() == 2 ? ParseTime(ends[1]) : std::nullopt;
+        if (!begin || !end) {
+            error = QStringLiteral("--segments: \"%1\" is not a range like 0:10-0:40")
+                        .arg(range.trimmed());
+            return std::nullopt;
+        }
+        if (*end <= *begin) {
+            error = QStringLiteral("--segments: \"%1\" does not end after it begins")
+                        .arg(range.trimmed());
+            return std::nullopt;
+        }
+        segments.push_back({*begin, *end});
+    }
+    return segments;
+}

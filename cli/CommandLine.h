@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The command line of tarnwell-cli, read with CLI11: the subcommand, its
+// files and every option, checked before any file is touched.
+class CommandLine {
+public:
+    enum class Command { Split, Join, Info };
+
+    // One range in whole seconds, as --segments gives it.
+    struct Segment {
+        std::int32_t begin = 0;
+        std::int32_t end = 0;
+    };
+
+    struct Options {
+        Command command = Command::Info;
+        QStringList files;
+        // One of the three ways to cut; a join without any takes whole files.
+        int seconds = 0;
+        int count = 0;
+        std::vector<Segment> segments;
+        bool unify = false;
+        QString joinName;
+        int format = 0; // 0 mp3, 1 wav, 2 wma, 3 ogg
+        QString outDir; // empty: the settings file's output folder
+        std::optional<int> fadeIn;
+        std::optional<int> fadeOut;
+        QString settings; // empty: the program's own settings file
+        bool dryRun = false;
+        bool quiet = false;
+        bool json = false;
+        std::optional<bool> copy;
+
+        // The window's function choice the options stand for.
+        std::int32_t functionChoice() const;
+    };
+
+    // Exit status for a usage error.
+    static constexpr int UsageError = 2;
+
+    // Reads the arguments into `options`. Returns the exit status when the
+    // tool ends here: 0 after --help, UsageError after a message on
+    // standard error.
+    static std::optional<int> Parse(int argc, const char* const* argv, Options& options);
+
+    // "90", "1:30" or "1:01:30" as whole seconds; nothing when malformed.
+    static std::optional<std::int32_t> ParseTime(const QString& text);
+    // "0:10-0:40,1:00-1:30"; on failure `error` says what is wrong.
+    static std::optional<std::vector<Segment>> ParseSegments(const QString& text, QString& error);
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <QStringList>
+
+// The desktop of the command-line tool: messages go to standard error, the
+// open dialog answers with the files named on the command line, the save
+// dialog with the join output of -o, and nothing is ever replaced or opened.
+class ConsoleDesktop : public Desktop {
+public:
+    void setFiles(const QStringList& files) { files_ = files; }
+    // The save dialog's answer: the path typed and the format index 0..3.
+    void setJoinOutput(const QString& path, int formatIndex);
+
+    // Every message and error shown so far, in order.
+    const QStringList& messages() const { return messages_; }
+
+    void message(const QString& text, Severity severity) override;
+    bool confirm(const QString& text) override;
+    void showError(const QString& text) override;
+    QStringList openFiles(const QString& filter, const QString& folder) override;
+    bool saveFile(const QString& filter, int filterIndex, const QString& folder,
+                  SaveChoice& choice) override;
+    int runModal(QWidget& dialog) override;
+    bool openUrl(const QUrl& url) override;
+    void processEvents() override;
+    QDateTime now() const override;
+
+    // Writes one line to standard error, prefixed with the program's name.
+    static void printError(const QString& text);
+
+private:
+    QStringList files_;
+    QString joinPath_;
+    int joinFilter_ = 1;
+    QStringList messages_;
+};

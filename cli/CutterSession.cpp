@@ -1,0 +1,410 @@
+#include "cli/CutterSession.h"
+
+#include "app/MainSettings.h"
+#include "engine/OutputNames.h"
+#include "engine/SourceTags.h"
+#include "engine/SplitRun.h"
+#include "platform/Error.h"
+#include "platform/FormatTime.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+JobListEditor::Hooks jobHooks(IAudioFile2& reader) {
+    JobListEditor::Hooks hooks;
+    hooks.reader = [&reader] { return &reader; };
+    hooks.readComments = ReadSourceTags;
+    return hooks;
+}
+
+QString range(std::int32_t begin, std::int32_t end) {
+    return FormatTime(begin) + QLatin1Char('-') + FormatTime(end);
+}
+
+void print(const QString& text) {
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
+    : options_(std::move(options)), skin_{&slider_, &slider_, &unseen_, &unseen_, &unseen_,
+                                          &unseen_, &unseen_, &unseen_, &unseen_, &unseen_},
+      segments_(state_, desktop_, lv_, lvSelection_, lvTime_, lvTimeSelection_, previewSlider_,
+                skin_, {}),
+      jobs_(state_, desktop_, lv_, lvSelection_, lvTime_, segments_, previewSlider_, skin_,
+            jobHooks(reader_)),
+      settings_(std::move(settingsPath)),
+      host_(desktop_, lvSelection_, lvTime_, !options_.quiet && isatty(STDERR_FILENO)),
+      context_{state_,   lv_,        lvTime_,   segments_, reader_, writer_,
+               encoder_, transform_, settings_, desktop_,  host_},
+      command_(state_, lv_, desktop_, steps_) {
+    // A failed run needs no Stop here: the tool goes on with the next file.
+    command_.setStopHint(QString());
+    reader_.SetActive(true);
+    writer_.SetActive(true);
+}
+
+int CutterSession::run() {
+    switch (options_.command) {
+    case CommandLine::Command::Info:
+        return info();
+    case CommandLine::Command::Split:
+        return split();
+    case CommandLine::Command::Join:
+        return join();
+    }
+    return CommandLine::UsageError;
+}
+
+void CutterSession::stop() {
+    interrupted_ = true;
+    command_.Stop(host_, lvTime_);
+}
+
+void CutterSession::say(const QString& text) const {
+    if (!options_.quiet)
+        print(text);
+}
+
+void CutterSession::fail(const QString& text) {
+    host_.clearLine();
+    ConsoleDesktop::printError(text);
+    ++failed_;
+}
+
+void CutterSession::addFiles() {
+    QStringList present;
+    for (const QString& file : options_.files) {
+        if (QFileInfo(file).isFile())
+            present.append(QFileInfo(file).absoluteFilePath());
+        else
+            fail(QStringLiteral("%1: no such file").arg(file));
+    }
+    desktop_.setFiles(present);
+    if (!present.isEmpty())
+        jobs_.AddFiles();
+    // The list has told which it refused, and why.
+    failed_ += static_cast<int>(present.size()) - lv_.count();
+    for (int row = 0; row < lv_.count(); ++row)
+        sources_.push_back({{lv_.text(row, 0), lv_.text(row, 1), lv_.text(row, 2)},
+                            state_.JobList[static_cast<size_t>(row)],
+                            state_.TagList[static_cast<size_t>(row)]});
+}
+
+int CutterSession::info() {
+    addFiles();
+    QJsonArray all;
+    for (const Source& source : sources_) {
+        const listrecord& record = source.record;
+        int rate = 0;
+        int channels = 0;
+        try {
+            reader_.Open(record.FileName, 0, 1);
+            rate = reader_.SampleRate();
+            channels = reader_.Channels();
+            reader_.Close();
+        } catch (const Error& e) {
+            SplitRun::CloseQuietly(reader_);
+            fail(e.message());
+            continue;
+        }
+        const double seconds = rate > 0 ? double(record.SampleCount) / rate : 0.0;
+        const AudioFileinfo& tags = source.tags;
+        const std::pair<const char*, QString> fields[] = {
+            {"title", tags.Title}, {"artist", tags.Artist}, {"album", tags.Album},
+            {"year", tags.Year},   {"genre", tags.Genre},   {"comment", tags.Comment},
+        };
+        if (options_.json) {
+            QJsonObject tagObject;
+            for (const auto& [key, value] : fields)
+                tagObject.insert(QLatin1String(key), value);
+            all.append(QJsonObject{{"file", record.FileName},
+                                   {"name", source.row.value(0)},
+                                   {"length", FormatTime(record.Duration)},
+                                   {"seconds", seconds},
+                                   {"frames", record.SampleCount},
+                                   {"rate", rate},
+                                   {"channels", channels},
+                                   {"tags", tagObject}});
+            continue;
+        }
+        print(record.FileName);
+        print(QStringLiteral("  length:   %1 (%2 s, %3 frames)")
+                  .arg(FormatTime(record.Duration))
+                  .arg(seconds, 0, 'f', 3)
+                  .arg(record.SampleCount));
+        print(QStringLiteral("  rate:     %1 Hz").arg(rate));
+        print(QStringLiteral("  channels: %1").arg(channels));
+        for (const auto& [key, value] : fields)
+            print(QStringLiteral("  %1%2")
+                      .arg(QLatin1String(key) + QLatin1Char(':'), -10)
+                      .arg(value));
+    }
+    if (options_.json)
+        print(QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)).trimmed());
+    return failed_ > 0 ? SomeFailed : 0;
+}
+
+void CutterSession::applyOptions() {
+    MainSettings::Read(state_, settings_);
+    state_.FunctionChoice = options_.functionChoice();
+    if (options_.seconds > 0)
+        state_.SplitSeconds = options_.seconds;
+    if (options_.count > 0)
+        state_.SplitCount = options_.count;
+    // Fades only where the command line asks for them: a script should not
+    // change with what was last chosen in the window.
+    state_.FadeIn = options_.fadeIn.value_or(0) > 0;
+    state_.FadeInSeconds = options_.fadeIn.value_or(0);
+    state_.FadeOut = options_.fadeOut.value_or(0) > 0;
+    state_.FadeOutSeconds = options_.fadeOut.value_or(0);
+    if (!options_.outDir.isEmpty())
+        state_.OutputDir = OutputNames::Folder(QDir(options_.outDir).absolutePath());
+    state_.OggCopy = options_.copy;
+    host_.setFormatIndex(options_.format);
+}
+
+std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record) const {
+    std::vector<CommandLine::Segment> inside;
+    for (const CommandLine::Segment& segment : options_.segments) {
+        if (segment.begin >= record.Duration) {
+            say(QStringLiteral("%1: %2 begins after the end (%3); left out")
+                    .arg(QFileInfo(record.FileName).fileName(), range(segment.begin, segment.end),
+                         FormatTime(record.Duration)));
+            continue;
+        }
+        inside.push_back({segment.begin, std::min(segment.end, record.Duration)});
+    }
+    return inside;
+}
+
+void CutterSession::setSegments(listrecord& record,
+                                const std::vector<CommandLine::Segment>& segments) const {
+    // The confirmed segments, then the working one, as the segment editor
+    // leaves them after each "Ok".
+    record.BeginTimes.clear();
+    record.EndTimes.clear();
+    for (const CommandLine::Segment& segment : segments) {
+        record.BeginTimes.push_back(segment.begin);
+        record.EndTimes.push_back(segment.end);
+    }
+    record.BeginTimes.push_back(0);
+    record.EndTimes.push_back(record.Duration);
+    record.SegmentCount = static_cast<std::int32_t>(record.BeginTimes.size());
+}
+
+void CutterSession::loadList(const std::vector<Source>& sources) {
+    lv_.clear();
+    lvTime_.clear();
+    state_.JobList.clear();
+    state_.TagList.clear();
+    for (const Source& source : sources) {
+        lv_.append(source.row);
+        state_.JobList.push_back(source.record);
+        state_.TagList.push_back(source.tags);
+    }
+}
+
+std::vector<SegmentEditor::Piece> CutterSession::piecesOf(const Source& source) const {
+    const std::int32_t duration = source.record.Duration;
+    std::vector<SegmentEditor::Piece> pieces;
+    switch (state_.FunctionChoice) {
+    case FunctionSplitByTime:
+        pieces = SegmentEditor::TimePieces(duration, state_.SplitSeconds);
+        break;
+    case FunctionSplitByCount:
+        pieces = SegmentEditor::CountPieces(duration, state_.SplitCount);
+        break;
+    default:
+        for (const CommandLine::Segment& segment : segmentsIn(source.record))
+            pieces.push_back({segment.begin, segment.end});
+        break;
+    }
+    // A piece of no length is not written.
+    std::erase_if(pieces, [](const SegmentEditor::Piece& p) { return p.end <= p.begin; });
+    return pieces;
+}
+
+QSet<QString> CutterSession::filesIn(const QString& folder) const {
+    const QStringList names = QDir(folder).entryList(QDir::Files);
+    return QSet<QString>(names.begin(), names.end());
+}
+
+void CutterSession::listPlannedSplit() {
+    const QString extension = OutputNames::Extension(options_.format);
+    QSet<QString> planned;
+    for (const Source& source : sources_) {
+        for (const SegmentEditor::Piece& piece : piecesOf(source)) {
+            const QString path =
+                OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
+                                         state_.FunctionChoice != FunctionCustom, planned);
+            planned.insert(path);
+            print(QStringLiteral("%1\t%2\t%3")
+                      .arg(QFileInfo(source.record.FileName).fileName(),
+                           range(piece.begin, piece.end), path));
+        }
+    }
+}
+
+int CutterSession::split() {
+    applyOptions();
+    addFiles();
+    if (options_.dryRun) {
+        listPlannedSplit();
+        return failed_ > 0 ? SomeFailed : 0;
+    }
+    int done = 0;
+    int pieces = 0;
+    // One file at a time, so that a file that fails does not keep the others
+    // from being cut.
+    for (const Source& source : sources_) {
+        if (interrupted_)
+            break;
+        const QString name = QFileInfo(source.record.FileName).fileName();
+        Source job = source;
+        const bool segmented = !options_.segments.empty();
+        if (segmented) {
+            const std::vector<CommandLine::Segment> inside = segmentsIn(job.record);
+            if (inside.empty()) {
+                fail(QStringLiteral("%1: every segment begins after its end").arg(name));
+                continue;
+            }
+            setSegments(job.record, inside);
+        }
+        loadList({job});
+        host_.setFile(name);
+        const QString folder = state_.OutputDir;
+        const QSet<QString> before = filesIn(folder);
+        try {
+            command_.Split(false);
+        } catch (const Error& e) {
+            fail(e.message());
+            command_.Stop(host_, lvTime_);
+            continue;
+        } catch (const std::exception& e) {
+            fail(name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
+            command_.Stop(host_, lvTime_);
+            continue;
+        }
+        host_.clearLine();
+        QStringList written = (filesIn(folder) - before).values();
+        written.sort();
+        pieces += static_cast<int>(written.size());
+        if (!interrupted_)
+            ++done;
+        say(QStringLiteral("%1: %2 -> %3")
+                .arg(name, interrupted_ ? QStringLiteral("stopped") : QStringLiteral("done"),
+                     written.isEmpty() ? QStringLiteral("nothing written")
+                                       : written.join(QStringLiteral(", "))));
+    }
+    return finish(done, pieces);
+}
+
+int CutterSession::listPlannedJoin(const QString& output) {
+    for (const Source& source : sources_) {
+        const QString name = QFileInfo(source.record.FileName).fileName();
+        if (state_.FunctionChoice == FunctionSplitByTime) {
+            print(QStringLiteral("%1\t%2").arg(name, range(0, source.record.Duration)));
+            continue;
+        }
+        for (const SegmentEditor::Piece& piece : piecesOf(source))
+            print(QStringLiteral("%1\t%2").arg(name, range(piece.begin, piece.end)));
+    }
+    const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
+    if (OutputNames::Exists(path)) {
+        fail(QStringLiteral("\"%1\" already exists; the join would not replace it").arg(path));
+        return SomeFailed;
+    }
+    print(QStringLiteral("-> %1").arg(path));
+    return failed_ > 0 ? SomeFailed : 0;
+}
+
+int CutterSession::join() {
+    applyOptions();
+    // A join of whole files: both split choices join whole files.
+    if (options_.segments.empty())
+        state_.FunctionChoice = FunctionSplitByTime;
+    addFiles();
+    const QString output = options_.joinName.contains(QLatin1Char('/'))
+                               ? QFileInfo(options_.joinName).absoluteFilePath()
+                               : OutputNames::Folder(state_.OutputDir) + options_.joinName;
+    std::vector<Source> sources;
+    for (Source source : sources_) {
+        if (state_.FunctionChoice == FunctionCustom) {
+            const std::vector<CommandLine::Segment> inside = segmentsIn(source.record);
+            if (inside.empty()) {
+                fail(QStringLiteral("%1: every segment begins after its end")
+                         .arg(QFileInfo(source.record.FileName).fileName()));
+                continue;
+            }
+            setSegments(source.record, inside);
+        }
+        sources.push_back(source);
+    }
+    // Unification cuts the first file's segments out of every file.
+    if (state_.FunctionChoice == FunctionUnification && !sources.empty()) {
+        std::vector<CommandLine::Segment> shared = options_.segments;
+        setSegments(sources.front().record, shared);
+    }
+    sources_ = sources;
+    if (options_.dryRun)
+        return listPlannedJoin(output);
+    if (sources_.empty())
+        return finish(0, 0);
+
+    loadList(sources_);
+    desktop_.setJoinOutput(output, options_.format);
+    host_.setFile(
+        QFileInfo(OutputNames::JoinOutput(output, OutputNames::Extension(options_.format)))
+            .fileName());
+    try {
+        command_.Join(false);
+    } catch (const Error& e) {
+        fail(e.message());
+        command_.Stop(host_, lvTime_);
+        return finish(0, 0);
+    }
+    host_.clearLine();
+    const QString joined = steps_.joinOutput().path;
+    // Refused (the name is a source, or taken): the desktop said why.
+    if (joined.isEmpty()) {
+        ++failed_;
+        return finish(0, 0);
+    }
+    say(QStringLiteral("%1 files %2 -> %3")
+            .arg(sources_.size())
+            .arg(interrupted_ ? QStringLiteral("stopped") : QStringLiteral("joined"), joined));
+    return finish(interrupted_ ? 0 : static_cast<int>(sources_.size()), 1);
+}
+
+int CutterSession::finish(int done, int pieces) {
+    host_.clearLine();
+    const int total = static_cast<int>(options_.files.size());
+    QString summary = QStringLiteral("%1 of %2 %3 done, %4 output %5 written")
+                          .arg(done)
+                          .arg(total)
+                          .arg(total == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                          .arg(pieces)
+                          .arg(pieces == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+    if (failed_ > 0)
+        summary += QStringLiteral(", %1 failed").arg(failed_);
+    if (interrupted_)
+        summary += QStringLiteral(", stopped");
+    say(summary);
+    if (interrupted_)
+        return Interrupted;
+    return failed_ > 0 || done < total ? SomeFailed : 0;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/JobListEditor.h"
+#include "app/PreviewSlider.h"
+#include "app/ReportListModel.h"
+#include "app/SegmentEditor.h"
+#include "app/SkinObjects.h"
+#include "cli/CommandLine.h"
+#include "cli/ConsoleDesktop.h"
+#include "cli/ConsoleRunHost.h"
+#include "cli/UnseenSkinObject.h"
+#include "engine/ContextRunSteps.h"
+#include "engine/RunCommand.h"
+#include "engine/RunContext.h"
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioTransform2.h"
+#include "settings/SettingsFile.h"
+
+#include <QItemSelectionModel>
+#include <QSet>
+
+#include <vector>
+
+// One run of tarnwell-cli: the window's job model, audio components and
+// commands without the window. Files are added as the window's open dialog
+// adds them, and cut by the same split and join commands; what would be a
+// message box is a line on standard error.
+class CutterSession {
+public:
+    // Exit statuses besides 0 and CommandLine::UsageError.
+    static constexpr int SomeFailed = 1;
+    static constexpr int Interrupted = 130;
+
+    CutterSession(CommandLine::Options options, QString settingsPath);
+
+    // Carries out the command; returns the exit status.
+    int run();
+    // Ctrl-C or SIGTERM: the run ends as with the Stop button, pieces written
+    // so far complete; no further file is started.
+    void stop();
+
+private:
+    // A file the list took, as added.
+    struct Source {
+        QStringList row;
+        listrecord record;
+        AudioFileinfo tags;
+    };
+
+    int info();
+    int split();
+    int join();
+    // Adds the files; the ones refused are counted as failed.
+    void addFiles();
+    // The main settings, then the options over them.
+    void applyOptions();
+    // Puts exactly `sources` on the list, with the segments of the options.
+    void loadList(const std::vector<Source>& sources);
+    // The --segments ranges that lie in a file, cut at its end; those that
+    // begin after it are left out with a note.
+    std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
+    void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
+    // The pieces a split cuts from `source`, in whole seconds.
+    std::vector<SegmentEditor::Piece> piecesOf(const Source& source) const;
+    void listPlannedSplit();
+    int listPlannedJoin(const QString& output);
+    int finish(int done, int pieces);
+    QSet<QString> filesIn(const QString& folder) const;
+    void say(const QString& text) const;
+    void fail(const QString& text);
+
+    CommandLine::Options options_;
+    ConsoleDesktop desktop_;
+    AppState state_;
+    ReportListModel lv_{{QStringLiteral("File name"), QStringLiteral("Time")}};
+    ReportListModel lvTime_{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
+                             QStringLiteral("Status")}};
+    QItemSelectionModel lvSelection_{&lv_};
+    QItemSelectionModel lvTimeSelection_{&lvTime_};
+    UnseenSkinObject slider_;
+    UnseenSkinObject unseen_;
+    SkinObjects skin_;
+    PreviewSlider previewSlider_{skin_};
+    SegmentEditor segments_;
+    JobListEditor jobs_;
+    AudioFile2 reader_;
+    AudioFile2 writer_;
+    AudioFile2LameEnc encoder_;
+    AudioTransform2 transform_;
+    SettingsFile settings_;
+    ConsoleRunHost host_;
+    RunContext context_;
+    ContextRunSteps steps_{context_};
+    RunCommand command_;
+
+    std::vector<Source> sources_;
+    int failed_ = 0;
+    bool interrupted_ = false;
+};

@@ -1,0 +1,31 @@
+#include "cli/CommandLine.h"
+#include "cli/CutterSession.h"
+#include "platform/TerminationSignal.h"
+#include "settings/SettingsFile.h"
+#include "tags/WmaTags.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[]) {
+    // Read before Qt sees the arguments, so that no option is taken as one
+    // of Qt's own.
+    CommandLine::Options options;
+    if (const auto status = CommandLine::Parse(argc, argv, options))
+        return *status;
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tarnwell-cli"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
+
+    // The WMA tag library is looked up once; without it WMA outputs get no tags.
+    LoadWmaLibrary();
+
+    CutterSession session(options, options.settings.isEmpty() ? SettingsFile::defaultPath()
+                                                              : options.settings);
+    // Ctrl-C and SIGTERM arrive between blocks, through the event pump the
+    // runs keep turning, and stop as the Stop button does.
+    TerminationSignal termination;
+    QObject::connect(&termination, &TerminationSignal::terminationRequested,
+                     [&session] { session.stop(); });
+    return session.run();
+}

@@ -1,0 +1,97 @@
+#include "engine/RunCommand.h"
+
+#include "app/AppState.h"
+#include "app/ReportListModel.h"
+#include "engine/RunSteps.h"
+#include "engine/SplitRun.h"
+#include "platform/Error.h"
+
+#include <exception>
+
+const QString RunCommand::StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
+
+RunCommand::RunCommand(AppState& state, const ReportListModel& lv, Desktop& desktop,
+                       RunSteps& steps)
+    : state_(state), lv_(lv), desktop_(desktop), steps_(steps) {}
+
+template <typename F> void RunCommand::withStopHint(F&& run) {
+    try {
+        run();
+    } catch (const Error& e) {
+        if (!state_.Busy || stopHint_.isEmpty())
+            throw;
+        throw Error(e.message() + stopHint_);
+    } catch (const std::exception& e) {
+        if (!state_.Busy || stopHint_.isEmpty())
+            throw;
+        throw Error(QString::fromLocal8Bit(e.what()) + stopHint_);
+    }
+}
+
+void RunCommand::Split(bool openFolder) {
+    if (state_.Busy || lv_.count() == 0)
+        return;
+    if (state_.Playing)
+        steps_.StopPlayback();
+    withStopHint([this] {
+        switch (state_.FunctionChoice) {
+        case FunctionCustom:
+            steps_.RunCustomSplit();
+            break;
+        case FunctionSplitByTime:
+            steps_.RunTimeSplit();
+            break;
+        case FunctionSplitByCount:
+            steps_.RunCountSplit();
+            break;
+        case FunctionUnification:
+            steps_.RunUnifiedSplit();
+            break;
+        default:
+            break;
+        }
+    });
+    steps_.RunEnded();
+    if (openFolder)
+        openOutputFolder();
+}
+
+void RunCommand::Join(bool openFolder) {
+    if (state_.Busy)
+        return;
+    if (state_.Playing)
+        steps_.StopPlayback();
+    if (!steps_.ChooseJoinOutput())
+        return;
+    withStopHint([this] {
+        switch (state_.FunctionChoice) {
+        case FunctionCustom:
+            steps_.RunCustomJoin();
+            break;
+        case FunctionSplitByTime:
+        case FunctionSplitByCount:
+            steps_.RunWholeJoin();
+            break;
+        case FunctionUnification:
+            steps_.UnifiAudoJoiner();
+            break;
+        default:
+            break;
+        }
+    });
+    state_.Busy = false;
+    steps_.RunEnded();
+    if (openFolder)
+        openOutputFolder();
+}
+
+void RunCommand::Stop(RunHost& host, ReportListModel& lvTime) {
+    if (state_.Playing)
+        steps_.StopPlayback();
+    if (state_.Busy)
+        SplitRun::StopRun(state_, host, lvTime);
+}
+
+void RunCommand::openOutputFolder() {
+    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
+}

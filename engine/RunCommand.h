@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+class Desktop;
+class ReportListModel;
+class RunHost;
+class RunSteps;
+struct AppState;
+
+// The split, join and stop commands as every front end gives them: the
+// guards, the preview stopped before a run, the join output asked for, the
+// run of the function choice, `Busy` cleared after a join, the output folder
+// opened, and a failure's message telling how to end the failed run.
+class RunCommand {
+public:
+    // Added to the message of a failure that left the run busy: until Stop,
+    // the window refuses every command while looking idle.
+    static const QString StopHint;
+
+    RunCommand(AppState& state, const ReportListModel& lv, Desktop& desktop, RunSteps& steps);
+
+    // The hint added to a failure's message; a front end whose runs need no
+    // Stop after a failure sets it empty.
+    void setStopHint(const QString& hint) { stopHint_ = hint; }
+
+    // "Split" (the output folder opened afterwards) and "Cutter" (not):
+    // nothing while busy or without files.
+    void Split(bool openFolder);
+    // "Join": nothing while busy or when no output is chosen.
+    void Join(bool openFolder);
+    // "Stop": the preview, and the run (see SplitRun::StopRun).
+    void Stop(RunHost& host, ReportListModel& lvTime);
+
+private:
+    // Runs `run`, adding the stop hint to a failure that left `Busy` set.
+    template <typename F> void withStopHint(F&& run);
+    void openOutputFolder();
+
+    AppState& state_;
+    const ReportListModel& lv_;
+    Desktop& desktop_;
+    RunSteps& steps_;
+    QString stopHint_ = StopHint;
+};

@@ -1,0 +1,212 @@
+// tarnwell-cli run as a script runs it: exit statuses, messages, the dry-run
+// listing, and real outputs read back by FFmpeg.
+#include "tests/support/FfmpegDecoder.h"
+#include "tests/support/OggFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <csignal>
+
+namespace {
+
+constexpr int Rate = 44100;
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CliProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(src());
+        QDir().mkpath(out());
+    }
+    QString src(const QString& name = {}) const { return dir.filePath("src/" + name); }
+    QString out(const QString& name = {}) const { return dir.filePath("out/" + name); }
+    QString tone(const QString& name, double seconds, QStringList comments = {}) const {
+        OggFixture fixture = OggFixture::Tone(seconds, 440.0, Rate, 2);
+        fixture.comments = std::move(comments);
+        return fixture.write(src(name));
+    }
+    QStringList outputs() const {
+        return QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    static QString program() { return QStringLiteral(TARNWELL_BIN_DIR "/tarnwell-cli"); }
+
+    Result run(const QStringList& arguments) {
+        QProcess process;
+        process.start(program(), arguments);
+        EXPECT_TRUE(process.waitForFinished(240000)) << arguments.join(' ').toStdString();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
+    const QString song = tone("song.ogg", 3.0, {"TITLE=Night Song", "ARTIST=Someone"});
+    const struct {
+        const char* format;
+        const char* container;
+    } formats[] = {{"mp3", "mp3"}, {"wav", "wav"}, {"wma", "asf"}, {"ogg", "ogg"}};
+    for (const auto& f : formats) {
+        const Result r =
+            run({"split", song, "--time", "1", "--format", f.format, "--out", out(), "--no-copy"});
+        ASSERT_EQ(r.status, 0) << f.format << r.err.toStdString();
+        // Pieces are named after the title the list shows, numbered.
+        for (int k = 1; k <= 3; ++k) {
+            const QString name = QStringLiteral("Night Song_%1.%2").arg(k).arg(f.format);
+            const DecodedAudio audio = decodeWithFfmpeg(out(name));
+            EXPECT_EQ(audio.container, f.container) << name.toStdString();
+            EXPECT_EQ(audio.channels, 2);
+            EXPECT_NEAR(audio.seconds(), 1.0, 0.06) << name.toStdString();
+            // Encoded anew (--no-copy), an OGG piece has no lead before it,
+            // which FFmpeg would play for a copied one.
+            if (QLatin1String(f.format) == "ogg") {
+                EXPECT_LE(audio.frames(), Rate) << name.toStdString();
+            }
+            // Tagged by the window's tag writers (WAV gets none), read back
+            // by TagLib.
+            if (QLatin1String(f.format) == "wav")
+                continue;
+            const TagLib::FileRef tags(QFile::encodeName(out(name)).constData());
+            ASSERT_FALSE(tags.isNull()) << name.toStdString();
+            EXPECT_EQ(tags.tag()->title().to8Bit(true), "Night Song") << name.toStdString();
+            EXPECT_EQ(tags.tag()->artist().to8Bit(true), "Someone") << name.toStdString();
+        }
+        EXPECT_TRUE(r.out.contains("1 of 1 file done")) << r.out.toStdString();
+    }
+    EXPECT_EQ(outputs().size(), 12) << outputs().join(' ').toStdString();
+    // A copied OGG piece: FFmpeg, which does not trim a stream's start,
+    // also plays the lead of the packet before the piece, less than a
+    // long block; an encoded piece would have none.
+    const Result copied = run(
+        {"split", song, "--segments", "0:01-0:02", "--format", "ogg", "--out", out(), "--copy"});
+    ASSERT_EQ(copied.status, 0) << copied.err.toStdString();
+    const long long frames = decodeWithFfmpeg(out("Night Song.ogg")).frames();
+    EXPECT_GT(frames, Rate);
+    EXPECT_LT(frames, Rate + 2048);
+}
+
+TEST_F(CliProgramTest, DryRunListsExactlyTheNamesARunThenWrites) {
+    const QString a = tone("a.ogg", 3.2);
+    const QString b = tone("b.ogg", 1.5);
+    QFile taken(out("a.wav"));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    const QStringList arguments{"split",    a,     b,       "--segments", "0-1,0:02-0:09",
+                                "--format", "wav", "--out", out()};
+
+    const Result plan = run(arguments + QStringList{"--dry-run"});
+    ASSERT_EQ(plan.status, 0) << plan.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"a.wav"});
+    QStringList planned;
+    for (const QString& line : plan.out.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split('\t');
+        if (fields.size() == 3)
+            planned << QFileInfo(fields[2]).fileName();
+    }
+    // b.ogg ends before its second range begins.
+    EXPECT_EQ(planned, QStringList({"a_1.wav", "a_2.wav", "b.wav"})) << plan.out.toStdString();
+    EXPECT_TRUE(plan.out.contains("00:00:02-00:00:03")) << plan.out.toStdString();
+
+    const Result done = run(arguments);
+    ASSERT_EQ(done.status, 0) << done.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"a.wav", "a_1.wav", "a_2.wav", "b.wav"}));
+    // Cut at the file's end, which the list counts in whole seconds.
+    EXPECT_NEAR(decodeWithFfmpeg(out("a_2.wav")).seconds(), 1.0, 0.01);
+}
+
+TEST_F(CliProgramTest, JoinsThroughTheToolAndNeverReplacesAFile) {
+    const QString a = tone("a.ogg", 2.0);
+    const QString b = tone("b.ogg", 1.0);
+    const Result joined = run({"join", a, b, "-o", "mix", "--format", "wav", "--out", out()});
+    ASSERT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_NEAR(decodeWithFfmpeg(out("mix.wav")).frames(), 3 * Rate, 100);
+
+    const Result again = run({"join", a, b, "-o", "mix", "--format", "wav", "--out", out()});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains("\"mix.wav\" already exists")) << again.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"mix.wav"});
+
+    const Result segments = run(
+        {"join", a, b, "-o", out("part.ogg"), "--format", "ogg", "--segments", "0-1", "--unify"});
+    ASSERT_EQ(segments.status, 0) << segments.err.toStdString();
+    EXPECT_NEAR(decodeWithFfmpeg(out("part.ogg")).frames(), 2 * Rate, 100);
+}
+
+TEST_F(CliProgramTest, BadInputIsNamedAndTheOtherFilesAreStillDone) {
+    const QString good = tone("good.ogg", 1.2);
+    QFile text(src("notes.ogg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not audio");
+    text.close();
+    const Result r = run({"split", src("missing.ogg"), src("notes.ogg"), good, "--count", "1",
+                          "--format", "wav", "--out", out()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("missing.ogg: no such file")) << r.err.toStdString();
+    // The window's own message for a file it refuses.
+    EXPECT_TRUE(r.err.contains("notes.ogg this File is not supported.")) << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"good_1.wav"});
+    EXPECT_TRUE(r.out.contains("1 of 3 files done")) << r.out.toStdString();
+
+    const Result usage = run({"split", good, "--time", "1", "--count", "2"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_TRUE(usage.err.contains("--count")) << usage.err.toStdString();
+}
+
+TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
+    const QString song =
+        tone("song.ogg", 1.5, {"TITLE= Song ", "ARTIST=Band", "DATE=1999-04-01", "GENRE=Pop"});
+    const Result r = run({"info", song, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(all.size(), 1) << r.out.toStdString();
+    const QJsonObject file = all[0].toObject();
+    EXPECT_EQ(file["rate"].toInt(), Rate);
+    EXPECT_EQ(file["channels"].toInt(), 2);
+    EXPECT_EQ(file["frames"].toInt(), Rate * 3 / 2);
+    EXPECT_EQ(file["length"].toString(), "00:00:01");
+    const QJsonObject tags = file["tags"].toObject();
+    EXPECT_EQ(tags["title"].toString(), "Song");
+    EXPECT_EQ(tags["year"].toString(), "1999");
+    EXPECT_EQ(tags["genre"].toString(), "Pop");
+
+    const Result text = run({"info", song});
+    EXPECT_TRUE(text.out.contains("rate:     44100 Hz")) << text.out.toStdString();
+}
+
+TEST_F(CliProgramTest, InterruptStopsLikeStopAndKeepsCompletePieces) {
+    const QString song = OggFixture::NoiseAndSweep(240.0, Rate, 2).write(src("long.ogg"));
+    QProcess process;
+    process.start(program(), {"split", song, "--time", "10", "--format", "mp3", "--out", out()});
+    ASSERT_TRUE(process.waitForStarted());
+    // Once the first piece is complete, Ctrl-C.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(out("long_1.mp3")); }, 120000));
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+    const QStringList written = outputs();
+    EXPECT_LT(written.size(), 24) << written.join(' ').toStdString();
+    for (const QString& name : written) {
+        EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+        EXPECT_GT(decodeWithFfmpeg(out(name)).frames(), 0) << name.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// The command line as the tool reads it, before any file is touched.
+#include "cli/CommandLine.h"
+#include "app/AppState.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::optional<int> parse(std::initializer_list<const char*> arguments,
+                         CommandLine::Options& options) {
+    std::vector<const char*> argv{"tarnwell-cli"};
+    argv.insert(argv.end(), arguments);
+    return CommandLine::Parse(static_cast<int>(argv.size()), argv.data(), options);
+}
+
+std::optional<int> parse(std::initializer_list<const char*> arguments) {
+    CommandLine::Options options;
+    return parse(arguments, options);
+}
+
+TEST(CommandLineTest, ReadsTimesAndRanges) {
+    EXPECT_EQ(CommandLine::ParseTime("90"), 90);
+    EXPECT_EQ(CommandLine::ParseTime("1:30"), 90);
+    EXPECT_EQ(CommandLine::ParseTime("1:01:30"), 3690);
+    EXPECT_EQ(CommandLine::ParseTime(" 0:05 "), 5);
+    for (const char* bad : {"", "1:60", "1:60:00", "a", "1::2", "-3", "1.5", "1:2:3:4"})
+        EXPECT_FALSE(CommandLine::ParseTime(bad)) << bad;
+
+    QString error;
+    const auto ranges = CommandLine::ParseSegments("0:10-0:40,1:00-1:30", error);
+    ASSERT_TRUE(ranges);
+    ASSERT_EQ(ranges->size(), 2u);
+    EXPECT_EQ((*ranges)[1].begin, 60);
+    EXPECT_EQ((*ranges)[1].end, 90);
+    EXPECT_FALSE(CommandLine::ParseSegments("0:40-0:10", error));
+    EXPECT_TRUE(error.contains("0:40-0:10")) << error.toStdString();
+    EXPECT_FALSE(CommandLine::ParseSegments("0:10-0:10", error));
+    EXPECT_FALSE(CommandLine::ParseSegments("0:10-0:20,", error));
+    EXPECT_FALSE(CommandLine::ParseSegments("10", error));
+}
+
+TEST(CommandLineTest, TakesEveryOptionOfASplitAndAJoin) {
+    CommandLine::Options split;
+    ASSERT_FALSE(parse({"split", "a.ogg", "b.ogg", "--segments", "0:10-0:40", "--unify", "--format",
+                        "OGG", "--out", "pieces", "--fade-in", "2", "--fade-out", "3", "--dry-run",
+                        "--quiet", "--no-copy"},
+                       split));
+    EXPECT_EQ(split.command, CommandLine::Command::Split);
+    EXPECT_EQ(split.files, QStringList({"a.ogg", "b.ogg"}));
+    EXPECT_EQ(split.functionChoice(), FunctionUnification);
+    EXPECT_EQ(split.format, 3);
+    EXPECT_EQ(split.outDir, "pieces");
+    EXPECT_EQ(split.fadeIn, 2);
+    EXPECT_EQ(split.fadeOut, 3);
+    EXPECT_TRUE(split.dryRun && split.quiet);
+    EXPECT_EQ(split.copy, false);
+
+    CommandLine::Options join;
+    ASSERT_FALSE(parse({"join", "a.ogg", "-o", "mix", "--count", "3", "--copy"}, join));
+    EXPECT_EQ(join.command, CommandLine::Command::Join);
+    EXPECT_EQ(join.joinName, "mix");
+    EXPECT_EQ(join.functionChoice(), FunctionSplitByCount);
+    EXPECT_EQ(join.format, 0);
+    EXPECT_EQ(join.copy, true);
+    EXPECT_FALSE(join.fadeIn);
+
+    CommandLine::Options custom;
+    ASSERT_FALSE(parse({"split", "a.ogg", "--segments", "5-9"}, custom));
+    EXPECT_EQ(custom.functionChoice(), FunctionCustom);
+}
+
+TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
+    const std::initializer_list<const char*> usageErrors[] = {
+        {},
+        {"cut", "a.ogg"},
+        {"split", "--time", "10"},
+        {"split", "a.ogg"},
+        {"split", "a.ogg", "--time", "10", "--count", "3"},
+        {"split", "a.ogg", "--time", "0"},
+        {"split", "a.ogg", "--time", "ten"},
+        {"split", "a.ogg", "--count", "3", "--unify"},
+        {"split", "a.ogg", "--segments", "1:00-0:10"},
+        {"split", "a.ogg", "--time", "10", "--format", "flac"},
+        {"split", "a.ogg", "--time", "10", "--copy", "--no-copy"},
+        {"split", "a.ogg", "--time", "10", "--fade-in", "-1"},
+        {"split", "a.ogg", "--time", "10", "--settings", "/no/such/Velmora.ini"},
+        {"join", "a.ogg"},
+        {"info", "a.ogg", "--time", "10"},
+    };
+    for (const auto& arguments : usageErrors) {
+        std::string line;
+        for (const char* argument : arguments)
+            line += std::string(argument) + ' ';
+        EXPECT_EQ(parse(arguments), CommandLine::UsageError) << line;
+    }
+    for (const char* command : {"split", "join", "info"})
+        EXPECT_EQ(parse({command, "--help"}), 0) << command;
+    EXPECT_EQ(parse({"--help"}), 0);
+}
+
+} // namespace

@@ -16,7 +16,6 @@
 #include "engine/RunCommand.h"
 #include "engine/RunProgress.h"
 #include "engine/SourceTags.h"
-#include "tags/OggComments.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -30,6 +29,7 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
+#include "tags/OggComments.h"
 
 #include <QAction>
 #include <QCloseEvent>

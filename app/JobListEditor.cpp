@@ -115,6 +115,7 @@ void JobListEditor::addChosenFiles(const QStringList& files) {
     if (files.isEmpty())
         return;
     openFolder_ = QFileInfo(files.front()).absolutePath();
+    const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QString& path : files) {
         desktop_.processEvents();
         const QString refusal = addFile(path, Source::OpenDialog);
@@ -128,6 +129,7 @@ void JobListEditor::addFolderFiles(const QString& folder, QStringList& refusals)
     // entered, and a folder named like an Ogg file is not one.
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QFileInfo& entry : entries) {
         desktop_.processEvents();
         desktop_.processEvents();
@@ -501,4 +503,8 @@ void JobListEditor::setHelpVisible(bool visible) {
 void JobListEditor::focusFileList() {
     if (hooks_.focusFileList)
         hooks_.focusFileList();
+}
+
+std::shared_ptr<void> JobListEditor::holdCommentReader() const {
+    return hooks_.holdCommentReader ? hooks_.holdCommentReader() : nullptr;
 }

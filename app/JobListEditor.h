@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class Desktop;
 class IAudioFile2;
@@ -30,6 +31,9 @@ public:
         // as the file has it; throws `Error` when the file is not Ogg Vorbis.
         // Without it files are added untagged.
         std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
+        // Keeps what readComments loads loaded while the returned object
+        // lives, so that a batch of files loads it once.
+        std::function<std::shared_ptr<void>()> holdCommentReader;
         // Shows the folder dialog modally with the given caption; the mode and
         // the chosen folder travel through the state.
         std::function<void(const QString& caption)> showFolderDialog;
@@ -85,6 +89,7 @@ private:
     void showRefusals(const QStringList& refusals);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
     void reject(int row);
+    std::shared_ptr<void> holdCommentReader() const;
     void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);

@@ -33,6 +33,7 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
+#include "tags/OggComments.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -136,6 +137,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
     jobHooks.readComments = ReadSourceTags;
+    jobHooks.holdCommentReader = [] { return HoldOggCommentLibrary(); };
     jobHooks.showFolderDialog = [this](const QString& caption) {
         if (!folderDialog_)
             return;

@@ -70,7 +70,7 @@ bool WidgetDesktop::openUrl(const QUrl& url) {
 }
 
 void WidgetDesktop::processEvents() {
-    QCoreApplication::processEvents();
+    pump_.pump();
 }
 
 QDateTime WidgetDesktop::now() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/EventPump.h"
 
 #include <QPointer>
 
@@ -26,4 +27,5 @@ public:
 
 private:
     QPointer<QWidget> parent_;
+    EventPump pump_;
 };

@@ -8,7 +8,7 @@
 // of the peer's (above 1: Tarnwell is faster), and each side's peak memory.
 // A peer that is not installed leaves its row saying so.
 //
-// Run by hand: build/bin/PeerBench [pairs] [minutes] [only cases named so]
+// Run by hand: build/bin/PeerBench [--workers N] [pairs] [minutes] [only cases named so]
 #include "app/AppState.h"
 #include "app/PreviewSlider.h"
 #include "app/ReportListModel.h"
@@ -18,6 +18,7 @@
 #include "engine/EncoderKey.h"
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"
+#include "engine/PieceWorkers.h"
 #include "engine/RunContext.h"
 #include "engine/RunProgress.h"
 #include "engine/SplitRun.h"
@@ -53,7 +54,7 @@ extern char** environ;
 namespace {
 
 // What Tarnwell does in one child process.
-enum class Job { Mp3Split, Mp3Piece, Mp3Join, WavSplit, OggSplit };
+enum class Job { Mp3Split, Mp3Piece, Mp3Join, WavSplit, OggSplit, OggPiece };
 
 struct JobInfo {
     Job job;
@@ -62,8 +63,9 @@ struct JobInfo {
 };
 
 constexpr JobInfo Jobs[] = {
-    {Job::Mp3Split, "mp3-split", 0}, {Job::Mp3Piece, "mp3-piece", 0}, {Job::Mp3Join, "mp3-join", 0},
-    {Job::WavSplit, "wav-split", 1}, {Job::OggSplit, "ogg-split", 3},
+    {Job::Mp3Split, "mp3-split", 0}, {Job::Mp3Piece, "mp3-piece", 0},
+    {Job::Mp3Join, "mp3-join", 0},   {Job::WavSplit, "wav-split", 1},
+    {Job::OggSplit, "ogg-split", 3}, {Job::OggPiece, "ogg-piece", 3},
 };
 
 double seconds(const timeval& t) {
@@ -82,7 +84,7 @@ double cpuSeconds() {
 // ffmpeg peers encode; everything else is Tarnwell's default. Prints the wall
 // and CPU seconds of the run itself: in the program, a run starts in a
 // window that is already open.
-int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
+int runJob(const JobInfo& job, const QString& source, const QString& outDir, int workers) {
     BenchDesktop desktop;
     AppState state;
     ListModels lists;
@@ -99,6 +101,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     EncoderKeys::Mp3Channel.write(settings, 2); // "Joint Stereo"
     // OGG is measured re-encoding here; CopyBench measures copying.
     EncoderKeys::OggCopy.writeFlag(settings, false);
+    PieceWorkers::SetAllowed(settings, workers);
     RunProgress progress(skin, state.SkinFlag);
     ModelRunHost host(desktop, lvSelection, progress, job.format);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
@@ -117,7 +120,9 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     lv.append({QFileInfo(source).fileName(), QString()});
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
-    state.SplitSeconds = job.job == Job::Mp3Piece ? record.Duration : 60;
+    // One piece: longer than the file, so no empty piece follows at its end.
+    const bool onePiece = job.job == Job::Mp3Piece || job.job == Job::OggPiece;
+    state.SplitSeconds = onePiece ? record.Duration + 1 : 60;
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
@@ -236,8 +241,9 @@ QString processorName() {
 class Bench {
 public:
     Bench(int pairs, const QString& only, const QString& work, const QString& source,
-          double audioSeconds)
-        : pairs_(pairs), only_(only), work_(work), source_(source), audioSeconds_(audioSeconds) {}
+          double audioSeconds, int workers)
+        : pairs_(pairs), only_(only), work_(work), source_(source), audioSeconds_(audioSeconds),
+          workers_(workers) {}
 
     struct Peer {
         const char* label;
@@ -272,8 +278,12 @@ public:
             return ours;
         const QString outDir = work_ + QStringLiteral("/tarnwell");
         const QString errors = work_ + QStringLiteral("/errors.txt");
-        const QStringList tarnwell{QCoreApplication::applicationFilePath(), QStringLiteral("--run"),
-                                   QString::fromLatin1(job.name), source_, outDir};
+        const QStringList tarnwell{QCoreApplication::applicationFilePath(),
+                                   QStringLiteral("--run"),
+                                   QString::fromLatin1(job.name),
+                                   source_,
+                                   outDir,
+                                   QString::number(workers_)};
         const QString times = work_ + QStringLiteral("/times.txt");
         for (int i = 0; i < pairs_; ++i) {
             emptyFolder(outDir);
@@ -344,6 +354,7 @@ private:
     QString work_;
     QString source_;
     double audioSeconds_;
+    int workers_; // for split runs; 0: one for every core
 };
 
 const JobInfo& jobNamed(Job job) {
@@ -355,12 +366,12 @@ const JobInfo& jobNamed(Job job) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 5 && args[1] == QLatin1String("--run")) {
+    QStringList args = app.arguments();
+    if (args.size() == 6 && args[1] == QLatin1String("--run")) {
         for (const JobInfo& job : Jobs)
             if (args[2] == QLatin1String(job.name)) {
                 try {
-                    return runJob(job, args[3], args[4]);
+                    return runJob(job, args[3], args[4], args[5].toInt());
                 } catch (const Error& e) {
                     std::fprintf(stderr, "%s\n", qPrintable(e.message()));
                     return 1;
@@ -369,6 +380,21 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::printf("Usage: PeerBench [--workers N] [pairs] [minutes] [only]\n"
+                    "Runs each case's Tarnwell run and its peer command in turn, `pairs` times\n"
+                    "(default 3), on a generated `minutes`-long file (default 10), and prints\n"
+                    "medians, speed ratios, CPU times and peak memory. `only` runs the cases\n"
+                    "whose name holds it. --workers sets how many workers a split run uses\n"
+                    "(default 0: one for every core).\n");
+        return 0;
+    }
+    int workers = 0;
+    if (const qsizetype at = args.indexOf(QLatin1String("--workers"));
+        at > 0 && at + 1 < args.size()) {
+        workers = std::max(0, args[at + 1].toInt());
+        args.remove(at, 2);
+    }
     const int pairs = args.size() > 1 ? std::max(1, args[1].toInt()) : 3;
     const double minutes = args.size() > 2 ? args[2].toDouble() : 10.0;
     const QString only = args.size() > 3 ? args[3] : QString();
@@ -384,13 +410,14 @@ int main(int argc, char** argv) {
     const QString shortSource =
         OggFixture::NoiseAndSweep(60).write(dir.filePath(QStringLiteral("short.ogg")));
 
-    std::printf("%s, %d cores, load average %s at the start; %d pairs, medians\n",
+    std::printf("%s, %d cores, load average %s at the start; %d pairs, medians; split workers: "
+                "%s\n",
                 qPrintable(processorName()), QThread::idealThreadCount(), qPrintable(loadAverage()),
-                pairs);
+                pairs, workers > 0 ? qPrintable(QString::number(workers)) : "one per core");
     std::printf("%-30s %7s %7s %8s | %-24s %7s %7s %8s | Tarnwell's speed\n", "case", "wall s",
                 "cpu s", "peak MB", "peer", "wall s", "cpu s", "peak MB");
 
-    Bench bench(pairs, only, dir.path(), source, minutes * 60);
+    Bench bench(pairs, only, dir.path(), source, minutes * 60, workers);
     const QStringList mp3{
         QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),         QStringLiteral("-b:a"),
         QStringLiteral("128k"), QStringLiteral("-compression_level"), QStringLiteral("5")};
@@ -412,14 +439,15 @@ int main(int argc, char** argv) {
                                             {QStringLiteral("-c:a"), QStringLiteral("libvorbis"),
                                              QStringLiteral("-b:a"), QStringLiteral("128k")},
                                             QStringLiteral("out.ogg"));
-    bench.compare("OGG split, default 128 kbps", jobNamed(Job::OggSplit), vorbis);
-    if (!vorbis.program.isEmpty() &&
-        QFileInfo::exists(dir.filePath(QStringLiteral("peer/out.ogg"))))
-        std::printf("%-30s average bitrate: Tarnwell %.1f kbps, ffmpeg libvorbis %.1f kbps\n", "",
-                    bench.tarnwellKbps(QStringLiteral("ogg")),
-                    bench.peerKbps(QStringLiteral("ogg")));
+    for (const auto& [name, job] : {std::pair{"OGG split, default 128 kbps", Job::OggSplit},
+                                    std::pair{"OGG one piece, default", Job::OggPiece}}) {
+        if (!bench.compare(name, jobNamed(job), vorbis).wall.empty() && !vorbis.program.isEmpty())
+            std::printf("%-30s average bitrate: Tarnwell %.1f kbps, ffmpeg libvorbis %.1f kbps\n",
+                        "", bench.tarnwellKbps(QStringLiteral("ogg")),
+                        bench.peerKbps(QStringLiteral("ogg")));
+    }
 
-    Bench shortBench(pairs, only, dir.path(), shortSource, 60);
+    Bench shortBench(pairs, only, dir.path(), shortSource, 60, workers);
     const Side shortSplit =
         shortBench.compare("MP3 split of a 1-minute file", jobNamed(Job::Mp3Split),
                            shortBench.ffmpeg("ffmpeg libmp3lame", mp3, QStringLiteral("out.mp3")));

@@ -251,6 +251,8 @@ void JoinRun::joinFile(Kind kind, int file) {
         ratio_ = static_cast<double>(R0) / rate;
     }
     c_.reader.SetSampleFormat(R0, C0);
+    // One output: decoding ahead puts a second core to work beside the encoder.
+    c_.reader.SetReadAhead(true);
 
     if (kind == Kind::Whole) {
         copyBlocks(kind, 0, 0);

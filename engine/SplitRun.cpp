@@ -7,9 +7,14 @@
 #include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
+#include "engine/PieceBlocks.h"
+#include "engine/PieceWorkers.h"
 #include "engine/RunHost.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
+#include "engine/audio/AudioFile2.h"
+#include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/AudioTransform2.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
 #include "engine/audio/PeakScanner.h"
@@ -23,13 +28,13 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
+#include <map>
 
 namespace {
 
 constexpr int StatusColumn = 2;
-// The custom run leaves out a tail shorter than this many frames.
-constexpr std::int32_t CustomTail = 100;
 
 } // namespace
 
@@ -207,15 +212,21 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence)
                 ? silencePieces(kind, record)
                 : piecesOf(kind, i);
+        const int workers = parallelWorkers(pieces);
+        if (workers > 1) {
+            writePiecesInParallel(kind, i, pieces, workers);
+            c_.reader.Close();
+            continue;
+        }
+        // One output: decoding ahead puts a second core to work beside the encoder.
+        c_.reader.SetReadAhead(pieces.size() == 1);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
-            const std::int32_t start =
-                piece.beginMs >= 0 ? frameOfMs(piece.beginMs) : frameOf(piece.begin);
-            const std::int32_t length =
-                (piece.endMs >= 0 ? frameOfMs(piece.endMs) : frameOf(piece.end)) - start;
+            const std::int32_t start = firstFrame(piece);
+            const std::int32_t length = endFrame(piece) - start;
             // A piece of no length would be a file without audio: it is not
             // written, and its row keeps the status it had.
             if (length <= 0)
@@ -248,8 +259,6 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
              SegmentEditor::CountPieces(record.Duration, state.SplitCount))
             pieces.push_back({p.begin, p.end});
         break;
-    case Kind::Silence:
-        break;
     case Kind::Unified: {
         const listrecord& shared = state.JobList.front();
         const auto count = static_cast<size_t>(std::max(shared.SegmentCount, 0));
@@ -263,6 +272,8 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         }
         break;
     }
+    case Kind::Silence:
+        break;
     }
     return pieces;
 }
@@ -325,67 +336,103 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
     return pieces;
 }
 
-void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
+std::int32_t SplitRun::firstFrame(const Piece& piece) const {
+    return piece.beginMs >= 0 ? frameOfMs(piece.beginMs) : frameOf(piece.begin);
+}
+
+std::int32_t SplitRun::endFrame(const Piece& piece) const {
+    return piece.endMs >= 0 ? frameOfMs(piece.endMs) : frameOf(piece.end);
+}
+
+QString SplitRun::rowNote(int row, const QString& pieceNote) const {
+    const QString cut =
+        row < static_cast<int>(cutNotes_.size()) ? cutNotes_[static_cast<size_t>(row)] : QString();
+    return cut.isEmpty() || pieceNote.isEmpty() ? cut + pieceNote
+                                                : cut + QLatin1Char('\n') + pieceNote;
+}
+
+void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int32_t length,
+                               IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out) {
     AppState& state = c_.state;
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
-
-    c_.reader.Seek(start, 3);
-    pieceStart_ = start;
-
-    if (c_.writer.IsOpen())
-        c_.writer.Close();
+    if (writer.IsOpen())
+        writer.Close();
     // The format box, the output folder and the encoder settings may change
     // during a run; each output takes them as they are now.
     const int format = std::clamp(c_.host.formatIndex(), 0, 3);
-    ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, c_.writer, c_.encoder);
+    ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString extension = OutputNames::Extension(format);
     const QString folder = state.OutputDir;
     const QString caption = c_.lv.text(file, 0);
     // Asked again when a file of the chosen name turns up before the output
     // is complete.
-    std::function<QString()> name = [&] {
-        return OutputNames::SplitOutput(folder, caption, extension, kind != Kind::Custom);
+    out.name = [folder, caption, extension, numbered = kind != Kind::Custom] {
+        return OutputNames::SplitOutput(folder, caption, extension, numbered);
     };
+    out.folder = folder;
+    out.extension = extension;
 
-    c_.writer.SetSampleFormat(rate_, channels_);
-    if (c_.writer.IsOpen())
-        c_.writer.Close();
+    writer.SetSampleFormat(rate_, channels_);
+    if (writer.IsOpen())
+        writer.Close();
     // A fresh account may have no music folder yet; the first run should
     // not fail on the default output folder.
     if (!folder.isEmpty() && !QFileInfo::exists(folder))
         QDir().mkpath(folder);
 
-    pieceNote_.clear();
-    bool copy = false;
+    out.note.clear();
+    out.copy = false;
     if (format == OutputOgg &&
         state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
         const QString obstacle = copyObstacle(record, start, length);
-        copy = obstacle.isEmpty();
-        if (!copy)
-            pieceNote_ = QStringLiteral("re-encoded (%1)").arg(obstacle);
+        out.copy = obstacle.isEmpty();
+        if (!out.copy)
+            out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
-    PendingOutput output;
+}
+
+void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
+    const AppState& state = c_.state;
+    const auto open = [&] {
+        out.file.create(out.name());
+        if (!out.copy)
+            writer.CreateOutput(out.file.path(), 0);
+    };
     try {
-        const auto open = [&] {
-            output.create(name());
-            if (!copy)
-                c_.writer.CreateOutput(output.path(), 0);
-        };
-        try {
-            open();
-        } catch (const std::exception&) {
-            CloseQuietly(c_.writer);
-            output.discard();
-            QStringList sources;
-            for (const listrecord& r : state.JobList)
-                sources.append(r.FileName);
-            name = [&, sources] {
-                return OutputNames::Fallback(folder, record.FileName, extension, sources);
-            };
-            open();
-        }
-        if (copy) {
-            copyPiece(row, output.path(), start, length);
+        open();
+    } catch (const std::exception&) {
+        CloseQuietly(writer);
+        out.file.discard();
+        QStringList sources;
+        for (const listrecord& r : state.JobList)
+            sources.append(r.FileName);
+        out.name = [folder = out.folder, source = state.JobList[static_cast<size_t>(file)].FileName,
+                    extension = out.extension,
+                    sources] { return OutputNames::Fallback(folder, source, extension, sources); };
+        open();
+    }
+}
+
+void SplitRun::completeOutput(int file, Output& out) {
+    const AppState& state = c_.state;
+    const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
+                                   ? state.TagList[static_cast<size_t>(file)]
+                                   : AudioFileinfo();
+    WriteOutputTags(out.file.path(), tags);
+    out.file.complete(out.name);
+}
+
+void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
+    c_.reader.Seek(start, 3);
+    pieceStart_ = start;
+
+    Output out;
+    configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
+    pieceNote_ = out.note;
+    try {
+        createOutput(file, out, c_.writer);
+        if (out.copy) {
+            copyPiece(row, out.file.path(), start, length);
         } else {
             c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
             c_.writer.SetSampleFormat(rate_, channels_);
@@ -397,21 +444,160 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
 
             c_.writer.Close();
         }
-        const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
-                                       ? state.TagList[static_cast<size_t>(file)]
-                                       : AudioFileinfo();
-        WriteOutputTags(output.path(), tags);
-        output.complete(name);
+        completeOutput(file, out);
     } catch (...) {
         // Nothing of a failed piece is left behind.
         CloseQuietly(c_.writer);
-        output.abandon();
+        out.file.abandon();
     }
     c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
-    const QString cut = row < static_cast<int>(cutNotes_.size()) ? cutNotes_[row] : QString();
-    c_.lvTime.setNote(row, cut.isEmpty() || pieceNote_.isEmpty()
-                               ? cut + pieceNote_
-                               : cut + QLatin1Char('\n') + pieceNote_);
+    c_.lvTime.setNote(row, rowNote(row, pieceNote_));
+}
+
+int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
+    const int workers = PieceWorkers::Allowed(c_.settings);
+    const auto written = std::count_if(pieces.begin(), pieces.end(), [this](const Piece& piece) {
+        return endFrame(piece) > firstFrame(piece);
+    });
+    // A block of an odd sample count changes how the next piece is cut, so
+    // pieces of a source with an odd channel count are written in turn.
+    // Workers build components of the program's own kinds, so a run given
+    // others writes in turn too.
+    const bool own = dynamic_cast<AudioFile2*>(&c_.reader) &&
+                     dynamic_cast<AudioFile2*>(&c_.writer) &&
+                     dynamic_cast<AudioFile2LameEnc*>(&c_.encoder) &&
+                     dynamic_cast<AudioTransform2*>(&c_.transform);
+    if (written < 2 || channels_ % 2 != 0 || !own)
+        return 1;
+    return static_cast<int>(std::min<std::ptrdiff_t>(workers, written));
+}
+
+void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces,
+                                     int workers) {
+    AppState& state = c_.state;
+    struct InFlight {
+        std::shared_ptr<PieceWorkers::Job> job;
+        Output out;
+        QString status; // the row's status before
+    };
+    // By row; declared before the workers, which end first.
+    std::map<int, std::unique_ptr<InFlight>> inFlight;
+    std::exception_ptr failure;
+    int failedRow = INT_MAX;
+    PieceWorkers pool(workers, source_);
+
+    // A failure ends the run as it would have in turn: pieces before the
+    // failed one are finished, those after it end unwritten.
+    const auto fail = [&](int row, std::exception_ptr error) {
+        if (row < failedRow) {
+            failure = std::move(error);
+            failedRow = row;
+        }
+        for (auto& [r, flight] : inFlight)
+            if (r > failedRow)
+                flight->job->stop = true;
+    };
+    const auto settle = [&](const std::shared_ptr<PieceWorkers::Job>& job) {
+        const auto found = inFlight.find(job->row);
+        InFlight& flight = *found->second;
+        if (job->row > failedRow || !job->begun) {
+            // Never written, or not to be kept: as if never started.
+            CloseQuietly(*job->writer);
+            flight.out.file.discard();
+            c_.lvTime.setText(job->row, StatusColumn, flight.status);
+        } else {
+            try {
+                if (job->error)
+                    std::rethrow_exception(job->error);
+                completeOutput(file, flight.out);
+                // As in turn, a piece cut short by Stop is finished too.
+                c_.lvTime.setText(job->row, StatusColumn, SegmentStatus::Finish);
+                c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
+            } catch (...) {
+                CloseQuietly(*job->writer);
+                try {
+                    flight.out.file.abandon();
+                } catch (...) {
+                    fail(job->row, std::current_exception());
+                }
+            }
+        }
+        inFlight.erase(found);
+    };
+    // Waits a moment for pieces to end, settles them, shows the progress
+    // of the first piece still in flight and lets the window work.
+    const auto step = [&] {
+        for (const auto& job : pool.takeEnded(10))
+            settle(job);
+        if (state.Busy && !inFlight.empty()) {
+            const InFlight& first = *inFlight.begin()->second;
+            pieceNote_ = first.out.note;
+            showProgress(first.job->done.load(), first.job->piece.length);
+        }
+        c_.host.processEvents();
+        if (!state.Busy)
+            for (auto& [row, flight] : inFlight)
+                flight->job->stop = true;
+    };
+
+    for (int k = 0; k < static_cast<int>(pieces.size()) && !failure; ++k) {
+        c_.host.processEvents();
+        if (!state.Busy)
+            break;
+        const Piece& piece = pieces[static_cast<size_t>(k)];
+        const std::int32_t start = firstFrame(piece);
+        const std::int32_t length = endFrame(piece) - start;
+        if (length <= 0)
+            continue;
+        while (static_cast<int>(inFlight.size()) >= pool.count() && state.Busy && !failure)
+            step();
+        if (!state.Busy || failure)
+            break;
+
+        auto job = std::make_shared<PieceWorkers::Job>();
+        job->row = k;
+        job->encoder = std::make_unique<AudioFile2LameEnc>();
+        job->writer = std::make_unique<AudioFile2>();
+        auto flight = std::make_unique<InFlight>();
+        try {
+            configureOutput(kind, file, start, length, *job->writer, *job->encoder, flight->out);
+            if (flight->out.copy) {
+                // Copied on this thread, after the pieces before it.
+                while (!inFlight.empty())
+                    step();
+                if (!failure && state.Busy)
+                    writePiece(kind, file, k, start, length);
+                continue;
+            }
+        } catch (...) {
+            fail(k, std::current_exception());
+            break;
+        }
+        try {
+            createOutput(file, flight->out, *job->writer);
+        } catch (...) {
+            CloseQuietly(*job->writer);
+            try {
+                flight->out.file.abandon();
+            } catch (...) {
+                fail(k, std::current_exception());
+            }
+            break;
+        }
+        flight->status = c_.lvTime.text(k, StatusColumn);
+        c_.lvTime.setText(k, StatusColumn, SegmentStatus::Converting);
+        job->writer->SetSampleFormat(rate_, channels_);
+        job->piece = blocksOf(kind, start, length);
+        job->sourceFrames = sampleCount_;
+        job->parity = ParityToggle;
+        flight->job = job;
+        inFlight.emplace(k, std::move(flight));
+        pool.submit(std::move(job));
+    }
+    while (!inFlight.empty())
+        step();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
@@ -450,54 +636,34 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
     cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
+PieceBlocks::Piece SplitRun::blocksOf(Kind kind, std::int32_t start, std::int32_t length) const {
+    const AppState& state = c_.state;
+    PieceBlocks::Piece piece;
+    piece.source = source_;
+    piece.start = start;
+    piece.length = length;
+    piece.rate = rate_;
+    piece.channels = channels_;
+    piece.fadeInLen = state.FadeIn ? std::max(fadeInLen_, 0) : 0;
+    piece.fadeOutLen = state.FadeOut ? std::max(fadeOutLen_, 0) : 0;
+    piece.custom = kind == Kind::Custom;
+    return piece;
+}
+
 void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
     AppState& state = c_.state;
-    const std::int32_t L = length;
-    std::int32_t P = 0;
-    qint64 asked = 0; // frames of the source asked for so far
-    // A fade of no length is no fade; reading zero frames would end the piece.
-    const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
-    while (P < L) {
+    const auto keepGoing = [&] {
         c_.host.processEvents();
-        if (!state.Busy)
-            break;
-        std::int32_t n = std::min(L - P, rate_ * channels_);
-        const bool firstBlockFade = fadeIn && P == 0;
-        // The fade-in block stops at the piece's end, never past it.
-        if (firstBlockFade)
-            n = std::min(fadeInLen_, L - P);
-        const bool fadeOutBlock = state.FadeOut && fadeOutLen_ >= L - P;
-        if (fadeOutBlock)
-            n = L - P;
-        else if (state.FadeOut && fadeOutLen_ > 0 && !firstBlockFade)
-            // Stop short of the fade-out, so it starts exactly FadeOutLen
-            // before the end instead of being skipped by a long block.
-            n = std::min(n, L - P - fadeOutLen_);
+        return state.Busy;
+    };
+    const auto progress = [&](std::int32_t done) { showProgress(done, length); };
+    PieceBlocks::Copy(blocksOf(kind, pieceStart_, length), ParityToggle, c_.reader, c_.writer,
+                      c_.transform, keepGoing, progress);
+}
 
-        SampleArray block = c_.reader.ReadSamples(n);
-        int U = block.UpperBound();
-        if (U < 1) {
-            RequireEnd(c_.reader, source_, pieceStart_ + asked);
-            break;
-        }
-        asked += n;
-        if (U % 2 != 0) {
-            U = ParityToggle ? U + 1 : U - 1;
-            ParityToggle = !ParityToggle;
-        }
-        if (firstBlockFade)
-            c_.transform.Fade(block, 0.0f, 100.0f);
-        if (fadeOutBlock)
-            c_.transform.Fade(block, 100.0f, 0.0f);
-        P += U / channels_;
-
-        const std::int32_t v = MulDiv(P, 10000, L);
-        c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
-                           (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
-        c_.host.SetRunProgress(v);
-
-        c_.writer.WriteSamples(block);
-        if (kind == Kind::Custom && L - P < CustomTail)
-            break;
-    }
+void SplitRun::showProgress(std::int32_t done, std::int32_t length) {
+    const std::int32_t v = MulDiv(done, 10000, length);
+    c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
+                       (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
+    c_.host.SetRunProgress(v);
 }

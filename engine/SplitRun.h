@@ -1,14 +1,19 @@
 #pragma once
 
+#include "engine/PendingOutput.h"
+#include "engine/PieceBlocks.h"
 #include "engine/RunContext.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+class IAudioFile2;
+class IAudioFile2LameEnc;
 struct listrecord;
 
 // The four split runs: every file of the list is cut into pieces, each piece
@@ -77,14 +82,45 @@ private:
     void run(Kind kind);
     void runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken);
     std::vector<Piece> piecesOf(Kind kind, int file) const;
+    // An output being made: its file, the name it is to take, and whether
+    // it is copied or encoded (and why).
+    struct Output {
+        PendingOutput file;
+        std::function<QString()> name;
+        QString folder;
+        QString extension;
+        bool copy = false;
+        QString note;
+    };
+
     void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
+    // Sets `writer` and `encoder` up for the piece and chooses its name.
+    void configureOutput(Kind kind, int file, std::int32_t start, std::int32_t length,
+                         IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);
+    // Creates the output under its chosen name, else under the fallback name.
+    void createOutput(int file, Output& out, IAudioFile2& writer);
+    // Tags the written output and gives it its final name.
+    void completeOutput(int file, Output& out);
+    // How many workers write the pieces of the open source; 1 means in turn.
+    int parallelWorkers(const std::vector<Piece>& pieces) const;
+    void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
     void copyBlocks(Kind kind, std::int32_t length);
+    // The piece of the open source starting at frame `start`, as its blocks
+    // are copied.
+    PieceBlocks::Piece blocksOf(Kind kind, std::int32_t start, std::int32_t length) const;
+    // The run display: the piece's percentage and how it is made.
+    void showProgress(std::int32_t done, std::int32_t length);
     // Why the piece cannot be copied, empty when it can.
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
     std::int32_t frameOf(std::int32_t seconds) const;
     std::int32_t frameOfMs(std::int64_t ms) const;
+    // Where a piece starts and ends in frames of the open source.
+    std::int32_t firstFrame(const Piece& piece) const;
+    std::int32_t endFrame(const Piece& piece) const;
+    // A row's note: where its cut moved, and how the piece was made.
+    QString rowNote(int row, const QString& pieceNote) const;
     // Pieces cut at silences (or time cuts moved to them), shown on the
     // segment list with a note where a cut moved or found no silence. Empty
     // when the run was stopped while the file was being scanned.

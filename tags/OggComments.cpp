@@ -170,6 +170,10 @@ void ReadOggComments(const QString& fileName, OGGTag& tag) {
         tag.*known.field = trimmed(working.*known.field);
 }
 
+std::shared_ptr<void> HoldOggCommentLibrary() {
+    return std::make_shared<VceditLibrary>();
+}
+
 bool WriteOggComments(const QString& fileName, OGGTag tag) {
     const VceditLibrary vcedit;
     if (!vcedit.isLoaded())

@@ -24,6 +24,7 @@ public:
     void Close() override;
     SampleArray ReadSamples(int count) override;
     int Seek(int frame, int mode) override;
+    void SetReadAhead(bool on) override;
 
     void CreateOutput(const QString& fileName, int option) override;
     void WriteSamples(const SampleArray& samples) override;

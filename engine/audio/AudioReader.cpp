@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 // Frames decoded per step: small enough to keep memory flat, large enough to
@@ -15,6 +16,10 @@ AudioReader::AudioReader(const QString& path)
     : path_(path), decoder_(path), outRate_(decoder_.rate()), outChannels_(decoder_.channels()),
       currentLinkRate_(decoder_.rate()) {}
 
+AudioReader::~AudioReader() {
+    stopReadAhead(false);
+}
+
 void AudioReader::setOutputFormat(int rate, int channels) {
     if (rate <= 0 || channels <= 0 || channels > 8 || rate > 768000)
         throw Error(QStringLiteral("Cannot read %1 as %2 Hz, %3 channels: unsupported format")
@@ -23,6 +28,7 @@ void AudioReader::setOutputFormat(int rate, int channels) {
                         .arg(channels));
     if (rate == outRate_ && channels == outChannels_)
         return;
+    stopReadAhead(false);
     outRate_ = rate;
     outChannels_ = channels;
     restartConversion();
@@ -47,19 +53,84 @@ void AudioReader::dropConversion() {
 }
 
 void AudioReader::seek(long long frame) {
+    stopReadAhead(false);
     position_ = std::clamp<long long>(frame, 0, decoder_.totalFrames());
     decoder_.seek(position_);
     dropConversion();
 }
 
+void AudioReader::setReadAhead(bool on) {
+    readAhead_ = on;
+    if (!on)
+        stopReadAhead(true);
+}
+
+std::size_t AudioReader::stepsAhead() const {
+    return aheadLeft_.size() + (ahead_ ? ahead_->stepsWaiting() : 0);
+}
+
+void AudioReader::stopReadAhead(bool keepSteps) {
+    if (!ahead_)
+        return;
+    std::deque<DecodeAhead::Step> left = ahead_->stop();
+    ahead_.reset();
+    // Switched off midway, the steps made ahead are still to be delivered;
+    // before a seek or a new format they are of no use.
+    if (keepSteps)
+        std::move(left.begin(), left.end(), std::back_inserter(aheadLeft_));
+    else
+        aheadLeft_.clear();
+}
+
 bool AudioReader::decodeMore() {
     if (ended_)
         return false;
+    if (readAhead_ && !ahead_ && aheadLeft_.empty()) {
+        // About four seconds of audio, more than a run's block, so the caller
+        // need not wait for decoding; never more than 8 MB.
+        const auto limit = std::min<std::size_t>(4 * static_cast<std::size_t>(outRate_) *
+                                                     static_cast<std::size_t>(outChannels_),
+                                                 std::size_t{2} << 20);
+        ahead_ = std::make_unique<DecodeAhead>(
+            [this](DecodeAhead::Step& step) { step.last = !decodeStep(step.samples, step.rate); },
+            limit);
+    }
+    int rate = currentLinkRate_;
+    bool more = true;
+    if (ahead_ || !aheadLeft_.empty()) {
+        DecodeAhead::Step step;
+        if (!aheadLeft_.empty()) {
+            step = std::move(aheadLeft_.front());
+            aheadLeft_.pop_front();
+        } else {
+            step = ahead_->take();
+        }
+        pending_.insert(pending_.end(), step.samples.begin(), step.samples.end());
+        if (step.error) {
+            // Decoding goes on here, as it would have without the thread.
+            stopReadAhead(false);
+            std::rethrow_exception(step.error);
+        }
+        rate = step.rate;
+        more = !step.last;
+        if (!more)
+            stopReadAhead(false);
+    } else {
+        more = decodeStep(pending_, rate);
+    }
+    if (!more) {
+        ended_ = true;
+        return false;
+    }
+    currentLinkRate_ = rate;
+    return true;
+}
+
+bool AudioReader::decodeStep(std::vector<float>& out, int& rate) {
     const VorbisDecoder::Chunk chunk = decoder_.read(kDecodeFrames);
     if (chunk.frames == 0) {
         if (converterReady_)
-            converter_.flush(pending_);
-        ended_ = true;
+            converter_.flush(out);
         return false;
     }
     if (!converterReady_ || chunk.rate != converter_.inRate() ||
@@ -67,25 +138,25 @@ bool AudioReader::decodeMore() {
         // A new link of a chained file may change the format: finish the old
         // conversion, then carry on in the first link's (or asked) format.
         if (converterReady_)
-            converter_.flush(pending_);
+            converter_.flush(out);
         converter_.configure(chunk.rate, chunk.channels, outRate_, outChannels_);
         converterReady_ = true;
     }
-    currentLinkRate_ = chunk.rate;
+    rate = chunk.rate;
     const auto frames = static_cast<std::size_t>(chunk.frames);
     const auto channels = static_cast<std::size_t>(chunk.channels);
-    // Audio that needs no conversion is interleaved straight into the
-    // pending buffer, saving a copy of every sample.
+    // Audio that needs no conversion is interleaved straight into `out`,
+    // saving a copy of every sample.
     const bool direct = converter_.passesThrough();
-    std::vector<float>& target = direct ? pending_ : interleaved_;
-    const std::size_t start = direct ? pending_.size() : 0;
+    std::vector<float>& target = direct ? out : interleaved_;
+    const std::size_t start = direct ? out.size() : 0;
     target.resize(start + frames * channels);
-    float* out = target.data() + start;
+    float* interleaved = target.data() + start;
     for (std::size_t f = 0; f < frames; ++f)
         for (std::size_t c = 0; c < channels; ++c)
-            out[f * channels + c] = chunk.planes[c][f];
+            interleaved[f * channels + c] = chunk.planes[c][f];
     if (!direct)
-        converter_.process(interleaved_.data(), frames, pending_);
+        converter_.process(interleaved_.data(), frames, out);
     return true;
 }
 

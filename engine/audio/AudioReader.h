@@ -1,11 +1,14 @@
 #pragma once
 
+#include "engine/audio/DecodeAhead.h"
 #include "engine/audio/SampleArray.h"
 #include "engine/audio/StreamConverter.h"
 #include "engine/audio/VorbisDecoder.h"
 
 #include <QString>
 
+#include <deque>
+#include <memory>
 #include <vector>
 
 // The reading side of an audio file: decodes, and converts what it delivers
@@ -15,6 +18,9 @@ class AudioReader {
 public:
     // Throws Error naming the file when it cannot be decoded.
     explicit AudioReader(const QString& path);
+    ~AudioReader();
+    AudioReader(const AudioReader&) = delete;
+    AudioReader& operator=(const AudioReader&) = delete;
 
     const QString& path() const { return path_; }
     int fileRate() const { return decoder_.rate(); }
@@ -34,8 +40,19 @@ public:
     // block after block allocates nothing once the first one is read.
     void read(int count, SampleArray& block);
 
+    // From the next decoding on, decode on a second thread ahead of the
+    // caller, for callers that read long stretches in order. What is
+    // delivered stays exactly the same.
+    void setReadAhead(bool on);
+    // Decode steps made ahead and not yet delivered.
+    std::size_t stepsAhead() const;
+
 private:
+    // Takes the next decode step into the pending frames.
     bool decodeMore();
+    // Decodes and converts one step, appending to `out`; false at the end.
+    bool decodeStep(std::vector<float>& out, int& rate);
+    void stopReadAhead(bool keepSteps);
     void restartConversion();
     void dropConversion();
 
@@ -54,4 +71,8 @@ private:
     long long given_ = 0;
     int currentLinkRate_;
     long long position_ = 0; // the caller's position in file frames
+    bool readAhead_ = false;
+    // While it runs, it alone touches the decoder and the converter.
+    std::unique_ptr<DecodeAhead> ahead_;
+    std::deque<DecodeAhead::Step> aheadLeft_; // made ahead before it stopped
 };

@@ -23,6 +23,10 @@ public:
     virtual SampleArray ReadSamples(int count) = 0;
     // The next ReadSamples starts at `frame`. `mode` is 3.
     virtual int Seek(int frame, int mode) = 0;
+    // Until the file is closed, decode ahead on a second thread while the
+    // caller works on what it has: for callers that read long stretches in
+    // order. What ReadSamples delivers stays the same.
+    virtual void SetReadAhead(bool /*on*/) {}
 
     // Writing. The format follows the extension (case-insensitive) and the
     // last set-up call for that format.

@@ -376,7 +376,11 @@ void LameSettings::applyTo(lame_global_struct* lame, int channelsIn) const {
         else
             lame_set_no_short_blocks(lame, 1);
         lame_set_emphasis(lame, deEmphasis == 2 ? 3 : std::clamp(deEmphasis, 0, 1));
-        lame_set_strict_ISO(lame, strictIso ? 1 : 0);
+        // Off leaves LAME's own default, the largest frames the format
+        // allows, as LAME's command line and FFmpeg leave it; 0 would ask
+        // for a smaller limit than either uses.
+        if (strictIso)
+            lame_set_strict_ISO(lame, 1);
         switch (athMode) {
         case 1:
             lame_set_ATHonly(lame, 1);

@@ -1,15 +1,18 @@
 // The reader: decoding, exact seeking, block sizes, format conversion and
 // refusing what cannot be decoded.
+#include "engine/audio/AudioReader.h"
 #include "engine/audio/AudioFile2.h"
 #include "platform/Error.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/OggPages.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +139,77 @@ TEST_F(AudioReaderTest, BlockSizesNeverChangeTheSamples) {
             EXPECT_TRUE(joined == whole) << format.rate << " Hz, " << format.channels
                                          << " channels, first block " << sizes.front();
         }
+    }
+}
+
+// Decoding ahead on a second thread delivers exactly what decoding in step
+// does, through seeks, format changes, switching it off and on midway, and
+// the links of a chained file, to its end.
+TEST_F(AudioReaderTest, ReadingAheadDeliversExactlyTheSameSamples) {
+    QFile chained(path("chained.ogg"));
+    ASSERT_TRUE(chained.open(QIODevice::WriteOnly));
+    for (const QString& link : {OggFixture::NoiseAndSweep(3.0).write(path("a.ogg")),
+                                OggFixture::NoiseAndSweep(2.0, 22050, 1).write(path("b.ogg"))}) {
+        QFile f(link);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        chained.write(f.readAll());
+    }
+    chained.close();
+
+    AudioReader inStep(chained.fileName());
+    AudioReader ahead(chained.fileName());
+    ahead.setReadAhead(true);
+    // Switching off only matters once the thread has decoded ahead.
+    const auto waitForSteps = [&] {
+        QElapsedTimer deadline;
+        deadline.start();
+        while (ahead.stepsAhead() == 0 && deadline.elapsed() < 20000)
+            QThread::yieldCurrentThread();
+        ASSERT_GT(ahead.stepsAhead(), 0u);
+    };
+    enum What { Read, Seek, Format, AheadOff, AheadOn };
+    const struct {
+        What what;
+        int a;
+        int b;
+    } script[] = {{Read, 30000, 0}, {Read, 7, 0},      {AheadOff, 0, 0},  {Read, 50000, 0},
+                  {Read, 9000, 0},  {AheadOn, 0, 0},   {Read, 44100, 0},  {Format, 48000, 1},
+                  {Read, 20000, 0}, {Seek, 10000, 0},  {Read, 88200, 0},  {Format, 44100, 2},
+                  {Read, 1000, 0},  {Seek, 120000, 0}, {Read, 100000, 0}, {Read, 100000, 0}};
+    int step = 0;
+    for (const auto& op : script) {
+        ++step;
+        switch (op.what) {
+        case Read: {
+            const SampleArray expected = inStep.read(op.a);
+            const SampleArray got = ahead.read(op.a);
+            EXPECT_EQ(got.channels, expected.channels) << "step " << step;
+            EXPECT_TRUE(got.samples == expected.samples) << "step " << step;
+            break;
+        }
+        case Seek:
+            inStep.seek(op.a);
+            ahead.seek(op.a);
+            break;
+        case Format:
+            inStep.setOutputFormat(op.a, op.b);
+            ahead.setOutputFormat(op.a, op.b);
+            break;
+        case AheadOff:
+            waitForSteps();
+            ahead.setReadAhead(false);
+            break;
+        case AheadOn:
+            ahead.setReadAhead(true);
+            break;
+        }
+    }
+    for (;;) {
+        const SampleArray expected = inStep.read(65536);
+        const SampleArray got = ahead.read(65536);
+        ASSERT_TRUE(got.samples == expected.samples);
+        if (expected.empty())
+            break;
     }
 }
 
@@ -459,27 +533,33 @@ TEST_F(AudioReaderTest, ALostPageLeavesSilenceInItsPlace) {
     EXPECT_LT(maxDifference(all, expected, backFrom * 2, all.size()), 1e-6f);
 }
 
+// Decoding ahead, the failure reaches the reader's caller from the decoding
+// thread with the same message.
 TEST_F(AudioReaderTest, ASourceCutShortAfterOpeningFailsAtTheSecondItEnds) {
-    const QString source = tone("cut.ogg", 44100, 2, 10.0);
-    AudioFile2 reader;
-    reader.Open(source, 0, 1);
-    QFile file(source);
-    ASSERT_TRUE(file.resize(file.size() / 2));
-    // From the start the audio stops where the cut is; a seek past it
-    // finds nothing at the second sought.
-    for (const auto& [start, from, to] : {std::tuple{0, 3, 6}, std::tuple{8, 8, 8}}) {
-        try {
-            reader.Seek(start * 44100, 3);
-            readAll(reader, 44100);
-            ADD_FAILURE() << "no error from second " << start;
-        } catch (const Error& e) {
-            const QRegularExpressionMatch second =
-                QRegularExpression(QStringLiteral("second (\\d+)")).match(e.message());
-            EXPECT_TRUE(e.message().contains(QStringLiteral("cut.ogg")))
-                << e.message().toStdString();
-            ASSERT_TRUE(second.hasMatch()) << e.message().toStdString();
-            EXPECT_GE(second.captured(1).toInt(), from);
-            EXPECT_LE(second.captured(1).toInt(), to);
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "decoding ahead" : "decoding in step");
+        const QString source = tone("cut.ogg", 44100, 2, 10.0);
+        AudioFile2 reader;
+        reader.Open(source, 0, 1);
+        reader.SetReadAhead(ahead);
+        QFile file(source);
+        ASSERT_TRUE(file.resize(file.size() / 2));
+        // From the start the audio stops where the cut is; a seek past it
+        // finds nothing at the second sought.
+        for (const auto& [start, from, to] : {std::tuple{0, 3, 6}, std::tuple{8, 8, 8}}) {
+            try {
+                reader.Seek(start * 44100, 3);
+                readAll(reader, 44100);
+                ADD_FAILURE() << "no error from second " << start;
+            } catch (const Error& e) {
+                const QRegularExpressionMatch second =
+                    QRegularExpression(QStringLiteral("second (\\d+)")).match(e.message());
+                EXPECT_TRUE(e.message().contains(QStringLiteral("cut.ogg")))
+                    << e.message().toStdString();
+                ASSERT_TRUE(second.hasMatch()) << e.message().toStdString();
+                EXPECT_GE(second.captured(1).toInt(), from);
+                EXPECT_LE(second.captured(1).toInt(), to);
+            }
         }
     }
 }

@@ -7,6 +7,9 @@
 #include "tests/support/FfmpegDecoder.h"
 
 #include <gtest/gtest.h>
+#include <lame/lame.h>
+
+#include <memory>
 
 namespace {
 
@@ -152,6 +155,21 @@ TEST_F(LameEncoderTest, DefaultsArePlain128kbpsCbr) {
     EXPECT_EQ(s.preset, 0);
     EXPECT_EQ(s.altPreset, 0);
     EXPECT_EQ(s.outputRate, 0);
+}
+
+// Left off, strict ISO leaves LAME the frame limit its command line and
+// FFmpeg's encoder use, instead of a smaller one.
+TEST_F(LameEncoderTest, StrictIsoOffKeepsLamesOwnFrameLimit) {
+    const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> plain(lame_init(),
+                                                                                lame_close);
+    for (const bool strict : {false, true}) {
+        const std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(),
+                                                                                   lame_close);
+        LameSettings settings;
+        settings.strictIso = strict;
+        settings.applyTo(lame.get(), 2);
+        EXPECT_EQ(lame_get_strict_ISO(lame.get()), strict ? 1 : lame_get_strict_ISO(plain.get()));
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tests/engine/RunFixture.h"
 
 #include "engine/ContextRunSteps.h"
+#include "engine/PieceWorkers.h"
 #include "engine/RunCommand.h"
 
 #include <QDir>
@@ -18,6 +19,9 @@ RunFixture::RunFixture()
     skin.convertpbElement = &convertpb;
     state.OutputDir = outDir;
     state.FunctionChoice = FunctionCustom;
+    // Pieces one after another, as most tests expect; ParallelSplitTest
+    // asks for workers.
+    PieceWorkers::SetAllowed(settings, 1);
 }
 
 QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {

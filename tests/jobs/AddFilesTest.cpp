@@ -128,6 +128,35 @@ TEST_F(AddFilesTest, TitlesThatCleanToNothingLeaveTheFileName) {
     EXPECT_EQ(h.state.TagList[0].Title, "*?:  /");
 }
 
+// What reading comments loads is held once for a whole batch of files, from
+// before the first file is read to after the last.
+TEST_F(AddFilesTest, ABatchHoldsTheCommentReaderOnceAroundAllItsFiles) {
+    int holds = 0;
+    std::weak_ptr<void> held;
+    h.holdCommentReader = [&] {
+        ++holds;
+        auto token = std::make_shared<int>(0);
+        held = token;
+        return token;
+    };
+    int readWhileHeld = 0;
+    const auto read = h.readComments;
+    h.readComments = [&](const QString& file, AudioFileinfo& tags) {
+        readWhileHeld += held.expired() ? 0 : 1;
+        read(file, tags);
+    };
+    addThroughDialog({ogg("music/a.ogg", 1.5, {"TITLE=A"}), ogg("music/b.ogg", 1.5)});
+    EXPECT_EQ(holds, 1);
+    EXPECT_EQ(readWhileHeld, 2);
+    EXPECT_TRUE(held.expired());
+    h.folderAnswer = dir.filePath("music");
+    h.jobs->AddFolder();
+    EXPECT_EQ(holds, 2);
+    EXPECT_EQ(readWhileHeld, 4);
+    EXPECT_TRUE(held.expired());
+    EXPECT_EQ(captions(), (QStringList{"A", "b.ogg", "A", "b.ogg"}));
+}
+
 TEST_F(AddFilesTest, LongFileGetsTheLargerSliderRange) {
     addThroughDialog({ogg("long.ogg", 560.2)});
     EXPECT_EQ(h.state.JobList[0].SliderRange, 1120);

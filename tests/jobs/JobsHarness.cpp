@@ -22,6 +22,7 @@ JobsHarness::JobsHarness() {
         if (readComments)
             readComments(file, tags);
     };
+    hooks.holdCommentReader = [this] { return holdCommentReader ? holdCommentReader() : nullptr; };
     hooks.showFolderDialog = [this](const QString& caption) {
         folderCaption = caption;
         state.ChosenFolder = folderAnswer;

@@ -19,7 +19,7 @@ class IAudioFile2;
 
 // The job list and segment editor on their own, without the main window: the
 // two list models, recording skin objects and a scripted desktop. Tests set
-// `reader` and `readComments` to what they need.
+// `reader`, `readComments` and `holdCommentReader` to what they need.
 struct JobsHarness : ListModels {
     JobsHarness();
 
@@ -33,6 +33,7 @@ struct JobsHarness : ListModels {
 
     IAudioFile2* reader = nullptr;
     std::function<void(const QString&, AudioFileinfo&)> readComments;
+    std::function<std::shared_ptr<void>()> holdCommentReader;
     int nameColumnWidth = 0;
     int helpVisible = -1; // -1 never set
     int focusCount = 0;

@@ -1,7 +1,11 @@
 #include "platform/CleanTitle.h"
 #include "platform/Desktop.h"
+#include "platform/EventPump.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
+
+#include <QElapsedTimer>
+#include <QObject>
 
 #include <gtest/gtest.h>
 
@@ -51,4 +55,32 @@ TEST(Desktop, FilterEntriesBecomeQtFilters) {
     EXPECT_EQ(Desktop::filterEntries("OGG Files(*.ogg)|*.ogg"), QStringList{"OGG Files (*.ogg)"});
     EXPECT_EQ(Desktop::filterEntries("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav"),
               (QStringList{"MP3 Files (*.mp3)", "WAV Files (*.wav)"}));
+}
+
+// A pump delivers what is pending, then nothing more until a frame has
+// passed, however often it is called; then it delivers again.
+TEST(EventPump, DeliversPendingEventsAtMostOnceAFrame) {
+    QObject target;
+    int delivered = 0;
+    const auto post = [&] {
+        QMetaObject::invokeMethod(
+            &target, [&] { ++delivered; }, Qt::QueuedConnection);
+    };
+    EventPump pump;
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    post();
+    pump.pump();
+    EXPECT_EQ(delivered, 1);
+    post();
+    pump.pump();
+    // Only provable when this machine did not stall for a frame in between.
+    if (sinceFirst.elapsed() < EventPump::FrameMs) {
+        EXPECT_EQ(delivered, 1);
+    }
+    QElapsedTimer deadline;
+    deadline.start();
+    while (delivered < 2 && deadline.elapsed() < 10000)
+        pump.pump();
+    EXPECT_EQ(delivered, 2);
 }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -70,6 +71,29 @@ void expectAudioUnchanged(const OggScan& before, const OggScan& after) {
     }
     for (size_t i = 0; i < after.pages.size(); ++i)
         EXPECT_EQ(after.pages[i].sequence, i) << "page " << i;
+}
+
+bool vceditLoaded() {
+    void* handle =
+        dlopen(QFile::encodeName(TagLibraries::vceditPath()).constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle != nullptr)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+// Each read loads the editor library and frees it again, unless the library
+// is held for a batch of reads; then it stays loaded until the hold ends.
+TEST_F(OggCommentsTest, TheEditorLibraryStaysLoadedOnlyWhileHeld) {
+    const QString path = fixture({"TITLE=One"});
+    EXPECT_EQ(read(path).Title, "One");
+    EXPECT_FALSE(vceditLoaded());
+    {
+        const std::shared_ptr<void> hold = HoldOggCommentLibrary();
+        EXPECT_EQ(read(path).Title, "One");
+        EXPECT_TRUE(vceditLoaded());
+        EXPECT_EQ(read(path).Title, "One");
+    }
+    EXPECT_FALSE(vceditLoaded());
 }
 
 TEST_F(OggCommentsTest, ReadsTheSevenFields) {

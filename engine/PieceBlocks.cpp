@@ -1,0 +1,55 @@
+#include "engine/PieceBlocks.h"
+
+#include "engine/SplitRun.h"
+#include "engine/audio/IAudioFile2.h"
+#include "engine/audio/IAudioTransform2.h"
+
+#include <algorithm>
+
+void PieceBlocks::Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IAudioFile2& writer,
+                       IAudioTransform2& transform, const KeepGoing& keepGoing,
+                       const Progress& progress) {
+    const std::int32_t L = piece.length;
+    const std::int32_t fadeInLen = piece.fadeInLen;
+    const std::int32_t fadeOutLen = piece.fadeOutLen;
+    std::int32_t P = 0;
+    qint64 asked = 0; // frames of the source asked for so far
+    while (P < L) {
+        if (!keepGoing())
+            break;
+        std::int32_t n = std::min(L - P, piece.rate * piece.channels);
+        const bool firstBlockFade = fadeInLen > 0 && P == 0;
+        // The fade-in block stops at the piece's end, never past it.
+        if (firstBlockFade)
+            n = std::min(fadeInLen, L - P);
+        const bool fadeOutBlock = fadeOutLen > 0 && fadeOutLen >= L - P;
+        if (fadeOutBlock)
+            n = L - P;
+        else if (fadeOutLen > 0 && !firstBlockFade)
+            // Stop short of the fade-out, so it starts exactly fadeOutLen
+            // before the end instead of being skipped by a long block.
+            n = std::min(n, L - P - fadeOutLen);
+
+        SampleArray block = reader.ReadSamples(n);
+        int U = block.UpperBound();
+        if (U < 1) {
+            SplitRun::RequireEnd(reader, piece.source, piece.start + asked);
+            break;
+        }
+        asked += n;
+        if (U % 2 != 0) {
+            U = parity ? U + 1 : U - 1;
+            parity = !parity;
+        }
+        if (firstBlockFade)
+            transform.Fade(block, 0.0f, 100.0f);
+        if (fadeOutBlock)
+            transform.Fade(block, 100.0f, 0.0f);
+        P += U / piece.channels;
+        progress(P);
+
+        writer.WriteSamples(block);
+        if (piece.custom && L - P < CustomTail)
+            break;
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class IAudioFile2;
+class IAudioTransform2;
+
+// How one piece of a split run goes from the reader to the writer: a second
+// of audio at a time, the fade-in and the fade-out each as one block of their
+// own length. The run's serial loop and its workers share it, so a piece
+// comes out the same wherever it is written.
+class PieceBlocks {
+public:
+    struct Piece {
+        QString source;          // named in read errors
+        std::int32_t start = 0;  // the source frame the piece starts at
+        std::int32_t length = 0; // frames
+        std::int32_t rate = 0;
+        std::int32_t channels = 0;
+        std::int32_t fadeInLen = 0; // frames; 0 means no fade
+        std::int32_t fadeOutLen = 0;
+        // A custom piece leaves out a tail shorter than CustomTail frames.
+        bool custom = false;
+    };
+    static constexpr std::int32_t CustomTail = 100;
+
+    // Asked before every block; false ends the piece where it is, as a
+    // complete file.
+    using KeepGoing = std::function<bool()>;
+    // Told the frames done after every block read.
+    using Progress = std::function<void(std::int32_t done)>;
+
+    // Copies the piece from `reader`, positioned at its start, into the open
+    // `writer`. A block of an odd sample count is counted one more or one
+    // less, alternately: `parity` carries that alternation on from piece to
+    // piece. A read that ends before the source does throws Error naming the
+    // source and the second.
+    static void Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IAudioFile2& writer,
+                     IAudioTransform2& transform, const KeepGoing& keepGoing,
+                     const Progress& progress);
+};

@@ -1,0 +1,191 @@
+// Split runs whose pieces are written by several workers at once: the same
+// files as one after another, Stop, and failures.
+#include "engine/PieceWorkers.h"
+#include "engine/SplitRun.h"
+#include "platform/Error.h"
+#include "tests/engine/RunFixture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int Mp3 = 0;
+constexpr int Wav = 1;
+constexpr int Ogg = 3;
+constexpr int Rate = 44100;
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// An Ogg stream with each page's serial number and checksum blanked: an
+// encoder draws a fresh serial for every file, the rest must match.
+QByteArray withoutSerials(QByteArray ogg) {
+    for (qsizetype page = 0; page + 27 <= ogg.size();) {
+        if (!ogg.mid(page, 4).startsWith("OggS"))
+            return ogg; // not a stream this can read: compared as it is
+        const auto segments = static_cast<unsigned char>(ogg[page + 26]);
+        qsizetype body = 0;
+        for (int s = 0; s < segments && page + 27 + s < ogg.size(); ++s)
+            body += static_cast<unsigned char>(ogg[page + 27 + s]);
+        ogg.replace(page + 14, 4, QByteArray(4, '\0'));
+        ogg.replace(page + 22, 4, QByteArray(4, '\0'));
+        page += 27 + segments + body;
+    }
+    return ogg;
+}
+
+class ParallelSplitTest : public RunFixture {
+protected:
+    ParallelSplitTest() { state.FunctionChoice = FunctionSplitByTime; }
+
+    // Every output by name, after a time split with `workers`; also the
+    // most rows ever seen converting at once.
+    QMap<QString, QByteArray> split(int workers, int& mostAtOnce) {
+        PieceWorkers::SetAllowed(settings, workers);
+        for (const QString& name : outputs())
+            QFile::remove(out(name));
+        mostAtOnce = 0;
+        host.onPump = [&] {
+            mostAtOnce = std::max(mostAtOnce, static_cast<int>(converting().size()));
+        };
+        SplitRun(context).RunTimeSplit();
+        QMap<QString, QByteArray> files;
+        for (const QString& name : outputs())
+            files.insert(name, contents(out(name)));
+        return files;
+    }
+
+    QList<int> converting() const {
+        QList<int> rows;
+        for (int row = 0; row < lvTime.count(); ++row)
+            if (status(row) == "Converting")
+                rows.append(row);
+        return rows;
+    }
+
+    QStringList temporaries() const { return outputs().filter(QRegularExpression("^\\.")); }
+};
+
+TEST_F(ParallelSplitTest, WorkersWriteTheSameFilesAsOneAfterAnother) {
+    addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(13.0));
+    state.SplitSeconds = 3;
+    state.FadeInSeconds = state.FadeOutSeconds = 1;
+    // The last round copies OGG pieces: that is done in turn, on the
+    // interface thread.
+    enum { Encoded, Copied };
+    for (const auto& [format, how] :
+         {std::pair{Wav, Encoded}, {Mp3, Encoded}, {Ogg, Encoded}, {Ogg, Copied}}) {
+        SCOPED_TRACE(format * 10 + how);
+        setFormat(format);
+        state.OggCopy = how == Copied;
+        state.FadeIn = state.FadeOut = how == Encoded;
+        int atOnce = 0;
+        const QMap<QString, QByteArray> serial = split(1, atOnce);
+        EXPECT_EQ(atOnce, 1);
+        const QMap<QString, QByteArray> parallel = split(3, atOnce);
+        if (how == Copied) {
+            EXPECT_EQ(atOnce, 1);
+            EXPECT_EQ(lvTime.note(0), "copied");
+        } else {
+            EXPECT_GE(atOnce, 2);
+        }
+        ASSERT_EQ(serial.keys(), parallel.keys());
+        ASSERT_EQ(serial.size(), 5);
+        for (const QString& name : serial.keys()) {
+            if (format == Ogg)
+                EXPECT_TRUE(withoutSerials(serial[name]) == withoutSerials(parallel[name]))
+                    << name.toStdString();
+            else
+                EXPECT_TRUE(serial[name] == parallel[name]) << name.toStdString();
+        }
+        for (int row = 0; row < 5; ++row)
+            EXPECT_EQ(status(row), "Finish");
+    }
+}
+
+TEST_F(ParallelSplitTest, StopEndsEveryWorkerAndKeepsThePiecesInProgressShorter) {
+    addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(20.0));
+    state.SplitSeconds = 5;
+    setFormat(Mp3);
+    PieceWorkers::SetAllowed(settings, 2);
+    QList<int> stoppedDuring;
+    // Stop once two pieces have some seconds on the disk.
+    host.onPump = [&] {
+        const QStringList pending = temporaries();
+        if (!state.Busy || pending.size() < 2)
+            return;
+        for (const QString& name : pending)
+            if (QFileInfo(out(name)).size() < 8000)
+                return;
+        stoppedDuring = converting();
+        SplitRun::StopRun(state, host, lvTime);
+    };
+    SplitRun(context).RunTimeSplit();
+
+    ASSERT_EQ(stoppedDuring.size(), 2);
+    EXPECT_FALSE(state.Busy);
+    EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
+    for (int row = 0; row < 4; ++row) {
+        const QString name = QStringLiteral("one_%1.mp3").arg(row + 1);
+        SCOPED_TRACE(name.toStdString());
+        if (row > stoppedDuring.back()) {
+            EXPECT_NE(status(row), "Finish");
+            EXPECT_FALSE(QFileInfo::exists(out(name)));
+            continue;
+        }
+        EXPECT_EQ(status(row), "Finish");
+        const long long frames = decode(name).frames();
+        if (stoppedDuring.contains(row)) {
+            // The first may have had all its blocks written already; the
+            // last had barely begun.
+            EXPECT_GT(frames, 0);
+            if (row == stoppedDuring.back()) {
+                EXPECT_LT(frames, 5 * Rate);
+            } else {
+                EXPECT_LE(frames, 5 * Rate);
+            }
+        } else {
+            EXPECT_NEAR(frames, 5 * Rate, Rate / 10);
+        }
+    }
+}
+
+TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWholePieces) {
+    const QString source = addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(12.0));
+    state.SplitSeconds = 3;
+    setFormat(Wav);
+    PieceWorkers::SetAllowed(settings, 2);
+    const qint64 whole = QFileInfo(source).size();
+    // Once the pieces are under way, two thirds of the source go.
+    host.onPump = [&] {
+        if (!converting().isEmpty() && QFileInfo(source).size() == whole)
+            QFile(source).resize(whole / 3);
+    };
+    try {
+        SplitRun(context).RunTimeSplit();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(source) && e.message().contains("second"))
+            << e.message().toStdString();
+    }
+    EXPECT_TRUE(state.Busy);
+    EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
+    EXPECT_NE(status(3), "Finish");
+    for (int row = 0; row < 4; ++row) {
+        const QString name = QStringLiteral("one_%1.wav").arg(row + 1);
+        EXPECT_EQ(status(row) == "Finish", QFileInfo::exists(out(name))) << row;
+        if (status(row) == "Finish") {
+            EXPECT_EQ(decode(name).frames(), 3 * Rate) << row;
+        }
+    }
+    SplitRun::StopRun(state, host, lvTime);
+}
+
+} // namespace

@@ -1,11 +1,11 @@
 #include "app/Tfm_main.h"
 
 #include "app/JobListEditor.h"
-#include "app/MainSettings.h"
+#include "engine/MainSettings.h"
 #include "app/MenuIcons.h"
 #include "app/Preview.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/WindowRunHost.h"
 #include "app/skin/ISkinObject.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/MenuIcons.h"
 #include "app/SkinObjects.h"
 

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/Tfm_main.h"
 #include "app/WidgetDesktop.h"
 #include "platform/SingleInstance.h"

@@ -3,10 +3,10 @@
 // and the list shown in a view, and prints the time per file.
 //
 // Run by hand: build/bin/AddFilesBench [count]
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/JobListEditor.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"

@@ -6,11 +6,10 @@
 // shown (wall and cpu time); the pieces of both split runs are tagged as in every run.
 //
 // Run by hand: build/bin/CopyBench [minutes]
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "core/AppState.h"
+#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
@@ -67,9 +66,7 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
     ListModels lists;
     auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
     SkinObjects skin;
-    PreviewSlider slider{skin};
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

@@ -9,12 +9,11 @@
 // A peer that is not installed leaves its row saying so.
 //
 // Run by hand: build/bin/PeerBench [pairs] [minutes] [only cases named so]
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"
@@ -88,9 +87,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     ListModels lists;
     auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
     SkinObjects skin;
-    PreviewSlider slider{skin};
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

@@ -1,8 +1,9 @@
 #include "engine/SplitRun.h"
 
-#include "app/AppState.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
+#include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
@@ -225,13 +226,13 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         break;
     }
     case Kind::Time:
-        for (const SegmentEditor::Piece& p :
-             SegmentEditor::TimePieces(record.Duration, state.SplitSeconds))
+        for (const Segments::Piece& p :
+             Segments::TimePieces(record.Duration, state.SplitSeconds))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Count:
-        for (const SegmentEditor::Piece& p :
-             SegmentEditor::CountPieces(record.Duration, state.SplitCount))
+        for (const Segments::Piece& p :
+             Segments::CountPieces(record.Duration, state.SplitCount))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Unified: {

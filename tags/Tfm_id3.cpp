@@ -1,6 +1,6 @@
 #include "tags/Tfm_id3.h"
 
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "platform/CleanTitle.h"
 

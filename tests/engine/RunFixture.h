@@ -1,12 +1,11 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
 #include "engine/RunProgress.h"
@@ -94,10 +93,8 @@ protected:
     RecordingElement pbposElement;
     RecordingElement convertpb;
     SkinObjects skin;
-    PreviewSlider slider{skin};
     ScriptedDesktop desktop;
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

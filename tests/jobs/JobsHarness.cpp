@@ -1,6 +1,6 @@
 #include "tests/jobs/JobsHarness.h"
 
-#include "app/RowSelection.h"
+#include "core/RowSelection.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/JobListEditor.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "tests/jobs/FakeSkinObject.h"

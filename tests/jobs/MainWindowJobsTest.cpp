@@ -2,8 +2,8 @@
 // clicks and menu items, the open dialog answered by the scripted desktop,
 // the real folder dialog, the real reader and the skin's own objects.
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/SkinObject.h"

@@ -4,8 +4,8 @@
 // silent test driver.
 #include "app/Preview.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/Skin.h"

@@ -1,6 +1,6 @@
 // The tag editor driven as a user would: opened over the real main window,
 // fields typed and left, buttons clicked.
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "tags/Tfm_id3.h"
 #include "tests/support/OggFixture.h"

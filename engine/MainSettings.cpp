@@ -1,6 +1,6 @@
-#include "app/MainSettings.h"
+#include "engine/MainSettings.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "settings/SettingsFile.h"
 
 void MainSettings::Read(AppState& state, const SettingsFile& settings) {

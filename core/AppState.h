@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AudioFileinfo.h"
-#include "app/listrecord.h"
+#include "core/AudioFileinfo.h"
+#include "core/listrecord.h"
 
 #include <QString>
 

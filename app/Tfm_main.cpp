@@ -13,7 +13,7 @@
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
 #include "engine/JoinRun.h"
-#include "engine/RunProgress.h"
+#include "app/RunProgress.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"

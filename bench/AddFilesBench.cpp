@@ -3,13 +3,13 @@
 // and the list shown in a view, and prints the time per file.
 //
 // Run by hand: build/bin/AddFilesBench [count]
-#include "core/AppState.h"
 #include "app/JobListEditor.h"
 #include "app/PreviewSlider.h"
-#include "core/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
 #include "engine/audio/AudioFile2.h"
 #include "tags/OGGTag.h"
 #include "tags/OggComments.h"

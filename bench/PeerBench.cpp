@@ -9,7 +9,6 @@
 // A peer that is not installed leaves its row saying so.
 //
 // Run by hand: build/bin/PeerBench [pairs] [minutes] [only cases named so]
-#include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
@@ -18,7 +17,6 @@
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
-#include "engine/RunProgress.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -86,7 +84,6 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     AppState state;
     ListModels lists;
     auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
-    SkinObjects skin;
     SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
@@ -96,8 +93,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir) {
     EncoderKeys::Mp3Channel.write(settings, 2); // "Joint Stereo"
     // OGG is measured re-encoding here; CopyBench measures copying.
     EncoderKeys::OggCopy.writeFlag(settings, false);
-    RunProgress progress(skin, state.SkinFlag);
-    ModelRunHost host(desktop, lvSelection, progress, job.format);
+    ModelRunHost host(desktop, lvSelection, job.format);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 

@@ -46,12 +46,10 @@ void reserveRows(AppState& state, int rows) {
 
 } // namespace
 
-JobListEditor::JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                             SegmentEditor& segments, PreviewSlider& slider,
-                             const SkinObjects& skin, Hooks hooks)
-    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
-      segments_(segments), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
+JobListEditor::JobListEditor(const EditorContext& context, SegmentEditor& segments, Hooks hooks)
+    : state_(context.state), desktop_(context.desktop), lv_(context.lv),
+      lvSelection_(context.lvSelection), lvTime_(context.lvTime), segments_(segments),
+      slider_(context.slider), skin_(context.skin), hooks_(std::move(hooks)) {}
 
 void JobListEditor::AddFiles() {
     if (openFolder_.isEmpty()) {

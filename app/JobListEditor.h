@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/EditorContext.h"
 #include "core/AudioFileinfo.h"
 
 #include <QString>
@@ -38,10 +39,7 @@ public:
         std::function<void()> focusFileList;
     };
 
-    JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                  QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                  SegmentEditor& segments, PreviewSlider& slider, const SkinObjects& skin,
-                  Hooks hooks);
+    JobListEditor(const EditorContext& context, SegmentEditor& segments, Hooks hooks);
 
     void AddFiles();
     void AddFolder();

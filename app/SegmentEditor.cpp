@@ -24,13 +24,11 @@ const QString WorkingSegmentMessage =
 
 } // namespace
 
-SegmentEditor::SegmentEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                             QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
-                             const SkinObjects& skin, Hooks hooks)
-    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
-      lvTimeSelection_(lvTimeSelection), slider_(slider), skin_(skin), hooks_(std::move(hooks)),
-      rows_(state, lvTime) {}
+SegmentEditor::SegmentEditor(const EditorContext& context, Hooks hooks)
+    : state_(context.state), desktop_(context.desktop), lv_(context.lv),
+      lvSelection_(context.lvSelection), lvTime_(context.lvTime),
+      lvTimeSelection_(context.lvTimeSelection), slider_(context.slider), skin_(context.skin),
+      hooks_(std::move(hooks)), rows_(context.state, context.lvTime) {}
 
 void SegmentEditor::lv_timeClick() {
     if (lvTime_.count() == 0)

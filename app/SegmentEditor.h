@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/EditorContext.h"
 #include "core/SegmentList.h"
 #include "core/listrecord.h"
 
@@ -28,10 +29,7 @@ public:
         std::function<void()> lvClick;
     };
 
-    SegmentEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                  QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                  QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
-                  const SkinObjects& skin, Hooks hooks);
+    SegmentEditor(const EditorContext& context, Hooks hooks);
 
     void lv_timeClick();
     void lv_timeDblClick();

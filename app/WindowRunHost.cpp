@@ -1,9 +1,9 @@
 #include "app/WindowRunHost.h"
 
-#include "core/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/RowSelection.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 

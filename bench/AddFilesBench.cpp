@@ -34,12 +34,13 @@ struct ListUnderTest : ListModels {
     SkinObjects skin;
     PreviewSlider slider{skin};
     AudioFile2 reader;
+    EditorContext editors;
     SegmentEditor segments;
     JobListEditor jobs;
 
     ListUnderTest(BenchDesktop& desktop, const QString& folder)
-        : segments(state, desktop, lv, lvSelection, lvTime, lvTimeSelection, slider, skin, {}),
-          jobs(state, desktop, lv, lvSelection, lvTime, segments, slider, skin, hooks(folder)) {
+        : editors{state, desktop, lv, lvSelection, lvTime, lvTimeSelection, slider, skin},
+          segments(editors, {}), jobs(editors, segments, hooks(folder)) {
         view.setModel(&lv);
         view.setSelectionModel(&lvSelection);
         view.resize(226, 140);

@@ -13,6 +13,9 @@
 // the single-instance lock.
 inline const QString ApplicationTitle = QStringLiteral("Kestrune V1.00");
 
+// The product's web page (the Help menu, the About box).
+inline const QString HomePageUrl = QStringLiteral("https://tarnwell.org/");
+
 // Which pieces the runs take from each file.
 enum FunctionChoiceValue : std::int32_t {
     FunctionCustom = 0,

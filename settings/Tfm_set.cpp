@@ -1,6 +1,6 @@
 #include "settings/Tfm_set.h"
 
-#include "app/Tfm_main.h"
+#include "core/AppState.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
 #include "engine/audio/IAudioFile2.h"
@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 using namespace EncoderKeys;
 using EncoderTables::inRange;
@@ -127,11 +128,11 @@ const QString Tfm_set::OggNotSupported =
 const QString Tfm_set::Mp3NotSupported =
     QStringLiteral("This MP3 format is not supported. ") + kNotSupportedTail;
 
-Tfm_set::Tfm_set(Tfm_main& main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::MSWindowsFixedSizeDialogHint),
-      main_(main) {
+Tfm_set::Tfm_set(DialogContext context)
+    : QDialog(&context.window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("fm_set"));
     setWindowTitle(QStringLiteral("Settings"));
 
@@ -188,9 +189,9 @@ Tfm_set::Tfm_set(Tfm_main& main)
     rg_prest->setEnabled(false);
     rg_alt->setEnabled(false);
 
-    txtCommLine->setPlainText(main_.state().Mp3CommandLine);
+    txtCommLine->setPlainText(context_.state.Mp3CommandLine);
     connect(txtCommLine, &QPlainTextEdit::textChanged, this,
-            [this] { main_.state().Mp3CommandLine = txtCommLine->toPlainText(); });
+            [this] { context_.state.Mp3CommandLine = txtCommLine->toPlainText(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -669,13 +670,11 @@ void Tfm_set::showEvent(QShowEvent* event) {
 }
 
 SettingsFile& Tfm_set::settingsFile() {
-    if (!main_.settings())
-        main_.ReadSettings();
-    return *main_.settings();
+    return context_.openSettings();
 }
 
 void Tfm_set::FormShow() {
-    const QRect mainFrame = main_.frameGeometry();
+    const QRect mainFrame = context_.window.frameGeometry();
     move(mainFrame.left() + 10, mainFrame.top() + 10);
     if (!shownBefore_) {
         shownBefore_ = true;
@@ -685,7 +684,7 @@ void Tfm_set::FormShow() {
     }
     autoExpand_ = true;
 
-    const AppState& state = main_.state();
+    const AppState& state = context_.state;
     QRadioButton* choices[] = {rb_custom, rb_time, rb_count, rb_unification};
     if (state.FunctionChoice >= 0 && state.FunctionChoice < 4) {
         choices[state.FunctionChoice]->setChecked(true);
@@ -696,7 +695,7 @@ void Tfm_set::FormShow() {
             rb->setAutoExclusive(true);
         }
     }
-    main_.edt_dir->setText(state.OutputDir);
+    context_.setOutputFolderText(state.OutputDir);
     edt_time->setText(QString::number(state.SplitSeconds));
     edt_count->setText(QString::number(state.SplitCount));
     cb_fadein->setChecked(state.FadeIn);
@@ -774,7 +773,7 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
 // Ok, Default, Cancel
 
 void Tfm_set::OkClick() {
-    IAudioFile2& writer = main_.AudioFile2write();
+    IAudioFile2& writer = context_.writer;
     if (!ck_oggquality->isChecked() &&
         !writer.CheckOggFormat(
             valueAt(FrequencyTable, cb_ogg_fre->currentIndex(), OggFrequency.dialogDefault()),
@@ -782,19 +781,19 @@ void Tfm_set::OkClick() {
             valueAt(BitrateTable, cb_ogg_bitrate->currentIndex(), OggBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_minbit->currentIndex(), OggMinBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_maxbit->currentIndex(), OggMaxBitrate.dialogDefault()))) {
-        main_.desktop().warning(OggNotSupported);
+        context_.desktop.warning(OggNotSupported);
         return;
     }
     if (!writer.CheckMp3Format(
             valueAt(FrequencyTable, cb_mp3_frequency->currentIndex(), Mp3Frequency.dialogDefault()),
             valueAt(BitrateTable, cb_mp3_bitrate->currentIndex(), Mp3Bitrate.dialogDefault()),
             position(cb_mp3_channel, Mp3Channel.dialogDefault()) + 1)) {
-        main_.desktop().warning(Mp3NotSupported);
+        context_.desktop.warning(Mp3NotSupported);
         return;
     }
 
-    AppState& state = main_.state();
-    const QString folder = main_.edt_dir->text();
+    AppState& state = context_.state;
+    const QString folder = context_.outputFolderText();
     state.OutputDir =
         folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     // The fields' own leaving rules first: Ok can be reached with Enter while
@@ -814,7 +813,7 @@ void Tfm_set::OkClick() {
 
     saveEncoderControls(settings);
 
-    main_.lvClick();
+    context_.adoptSelectedFile();
     accept();
 }
 
@@ -952,23 +951,23 @@ void Tfm_set::CancelClick() {
 // follows it at once.
 
 void Tfm_set::rb_customClick() {
-    main_.state().FunctionChoice = FunctionCustom;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionCustom;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_timeClick() {
-    main_.state().FunctionChoice = FunctionSplitByTime;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionSplitByTime;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_countClick() {
-    main_.state().FunctionChoice = FunctionSplitByCount;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionSplitByCount;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_unificationClick() {
-    main_.state().FunctionChoice = FunctionUnification;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionUnification;
+    context_.showTotalTime();
 }
 
 namespace {
@@ -1007,7 +1006,7 @@ void Tfm_set::runGuarded(void (Tfm_set::*handler)()) {
     try {
         (this->*handler)();
     } catch (const Error& e) {
-        main_.desktop().showError(e.message());
+        context_.desktop.showError(e.message());
     }
 }
 

@@ -226,13 +226,11 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         break;
     }
     case Kind::Time:
-        for (const Segments::Piece& p :
-             Segments::TimePieces(record.Duration, state.SplitSeconds))
+        for (const Segments::Piece& p : Segments::TimePieces(record.Duration, state.SplitSeconds))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Count:
-        for (const Segments::Piece& p :
-             Segments::CountPieces(record.Duration, state.SplitCount))
+        for (const Segments::Piece& p : Segments::CountPieces(record.Duration, state.SplitCount))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Unified: {

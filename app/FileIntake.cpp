@@ -1,6 +1,6 @@
 #include "app/FileIntake.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <QFileInfo>
 #include <QMimeDatabase>

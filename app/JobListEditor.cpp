@@ -1,13 +1,14 @@
 #include "app/JobListEditor.h"
 
-#include "app/AppState.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
+#include "core/Segments.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/CleanTitle.h"
 #include "platform/Desktop.h"
@@ -45,12 +46,10 @@ void reserveRows(AppState& state, int rows) {
 
 } // namespace
 
-JobListEditor::JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                             SegmentEditor& segments, PreviewSlider& slider,
-                             const SkinObjects& skin, Hooks hooks)
-    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
-      segments_(segments), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
+JobListEditor::JobListEditor(const EditorContext& context, SegmentEditor& segments, Hooks hooks)
+    : state_(context.state), desktop_(context.desktop), lv_(context.lv),
+      lvSelection_(context.lvSelection), lvTime_(context.lvTime), segments_(segments),
+      slider_(context.slider), skin_(context.skin), hooks_(std::move(hooks)) {}
 
 void JobListEditor::AddFiles() {
     if (openFolder_.isEmpty()) {
@@ -435,14 +434,14 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
         break;
     case FunctionSplitByCount: {
         // Equal pieces of whole seconds: what is left over is not written.
-        const qint64 count = std::clamp(state.SplitCount, 1, SegmentEditor::MaxCountPieces);
+        const qint64 count = std::clamp(state.SplitCount, 1, Segments::MaxCountPieces);
         for (int r = 0; r < rows; ++r)
             total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0) / count * count;
         break;
     }
     case FunctionUnification: {
         listrecord shared = state.JobList.front();
-        SegmentEditor::Normalise(shared);
+        Segments::Normalise(shared);
         const int cut = cutCount(shared);
         for (int r = 0; r < rows; ++r) {
             const qint64 duration = state.JobList[static_cast<size_t>(r)].Duration;
@@ -460,7 +459,7 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
     default:
         for (int r = 0; r < rows; ++r) {
             listrecord record = state.JobList[static_cast<size_t>(r)];
-            SegmentEditor::Normalise(record);
+            Segments::Normalise(record);
             const int cut = cutCount(record);
             for (int j = 0; j < cut; ++j)
                 total += length(record.BeginTimes[static_cast<size_t>(j)],

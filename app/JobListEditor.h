@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/AudioFileinfo.h"
+#include "app/EditorContext.h"
+#include "core/AudioFileinfo.h"
 
 #include <QString>
 #include <QStringList>
@@ -43,10 +44,7 @@ public:
         std::function<void()> focusFileList;
     };
 
-    JobListEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                  QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                  SegmentEditor& segments, PreviewSlider& slider, const SkinObjects& skin,
-                  Hooks hooks);
+    JobListEditor(const EditorContext& context, SegmentEditor& segments, Hooks hooks);
 
     void AddFiles();
     void AddFolder();

@@ -1,13 +1,13 @@
 #include "app/Preview.h"
 
-#include "app/AppState.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
-#include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
+#include "core/Segments.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioPlayer2.h"
 #include "platform/Desktop.h"
@@ -39,12 +39,10 @@ std::int32_t scaledFrames(qint64 x, std::int32_t y, std::int32_t z) {
 
 } // namespace
 
-Preview::Preview(AppState& state, Desktop& desktop, ReportListModel& lv,
-                 QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                 QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
-                 const SkinObjects& skin, Components components, QObject* parent)
-    : QObject(parent), state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection),
-      lvTime_(lvTime), lvTimeSelection_(lvTimeSelection), slider_(slider), skin_(skin),
+Preview::Preview(const EditorContext& context, Components components, QObject* parent)
+    : QObject(parent), state_(context.state), desktop_(context.desktop), lv_(context.lv),
+      lvSelection_(context.lvSelection), lvTime_(context.lvTime),
+      lvTimeSelection_(context.lvTimeSelection), slider_(context.slider), skin_(context.skin),
       components_(std::move(components)) {}
 
 Preview::~Preview() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/EditorContext.h"
 #include <QObject>
 #include <QString>
 
@@ -31,10 +32,7 @@ public:
         std::function<IAudioPlayer2*()> player;
     };
 
-    Preview(AppState& state, Desktop& desktop, ReportListModel& lv,
-            QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-            QItemSelectionModel& lvTimeSelection, PreviewSlider& slider, const SkinObjects& skin,
-            Components components, QObject* parent = nullptr);
+    Preview(const EditorContext& context, Components components, QObject* parent = nullptr);
     ~Preview() override;
 
     // Sample frames handed to the player at a time: data is requested rarely.

@@ -1,12 +1,13 @@
 #include "app/SegmentEditor.h"
 
-#include "app/AppState.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
 #include "app/SkinObjects.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
+#include "core/Segments.h"
 #include "platform/Desktop.h"
 #include "platform/FormatTime.h"
 
@@ -23,12 +24,11 @@ const QString WorkingSegmentMessage =
 
 } // namespace
 
-SegmentEditor::SegmentEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                             QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                             QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
-                             const SkinObjects& skin, Hooks hooks)
-    : state_(state), desktop_(desktop), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime),
-      lvTimeSelection_(lvTimeSelection), slider_(slider), skin_(skin), hooks_(std::move(hooks)) {}
+SegmentEditor::SegmentEditor(const EditorContext& context, Hooks hooks)
+    : state_(context.state), desktop_(context.desktop), lv_(context.lv),
+      lvSelection_(context.lvSelection), lvTime_(context.lvTime),
+      lvTimeSelection_(context.lvTimeSelection), slider_(context.slider), skin_(context.skin),
+      hooks_(std::move(hooks)), rows_(context.state, context.lvTime) {}
 
 void SegmentEditor::lv_timeClick() {
     if (lvTime_.count() == 0)
@@ -64,89 +64,19 @@ void SegmentEditor::ShowSegments() {
 
     switch (state_.FunctionChoice) {
     case FunctionSplitByTime:
-        FillTimePieces(record.Duration);
+        rows_.FillTimePieces(record.Duration);
         break;
     case FunctionSplitByCount:
-        FillCountPieces(record.Duration);
+        rows_.FillCountPieces(record.Duration);
         break;
     case FunctionSplitAtSilences:
         if (hooks_.fillSilencePieces)
             hooks_.fillSilencePieces(record);
         break;
     default:
-        FillSegments(shown);
+        rows_.FillSegments(shown);
         break;
     }
-}
-
-void SegmentEditor::FillSegments(const listrecord& record) {
-    lvTime_.clear();
-    listrecord copy = record;
-    Normalise(copy);
-    for (std::int32_t j = 0; j < copy.SegmentCount; ++j) {
-        const bool working = j == copy.SegmentCount - 1;
-        lvTime_.append(SegmentRow(copy.BeginTimes[static_cast<size_t>(j)],
-                                  copy.EndTimes[static_cast<size_t>(j)],
-                                  working ? SegmentStatus::Uncertain : SegmentStatus::Confirmed));
-    }
-}
-
-void SegmentEditor::FillTimePieces(std::int32_t duration) {
-    lvTime_.clear();
-    for (const Piece& piece : TimePieces(duration, state_.SplitSeconds))
-        lvTime_.append(SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
-}
-
-void SegmentEditor::FillCountPieces(std::int32_t duration) {
-    lvTime_.clear();
-    for (const Piece& piece : CountPieces(duration, state_.SplitCount))
-        lvTime_.append(SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
-}
-
-std::vector<SegmentEditor::Piece> SegmentEditor::TimePieces(std::int32_t duration,
-                                                            std::int32_t seconds) {
-    seconds = std::max(seconds, 1);
-    duration = std::max(duration, 0);
-    std::vector<Piece> pieces;
-    const std::int32_t last = duration / seconds;
-    pieces.reserve(static_cast<size_t>(last) + 1);
-    for (std::int32_t k = 0; k <= last; ++k) {
-        const qint64 begin = qint64(k) * seconds;
-        const qint64 end = std::min<qint64>(begin + seconds, duration);
-        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
-    }
-    return pieces;
-}
-
-std::vector<SegmentEditor::Piece> SegmentEditor::CountPieces(std::int32_t duration,
-                                                             std::int32_t count) {
-    count = std::clamp(count, 1, MaxCountPieces);
-    duration = std::max(duration, 0);
-    const std::int32_t width = duration / count;
-    std::vector<Piece> pieces;
-    pieces.reserve(static_cast<size_t>(count));
-    for (std::int32_t k = 0; k < count; ++k) {
-        const qint64 begin = qint64(k) * width;
-        const qint64 end = std::min<qint64>(begin + width, duration);
-        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
-    }
-    return pieces;
-}
-
-QStringList SegmentEditor::SegmentRow(std::int32_t begin, std::int32_t end, const QString& status) {
-    const qint64 length = qint64(end) - begin;
-    return {FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end),
-            FormatTime(std::max<qint64>(length, 0)), status};
-}
-
-void SegmentEditor::Normalise(listrecord& record) {
-    if (record.BeginTimes.empty() || record.EndTimes.empty()) {
-        record.BeginTimes = {0};
-        record.EndTimes = {record.Duration};
-    }
-    const auto held =
-        static_cast<std::int32_t>(std::min(record.BeginTimes.size(), record.EndTimes.size()));
-    record.SegmentCount = std::clamp(record.SegmentCount, 1, held);
 }
 
 listrecord* SegmentEditor::RecordInUse() {
@@ -171,7 +101,7 @@ listrecord* SegmentEditor::editableRecord() {
         return nullptr;
     listrecord* record = RecordInUse();
     if (record)
-        Normalise(*record);
+        Segments::Normalise(*record);
     return record;
 }
 
@@ -186,7 +116,8 @@ void SegmentEditor::mark(bool begin) {
     (begin ? record->BeginTimes : record->EndTimes)[last] = seconds;
 
     syncRows(*record);
-    const QStringList row = SegmentRow(record->BeginTimes[last], record->EndTimes[last], QString());
+    const QStringList row =
+        Segments::SegmentRow(record->BeginTimes[last], record->EndTimes[last], QString());
     lvTime_.setText(static_cast<int>(last), 0, row[0]);
     lvTime_.setText(static_cast<int>(last), 1, row[1]);
     if (hooks_.showTotalTime)
@@ -204,7 +135,7 @@ void SegmentEditor::ConfirmSegment() {
     }
     syncRows(*record);
     lvTime_.setText(static_cast<int>(last), 2, SegmentStatus::JustConfirmed);
-    lvTime_.append(SegmentRow(0, record->Duration, SegmentStatus::Uncertain));
+    lvTime_.append(Segments::SegmentRow(0, record->Duration, SegmentStatus::Uncertain));
     const auto count = last + 2;
     record->BeginTimes.resize(count);
     record->EndTimes.resize(count);
@@ -224,7 +155,7 @@ void SegmentEditor::RemoveSegment() {
     listrecord* record = RecordInUse();
     if (!record)
         return;
-    Normalise(*record);
+    Segments::Normalise(*record);
     // The working segment is told by its place, not by its status text: a
     // previewed working segment shows "Playing".
     if (segment == record->SegmentCount - 1) {
@@ -289,5 +220,5 @@ int SegmentEditor::selectedFile() const {
 
 void SegmentEditor::syncRows(const listrecord& record) {
     if (lvTime_.count() != record.SegmentCount)
-        FillSegments(record);
+        rows_.FillSegments(record);
 }

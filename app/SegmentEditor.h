@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/listrecord.h"
+#include "app/EditorContext.h"
+#include "core/SegmentList.h"
+#include "core/listrecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,17 +17,6 @@ class QItemSelectionModel;
 class ReportListModel;
 struct AppState;
 struct SkinObjects;
-
-// Texts of the "Status" column of the segment list.
-namespace SegmentStatus {
-inline const QString Uncertain = QStringLiteral("Uncertain"); // the working segment
-inline const QString Confirmed = QStringLiteral("OK");        // confirmed, list rebuilt
-inline const QString JustConfirmed = QStringLiteral("Ok");    // confirmed just now
-inline const QString Unconvert = QStringLiteral("Unconvert"); // a computed piece
-inline const QString Playing = QStringLiteral("Playing");
-inline const QString Converting = QStringLiteral("Converting");
-inline const QString Finish = QStringLiteral("Finish");
-} // namespace SegmentStatus
 
 // The segment list `lv_time`: shows the segments of the selected file (or the
 // shared ones in unification, or the computed pieces of the two split
@@ -44,17 +35,7 @@ public:
         std::function<std::int32_t(const listrecord&, std::int32_t seconds)> snapMark = {};
     };
 
-    // One begin-end range in whole seconds.
-    struct Piece {
-        std::int32_t begin = 0;
-        std::int32_t end = 0;
-        bool operator==(const Piece&) const = default;
-    };
-
-    SegmentEditor(AppState& state, Desktop& desktop, ReportListModel& lv,
-                  QItemSelectionModel& lvSelection, ReportListModel& lvTime,
-                  QItemSelectionModel& lvTimeSelection, PreviewSlider& slider,
-                  const SkinObjects& skin, Hooks hooks);
+    SegmentEditor(const EditorContext& context, Hooks hooks);
 
     void lv_timeClick();
     void lv_timeDblClick();
@@ -66,29 +47,9 @@ public:
     void RemoveSegment();
     void ClearSegments();
 
-    // The list fillers, shared with the runs: a record's own segments (the
-    // last one is the working segment), or the computed pieces of a file of
-    // `duration` seconds under the current split settings.
-    void FillSegments(const listrecord& record);
-    void FillTimePieces(std::int32_t duration);
-    void FillCountPieces(std::int32_t duration);
-
     // The record the commands edit: the first file's in unification, else the
     // selected file's; null when there is none.
     listrecord* RecordInUse();
-
-    // The pieces of the two split functions. A length or count below 1 (only
-    // possible from a hand-edited settings file) counts as 1; a count above
-    // MaxCountPieces counts as that many, so an absurd count cannot exhaust
-    // memory (past the file's length in seconds every piece is empty anyway).
-    static constexpr std::int32_t MaxCountPieces = 100000;
-    static std::vector<Piece> TimePieces(std::int32_t duration, std::int32_t seconds);
-    static std::vector<Piece> CountPieces(std::int32_t duration, std::int32_t count);
-    // Caption, length and status of one row.
-    static QStringList SegmentRow(std::int32_t begin, std::int32_t end, const QString& status);
-    // Makes the segment count agree with the time arrays (at least one
-    // segment, never more than the arrays hold).
-    static void Normalise(listrecord& record);
 
 private:
     // The record the marks go to, normalised; null (after telling the user
@@ -111,4 +72,6 @@ private:
     PreviewSlider& slider_;
     const SkinObjects& skin_;
     Hooks hooks_;
+    // The rows as the runs fill them too.
+    SegmentList rows_;
 };

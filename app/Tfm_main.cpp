@@ -3,11 +3,10 @@
 #include "app/DropHandler.h"
 #include "app/FileIntake.h"
 #include "app/JobListEditor.h"
-#include "app/MainSettings.h"
 #include "app/MenuIcons.h"
 #include "app/Preview.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
+#include "app/RunProgress.h"
 #include "app/SegmentEditor.h"
 #include "app/Shortcuts.h"
 #include "app/WaveformPanel.h"
@@ -16,10 +15,11 @@
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
+#include "core/ReportListModel.h"
 #include "engine/JoinRun.h"
 #include "engine/RunCommand.h"
-#include "engine/RunProgress.h"
 #include "engine/SourceTags.h"
+#include "engine/MainSettings.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -62,7 +62,6 @@ const QString Tfm_main::OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
                    "OGG Files(*.ogg)|*.ogg");
-const QString Tfm_main::HomePageUrl = QStringLiteral("https://tarnwell.org/");
 
 QStringList Tfm_main::HelpMemoLines() {
     const QString indent(7, QLatin1Char(' '));
@@ -125,9 +124,10 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
 
     // The list logic reaches the window only through these hooks.
     previewSlider_ = std::make_unique<PreviewSlider>(skinObjects_);
+    const EditorContext editors{state_,        desktop_,          *lvModel_,       *lvSelection_,
+                                *lvTimeModel_, *lvTimeSelection_, *previewSlider_, skinObjects_};
     segmentEditor_ = std::make_unique<SegmentEditor>(
-        state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_, *lvTimeSelection_,
-        *previewSlider_, skinObjects_,
+        editors,
         SegmentEditor::Hooks{
             [this] { ShowTotalTime(); }, [this] { lvClick(); },
             [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
@@ -148,14 +148,10 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     jobHooks.setNameColumnWidth = [this](int width) { lv->setColumnWidth(0, width); };
     jobHooks.setHelpVisible = [this](bool visible) { sm->setVisible(visible); };
     jobHooks.focusFileList = [this] { lv->setFocus(); };
-    jobList_ = std::make_unique<JobListEditor>(state_, desktop_, *lvModel_, *lvSelection_,
-                                               *lvTimeModel_, *segmentEditor_, *previewSlider_,
-                                               skinObjects_, std::move(jobHooks));
-    preview_ =
-        std::make_unique<Preview>(state_, desktop_, *lvModel_, *lvSelection_, *lvTimeModel_,
-                                  *lvTimeSelection_, *previewSlider_, skinObjects_,
-                                  Preview::Components{[this] { return audioFileRead_.get(); },
-                                                      [this] { return audioPlayer21_.get(); }});
+    jobList_ = std::make_unique<JobListEditor>(editors, *segmentEditor_, std::move(jobHooks));
+    preview_ = std::make_unique<Preview>(
+        editors, Preview::Components{[this] { return audioFileRead_.get(); },
+                                     [this] { return audioPlayer21_.get(); }});
 
     fileIntake_ = new FileIntake(
         state_,
@@ -181,6 +177,24 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
 }
 
 Tfm_main::~Tfm_main() = default;
+
+DialogContext Tfm_main::dialogContext() {
+    return DialogContext{*this,
+                         state_,
+                         desktop_,
+                         *lvModel_,
+                         *audioFile2write_,
+                         [this] { return settings_.get(); },
+                         [this]() -> SettingsFile& {
+                             if (!settings_)
+                                 ReadSettings();
+                             return *settings_;
+                         },
+                         [this] { return edt_dir->text(); },
+                         [this](const QString& text) { edt_dir->setText(text); },
+                         [this] { lvClick(); },
+                         [this] { ShowTotalTime(); }};
+}
 
 void Tfm_main::buildLists() {
     lvModel_ = new ReportListModel({QStringLiteral("File name"), QStringLiteral("Time")}, this);

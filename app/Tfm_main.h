@@ -1,8 +1,9 @@
 #pragma once
 
-#include "app/AppState.h"
 #include "app/MenuIcons.h"
 #include "app/SkinObjects.h"
+#include "core/AppState.h"
+#include "engine/DialogContext.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -47,6 +48,10 @@ class Tfm_main : public QWidget {
 public:
     Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent = nullptr);
     ~Tfm_main() override;
+
+    // What the dialogs work on: the state, the desktop, the settings file,
+    // the file list and the window's output folder box.
+    DialogContext dialogContext();
 
     // The windows created after the main window, in creation order.
     void setDialogs(QDialog* settingsDialog, QDialog* folderDialog, QWidget* aboutBox,
@@ -95,8 +100,6 @@ public:
     // The open and save dialogs' filters.
     static const QString OpenFilter;
     static const QString SaveFilter;
-    // The product's web page (HomePage, About box).
-    static const QString HomePageUrl;
     // The help memo's lines, shown while the file list is empty.
     static QStringList HelpMemoLines();
 

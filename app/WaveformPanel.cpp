@@ -1,9 +1,10 @@
+#include "core/Segments.h"
 #include "app/WaveformPanel.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/Preview.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "app/WaveformScene.h"
@@ -86,7 +87,7 @@ double WaveformPanel::playPosition(int file) const {
         listrecord shown = state_.FunctionChoice == FunctionUnification
                                ? state_.JobList.front()
                                : state_.JobList[static_cast<size_t>(file)];
-        SegmentEditor::Normalise(shown);
+        Segments::Normalise(shown);
         const int segment = preview_.PlayingSegment();
         const listrecord& record = state_.JobList[static_cast<size_t>(file)];
         if (segment >= 0 && segment < shown.SegmentCount && record.Duration > 0) {
@@ -132,7 +133,7 @@ void WaveformPanel::fillSilencePieces(const listrecord& record) {
         waitingFor_ = record.FileName;
         builder_.request(record.FileName, true);
         const int row =
-            lvTime_.append(SegmentEditor::SegmentRow(0, record.Duration, SegmentStatus::Unconvert));
+            lvTime_.append(Segments::SegmentRow(0, record.Duration, SegmentStatus::Unconvert));
         const QString failure = builder_.failure(record.FileName);
         lvTime_.setNote(row, failure.isEmpty()
                                  ? QStringLiteral("Looking for silences...")
@@ -140,7 +141,7 @@ void WaveformPanel::fillSilencePieces(const listrecord& record) {
         return;
     }
     for (const SilencePiece& p : WaveformScene::SilencePiecesOf(state_, *overview))
-        lvTime_.append(SegmentEditor::SegmentRow(static_cast<std::int32_t>(p.beginMs / 1000),
+        lvTime_.append(Segments::SegmentRow(static_cast<std::int32_t>(p.beginMs / 1000),
                                                  static_cast<std::int32_t>((p.endMs + 999) / 1000),
                                                  SegmentStatus::Unconvert));
 }

@@ -1,6 +1,6 @@
 #include "app/WaveformScene.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/SegmentEditor.h"
 
 #include <algorithm>
@@ -26,7 +26,7 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
     const auto fraction = [totalMs](double ms) { return std::clamp(ms / totalMs, 0.0, 1.0); };
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
 
-    const auto addPieces = [&](const std::vector<SegmentEditor::Piece>& pieces) {
+    const auto addPieces = [&](const std::vector<Segments::Piece>& pieces) {
         for (size_t k = 0; k < pieces.size(); ++k)
             scene.spans.push_back({fraction(pieces[k].begin * 1000.0),
                                    fraction(pieces[k].end * 1000.0),
@@ -45,11 +45,11 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
                                        fraction(double(pieces[k].endMs)),
                                        k % 2 ? Span::Kind::AltPiece : Span::Kind::Segment});
         } else {
-            addPieces(SegmentEditor::TimePieces(record.Duration, state.SplitSeconds));
+            addPieces(Segments::TimePieces(record.Duration, state.SplitSeconds));
         }
         break;
     case FunctionSplitByCount:
-        addPieces(SegmentEditor::CountPieces(record.Duration, state.SplitCount));
+        addPieces(Segments::CountPieces(record.Duration, state.SplitCount));
         break;
     case FunctionSplitAtSilences: {
         const auto pieces = SilencePiecesOf(state, *overview);
@@ -62,7 +62,7 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
     default: {
         listrecord shown =
             state.FunctionChoice == FunctionUnification ? state.JobList.front() : record;
-        SegmentEditor::Normalise(shown);
+        Segments::Normalise(shown);
         for (std::int32_t j = 0; j < shown.SegmentCount; ++j) {
             const auto k = static_cast<size_t>(j);
             const bool working = j == shown.SegmentCount - 1 && shown.SegmentCount > 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Segments.h"
 #include "engine/SilenceFinder.h"
 #include "engine/audio/AudioOverview.h"
 

@@ -1,10 +1,10 @@
 #include "app/WindowRunHost.h"
 
-#include "app/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/WaveformPanel.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/RowSelection.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 
@@ -21,7 +21,7 @@ RunContext WindowRunHost::context() {
     return RunContext{window_.state(),
                       window_.lvModel(),
                       window_.lvTimeModel(),
-                      window_.segmentEditor(),
+                      SegmentList(window_.state(), window_.lvTimeModel()),
                       window_.AudioFileRead(),
                       window_.AudioFile2write(),
                       window_.Mp3LameEncoder(),

@@ -1,6 +1,6 @@
-#include "app/AppState.h"
 #include "app/Tfm_main.h"
 #include "app/WidgetDesktop.h"
+#include "core/AppState.h"
 #include "platform/InstanceChannel.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
@@ -64,10 +64,10 @@ int main(int argc, char* argv[]) {
     desktop.setParentWindow(&fm_main);
     QObject::connect(&channel, &InstanceChannel::filesReceived, &fm_main,
                      [&fm_main](const QStringList& files) { fm_main.OpenGivenFiles(files, true); });
-    Tfm_set fm_set(fm_main);
-    Tfm_dir fm_dir(fm_main);
-    Tfm_about fm_about(fm_main);
-    Tfm_id3 fm_id3(fm_main);
+    Tfm_set fm_set(fm_main.dialogContext());
+    Tfm_dir fm_dir(fm_main.dialogContext());
+    Tfm_about fm_about(fm_main.dialogContext());
+    Tfm_id3 fm_id3(fm_main.dialogContext());
     fm_main.setDialogs(&fm_set, &fm_dir, &fm_about, &fm_id3);
 
     // Shown first, so the settings it writes when it closes are the ones it read.

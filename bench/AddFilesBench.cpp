@@ -4,7 +4,7 @@
 // prints the time per file.
 //
 // Run by hand: build/bin/AddFilesBench [count]
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "bench/BenchDesktop.h"
 #include "settings/Tfm_dir.h"
@@ -49,7 +49,7 @@ struct Window {
 
     Window(BenchDesktop& desktop, const QString& settings)
         : main(std::make_unique<Tfm_main>(desktop, settings)),
-          folderDialog(std::make_unique<Tfm_dir>(*main)) {
+          folderDialog(std::make_unique<Tfm_dir>(main->dialogContext())) {
         main->setDialogs(nullptr, folderDialog.get(), nullptr, nullptr);
         main->show();
         QApplication::processEvents();

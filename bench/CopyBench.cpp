@@ -6,15 +6,12 @@
 // shown (wall and cpu time); the pieces of both split runs are tagged as in every run.
 //
 // Run by hand: build/bin/CopyBench [minutes]
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/SegmentEditor.h"
-#include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "core/AppState.h"
+#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
-#include "engine/RunProgress.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -66,18 +63,14 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
     AppState state;
     ListModels lists;
     auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
-    SkinObjects skin;
-    PreviewSlider slider{skin};
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;
     AudioTransform2 transform;
     SettingsFile settings(outDir + QStringLiteral("/Velmora.ini"));
     EncoderKeys::OggCopy.writeFlag(settings, copy);
-    RunProgress progress(skin, state.SkinFlag);
-    ModelRunHost host(desktop, lvSelection, progress, Ogg);
+    ModelRunHost host(desktop, lvSelection, Ogg);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 

@@ -9,18 +9,15 @@
 // A peer that is not installed leaves its row saying so.
 //
 // Run by hand: build/bin/PeerBench [--workers N] [pairs] [minutes] [only cases named so]
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
-#include "app/SkinObjects.h"
 #include "bench/BenchDesktop.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"
 #include "engine/PieceWorkers.h"
 #include "engine/RunContext.h"
-#include "engine/RunProgress.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -89,10 +86,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     AppState state;
     ListModels lists;
     auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
-    SkinObjects skin;
-    PreviewSlider slider{skin};
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;
@@ -102,8 +96,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     // OGG is measured re-encoding here; CopyBench measures copying.
     EncoderKeys::OggCopy.writeFlag(settings, false);
     PieceWorkers::SetAllowed(settings, workers);
-    RunProgress progress(skin, state.SkinFlag);
-    ModelRunHost host(desktop, lvSelection, progress, job.format);
+    ModelRunHost host(desktop, lvSelection, job.format);
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 

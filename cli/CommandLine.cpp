@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,7 +1,8 @@
+#include "core/Segments.h"
 #include "cli/ConsoleRunHost.h"
 
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "app/SegmentEditor.h"
 #include "platform/Desktop.h"
 

@@ -1,6 +1,6 @@
 #include "cli/CutterSession.h"
 
-#include "app/MainSettings.h"
+#include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
 #include "engine/SourceTags.h"
 #include "engine/SplitRun.h"
@@ -42,14 +42,12 @@ void print(const QString& text) {
 CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
     : options_(std::move(options)), skin_{&slider_, &slider_, &unseen_, &unseen_, &unseen_,
                                           &unseen_, &unseen_, &unseen_, &unseen_, &unseen_},
-      segments_(state_, desktop_, lv_, lvSelection_, lvTime_, lvTimeSelection_, previewSlider_,
-                skin_, {}),
-      jobs_(state_, desktop_, lv_, lvSelection_, lvTime_, segments_, previewSlider_, skin_,
-            jobHooks(reader_)),
+      segments_(editors_, {}), jobs_(editors_, segments_, jobHooks(reader_)),
       settings_(std::move(settingsPath)),
       host_(desktop_, lvSelection_, lvTime_, !options_.quiet && isatty(STDERR_FILENO)),
-      context_{state_,   lv_,        lvTime_,   segments_, reader_, writer_,
-               encoder_, transform_, settings_, desktop_,  host_},
+      context_{state_,    lv_,      lvTime_,  SegmentList{state_, lvTime_},
+               reader_,   writer_,  encoder_, transform_,
+               settings_, desktop_, host_},
       command_(state_, lv_, desktop_, steps_) {
     // A failed run needs no Stop here: the tool goes on with the next file.
     command_.setStopHint(QString());
@@ -218,15 +216,15 @@ void CutterSession::loadList(const std::vector<Source>& sources) {
     }
 }
 
-std::vector<SegmentEditor::Piece> CutterSession::piecesOf(const Source& source) const {
+std::vector<Segments::Piece> CutterSession::piecesOf(const Source& source) const {
     const std::int32_t duration = source.record.Duration;
-    std::vector<SegmentEditor::Piece> pieces;
+    std::vector<Segments::Piece> pieces;
     switch (state_.FunctionChoice) {
     case FunctionSplitByTime:
-        pieces = SegmentEditor::TimePieces(duration, state_.SplitSeconds);
+        pieces = Segments::TimePieces(duration, state_.SplitSeconds);
         break;
     case FunctionSplitByCount:
-        pieces = SegmentEditor::CountPieces(duration, state_.SplitCount);
+        pieces = Segments::CountPieces(duration, state_.SplitCount);
         break;
     default:
         for (const CommandLine::Segment& segment : segmentsIn(source.record))
@@ -234,7 +232,7 @@ std::vector<SegmentEditor::Piece> CutterSession::piecesOf(const Source& source) 
         break;
     }
     // A piece of no length is not written.
-    std::erase_if(pieces, [](const SegmentEditor::Piece& p) { return p.end <= p.begin; });
+    std::erase_if(pieces, [](const Segments::Piece& p) { return p.end <= p.begin; });
     return pieces;
 }
 
@@ -247,7 +245,7 @@ void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
     QSet<QString> planned;
     for (const Source& source : sources_) {
-        for (const SegmentEditor::Piece& piece : piecesOf(source)) {
+        for (const Segments::Piece& piece : piecesOf(source)) {
             const QString path =
                 OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
                                          state_.FunctionChoice != FunctionCustom, planned);
@@ -320,7 +318,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
             print(QStringLiteral("%1\t%2").arg(name, range(0, source.record.Duration)));
             continue;
         }
-        for (const SegmentEditor::Piece& piece : piecesOf(source))
+        for (const Segments::Piece& piece : piecesOf(source))
             print(QStringLiteral("%1\t%2").arg(name, range(piece.begin, piece.end)));
     }
     const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));

@@ -1,15 +1,17 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "app/EditorContext.h"
 #include "app/JobListEditor.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ConsoleRunHost.h"
 #include "cli/UnseenSkinObject.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/Segments.h"
 #include "engine/ContextRunSteps.h"
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
@@ -63,7 +65,7 @@ private:
     std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
     // The pieces a split cuts from `source`, in whole seconds.
-    std::vector<SegmentEditor::Piece> piecesOf(const Source& source) const;
+    std::vector<Segments::Piece> piecesOf(const Source& source) const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
@@ -83,6 +85,8 @@ private:
     UnseenSkinObject unseen_;
     SkinObjects skin_;
     PreviewSlider previewSlider_{skin_};
+    EditorContext editors_{state_,           desktop_,       lv_,  lvSelection_, lvTime_,
+                           lvTimeSelection_, previewSlider_, skin_};
     SegmentEditor segments_;
     JobListEditor jobs_;
     AudioFile2 reader_;

@@ -1,8 +1,9 @@
 #include "engine/JoinRun.h"
 
-#include "app/AppState.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
+#include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
@@ -179,7 +180,7 @@ qint64 JoinRun::total(Kind kind) {
     // The segments that are cut: a single one as it is, else all but the
     // working one.
     const auto cutSegments = [](listrecord record) {
-        SegmentEditor::Normalise(record);
+        Segments::Normalise(record);
         if (record.SegmentCount > 1)
             record.SegmentCount -= 1;
         return record;
@@ -223,10 +224,10 @@ void JoinRun::joinFile(Kind kind, int file) {
 
     // The segments cut from this file, in seconds of this file.
     listrecord segments = kind == Kind::Unified ? state.JobList.front() : record;
-    SegmentEditor::Normalise(segments);
+    Segments::Normalise(segments);
     if (kind == Kind::Whole) {
         c_.lvTime.clear();
-        c_.lvTime.append(SegmentEditor::SegmentRow(0, record.Duration, SegmentStatus::Converting));
+        c_.lvTime.append(Segments::SegmentRow(0, record.Duration, SegmentStatus::Converting));
     } else {
         c_.segments.FillSegments(segments);
         SplitRun::ApplyWorkingRowStep(c_.lvTime);

@@ -1,14 +1,11 @@
 #include "engine/ModelRunHost.h"
 
-#include "engine/RunProgress.h"
 #include "platform/Desktop.h"
 
 #include <QItemSelectionModel>
 
-ModelRunHost::ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection,
-                           RunProgress& progress, int formatIndex)
-    : desktop_(desktop), lvSelection_(lvSelection), progress_(progress), formatIndex_(formatIndex) {
-}
+ModelRunHost::ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, int formatIndex)
+    : desktop_(desktop), lvSelection_(lvSelection), formatIndex_(formatIndex) {}
 
 void ModelRunHost::processEvents() {
     desktop_.processEvents();
@@ -23,12 +20,4 @@ int ModelRunHost::selectFileRow(int row) {
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     const QModelIndexList rows = lvSelection_.selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-void ModelRunHost::SetRunText(const QString& text) {
-    progress_.SetText(text);
-}
-
-void ModelRunHost::SetRunProgress(int v) {
-    progress_.SetRunProgress(v);
 }

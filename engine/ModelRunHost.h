@@ -2,30 +2,36 @@
 
 #include "engine/RunHost.h"
 
+#include <QString>
+
 class Desktop;
 class QItemSelectionModel;
-class RunProgress;
 
 // A run host without widgets: the selection lives in the file list's
 // selection model, events are pumped through the desktop, the format index is
-// a plain value and focus has nowhere to go. The main window's host builds on
-// it; tests and the benchmark use it as it is.
+// a plain value, focus has nowhere to go and the run display is the last
+// text and progress reported. Tests and the benchmarks use it as it is.
 class ModelRunHost : public RunHost {
 public:
-    ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, RunProgress& progress,
-                 int formatIndex = 0);
+    ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, int formatIndex = 0);
 
     void processEvents() override;
     int selectFileRow(int row) override;
     void focusFileList() override {}
     int formatIndex() const override { return formatIndex_; }
     void setFormatIndex(int index) override { formatIndex_ = index; }
-    void SetRunText(const QString& text) override;
-    void SetRunProgress(int v) override;
+    void SetRunText(const QString& text) override { runText_ = text; }
+    void SetRunProgress(int v) override { runProgress_ = v; }
+
+    // What the run reported last: its status text, and its progress in
+    // hundredths of a percent (10000 once done, 0 after a reset).
+    const QString& runText() const { return runText_; }
+    int runProgress() const { return runProgress_; }
 
 private:
     Desktop& desktop_;
     QItemSelectionModel& lvSelection_;
-    RunProgress& progress_;
     int formatIndex_;
+    QString runText_;
+    int runProgress_ = 0;
 };

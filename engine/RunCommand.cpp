@@ -1,7 +1,7 @@
 #include "engine/RunCommand.h"
 
-#include "app/AppState.h"
-#include "app/ReportListModel.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
 #include "engine/RunSteps.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "core/SegmentList.h"
+
 class Desktop;
 class IAudioFile2;
 class IAudioFile2LameEnc;
 class IAudioTransform2;
 class ReportListModel;
 class RunHost;
-class SegmentEditor;
 class SettingsFile;
 struct AppState;
 class WaveformBuilder;
@@ -19,7 +20,7 @@ struct RunContext {
     AppState& state;
     ReportListModel& lv;
     ReportListModel& lvTime;
-    SegmentEditor& segments;
+    SegmentList segments;
     IAudioFile2& reader;
     IAudioFile2& writer;
     IAudioFile2LameEnc& encoder;

@@ -5,7 +5,7 @@
 // What a run needs from the window beyond the job models: the event pump,
 // the file list's selection and keyboard focus, the format box and the
 // progress display. The main window implements it over its widgets; tests and
-// the benchmark drive the same runs through `ModelRunHost` without any widget.
+// the benchmarks drive the same runs through `ModelRunHost` without any widget.
 class RunHost {
 public:
     virtual ~RunHost() = default;

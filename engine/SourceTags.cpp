@@ -1,6 +1,6 @@
 #include "engine/SourceTags.h"
 
-#include "app/AudioFileinfo.h"
+#include "core/AudioFileinfo.h"
 #include "tags/OGGTag.h"
 #include "tags/OggComments.h"
 

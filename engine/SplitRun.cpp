@@ -1,8 +1,9 @@
 #include "engine/SplitRun.h"
 
-#include "app/AppState.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
+#include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
@@ -250,13 +251,11 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         break;
     }
     case Kind::Time:
-        for (const SegmentEditor::Piece& p :
-             SegmentEditor::TimePieces(record.Duration, state.SplitSeconds))
+        for (const Segments::Piece& p : Segments::TimePieces(record.Duration, state.SplitSeconds))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Count:
-        for (const SegmentEditor::Piece& p :
-             SegmentEditor::CountPieces(record.Duration, state.SplitCount))
+        for (const Segments::Piece& p : Segments::CountPieces(record.Duration, state.SplitCount))
             pieces.push_back({p.begin, p.end});
         break;
     case Kind::Unified: {
@@ -328,7 +327,7 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
         const auto begin = static_cast<std::int32_t>(p.beginMs / 1000);
         const auto end = static_cast<std::int32_t>((p.endMs + 999) / 1000);
         const int row =
-            c_.lvTime.append(SegmentEditor::SegmentRow(begin, end, SegmentStatus::Unconvert));
+            c_.lvTime.append(Segments::SegmentRow(begin, end, SegmentStatus::Unconvert));
         cutNotes_.push_back(SilenceFinder::CutNote(p, windowMs));
         c_.lvTime.setNote(row, cutNotes_.back());
         pieces.push_back({begin, end, p.beginMs, p.endMs});

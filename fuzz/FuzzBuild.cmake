@@ -9,6 +9,7 @@ add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-re
 add_link_options(-fsanitize=address,undefined)
 
 add_subdirectory(platform)
+add_subdirectory(core)
 add_subdirectory(settings)
 add_subdirectory(engine/audio)
 add_subdirectory(tags)

@@ -1,6 +1,6 @@
 #include "settings/Tfm_about.h"
 
-#include "app/Tfm_main.h"
+#include "core/AppState.h"
 #include "platform/Desktop.h"
 
 #include <QApplication>
@@ -12,6 +12,8 @@
 #include <QPalette>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 const QString Tfm_about::Version = QStringLiteral("1.00");
 const QString Tfm_about::SupportAddress = QStringLiteral("support@tarnwell.org");
@@ -31,11 +33,11 @@ QLabel* link(const QString& text, const char* name, QWidget* parent) {
 }
 } // namespace
 
-Tfm_about::Tfm_about(Tfm_main& main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::MSWindowsFixedSizeDialogHint),
-      main_(main) {
+Tfm_about::Tfm_about(DialogContext context)
+    : QDialog(&context.window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("fm_about"));
     setWindowTitle(QStringLiteral("fm_about"));
     setFixedSize(262, 272);
@@ -71,7 +73,7 @@ Tfm_about::Tfm_about(Tfm_main& main)
 
     Label1 = new QLabel(QStringLiteral("Website:  "), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = link(Tfm_main::HomePageUrl, "Label2", GroupBox1);
+    Label2 = link(HomePageUrl, "Label2", GroupBox1);
     Label3 = new QLabel(QStringLiteral("E-mail:  "), GroupBox1);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label4 = link(SupportAddress, "Label4", GroupBox1);
@@ -111,7 +113,7 @@ void Tfm_about::showEvent(QShowEvent* event) {
 }
 
 void Tfm_about::FormShow() {
-    move(main_.pos() + QPoint(10, 10));
+    move(context_.window.pos() + QPoint(10, 10));
 }
 
 bool Tfm_about::eventFilter(QObject* watched, QEvent* event) {
@@ -126,10 +128,10 @@ bool Tfm_about::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tfm_about::Label2Click() {
-    main_.desktop().openOrTell(QUrl(Tfm_main::HomePageUrl), QStringLiteral("the web page"));
+    context_.desktop.openOrTell(QUrl(HomePageUrl), QStringLiteral("the web page"));
 }
 
 void Tfm_about::Label4Click() {
-    main_.desktop().openOrTell(QUrl(QStringLiteral("mailto:") + SupportAddress),
-                               QStringLiteral("a new e-mail"));
+    context_.desktop.openOrTell(QUrl(QStringLiteral("mailto:") + SupportAddress),
+                                QStringLiteral("a new e-mail"));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "engine/DialogContext.h"
 #include <QDialog>
 
 class QGroupBox;
 class QLabel;
-class Tfm_main;
 
 // The About box: name, version, what the program does, and links to the web
 // page and the support address. Shown modeless beside the main window.
@@ -12,7 +12,7 @@ class Tfm_about : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Tfm_about(Tfm_main& main);
+    explicit Tfm_about(DialogContext context);
     ~Tfm_about() override;
 
     static const QString Version;
@@ -38,5 +38,5 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Tfm_main& main_;
+    DialogContext context_;
 };

@@ -1,6 +1,6 @@
 #include "settings/Tfm_dir.h"
 
-#include "app/Tfm_main.h"
+#include "core/AppState.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "settings/SettingsFile.h"
@@ -16,11 +16,13 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-Tfm_dir::Tfm_dir(Tfm_main& main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::MSWindowsFixedSizeDialogHint),
-      main_(main) {
+#include <utility>
+
+Tfm_dir::Tfm_dir(DialogContext context)
+    : QDialog(&context.window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("fm_dir"));
     setWindowTitle(QStringLiteral("Output Directory"));
     setFixedSize(286, 281);
@@ -101,7 +103,7 @@ void Tfm_dir::showEvent(QShowEvent* event) {
 }
 
 void Tfm_dir::FormShow() {
-    move(main_.pos() + QPoint(10, 10));
+    move(context_.window.pos() + QPoint(10, 10));
     showHome();
 }
 
@@ -134,7 +136,7 @@ void Tfm_dir::btn_okClick() {
     // Nothing selected: stay open rather than point the program at nothing.
     if (path.isEmpty() || !QDir::isAbsolutePath(path))
         return;
-    AppState& state = main_.state();
+    AppState& state = context_.state;
 
     if (state.FolderDialogMode == AppState::FolderMode::AddFolder) {
         state.ChosenFolder = path;
@@ -149,7 +151,7 @@ void Tfm_dir::btn_okClick() {
     const bool usable =
         info.exists() ? info.isDir() && info.isWritable() : parent.isDir() && parent.isWritable();
     if (!usable) {
-        main_.desktop().warning(
+        context_.desktop.warning(
             QStringLiteral("Files cannot be saved in \"%1\". Please choose another folder.")
                 .arg(path));
         return;
@@ -159,13 +161,13 @@ void Tfm_dir::btn_okClick() {
     // final "/" even when saving it below fails.
     state.OutputDir = withSlash;
     try {
-        if (SettingsFile* settings = main_.settings())
+        if (SettingsFile* settings = context_.settings())
             settings->WriteString(QStringLiteral("Output"), QStringLiteral("Dir"), path);
     } catch (const Error& e) {
-        main_.desktop().showError(e.message());
+        context_.desktop.showError(e.message());
         return;
     }
-    main_.edt_dir->setText(path);
+    context_.setOutputFolderText(path);
     if (!info.exists())
         QDir().mkdir(path);
     accept();
@@ -176,7 +178,7 @@ void Tfm_dir::btn_cancelClick() {
 }
 
 void Tfm_dir::reject() {
-    main_.state().ChosenFolder.clear();
+    context_.state.ChosenFolder.clear();
     QDialog::reject();
 }
 

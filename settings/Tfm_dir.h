@@ -1,11 +1,11 @@
 #pragma once
 
+#include "engine/DialogContext.h"
 #include <QDialog>
 
 class QFileSystemModel;
 class QPushButton;
 class QTreeView;
-class Tfm_main;
 
 // The folder dialog: picks the output folder ("Output Directory") or a folder
 // whose Ogg files are added ("Add File Directory"), as the caller's
@@ -15,7 +15,7 @@ class Tfm_dir : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Tfm_dir(Tfm_main& main);
+    explicit Tfm_dir(DialogContext context);
     ~Tfm_dir() override;
 
     // Components under their form names.
@@ -44,7 +44,7 @@ protected:
 private:
     void showHome();
 
-    Tfm_main& main_;
+    DialogContext context_;
     QFileSystemModel* model_ = nullptr;
     bool homeShown_ = false;
 };

@@ -1,6 +1,6 @@
 #include "settings/Tfm_set.h"
 
-#include "app/Tfm_main.h"
+#include "core/AppState.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
 #include "engine/audio/IAudioFile2.h"
@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace EncoderKeys;
 using EncoderTables::inRange;
@@ -129,11 +130,11 @@ const QString Tfm_set::OggNotSupported =
 const QString Tfm_set::Mp3NotSupported =
     QStringLiteral("This MP3 format is not supported. ") + kNotSupportedTail;
 
-Tfm_set::Tfm_set(Tfm_main& main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::MSWindowsFixedSizeDialogHint),
-      main_(main) {
+Tfm_set::Tfm_set(DialogContext context)
+    : QDialog(&context.window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("fm_set"));
     setWindowTitle(QStringLiteral("Settings"));
 
@@ -191,9 +192,9 @@ Tfm_set::Tfm_set(Tfm_main& main)
     rg_prest->setEnabled(false);
     rg_alt->setEnabled(false);
 
-    txtCommLine->setPlainText(main_.state().Mp3CommandLine);
+    txtCommLine->setPlainText(context_.state.Mp3CommandLine);
     connect(txtCommLine, &QPlainTextEdit::textChanged, this,
-            [this] { main_.state().Mp3CommandLine = txtCommLine->toPlainText(); });
+            [this] { context_.state.Mp3CommandLine = txtCommLine->toPlainText(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -678,13 +679,11 @@ void Tfm_set::showEvent(QShowEvent* event) {
 }
 
 SettingsFile& Tfm_set::settingsFile() {
-    if (!main_.settings())
-        main_.ReadSettings();
-    return *main_.settings();
+    return context_.openSettings();
 }
 
 void Tfm_set::FormShow() {
-    const QRect mainFrame = main_.frameGeometry();
+    const QRect mainFrame = context_.window.frameGeometry();
     move(mainFrame.left() + 10, mainFrame.top() + 10);
     if (!shownBefore_) {
         shownBefore_ = true;
@@ -694,7 +693,7 @@ void Tfm_set::FormShow() {
     }
     autoExpand_ = true;
 
-    const AppState& state = main_.state();
+    const AppState& state = context_.state;
     QRadioButton* choices[] = {rb_custom, rb_time, rb_count, rb_unification, rb_silence};
     if (state.FunctionChoice >= 0 && state.FunctionChoice < 5) {
         choices[state.FunctionChoice]->setChecked(true);
@@ -705,7 +704,7 @@ void Tfm_set::FormShow() {
             rb->setAutoExclusive(true);
         }
     }
-    main_.edt_dir->setText(state.OutputDir);
+    context_.setOutputFolderText(state.OutputDir);
     edt_time->setText(QString::number(state.SplitSeconds));
     edt_count->setText(QString::number(state.SplitCount));
     cb_fadein->setChecked(state.FadeIn);
@@ -784,7 +783,7 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
 // Ok, Default, Cancel
 
 void Tfm_set::OkClick() {
-    IAudioFile2& writer = main_.AudioFile2write();
+    IAudioFile2& writer = context_.writer;
     if (!ck_oggquality->isChecked() &&
         !writer.CheckOggFormat(
             valueAt(FrequencyTable, cb_ogg_fre->currentIndex(), OggFrequency.dialogDefault()),
@@ -792,19 +791,19 @@ void Tfm_set::OkClick() {
             valueAt(BitrateTable, cb_ogg_bitrate->currentIndex(), OggBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_minbit->currentIndex(), OggMinBitrate.dialogDefault()),
             valueAt(BitrateTable, cb_ogg_maxbit->currentIndex(), OggMaxBitrate.dialogDefault()))) {
-        main_.desktop().warning(OggNotSupported);
+        context_.desktop.warning(OggNotSupported);
         return;
     }
     if (!writer.CheckMp3Format(
             valueAt(FrequencyTable, cb_mp3_frequency->currentIndex(), Mp3Frequency.dialogDefault()),
             valueAt(BitrateTable, cb_mp3_bitrate->currentIndex(), Mp3Bitrate.dialogDefault()),
             position(cb_mp3_channel, Mp3Channel.dialogDefault()) + 1)) {
-        main_.desktop().warning(Mp3NotSupported);
+        context_.desktop.warning(Mp3NotSupported);
         return;
     }
 
-    AppState& state = main_.state();
-    const QString folder = main_.edt_dir->text();
+    AppState& state = context_.state;
+    const QString folder = context_.outputFolderText();
     state.OutputDir =
         folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     // The fields' own leaving rules first: Ok can be reached with Enter while
@@ -825,7 +824,7 @@ void Tfm_set::OkClick() {
     saveEncoderControls(settings);
     saveSilenceControls();
 
-    main_.lvClick();
+    context_.adoptSelectedFile();
     accept();
 }
 
@@ -970,28 +969,28 @@ void Tfm_set::CancelClick() {
 // follows it at once.
 
 void Tfm_set::rb_customClick() {
-    main_.state().FunctionChoice = FunctionCustom;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionCustom;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_timeClick() {
-    main_.state().FunctionChoice = FunctionSplitByTime;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionSplitByTime;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_countClick() {
-    main_.state().FunctionChoice = FunctionSplitByCount;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionSplitByCount;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_unificationClick() {
-    main_.state().FunctionChoice = FunctionUnification;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionUnification;
+    context_.showTotalTime();
 }
 
 void Tfm_set::rb_silenceClick() {
-    main_.state().FunctionChoice = FunctionSplitAtSilences;
-    main_.ShowTotalTime();
+    context_.state.FunctionChoice = FunctionSplitAtSilences;
+    context_.showTotalTime();
 }
 
 namespace {
@@ -1030,7 +1029,7 @@ void Tfm_set::runGuarded(void (Tfm_set::*handler)()) {
     try {
         (this->*handler)();
     } catch (const Error& e) {
-        main_.desktop().showError(e.message());
+        context_.desktop.showError(e.message());
     }
 }
 
@@ -1188,7 +1187,7 @@ void Tfm_set::buildSilencePage() {
 }
 
 void Tfm_set::loadSilenceControls() {
-    const AppState& state = main_.state();
+    const AppState& state = context_.state;
     ud_threshold->setValue(state.SilenceThreshold);
     ud_minsilence->setValue(state.SilenceMinimumMs / 1000.0);
     ud_minpiece->setValue(state.SilenceMinimumPiece);
@@ -1199,7 +1198,7 @@ void Tfm_set::loadSilenceControls() {
 }
 
 void Tfm_set::saveSilenceControls() {
-    AppState& state = main_.state();
+    AppState& state = context_.state;
     state.SilenceThreshold = ud_threshold->value();
     state.SilenceMinimumMs =
         static_cast<std::int32_t>(std::lround(ud_minsilence->value() * 1000.0));

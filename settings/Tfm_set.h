@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DialogContext.h"
 #include <QDialog>
 #include <QString>
 
@@ -21,7 +22,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class RadioGroup;
 class SettingsFile;
-class Tfm_main;
 
 // The settings dialog: the function choice, the split values and the fades,
 // which it hands to the main window's state, and every encoder setting, which
@@ -31,7 +31,7 @@ class Tfm_set : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Tfm_set(Tfm_main& main);
+    explicit Tfm_set(DialogContext context);
 
     // The page tree's nodes by absolute index, the pages and their titles.
     static constexpr int PageCount = 12;
@@ -205,7 +205,7 @@ private:
     void runGuarded(void (Tfm_set::*handler)());
     SettingsFile& settingsFile();
 
-    Tfm_main& main_;
+    DialogContext context_;
     QStackedWidget* pages_ = nullptr;
     std::vector<QTreeWidgetItem*> nodes_;
     std::vector<QWidget*> nodePages_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AudioFileinfo.h"
+#include "core/AudioFileinfo.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "tags/Tfm_id3.h"
 
-#include "app/ReportListModel.h"
-#include "app/Tfm_main.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
 #include "platform/CleanTitle.h"
 
 #include <QComboBox>
@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -95,11 +96,11 @@ const QStringList& Tfm_id3::GenreNames() {
     return names;
 }
 
-Tfm_id3::Tfm_id3(Tfm_main& main)
-    : QDialog(&main, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                         Qt::MSWindowsFixedSizeDialogHint),
-      main_(main) {
+Tfm_id3::Tfm_id3(DialogContext context)
+    : QDialog(&context.window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                                   Qt::MSWindowsFixedSizeDialogHint),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("fm_id3"));
     setWindowTitle(QStringLiteral("ID3 Edit"));
     setFixedSize(419, 288);
@@ -257,12 +258,12 @@ void Tfm_id3::showEvent(QShowEvent* event) {
 }
 
 void Tfm_id3::placeOverMainWindow() {
-    const QPoint mainTopLeft = main_.pos();
+    const QPoint mainTopLeft = context_.window.pos();
     move(mainTopLeft + QPoint(10, 10));
     if (shownBefore_)
         return;
     shownBefore_ = true;
-    const QRect mainFrame = main_.frameGeometry();
+    const QRect mainFrame = context_.window.frameGeometry();
     const QRect ownFrame = frameGeometry();
     const int left = mainFrame.left() + (mainFrame.width() - ownFrame.width()) / 2;
     const int top = mainFrame.top() + (mainFrame.height() - ownFrame.height()) / 2;
@@ -277,7 +278,7 @@ void Tfm_id3::FormShow() {
     clearControls();
     filling_ = false;
     placeOverMainWindow();
-    if (main_.state().FolderAddMode)
+    if (context_.state.FolderAddMode)
         return;
     if (edt_genre->count() != GenreNames().size()) {
         const QSignalBlocker blocker(edt_genre);
@@ -288,18 +289,18 @@ void Tfm_id3::FormShow() {
     }
     fillFromJobList();
     SizeFileColumn();
-    if (main_.lvModel().count() == 0)
+    if (context_.lv.count() == 0)
         return;
     if (selectedRow() < 0)
         selectRow(0);
     tagEditIndex_ = selectedRow();
-    tagEditCopy_ = main_.state().TagList;
+    tagEditCopy_ = context_.state.TagList;
     loadFromTagList(selectedRow());
 }
 
 void Tfm_id3::fillFromJobList() {
     filling_ = true;
-    const ReportListModel& files = main_.lvModel();
+    const ReportListModel& files = context_.lv;
     for (int row = 0; row < files.count(); ++row) {
         auto* item = new QTreeWidgetItem(lv_id3);
         item->setText(0, files.text(row, 0));
@@ -322,7 +323,7 @@ void Tfm_id3::SizeFileColumn() {
 }
 
 void Tfm_id3::loadFromTagList(int row) {
-    const AudioFileinfo& tags = recordAt(main_.state().TagList, row);
+    const AudioFileinfo& tags = recordAt(context_.state.TagList, row);
     edt_art->setText(tags.Artist);
     edt_alb->setText(tags.Album);
     // The title as the source has it; a file without one shows its caption,
@@ -466,19 +467,19 @@ void Tfm_id3::Button7Click() {
     filling_ = true;
     lv_id3->clear();
     filling_ = false;
-    if (main_.lvModel().count() == 0)
+    if (context_.lv.count() == 0)
         return;
     fillFromJobList();
     selectRow(0);
-    tagEditCopy_ = main_.state().TagList;
+    tagEditCopy_ = context_.state.TagList;
     loadFromTagList(selectedRow());
 }
 
 void Tfm_id3::btn_okClick() {
     const int rows = lv_id3->topLevelItemCount();
     if (rows > 0) {
-        main_.state().TagList = tagEditCopy_;
-        ReportListModel& files = main_.lvModel();
+        context_.state.TagList = tagEditCopy_;
+        ReportListModel& files = context_.lv;
         const int named = std::min({rows, files.count(), static_cast<int>(tagEditCopy_.size())});
         for (int row = 0; row < named; ++row) {
             const QString caption = captionOf(tagEditCopy_[static_cast<size_t>(row)].Title);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/AudioFileinfo.h"
+#include "core/AudioFileinfo.h"
+#include "engine/DialogContext.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -13,7 +14,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
-class Tfm_main;
 
 // The tag editor: reviews and changes the tags of every file in the job list.
 // All edits go into a working copy of the tag list; only "Ok" commits it.
@@ -21,7 +21,7 @@ class Tfm_id3 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Tfm_id3(Tfm_main& main);
+    explicit Tfm_id3(DialogContext context);
     ~Tfm_id3() override;
 
     // The ID3v1 genre names with their extensions, codes 0 to 147.
@@ -96,7 +96,7 @@ private:
     QString genreText() const;
     QString commentText() const;
 
-    Tfm_main& main_;
+    DialogContext context_;
     std::vector<AudioFileinfo> tagEditCopy_;
     int tagEditIndex_ = 0;
     bool shownBefore_ = false;

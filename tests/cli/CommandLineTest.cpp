@@ -1,6 +1,6 @@
 // The command line as the tool reads it, before any file is touched.
 #include "cli/CommandLine.h"
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <gtest/gtest.h>
 

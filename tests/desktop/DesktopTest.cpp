@@ -1,7 +1,7 @@
 // What a desktop user reaches for without reading the guide: files given on
 // the command line or handed over by a second copy, drag and drop, and the
 // keyboard, each through the real window.
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "app/FileIntake.h"
 #include "app/Shortcuts.h"
 #include "app/skin/Skin.h"

@@ -84,8 +84,8 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     ASSERT_EQ(lvTime.count(), 1);
     EXPECT_EQ(lvTime.row(0), QStringList({"00:00:00 - 00:00:01", "00:00:01", "Finish"}));
     EXPECT_EQ(state.CurrentFile, 1);
-    EXPECT_TRUE(pbposText.texts.contains("100%"));
-    EXPECT_EQ(pbposText.last(), "");
+    EXPECT_TRUE(host.texts.contains("100%"));
+    EXPECT_EQ(host.runText(), "");
     EXPECT_FALSE(state.Busy);
     EXPECT_FALSE(writer.IsOpen());
     // The output folder is opened, not the folder the join went to.
@@ -316,7 +316,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     addFile(QStringLiteral("b.ogg"), tone(3.0));
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
-        if (pbposText.last() == "33%" && state.Busy)
+        if (host.runText() == "33%" && state.Busy)
             SplitRun::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
@@ -326,7 +326,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     EXPECT_EQ(state.CurrentFile, 0);
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(desktop.openedUrls.size(), 1u);
-    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_TRUE(runBarEmpty());
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The runs started, stopped and refused through the real main window: skin
 // clicks and menu items, the scripted desktop, the real components and skin.
-#include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "app/skin/SkinObject.h"
+#include "core/ReportListModel.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"

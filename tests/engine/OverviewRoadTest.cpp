@@ -2,11 +2,11 @@
 // files added through the open dialog, pieces marked from slider positions,
 // a custom split to MP3 with both fades on, then the outputs checked by
 // outside readers: TagLib for the ID3v2 tags, FFmpeg for length and fades.
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
 #include "app/skin/SkinObject.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"

@@ -14,9 +14,6 @@ RunFixture::RunFixture()
       settings(dir.filePath(QStringLiteral("Velmora.ini"))) {
     QDir().mkpath(srcDir);
     QDir().mkpath(outDir);
-    skin.pbpos = &pbposText;
-    skin.pbposElement = &pbposElement;
-    skin.convertpbElement = &convertpb;
     state.OutputDir = outDir;
     state.FunctionChoice = FunctionCustom;
     // Pieces one after another, as most tests expect; ParallelSplitTest

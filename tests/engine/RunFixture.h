@@ -1,15 +1,10 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/SegmentEditor.h"
-#include "app/SkinObjects.h"
-#include "app/skin/ISkinElement.h"
-#include "app/skin/ISkinText.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/SegmentList.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
-#include "engine/RunProgress.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -28,29 +23,18 @@
 #include <initializer_list>
 #include <utility>
 
-// Skin objects that remember what the runs showed.
-class RecordingText : public ISkinText {
-public:
-    QStringList texts;
-    void SetText(const QString& text) override { texts.append(text); }
-    QString last() const { return texts.isEmpty() ? QString() : texts.last(); }
-};
-
-class RecordingElement : public ISkinElement {
-public:
-    SkinRect rect{12, 340, 513, 348};
-    int refreshes = 0;
-    SkinRect GetRect() const override { return rect; }
-    void SetRect(const SkinRect& r) override { rect = r; }
-    void Refresh() override { ++refreshes; }
-};
-
-// A model host whose event pump can act, as a click on Stop would.
+// A model host whose event pump can act, as a click on Stop would, and that
+// keeps every status text the runs showed.
 class PumpingHost : public ModelRunHost {
 public:
     using ModelRunHost::ModelRunHost;
     std::function<void()> onPump;
     int focusCount = 0;
+    QStringList texts;
+    void SetRunText(const QString& text) override {
+        ModelRunHost::SetRunText(text);
+        texts.append(text);
+    }
     void processEvents() override {
         ModelRunHost::processEvents();
         if (onPump)
@@ -84,6 +68,8 @@ protected:
     QStringList outputs() const;
     DecodedAudio decode(const QString& name) const { return decodeWithFfmpeg(out(name)); }
     QString status(int row) const { return lvTime.text(row, 2); }
+    // The window draws the run bar empty at 0 and once a run is done.
+    bool runBarEmpty() const { return host.runProgress() <= 0 || host.runProgress() >= 10000; }
 
     // The gain of a decoded fixture tone of `amplitude` around second t
     // (RMS over a 20 ms window, left channel).
@@ -94,21 +80,14 @@ protected:
     QString outDir;
 
     AppState state;
-    RecordingText pbposText;
-    RecordingElement pbposElement;
-    RecordingElement convertpb;
-    SkinObjects skin;
-    PreviewSlider slider{skin};
     ScriptedDesktop desktop;
-    SegmentEditor segments{state,           desktop, lv,   lvSelection, lvTime,
-                           lvTimeSelection, slider,  skin, {}};
+    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;
     AudioTransform2 transform;
     SettingsFile settings;
-    RunProgress progress{&pbposText, &pbposElement, &convertpb, state.SkinFlag};
-    PumpingHost host{desktop, lvSelection, progress, 1};
+    PumpingHost host{desktop, lvSelection, 1};
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 };

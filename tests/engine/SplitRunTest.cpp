@@ -73,9 +73,9 @@ TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(state.CurrentFile, 1);
     EXPECT_EQ(host.focusCount, 2);
-    EXPECT_EQ(pbposText.last(), "");
-    EXPECT_TRUE(pbposText.texts.contains("100%"));
-    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_EQ(host.runText(), "");
+    EXPECT_TRUE(host.texts.contains("100%"));
+    EXPECT_TRUE(runBarEmpty());
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_FALSE(writer.IsOpen());
 }
@@ -198,7 +198,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     state.SplitSeconds = 4;
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
-        if (pbposText.last() == "50%" && state.Busy)
+        if (host.runText() == "50%" && state.Busy)
             SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
@@ -209,8 +209,8 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.CurrentFile, 0);
     EXPECT_FALSE(state.Busy);
-    EXPECT_EQ(pbposText.last(), "");
-    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_EQ(host.runText(), "");
+    EXPECT_TRUE(runBarEmpty());
     EXPECT_FALSE(writer.IsOpen());
 }
 
@@ -289,14 +289,14 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_EQ(state.JobList[0].SegmentCount, 2);
     EXPECT_EQ(status(0), "Converting");
-    EXPECT_FALSE(pbposText.last().isEmpty());
+    EXPECT_FALSE(host.runText().isEmpty());
 
     // After Stop nothing looks as if it were still being written.
     SplitRun::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(status(0), "Unconvert");
-    EXPECT_EQ(pbposText.last(), "");
-    EXPECT_EQ(convertpb.rect.right, convertpb.rect.left);
+    EXPECT_EQ(host.runText(), "");
+    EXPECT_TRUE(runBarEmpty());
 }
 
 TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
@@ -411,7 +411,7 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
     const auto split = [&] {
         QDir(outDir).removeRecursively();
         QDir().mkpath(outDir);
-        pbposText.texts.clear();
+        host.texts.clear();
         run(&SplitRun::RunTimeSplit);
         EXPECT_EQ(outputs(), QStringList({"talk_1.ogg", "talk_2.ogg", "talk_3.ogg"}));
         for (int row = 0; row < 3; ++row)
@@ -429,13 +429,13 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
         EXPECT_EQ(ogginfoWarnings(piece), QString());
         EXPECT_EQ(lvTime.note(k), "copied");
     }
-    EXPECT_TRUE(pbposText.texts.contains("100% copied"));
+    EXPECT_TRUE(host.texts.contains("100% copied"));
 
     state.FadeIn = true;
     split();
     EXPECT_EQ(decode("talk_1.ogg").rate, 44100);
     EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
-    EXPECT_TRUE(pbposText.texts.contains("100% re-encoded (fade)"));
+    EXPECT_TRUE(host.texts.contains("100% re-encoded (fade)"));
     EXPECT_TRUE(contents(out("talk_1.ogg")).contains("Title=Talk"));
 
     state.FadeIn = false;
@@ -443,7 +443,7 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
     split();
     EXPECT_EQ(decode("talk_2.ogg").rate, 44100);
     EXPECT_EQ(lvTime.note(1), "");
-    EXPECT_TRUE(pbposText.texts.contains("100%"));
+    EXPECT_TRUE(host.texts.contains("100%"));
 
     // The command line's --copy outranks the settings file.
     state.OggCopy = true;
@@ -456,7 +456,7 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     const QString source = addFile(QStringLiteral("long.ogg"), tone(30.0));
     setFormat(3);
     host.onPump = [&] {
-        if (status(0) == "Converting" && pbposText.last().endsWith("copied"))
+        if (status(0) == "Converting" && host.runText().endsWith("copied"))
             SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
@@ -491,42 +491,6 @@ TEST(OutputNamesTest, ATitleWithASlashStaysInTheOutputFolder) {
     f.close();
     EXPECT_EQ(OutputNames::SplitOutput(folder, "AC/DC: Live", ".mp3", true),
               folder + "ACDC Live_2.mp3");
-}
-
-} // namespace
-
-namespace {
-
-TEST(RunProgressTest, BarWidthFollowsTheSkinAndEmptiesAtTheEnds) {
-    RecordingText text;
-    RecordingElement textElement;
-    RecordingElement bar;
-    bool wide = false;
-    RunProgress progress(&text, &textElement, &bar, wide);
-    const int left = bar.rect.left;
-
-    progress.SetRunProgress(5000);
-    EXPECT_EQ(bar.rect.right - left, 227);
-    progress.SetRunProgress(9999);
-    EXPECT_EQ(bar.rect.right - left, 454);
-    progress.SetRunProgress(10000);
-    EXPECT_EQ(bar.rect.right - left, 0) << "a finished run shows an empty bar";
-    progress.SetRunProgress(3000);
-    progress.SetRunProgress(10020);
-    EXPECT_EQ(bar.rect.right - left, 136) << "too wide for the narrow skin: unchanged";
-    EXPECT_EQ(bar.rect.top, 340);
-    EXPECT_EQ(bar.rect.bottom, 348);
-
-    wide = true;
-    progress.SetRunProgress(5000);
-    EXPECT_EQ(bar.rect.right - left, 251);
-    progress.SetRunProgress(-1);
-    EXPECT_EQ(bar.rect.right - left, 0);
-    EXPECT_GT(bar.refreshes, 0);
-
-    progress.SetText("42%");
-    EXPECT_EQ(text.last(), "42%");
-    EXPECT_EQ(textElement.refreshes, 1);
 }
 
 } // namespace

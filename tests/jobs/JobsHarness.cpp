@@ -1,6 +1,6 @@
 #include "tests/jobs/JobsHarness.h"
 
-#include "app/RowSelection.h"
+#include "core/RowSelection.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 
@@ -12,8 +12,10 @@ JobsHarness::JobsHarness() {
     skin.tataltime = &tataltime;
     skin.tataltimeElement = &tataltime;
 
+    const EditorContext editors{state,  desktop,         lv,     lvSelection,
+                                lvTime, lvTimeSelection, slider, skin};
     segments = std::make_unique<SegmentEditor>(
-        state, desktop, lv, lvSelection, lvTime, lvTimeSelection, slider, skin,
+        editors,
         SegmentEditor::Hooks{[this] { jobs->ShowTotalTime(); }, [this] { jobs->lvClick(); }});
 
     JobListEditor::Hooks hooks;
@@ -34,8 +36,7 @@ JobsHarness::JobsHarness() {
     hooks.setNameColumnWidth = [this](int width) { nameColumnWidth = width; };
     hooks.setHelpVisible = [this](bool visible) { helpVisible = visible ? 1 : 0; };
     hooks.focusFileList = [this] { ++focusCount; };
-    jobs = std::make_unique<JobListEditor>(state, desktop, lv, lvSelection, lvTime, *segments,
-                                           slider, skin, hooks);
+    jobs = std::make_unique<JobListEditor>(editors, *segments, hooks);
 }
 
 void JobsHarness::addRecord(const QString& caption, std::int32_t duration,

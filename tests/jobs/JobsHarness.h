@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/AppState.h"
 #include "app/JobListEditor.h"
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
 #include "tests/jobs/FakeSkinObject.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/ScriptedDesktop.h"

@@ -3,8 +3,8 @@
 // The real main window with a scripted desktop and the real folder dialog,
 // and helpers to make Ogg files, click the skin and read the lists.
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/SkinObject.h"
@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        folderDialog = std::make_unique<Tfm_dir>(*main);
+        folderDialog = std::make_unique<Tfm_dir>(main->dialogContext());
         main->setDialogs(nullptr, folderDialog.get(), nullptr, nullptr);
         main->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));

@@ -2,11 +2,11 @@
 // clicks and menu items, the open dialog answered by the scripted desktop,
 // the real folder dialog, the real reader and the skin's own objects.
 #include "app/PreviewSlider.h"
-#include "app/ReportListModel.h"
-#include "app/RowSelection.h"
 #include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/SkinObject.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "platform/MulDiv.h"
 #include "settings/Tfm_dir.h"
 #include "settings/Tfm_set.h"
@@ -168,7 +168,7 @@ TEST_F(MainWindowJobsTest, AddPathUsesTheFolderDialogInItsAddMode) {
 // The figures of a walk-through where the display lagged behind: it showed
 // 00:01:42 for pieces of 00:02:44, and 00:03:27 where 00:01:52 was written.
 TEST_F(MainWindowJobsTest, OutputLengthFollowsTheSettingsAndIsWhatASplitWrites) {
-    auto* settings = new Tfm_set(*main);
+    auto* settings = new Tfm_set(main->dialogContext());
     main->setDialogs(settings, folderDialog.get(), nullptr, nullptr);
     addFiles({ogg("a.ogg", 100.2), ogg("b.ogg", 64.2)});
     for (const auto& [file, end] : {std::pair{0, 60}, {1, 42}}) {

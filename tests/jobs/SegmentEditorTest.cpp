@@ -1,5 +1,6 @@
 // Marking, confirming, removing and clearing segments, and the computed
 // pieces of the two split functions.
+#include "core/Segments.h"
 #include "tests/jobs/JobsHarness.h"
 
 #include <gtest/gtest.h>
@@ -87,8 +88,8 @@ TEST_F(SegmentTest, SplitByTimePieces) {
     EXPECT_EQ(h.segmentRows(), (QStringList{"00:00:00 - 00:01:00|00:01:00|Unconvert",
                                             "00:01:00 - 00:02:00|00:01:00|Unconvert",
                                             "00:02:00 - 00:02:05|00:00:05|Unconvert"}));
-    const auto exact = SegmentEditor::TimePieces(120, 60);
-    EXPECT_EQ(exact, (std::vector<SegmentEditor::Piece>{{0, 60}, {60, 120}, {120, 120}}));
+    const auto exact = Segments::TimePieces(120, 60);
+    EXPECT_EQ(exact, (std::vector<Segments::Piece>{{0, 60}, {60, 120}, {120, 120}}));
 }
 
 TEST_F(SegmentTest, SplitByCountPieces) {
@@ -99,8 +100,8 @@ TEST_F(SegmentTest, SplitByCountPieces) {
     EXPECT_EQ(h.lvTime.text(5, 0), "00:01:40 - 00:02:00");
     EXPECT_EQ(h.lvTime.text(5, 2), "Unconvert");
     // A file shorter than the count gives empty pieces.
-    EXPECT_EQ(SegmentEditor::CountPieces(3, 6).size(), 6u);
-    EXPECT_EQ(SegmentEditor::CountPieces(3, 6).back(), (SegmentEditor::Piece{0, 0}));
+    EXPECT_EQ(Segments::CountPieces(3, 6).size(), 6u);
+    EXPECT_EQ(Segments::CountPieces(3, 6).back(), (Segments::Piece{0, 0}));
 }
 
 TEST_F(SegmentTest, LengthAndCountBelowOneCountAsOne) {
@@ -115,12 +116,11 @@ TEST_F(SegmentTest, LengthAndCountBelowOneCountAsOne) {
 }
 
 TEST_F(SegmentTest, AbsurdCountIsBounded) {
-    const auto pieces = SegmentEditor::CountPieces(20, 2000000000);
-    EXPECT_EQ(pieces.size(), static_cast<size_t>(SegmentEditor::MaxCountPieces));
-    EXPECT_EQ(pieces.back(), (SegmentEditor::Piece{0, 0}));
-    EXPECT_EQ(SegmentEditor::CountPieces(300000, 200000).size(), 100000u);
-    EXPECT_EQ(SegmentEditor::CountPieces(300000, 200000).back(),
-              (SegmentEditor::Piece{299997, 300000}));
+    const auto pieces = Segments::CountPieces(20, 2000000000);
+    EXPECT_EQ(pieces.size(), static_cast<size_t>(Segments::MaxCountPieces));
+    EXPECT_EQ(pieces.back(), (Segments::Piece{0, 0}));
+    EXPECT_EQ(Segments::CountPieces(300000, 200000).size(), 100000u);
+    EXPECT_EQ(Segments::CountPieces(300000, 200000).back(), (Segments::Piece{299997, 300000}));
 }
 
 TEST_F(SegmentTest, MarksAreRefusedInTheSplitFunctions) {

@@ -1,8 +1,8 @@
 // A user's whole road through the real main window, clicking its skin: add
 // two files, mark a piece on the first, split, then join.
-#include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
+#include "core/ReportListModel.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"

@@ -36,7 +36,7 @@ protected:
         QDir().mkpath(music);
         QDir().mkpath(tree.filePath("Other"));
         main = std::make_unique<Tfm_main>(desktop, config.filePath("Velmora.ini"));
-        dialog = std::make_unique<Tfm_dir>(*main);
+        dialog = std::make_unique<Tfm_dir>(main->dialogContext());
         main->setDialogs(nullptr, dialog.get(), nullptr, nullptr);
         main->show();
         QCoreApplication::processEvents();
@@ -196,7 +196,7 @@ TEST_F(FolderDialogTest, AFailedSaveIsShownAndTheFolderStillEndsInASlash) {
     blocker.close();
     ScriptedDesktop failing;
     Tfm_main window(failing, config.filePath("blocker/Velmora.ini"));
-    Tfm_dir folders(window);
+    Tfm_dir folders(window.dialogContext());
     window.show();
     QCoreApplication::processEvents();
     const QString shown = window.edt_dir->text();
@@ -227,7 +227,7 @@ TEST_F(FolderDialogTest, DialogsOpenBesideTheMainWindowWithTheirCaptions) {
     ASSERT_NE(model, nullptr);
     EXPECT_FALSE(model->filter() & QDir::Files) << "folders only";
 
-    Tfm_about about(*main);
+    Tfm_about about(main->dialogContext());
     about.show();
     EXPECT_EQ(about.pos(), main->pos() + QPoint(10, 10));
     EXPECT_EQ(about.windowTitle(), "fm_about");

@@ -1,9 +1,9 @@
 // The main window as the user meets it: the skin's buttons and the popup
 // menus reach their operations only when their guards allow, the lists and
 // fields look as they should, and the window shows the skin as drawn.
-#include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
+#include "core/ReportListModel.h"
 #include "platform/MulDiv.h"
 #include "settings/SettingsFile.h"
 #include "tests/support/ScriptedDesktop.h"

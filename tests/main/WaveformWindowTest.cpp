@@ -2,7 +2,7 @@
 // when files are added, placed by the skin, shaded with the pieces, and the
 // marks snapping to silences. With TARNWELL_SCREENSHOT_DIR set it also saves
 // the window as waveform.png there (the picture in the README and the guide).
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 #include "app/Tfm_main.h"
 #include "app/WaveformPanel.h"
 #include "app/WaveformView.h"

@@ -75,7 +75,7 @@ protected:
     void start() {
         main = std::make_unique<CountingMain>(desktop, ini);
         main->ReadSettings();
-        dlg = new Tfm_set(*main);
+        dlg = new Tfm_set(main->dialogContext());
     }
     void open() {
         dlg->show();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 
 #include <QItemSelectionModel>
 #include <QString>

@@ -1,7 +1,7 @@
 // The tag editor driven as a user would: opened over the real main window,
 // fields typed and left, buttons clicked.
-#include "app/ReportListModel.h"
 #include "app/Tfm_main.h"
+#include "core/ReportListModel.h"
 #include "tags/Tfm_id3.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
@@ -34,7 +34,7 @@ protected:
 
     void SetUp() override {
         main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        id3 = std::make_unique<Tfm_id3>(*main);
+        id3 = std::make_unique<Tfm_id3>(main->dialogContext());
         main->setDialogs(nullptr, &folderDialog, nullptr, id3.get());
         main->show();
     }

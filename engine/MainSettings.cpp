@@ -1,6 +1,6 @@
-#include "app/MainSettings.h"
+#include "engine/MainSettings.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "settings/SettingsFile.h"
 
 #include <algorithm>

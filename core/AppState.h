@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AudioFileinfo.h"
-#include "app/listrecord.h"
+#include "core/AudioFileinfo.h"
+#include "core/listrecord.h"
 
 #include <QString>
 
@@ -12,6 +12,9 @@
 // The title a second copy of the program looks for; it is also the name of
 // the single-instance lock.
 inline const QString ApplicationTitle = QStringLiteral("Kestrune V1.00");
+
+// The product's web page (the Help menu, the About box).
+inline const QString HomePageUrl = QStringLiteral("https://tarnwell.org/");
 
 // Which pieces the runs take from each file.
 enum FunctionChoiceValue : std::int32_t {

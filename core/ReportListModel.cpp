@@ -1,4 +1,4 @@
-#include "app/ReportListModel.h"
+#include "core/ReportListModel.h"
 
 #include <algorithm>
 #include <utility>

@@ -7,9 +7,9 @@
 class ISkinText;
 struct SkinObjects;
 
-// The run progress display of the skin: the percentage text "pbpos" and the
-// bar "convertpb", whose width follows the progress from its left edge. Both
-// the split and the join runs use it; so does the Stop command.
+// The window's run display on the skin: the percentage text "pbpos" and the
+// bar "convertpb", whose width follows the progress from its left edge. The
+// runs only report text and progress (RunHost); this draws them.
 class RunProgress {
 public:
     // Takes the bar's base rectangle from the skin now. Only its left, top

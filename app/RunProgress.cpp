@@ -1,4 +1,4 @@
-#include "engine/RunProgress.h"
+#include "app/RunProgress.h"
 
 #include "app/SkinObjects.h"
 #include "app/skin/ISkinText.h"

@@ -1,4 +1,4 @@
-#include "app/RowSelection.h"
+#include "core/RowSelection.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelectionModel>

@@ -1,0 +1,50 @@
+#include "core/Segments.h"
+
+#include "core/listrecord.h"
+#include "platform/FormatTime.h"
+
+#include <algorithm>
+
+std::vector<Segments::Piece> Segments::TimePieces(std::int32_t duration, std::int32_t seconds) {
+    seconds = std::max(seconds, 1);
+    duration = std::max(duration, 0);
+    std::vector<Piece> pieces;
+    const std::int32_t last = duration / seconds;
+    pieces.reserve(static_cast<size_t>(last) + 1);
+    for (std::int32_t k = 0; k <= last; ++k) {
+        const qint64 begin = qint64(k) * seconds;
+        const qint64 end = std::min<qint64>(begin + seconds, duration);
+        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
+    }
+    return pieces;
+}
+
+std::vector<Segments::Piece> Segments::CountPieces(std::int32_t duration, std::int32_t count) {
+    count = std::clamp(count, 1, MaxCountPieces);
+    duration = std::max(duration, 0);
+    const std::int32_t width = duration / count;
+    std::vector<Piece> pieces;
+    pieces.reserve(static_cast<size_t>(count));
+    for (std::int32_t k = 0; k < count; ++k) {
+        const qint64 begin = qint64(k) * width;
+        const qint64 end = std::min<qint64>(begin + width, duration);
+        pieces.push_back({static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)});
+    }
+    return pieces;
+}
+
+QStringList Segments::SegmentRow(std::int32_t begin, std::int32_t end, const QString& status) {
+    const qint64 length = qint64(end) - begin;
+    return {FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end),
+            FormatTime(std::max<qint64>(length, 0)), status};
+}
+
+void Segments::Normalise(listrecord& record) {
+    if (record.BeginTimes.empty() || record.EndTimes.empty()) {
+        record.BeginTimes = {0};
+        record.EndTimes = {record.Duration};
+    }
+    const auto held =
+        static_cast<std::int32_t>(std::min(record.BeginTimes.size(), record.EndTimes.size()));
+    record.SegmentCount = std::clamp(record.SegmentCount, 1, held);
+}

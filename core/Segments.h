@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+struct listrecord;
+
+// Texts of the "Status" column of the segment list.
+namespace SegmentStatus {
+inline const QString Uncertain = QStringLiteral("Uncertain"); // the working segment
+inline const QString Confirmed = QStringLiteral("OK");        // confirmed, list rebuilt
+inline const QString JustConfirmed = QStringLiteral("Ok");    // confirmed just now
+inline const QString Unconvert = QStringLiteral("Unconvert"); // a computed piece
+inline const QString Playing = QStringLiteral("Playing");
+inline const QString Converting = QStringLiteral("Converting");
+inline const QString Finish = QStringLiteral("Finish");
+} // namespace SegmentStatus
+
+// The arithmetic of segments and pieces, in whole seconds: what the segment
+// editor shows and the runs cut, with nothing drawn.
+class Segments {
+public:
+    // One begin-end range in whole seconds.
+    struct Piece {
+        std::int32_t begin = 0;
+        std::int32_t end = 0;
+        bool operator==(const Piece&) const = default;
+    };
+
+    // The pieces of the two split functions. A length or count below 1 (only
+    // possible from a hand-edited settings file) counts as 1; a count above
+    // MaxCountPieces counts as that many, so an absurd count cannot exhaust
+    // memory (past the file's length in seconds every piece is empty anyway).
+    static constexpr std::int32_t MaxCountPieces = 100000;
+    static std::vector<Piece> TimePieces(std::int32_t duration, std::int32_t seconds);
+    static std::vector<Piece> CountPieces(std::int32_t duration, std::int32_t count);
+    // Caption, length and status of one row.
+    static QStringList SegmentRow(std::int32_t begin, std::int32_t end, const QString& status);
+    // Makes the segment count agree with the time arrays (at least one
+    // segment, never more than the arrays hold).
+    static void Normalise(listrecord& record);
+};

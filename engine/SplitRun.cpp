@@ -433,15 +433,22 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         if (out.copy) {
             copyPiece(row, out.file.path(), start, length);
         } else {
+            const QString status = c_.lvTime.text(row, StatusColumn);
             c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
             c_.writer.SetSampleFormat(rate_, channels_);
 
             // A piece cut short by Stop is still closed, tagged and marked
             // finished: what was written so far is a complete file the user
-            // keeps.
-            copyBlocks(kind, length);
+            // keeps. Stopped before any audio, it would be a file without
+            // any: none is left, and the row keeps the status it had.
+            const std::int32_t written = copyBlocks(kind, length);
 
             c_.writer.Close();
+            if (written == 0) {
+                out.file.discard();
+                c_.lvTime.setText(row, StatusColumn, status);
+                return;
+            }
         }
         completeOutput(file, out);
     } catch (...) {
@@ -499,7 +506,9 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
     const auto settle = [&](const std::shared_ptr<PieceWorkers::Job>& job) {
         const auto found = inFlight.find(job->row);
         InFlight& flight = *found->second;
-        if (job->row > failedRow || !job->begun) {
+        // A piece stopped before any audio would be a file without any.
+        const bool empty = !job->error && job->done.load() == 0;
+        if (job->row > failedRow || !job->begun || empty) {
             // Never written, or not to be kept: as if never started.
             CloseQuietly(*job->writer);
             flight.out.file.discard();
@@ -649,15 +658,20 @@ PieceBlocks::Piece SplitRun::blocksOf(Kind kind, std::int32_t start, std::int32_
     return piece;
 }
 
-void SplitRun::copyBlocks(Kind kind, std::int32_t length) {
+std::int32_t SplitRun::copyBlocks(Kind kind, std::int32_t length) {
     AppState& state = c_.state;
     const auto keepGoing = [&] {
         c_.host.processEvents();
         return state.Busy;
     };
-    const auto progress = [&](std::int32_t done) { showProgress(done, length); };
+    std::int32_t written = 0;
+    const auto progress = [&](std::int32_t done) {
+        written = done;
+        showProgress(done, length);
+    };
     PieceBlocks::Copy(blocksOf(kind, pieceStart_, length), ParityToggle, c_.reader, c_.writer,
                       c_.transform, keepGoing, progress);
+    return written;
 }
 
 void SplitRun::showProgress(std::int32_t done, std::int32_t length) {

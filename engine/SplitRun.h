@@ -104,7 +104,8 @@ private:
     // How many workers write the pieces of the open source; 1 means in turn.
     int parallelWorkers(const std::vector<Piece>& pieces) const;
     void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
-    void copyBlocks(Kind kind, std::int32_t length);
+    // Returns the frames written.
+    std::int32_t copyBlocks(Kind kind, std::int32_t length);
     // The piece of the open source starting at frame `start`, as its blocks
     // are copied.
     PieceBlocks::Piece blocksOf(Kind kind, std::int32_t start, std::int32_t length) const;

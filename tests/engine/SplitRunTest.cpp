@@ -214,6 +214,22 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     EXPECT_FALSE(writer.IsOpen());
 }
 
+TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
+    addFile(QStringLiteral("one.ogg"), tone(6.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 4;
+    // Stop as the second piece begins, before its first block.
+    host.onPump = [&] {
+        if (status(1) == "Converting" && state.Busy)
+            SplitRun::StopRun(state, host, lvTime);
+    };
+    run(&SplitRun::RunTimeSplit);
+
+    EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
+    EXPECT_EQ(status(0), "Finish");
+    EXPECT_EQ(status(1), "Unconvert");
+}
+
 TEST_F(SplitRunTest, AMissingOutputFolderIsCreated) {
     addFile(QStringLiteral("one.ogg"), tone(1.0));
     state.OutputDir = outDir + QStringLiteral("new/deeper/");
@@ -235,7 +251,8 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     };
     run(&SplitRun::RunCustomSplit);
 
-    EXPECT_EQ(outputs(), QStringList({"one.wav", "one_1.wav"}));
+    // Stopped before its first block, the second piece leaves no file.
+    EXPECT_EQ(outputs(), QStringList({"one.wav"}));
     EXPECT_EQ(state.JobList[0].SegmentCount, 3);
     EXPECT_EQ(state.JobList[1].SegmentCount, 2);
 }

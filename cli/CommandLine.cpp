@@ -44,7 +44,54 @@ struct Shared {
     int count = 0;
     std::string segments;
     bool unify = false;
+    bool silence = false;
+    int snap = -1;
+    int threshold = 1; // above 0: not given
+    double minSilence = -1;
+    int minPiece = -1;
 };
+
+// Decibels below full scale: 0 or a negative whole number.
+CLI::Validator decibels() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || value > 0 || value < -120)
+                return "'" + text + "' is not a level from -120 to 0 dB";
+            return {};
+        },
+        "-120 to 0");
+}
+
+// Seconds with a fraction, above 0.
+CLI::Validator positiveSeconds() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || !(value > 0) || value > 3600)
+                return "'" + text + "' is not a number of seconds above 0";
+            return {};
+        },
+        "seconds above 0");
+}
+
+// How silences are found; `info` takes these too.
+void addSilenceLevels(CLI::App& command, Shared& shared) {
+    command
+        .add_option("--threshold", shared.threshold,
+                    "A silence is quieter than DB dBFS (default: the settings file's, -40)")
+        ->type_name("DB")
+        ->check(decibels());
+    command
+        .add_option("--min-silence", shared.minSilence,
+                    "A silence lasts at least SECONDS (default: the settings file's, 1.0)")
+        ->type_name("SECONDS")
+        ->check(positiveSeconds());
+}
 
 void addCutOptions(CLI::App& command, Shared& shared, bool join) {
     auto* time = command.add_option("--time", shared.seconds,
@@ -67,6 +114,27 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
     time->excludes(count)->excludes(segments);
     count->excludes(segments);
     unify->needs(segments);
+    if (!join) {
+        auto* silence = command.add_flag(
+            "--silence", shared.silence,
+            "Cut every file between its silences, each cut in the middle of a silence");
+        silence->excludes(time)->excludes(count)->excludes(segments);
+        command
+            .add_option("--min-piece", shared.minPiece,
+                        "With --silence: shorter pieces join the next one (seconds; default: "
+                        "the settings file's, 5)")
+            ->type_name("SECONDS")
+            ->check(wholeNumber(0))
+            ->needs(silence);
+        command
+            .add_option("--snap", shared.snap,
+                        "With --time: move each cut to the nearest silence within SECONDS; "
+                        "a cut with no silence that near stays, and says so")
+            ->type_name("SECONDS")
+            ->check(wholeNumber(1))
+            ->needs(time);
+        addSilenceLevels(command, shared);
+    }
 
     command
         .add_option("--format", shared.format, "Output format: mp3, wav, wma or ogg (default mp3)")
@@ -117,6 +185,8 @@ int usageError(const QString& message) {
 } // namespace
 
 std::int32_t CommandLine::Options::functionChoice() const {
+    if (silence)
+        return FunctionSplitAtSilences;
     if (!segments.empty())
         return unify ? FunctionUnification : FunctionCustom;
     if (count > 0)
@@ -155,6 +225,7 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
         "info", "Show length, sample rate, channels and tags of every file as Tarnwell reads them");
     fileArguments(*info, files);
     info->add_flag("--json", json, "Print the information as JSON");
+    addSilenceLevels(*info, shared);
 
     try {
         app.parse(argc, argv);
@@ -167,6 +238,10 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
 
     options.files = toQStrings(files);
     options.json = json;
+    if (shared.threshold <= 0)
+        options.threshold = shared.threshold;
+    if (shared.minSilence > 0)
+        options.minSilenceMs = static_cast<int>(shared.minSilence * 1000 + 0.5);
     if (info->parsed()) {
         options.command = Command::Info;
         return std::nullopt;
@@ -176,6 +251,11 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     options.seconds = shared.seconds;
     options.count = shared.count;
     options.unify = shared.unify;
+    options.silence = shared.silence;
+    if (shared.snap > 0)
+        options.snap = shared.snap;
+    if (shared.minPiece >= 0)
+        options.minPiece = shared.minPiece;
     if (!shared.segments.empty()) {
         QString error;
         const auto segments = ParseSegments(QString::fromStdString(shared.segments), error);
@@ -184,8 +264,9 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
         options.segments = *segments;
     }
     if (options.command == Command::Split && options.seconds == 0 && options.count == 0 &&
-        options.segments.empty())
-        return usageError(QStringLiteral("split needs one of --time, --count or --segments"));
+        options.segments.empty() && !options.silence)
+        return usageError(
+            QStringLiteral("split needs one of --time, --count, --segments or --silence"));
     static const QStringList formats{"mp3", "wav", "wma", "ogg"};
     options.format =
         std::max<int>(0, formats.indexOf(QString::fromStdString(shared.format).toLower()));

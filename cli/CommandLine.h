@@ -27,6 +27,14 @@ public:
         int count = 0;
         std::vector<Segment> segments;
         bool unify = false;
+        // Pieces between silences, or time cuts moved to a silence within
+        // `snap` seconds; the silence is below `threshold` dBFS for at least
+        // `minSilenceMs`, and silence pieces last `minPiece` seconds at least.
+        bool silence = false;
+        std::optional<int> snap;
+        std::optional<int> threshold;
+        std::optional<int> minSilenceMs;
+        std::optional<int> minPiece;
         QString joinName;
         int format = 0; // 0 mp3, 1 wav, 2 wma, 3 ogg
         QString outDir; // empty: the settings file's output folder

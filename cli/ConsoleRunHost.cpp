@@ -1,9 +1,9 @@
-#include "core/Segments.h"
 #include "cli/ConsoleRunHost.h"
+#include "core/Segments.h"
 
+#include "app/SegmentEditor.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
-#include "app/SegmentEditor.h"
 #include "platform/Desktop.h"
 
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include "engine/OutputNames.h"
 #include "engine/SourceTags.h"
 #include "engine/SplitRun.h"
+#include "engine/audio/PeakScanner.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
 
@@ -35,6 +36,15 @@ QString range(std::int32_t begin, std::int32_t end) {
 void print(const QString& text) {
     std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
+}
+
+// Silences in seconds, for --json.
+QJsonArray silenceArray(const std::vector<Silence>& silences) {
+    QJsonArray all;
+    for (const Silence& s : silences)
+        all.append(
+            QJsonObject{{"begin", double(s.beginMs) / 1000}, {"end", double(s.endMs) / 1000}});
+    return all;
 }
 
 } // namespace
@@ -103,6 +113,7 @@ void CutterSession::addFiles() {
 }
 
 int CutterSession::info() {
+    MainSettings::Read(state_, settings_); // the silence levels the window uses
     addFiles();
     QJsonArray all;
     for (const Source& source : sources_) {
@@ -120,6 +131,18 @@ int CutterSession::info() {
             continue;
         }
         const double seconds = rate > 0 ? double(record.SampleCount) / rate : 0.0;
+        std::vector<Silence> silences;
+        try {
+            silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
+        } catch (const Error& e) {
+            fail(e.message());
+            continue;
+        }
+        const auto silenceText = [](const Silence& s) {
+            return QStringLiteral("%1-%2")
+                .arg(double(s.beginMs) / 1000, 0, 'f', 2)
+                .arg(double(s.endMs) / 1000, 0, 'f', 2);
+        };
         const AudioFileinfo& tags = source.tags;
         const std::pair<const char*, QString> fields[] = {
             {"title", tags.Title}, {"artist", tags.Artist}, {"album", tags.Album},
@@ -136,7 +159,8 @@ int CutterSession::info() {
                                    {"frames", record.SampleCount},
                                    {"rate", rate},
                                    {"channels", channels},
-                                   {"tags", tagObject}});
+                                   {"tags", tagObject},
+                                   {"silences", silenceArray(silences)}});
             continue;
         }
         print(record.FileName);
@@ -150,6 +174,12 @@ int CutterSession::info() {
             print(QStringLiteral("  %1%2")
                       .arg(QLatin1String(key) + QLatin1Char(':'), -10)
                       .arg(value));
+        QStringList spans;
+        for (const Silence& s : silences)
+            spans.append(silenceText(s));
+        print(
+            QStringLiteral("  silences: %1 (seconds)")
+                .arg(spans.isEmpty() ? QStringLiteral("none") : spans.join(QStringLiteral(", "))));
     }
     if (options_.json)
         print(QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)).trimmed());
@@ -173,6 +203,44 @@ void CutterSession::applyOptions() {
         state_.OutputDir = OutputNames::Folder(QDir(options_.outDir).absolutePath());
     state_.OggCopy = options_.copy;
     host_.setFormatIndex(options_.format);
+    if (options_.threshold)
+        state_.SilenceThreshold = *options_.threshold;
+    if (options_.minSilenceMs)
+        state_.SilenceMinimumMs = *options_.minSilenceMs;
+    if (options_.minPiece)
+        state_.SilenceMinimumPiece = *options_.minPiece;
+    // Cuts move to silences only where the command line asks for it, as
+    // with the fades.
+    state_.SnapToSilence = options_.snap.has_value();
+    if (options_.snap)
+        state_.SnapSeconds = *options_.snap;
+}
+
+SilenceParams CutterSession::silenceLevels() const {
+    return {static_cast<double>(options_.threshold.value_or(state_.SilenceThreshold)),
+            options_.minSilenceMs.value_or(state_.SilenceMinimumMs)};
+}
+
+std::vector<Segments::Piece> CutterSession::silencePiecesOf(const Source& source,
+                                                            QStringList& notes) const {
+    const AudioOverview overview = PeakScanner::Scan(source.record.FileName);
+    const std::vector<Silence> silences = SilenceFinder::Find(overview, silenceLevels());
+    const std::int64_t windowMs = std::int64_t{state_.SnapSeconds} * 1000;
+    const std::vector<SilencePiece> found =
+        state_.FunctionChoice == FunctionSplitAtSilences
+            ? SilenceFinder::SplitAtSilences(silences, overview.durationMs(),
+                                             std::int64_t{state_.SilenceMinimumPiece} * 1000)
+            : SilenceFinder::SplitByTime(silences, overview.durationMs(),
+                                         std::int64_t{std::max(state_.SplitSeconds, 1)} * 1000,
+                                         windowMs);
+    std::vector<Segments::Piece> pieces;
+    for (const SilencePiece& p : found) {
+        // Shown in whole seconds, as the run's rows show them.
+        pieces.push_back({static_cast<std::int32_t>(p.beginMs / 1000),
+                          static_cast<std::int32_t>((p.endMs + 999) / 1000)});
+        notes.append(SilenceFinder::CutNote(p, windowMs));
+    }
+    return pieces;
 }
 
 std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record) const {
@@ -245,14 +313,30 @@ void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
     QSet<QString> planned;
     for (const Source& source : sources_) {
-        for (const Segments::Piece& piece : piecesOf(source)) {
+        QStringList notes;
+        const bool atSilences =
+            state_.FunctionChoice == FunctionSplitAtSilences ||
+            (state_.FunctionChoice == FunctionSplitByTime && state_.SnapToSilence);
+        std::vector<Segments::Piece> pieces;
+        try {
+            pieces = atSilences ? silencePiecesOf(source, notes) : piecesOf(source);
+        } catch (const Error& e) {
+            fail(e.message());
+            continue;
+        }
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            const Segments::Piece& piece = pieces[k];
             const QString path =
                 OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
                                          state_.FunctionChoice != FunctionCustom, planned);
             planned.insert(path);
-            print(QStringLiteral("%1\t%2\t%3")
+            const QString note = k < static_cast<size_t>(notes.size())
+                                     ? notes[static_cast<qsizetype>(k)]
+                                     : QString();
+            print(QStringLiteral("%1\t%2\t%3%4")
                       .arg(QFileInfo(source.record.FileName).fileName(),
-                           range(piece.begin, piece.end), path));
+                           range(piece.begin, piece.end), path,
+                           note.isEmpty() ? QString() : QLatin1Char('\t') + note));
         }
     }
 }

@@ -15,6 +15,7 @@
 #include "engine/ContextRunSteps.h"
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
+#include "engine/SilenceFinder.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -66,6 +67,11 @@ private:
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
     // The pieces a split cuts from `source`, in whole seconds.
     std::vector<Segments::Piece> piecesOf(const Source& source) const;
+    // Pieces cut at silences, or time cuts moved to them, as the run finds
+    // them; `notes` says where a cut moved or found no silence.
+    std::vector<Segments::Piece> silencePiecesOf(const Source& source, QStringList& notes) const;
+    // The silence levels: the settings file's, then the command line's.
+    SilenceParams silenceLevels() const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);

@@ -191,6 +191,40 @@ TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
     EXPECT_TRUE(text.out.contains("rate:     44100 Hz")) << text.out.toStdString();
 }
 
+TEST_F(CliProgramTest, SilencesAreListedAndCutAtTheirMiddles) {
+    // Tone with 2 s quiet at 3-5 s and 8-10 s.
+    OggFixture speech = OggFixture::Tone(12.0, 330.0, Rate, 2);
+    speech.quiet = {{3.0, 5.0}, {8.0, 10.0}};
+    const QString path = speech.write(src("speech.ogg"));
+
+    const Result info = run({"info", path, "--json"});
+    ASSERT_EQ(info.status, 0) << info.err.toStdString();
+    const QJsonArray silences =
+        QJsonDocument::fromJson(info.out.toUtf8()).array().at(0).toObject()["silences"].toArray();
+    ASSERT_EQ(silences.size(), 2) << info.out.toStdString();
+    EXPECT_NEAR(silences.at(0).toObject()["begin"].toDouble(), 3.0, 0.05);
+    EXPECT_NEAR(silences.at(1).toObject()["end"].toDouble(), 10.0, 0.05);
+
+    const QStringList split{"split",    path,  "--silence", "--min-piece", "0",
+                            "--format", "wav", "--out",     out()};
+    const Result plan = run(split + QStringList{"--dry-run"});
+    ASSERT_EQ(plan.status, 0) << plan.err.toStdString();
+    EXPECT_EQ(plan.out.count('\n'), 3) << plan.out.toStdString();
+    const Result done = run(split);
+    ASSERT_EQ(done.status, 0) << done.err.toStdString();
+    ASSERT_EQ(outputs(), QStringList({"speech_1.wav", "speech_2.wav", "speech_3.wav"}));
+    EXPECT_NEAR(decodeWithFfmpeg(out("speech_1.wav")).seconds(), 4.0, 0.05);
+    EXPECT_NEAR(decodeWithFfmpeg(out("speech_2.wav")).seconds(), 5.0, 0.05);
+
+    // A time cut moves to the silence within reach, and the plan says so.
+    const Result snapped =
+        run({"split", path, "--time", "6", "--snap", "1", "--dry-run", "--out", out()});
+    ASSERT_EQ(snapped.status, 0) << snapped.err.toStdString();
+    EXPECT_TRUE(snapped.out.contains("00:00:00-00:00:05")) << snapped.out.toStdString();
+    EXPECT_TRUE(snapped.out.contains("Cut moved from 00:00:06")) << snapped.out.toStdString();
+    EXPECT_EQ(run({"split", path, "--count", "2", "--snap", "1"}).status, 2);
+}
+
 TEST_F(CliProgramTest, InterruptStopsLikeStopAndKeepsCompletePieces) {
     const QString song = OggFixture::NoiseAndSweep(240.0, Rate, 2).write(src("long.ogg"));
     QProcess process;

@@ -25,6 +25,7 @@ public:
     // Keeps the files and adds them from the event loop as soon as allowed.
     void offer(const QStringList& paths);
     bool waiting() const { return !pending_.isEmpty(); }
+    const QStringList& pending() const { return pending_; }
 
     // Marks the span of one command; files offered meanwhile wait for its end.
     class CommandScope {

@@ -17,9 +17,9 @@
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
 #include "engine/JoinRun.h"
+#include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
 #include "engine/SourceTags.h"
-#include "engine/MainSettings.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -127,13 +127,12 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     const EditorContext editors{state_,        desktop_,          *lvModel_,       *lvSelection_,
                                 *lvTimeModel_, *lvTimeSelection_, *previewSlider_, skinObjects_};
     segmentEditor_ = std::make_unique<SegmentEditor>(
-        editors,
-        SegmentEditor::Hooks{
-            [this] { ShowTotalTime(); }, [this] { lvClick(); },
-            [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
-            [this](const listrecord& record, std::int32_t seconds) {
-                return waveform_->snapMark(record, seconds);
-            }});
+        editors, SegmentEditor::Hooks{
+                     [this] { ShowTotalTime(); }, [this] { lvClick(); },
+                     [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
+                     [this](const listrecord& record, std::int32_t seconds) {
+                         return waveform_->snapMark(record, seconds);
+                     }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
     jobHooks.readComments = ReadSourceTags;
@@ -487,6 +486,11 @@ void Tfm_main::showEvent(QShowEvent* event) {
 }
 
 void Tfm_main::closeEvent(QCloseEvent* event) {
+    // Files still waiting for a run to end are not lost without a word.
+    if (fileIntake_ && fileIntake_->waiting())
+        desktop_.warning(QStringLiteral("These files were not added, because the program closed "
+                                        "before the run ended:\n%1")
+                             .arg(fileIntake_->pending().join(QLatin1Char('\n'))));
     FormCloseQuery();
     event->accept();
 }

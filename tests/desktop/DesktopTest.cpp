@@ -1,10 +1,10 @@
 // What a desktop user reaches for without reading the guide: files given on
 // the command line or handed over by a second copy, drag and drop, and the
 // keyboard, each through the real window.
-#include "core/AppState.h"
 #include "app/FileIntake.h"
 #include "app/Shortcuts.h"
 #include "app/skin/Skin.h"
+#include "core/AppState.h"
 #include "platform/InstanceChannel.h"
 #include "platform/SingleInstance.h"
 #include "tests/jobs/MainWindowFixture.h"
@@ -199,6 +199,16 @@ TEST_F(DesktopTest, FilesArrivingDuringARunWaitForItsEnd) {
     EXPECT_FALSE(main->state().Busy);
     EXPECT_TRUE(QTest::qWaitFor([&] { return lv().count() == 3; }, Deadline));
     EXPECT_EQ(captions(), (QStringList{"song.ogg", "a.ogg", "b.ogg"}));
+
+    // Still waiting when the window closes: named, not lost without a word.
+    main->state().Busy = true;
+    main->OpenGivenFiles({dir.filePath("song.ogg")}, true);
+    ASSERT_TRUE(main->fileIntake().waiting());
+    main->close();
+    ASSERT_FALSE(desktop.informations.isEmpty());
+    EXPECT_TRUE(desktop.informations.last().contains(dir.filePath("song.ogg")))
+        << desktop.informations.last().toStdString();
+    EXPECT_EQ(desktop.severities.back(), Desktop::Severity::Warning);
 }
 
 TEST_F(DesktopTest, FilesDroppedDuringARealSplitOrAnAddComeInAfterIt) {

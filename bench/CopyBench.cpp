@@ -7,6 +7,7 @@
 //
 // Run by hand: build/bin/CopyBench [minutes]
 #include "bench/BenchDesktop.h"
+#include "bench/BenchSource.h"
 #include "core/AppState.h"
 #include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
@@ -74,18 +75,9 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 
-    reader.Open(source, 0, 1);
-    listrecord record;
-    record.FileName = source;
-    record.Duration = reader.DurationMs() / 1000;
-    record.SampleCount = reader.SampleCount();
-    record.BeginTimes = {0};
-    record.EndTimes = {record.Duration};
-    reader.Close();
-    state.JobList.push_back(record);
-    state.TagList.push_back({});
-    state.TagList.back().Title = QStringLiteral("Bench");
-    lv.append({QFileInfo(source).fileName(), QString()});
+    AudioFileinfo tags;
+    tags.Title = QStringLiteral("Bench");
+    AddWholeSource(state, lv, reader, source, tags);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 60;

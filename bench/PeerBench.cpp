@@ -10,6 +10,7 @@
 //
 // Run by hand: build/bin/PeerBench [--workers N] [pairs] [minutes] [only cases named so]
 #include "bench/BenchDesktop.h"
+#include "bench/BenchSource.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "core/SegmentList.h"
@@ -100,22 +101,12 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     RunContext context{state,   lv,        lvTime,   segments, reader, writer,
                        encoder, transform, settings, desktop,  host};
 
-    reader.Open(source, 0, 1);
-    listrecord record;
-    record.FileName = source;
-    record.Duration = reader.DurationMs() / 1000;
-    record.SampleCount = reader.SampleCount();
-    record.BeginTimes = {0};
-    record.EndTimes = {record.Duration};
-    reader.Close();
-    state.JobList.push_back(record);
-    state.TagList.push_back({});
-    lv.append({QFileInfo(source).fileName(), QString()});
+    AddWholeSource(state, lv, reader, source);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     // One piece: longer than the file, so no empty piece follows at its end.
     const bool onePiece = job.job == Job::Mp3Piece || job.job == Job::OggPiece;
-    state.SplitSeconds = onePiece ? record.Duration + 1 : 60;
+    state.SplitSeconds = onePiece ? state.JobList.back().Duration + 1 : 60;
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();

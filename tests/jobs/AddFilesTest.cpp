@@ -1,9 +1,8 @@
 // Adding real Ogg files through the open dialog and from a folder: captions
 // from titles, records measured by the reader, refused files and the rows
 // that follow them.
+#include "engine/SourceTags.h"
 #include "engine/audio/AudioFile2.h"
-#include "tags/OGGTag.h"
-#include "tags/OggComments.h"
 #include "tests/jobs/JobsHarness.h"
 #include "tests/support/OggFixture.h"
 
@@ -25,16 +24,7 @@ struct AddFilesTest : ::testing::Test {
     AddFilesTest() {
         reader.SetActive(true);
         h.reader = &reader;
-        h.readComments = [](const QString& file, AudioFileinfo& tags) {
-            OGGTag tag;
-            ReadOggComments(file, tag);
-            tags.Title = tag.Title;
-            tags.Artist = tag.Artist;
-            tags.Album = tag.Album;
-            tags.Comment = tag.Comment;
-            tags.Genre = tag.Genre;
-            tags.Year = tag.Date;
-        };
+        h.readComments = ReadSourceTags;
     }
 
     // A short, quick-to-encode source.

@@ -13,8 +13,7 @@ constexpr int kDecodeFrames = 4096;
 } // namespace
 
 AudioReader::AudioReader(const QString& path)
-    : path_(path), decoder_(path), outRate_(decoder_.rate()), outChannels_(decoder_.channels()),
-      currentLinkRate_(decoder_.rate()) {}
+    : path_(path), decoder_(path), outRate_(decoder_.rate()), outChannels_(decoder_.channels()) {}
 
 AudioReader::~AudioReader() {
     stopReadAhead(false);
@@ -95,7 +94,6 @@ bool AudioReader::decodeMore() {
             [this](DecodeAhead::Step& step) { step.last = !decodeStep(step.samples, step.rate); },
             limit);
     }
-    int rate = currentLinkRate_;
     bool more = true;
     if (ahead_ || !aheadLeft_.empty()) {
         DecodeAhead::Step step;
@@ -111,18 +109,17 @@ bool AudioReader::decodeMore() {
             stopReadAhead(false);
             std::rethrow_exception(step.error);
         }
-        rate = step.rate;
         more = !step.last;
         if (!more)
             stopReadAhead(false);
     } else {
+        int rate = 0;
         more = decodeStep(pending_, rate);
     }
     if (!more) {
         ended_ = true;
         return false;
     }
-    currentLinkRate_ = rate;
     return true;
 }
 
@@ -172,7 +169,8 @@ void AudioReader::read(int count, SampleArray& block) {
     if (count <= 0)
         return;
     const auto channels = static_cast<std::size_t>(outChannels_);
-    owed_ += static_cast<double>(count) * outRate_ / currentLinkRate_;
+    // Positions count every link in the first link's rate.
+    owed_ += static_cast<double>(count) * outRate_ / decoder_.rate();
     const long long wanted = std::max<long long>(0, std::llround(owed_) - given_);
     const auto wantedSamples = static_cast<std::size_t>(wanted) * channels;
     // Room for the block and the decode step that completes it, so the

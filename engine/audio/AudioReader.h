@@ -69,7 +69,6 @@ private:
     // Frames the caller is owed so far, in the output rate, and frames given.
     double owed_ = 0;
     long long given_ = 0;
-    int currentLinkRate_;
     long long position_ = 0; // the caller's position in file frames
     bool readAhead_ = false;
     // While it runs, it alone touches the decoder and the converter.

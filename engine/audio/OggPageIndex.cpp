@@ -48,17 +48,19 @@ struct LinkScan {
     bool dropping = false;         // a packet whose start was lost runs on
     std::int64_t runningBytes = 0; // of the packet running on
     long block = -1;               // of the last audio packet; -1 after a gap
-    // Frames of the packets completed since the last positioned page, and
-    // whether that count is whole (no gap since).
+    // Frames of the packets completed since the last positioned page (or
+    // the link's start), whether that count is whole (no gap since), and
+    // what the last of them yielded.
     std::int64_t frames = 0;
     bool counted = true;
+    std::int64_t lastFrames = 0;
     bool positioned = false;
-    std::int64_t position = 0; // of the last positioned page
+    std::int64_t position = 0; // granule of the last positioned page
     std::int64_t end = 0;      // where that page ends
+    std::int64_t decoded = 0;  // frames decoded up to that page's end
 
     void lose() {
-        if (positioned)
-            counted = false;
+        counted = false;
         block = -1;
     }
     void complete(long packetBlock) {
@@ -68,12 +70,13 @@ struct LinkScan {
             lose();
             return;
         }
-        if (block >= 0)
-            frames += block / 4 + packetBlock / 4;
-        else if (positioned)
-            counted = false; // the block before it was lost
+        // The first packet only primes the lapping and yields nothing.
+        lastFrames = block >= 0 ? block / 4 + packetBlock / 4 : 0;
+        frames += lastFrames;
         block = packetBlock;
     }
+    // Frames decoded to the end of the link as it stands.
+    std::int64_t total() const { return decoded + (!ended && counted ? frames : 0); }
 };
 
 // The block size of the audio packet whose first `bytes` (of its first
@@ -146,18 +149,19 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     // A frame takes at least one byte of a packet, and one packet gives at
     // most half a long block.
     std::vector<std::int64_t> framesPerByte(static_cast<size_t>(links));
-    std::int64_t startFrame = 0;
+    // Where vorbisfile's own numbering starts each link: it adds up the
+    // lengths it measured from the links' positions.
+    std::vector<std::int64_t> told(static_cast<size_t>(links));
     for (int i = 0; i < links; ++i) {
         Link& link = links_[static_cast<size_t>(i)];
         link.begin = file.offsets[i];
         link.audio = file.dataoffsets[i];
-        link.firstGranule = file.pcmlengths[2 * i];
-        link.frames = file.pcmlengths[2 * i + 1];
-        link.startFrame = startFrame;
         framesPerByte[static_cast<size_t>(i)] = vorbis_info_blocksize(&file.vi[i], 1) / 2;
-        if (link.audio < 0 || link.frames < 0 || framesPerByte[static_cast<size_t>(i)] <= 0)
+        if (link.audio < 0 || framesPerByte[static_cast<size_t>(i)] <= 0)
             damaged();
-        startFrame += link.frames;
+        if (i > 0)
+            told[static_cast<size_t>(i)] =
+                told[static_cast<size_t>(i) - 1] + file.pcmlengths[2 * (i - 1) + 1];
     }
 
     const std::int64_t end = std::max(file.end, file.offsets[links]);
@@ -168,6 +172,13 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     int current = 0;
     LinkScan scan;
     std::int64_t points = 0;
+    std::size_t unplacedGaps = 0; // gaps waiting for the positioned page after them
+    const auto closeLink = [&] {
+        Link& link = links_[static_cast<size_t>(current)];
+        link.frames = scan.total();
+        if (current + 1 < links)
+            links_[static_cast<size_t>(current) + 1].startFrame = link.startFrame + link.frames;
+    };
     for (;;) {
         const long found = ogg_sync_pageseek(sync.get(), &page);
         if (found < 0) {
@@ -192,20 +203,17 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         const std::int64_t start = at;
         at += found;
         if (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin) {
-            while (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin)
+            while (current + 1 < links && start >= links_[static_cast<size_t>(current) + 1].begin) {
+                closeLink();
                 ++current;
+            }
             scan = LinkScan();
         }
         const auto c = static_cast<size_t>(current);
-        if (ogg_page_serialno(&page) != file.serialnos[current])
+        // Pages of headers hold no audio, and other streams none of ours.
+        if (ogg_page_serialno(&page) != file.serialnos[current] || start < links_[c].audio)
             continue;
         const std::int64_t granule = ogg_page_granulepos(&page);
-        // Pages of headers hold no audio, so no position either.
-        if (start < links_[c].audio) {
-            if (granule != 0)
-                damaged();
-            continue;
-        }
         const long sequence = ogg_page_pageno(&page);
         // The same page again, as a faulty copy or a network stream may
         // leave it: decoding steps over it.
@@ -213,16 +221,15 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
             repeated_.push_back({start, at});
             continue;
         }
-        // A page on which a packet ends carries its position; without one
-        // vorbisfile could only decode from the link's start.
-        if (scan.ended || granule < -1 || (granule == -1 && ogg_page_packets(&page) > 0))
+        // Audio after the stream's end belongs nowhere.
+        if (scan.ended)
             damaged();
         // Pages missing in between take their packets with them.
         if (scan.started && sequence != scan.sequence + 1) {
             scan.lose();
             scan.running = kNone;
             scan.dropping = false;
-            afterGaps_.push_back(start);
+            afterGaps_.push_back({start, 0});
         }
         scan.started = true;
         scan.sequence = sequence;
@@ -230,55 +237,59 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         const bool final = ogg_page_eos(&page) != 0;
         if (final)
             scan.ended = true;
-        // A page's position is where its last completed packet ends.
         if (!followPackets(scan, page, file.vi[current]))
             damaged();
         if (granule == -1)
             continue;
-        if (scan.positioned) {
+        // libvorbis trims the first positioned page's last packet when the
+        // page claims fewer frames than its packets yield (audio trimmed at
+        // the start, or the end of a stream of one page), and the final
+        // page's last packet when that page ends short. Everywhere else it
+        // believes the packets.
+        const auto trim = [&](std::int64_t claimed) {
+            return std::clamp<std::int64_t>(scan.frames - claimed, 0, scan.lastFrames);
+        };
+        std::int64_t decoded = 0;
+        if (scan.counted) {
+            decoded = !scan.positioned ? scan.frames - trim(granule)
+                      : final          ? scan.decoded + scan.frames - trim(granule - scan.position)
+                                       : scan.decoded + scan.frames;
+        } else if (!scan.positioned) {
+            // Pages lost before the first position: it is all there is.
+            decoded = std::max<std::int64_t>(0, granule - file.pcmlengths[2 * current]);
+        } else {
             // vorbisfile cannot start decoding on a final page, so after a
-            // gap its audio has no place it could be put.
-            if (final && !scan.counted)
-                damaged();
+            // gap its audio has no place it could be put. Otherwise the
+            // positions on either side measure what was lost, and no more
+            // than the bytes between can hold.
             const std::int64_t step = granule - scan.position;
-            // Counted exactly where nothing is lost, the final page may end
-            // early; over a gap no more frames than its bytes can hold.
-            const bool believable =
-                scan.counted ? (final ? step >= 0 && step <= scan.frames : step == scan.frames)
-                             : step > 0 && step <= (at - scan.end) * framesPerByte[c];
-            if (!believable)
+            if (final || step <= 0 || step > (at - scan.end) * framesPerByte[c])
                 damaged();
+            decoded = scan.decoded + step;
         }
-        if (!scan.positioned || granule > scan.position) {
+        Link& link = links_[c];
+        const std::int64_t shift =
+            std::max<std::int64_t>(granule - file.pcmlengths[2 * current], 0) + told[c] -
+            (link.startFrame + decoded);
+        for (; unplacedGaps < afterGaps_.size(); ++unplacedGaps)
+            afterGaps_[unplacedGaps].shift = shift;
+        if (link.points.empty() || decoded > link.points.back().frame) {
             // No real file comes near this many pages; the index stays small.
             if (++points > kMaxPoints)
                 damaged();
-            links_[c].points.push_back({start, granule});
+            link.points.push_back({start, decoded, shift});
         }
         scan.positioned = true;
         scan.position = granule;
         scan.end = at;
+        scan.decoded = decoded;
         scan.frames = 0;
         scan.counted = true;
     }
-
-    // vorbisfile's lengths come from the first and last positioned pages;
-    // they must be the ones found here. Searching back from the end of the
-    // file for the last one, it can miss it behind a page cut off; only the
-    // last link's length leaves the numbering of every other frame alone.
-    for (size_t i = 0; i < links_.size(); ++i) {
-        Link& link = links_[i];
-        if (link.points.empty()) {
-            if (link.frames != 0)
-                damaged();
-            continue;
-        }
-        const std::int64_t found = link.points.back().granule - link.firstGranule;
-        if (link.points.front().granule < link.firstGranule ||
-            (found != link.frames && (i + 1 < links_.size() || found < link.frames)))
-            damaged();
-        link.frames = found;
-    }
+    if (links > 0)
+        closeLink();
+    // A gap no positioned page follows leaves nothing to restart at.
+    afterGaps_.resize(unplacedGaps);
 }
 
 std::int64_t OggPageIndex::totalFrames() const {
@@ -295,33 +306,39 @@ int OggPageIndex::linkOf(std::int64_t frame) const {
 
 std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t frame) const {
     const Link& l = links_[static_cast<size_t>(link)];
-    const std::int64_t granule = frame - l.startFrame + l.firstGranule;
+    const std::int64_t local = frame - l.startFrame;
     // The frame lies on the first positioned page that ends at or after it,
     // or on a page between that one and the one before. Decoding on a page
     // starts with the second packet that begins on it, so the frame may lie
     // before that; earlier pages start earlier, and on pages holding less
-    // than a packet each it takes a few. A link's first page is the only one
-    // vorbisfile numbers from the link's start, and always early enough.
+    // than a packet each it takes a few. From a link's first page decoding
+    // starts at the link's first frame, always early enough.
     const auto after = std::lower_bound(
-        l.points.begin(), l.points.end(), granule,
-        [](const Point& point, std::int64_t value) { return point.granule < value; });
+        l.points.begin(), l.points.end(), local,
+        [](const Point& point, std::int64_t value) { return point.frame < value; });
     std::vector<Start> starts;
     const auto at = after - l.points.begin();
     for (auto i = at; i >= 1 && i > at - kSeekCandidates; --i)
-        if (i < static_cast<std::ptrdiff_t>(l.points.size()))
-            starts.push_back(
-                {l.points[static_cast<size_t>(i)].offset,
-                 l.points[static_cast<size_t>(i) - 1].granule - l.firstGranule + l.startFrame});
+        if (i < static_cast<std::ptrdiff_t>(l.points.size())) {
+            const Point& point = l.points[static_cast<size_t>(i)];
+            starts.push_back({point.offset,
+                              l.points[static_cast<size_t>(i) - 1].frame + l.startFrame,
+                              point.shift, false});
+        }
     // Far from the start that many pages always suffice; decoding from the
     // start there would only mean the file is no longer the one indexed.
     if (at - kSeekCandidates < 1)
-        starts.push_back({l.begin, l.startFrame});
+        starts.push_back({l.begin, l.startFrame, 0, true});
     return starts;
 }
 
-std::int64_t OggPageIndex::restartPoint(std::int64_t end) const {
+OggPageIndex::Restart OggPageIndex::restartPoint(std::int64_t end) const {
     // A gap is noticed once the page after it has been read; vorbisfile may
     // have read on a little further.
-    const auto after = std::lower_bound(afterGaps_.begin(), afterGaps_.end(), end);
-    return after == afterGaps_.begin() ? -1 : *(after - 1);
+    const auto after =
+        std::lower_bound(afterGaps_.begin(), afterGaps_.end(), end,
+                         [](const Gap& gap, std::int64_t value) { return gap.offset < value; });
+    if (after == afterGaps_.begin())
+        return {};
+    return {(after - 1)->offset, (after - 1)->shift};
 }

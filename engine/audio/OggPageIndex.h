@@ -10,19 +10,22 @@
 struct OggVorbis_File;
 
 // Every audio page of an opened Vorbis file, read once with libogg: where it
-// starts and at which frame its audio ends. vorbisfile takes the file's
-// length from the last page and seeks by bisecting on page positions, both
-// trusting whatever the pages claim; this index checks every claim against
-// the packets on the pages first, and then serves seeking from positions it
-// has seen to be true.
+// starts and at which frame its audio ends. Frames are counted the way
+// libvorbis delivers them when a file is decoded from its start: every
+// packet yields what its block sizes say, whatever the pages' granule
+// positions claim. Muxers differ in the positions they write (some run ahead
+// of the packets, some start below zero), and decoders play the packets all
+// the same; positions only trim the first and the last page, and measure
+// audio lost to a gap in the pages. Seeking is then served from the frames
+// counted here, translated to vorbisfile's own numbering page by page.
 class OggPageIndex {
 public:
     // Reads `view` up to the end vorbisfile measured. Throws Error naming
-    // `path` when the pages do not form one true timeline: a position that
-    // is not where the packets before it end, or after pages lost to damage
-    // goes back or further than the bytes between can hold, or a length that
-    // disagrees with what vorbisfile found. A page repeated whole right after
-    // itself is passed over and listed.
+    // `path` when the pages cannot be placed on one timeline: pages lost to
+    // damage whose neighbours' positions go back or further than the bytes
+    // between can hold, a page after the end of its stream, or a packet too
+    // large to be real. A page repeated whole right after itself is passed
+    // over and listed.
     OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path);
 
     // Pages that repeat the one before them, which decoding must not see:
@@ -30,42 +33,56 @@ public:
     // running across it.
     const std::vector<OggFileView::Range>& repeatedPages() const { return repeated_; }
 
-    // Where to decode from so that frame `frame` of the file (as vorbisfile
-    // counts frames across links) comes out of the decoder on the way
-    // forward, nearest first. Where decoding starts on a page is only known
-    // once vorbisfile has read on to a positioned page, so the caller tries
-    // them in turn; one starts early enough unless the file has changed
-    // since. Decoding from `offset` gives no frame before `earliest`.
+    // Where to decode from so that frame `frame` of the file (frames counted
+    // across links, each link in its own rate) comes out of the decoder on the
+    // way forward, nearest first. Where decoding starts on a page is only
+    // known once vorbisfile has read on to a positioned page, so the caller
+    // tries them in turn. Decoding from `offset` gives no frame before
+    // `earliest`; vorbisfile's position right after the seek, less `shift`,
+    // is the frame decoding starts at, except from a link's first page
+    // (`linkStart`), where it starts at `earliest`.
     struct Start {
         std::int64_t offset = 0;
         std::int64_t earliest = 0;
+        std::int64_t shift = 0;
+        bool linkStart = false;
     };
     std::vector<Start> seekStarts(int link, std::int64_t frame) const;
     // Where decoding starts afresh after a gap in the pages noticed with
     // the file read up to `end`: the last page before `end` that follows
-    // pages lost, or -1.
-    std::int64_t restartPoint(std::int64_t end) const;
+    // pages lost (offset -1 when there is none), and the shift to apply to
+    // vorbisfile's position after seeking there.
+    struct Restart {
+        std::int64_t offset = -1;
+        std::int64_t shift = 0;
+    };
+    Restart restartPoint(std::int64_t end) const;
     // The link `frame` belongs to.
     int linkOf(std::int64_t frame) const;
-    // Frames of a link, and of the file, as the pages have them.
+    // Frames of a link, where it starts, and frames of the file.
     std::int64_t frames(int link) const { return links_[static_cast<size_t>(link)].frames; }
+    std::int64_t startFrame(int link) const { return links_[static_cast<size_t>(link)].startFrame; }
     std::int64_t totalFrames() const;
 
 private:
     struct Point {
-        std::int64_t offset = 0;  // where the page starts
-        std::int64_t granule = 0; // the link's own position after the page
+        std::int64_t offset = 0; // where the page starts
+        std::int64_t frame = 0;  // the link's frames decoded up to the page's end
+        std::int64_t shift = 0;  // vorbisfile's position there, less the file's frame
     };
     struct Link {
-        std::int64_t begin = 0;        // offset of the first page of the link
-        std::int64_t audio = 0;        // offset of the first audio page
-        std::int64_t firstGranule = 0; // the link's position of its first frame
-        std::int64_t startFrame = 0;   // the first frame in the file's count
+        std::int64_t begin = 0;      // offset of the first page of the link
+        std::int64_t audio = 0;      // offset of the first audio page
+        std::int64_t startFrame = 0; // the first frame in the file's count
         std::int64_t frames = 0;
         std::vector<Point> points;
     };
+    struct Gap {
+        std::int64_t offset = 0; // of the page after the pages lost
+        std::int64_t shift = 0;  // of the positioned page decoding places first
+    };
 
     std::vector<Link> links_;
-    std::vector<std::int64_t> afterGaps_; // starts of pages that follow lost ones
+    std::vector<Gap> afterGaps_;
     std::vector<OggFileView::Range> repeated_;
 };

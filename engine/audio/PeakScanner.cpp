@@ -1,6 +1,6 @@
 #include "engine/audio/PeakScanner.h"
 
-#include "engine/audio/VorbisDecoder.h"
+#include "engine/audio/AudioReader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,10 +31,12 @@ long long PeakScanner::FramesPerBin(int rate, long long frames) {
 
 AudioOverview PeakScanner::Scan(const QString& path, const std::atomic<bool>* cancel,
                                 const std::function<bool()>& keepGoing) {
-    VorbisDecoder decoder(path);
+    // Through the reader, so a later link of a chained file in another rate
+    // is measured in the first link's frames, as every position is.
+    AudioReader reader(path);
     AudioOverview result;
-    result.rate = decoder.rate();
-    result.frames = decoder.totalFrames();
+    result.rate = reader.fileRate();
+    result.frames = reader.totalFrames();
     result.framesPerBin = FramesPerBin(result.rate, result.frames);
     const auto bins =
         static_cast<std::size_t>((result.frames + result.framesPerBin - 1) / result.framesPerBin);
@@ -58,24 +60,26 @@ AudioOverview PeakScanner::Scan(const QString& path, const std::atomic<bool>* ca
     };
 
     long long done = 0;
+    SampleArray block;
     while (done < result.frames) {
         if ((cancel && cancel->load(std::memory_order_relaxed)) || (keepGoing && !keepGoing()))
             throw Cancelled{};
-        const VorbisDecoder::Chunk chunk = decoder.read(BlockFrames);
-        if (chunk.frames <= 0)
+        reader.read(BlockFrames, block);
+        const int frames = block.frames();
+        if (frames <= 0)
             break;
-        for (int i = 0; i < chunk.frames; ++i) {
-            for (int ch = 0; ch < chunk.channels; ++ch) {
-                const float v = chunk.planes[ch][i];
-                low = std::min(low, v);
-                high = std::max(high, v);
-                squares += static_cast<double>(v) * v;
+        const float* v = block.samples.data();
+        for (int i = 0; i < frames; ++i) {
+            for (int ch = 0; ch < block.channels; ++ch, ++v) {
+                low = std::min(low, *v);
+                high = std::max(high, *v);
+                squares += static_cast<double>(*v) * *v;
             }
-            samples += chunk.channels;
+            samples += block.channels;
             if (++inBin == result.framesPerBin)
                 closeBin();
         }
-        done += chunk.frames;
+        done += frames;
     }
     if (inBin > 0)
         closeBin();

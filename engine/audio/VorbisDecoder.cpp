@@ -106,17 +106,19 @@ VorbisDecoder::VorbisDecoder(const QString& path) : path_(path) {
         open();
         pages_ = std::make_unique<OggPageIndex>(*source_, *file_, path);
     }
-    totalFrames_ = pages_->totalFrames();
+    decodedFrames_ = pages_->totalFrames();
     const long links = ov_streams(file_.get());
-    if (links == 1) {
+    long long frames = 0;
+    for (int i = 0; i < links; ++i) {
+        const int rate = static_cast<int>(ov_info(file_.get(), i)->rate);
+        linkRates_.push_back(rate);
+        linkFrames_.push_back(frames);
         // In two steps, so no length of frames can overflow.
-        durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
-    } else {
-        double seconds = 0;
-        for (int i = 0; i < links; ++i)
-            seconds += static_cast<double>(pages_->frames(i)) / ov_info(file_.get(), i)->rate;
-        durationMs_ = static_cast<long long>(std::floor(seconds * 1000));
+        const long long own = pages_->frames(i);
+        frames += rate == rate_ ? own : own / rate * rate_ + own % rate * rate_ / rate;
     }
+    totalFrames_ = frames;
+    durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
     // vorbisfile leaves the file wherever measuring it ended.
     seek(0);
 }
@@ -141,38 +143,67 @@ void VorbisDecoder::open() {
         if (!decodable(file_->vi[i]))
             fail(path_, reasonFor(OV_EBADHEADER));
     }
-    const ogg_int64_t total = ov_pcm_total(file_.get(), -1);
-    if (links < 1 || total < 0)
-        fail(path_, reasonFor(total < 0 ? static_cast<int>(total) : OV_EINVAL));
+    // The length vorbisfile measures from the positions on the pages is no
+    // reason to refuse a file: some muxers write positions that run ahead of
+    // the audio, and the index counts the audio itself.
+    if (links < 1)
+        fail(path_, reasonFor(OV_EINVAL));
     const vorbis_info* first = ov_info(file_.get(), 0);
     rate_ = static_cast<int>(first->rate);
     channels_ = first->channels;
-    totalFrames_ = total;
+}
+
+long long VorbisDecoder::toDecoded(long long frame) const {
+    auto link = linkFrames_.size();
+    while (link > 1 && frame < linkFrames_[link - 1])
+        --link;
+    --link;
+    const long long within = frame - linkFrames_[link];
+    const long long rate = linkRates_[link];
+    const long long own =
+        rate == rate_ ? within : within / rate_ * rate + within % rate_ * rate / rate_;
+    return pages_->startFrame(static_cast<int>(link)) +
+           std::min<long long>(own, pages_->frames(static_cast<int>(link)));
+}
+
+long long VorbisDecoder::toFrames(long long decoded) const {
+    const int link = pages_->linkOf(decoded);
+    const long long within = decoded - pages_->startFrame(link);
+    const long long rate = linkRates_[static_cast<size_t>(link)];
+    return linkFrames_[static_cast<size_t>(link)] +
+           (rate == rate_ ? within : within / rate * rate_ + within % rate * rate_ / rate);
 }
 
 VorbisDecoder::~VorbisDecoder() = default;
 
 void VorbisDecoder::seek(long long frame) {
-    next_ = std::clamp<long long>(frame, 0, totalFrames_);
+    next_ = toDecoded(std::clamp<long long>(frame, 0, totalFrames_));
     silence_ = 0;
     heldFrames_ = 0;
     heldRate_ = rate_;
     heldChannels_ = channels_;
     restartedAt_ = -1;
-    if (next_ == totalFrames_)
+    if (next_ >= decodedFrames_)
         return;
     // vorbisfile's own seek bisects on the positions pages claim and can go
-    // astray on a damaged file; the index only holds positions it found in
-    // order. The frames decoded before the target are dropped on reading.
+    // astray on a damaged file, or on one whose positions run ahead of its
+    // audio; the index knows where each page's audio really ends. The frames
+    // decoded before the target are dropped on reading.
     const int link = pages_->linkOf(next_);
     for (const OggPageIndex::Start& start : pages_->seekStarts(link, next_)) {
         // A seek to the very end first makes vorbisfile forget the link it
         // is in, so that it treats a link's first page as such.
         rawSeek(file_->end);
         rawSeek(start.offset);
+        link_ = link;
         // Finding no position on the way, vorbisfile answers its own idea
-        // of the file's length.
-        if (told_ >= start.earliest && told_ <= next_)
+        // of the file's length; a position below zero it answers as zero.
+        if (start.linkStart) {
+            at_ = start.earliest;
+            return;
+        }
+        at_ = told_ - start.shift;
+        if (told_ > 0 && at_ >= start.earliest && at_ <= next_)
             return;
     }
     throw Error(QStringLiteral("Cannot seek in %1: %2").arg(path_, reasonFor(OV_EBADLINK)));
@@ -183,26 +214,24 @@ void VorbisDecoder::rawSeek(long long offset) {
     if (result != 0)
         throw Error(QStringLiteral("Cannot seek in %1: %2").arg(path_, reasonFor(result)));
     told_ = ov_pcm_tell(file_.get());
-    shift_ = 0;
 }
 
 void VorbisDecoder::restartAfterGap() {
     // After a gap vorbisfile decodes on with the state of the audio before
-    // it and places what follows only at the next positioned page. Starting
-    // afresh at the page after the gap places every frame where it belongs.
-    const long long page = pages_->restartPoint(ov_raw_tell(file_.get()));
-    if (page <= restartedAt_)
+    // it. Starting afresh at the page after the gap places every frame where
+    // it belongs.
+    const OggPageIndex::Restart restart = pages_->restartPoint(ov_raw_tell(file_.get()));
+    if (restart.offset <= restartedAt_)
         return;
-    restartedAt_ = page;
-    rawSeek(page);
+    restartedAt_ = restart.offset;
+    rawSeek(restart.offset);
+    at_ = told_ - restart.shift;
 }
 
 void VorbisDecoder::failReading(const QString& reason) const {
-    const double seconds =
-        totalFrames_ > 0 ? static_cast<double>(next_) / totalFrames_ * durationMs_ / 1000 : 0;
     throw Error(QStringLiteral("Cannot read %1 at second %2: %3")
                     .arg(path_)
-                    .arg(static_cast<long long>(seconds))
+                    .arg(toFrames(next_) / rate_)
                     .arg(reason));
 }
 
@@ -216,7 +245,7 @@ VorbisDecoder::Chunk VorbisDecoder::deliver(float** planes, int frames) {
 
 VorbisDecoder::Chunk VorbisDecoder::read(int maxFrames) {
     for (int gaps = 0;;) {
-        const long long left = totalFrames_ - next_;
+        const long long left = decodedFrames_ - next_;
         if (left <= 0 || maxFrames <= 0)
             return Chunk{};
         const int most = static_cast<int>(std::min<long long>(maxFrames, left));
@@ -246,30 +275,26 @@ VorbisDecoder::Chunk VorbisDecoder::read(int maxFrames) {
         }
         if (got < 0)
             failReading(reasonFor(static_cast<int>(got)));
-        // Frames are numbered on from the ones before until vorbisfile places
-        // them by a page. Placed by a page while decoding, the frames of the
-        // first link are numbered from the stream's own zero, not from the
-        // link's first frame as everything else, seeks included, counts.
-        const ogg_int64_t told = ov_pcm_tell(file_.get());
-        if (told - got != told_)
-            shift_ = link == 0 ? file_->pcmlengths[0] : 0;
-        told_ = told;
-        if (told < 0)
-            failReading(reasonFor(OV_EBADLINK));
-        const long long end = told - shift_;
         if (got == 0)
             failReading(QStringLiteral("the audio ends before the end of the file; the file may "
                                        "have been changed or damaged since it was opened"));
+        // Frames follow one another as decoded; only a new link starts
+        // again where the index put it.
+        if (link != link_) {
+            link_ = link;
+            at_ = pages_->startFrame(link);
+        }
+        const long long start = at_;
+        at_ += got;
         const vorbis_info* info = ov_info(file_.get(), link);
         held_ = planes;
         heldFrames_ = static_cast<int>(got);
         heldOffset_ = 0;
         heldRate_ = info ? static_cast<int>(info->rate) : rate_;
         heldChannels_ = info ? info->channels : channels_;
-        // Where the pages place these frames decides what is delivered: a
-        // gap before them is silence, frames before the position reached
-        // are repeated or lead up to a seek target.
-        const long long start = end - got;
+        // Where these frames lie decides what is delivered: a gap before
+        // them is silence, frames before the position reached are repeated
+        // or lead up to a seek target.
         if (start > next_) {
             silence_ = start - next_;
         } else if (start < next_) {

@@ -9,11 +9,13 @@ class OggFileView;
 class OggPageIndex;
 struct OggVorbis_File;
 
-// One Ogg Vorbis file opened with vorbisfile. Positions are vorbisfile's PCM
-// positions: frames of the file, counted across all links of a chained file.
-// Every frame comes out where the file's pages place it: audio lost to damage
-// comes out as silence, audio repeated by damage is dropped, and audio that
-// stops before the file's length is an error rather than an early end.
+// One Ogg Vorbis file opened with vorbisfile. Its length is what vorbisfile
+// decodes from its start to its end. Positions are frames of the file in the
+// first link's rate: a later link of a chained file in another rate counts as
+// many frames as it lasts at that rate, while `read` delivers it as it is.
+// Audio lost to damage comes out as silence, audio repeated by damage is
+// dropped, and audio that stops before the file's length is an error rather
+// than an early end.
 class VorbisDecoder {
 public:
     // A view of decoded planar samples, valid until the next call.
@@ -50,6 +52,10 @@ private:
 
     void open();
     void rawSeek(long long offset);
+    // Between the file's frames and the frames decoded, which count each
+    // link in its own rate.
+    long long toDecoded(long long frame) const;
+    long long toFrames(long long decoded) const;
     void restartAfterGap();
     Chunk deliver(float** planes, int frames);
     [[noreturn]] void failReading(const QString& reason) const;
@@ -62,8 +68,14 @@ private:
     int channels_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
+    long long decodedFrames_ = 0; // of all links, each in its own rate
+    std::vector<int> linkRates_;
+    std::vector<long long> linkFrames_; // where each link starts in the file's frames
 
+    // Decoded frames, counted across links:
     long long next_ = 0;    // the frame the next delivered one is
+    long long at_ = 0;      // the frame vorbisfile delivers next
+    int link_ = 0;          // the link vorbisfile is in
     long long silence_ = 0; // frames of a gap still to deliver
     // Decoded frames not yet delivered, still owned by vorbisfile.
     float** held_ = nullptr;
@@ -73,7 +85,6 @@ private:
     int heldChannels_ = 0;
     long long restartedAt_ = -1; // the page decoding last started afresh at
     long long told_ = 0;         // vorbisfile's number for the next frame
-    long long shift_ = 0;        // what that number is ahead of the file's
     std::vector<float*> view_;
     std::vector<float> zeros_;
 };

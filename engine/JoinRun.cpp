@@ -1,6 +1,7 @@
 #include "engine/JoinRun.h"
 
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/ReportListModel.h"
 #include "core/SegmentList.h"
 #include "core/Segments.h"
@@ -14,7 +15,6 @@
 #include "engine/audio/IAudioTransform2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "platform/MulDiv.h"
 
 #include <QFileInfo>
 
@@ -28,6 +28,20 @@ constexpr int StatusColumn = 2;
 
 QString displayName(const QString& path) {
     return QFileInfo(path).fileName();
+}
+
+// The frames of `record` that segment [begin, end) (seconds) covers; a
+// segment that reaches the file's length runs on to its last frame.
+struct FrameRange {
+    qint64 start = 0;
+    qint64 end = 0;
+};
+FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t end) {
+    const qint64 start = FramePosition::OfSeconds(begin, record.SampleRate, record.SampleCount);
+    if (end <= begin)
+        return {start, start};
+    return {start, FramePosition::EndOfSeconds(end, record.Duration, record.SampleRate,
+                                               record.SampleCount)};
 }
 
 } // namespace
@@ -196,9 +210,10 @@ qint64 JoinRun::total(Kind kind) {
             break;
         case Kind::Custom: {
             const listrecord own = cutSegments(file);
-            for (size_t k = 0; k < static_cast<size_t>(own.SegmentCount); ++k)
-                sum += std::max(
-                    0, MulDiv(own.EndTimes[k] - own.BeginTimes[k], own.SampleCount, own.Duration));
+            for (size_t k = 0; k < static_cast<size_t>(own.SegmentCount); ++k) {
+                const FrameRange range = framesOf(own, own.BeginTimes[k], own.EndTimes[k]);
+                sum += std::max<qint64>(0, range.end - range.start);
+            }
             break;
         }
         case Kind::Unified:
@@ -206,8 +221,9 @@ qint64 JoinRun::total(Kind kind) {
                 const std::int32_t begin = shared.BeginTimes[k];
                 if (file.Duration < begin)
                     break;
-                sum += std::max(0, MulDiv(std::min(shared.EndTimes[k], file.Duration) - begin,
-                                          file.SampleCount, file.Duration));
+                const FrameRange range =
+                    framesOf(file, begin, std::min(shared.EndTimes[k], file.Duration));
+                sum += std::max<qint64>(0, range.end - range.start);
             }
             break;
         }
@@ -219,7 +235,7 @@ qint64 JoinRun::total(Kind kind) {
 void JoinRun::joinFile(Kind kind, int file) {
     AppState& state = c_.state;
     listrecord& record = state.JobList[static_cast<size_t>(file)];
-    fadeInLen_ = MulDiv(state.FadeInSeconds, record.SampleCount, record.Duration);
+    fadeInLen_ = FramePosition::Frames(state.FadeInSeconds, record.SampleRate);
     state.CurrentFile = c_.host.selectFileRow(file);
 
     // The segments cut from this file, in seconds of this file.
@@ -266,12 +282,13 @@ void JoinRun::joinFile(Kind kind, int file) {
                 break;
             c_.lvTime.setText(j, StatusColumn, SegmentStatus::Converting);
             const auto k = static_cast<size_t>(j);
-            const std::int32_t start =
-                MulDiv(segments.BeginTimes[k], record.SampleCount, record.Duration);
-            const std::int32_t end =
-                MulDiv(segments.EndTimes[k], record.SampleCount, record.Duration);
-            c_.reader.Seek(start, 3);
-            copyBlocks(kind, start, end);
+            // The segments are this file's own, or the shared ones cut to
+            // its length.
+            const FrameRange range =
+                framesOf(record, segments.BeginTimes[k],
+                         std::min(segments.EndTimes[k], std::max(record.Duration, 0)));
+            c_.reader.Seek(static_cast<std::int32_t>(range.start), 3);
+            copyBlocks(kind, range.start, range.end);
             c_.lvTime.setText(j, StatusColumn, SegmentStatus::Finish);
         }
     }
@@ -295,6 +312,9 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         // are shortened to keep every block the output's usual size.
         const qint64 usual =
             up_ ? qint64(C0) * R0 : std::max<qint64>(1, std::llround(qint64(C0) * R0 / ratio_));
+        // A read of fewer source frames than make two output frames may
+        // deliver nothing or a lone sample without the source having ended.
+        const auto fewest = static_cast<qint64>(std::ceil(sourceFrames(2)));
         qint64 n = std::min<qint64>(left, usual);
         const bool fadeInBlock = fadeIn && W == 0;
         if (fadeInBlock)
@@ -305,7 +325,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         if (state.FadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
             // Stop short of the fade-out, so no block jumps over its start.
             const auto toFadeStart = static_cast<qint64>(sourceFrames(remaining - fadeOutFrames_));
-            if (toFadeStart < 1)
+            if (toFadeStart < fewest)
                 fadeOutBlock = true;
             else if (!fadeInBlock)
                 n = std::min(n, toFadeStart);
@@ -319,9 +339,10 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         const int U = block.UpperBound();
         if (U <= 1) {
             // A lone sample is the end as ever; nothing at all is the end
-            // only where the source ends.
-            if (U < 1)
-                SplitRun::RequireEnd(c_.reader, source_, asked);
+            // only where the source ends, or has too few frames left to
+            // make one.
+            if (U < 1 && count >= fewest)
+                SplitRun::RequireEnd(c_.reader, source_, asked + fewest - 1);
             break;
         }
         asked += count;

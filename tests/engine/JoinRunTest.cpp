@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -143,6 +144,20 @@ TEST_F(JoinRunTest, CustomJoinTakesConfirmedSegmentsAndLeavesCountsAlone) {
     EXPECT_EQ(status(0), "Finish");
 }
 
+// Segments start at second t × rate, not at a share of the whole seconds,
+// and one to the end takes the file's last fraction of a second too.
+TEST_F(JoinRunTest, SegmentsAreJoinedFromTheirExactFrames) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0001));
+    setSegments(0, {{1, 2}, {2, 3}}, {0, 3});
+    answer(out("mix"));
+    joinCommand();
+
+    const DecodedAudio mix = decode("mix.wav");
+    ASSERT_EQ(mix.frames(), state.JobList[0].SampleCount - Rate);
+    const DecodedAudio a = decodeWithFfmpeg(state.JobList[0].FileName);
+    EXPECT_GT(correlation(mix, 0, a, Rate, 2000), 0.999);
+}
+
 TEST_F(JoinRunTest, UnificationSkipsSegmentsPastAFilesEnd) {
     addFile(QStringLiteral("a.ogg"), tone(4.0));
     addFile(QStringLiteral("b.ogg"), tone(1.5));
@@ -203,6 +218,61 @@ TEST_F(JoinRunTest, FadeOutAcrossFilesOfDifferentRatesIsOneRampOfItsLength) {
         EXPECT_LT(gain, last + 0.01) << t;
         last = gain;
     }
+}
+
+// Healthy files of any two formats the converter takes join in either order,
+// faded out or not, into exactly their frames at the first file's rate. A
+// fade used to stop a read short of one output frame, which the join took
+// for a source that had ended early.
+TEST_F(JoinRunTest, AnyTwoFormatsJoinInEitherOrderWithAndWithoutAFade) {
+    const std::pair<int, int> formats[] = {{8000, 1},  {8000, 2},  {22050, 1}, {32000, 2},
+                                           {44100, 1}, {44100, 2}, {48000, 2}, {96000, 1}};
+    std::vector<QString> files;
+    std::vector<long long> frames;
+    for (const auto& [rate, channels] : formats) {
+        const QString name = QStringLiteral("%1_%2.ogg").arg(rate).arg(channels);
+        files.push_back(OggFixture::Tone(1.37, 441.5, rate, channels).write(srcDir + name));
+        frames.push_back(std::llround(1.37 * rate));
+    }
+    int joins = 0;
+    for (size_t a = 0; a < files.size(); ++a)
+        for (size_t b = 0; b < files.size(); ++b)
+            for (const bool fade : {false, true}) {
+                SCOPED_TRACE(testing::Message() << formats[a].first << "/" << formats[a].second
+                                                << " then " << formats[b].first << "/"
+                                                << formats[b].second << (fade ? " faded" : ""));
+                state.JobList.clear();
+                state.TagList.clear();
+                lv.clear();
+                for (const size_t f : {a, b}) {
+                    AudioFile2 probe;
+                    probe.Open(files[f], 0, 1);
+                    listrecord record;
+                    record.FileName = files[f];
+                    record.Duration = probe.DurationMs() / 1000;
+                    record.SampleCount = probe.SampleCount();
+                    record.SampleRate = probe.SampleRate();
+                    record.BeginTimes = {0};
+                    record.EndTimes = {record.Duration};
+                    state.JobList.push_back(record);
+                    state.TagList.push_back({});
+                    lv.append({QFileInfo(files[f]).fileName(), QString()});
+                }
+                state.FunctionChoice = FunctionSplitByTime;
+                state.FadeOut = fade;
+                state.FadeOutSeconds = 1;
+                const QString name = QStringLiteral("mix%1").arg(++joins);
+                answer(out(name));
+                joinCommand();
+                ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join('\n').toStdString();
+                const long long rate = formats[a].first;
+                const long long expected = frames[a] + std::llround(static_cast<double>(frames[b]) *
+                                                                    rate / formats[b].first);
+                // The WAV page's rate may differ again from the first file's.
+                const DecodedAudio mix = decode(name + ".wav");
+                EXPECT_NEAR(static_cast<double>(mix.frames()),
+                            static_cast<double>(expected) * mix.rate / rate, 8.0);
+            }
 }
 
 TEST_F(JoinRunTest, ChoosingTheOutputNamesItOnce) {

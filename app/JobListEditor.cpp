@@ -215,6 +215,7 @@ void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source sou
     record.SliderRange = std::max(
         durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange);
     record.SampleCount = reader.SampleCount();
+    record.SampleRate = reader.SampleRate();
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};
     record.SegmentCount = 1;

@@ -5,6 +5,7 @@
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
@@ -79,7 +80,7 @@ void Preview::startPlaying(int row, int segmentRow) {
     segmentPreview_ = segmentRow >= 0;
     file.Open(state_.JobList[static_cast<size_t>(row)].FileName, 0, 1);
     sampleCount_ = file.SampleCount();
-    durationMs_ = file.DurationMs();
+    rate_ = file.SampleRate();
     output.OpenPlayer(file.SampleRate(), file.Channels());
 }
 
@@ -93,7 +94,7 @@ void Preview::stopQuietly() noexcept {
 }
 
 std::int32_t Preview::secondsToFrame(std::int32_t seconds) const {
-    return scaledFrames(static_cast<qint64>(seconds) * 1000, sampleCount_, durationMs_);
+    return static_cast<std::int32_t>(FramePosition::OfSeconds(seconds, rate_, sampleCount_));
 }
 
 void Preview::showTime(std::int32_t seconds) {
@@ -151,8 +152,11 @@ void Preview::PlaySegment() {
         startPlaying(row, segmentRow);
         segment_.seconds = end - begin;
         segment_.beginFrame = secondsToFrame(begin);
-        segment_.lengthFrames = end > begin ? scaledFrames(static_cast<qint64>(end - begin) * 1000,
-                                                           sampleCount_, durationMs_)
+        // A segment to the end of the file plays its last frames too, as the
+        // runs cut them.
+        segment_.lengthFrames = end > begin ? static_cast<std::int32_t>(FramePosition::EndOfSeconds(
+                                                  end, record.Duration, rate_, sampleCount_)) -
+                                                  segment_.beginFrame
                                             : 0;
         reader->Seek(segment_.beginFrame, 3);
         startSample_ = 0;
@@ -229,7 +233,7 @@ void Preview::AudioPlayer21Timer(int currentSamples, int levelLeft, int levelRig
             position = scaledFrames(frame, range, sampleCount_);
         }
         slider_.SetPosition(std::min(position, range));
-        showTime(scaledFrames(frame, durationMs_ / 1000, sampleCount_));
+        showTime(static_cast<std::int32_t>(rate_ > 0 ? frame / rate_ : 0));
         // Without a usable slider there is no end to reach; the player's end
         // event stops the preview instead.
         if (range > 0 && slider_.GetPosition() >= range)

@@ -109,5 +109,5 @@ private:
     Segment segment_;
     // The reader's length of the file being played, taken when it opened.
     std::int32_t sampleCount_ = 0;
-    std::int32_t durationMs_ = 0;
+    std::int32_t rate_ = 0;
 };

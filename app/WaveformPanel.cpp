@@ -1,15 +1,15 @@
-#include "core/Segments.h"
 #include "app/WaveformPanel.h"
+#include "core/Segments.h"
 
-#include "core/AppState.h"
 #include "app/Preview.h"
-#include "core/ReportListModel.h"
-#include "core/RowSelection.h"
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "app/WaveformScene.h"
 #include "app/WaveformView.h"
 #include "app/skin/ISkinScrollBar.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 
 #include <QGuiApplication>
 
@@ -141,9 +141,7 @@ void WaveformPanel::fillSilencePieces(const listrecord& record) {
         return;
     }
     for (const SilencePiece& p : WaveformScene::SilencePiecesOf(state_, *overview))
-        lvTime_.append(Segments::SegmentRow(static_cast<std::int32_t>(p.beginMs / 1000),
-                                                 static_cast<std::int32_t>((p.endMs + 999) / 1000),
-                                                 SegmentStatus::Unconvert));
+        lvTime_.append(Segments::SegmentRowMs(p.beginMs, p.endMs, SegmentStatus::Unconvert));
 }
 
 std::int32_t WaveformPanel::snapMark(const listrecord& record, std::int32_t seconds) {

@@ -17,6 +17,7 @@ inline void AddWholeSource(AppState& state, ReportListModel& lv, IAudioFile2& re
     record.FileName = source;
     record.Duration = reader.DurationMs() / 1000;
     record.SampleCount = reader.SampleCount();
+    record.SampleRate = reader.SampleRate();
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};
     reader.Close();

@@ -1,5 +1,7 @@
 #include "cli/CutterSession.h"
 
+#include "core/FramePosition.h"
+
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
 #include "engine/SourceTags.h"
@@ -221,8 +223,8 @@ SilenceParams CutterSession::silenceLevels() const {
             options_.minSilenceMs.value_or(state_.SilenceMinimumMs)};
 }
 
-std::vector<Segments::Piece> CutterSession::silencePiecesOf(const Source& source,
-                                                            QStringList& notes) const {
+std::vector<CutterSession::Planned> CutterSession::silencePiecesOf(const Source& source,
+                                                                   QStringList& notes) const {
     const AudioOverview overview = PeakScanner::Scan(source.record.FileName);
     const std::vector<Silence> silences = SilenceFinder::Find(overview, silenceLevels());
     const std::int64_t windowMs = std::int64_t{state_.SnapSeconds} * 1000;
@@ -233,11 +235,9 @@ std::vector<Segments::Piece> CutterSession::silencePiecesOf(const Source& source
             : SilenceFinder::SplitByTime(silences, overview.durationMs(),
                                          std::int64_t{std::max(state_.SplitSeconds, 1)} * 1000,
                                          windowMs);
-    std::vector<Segments::Piece> pieces;
+    std::vector<Planned> pieces;
     for (const SilencePiece& p : found) {
-        // Shown in whole seconds, as the run's rows show them.
-        pieces.push_back({static_cast<std::int32_t>(p.beginMs / 1000),
-                          static_cast<std::int32_t>((p.endMs + 999) / 1000)});
+        pieces.push_back({p.beginMs, p.endMs});
         notes.append(SilenceFinder::CutNote(p, windowMs));
     }
     return pieces;
@@ -284,8 +284,9 @@ void CutterSession::loadList(const std::vector<Source>& sources) {
     }
 }
 
-std::vector<Segments::Piece> CutterSession::piecesOf(const Source& source) const {
-    const std::int32_t duration = source.record.Duration;
+std::vector<CutterSession::Planned> CutterSession::piecesOf(const Source& source) const {
+    const listrecord& record = source.record;
+    const std::int32_t duration = record.Duration;
     std::vector<Segments::Piece> pieces;
     switch (state_.FunctionChoice) {
     case FunctionSplitByTime:
@@ -299,9 +300,22 @@ std::vector<Segments::Piece> CutterSession::piecesOf(const Source& source) const
             pieces.push_back({segment.begin, segment.end});
         break;
     }
-    // A piece of no length is not written.
+    // A piece of no length is not written; one that reaches the length in
+    // whole seconds runs on to the last frame, as the run cuts it.
     std::erase_if(pieces, [](const Segments::Piece& p) { return p.end <= p.begin; });
-    return pieces;
+    const auto msOf = [&record](std::int64_t frame) {
+        return record.SampleRate > 0 ? frame * 1000 / record.SampleRate : 0;
+    };
+    std::vector<Planned> planned;
+    for (const Segments::Piece& p : pieces) {
+        const std::int64_t begin =
+            FramePosition::OfSeconds(p.begin, record.SampleRate, record.SampleCount);
+        const std::int64_t end = FramePosition::EndOfSeconds(
+            p.end, state_.FunctionChoice == FunctionSplitByCount ? INT32_MAX : duration,
+            record.SampleRate, record.SampleCount);
+        planned.push_back({msOf(begin), msOf(end)});
+    }
+    return planned;
 }
 
 QSet<QString> CutterSession::filesIn(const QString& folder) const {
@@ -317,7 +331,7 @@ void CutterSession::listPlannedSplit() {
         const bool atSilences =
             state_.FunctionChoice == FunctionSplitAtSilences ||
             (state_.FunctionChoice == FunctionSplitByTime && state_.SnapToSilence);
-        std::vector<Segments::Piece> pieces;
+        std::vector<Planned> pieces;
         try {
             pieces = atSilences ? silencePiecesOf(source, notes) : piecesOf(source);
         } catch (const Error& e) {
@@ -325,7 +339,7 @@ void CutterSession::listPlannedSplit() {
             continue;
         }
         for (size_t k = 0; k < pieces.size(); ++k) {
-            const Segments::Piece& piece = pieces[k];
+            const Planned& piece = pieces[k];
             const QString path =
                 OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
                                          state_.FunctionChoice != FunctionCustom, planned);
@@ -333,10 +347,11 @@ void CutterSession::listPlannedSplit() {
             const QString note = k < static_cast<size_t>(notes.size())
                                      ? notes[static_cast<qsizetype>(k)]
                                      : QString();
-            print(QStringLiteral("%1\t%2\t%3%4")
-                      .arg(QFileInfo(source.record.FileName).fileName(),
-                           range(piece.begin, piece.end), path,
-                           note.isEmpty() ? QString() : QLatin1Char('\t') + note));
+            print(
+                QStringLiteral("%1\t%2\t%3%4")
+                    .arg(QFileInfo(source.record.FileName).fileName(),
+                         FormatTimeMs(piece.beginMs) + QLatin1Char('-') + FormatTimeMs(piece.endMs),
+                         path, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
         }
     }
 }
@@ -398,12 +413,18 @@ int CutterSession::split() {
 int CutterSession::listPlannedJoin(const QString& output) {
     for (const Source& source : sources_) {
         const QString name = QFileInfo(source.record.FileName).fileName();
+        const listrecord& record = source.record;
         if (state_.FunctionChoice == FunctionSplitByTime) {
-            print(QStringLiteral("%1\t%2").arg(name, range(0, source.record.Duration)));
+            // A whole file, to its last frame.
+            const std::int64_t lengthMs =
+                record.SampleRate > 0 ? std::int64_t{record.SampleCount} * 1000 / record.SampleRate
+                                      : 0;
+            print(QStringLiteral("%1\t%2-%3").arg(name, FormatTime(0), FormatTimeMs(lengthMs)));
             continue;
         }
-        for (const Segments::Piece& piece : piecesOf(source))
-            print(QStringLiteral("%1\t%2").arg(name, range(piece.begin, piece.end)));
+        for (const Planned& piece : piecesOf(source))
+            print(QStringLiteral("%1\t%2-%3")
+                      .arg(name, FormatTimeMs(piece.beginMs), FormatTimeMs(piece.endMs)));
     }
     const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
     if (OutputNames::Exists(path)) {

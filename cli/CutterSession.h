@@ -66,10 +66,15 @@ private:
     std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
     // The pieces a split cuts from `source`, in whole seconds.
-    std::vector<Segments::Piece> piecesOf(const Source& source) const;
+    // A planned piece, in milliseconds of its source as it will be cut.
+    struct Planned {
+        std::int64_t beginMs = 0;
+        std::int64_t endMs = 0;
+    };
+    std::vector<Planned> piecesOf(const Source& source) const;
     // Pieces cut at silences, or time cuts moved to them, as the run finds
     // them; `notes` says where a cut moved or found no silence.
-    std::vector<Segments::Piece> silencePiecesOf(const Source& source, QStringList& notes) const;
+    std::vector<Planned> silencePiecesOf(const Source& source, QStringList& notes) const;
     // The silence levels: the settings file's, then the command line's.
     SilenceParams silenceLevels() const;
     void listPlannedSplit();

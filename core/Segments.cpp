@@ -39,6 +39,17 @@ QStringList Segments::SegmentRow(std::int32_t begin, std::int32_t end, const QSt
             FormatTime(std::max<qint64>(length, 0)), status};
 }
 
+QStringList Segments::SegmentRowMs(std::int64_t beginMs, std::int64_t endMs,
+                                   const QString& status) {
+    const auto shown = [](std::int64_t ms) {
+        return (std::max<std::int64_t>(ms, 0) + 5) / 10 * 10;
+    };
+    const std::int64_t begin = shown(beginMs);
+    const std::int64_t end = shown(endMs);
+    return {FormatTimeMs(begin) + QStringLiteral(" - ") + FormatTimeMs(end),
+            FormatTimeMs(std::max<std::int64_t>(end - begin, 0)), status};
+}
+
 void Segments::Normalise(listrecord& record) {
     if (record.BeginTimes.empty() || record.EndTimes.empty()) {
         record.BeginTimes = {0};

@@ -39,6 +39,12 @@ public:
     static std::vector<Piece> CountPieces(std::int32_t duration, std::int32_t count);
     // Caption, length and status of one row.
     static QStringList SegmentRow(std::int32_t begin, std::int32_t end, const QString& status);
+    // The same for a piece cut between two times in milliseconds, shown to
+    // the hundredth where they fall between whole seconds. The length is
+    // the difference of the two times as shown, so the rows of pieces that
+    // follow one another never overlap and their lengths add up.
+    static QStringList SegmentRowMs(std::int64_t beginMs, std::int64_t endMs,
+                                    const QString& status);
     // Makes the segment count agree with the time arrays (at least one
     // segment, never more than the arrays hold).
     static void Normalise(listrecord& record);

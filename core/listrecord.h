@@ -16,4 +16,5 @@ struct listrecord {
     std::int32_t Duration = 0;    // whole seconds
     std::int32_t SliderRange = 0; // maximum of the preview slider for this file
     std::int32_t SampleCount = 0; // length in sample frames
+    std::int32_t SampleRate = 0;  // frames a second; second t is frame t × SampleRate
 };

@@ -1,6 +1,7 @@
 #include "engine/SplitRun.h"
 
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/ReportListModel.h"
 #include "core/SegmentList.h"
 #include "core/Segments.h"
@@ -36,6 +37,16 @@
 namespace {
 
 constexpr int StatusColumn = 2;
+
+// A piece that reaches the source's length in whole seconds goes on to its
+// last frame; one of no length stays empty and is left out.
+bool runsToEnd(std::int32_t begin, std::int32_t end, const listrecord& record) {
+    return begin < end && end >= record.Duration;
+}
+
+std::int32_t clampFrames(std::int64_t frames) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(frames, 0, INT32_MAX));
+}
 
 } // namespace
 
@@ -104,7 +115,7 @@ void SplitRun::RequireEnd(IAudioFile2& reader, const QString& file, qint64 posit
     const qint64 frames = reader.SampleCount();
     if (position >= frames)
         return;
-    const qint64 second = position * reader.DurationMs() / frames / 1000;
+    const qint64 second = position / std::max(reader.SampleRate(), 1);
     throw Error(QStringLiteral("Cannot read %1 at second %2: the audio stopped before the end "
                                "of the file; it may have been changed or damaged")
                     .arg(file)
@@ -171,8 +182,6 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             return;
         }
         listrecord& record = state.JobList[static_cast<size_t>(i)];
-        fadeOutLen_ = MulDiv(state.FadeOutSeconds, record.SampleCount, record.Duration);
-        fadeInLen_ = MulDiv(state.FadeInSeconds, record.SampleCount, record.Duration);
 
         state.CurrentFile = c_.host.selectFileRow(i);
         switch (kind) {
@@ -205,6 +214,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         channels_ = c_.reader.Channels();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
+        fadeOutLen_ = clampFrames(FramePosition::Frames(state.FadeOutSeconds, rate_));
+        fadeInLen_ = clampFrames(FramePosition::Frames(state.FadeInSeconds, rate_));
         cutter_.reset();
         cutterProblem_.clear();
 
@@ -247,12 +258,13 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         const auto count = static_cast<size_t>(std::max(record.SegmentCount, 0));
         for (size_t k = 0; k < count && k < record.BeginTimes.size() && k < record.EndTimes.size();
              ++k)
-            pieces.push_back({record.BeginTimes[k], record.EndTimes[k]});
+            pieces.push_back({record.BeginTimes[k], record.EndTimes[k], -1, -1,
+                              runsToEnd(record.BeginTimes[k], record.EndTimes[k], record)});
         break;
     }
     case Kind::Time:
         for (const Segments::Piece& p : Segments::TimePieces(record.Duration, state.SplitSeconds))
-            pieces.push_back({p.begin, p.end});
+            pieces.push_back({p.begin, p.end, -1, -1, runsToEnd(p.begin, p.end, record)});
         break;
     case Kind::Count:
         for (const Segments::Piece& p : Segments::CountPieces(record.Duration, state.SplitCount))
@@ -267,7 +279,8 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
             // A segment that begins after this file's end ends its pieces.
             if (record.Duration < begin)
                 break;
-            pieces.push_back({begin, std::min(record.Duration, shared.EndTimes[k])});
+            const std::int32_t end = std::min(record.Duration, shared.EndTimes[k]);
+            pieces.push_back({begin, end, -1, -1, runsToEnd(begin, end, record)});
         }
         break;
     }
@@ -275,21 +288,6 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         break;
     }
     return pieces;
-}
-
-std::int32_t SplitRun::frameOf(std::int32_t seconds) const {
-    return MulDiv(
-        static_cast<std::int32_t>(std::clamp<qint64>(qint64(seconds) * 1000, INT32_MIN, INT32_MAX)),
-        sampleCount_, durationMs_);
-}
-
-std::int32_t SplitRun::frameOfMs(std::int64_t ms) const {
-    if (durationMs_ <= 0)
-        return 0;
-    const std::int64_t frame =
-        (std::clamp<std::int64_t>(ms, 0, durationMs_) * sampleCount_ + durationMs_ / 2) /
-        durationMs_;
-    return static_cast<std::int32_t>(frame);
 }
 
 std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord& record) {
@@ -327,20 +325,27 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
         const auto begin = static_cast<std::int32_t>(p.beginMs / 1000);
         const auto end = static_cast<std::int32_t>((p.endMs + 999) / 1000);
         const int row =
-            c_.lvTime.append(Segments::SegmentRow(begin, end, SegmentStatus::Unconvert));
+            c_.lvTime.append(Segments::SegmentRowMs(p.beginMs, p.endMs, SegmentStatus::Unconvert));
         cutNotes_.push_back(SilenceFinder::CutNote(p, windowMs));
         c_.lvTime.setNote(row, cutNotes_.back());
-        pieces.push_back({begin, end, p.beginMs, p.endMs});
+        pieces.push_back(
+            {begin, end, p.beginMs, p.endMs, p.beginMs < p.endMs && p.endMs >= durationMs_});
     }
     return pieces;
 }
 
 std::int32_t SplitRun::firstFrame(const Piece& piece) const {
-    return piece.beginMs >= 0 ? frameOfMs(piece.beginMs) : frameOf(piece.begin);
+    return clampFrames(piece.beginMs >= 0
+                           ? FramePosition::OfMilliseconds(piece.beginMs, rate_, sampleCount_)
+                           : FramePosition::OfSeconds(piece.begin, rate_, sampleCount_));
 }
 
 std::int32_t SplitRun::endFrame(const Piece& piece) const {
-    return piece.endMs >= 0 ? frameOfMs(piece.endMs) : frameOf(piece.end);
+    if (piece.toEnd)
+        return sampleCount_;
+    return clampFrames(piece.endMs >= 0
+                           ? FramePosition::OfMilliseconds(piece.endMs, rate_, sampleCount_)
+                           : FramePosition::OfSeconds(piece.end, rate_, sampleCount_));
 }
 
 QString SplitRun::rowNote(int row, const QString& pieceNote) const {

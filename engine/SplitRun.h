@@ -77,6 +77,9 @@ private:
         // Cuts placed at silences are finer than a second: used when set.
         std::int64_t beginMs = -1;
         std::int64_t endMs = -1;
+        // Ends where the source ends: at its last frame, not at the whole
+        // second or millisecond its length is shown as.
+        bool toEnd = false;
     };
 
     void run(Kind kind);
@@ -115,8 +118,6 @@ private:
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
-    std::int32_t frameOf(std::int32_t seconds) const;
-    std::int32_t frameOfMs(std::int64_t ms) const;
     // Where a piece starts and ends in frames of the open source.
     std::int32_t firstFrame(const Piece& piece) const;
     std::int32_t endFrame(const Piece& piece) const;

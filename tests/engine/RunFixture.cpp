@@ -29,6 +29,7 @@ QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {
     record.FileName = path;
     record.Duration = probe.DurationMs() / 1000;
     record.SampleCount = probe.SampleCount();
+    record.SampleRate = probe.SampleRate();
     record.SliderRange = std::max(probe.DurationMs() / 500, 1084);
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};

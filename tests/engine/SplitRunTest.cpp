@@ -88,11 +88,12 @@ TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleWritesNoFileForItsEmptyLastPiece)
     run(&SplitRun::RunTimeSplit);
 
     // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2,
-    // which is listed but not written.
+    // which is listed but not written. The last piece written still runs on
+    // to the last frame.
     EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "b_1.wav"}));
     EXPECT_EQ(decode("a_1.wav").frames(), 2 * Rate);
     EXPECT_EQ(decode("a_2.wav").frames(), Rate);
-    EXPECT_EQ(decode("b_1.wav").frames(), 2 * Rate);
+    EXPECT_EQ(decode("b_1.wav").frames(), 5 * Rate / 2);
     ASSERT_EQ(lvTime.count(), 2);
     EXPECT_EQ(lvTime.text(1, 0), "00:00:02 - 00:00:02");
     EXPECT_EQ(status(0), "Finish");
@@ -123,13 +124,13 @@ TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {
     lvTime.append({"x", "y", "z"});
     run(&SplitRun::RunUnifiedSplit);
 
-    // The second file is 1 s long: 0-3 is cut at its end, 2-4 begins after
-    // it and ends its pieces.
+    // The second file is 1.5 s long, 1 s in whole seconds: 0-3 is cut at
+    // its true end, 2-4 begins after it and ends its pieces.
     EXPECT_EQ(outputs(), QStringList({"first_1.wav", "first_2.wav", "second_1.wav"}));
     EXPECT_EQ(decode("first_1.wav").frames(), 3 * Rate);
     EXPECT_EQ(decode("first_2.wav").frames(), 2 * Rate);
     const DecodedAudio second = decode("second_1.wav");
-    EXPECT_EQ(second.frames(), Rate);
+    EXPECT_EQ(second.frames(), 3 * Rate / 2);
     EXPECT_NEAR(dominantFrequency(second.channel(0), second.rate), 1000.0, 15.0);
     ASSERT_EQ(lvTime.count(), 2);
     EXPECT_EQ(status(0), "Finish");
@@ -416,6 +417,29 @@ std::vector<float> framesOf(const QString& path, long long from = 0, long long c
         count -= chunk.frames;
     }
     return all;
+}
+
+// Second t is frame t × rate, also in a file whose length is no whole number
+// of milliseconds, and a segment to the end takes the last fraction too.
+TEST_F(SplitRunTest, SegmentsStartAtTheirExactFrameAndTheLastRunsToTheEnd) {
+    const QString source = addFile(QStringLiteral("odd.ogg"), tone(3.0001, 441.5));
+    const long long frames = state.JobList[0].SampleCount;
+    ASSERT_EQ(frames, 132304);
+    setSegments(0, {{1, 2}, {2, 3}}, {0, 3});
+    run(&SplitRun::RunCustomSplit);
+
+    const std::vector<float> all = framesOf(source);
+    const auto matches = [&](const QString& name, long long from, long long length) {
+        const DecodedAudio piece = decode(name);
+        ASSERT_EQ(piece.frames(), length) << name.toStdString();
+        double worst = 0;
+        for (size_t i = 0; i < piece.samples.size(); ++i)
+            worst = std::max(worst, std::fabs(double(piece.samples[i]) -
+                                              all[static_cast<size_t>(from * 2) + i]));
+        EXPECT_LT(worst, 1e-3) << name.toStdString();
+    };
+    matches(QStringLiteral("odd.wav"), Rate, Rate);
+    matches(QStringLiteral("odd_1.wav"), 2 * Rate, frames - 2 * Rate);
 }
 
 TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {

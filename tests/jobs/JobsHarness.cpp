@@ -46,6 +46,7 @@ void JobsHarness::addRecord(const QString& caption, std::int32_t duration,
     record.Duration = duration;
     record.SliderRange = sliderRange;
     record.SampleCount = duration * 44100;
+    record.SampleRate = 44100;
     record.BeginTimes = {0};
     record.EndTimes = {duration};
     const int row = lv.append({caption, FormatTime(duration), QStringLiteral("1.00MB")});

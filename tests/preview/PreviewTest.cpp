@@ -386,6 +386,7 @@ TEST_F(PreviewTest, FileShorterThanASecondStepsToTheEndsOnly) {
     record.Duration = 0;
     record.SliderRange = 1014;
     record.SampleCount = Rate / 2;
+    record.SampleRate = Rate;
     record.BeginTimes = {0};
     record.EndTimes = {0};
     main->state().JobList.push_back(record);

@@ -1,0 +1,33 @@
+#include "core/FramePosition.h"
+
+#include <algorithm>
+
+std::int64_t FramePosition::OfSeconds(std::int64_t seconds, std::int32_t rate,
+                                      std::int64_t frames) {
+    return std::clamp<std::int64_t>(Frames(seconds, rate), 0, std::max<std::int64_t>(frames, 0));
+}
+
+std::int64_t FramePosition::OfMilliseconds(std::int64_t ms, std::int32_t rate,
+                                           std::int64_t frames) {
+    const std::int64_t limit = std::max<std::int64_t>(frames, 0);
+    if (ms <= 0 || rate <= 0)
+        return 0;
+    // Rounded to the nearest frame, in two steps so no product overflows.
+    const std::int64_t frame = ms / 1000 * rate + (ms % 1000 * rate + 500) / 1000;
+    return std::min(frame, limit);
+}
+
+std::int64_t FramePosition::EndOfSeconds(std::int64_t seconds, std::int32_t wholeSeconds,
+                                         std::int32_t rate, std::int64_t frames) {
+    return seconds >= wholeSeconds ? std::max<std::int64_t>(frames, 0)
+                                   : OfSeconds(seconds, rate, frames);
+}
+
+std::int64_t FramePosition::EndOfMilliseconds(std::int64_t ms, std::int64_t lengthMs,
+                                              std::int32_t rate, std::int64_t frames) {
+    return ms >= lengthMs ? std::max<std::int64_t>(frames, 0) : OfMilliseconds(ms, rate, frames);
+}
+
+std::int64_t FramePosition::Frames(std::int64_t seconds, std::int32_t rate) {
+    return std::max<std::int64_t>(seconds, 0) * std::max(rate, 0);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+// Where a time in a source lies among its frames. Second t is frame
+// t × rate of the source, in every run, preview and display; nothing goes
+// through a length in whole milliseconds or seconds on the way.
+class FramePosition {
+public:
+    // The frame at `seconds`, within a source of `frames` frames.
+    static std::int64_t OfSeconds(std::int64_t seconds, std::int32_t rate, std::int64_t frames);
+    // The frame nearest to `ms` milliseconds, within the source.
+    static std::int64_t OfMilliseconds(std::int64_t ms, std::int32_t rate, std::int64_t frames);
+    // Where a range that ends at `seconds` ends. The length in whole seconds
+    // that lists show stops short of the last frames, so a range that
+    // reaches it runs on to the source's last frame.
+    static std::int64_t EndOfSeconds(std::int64_t seconds, std::int32_t wholeSeconds,
+                                     std::int32_t rate, std::int64_t frames);
+    // The same for a range ending at `ms` of a source `lengthMs` long.
+    static std::int64_t EndOfMilliseconds(std::int64_t ms, std::int64_t lengthMs, std::int32_t rate,
+                                          std::int64_t frames);
+    // Frames in `seconds` of audio at `rate`, for fades.
+    static std::int64_t Frames(std::int64_t seconds, std::int32_t rate);
+};

@@ -27,6 +27,13 @@ packages=(
     # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the
     # benchmarks compare with.
     vorbis-tools ffmpeg
+    # The tests' corpus of Ogg files from other encoders (oggenc and FFmpeg
+    # as above; oggdec decodes the references):
+    sox libsox-fmt-base             # SoX, and its Ogg Vorbis writer
+    sndfile-programs                # sndfile-convert (libsndfile)
+    gstreamer1.0-tools              # gst-launch-1.0
+    gstreamer1.0-plugins-base       # its vorbisenc, oggmux and audioconvert
+    gstreamer1.0-plugins-good       # its wavparse
 )
 
 install_missing() {

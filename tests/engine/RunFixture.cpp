@@ -5,6 +5,7 @@
 #include "engine/RunCommand.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -23,6 +24,11 @@ RunFixture::RunFixture()
 
 QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {
     const QString path = fixture.write(srcDir + name);
+    addSource(path);
+    return path;
+}
+
+void RunFixture::addSource(const QString& path) {
     AudioFile2 probe;
     probe.Open(path, 0, 1);
     listrecord record;
@@ -37,8 +43,7 @@ QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {
     probe.Close();
     state.JobList.push_back(record);
     state.TagList.push_back({});
-    lv.append({name, QString()});
-    return path;
+    lv.append({QFileInfo(path).fileName(), QString()});
 }
 
 void RunFixture::setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,

@@ -53,6 +53,8 @@ protected:
     // Writes an Ogg source and adds it as the next file row, measured as the
     // job list measures it: one working segment over the whole file.
     QString addFile(const QString& name, const OggFixture& fixture);
+    // Adds a file that exists already, the same way.
+    void addSource(const QString& path);
     // Replaces a file's segments: confirmed ranges, then the working segment.
     void setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,
                      std::pair<int, int> working);

@@ -1,0 +1,285 @@
+#include "tests/support/EncoderCorpus.h"
+
+#include "tests/support/OggFixture.h"
+#include "tests/support/OggPages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+enum class Made { ByCommands, Chained, NegativeGranule };
+
+// One corpus file. Its commands run in order; in their arguments "%in" is
+// the source WAV, "%out" the Ogg file, "%tmp" an Ogg file in between.
+struct Recipe {
+    const char* name;
+    int rate;
+    int channels;
+    double seconds; // of the source; some encoders pad it
+    std::vector<QStringList> commands;
+    Made made = Made::ByCommands;
+};
+
+QStringList ffmpeg(const QString& input, const QStringList& codec) {
+    return QStringList{"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input} + codec +
+           QStringList{"%out"};
+}
+
+QStringList oggenc(const QStringList& options) {
+    return QStringList{"oggenc", "-Q"} + options + QStringList{"-o", "%out", "%in"};
+}
+
+// clang-format off
+const QStringList Libvorbis{"-c:a", "libvorbis"};
+const QStringList LibvorbisQ10{"-c:a", "libvorbis", "-q:a", "10"};
+const QStringList Native{"-c:a", "vorbis", "-strict", "-2"};
+const QStringList OggencToTmp{"oggenc", "-Q", "-o", "%tmp", "%in"};
+const QStringList Sox{"sox", "%in", "%out"};
+const QStringList Sndfile{"sndfile-convert", "-vorbis", "%in", "%out"};
+const QStringList Gstreamer{"gst-launch-1.0", "-q", "filesrc", "location=%in", "!", "wavparse",
+                            "!", "audioconvert", "!", "vorbisenc", "!", "oggmux",
+                            "!", "filesink", "location=%out"};
+
+// Each encoder at least once, each rate and channel count at least once.
+// Lengths of whole seconds, of whole milliseconds and of neither: where a
+// second falls between two frames, rounding shows.
+const std::vector<Recipe>& recipes() {
+    static const std::vector<Recipe> all = {
+        {"ffmpeg_libvorbis_44100_2", 44100, 2, 7.3456, {ffmpeg("%in", Libvorbis)}},
+        {"ffmpeg_libvorbis_8000_1", 8000, 1, 6.90037, {ffmpeg("%in", Libvorbis)}},
+        {"ffmpeg_libvorbis_q10_96000_2", 96000, 2, 6.2, {ffmpeg("%in", LibvorbisQ10)}},
+        // FFmpeg's own encoder takes stereo only.
+        {"ffmpeg_vorbis_48000_2", 48000, 2, 7.0, {ffmpeg("%in", Native)}},
+        // oggenc, then FFmpeg re-encoding what oggenc made, as a converted
+        // download would be.
+        {"ffmpeg_from_oggenc_44100_2", 44100, 2, 6.61237, {OggencToTmp, ffmpeg("%tmp", Libvorbis)}},
+        {"oggenc_q-1_22050_1", 22050, 1, 7.5, {oggenc({"-q", "-1"})}},
+        {"oggenc_q10_44100_2", 44100, 2, 7.0, {oggenc({"-q", "10"})}},
+        {"oggenc_managed96_48000_2", 48000, 2, 6.43219, {oggenc({"--managed", "-b", "96"})}},
+        {"oggenc_48000_6", 48000, 6, 6.0, {oggenc({})}},
+        {"sox_44100_1", 44100, 1, 7.1003, {Sox}},
+        {"sox_8000_2", 8000, 2, 6.5, {Sox}},
+        {"sndfile_22050_2", 22050, 2, 6.81111, {Sndfile}},
+        {"sndfile_96000_1", 96000, 1, 6.3, {Sndfile}},
+        {"gstreamer_48000_2", 48000, 2, 7.20013, {Gstreamer}},
+        {"gstreamer_22050_1", 22050, 1, 6.1, {Gstreamer}},
+        {"fixture_chained_22050_1_48000_2", 22050, 1, 7.0, {}, Made::Chained},
+        {"fixture_negative_granule_44100_2", 44100, 2, 6.5, {}, Made::NegativeGranule},
+    };
+    return all;
+}
+// clang-format on
+
+void writeLittle(QByteArray& bytes, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+// A few seconds that encoders treat like music: a chord that swells and
+// fades, a noise floor, and a drum-like hit every 0.375 s whose sharp attack
+// makes them switch to short blocks. Each channel is pitched apart. Peaks
+// stay near -4 dBFS, so no decoder has to clip.
+void writeSource(const QString& path, int rate, int channels, long long frames) {
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(frames * channels * 2));
+    std::vector<std::uint32_t> noise(static_cast<size_t>(channels));
+    for (int c = 0; c < channels; ++c)
+        noise[static_cast<size_t>(c)] = 12345u + 7919u * static_cast<std::uint32_t>(c);
+    const double pi2 = 2 * std::acos(-1.0);
+    for (long long i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double hit = std::exp(-std::fmod(t, 0.375) / 0.012);
+        const double swell = 0.5 + 0.5 * std::sin(pi2 * 0.7 * t);
+        for (int c = 0; c < channels; ++c) {
+            std::uint32_t& n = noise[static_cast<size_t>(c)];
+            n = n * 1103515245u + 12345u;
+            const double white = static_cast<double>(n >> 8) / (1 << 23) - 1.0;
+            const double f = 220.0 * std::pow(2.0, c / 7.0);
+            const double v = 0.1 * std::sin(pi2 * f * t) + 0.1 * std::sin(pi2 * f * 1.5 * t + c) +
+                             0.1 * swell * std::sin(pi2 * f * 2.52 * t) +
+                             (0.02 + 0.3 * hit) * white;
+            writeLittle(data, static_cast<std::uint16_t>(std::lround(v * 32767)), 2);
+        }
+    }
+    // More than two channels need the extensible header and its speaker
+    // mask (5.1 here) for every encoder to accept them.
+    const bool extensible = channels > 2;
+    QByteArray format;
+    writeLittle(format, extensible ? 0xfffe : 1, 2);
+    writeLittle(format, static_cast<std::uint32_t>(channels), 2);
+    writeLittle(format, static_cast<std::uint32_t>(rate), 4);
+    writeLittle(format, static_cast<std::uint32_t>(rate * channels * 2), 4);
+    writeLittle(format, static_cast<std::uint32_t>(channels * 2), 2);
+    writeLittle(format, 16, 2);
+    if (extensible) {
+        writeLittle(format, 22, 2);
+        writeLittle(format, 16, 2);
+        writeLittle(format, 0x3f, 4);
+        format.append(QByteArray::fromHex("0100000000001000800000aa00389b71"));
+    }
+    QByteArray wav = "RIFF";
+    writeLittle(wav, static_cast<std::uint32_t>(4 + 8 + format.size() + 8 + data.size()), 4);
+    wav += "WAVEfmt ";
+    writeLittle(wav, static_cast<std::uint32_t>(format.size()), 4);
+    wav += format + "data";
+    writeLittle(wav, static_cast<std::uint32_t>(data.size()), 4);
+    wav += data;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(wav) != wav.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+// Runs a command to its end; throws what went wrong.
+void run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1))
+        throw std::runtime_error(
+            QStringLiteral("%1 did not run: %2").arg(program, process.errorString()).toStdString());
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw std::runtime_error(
+            QStringLiteral("%1 %2 failed (exit %3): %4")
+                .arg(program, arguments.join(QLatin1Char(' ')))
+                .arg(process.exitCode())
+                .arg(QString::fromLocal8Bit(process.readAllStandardError()).trimmed())
+                .toStdString());
+}
+
+// The programs a recipe needs that this machine lacks.
+QString missingPrograms(const Recipe& recipe) {
+    QStringList needed{QStringLiteral("oggdec")};
+    for (const QStringList& command : recipe.commands)
+        needed << command.front();
+    QStringList missing;
+    for (const QString& program : needed)
+        if (QStandardPaths::findExecutable(program).isEmpty() && !missing.contains(program))
+            missing << program;
+    return missing.isEmpty() ? QString() : missing.join(QStringLiteral(", ")) + " missing";
+}
+
+QString encode(const Recipe& recipe, const QDir& folder) {
+    const QString name = QString::fromLatin1(recipe.name);
+    const QString source = folder.filePath(name + QStringLiteral(".wav"));
+    const QString out = folder.filePath(name + QStringLiteral(".ogg"));
+    writeSource(source, recipe.rate, recipe.channels, std::llround(recipe.seconds * recipe.rate));
+    for (const QStringList& command : recipe.commands) {
+        QStringList arguments = command.mid(1);
+        for (QString& a : arguments)
+            a.replace(QLatin1String("%in"), source)
+                .replace(QLatin1String("%out"), out)
+                .replace(QLatin1String("%tmp"), folder.filePath(name + QStringLiteral(".tmp.ogg")));
+        run(command.front(), arguments);
+    }
+    return out;
+}
+
+// 3 s at 22050 Hz mono, then 4 s at 48000 Hz stereo, the two files one
+// after the other. The program reads the second link converted to the
+// first's format, so the length is the first link's frames plus the
+// second's at the first's rate. oggdec stops where the format changes, so
+// the reference is its decoding of the first link alone.
+void makeChained(const QDir& folder, EncoderCorpus::File& file) {
+    const QString first = OggFixture::NoiseAndSweep(3.0, 22050, 1).write(folder.filePath("l1.ogg"));
+    const QString second =
+        OggFixture::NoiseAndSweep(4.0, 48000, 2).write(folder.filePath("l2.ogg"));
+    QByteArray bytes;
+    for (const QString& link : {first, second}) {
+        QFile f(link);
+        if (!f.open(QIODevice::ReadOnly))
+            throw std::runtime_error("cannot read " + link.toStdString());
+        bytes += f.readAll();
+    }
+    const QString path = folder.filePath(file.name + QStringLiteral(".ogg"));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+
+    file.reference = EncoderCorpus::DecodeWithOggdec(first);
+    const auto secondFrames =
+        static_cast<long long>(EncoderCorpus::DecodeWithOggdec(second).size() / 2);
+    file.frames = file.referenceFrames() + (secondFrames * 22050 + 24000) / 48000;
+    file.linksDiffer = true;
+    file.path = path;
+}
+
+// A stream picked up after its start: every audio page's granule position
+// lowered so far that the first audio page's is -3000.
+QString makeNegativeGranule(const QDir& folder, const Recipe& recipe) {
+    const QString whole = OggFixture::NoiseAndSweep(recipe.seconds, recipe.rate, recipe.channels)
+                              .write(folder.filePath("whole.ogg"));
+    OggPages pages(whole);
+    const int first = pages.firstAudioPage();
+    const std::int64_t shift = OggPages::granule(pages.pages[static_cast<size_t>(first)]) + 3000;
+    for (size_t i = static_cast<size_t>(first); i < pages.pages.size(); ++i)
+        if (OggPages::granule(pages.pages[i]) != -1)
+            OggPages::setGranule(pages.pages[i], OggPages::granule(pages.pages[i]) - shift);
+    const QString path = folder.filePath(QString::fromLatin1(recipe.name) + QStringLiteral(".ogg"));
+    pages.write(path);
+    return path;
+}
+
+} // namespace
+
+std::vector<std::int16_t> EncoderCorpus::DecodeWithOggdec(const QString& path) {
+    const QString oggdec = QStandardPaths::findExecutable(QStringLiteral("oggdec"));
+    if (oggdec.isEmpty())
+        throw std::runtime_error("oggdec is missing (vorbis-tools)");
+    QProcess process;
+    process.start(oggdec, {"-Q", "-R", "-b", "16", "-e", "0", "-s", "1", "-o", "-", path});
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        throw std::runtime_error("oggdec failed on " + path.toStdString() + ": " +
+                                 process.readAllStandardError().toStdString());
+    const QByteArray raw = process.readAllStandardOutput();
+    std::vector<std::int16_t> samples(static_cast<size_t>(raw.size() / 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(
+            static_cast<unsigned char>(raw[static_cast<qsizetype>(2 * i)]) |
+            static_cast<unsigned char>(raw[static_cast<qsizetype>(2 * i + 1)]) << 8);
+    return samples;
+}
+
+const EncoderCorpus& EncoderCorpus::Shared() {
+    static const EncoderCorpus corpus;
+    return corpus;
+}
+
+EncoderCorpus::EncoderCorpus() {
+    const QDir folder(dir_.path());
+    for (const Recipe& recipe : recipes()) {
+        File file;
+        file.name = QString::fromLatin1(recipe.name);
+        file.rate = recipe.rate;
+        file.channels = recipe.channels;
+        file.skipped = missingPrograms(recipe);
+        if (file.skipped.isEmpty()) {
+            try {
+                switch (recipe.made) {
+                case Made::ByCommands:
+                    file.path = encode(recipe, folder);
+                    break;
+                case Made::Chained:
+                    makeChained(folder, file);
+                    break;
+                case Made::NegativeGranule:
+                    file.path = makeNegativeGranule(folder, recipe);
+                    break;
+                }
+                if (!file.linksDiffer) {
+                    file.reference = DecodeWithOggdec(file.path);
+                    file.frames = file.referenceFrames();
+                }
+            } catch (const std::exception& e) {
+                file.failure = QString::fromLocal8Bit(e.what());
+                file.path.clear();
+            }
+        }
+        files_.push_back(std::move(file));
+    }
+}

@@ -623,7 +623,7 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
             if (std::min<std::int64_t>(cutter_->index().totalFrames(), INT32_MAX) != sampleCount_)
-                cutterProblem_ = QStringLiteral("damaged source");
+                cutterProblem_ = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
             cutterProblem_ = QStringLiteral("unreadable source");
         }

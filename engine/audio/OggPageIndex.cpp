@@ -21,6 +21,9 @@ constexpr std::int64_t kMaxPacketBytes = 1 << 20;
 // Positioned pages an index holds at most: a few times more than a file of
 // the longest length that can be cut would have.
 constexpr std::int64_t kMaxPoints = std::int64_t(1) << 24;
+// Positions beyond this are damage; clamped to it, no sum or difference of
+// positions and frame counts can overflow.
+constexpr std::int64_t kMaxPosition = std::int64_t(1) << 60;
 // Positioned pages a seek tries before it decodes from a link's start.
 constexpr std::ptrdiff_t kSeekCandidates = 16;
 
@@ -152,6 +155,9 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     // Where vorbisfile's own numbering starts each link: it adds up the
     // lengths it measured from the links' positions.
     std::vector<std::int64_t> told(static_cast<size_t>(links));
+    const auto bounded = [](std::int64_t value) {
+        return std::clamp(value, -kMaxPosition, kMaxPosition);
+    };
     for (int i = 0; i < links; ++i) {
         Link& link = links_[static_cast<size_t>(i)];
         link.begin = file.offsets[i];
@@ -160,8 +166,8 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         if (link.audio < 0 || framesPerByte[static_cast<size_t>(i)] <= 0)
             damaged();
         if (i > 0)
-            told[static_cast<size_t>(i)] =
-                told[static_cast<size_t>(i) - 1] + file.pcmlengths[2 * (i - 1) + 1];
+            told[static_cast<size_t>(i)] = bounded(told[static_cast<size_t>(i) - 1] +
+                                                   bounded(file.pcmlengths[2 * (i - 1) + 1]));
     }
 
     const std::int64_t end = std::max(file.end, file.offsets[links]);
@@ -213,7 +219,8 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         // Pages of headers hold no audio, and other streams none of ours.
         if (ogg_page_serialno(&page) != file.serialnos[current] || start < links_[c].audio)
             continue;
-        const std::int64_t granule = ogg_page_granulepos(&page);
+        const std::int64_t granule =
+            ogg_page_granulepos(&page) == -1 ? -1 : bounded(ogg_page_granulepos(&page));
         const long sequence = ogg_page_pageno(&page);
         // The same page again, as a faulty copy or a network stream may
         // leave it: decoding steps over it.
@@ -256,7 +263,7 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
                                        : scan.decoded + scan.frames;
         } else if (!scan.positioned) {
             // Pages lost before the first position: it is all there is.
-            decoded = std::max<std::int64_t>(0, granule - file.pcmlengths[2 * current]);
+            decoded = std::max<std::int64_t>(0, granule - bounded(file.pcmlengths[2 * current]));
         } else {
             // vorbisfile cannot start decoding on a final page, so after a
             // gap its audio has no place it could be put. Otherwise the
@@ -269,7 +276,7 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         }
         Link& link = links_[c];
         const std::int64_t shift =
-            std::max<std::int64_t>(granule - file.pcmlengths[2 * current], 0) + told[c] -
+            std::max<std::int64_t>(granule - bounded(file.pcmlengths[2 * current]), 0) + told[c] -
             (link.startFrame + decoded);
         for (; unplacedGaps < afterGaps_.size(); ++unplacedGaps)
             afterGaps_[unplacedGaps].shift = shift;

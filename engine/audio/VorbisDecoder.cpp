@@ -21,6 +21,8 @@ namespace {
 constexpr long kMinRate = 8000;
 constexpr long kMaxRate = 192000;
 constexpr int kMaxChannels = 8;
+// Beyond this vorbisfile's position comes from positions that are damage.
+constexpr long long kMaxTold = 1LL << 61;
 // Gaps in a row one read steps over before the rest is taken as lost.
 constexpr int kMaxGaps = 1000;
 
@@ -202,8 +204,10 @@ void VorbisDecoder::seek(long long frame) {
             at_ = start.earliest;
             return;
         }
+        if (told_ <= 0 || told_ > kMaxTold)
+            continue;
         at_ = told_ - start.shift;
-        if (told_ > 0 && at_ >= start.earliest && at_ <= next_)
+        if (at_ >= start.earliest && at_ <= next_)
             return;
     }
     throw Error(QStringLiteral("Cannot seek in %1: %2").arg(path_, reasonFor(OV_EBADLINK)));
@@ -225,7 +229,8 @@ void VorbisDecoder::restartAfterGap() {
         return;
     restartedAt_ = restart.offset;
     rawSeek(restart.offset);
-    at_ = told_ - restart.shift;
+    if (told_ >= 0 && told_ <= kMaxTold)
+        at_ = told_ - restart.shift;
 }
 
 void VorbisDecoder::failReading(const QString& reason) const {

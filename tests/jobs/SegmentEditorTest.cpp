@@ -28,6 +28,15 @@ struct SegmentTest : ::testing::Test {
     }
 };
 
+// Pieces cut at silences of a 117.5 s file: rows that follow one another
+// never overlap, and their lengths add up to the whole.
+TEST(SegmentRows, FractionalCutsNeitherOverlapNorLoseTime) {
+    const QStringList first = Segments::SegmentRowMs(0, 80504, SegmentStatus::Unconvert);
+    const QStringList second = Segments::SegmentRowMs(80504, 117500, SegmentStatus::Unconvert);
+    EXPECT_EQ(first, QStringList({"00:00:00 - 00:01:20.50", "00:01:20.50", "Unconvert"}));
+    EXPECT_EQ(second, QStringList({"00:01:20.50 - 00:01:57.50", "00:00:37", "Unconvert"}));
+}
+
 TEST_F(SegmentTest, NewFileShowsOneWorkingSegment) {
     oneFile(125);
     EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:02:05|00:02:05|Uncertain"});

@@ -45,6 +45,14 @@ TEST(FormatTime, FieldsOfAtLeastTwoDigits) {
     EXPECT_EQ(FormatTime(-5), "00:00:00");
 }
 
+// Cuts between whole seconds show their hundredths; whole ones look as ever.
+TEST(FormatTime, MillisecondsShowHundredthsOnlyWhenThere) {
+    EXPECT_EQ(FormatTimeMs(81000), "00:01:21");
+    EXPECT_EQ(FormatTimeMs(257690), "00:04:17.69");
+    EXPECT_EQ(FormatTimeMs(80504), "00:01:20.50");
+    EXPECT_EQ(FormatTimeMs(80996), "00:01:21");
+}
+
 TEST(CleanTitle, RemovesTheNineCharactersOnly) {
     EXPECT_EQ(CleanTitle(R"(a*b?c|d:e"f/g\h<i>j)"), "abcdefghij");
     EXPECT_EQ(CleanTitle("  Süße Lieder (live) - 2.0 "), "  Süße Lieder (live) - 2.0 ");

@@ -33,6 +33,13 @@ std::function<bool(const QString&)> takenIn(const QString& folder) {
     };
 }
 
+// A file list caption as the stem of output names; never empty, so no name
+// is only its extension.
+QString stemOf(const QString& caption) {
+    const QString base = OutputNames::Base(CleanTitle(caption));
+    return base.isEmpty() ? QStringLiteral("untitled") : base;
+}
+
 } // namespace
 
 QString OutputNames::Extension(int formatIndex) {
@@ -49,8 +56,11 @@ QString OutputNames::Extension(int formatIndex) {
 }
 
 QString OutputNames::Base(const QString& caption) {
-    const qsizetype dot = caption.indexOf(QLatin1Char('.'));
-    return dot <= 0 ? caption : caption.left(dot);
+    qsizetype start = 0;
+    while (start < caption.size() && caption[start] == QLatin1Char('.'))
+        ++start;
+    const qsizetype dot = caption.indexOf(QLatin1Char('.'), start);
+    return caption.mid(start, dot < 0 ? -1 : dot - start);
 }
 
 QString OutputNames::ChangeExtension(const QString& name, const QString& extension) {
@@ -68,17 +78,15 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
                                  const QString& extension, bool numbered,
                                  const QSet<QString>& planned) {
     const QString folder = Folder(outputDir);
-    const QString base = Base(caption);
-    const QString first =
-        folder +
-        ChangeExtension(CleanTitle(numbered ? base + QStringLiteral("_1") : base), extension);
-    // The numbered variants are cleaned too: a title read from a file's
-    // comments may hold a "/", which must not lead into another folder.
+    // Cleaned before the base is taken: a title read from a file's comments
+    // may hold a "/", which must not lead into another folder, and what is
+    // left of "../x" must not start with a dot. The stem holds no dot, so the
+    // numbered variants count on from the first name.
+    const QString stem = stemOf(caption);
+    const QString first = folder + stem + (numbered ? QStringLiteral("_1") : QString()) + extension;
     return firstFree(
         first,
-        [&](int n) {
-            return folder + CleanTitle(base + QLatin1Char('_') + QString::number(n)) + extension;
-        },
+        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&planned, taken = takenIn(folder)](const QString& path) {
             return planned.contains(path) || taken(path);
         });
@@ -87,11 +95,13 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,
                               const QString& extension, const QStringList& sources) {
     const QString folder = Folder(outputDir);
-    const QString name = QFileInfo(sourcePath).fileName();
-    const QString stem = ChangeExtension(name, QString());
+    // Cleaned as a title is: a source may be hidden, or hold a line break.
+    QString stem = CleanTitle(ChangeExtension(QFileInfo(sourcePath).fileName(), QString()));
+    if (stem.isEmpty())
+        stem = QStringLiteral("untitled");
     const auto taken = takenIn(folder);
     return firstFree(
-        folder + ChangeExtension(name, extension),
+        folder + stem + extension,
         [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&](const QString& path) {
             if (taken(path))

@@ -13,8 +13,9 @@ public:
     // ".mp3", ".wav", ".wma", ".ogg" for format index 0..3; ".mp3" otherwise.
     static QString Extension(int formatIndex);
 
-    // The part of a file list caption before its first ".", or the whole
-    // caption when it has none or starts with one.
+    // The part of a file list caption before its first ".", not counting
+    // dots at its start: an output name never begins with one, which would
+    // hide it (".hidden start.ogg" gives "hidden start").
     static QString Base(const QString& caption);
     // Replaces the text from the last "." on, or appends.
     static QString ChangeExtension(const QString& name, const QString& extension);
@@ -22,9 +23,9 @@ public:
     static QString Folder(const QString& outputDir);
 
     // The output path of the next piece cut from the file captioned `caption`:
-    // the custom run's first piece is named after the caption itself, every
-    // other piece gets a number. Never an existing file, nor one of
-    // `planned` (full paths a listing of the run has already given out).
+    // the custom run's first piece is named after the caption's base itself,
+    // every other piece gets a number. Never an existing file, nor one of
+    // `planned` (full paths the run has already given out, in piece order).
     static QString SplitOutput(const QString& outputDir, const QString& caption,
                                const QString& extension, bool numbered,
                                const QSet<QString>& planned = {});

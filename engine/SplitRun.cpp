@@ -119,6 +119,7 @@ void SplitRun::run(Kind kind) {
 
     state.Busy = true;
     ParityToggle = true;
+    givenNames_.clear();
 
     // Which files had their working row taken off the list, so that exactly
     // those get it back at the end. A file cut as its single segment keeps
@@ -364,9 +365,14 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     const QString folder = state.OutputDir;
     const QString caption = c_.lv.text(file, 0);
     // Asked again when a file of the chosen name turns up before the output
-    // is complete.
-    out.name = [folder, caption, extension, numbered = kind != Kind::Custom] {
-        return OutputNames::SplitOutput(folder, caption, extension, numbered);
+    // is complete. Names are given out in piece order, as a listing of the
+    // run shows them, however the workers finish: a name once given is never
+    // given again.
+    out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom] {
+        const QString path =
+            OutputNames::SplitOutput(folder, caption, extension, numbered, givenNames_);
+        givenNames_.insert(path);
+        return path;
     };
     out.folder = folder;
     out.extension = extension;

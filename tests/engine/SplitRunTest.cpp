@@ -486,9 +486,19 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     EXPECT_FALSE(state.Busy);
 }
 
+TEST_F(SplitRunTest, TitlesNeverGiveHiddenNamesAndNumberFromTheSameStem) {
+    addFile(QStringLiteral(".hidden start.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(2.0));
+    lv.setText(1, 0, QStringLiteral("..."));
+    state.SplitSeconds = 1;
+    run(&SplitRun::RunTimeSplit);
+    EXPECT_EQ(outputs(), QStringList({"hidden start_1.wav", "hidden start_2.wav",
+                                      "hidden start_3.wav", "untitled_1.wav", "untitled_2.wav"}));
+}
+
 TEST(OutputNamesTest, BaseAndExtensionRules) {
     EXPECT_EQ(OutputNames::Base("a.b.ogg"), "a");
-    EXPECT_EQ(OutputNames::Base(".hidden.ogg"), ".hidden.ogg");
+    EXPECT_EQ(OutputNames::Base(".hidden.ogg"), "hidden");
     EXPECT_EQ(OutputNames::Base("plain"), "plain");
     EXPECT_EQ(OutputNames::ChangeExtension("a.b", ".mp3"), "a.mp3");
     EXPECT_EQ(OutputNames::ChangeExtension("plain", ".mp3"), "plain.mp3");

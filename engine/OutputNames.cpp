@@ -3,11 +3,16 @@
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +34,12 @@ QString firstFree(const QString& first, const std::function<QString(int)>& varia
 // Taken: there is a file of that name, or an output is being written for it.
 std::function<bool(const QString&)> takenIn(const QString& folder) {
     return [pending = OutputNames::Pending(folder)](const QString& path) {
-        return OutputNames::Exists(path) || pending.contains(QFileInfo(path).fileName());
+        if (OutputNames::Exists(path))
+            return true;
+        for (const QString& key : OutputNames::PendingKeys(QFileInfo(path).fileName()))
+            if (pending.contains(key))
+                return true;
+        return false;
     };
 }
 
@@ -38,6 +48,49 @@ std::function<bool(const QString&)> takenIn(const QString& folder) {
 QString stemOf(const QString& caption) {
     const QString base = OutputNames::Base(CleanTitle(caption));
     return base.isEmpty() ? QStringLiteral("untitled") : base;
+}
+
+// The temporary's marks around the final name's part: "." in front, and
+// ".<tag>.part" (".<tag>.<hash>.part" when cut short) behind.
+constexpr int HashLength = 8;
+const QRegularExpression& temporaryForm() {
+    static const QRegularExpression form(
+        QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}\\.part(\\.[^.]+)?$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return form;
+}
+const QRegularExpression& shortTemporaryForm() {
+    static const QRegularExpression form(
+        QStringLiteral("^\\.(.*)\\.[A-Za-z0-9]{6}\\.([0-9a-f]{8})\\.part(\\.[^.]+)?$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return form;
+}
+
+QString hashOf(const QString& fileName) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QFile::encodeName(fileName), QCryptographicHash::Md5)
+            .toHex()
+            .left(HashLength));
+}
+
+// The longest name, in bytes, the folder takes.
+qsizetype nameLimit(const QString& folder) {
+    const long limit =
+        ::pathconf(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                   _PC_NAME_MAX);
+    return limit > 0 ? limit : NAME_MAX;
+}
+
+// `text` cut to at most `bytes` bytes of its file-name encoding, never
+// inside a character.
+QString cutToBytes(const QString& text, qsizetype bytes) {
+    QString cut = text;
+    while (!cut.isEmpty() && QFile::encodeName(cut).size() > bytes) {
+        cut.chop(1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate())
+            cut.chop(1);
+    }
+    return cut;
 }
 
 } // namespace
@@ -133,23 +186,51 @@ QString OutputNames::FreeVariant(const QString& path) {
 
 QString OutputNames::Temporary(const QString& finalPath, const QString& tag) {
     const QFileInfo info(finalPath);
+    const QString folder = Folder(info.path());
     const QString suffix = info.suffix();
     const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
     const QString stem = info.fileName().chopped(extension.size());
-    return Folder(info.path()) + QLatin1Char('.') + stem + QLatin1Char('.') + tag +
-           QStringLiteral(".part") + extension;
+    const QString marks = QLatin1Char('.') + tag + QStringLiteral(".part") + extension;
+    const QString name = QLatin1Char('.') + stem + marks;
+    const qsizetype limit = nameLimit(folder);
+    if (QFile::encodeName(name).size() <= limit)
+        return folder + name;
+    // The hash keeps the name unique to its final name and lets Pending tell
+    // which output is being written.
+    const QString hashMarks = QLatin1Char('.') + tag + QLatin1Char('.') + hashOf(info.fileName()) +
+                              QStringLiteral(".part") + extension;
+    const qsizetype room = limit - 1 - QFile::encodeName(hashMarks).size();
+    return folder + QLatin1Char('.') + cutToBytes(stem, std::max<qsizetype>(room, 0)) + hashMarks;
+}
+
+bool OutputNames::NameFits(const QString& path) {
+    const QFileInfo info(path);
+    return QFile::encodeName(info.fileName()).size() <= nameLimit(info.path());
+}
+
+bool OutputNames::IsTemporary(const QString& fileName) {
+    return temporaryForm().match(fileName).hasMatch() ||
+           shortTemporaryForm().match(fileName).hasMatch();
+}
+
+QStringList OutputNames::PendingKeys(const QString& fileName) {
+    // A "/" is in no file name, so the hash never stands for one.
+    return {fileName, QLatin1Char('/') + hashOf(fileName)};
 }
 
 QSet<QString> OutputNames::Pending(const QString& folder) {
-    static const QRegularExpression temporary(
-        QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}\\.part(\\.[^.]+)?$"));
     QSet<QString> names;
     const QStringList candidates =
         QDir(folder).entryList({QStringLiteral(".*.part*")}, QDir::Files | QDir::Hidden);
     for (const QString& name : candidates) {
-        const QRegularExpressionMatch match = temporary.match(name);
-        if (match.hasMatch())
-            names.insert(match.captured(1) + match.captured(2));
+        const QRegularExpressionMatch cut = shortTemporaryForm().match(name);
+        const QRegularExpressionMatch whole = temporaryForm().match(name);
+        if (!cut.hasMatch() && !whole.hasMatch())
+            continue;
+        if (cut.hasMatch())
+            names.insert(QLatin1Char('/') + cut.captured(2));
+        else
+            names.insert(whole.captured(1) + whole.captured(2));
     }
     return names;
 }

@@ -46,10 +46,20 @@ public:
     // the same folder, marked ".part" with a random `tag` of six letters and
     // digits, and ending in the final name's extension, which chooses the
     // format of the encoders and tag writers ("song_1.mp3" is written as
-    // ".song_1.x7Rq2b.part.mp3").
+    // ".song_1.x7Rq2b.part.mp3"). When that would be longer than the folder
+    // allows a name to be, the final name's part is cut short and a hash of
+    // the final name follows the tag (".song_1.x7Rq2b.9f2c01ab.part.mp3"),
+    // so that every final name that fits can be written.
     static QString Temporary(const QString& finalPath, const QString& tag);
-    // The final file names (without folder) of the outputs being written in
-    // `folder`, read from their temporary names.
+    // Whether the file name of `path` is no longer than its folder allows.
+    static bool NameFits(const QString& path);
+    // Whether `fileName` (without folder) is one of Temporary's names.
+    static bool IsTemporary(const QString& fileName);
+    // What Pending's set holds while the output named `fileName` (without
+    // folder) is being written.
+    static QStringList PendingKeys(const QString& fileName);
+    // The outputs being written in `folder`, read from their temporary names:
+    // a final file name, or for a name cut short the hash PendingKeys gives.
     static QSet<QString> Pending(const QString& folder);
 
     // A file, directory or (dangling) link is there.

@@ -59,6 +59,10 @@ PendingOutput::~PendingOutput() {
 void PendingOutput::create(const QString& finalPath) {
     discard();
     final_ = finalPath;
+    // A name the folder cannot hold fails here, before any audio is
+    // written, as it would when the file is created under it.
+    if (!OutputNames::NameFits(finalPath))
+        throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(ENAMETOOLONG)));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = OutputNames::Temporary(finalPath, randomTag());
         // Created by this call alone (O_EXCL), with the mode of any new file.

@@ -4,13 +4,16 @@
 #include "platform/Error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -59,6 +62,7 @@ PendingOutput::~PendingOutput() {
 void PendingOutput::create(const QString& finalPath) {
     discard();
     final_ = finalPath;
+    MakeFolder(QFileInfo(finalPath).path());
     // A name the folder cannot hold fails here, before any audio is
     // written, as it would when the file is created under it.
     if (!OutputNames::NameFits(finalPath))
@@ -77,6 +81,16 @@ void PendingOutput::create(const QString& finalPath) {
             break;
     }
     throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(errno)));
+}
+
+void PendingOutput::MakeFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (error)
+        throw Error(QStringLiteral("Cannot create the folder %1: %2")
+                        .arg(folder, QString::fromLocal8Bit(error.message())));
 }
 
 void PendingOutput::fail(int error) const {

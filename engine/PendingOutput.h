@@ -17,8 +17,9 @@ public:
     PendingOutput(const PendingOutput&) = delete;
     PendingOutput& operator=(const PendingOutput&) = delete;
 
-    // Creates the empty temporary file for `finalPath`; the writer then opens
-    // path(). Throws Error naming `finalPath` when the folder refuses it.
+    // Creates the empty temporary file for `finalPath`, and its folder when
+    // that is missing; the writer then opens path(). Throws Error naming
+    // `finalPath` (or the folder) when the folder refuses it.
     void create(const QString& finalPath);
     const QString& path() const { return temporary_; }
     const QString& finalPath() const { return final_; }
@@ -37,6 +38,10 @@ public:
     // Inside an exception handler: discards the file and rethrows, an
     // Error's message naming the final file instead of the temporary one.
     [[noreturn]] void abandon();
+
+    // Creates `folder` and those above it where missing; throws Error saying
+    // why one cannot be.
+    static void MakeFolder(const QString& folder);
 
 private:
     void sync() const;

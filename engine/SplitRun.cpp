@@ -380,10 +380,8 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     writer.SetSampleFormat(rate_, channels_);
     if (writer.IsOpen())
         writer.Close();
-    // A fresh account may have no music folder yet; the first run should
-    // not fail on the default output folder.
-    if (!folder.isEmpty() && !QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+    // A missing folder (a fresh account may have no music folder yet) is
+    // made when the output is created.
 
     out.note.clear();
     out.copy = false;

@@ -191,6 +191,24 @@ TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
     EXPECT_TRUE(text.out.contains("rate:     44100 Hz")) << text.out.toStdString();
 }
 
+TEST_F(CliProgramTest, JoinMakesAMissingFolderAndSaysWhyWhenItCannot) {
+    const QString a = tone("a.ogg", 1.0);
+    const Result joined =
+        run({"join", a, "-o", "mix", "--format", "wav", "--out", out("new/deeper")});
+    ASSERT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_NEAR(decodeWithFfmpeg(out("new/deeper/mix.wav")).frames(), Rate, 100);
+
+    // A file where a folder should be.
+    QFile file(out("file"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const Result refused =
+        run({"join", a, "-o", "mix", "--format", "wav", "--out", out("file/sub")});
+    EXPECT_EQ(refused.status, 1);
+    const QString why = "Cannot create the folder " + out("file/sub") + ": Not a directory";
+    EXPECT_TRUE(refused.err.contains(why)) << refused.err.toStdString();
+}
+
 TEST_F(CliProgramTest, SilencesAreListedAndCutAtTheirMiddles) {
     // Tone with 2 s quiet at 3-5 s and 8-10 s.
     OggFixture speech = OggFixture::Tone(12.0, 330.0, Rate, 2);

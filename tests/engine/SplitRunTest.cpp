@@ -514,6 +514,19 @@ TEST_F(SplitRunTest, TitlesNeverGiveHiddenNamesAndNumberFromTheSameStem) {
                                       "hidden start_3.wav", "untitled_1.wav", "untitled_2.wav"}));
 }
 
+TEST_F(SplitRunTest, AFolderThatCannotBeMadeSaysWhy) {
+    addFile(QStringLiteral("one.ogg"), tone(1.0));
+    writeFile(out("file"), "keep");
+    state.OutputDir = out("file/new/");
+    try {
+        run(&SplitRun::RunCustomSplit);
+        ADD_FAILURE() << "the run went through";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "Cannot create the folder " + out("file/new") + ": Not a directory");
+    }
+    EXPECT_EQ(contents(out("file")), "keep");
+}
+
 TEST(OutputNamesTest, BaseAndExtensionRules) {
     EXPECT_EQ(OutputNames::Base("a.b.ogg"), "a");
     EXPECT_EQ(OutputNames::Base(".hidden.ogg"), "hidden");

@@ -1,5 +1,6 @@
 #include "engine/OutputNames.h"
 
+#include "engine/PendingOutput.h"
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
 
@@ -226,6 +227,8 @@ QSet<QString> OutputNames::Pending(const QString& folder) {
         const QRegularExpressionMatch cut = shortTemporaryForm().match(name);
         const QRegularExpressionMatch whole = temporaryForm().match(name);
         if (!cut.hasMatch() && !whole.hasMatch())
+            continue;
+        if (PendingOutput::Abandoned(Folder(folder) + name))
             continue;
         if (cut.hasMatch())
             names.insert(QLatin1Char('/') + cut.captured(2));

@@ -60,6 +60,8 @@ public:
     static QStringList PendingKeys(const QString& fileName);
     // The outputs being written in `folder`, read from their temporary names:
     // a final file name, or for a name cut short the hash PendingKeys gives.
+    // Temporaries left by a program that was killed do not count
+    // (PendingOutput::Abandoned).
     static QSet<QString> Pending(const QString& folder);
 
     // A file, directory or (dangling) link is there.

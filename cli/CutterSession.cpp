@@ -34,7 +34,10 @@ QString range(std::int32_t begin, std::int32_t end) {
 }
 
 void print(const QString& text) {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    // Written whole: a tag value may hold a zero byte, which would end a
+    // C string before the line does.
+    const QByteArray line = (text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
     std::fflush(stdout);
 }
 

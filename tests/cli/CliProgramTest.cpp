@@ -191,6 +191,14 @@ TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
     EXPECT_TRUE(text.out.contains("rate:     44100 Hz")) << text.out.toStdString();
 }
 
+TEST_F(CliProgramTest, InfoKeepsTheLineAfterATagWithAZeroByte) {
+    const QString song =
+        tone("zero.ogg", 1.2, {QStringLiteral("TITLE=Side") + QChar(0) + "B", "ARTIST=Band"});
+    const Result r = run({"info", song});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("B\n  artist:   Band\n"))) << r.out.toStdString();
+}
+
 TEST_F(CliProgramTest, JoinMakesAMissingFolderAndSaysWhyWhenItCannot) {
     const QString a = tone("a.ogg", 1.0);
     const Result joined =

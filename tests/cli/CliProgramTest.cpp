@@ -199,6 +199,18 @@ TEST_F(CliProgramTest, InfoKeepsTheLineAfterATagWithAZeroByte) {
     EXPECT_TRUE(r.out.contains(QStringLiteral("B\n  artist:   Band\n"))) << r.out.toStdString();
 }
 
+TEST_F(CliProgramTest, VersionAndUsageErrorsSpeakAsTheTool) {
+    const Result version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tarnwell-cli " TARNWELL_VERSION "\n");
+    for (const QStringList& arguments :
+         {QStringList{"cut", "a.ogg"}, QStringList{"split", "a.ogg", "--time", "ten"}}) {
+        const Result usage = run(arguments);
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_TRUE(usage.err.startsWith("tarnwell-cli: ")) << usage.err.toStdString();
+    }
+}
+
 TEST_F(CliProgramTest, JoinMakesAMissingFolderAndSaysWhyWhenItCannot) {
     const QString a = tone("a.ogg", 1.0);
     const Result joined =

@@ -41,6 +41,12 @@ void print(const QString& text) {
     std::fflush(stdout);
 }
 
+// A file none of whose --segments lies inside it: nothing to cut.
+QString nothingInside(const QString& file) {
+    return QStringLiteral("%1: every segment begins after the file's end")
+        .arg(QFileInfo(file).fileName());
+}
+
 // Silences in seconds, for --json.
 QJsonArray silenceArray(const std::vector<Silence>& silences) {
     QJsonArray all;
@@ -250,7 +256,7 @@ std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& re
     std::vector<CommandLine::Segment> inside;
     for (const CommandLine::Segment& segment : options_.segments) {
         if (segment.begin >= record.Duration) {
-            say(QStringLiteral("%1: %2 begins after the end (%3); left out")
+            say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
                     .arg(QFileInfo(record.FileName).fileName(), range(segment.begin, segment.end),
                          FormatTime(record.Duration)));
             continue;
@@ -327,6 +333,11 @@ void CutterSession::listPlannedSplit() {
             fail(e.message());
             continue;
         }
+        // The run refuses such a file; so does its listing.
+        if (!atSilences && !options_.segments.empty() && pieces.empty()) {
+            fail(nothingInside(source.record.FileName));
+            continue;
+        }
         for (size_t k = 0; k < pieces.size(); ++k) {
             const Segments::Piece& piece = pieces[k];
             const QString path =
@@ -364,7 +375,7 @@ int CutterSession::split() {
         if (segmented) {
             const std::vector<CommandLine::Segment> inside = segmentsIn(job.record);
             if (inside.empty()) {
-                fail(QStringLiteral("%1: every segment begins after its end").arg(name));
+                fail(nothingInside(source.record.FileName));
                 continue;
             }
             setSegments(job.record, inside);
@@ -431,8 +442,7 @@ int CutterSession::join() {
         if (state_.FunctionChoice == FunctionCustom) {
             const std::vector<CommandLine::Segment> inside = segmentsIn(source.record);
             if (inside.empty()) {
-                fail(QStringLiteral("%1: every segment begins after its end")
-                         .arg(QFileInfo(source.record.FileName).fileName()));
+                fail(nothingInside(source.record.FileName));
                 continue;
             }
             setSegments(source.record, inside);

@@ -211,6 +211,20 @@ TEST_F(CliProgramTest, VersionAndUsageErrorsSpeakAsTheTool) {
     }
 }
 
+TEST_F(CliProgramTest, ADryRunFailsWhereTheRunWould) {
+    const QString song = tone("short.ogg", 1.5);
+    const QStringList arguments{"split", song,  "--segments", "0:05-0:08",
+                                "--out", out(), "--format",   "wav"};
+    const Result plan = run(arguments + QStringList{"--dry-run"});
+    const Result done = run(arguments);
+    EXPECT_EQ(plan.status, 1);
+    EXPECT_EQ(done.status, 1);
+    for (const Result& r : {plan, done})
+        EXPECT_TRUE(r.err.contains("short.ogg: every segment begins after the file's end"))
+            << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList());
+}
+
 TEST_F(CliProgramTest, JoinMakesAMissingFolderAndSaysWhyWhenItCannot) {
     const QString a = tone("a.ogg", 1.0);
     const Result joined =

@@ -176,9 +176,13 @@ QStringList toQStrings(const std::vector<std::string>& values) {
     return list;
 }
 
+// How every usage error reads, the parser's own and ours.
+std::string usageText(const std::string& message) {
+    return "tarnwell-cli: " + message + "\nRun with --help for more information.\n";
+}
+
 int usageError(const QString& message) {
-    std::cerr << "tarnwell-cli: " << message.toStdString()
-              << "\nRun with --help for more information.\n";
+    std::cerr << usageText(message.toStdString());
     return CommandLine::UsageError;
 }
 
@@ -199,6 +203,8 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
                  "with the encoder settings of Tarnwell.",
                  "tarnwell-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "tarnwell-cli " TARNWELL_VERSION, "Show the version and end");
+    app.failure_message([](const CLI::App*, const CLI::Error& e) { return usageText(e.what()); });
     app.footer("Exit status: 0 when every file was done, 1 when some failed, 2 for a usage "
                "error, 130 when stopped by Ctrl-C.");
 

@@ -28,6 +28,7 @@ void ConsoleRunHost::clearLine() {
     std::fputs("\r\033[K", stderr);
     std::fflush(stderr);
     lineShown_ = false;
+    shownLine_.clear();
 }
 
 void ConsoleRunHost::processEvents() {
@@ -56,6 +57,10 @@ void ConsoleRunHost::SetRunText(const QString& text) {
         }
     }
     const QString line = file_ + QStringLiteral(": ") + piece + text;
+    // Every block reports; the line changes far less often.
+    if (lineShown_ && line == shownLine_)
+        return;
+    shownLine_ = line;
     std::fprintf(stderr, "\r\033[K%s", qPrintable(line));
     std::fflush(stderr);
     lineShown_ = true;

@@ -36,6 +36,7 @@ private:
     const ReportListModel& lvTime_;
     bool show_;
     bool lineShown_ = false;
+    QString shownLine_; // the line on the terminal while lineShown_
     QString file_;
     int formatIndex_ = 0;
 };

@@ -36,8 +36,17 @@ QString range(std::int32_t begin, std::int32_t end) {
 }
 
 void print(const QString& text) {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    // Written whole: a tag value may hold a zero byte, which would end a
+    // C string before the line does.
+    const QByteArray line = (text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
     std::fflush(stdout);
+}
+
+// A file none of whose --segments lies inside it: nothing to cut.
+QString nothingInside(const QString& file) {
+    return QStringLiteral("%1: every segment begins after the file's end")
+        .arg(QFileInfo(file).fileName());
 }
 
 // Silences in seconds, for --json.
@@ -247,7 +256,7 @@ std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& re
     std::vector<CommandLine::Segment> inside;
     for (const CommandLine::Segment& segment : options_.segments) {
         if (segment.begin >= record.Duration) {
-            say(QStringLiteral("%1: %2 begins after the end (%3); left out")
+            say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
                     .arg(QFileInfo(record.FileName).fileName(), range(segment.begin, segment.end),
                          FormatTime(record.Duration)));
             continue;
@@ -338,6 +347,11 @@ void CutterSession::listPlannedSplit() {
             fail(e.message());
             continue;
         }
+        // The run refuses such a file; so does its listing.
+        if (!atSilences && !options_.segments.empty() && pieces.empty()) {
+            fail(nothingInside(source.record.FileName));
+            continue;
+        }
         for (size_t k = 0; k < pieces.size(); ++k) {
             const Planned& piece = pieces[k];
             const QString path =
@@ -376,7 +390,7 @@ int CutterSession::split() {
         if (segmented) {
             const std::vector<CommandLine::Segment> inside = segmentsIn(job.record);
             if (inside.empty()) {
-                fail(QStringLiteral("%1: every segment begins after its end").arg(name));
+                fail(nothingInside(source.record.FileName));
                 continue;
             }
             setSegments(job.record, inside);
@@ -449,8 +463,7 @@ int CutterSession::join() {
         if (state_.FunctionChoice == FunctionCustom) {
             const std::vector<CommandLine::Segment> inside = segmentsIn(source.record);
             if (inside.empty()) {
-                fail(QStringLiteral("%1: every segment begins after its end")
-                         .arg(QFileInfo(source.record.FileName).fileName()));
+                fail(nothingInside(source.record.FileName));
                 continue;
             }
             setSegments(source.record, inside);

@@ -1,13 +1,19 @@
 #include "engine/OutputNames.h"
 
+#include "engine/PendingOutput.h"
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -29,8 +35,63 @@ QString firstFree(const QString& first, const std::function<QString(int)>& varia
 // Taken: there is a file of that name, or an output is being written for it.
 std::function<bool(const QString&)> takenIn(const QString& folder) {
     return [pending = OutputNames::Pending(folder)](const QString& path) {
-        return OutputNames::Exists(path) || pending.contains(QFileInfo(path).fileName());
+        if (OutputNames::Exists(path))
+            return true;
+        for (const QString& key : OutputNames::PendingKeys(QFileInfo(path).fileName()))
+            if (pending.contains(key))
+                return true;
+        return false;
     };
+}
+
+// A file list caption as the stem of output names; never empty, so no name
+// is only its extension.
+QString stemOf(const QString& caption) {
+    const QString base = OutputNames::Base(CleanTitle(caption));
+    return base.isEmpty() ? QStringLiteral("untitled") : base;
+}
+
+// The temporary's marks around the final name's part: "." in front, and
+// ".<tag>.part" (".<tag>.<hash>.part" when cut short) behind.
+constexpr int HashLength = 8;
+const QRegularExpression& temporaryForm() {
+    static const QRegularExpression form(
+        QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}\\.part(\\.[^.]+)?$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return form;
+}
+const QRegularExpression& shortTemporaryForm() {
+    static const QRegularExpression form(
+        QStringLiteral("^\\.(.*)\\.[A-Za-z0-9]{6}\\.([0-9a-f]{8})\\.part(\\.[^.]+)?$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return form;
+}
+
+QString hashOf(const QString& fileName) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QFile::encodeName(fileName), QCryptographicHash::Md5)
+            .toHex()
+            .left(HashLength));
+}
+
+// The longest name, in bytes, the folder takes.
+qsizetype nameLimit(const QString& folder) {
+    const long limit =
+        ::pathconf(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                   _PC_NAME_MAX);
+    return limit > 0 ? limit : NAME_MAX;
+}
+
+// `text` cut to at most `bytes` bytes of its file-name encoding, never
+// inside a character.
+QString cutToBytes(const QString& text, qsizetype bytes) {
+    QString cut = text;
+    while (!cut.isEmpty() && QFile::encodeName(cut).size() > bytes) {
+        cut.chop(1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate())
+            cut.chop(1);
+    }
+    return cut;
 }
 
 } // namespace
@@ -49,8 +110,11 @@ QString OutputNames::Extension(int formatIndex) {
 }
 
 QString OutputNames::Base(const QString& caption) {
-    const qsizetype dot = caption.indexOf(QLatin1Char('.'));
-    return dot <= 0 ? caption : caption.left(dot);
+    qsizetype start = 0;
+    while (start < caption.size() && caption[start] == QLatin1Char('.'))
+        ++start;
+    const qsizetype dot = caption.indexOf(QLatin1Char('.'), start);
+    return caption.mid(start, dot < 0 ? -1 : dot - start);
 }
 
 QString OutputNames::ChangeExtension(const QString& name, const QString& extension) {
@@ -68,17 +132,15 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
                                  const QString& extension, bool numbered,
                                  const QSet<QString>& planned) {
     const QString folder = Folder(outputDir);
-    const QString base = Base(caption);
-    const QString first =
-        folder +
-        ChangeExtension(CleanTitle(numbered ? base + QStringLiteral("_1") : base), extension);
-    // The numbered variants are cleaned too: a title read from a file's
-    // comments may hold a "/", which must not lead into another folder.
+    // Cleaned before the base is taken: a title read from a file's comments
+    // may hold a "/", which must not lead into another folder, and what is
+    // left of "../x" must not start with a dot. The stem holds no dot, so the
+    // numbered variants count on from the first name.
+    const QString stem = stemOf(caption);
+    const QString first = folder + stem + (numbered ? QStringLiteral("_1") : QString()) + extension;
     return firstFree(
         first,
-        [&](int n) {
-            return folder + CleanTitle(base + QLatin1Char('_') + QString::number(n)) + extension;
-        },
+        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&planned, taken = takenIn(folder)](const QString& path) {
             return planned.contains(path) || taken(path);
         });
@@ -87,11 +149,13 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,
                               const QString& extension, const QStringList& sources) {
     const QString folder = Folder(outputDir);
-    const QString name = QFileInfo(sourcePath).fileName();
-    const QString stem = ChangeExtension(name, QString());
+    // Cleaned as a title is: a source may be hidden, or hold a line break.
+    QString stem = CleanTitle(ChangeExtension(QFileInfo(sourcePath).fileName(), QString()));
+    if (stem.isEmpty())
+        stem = QStringLiteral("untitled");
     const auto taken = takenIn(folder);
     return firstFree(
-        folder + ChangeExtension(name, extension),
+        folder + stem + extension,
         [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&](const QString& path) {
             if (taken(path))
@@ -123,23 +187,53 @@ QString OutputNames::FreeVariant(const QString& path) {
 
 QString OutputNames::Temporary(const QString& finalPath, const QString& tag) {
     const QFileInfo info(finalPath);
+    const QString folder = Folder(info.path());
     const QString suffix = info.suffix();
     const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
     const QString stem = info.fileName().chopped(extension.size());
-    return Folder(info.path()) + QLatin1Char('.') + stem + QLatin1Char('.') + tag +
-           QStringLiteral(".part") + extension;
+    const QString marks = QLatin1Char('.') + tag + QStringLiteral(".part") + extension;
+    const QString name = QLatin1Char('.') + stem + marks;
+    const qsizetype limit = nameLimit(folder);
+    if (QFile::encodeName(name).size() <= limit)
+        return folder + name;
+    // The hash keeps the name unique to its final name and lets Pending tell
+    // which output is being written.
+    const QString hashMarks = QLatin1Char('.') + tag + QLatin1Char('.') + hashOf(info.fileName()) +
+                              QStringLiteral(".part") + extension;
+    const qsizetype room = limit - 1 - QFile::encodeName(hashMarks).size();
+    return folder + QLatin1Char('.') + cutToBytes(stem, std::max<qsizetype>(room, 0)) + hashMarks;
+}
+
+bool OutputNames::NameFits(const QString& path) {
+    const QFileInfo info(path);
+    return QFile::encodeName(info.fileName()).size() <= nameLimit(info.path());
+}
+
+bool OutputNames::IsTemporary(const QString& fileName) {
+    return temporaryForm().match(fileName).hasMatch() ||
+           shortTemporaryForm().match(fileName).hasMatch();
+}
+
+QStringList OutputNames::PendingKeys(const QString& fileName) {
+    // A "/" is in no file name, so the hash never stands for one.
+    return {fileName, QLatin1Char('/') + hashOf(fileName)};
 }
 
 QSet<QString> OutputNames::Pending(const QString& folder) {
-    static const QRegularExpression temporary(
-        QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}\\.part(\\.[^.]+)?$"));
     QSet<QString> names;
     const QStringList candidates =
         QDir(folder).entryList({QStringLiteral(".*.part*")}, QDir::Files | QDir::Hidden);
     for (const QString& name : candidates) {
-        const QRegularExpressionMatch match = temporary.match(name);
-        if (match.hasMatch())
-            names.insert(match.captured(1) + match.captured(2));
+        const QRegularExpressionMatch cut = shortTemporaryForm().match(name);
+        const QRegularExpressionMatch whole = temporaryForm().match(name);
+        if (!cut.hasMatch() && !whole.hasMatch())
+            continue;
+        if (PendingOutput::Abandoned(Folder(folder) + name))
+            continue;
+        if (cut.hasMatch())
+            names.insert(QLatin1Char('/') + cut.captured(2));
+        else
+            names.insert(whole.captured(1) + whole.captured(2));
     }
     return names;
 }

@@ -13,8 +13,9 @@ public:
     // ".mp3", ".wav", ".wma", ".ogg" for format index 0..3; ".mp3" otherwise.
     static QString Extension(int formatIndex);
 
-    // The part of a file list caption before its first ".", or the whole
-    // caption when it has none or starts with one.
+    // The part of a file list caption before its first ".", not counting
+    // dots at its start: an output name never begins with one, which would
+    // hide it (".hidden start.ogg" gives "hidden start").
     static QString Base(const QString& caption);
     // Replaces the text from the last "." on, or appends.
     static QString ChangeExtension(const QString& name, const QString& extension);
@@ -22,9 +23,9 @@ public:
     static QString Folder(const QString& outputDir);
 
     // The output path of the next piece cut from the file captioned `caption`:
-    // the custom run's first piece is named after the caption itself, every
-    // other piece gets a number. Never an existing file, nor one of
-    // `planned` (full paths a listing of the run has already given out).
+    // the custom run's first piece is named after the caption's base itself,
+    // every other piece gets a number. Never an existing file, nor one of
+    // `planned` (full paths the run has already given out, in piece order).
     static QString SplitOutput(const QString& outputDir, const QString& caption,
                                const QString& extension, bool numbered,
                                const QSet<QString>& planned = {});
@@ -45,10 +46,22 @@ public:
     // the same folder, marked ".part" with a random `tag` of six letters and
     // digits, and ending in the final name's extension, which chooses the
     // format of the encoders and tag writers ("song_1.mp3" is written as
-    // ".song_1.x7Rq2b.part.mp3").
+    // ".song_1.x7Rq2b.part.mp3"). When that would be longer than the folder
+    // allows a name to be, the final name's part is cut short and a hash of
+    // the final name follows the tag (".song_1.x7Rq2b.9f2c01ab.part.mp3"),
+    // so that every final name that fits can be written.
     static QString Temporary(const QString& finalPath, const QString& tag);
-    // The final file names (without folder) of the outputs being written in
-    // `folder`, read from their temporary names.
+    // Whether the file name of `path` is no longer than its folder allows.
+    static bool NameFits(const QString& path);
+    // Whether `fileName` (without folder) is one of Temporary's names.
+    static bool IsTemporary(const QString& fileName);
+    // What Pending's set holds while the output named `fileName` (without
+    // folder) is being written.
+    static QStringList PendingKeys(const QString& fileName);
+    // The outputs being written in `folder`, read from their temporary names:
+    // a final file name, or for a name cut short the hash PendingKeys gives.
+    // Temporaries left by a program that was killed do not count
+    // (PendingOutput::Abandoned).
     static QSet<QString> Pending(const QString& folder);
 
     // A file, directory or (dangling) link is there.

@@ -3,14 +3,20 @@
 #include "engine/OutputNames.h"
 #include "platform/Error.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +56,18 @@ int renameNoReplace(const char* from, const char* to) {
     return std::rename(from, to);
 }
 
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether the name `path` still leads to the file open as `fd`.
+bool stillNamed(int fd, const QByteArray& path) {
+    struct stat open;
+    struct stat named;
+    return ::fstat(fd, &open) == 0 && ::lstat(path.constData(), &named) == 0 &&
+           sameFile(open, named);
+}
+
 } // namespace
 
 PendingOutput::~PendingOutput() {
@@ -59,20 +77,102 @@ PendingOutput::~PendingOutput() {
 void PendingOutput::create(const QString& finalPath) {
     discard();
     final_ = finalPath;
+    const QString folder = QFileInfo(finalPath).path();
+    MakeFolder(folder);
+    // A name the folder cannot hold fails here, before any audio is
+    // written, as it would when the file is created under it.
+    if (!OutputNames::NameFits(finalPath))
+        throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(ENAMETOOLONG)));
+    RemoveLeftovers(folder);
+    int error = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = OutputNames::Temporary(finalPath, randomTag());
+        const QByteArray name = QFile::encodeName(candidate);
         // Created by this call alone (O_EXCL), with the mode of any new file.
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            temporary_ = candidate;
-            return;
+        FileHandle file(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!file) {
+            error = errno;
+            if (error != EEXIST)
+                break;
+            continue;
         }
-        if (errno != EEXIST)
-            break;
+        // Held from the start, so no other copy takes it for a leftover. A
+        // file system without locks writes it unheld; one that another copy
+        // is removing right now is given up for the next name.
+        if (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            continue;
+        if (!stillNamed(file.fd(), name))
+            continue;
+        temporary_ = candidate;
+        lock_ = std::move(file);
+        return;
     }
-    throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(errno)));
+    throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(error)));
+}
+
+void PendingOutput::MakeFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (error)
+        throw Error(QStringLiteral("Cannot create the folder %1: %2")
+                        .arg(folder, QString::fromLocal8Bit(error.message())));
+}
+
+FileHandle PendingOutput::lockLeftover(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat named;
+    if (::lstat(name.constData(), &named) != 0 || !S_ISREG(named.st_mode))
+        return {};
+    FileHandle file(::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened;
+    if (!file || ::fstat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode))
+        return {};
+    // The age of the very file that is locked: the name may lead to a new
+    // one by now.
+    if (std::time(nullptr) - opened.st_mtime < LeftoverSeconds)
+        return {};
+    // Held by a running copy; or a file system without locks, where nobody
+    // can tell.
+    if (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0)
+        return {};
+    if (!stillNamed(file.fd(), name))
+        return {};
+    return file;
+}
+
+bool PendingOutput::Abandoned(const QString& path) {
+    return static_cast<bool>(lockLeftover(path));
+}
+
+int PendingOutput::RemoveLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    int removed = 0;
+    for (const QString& name :
+         dir.entryList({QStringLiteral(".*.part*")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!OutputNames::IsTemporary(name))
+            continue;
+        const QString path = dir.filePath(name);
+        // Removed while it is held, so no copy can take it up meanwhile.
+        const FileHandle leftover = lockLeftover(path);
+        if (leftover && ::unlink(QFile::encodeName(path).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+void PendingOutput::relock() {
+    const QByteArray name = QFile::encodeName(temporary_);
+    if (lock_ && stillNamed(lock_.fd(), name))
+        return;
+    FileHandle file(::open(name.constData(), O_WRONLY | O_CLOEXEC));
+    if (!file)
+        fail(errno);
+    // Just written, so never taken for a leftover meanwhile; held again for
+    // the rest of its way.
+    ::flock(file.fd(), LOCK_EX | LOCK_NB);
+    lock_ = std::move(file);
 }
 
 void PendingOutput::fail(int error) const {
@@ -82,22 +182,18 @@ void PendingOutput::fail(int error) const {
 void PendingOutput::sync() const {
     // A full disk or a failing device may only show here, and the file must
     // be whole on the disk before its name says it is finished.
-    const int fd = ::open(QFile::encodeName(temporary_).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (::fsync(lock_.fd()) != 0)
         fail(errno);
-    const bool synced = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    if (!synced)
-        fail(error);
 }
 
 void PendingOutput::complete(const std::function<QString()>& another) {
+    relock();
     sync();
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (renameNoReplace(QFile::encodeName(temporary_).constData(),
                             QFile::encodeName(final_).constData()) == 0) {
             temporary_.clear();
+            lock_.reset();
             return;
         }
         if (errno != EEXIST)
@@ -108,6 +204,7 @@ void PendingOutput::complete(const std::function<QString()>& another) {
 }
 
 void PendingOutput::completeReplacing() {
+    relock();
     sync();
     const QByteArray from = QFile::encodeName(temporary_);
     const QByteArray to = QFile::encodeName(final_);
@@ -117,6 +214,7 @@ void PendingOutput::completeReplacing() {
     if (std::rename(from.constData(), to.constData()) != 0)
         fail(errno);
     temporary_.clear();
+    lock_.reset();
 }
 
 void PendingOutput::discard() noexcept {
@@ -124,6 +222,7 @@ void PendingOutput::discard() noexcept {
         return;
     ::unlink(QFile::encodeName(temporary_).constData());
     temporary_.clear();
+    lock_.reset();
 }
 
 void PendingOutput::abandon() {

@@ -130,6 +130,7 @@ void SplitRun::run(Kind kind) {
 
     state.Busy = true;
     ParityToggle = true;
+    givenNames_.clear();
 
     // Which files had their working row taken off the list, so that exactly
     // those get it back at the end. A file cut as its single segment keeps
@@ -369,9 +370,14 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     const QString folder = state.OutputDir;
     const QString caption = c_.lv.text(file, 0);
     // Asked again when a file of the chosen name turns up before the output
-    // is complete.
-    out.name = [folder, caption, extension, numbered = kind != Kind::Custom] {
-        return OutputNames::SplitOutput(folder, caption, extension, numbered);
+    // is complete. Names are given out in piece order, as a listing of the
+    // run shows them, however the workers finish: a name once given is never
+    // given again.
+    out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom] {
+        const QString path =
+            OutputNames::SplitOutput(folder, caption, extension, numbered, givenNames_);
+        givenNames_.insert(path);
+        return path;
     };
     out.folder = folder;
     out.extension = extension;
@@ -379,10 +385,8 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     writer.SetSampleFormat(rate_, channels_);
     if (writer.IsOpen())
         writer.Close();
-    // A fresh account may have no music folder yet; the first run should
-    // not fail on the default output folder.
-    if (!folder.isEmpty() && !QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+    // A missing folder (a fresh account may have no music folder yet) is
+    // made when the output is created.
 
     out.note.clear();
     out.copy = false;

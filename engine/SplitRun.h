@@ -5,6 +5,7 @@
 #include "engine/RunContext.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -130,6 +131,8 @@ private:
 
     RunContext& c_;
     bool ParityToggle = true;
+    // The output paths given out in this run.
+    QSet<QString> givenNames_;
     // The open source, read once after it is opened.
     QString source_;
     std::int32_t sampleCount_ = 0;

@@ -13,8 +13,11 @@ void WavEncoder::Closer::operator()(sf_private_tag* file) const {
     sf_close(file);
 }
 
-WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerSample)
-    : path_(path), rate_(rate), channels_(channels) {
+namespace {
+
+// The format of the output, checked before anything is created: a refused
+// setting leaves no file behind.
+SF_INFO checkedFormat(const QString& path, int rate, int channels, int bitsPerSample) {
     int subtype = 0;
     switch (bitsPerSample) {
     case 8:
@@ -38,22 +41,48 @@ WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerS
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | subtype;
+    // RF64 made plain WAV again on closing when it stayed small enough
+    // (SFC_RF64_AUTO_DOWNGRADE below).
+    info.format = SF_FORMAT_RF64 | subtype;
     if (rate <= 0 || channels <= 0 || !sf_format_check(&info))
         throw Error(QStringLiteral("Cannot create %1: WAV cannot hold %2 Hz, %3 channels, %4 bits")
                         .arg(path)
                         .arg(rate)
                         .arg(channels)
                         .arg(bitsPerSample));
+    return info;
+}
 
+} // namespace
+
+WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerSample)
+    : path_(path), rate_(rate), channels_(channels) {
+    SF_INFO info = checkedFormat(path, rate, channels, bitsPerSample);
     errno = 0;
-    file_.reset(sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info));
+    adopt(sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info));
+}
+
+WavEncoder::WavEncoder(const QString& name, SF_VIRTUAL_IO& io, void* user, int rate, int channels,
+                       int bitsPerSample)
+    : path_(name), rate_(rate), channels_(channels) {
+    SF_INFO info = checkedFormat(name, rate, channels, bitsPerSample);
+    errno = 0;
+    adopt(sf_open_virtual(&io, SFM_WRITE, &info, user));
+}
+
+void WavEncoder::adopt(sf_private_tag* file) {
+    file_.reset(file);
     if (!file_) {
         const QString reason = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                           : QString::fromUtf8(sf_strerror(nullptr));
-        throw Error(QStringLiteral("Cannot create %1: %2").arg(path, reason));
+        throw Error(QStringLiteral("Cannot create %1: %2").arg(path_, reason));
     }
     sf_command(file_.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // Before the first frame: the header is laid out for either form.
+    if (sf_command(file_.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE) != SF_TRUE)
+        throw Error(QStringLiteral("Cannot create %1: the WAV writer cannot keep small files "
+                                   "plain WAV")
+                        .arg(path_));
 }
 
 WavEncoder::~WavEncoder() = default;

@@ -7,12 +7,24 @@
 #include <memory>
 
 struct sf_private_tag;
+struct SF_VIRTUAL_IO;
 
 // PCM WAV through libsndfile: 8-bit (unsigned, as WAV stores it), 16, 24 or
 // 32-bit integer samples. Overs are clipped, never wrapped.
+//
+// The file is a plain RIFF WAV while it stays within what a WAV header can
+// count (4 GiB), and RF64, the same layout with 64-bit sizes, once it grows
+// past that: a join of many hours would otherwise get sizes that wrapped
+// around. A small file carries a JUNK chunk where RF64 keeps its sizes.
 class WavEncoder : public AudioEncoder {
 public:
     WavEncoder(const QString& path, int rate, int channels, int bitsPerSample);
+    // Writes through `io`, with `user` handed to each of its calls, instead
+    // of into a file; `name` names the output in messages. For callers that
+    // keep the bytes themselves: a test of an output too large to be written
+    // to a disk.
+    WavEncoder(const QString& name, SF_VIRTUAL_IO& io, void* user, int rate, int channels,
+               int bitsPerSample);
     ~WavEncoder() override;
 
     int rate() const override { return rate_; }
@@ -24,6 +36,8 @@ private:
     struct Closer {
         void operator()(sf_private_tag* file) const;
     };
+    // Takes the file libsndfile opened (null when it could not).
+    void adopt(sf_private_tag* file);
     [[noreturn]] void fail(const char* what, int error, const char* libraryReason) const;
 
     QString path_;

@@ -2,6 +2,7 @@
 // with the format it was set up for, and failures name the file.
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/WavEncoder.h"
 #include "platform/Error.h"
 #include "tests/audio/ToneFiles.h"
 #include "tests/support/FfmpegDecoder.h"
@@ -12,10 +13,14 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <map>
 
 namespace {
 
@@ -120,6 +125,116 @@ TEST_F(AudioWriterTest, WavWritesTheBitDepthsAsSet) {
         for (size_t i = 0; i < original.size(); i += 97)
             ASSERT_NEAR(decoded.samples[i], original[i], c.tolerance) << c.bits << " bits, " << i;
     }
+}
+
+// A file in memory that keeps only the bytes that are not zero, so that an
+// output of more than 4 GiB of silence costs next to nothing; libsndfile
+// writes and reads it through its virtual I/O.
+class SparseFile {
+public:
+    SF_VIRTUAL_IO io{&length, &seek, &read, &write, &tell};
+    // Back to the start, as a file opened again is: libsndfile reads from
+    // where it is.
+    void rewind() { at_ = 0; }
+
+private:
+    static SparseFile& self(void* user) { return *static_cast<SparseFile*>(user); }
+    static sf_count_t length(void* user) { return self(user).end_; }
+    static sf_count_t tell(void* user) { return self(user).at_; }
+    static sf_count_t seek(sf_count_t offset, int whence, void* user) {
+        SparseFile& f = self(user);
+        f.at_ = (whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f.at_ : f.end_) + offset;
+        return f.at_;
+    }
+    static sf_count_t write(const void* data, sf_count_t count, void* user) {
+        SparseFile& f = self(user);
+        const auto* bytes = static_cast<const char*>(data);
+        // All zero when each byte equals the next and the first is zero.
+        const bool zeros =
+            count == 0 ||
+            (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, static_cast<size_t>(count - 1)) == 0);
+        // Zeros over nothing kept are already there.
+        auto after = f.chunks_.lower_bound(f.at_ + count);
+        const bool overlaps = after != f.chunks_.begin() &&
+                              std::prev(after)->first + std::prev(after)->second.size() > f.at_;
+        if (!zeros || overlaps)
+            f.chunks_[f.at_] = QByteArray(bytes, count);
+        f.at_ += count;
+        f.end_ = std::max(f.end_, f.at_);
+        return count;
+    }
+    static sf_count_t read(void* data, sf_count_t count, void* user) {
+        SparseFile& f = self(user);
+        count = std::clamp<sf_count_t>(f.end_ - f.at_, 0, count);
+        auto* bytes = static_cast<char*>(data);
+        std::memset(bytes, 0, static_cast<size_t>(count));
+        // Chunks are laid over each other in the order of their offsets;
+        // libsndfile rewrites only the header, at offset 0, in one piece.
+        for (const auto& [offset, chunk] : f.chunks_) {
+            const sf_count_t from = std::max(offset, f.at_);
+            const sf_count_t to = std::min<sf_count_t>(offset + chunk.size(), f.at_ + count);
+            if (from < to)
+                std::memcpy(bytes + (from - f.at_), chunk.constData() + (from - offset),
+                            static_cast<size_t>(to - from));
+        }
+        f.at_ += count;
+        return count;
+    }
+
+    std::map<sf_count_t, QByteArray> chunks_;
+    sf_count_t at_ = 0;
+    sf_count_t end_ = 0;
+};
+
+TEST_F(AudioWriterTest, WavPastFourGiBIsRf64AndReadsBackWhole) {
+    // Three and a half hours of 32-bit stereo: past what a WAV header counts.
+    constexpr sf_count_t frames = ((sf_count_t{4} << 30) + (1 << 20)) / 8;
+    constexpr sf_count_t marked = 1000;
+    SparseFile file;
+    {
+        WavEncoder wav(QStringLiteral("long.wav"), file.io, &file, 44100, 2, 32);
+        const std::vector<float> first(2 * marked, 0.25f);
+        const std::vector<float> silence(2 * 65536, 0.0f);
+        const std::vector<float> last(2 * marked, -0.5f);
+        wav.write(first.data(), marked);
+        for (sf_count_t done = marked; done < frames - marked;) {
+            const auto n = std::min<sf_count_t>(65536, frames - marked - done);
+            wav.write(silence.data(), static_cast<std::size_t>(n));
+            done += n;
+        }
+        wav.write(last.data(), marked);
+        wav.finish();
+    }
+
+    SF_INFO info{};
+    file.rewind();
+    SNDFILE* back = sf_open_virtual(&file.io, SFM_READ, &info, &file);
+    ASSERT_NE(back, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_EQ(info.frames, frames);
+    std::vector<float> block(2 * marked);
+    EXPECT_EQ(sf_readf_float(back, block.data(), marked), marked);
+    EXPECT_EQ(block.front(), 0.25f);
+    EXPECT_EQ(block.back(), 0.25f);
+    EXPECT_EQ(sf_seek(back, frames - marked, SEEK_SET), frames - marked);
+    EXPECT_EQ(sf_readf_float(back, block.data(), 2 * marked), marked);
+    EXPECT_EQ(block.front(), -0.5f);
+    EXPECT_EQ(block[2 * marked - 1], -0.5f);
+    sf_close(back);
+}
+
+TEST_F(AudioWriterTest, ASmallWavStaysPlainRiffWav) {
+    const QString source = files.tone("src.ogg", 44100, 2, 1.0);
+    AudioFile2 writer;
+    writer.SetWavFormat(44100, 2, 16);
+    ToneFiles::convert(source, writer, files.path("out.wav"));
+    QFile file(files.path("out.wav"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(64);
+    EXPECT_EQ(head.left(4), "RIFF");
+    EXPECT_EQ(head.mid(8, 4), "WAVE");
+    EXPECT_FALSE(head.contains("ds64"));
+    EXPECT_EQ(decodeWithFfmpeg(files.path("out.wav")).frames(), 44100);
 }
 
 TEST_F(AudioWriterTest, WavConvertsRateAndChannels) {

@@ -192,6 +192,58 @@ TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
     EXPECT_TRUE(text.out.contains("rate:     44100 Hz")) << text.out.toStdString();
 }
 
+TEST_F(CliProgramTest, InfoKeepsTheLineAfterATagWithAZeroByte) {
+    const QString song =
+        tone("zero.ogg", 1.2, {QStringLiteral("TITLE=Side") + QChar(0) + "B", "ARTIST=Band"});
+    const Result r = run({"info", song});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("B\n  artist:   Band\n"))) << r.out.toStdString();
+}
+
+TEST_F(CliProgramTest, VersionAndUsageErrorsSpeakAsTheTool) {
+    const Result version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tarnwell-cli " TARNWELL_VERSION "\n");
+    for (const QStringList& arguments :
+         {QStringList{"cut", "a.ogg"}, QStringList{"split", "a.ogg", "--time", "ten"}}) {
+        const Result usage = run(arguments);
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_TRUE(usage.err.startsWith("tarnwell-cli: ")) << usage.err.toStdString();
+    }
+}
+
+TEST_F(CliProgramTest, ADryRunFailsWhereTheRunWould) {
+    const QString song = tone("short.ogg", 1.5);
+    const QStringList arguments{"split", song,  "--segments", "0:05-0:08",
+                                "--out", out(), "--format",   "wav"};
+    const Result plan = run(arguments + QStringList{"--dry-run"});
+    const Result done = run(arguments);
+    EXPECT_EQ(plan.status, 1);
+    EXPECT_EQ(done.status, 1);
+    for (const Result& r : {plan, done})
+        EXPECT_TRUE(r.err.contains("short.ogg: every segment begins after the file's end"))
+            << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList());
+}
+
+TEST_F(CliProgramTest, JoinMakesAMissingFolderAndSaysWhyWhenItCannot) {
+    const QString a = tone("a.ogg", 1.0);
+    const Result joined =
+        run({"join", a, "-o", "mix", "--format", "wav", "--out", out("new/deeper")});
+    ASSERT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_NEAR(decodeWithFfmpeg(out("new/deeper/mix.wav")).frames(), Rate, 100);
+
+    // A file where a folder should be.
+    QFile file(out("file"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const Result refused =
+        run({"join", a, "-o", "mix", "--format", "wav", "--out", out("file/sub")});
+    EXPECT_EQ(refused.status, 1);
+    const QString why = "Cannot create the folder " + out("file/sub") + ": Not a directory";
+    EXPECT_TRUE(refused.err.contains(why)) << refused.err.toStdString();
+}
+
 TEST_F(CliProgramTest, SilencesAreListedAndCutAtTheirMiddles) {
     // Tone with 2 s quiet at 3-5 s and 8-10 s.
     OggFixture speech = OggFixture::Tone(12.0, 330.0, Rate, 2);

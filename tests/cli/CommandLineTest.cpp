@@ -1,8 +1,17 @@
 // The command line as the tool reads it, before any file is touched.
 #include "cli/CommandLine.h"
+#include "cli/ConsoleRunHost.h"
 #include "core/AppState.h"
+#include "tests/support/ListModels.h"
+#include "tests/support/ScriptedDesktop.h"
+
+#include <QFile>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 #include <initializer_list>
 #include <string>
@@ -100,6 +109,34 @@ TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
     for (const char* command : {"split", "join", "info"})
         EXPECT_EQ(parse({command, "--help"}), 0) << command;
     EXPECT_EQ(parse({"--help"}), 0);
+}
+
+TEST(CommandLineTest, ProgressLineIsWrittenOnlyWhenItChanges) {
+    ListModels lists;
+    ScriptedDesktop desktop;
+    QTemporaryFile capture;
+    ASSERT_TRUE(capture.open());
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(capture.handle(), STDERR_FILENO);
+    {
+        ConsoleRunHost host(desktop, lists.lvSelection, lists.lvTime, true);
+        host.setFile(QStringLiteral("song.ogg"));
+        for (const char* text : {"5%", "5%", "5%", "6%", "6%", "100%"})
+            host.SetRunText(QString::fromLatin1(text));
+        host.SetRunText(QString());
+        host.SetRunText(QStringLiteral("100%"));
+    }
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    QFile written(capture.fileName());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray shown = written.readAll();
+    EXPECT_EQ(shown.count("song.ogg: 5%"), 1) << shown.toStdString();
+    EXPECT_EQ(shown.count("song.ogg: 6%"), 1) << shown.toStdString();
+    // Once the line was taken off, the same text is shown again.
+    EXPECT_EQ(shown.count("song.ogg: 100%"), 2) << shown.toStdString();
 }
 
 } // namespace

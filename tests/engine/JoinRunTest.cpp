@@ -305,6 +305,17 @@ TEST_F(JoinRunTest, ChoosingTheOutputNamesItOnce) {
     EXPECT_TRUE(desktop.informations.isEmpty());
 }
 
+TEST_F(JoinRunTest, ANameThatFitsIsJoinedUnderIt) {
+    addFile(QStringLiteral("a.ogg"), tone(1.0));
+    // 250 bytes with ".wav": the temporary's name would pass the limit.
+    const QString name = QString(246, QLatin1Char('j')) + ".wav";
+    answer(out(name));
+    joinCommand();
+    EXPECT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join(' ').toStdString();
+    EXPECT_EQ(outputs(), QStringList{name});
+    EXPECT_EQ(decode(name).frames(), Rate);
+}
+
 TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
     const QString source = addFile(QStringLiteral("a.ogg"), tone(1.0));
     addFile(QStringLiteral("b.ogg"), tone(1.0));

@@ -2,6 +2,7 @@
 // name that turns up while the output is being written. Only complete outputs
 // ever carry their final names.
 #include "engine/JoinRun.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunCommand.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
@@ -11,9 +12,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,6 +53,23 @@ protected:
         return QString();
     }
     static QString tooLarge() { return QString::fromLocal8Bit(std::strerror(EFBIG)); }
+
+    // Another copy of the program, writing `finalPath`: the path of its
+    // temporary, empty when it did not get that far.
+    static QString hold(QProcess& copy, const QString& finalPath) {
+        copy.start(QStringLiteral(TARNWELL_BIN_DIR "/pending_output_holder"), {finalPath});
+        while (!copy.canReadLine())
+            if (!copy.waitForReadyRead(60000))
+                return {};
+        return QString::fromLocal8Bit(copy.readLine()).trimmed();
+    }
+    // Makes a file look as if it had not changed for twice the time after
+    // which a temporary nobody holds counts as left behind.
+    static void age(const QString& path) {
+        const std::time_t then = std::time(nullptr) - 2 * PendingOutput::LeftoverSeconds;
+        const struct timespec times[2] = {{then, 0}, {then, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    }
 };
 
 TEST_F(OutputFailureTest, AFullDiskLeavesNoPartialPieceAndSaysWhichAndWhy) {
@@ -96,8 +119,9 @@ TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
     setFormat(1);
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
-    // Left by a copy of the program that was killed: its name stays taken,
-    // and nobody deletes it.
+    // Left just now by a copy of the program that was killed (or written on
+    // a file system without locks): its name stays taken, and nobody
+    // deletes it.
     const QString stale = QStringLiteral(".song_1.k3J9aQ.part.wav");
     writeFile(out(stale), "stale");
     // Someone saves a file under the name the first piece is written for.
@@ -112,6 +136,36 @@ TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
     EXPECT_EQ(contents(out("song_2.wav")), "theirs");
     EXPECT_EQ(decode("song_3.wav").frames(), 2 * Rate);
     EXPECT_EQ(decode("song_4.wav").frames(), Rate);
+}
+
+TEST_F(OutputFailureTest, TheNextRunRemovesWhatAKilledOneLeftButNothingStillHeld) {
+    addFile(QStringLiteral("song.ogg"), OggFixture::Tone(4.0, 440.0, Rate, 2));
+    setFormat(1);
+    QProcess killed;
+    QProcess alive;
+    const QString left = hold(killed, out("killed.wav"));
+    const QString held = hold(alive, out("alive.wav"));
+    ASSERT_FALSE(left.isEmpty()) << killed.readAllStandardError().toStdString();
+    ASSERT_FALSE(held.isEmpty()) << alive.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+    ASSERT_TRUE(killed.waitForFinished(60000));
+    ASSERT_TRUE(QFileInfo::exists(left));
+    // A file of the user's that only looks like one.
+    writeFile(out(".notes.part.wav"), "mine");
+    for (const QString& path : {left, held, out(".notes.part.wav")})
+        age(path);
+
+    ASSERT_EQ(split(), QString());
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_TRUE(QFileInfo::exists(held));
+    EXPECT_EQ(contents(out(".notes.part.wav")), "mine");
+    // The held output's name was not given out.
+    EXPECT_EQ(everything(),
+              (QStringList{QFileInfo(held).fileName(), ".notes.part.wav", "song.wav", "song_1.wav"})
+                  .join(' ')
+                  .toStdString());
+    alive.kill();
+    alive.waitForFinished(60000);
 }
 
 TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFile) {

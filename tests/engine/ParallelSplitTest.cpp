@@ -1,5 +1,6 @@
 // Split runs whose pieces are written by several workers at once: the same
 // files as one after another, Stop, and failures.
+#include "engine/OutputNames.h"
 #include "engine/PieceWorkers.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -108,6 +110,31 @@ TEST_F(ParallelSplitTest, WorkersWriteTheSameFilesAsOneAfterAnother) {
         for (int row = 0; row < 5; ++row)
             EXPECT_EQ(status(row), "Finish");
     }
+}
+
+TEST_F(ParallelSplitTest, NamesFollowThePieceOrderAListingShows) {
+    addFile(QStringLiteral("mix.ogg"), OggFixture::NoiseAndSweep(6.0));
+    // A title that starts with a dot, and its first name taken.
+    lv.setText(0, 0, QStringLiteral(".5 mix"));
+    QFile taken(out("5 mix.wav"));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    setSegments(0, {{0, 1}, {1, 3}, {3, 6}}, {0, 6});
+    setFormat(Wav);
+    // The names a listing of the run gives, piece after piece.
+    QSet<QString> planned;
+    QStringList listed;
+    for (int k = 0; k < 3; ++k) {
+        listed << OutputNames::SplitOutput(outDir, lv.text(0, 0), ".wav", false, planned);
+        planned.insert(listed.back());
+    }
+    ASSERT_EQ(listed, QStringList({out("5 mix_1.wav"), out("5 mix_2.wav"), out("5 mix_3.wav")}));
+
+    PieceWorkers::SetAllowed(settings, 3);
+    SplitRun(context).RunCustomSplit();
+    EXPECT_EQ(outputs().size(), 4) << outputs().join(' ').toStdString();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(decodeWithFfmpeg(listed[k]).frames(), (k + 1) * Rate) << k;
 }
 
 TEST_F(ParallelSplitTest, StopEndsEveryWorkerAndKeepsThePiecesInProgressShorter) {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -510,9 +511,49 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     EXPECT_FALSE(state.Busy);
 }
 
+TEST_F(SplitRunTest, ANameThatFitsIsWrittenUnderItEvenAtTheLongestLength) {
+    addFile(QStringLiteral("one.ogg"), tone(1.0));
+    for (const int bytes : {242, 255}) {
+        // 255 bytes with ".wav": the longest name a folder holds. Two-byte
+        // letters, so the temporary's name is cut between whole characters.
+        const QString caption = QString(bytes / 2 - 3, QChar(0x00e9)) +
+                                QString(bytes - 4 - 2 * (bytes / 2 - 3), QLatin1Char('x'));
+        lv.setText(0, 0, caption);
+        run(&SplitRun::RunCustomSplit);
+        const QString name = caption + ".wav";
+        ASSERT_EQ(QFile::encodeName(name).size(), bytes);
+        EXPECT_EQ(outputs(), QStringList{name}) << bytes;
+        EXPECT_EQ(decode(name).frames(), Rate) << bytes;
+        QFile::remove(out(name));
+    }
+}
+
+TEST_F(SplitRunTest, TitlesNeverGiveHiddenNamesAndNumberFromTheSameStem) {
+    addFile(QStringLiteral(".hidden start.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(2.0));
+    lv.setText(1, 0, QStringLiteral("..."));
+    state.SplitSeconds = 1;
+    run(&SplitRun::RunTimeSplit);
+    EXPECT_EQ(outputs(), QStringList({"hidden start_1.wav", "hidden start_2.wav",
+                                      "hidden start_3.wav", "untitled_1.wav", "untitled_2.wav"}));
+}
+
+TEST_F(SplitRunTest, AFolderThatCannotBeMadeSaysWhy) {
+    addFile(QStringLiteral("one.ogg"), tone(1.0));
+    writeFile(out("file"), "keep");
+    state.OutputDir = out("file/new/");
+    try {
+        run(&SplitRun::RunCustomSplit);
+        ADD_FAILURE() << "the run went through";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "Cannot create the folder " + out("file/new") + ": Not a directory");
+    }
+    EXPECT_EQ(contents(out("file")), "keep");
+}
+
 TEST(OutputNamesTest, BaseAndExtensionRules) {
     EXPECT_EQ(OutputNames::Base("a.b.ogg"), "a");
-    EXPECT_EQ(OutputNames::Base(".hidden.ogg"), ".hidden.ogg");
+    EXPECT_EQ(OutputNames::Base(".hidden.ogg"), "hidden");
     EXPECT_EQ(OutputNames::Base("plain"), "plain");
     EXPECT_EQ(OutputNames::ChangeExtension("a.b", ".mp3"), "a.mp3");
     EXPECT_EQ(OutputNames::ChangeExtension("plain", ".mp3"), "plain.mp3");
@@ -520,6 +561,26 @@ TEST(OutputNamesTest, BaseAndExtensionRules) {
     EXPECT_EQ(OutputNames::JoinOutput("mix.MP3", ".mp3"), "mix.MP3");
     EXPECT_EQ(OutputNames::JoinOutput("mix.wav", ".mp3"), "mix.wav.mp3");
     EXPECT_EQ(OutputNames::Folder("/music"), "/music/");
+}
+
+TEST(OutputNamesTest, ALongNamesTemporaryFitsAndIsStillKnownAsPending) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    const QString name = QString(251, QLatin1Char('x')) + ".mp3";
+    const QString temporary = QFileInfo(OutputNames::Temporary(folder + name, "x7Rq2b")).fileName();
+    EXPECT_LE(QFile::encodeName(temporary).size(), 255);
+    EXPECT_TRUE(temporary.startsWith('.'));
+    EXPECT_TRUE(temporary.endsWith(".part.mp3"));
+    EXPECT_TRUE(OutputNames::IsTemporary(temporary));
+    EXPECT_NE(OutputNames::Temporary(folder + name, "x7Rq2b"),
+              OutputNames::Temporary(folder + QString(250, QLatin1Char('x')) + "y.mp3", "x7Rq2b"));
+    QFile f(folder + temporary);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(OutputNames::FreeVariant(folder + name),
+              folder + QString(251, QLatin1Char('x')) + "_1.mp3");
+    EXPECT_EQ(OutputNames::Temporary(folder + "song_1.mp3", "x7Rq2b"),
+              folder + ".song_1.x7Rq2b.part.mp3");
 }
 
 TEST(OutputNamesTest, ATitleWithASlashStaysInTheOutputFolder) {

@@ -38,6 +38,25 @@ TEST(InstalledProgramTest, FindsSkinGuideAndTagLibrariesFromItsFolder) {
               nullptr);
 }
 
+TEST(InstalledProgramTest, ManPagesAndPackageDocumentsAreLaidOutAsDebianWants) {
+    const QString share = Bin + "/../share/";
+    // gzip -9n: compressed at the most, without a name or time inside.
+    for (const QString& name :
+         {share + "man/man1/tarnwell.1.gz", share + "man/man1/tarnwell-cli.1.gz",
+          share + "doc/tarnwell/changelog.gz"}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray head = file.read(10);
+        EXPECT_TRUE(head.startsWith("\x1f\x8b\x08")) << name.toStdString();
+        EXPECT_EQ(head.mid(3, 5), QByteArray(5, '\0')) << name.toStdString();
+        EXPECT_EQ(head.at(8), '\x02') << name.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(share + "man/man1/tarnwell.1"));
+    QFile copyright(share + "doc/tarnwell/copyright");
+    ASSERT_TRUE(copyright.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copyright.readLine().startsWith("Format: https://www.debian.org/doc/"));
+}
+
 TEST(InstalledProgramTest, RunsFromAnyFolderAndClosesOnSigterm) {
     ProgramProcess program(Bin + "/tarnwell");
     ASSERT_TRUE(program.start()) << program.process().readAllStandardError().toStdString();

@@ -59,6 +59,16 @@ TEST(CleanTitle, RemovesTheNineCharactersOnly) {
     EXPECT_EQ(CleanTitle("***"), "");
 }
 
+TEST(CleanTitle, GivesNoHiddenNameAndNoLineBreak) {
+    EXPECT_EQ(CleanTitle("..."), "");
+    EXPECT_EQ(CleanTitle("../../escape"), "escape");
+    EXPECT_EQ(CleanTitle(".5 mix"), "5 mix");
+    EXPECT_EQ(CleanTitle(" . hidden"), "hidden");
+    EXPECT_EQ(CleanTitle("Part 1\r\nPart 2\n"), "Part 1 Part 2");
+    EXPECT_EQ(CleanTitle("\ttab\x01\x7f end"), "tab end");
+    EXPECT_EQ(CleanTitle("Live 2.0"), "Live 2.0");
+}
+
 TEST(Desktop, FilterEntriesBecomeQtFilters) {
     EXPECT_EQ(Desktop::filterEntries("OGG Files(*.ogg)|*.ogg"), QStringList{"OGG Files (*.ogg)"});
     EXPECT_EQ(Desktop::filterEntries("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav"),

@@ -5,12 +5,31 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <random>
 #include <stdexcept>
 
 namespace {
+
+// vorbis_comment_add with the comment's own length, so that a value may hold
+// a zero byte as a damaged or unusual file's may; vorbis_comment_clear frees
+// it as one of its own.
+void addComment(vorbis_comment& vc, const QByteArray& bytes) {
+    const auto count = static_cast<size_t>(vc.comments);
+    vc.user_comments =
+        static_cast<char**>(std::realloc(vc.user_comments, (count + 2) * sizeof(char*)));
+    vc.comment_lengths =
+        static_cast<int*>(std::realloc(vc.comment_lengths, (count + 2) * sizeof(int)));
+    char* copy = static_cast<char*>(std::malloc(static_cast<size_t>(bytes.size()) + 1));
+    std::memcpy(copy, bytes.constData(), static_cast<size_t>(bytes.size()) + 1);
+    vc.user_comments[count] = copy;
+    vc.comment_lengths[count] = static_cast<int>(bytes.size());
+    vc.comments += 1;
+    vc.user_comments[count + 1] = nullptr;
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -58,10 +77,8 @@ QString OggFixture::write(const QString& path) const {
     }
     vorbis_comment vc;
     vorbis_comment_init(&vc);
-    for (const QString& c : comments) {
-        const QByteArray bytes = c.toUtf8();
-        vorbis_comment_add(&vc, bytes.constData());
-    }
+    for (const QString& c : comments)
+        addComment(vc, c.toUtf8());
     vorbis_dsp_state vd;
     vorbis_block vb;
     vorbis_analysis_init(&vd, &vi);

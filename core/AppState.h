@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -63,6 +64,11 @@ struct AppState {
     // past the last row; those are never read.
     std::vector<listrecord> JobList;
     std::vector<AudioFileinfo> TagList;
+
+    // Rows of the segment list a run shows "Converting", each with the
+    // status it showed before. A run that failed leaves them so until Stop,
+    // which gives every row its status back.
+    std::map<int, QString> ConvertingRows;
 
     // The folder dialog's two modes: choosing the output folder or a folder
     // whose Ogg files are added.

@@ -91,6 +91,7 @@ void JoinRun::run(Kind kind, const Output& output) {
         return;
 
     state.Busy = true;
+    state.ConvertingRows.clear();
     // A link the user agreed to replace stays a link: its file is replaced.
     const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
                                    !QFileInfo(output.path).canonicalFilePath().isEmpty()
@@ -264,7 +265,7 @@ void JoinRun::joinFile(Kind kind, int file) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
-            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Converting);
+            SplitRun::MarkConverting(state, c_.lvTime, j);
             const auto k = static_cast<size_t>(j);
             const std::int32_t start =
                 MulDiv(segments.BeginTimes[k], record.SampleCount, record.Duration);
@@ -272,7 +273,7 @@ void JoinRun::joinFile(Kind kind, int file) {
                 MulDiv(segments.EndTimes[k], record.SampleCount, record.Duration);
             c_.reader.Seek(start, 3);
             copyBlocks(kind, start, end);
-            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Finish);
+            SplitRun::MarkFinished(state, c_.lvTime, j);
         }
     }
     c_.reader.Close();

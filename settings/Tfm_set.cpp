@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
+#include "engine/PieceWorkers.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -312,8 +313,18 @@ void Tfm_set::buildGeneralPage() {
     fadeGrid->addWidget(cb_fadeouttime, 1, 1);
     fadeGrid->setColumnStretch(2, 1);
 
+    // How many pieces of a file are encoded side by side; automatic takes
+    // one for every core.
+    auto* run = newGroup(QStringLiteral("Run"), gb_cdgeneral);
+    auto* runForm = new QFormLayout(run);
+    ud_workers = newUpDown(QStringLiteral("ud_workers"), 0, PieceWorkers::MaxWorkers, true, run);
+    ud_workers->setSpecialValueText(QStringLiteral("Automatic"));
+    ud_workers->setToolTip(QStringLiteral("Automatic writes one piece for every processor core"));
+    runForm->addRow(QStringLiteral("Pieces written at once: "), ud_workers);
+
     page->addWidget(choice);
     page->addWidget(fades);
+    page->addWidget(run);
     page->addStretch(1);
 }
 
@@ -714,6 +725,7 @@ void Tfm_set::FormShow() {
 
     loadEncoderControls(settingsFile());
     loadSilenceControls();
+    ud_workers->setValue(PieceWorkers::Asked(settingsFile()));
 
     cb_mp3vbrcmChange();
     rb_cdmodeClick();
@@ -823,6 +835,7 @@ void Tfm_set::OkClick() {
 
     saveEncoderControls(settings);
     saveSilenceControls();
+    PieceWorkers::SetAllowed(settings, ud_workers->value());
 
     context_.adoptSelectedFile();
     accept();

@@ -276,8 +276,8 @@ TEST_F(SettingsDialogTest, OkSavesEveryKeyInOrderAndHandsTheGeneralValuesToTheSt
     EXPECT_EQ(s.FadeOutSeconds, 1);
     // Default then Ok: 48000 Hz for the custom WAV frequency, 5 for both MP3
     // qualities; the main-window keys wait for the window to close.
-    EXPECT_EQ(fileText(),
-              "[Main]\nPath=" + dir.filePath("out").toUtf8() + "\n" + kDefaultEncoderKeys);
+    EXPECT_EQ(fileText(), "[Main]\nPath=" + dir.filePath("out").toUtf8() + "\n" +
+                              kDefaultEncoderKeys + "[Run]\nworkers=0\n");
 
     // The saved values are what the next showing loads.
     start();
@@ -285,6 +285,19 @@ TEST_F(SettingsDialogTest, OkSavesEveryKeyInOrderAndHandsTheGeneralValuesToTheSt
     EXPECT_EQ(dlg->cb_wav_frequency->currentText(), "48000 Hz");
     EXPECT_EQ(dlg->edt_mp3_quality->text(), "5");
     EXPECT_EQ(dlg->ud_mp3_vbr->value(), 5);
+}
+
+TEST_F(SettingsDialogTest, PiecesWrittenAtOnceAreAutomaticUntilSetAndOkSavesThem) {
+    open();
+    EXPECT_EQ(dlg->ud_workers->value(), 0);
+    EXPECT_EQ(dlg->ud_workers->text(), "Automatic");
+    dlg->ud_workers->setValue(3);
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().endsWith("[Run]\nworkers=3\n")) << fileText().toStdString();
+
+    start();
+    open();
+    EXPECT_EQ(dlg->ud_workers->value(), 3);
 }
 
 TEST_F(SettingsDialogTest, OkKeepsAFolderThatAlreadyEndsInASlashAndAnEmptyOne) {

@@ -5,7 +5,6 @@
 #include "core/SegmentList.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
-#include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
@@ -443,8 +442,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    if (format == OutputOgg &&
-        state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
+    if (format == OutputOgg && state.OggCopy.value_or(CopyOggPieces(c_.settings))) {
         const QString obstacle = copyObstacle(record, start, length);
         out.copy = obstacle.isEmpty();
         if (!out.copy)

@@ -485,6 +485,26 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
     EXPECT_EQ(lvTime.note(2), "copied");
 }
 
+TEST_F(SplitRunTest, TheOggSettingsShapeThePiecesWhenCopyingIsOff) {
+    addFile(QStringLiteral("loud.ogg"), tone(3.0));
+    setFormat(3);
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("frequency"), 4); // 22050 Hz
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("channel"), 0);   // mono
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("bitrate"), 5);   // 64 kbps
+    // Written before the copy key existed: the changed settings were meant.
+    run(&SplitRun::RunCustomSplit);
+    // Switched off in the dialog.
+    settings.WriteBool(QStringLiteral("ogg"), QStringLiteral("copy"), false);
+    run(&SplitRun::RunCustomSplit);
+    for (const char* name : {"loud.ogg", "loud_1.ogg"}) {
+        const DecodedAudio piece = decode(name);
+        EXPECT_EQ(piece.rate, 22050) << name;
+        EXPECT_EQ(piece.channels, 1) << name;
+        EXPECT_NEAR(piece.seconds(), 3.0, 0.05) << name;
+    }
+    EXPECT_EQ(lvTime.note(0), "");
+}
+
 TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     const QString source = addFile(QStringLiteral("long.ogg"), tone(30.0));
     setFormat(3);

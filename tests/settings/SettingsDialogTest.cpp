@@ -300,6 +300,36 @@ TEST_F(SettingsDialogTest, PiecesWrittenAtOnceAreAutomaticUntilSetAndOkSavesThem
     EXPECT_EQ(dlg->ud_workers->value(), 3);
 }
 
+TEST_F(SettingsDialogTest, ChangingTheOggSettingsSwitchesCopyingOffUntilTickedAgain) {
+    open();
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
+    dlg->cb_ogg_fre->setCurrentIndex(4);
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    EXPECT_EQ(dlg->lb_oggcopy->text(), Tfm_set::OggCopyOffExplanation);
+    dlg->cb_ogg_fre->setCurrentIndex(7);
+    dlg->ck_oggcopy->click();
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
+    EXPECT_EQ(dlg->lb_oggcopy->text(), Tfm_set::OggCopyExplanation);
+    dlg->ud_ogg_quality->setValue(500);
+    dlg->cb_ogg_channel->setCurrentIndex(0);
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().contains("oggquality=0\ncopy=0\n")) << fileText().toStdString();
+}
+
+TEST_F(SettingsDialogTest, AFileFromBeforeTheCopyKeyCopiesOnlyWithTheDefaultOggSettings) {
+    writeFile("[ogg]\nfrequency=4\nchannel=0\nbitrate=5\n");
+    start();
+    open();
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    EXPECT_FALSE(CopyOggPieces(SettingsFile(ini)));
+    dlg->close();
+    writeFile("[ogg]\nfrequency=7\n");
+    EXPECT_TRUE(CopyOggPieces(SettingsFile(ini)));
+    writeFile("[ogg]\nfrequency=4\ncopy=1\n");
+    EXPECT_TRUE(CopyOggPieces(SettingsFile(ini)));
+}
+
 TEST_F(SettingsDialogTest, OkKeepsAFolderThatAlreadyEndsInASlashAndAnEmptyOne) {
     open();
     main->edt_dir->setText("/music/");

@@ -35,6 +35,12 @@ bool isOgg(const QString& path) {
     return QFileInfo(path).suffix().toLower() == QLatin1String("ogg");
 }
 
+// Named as a Vorbis file: its comments are read before it is measured.
+bool isOggOrOga(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("ogg") || suffix == QLatin1String("oga");
+}
+
 // Keeps both arrays at least `rows` long: entry k belongs to row k.
 void reserveRows(AppState& state, int rows) {
     const auto needed = static_cast<size_t>(std::max(rows, 0));
@@ -164,7 +170,7 @@ QString JobListEditor::addFile(const QString& path, Source source) {
         state_.FolderAddMode = false;
 
     try {
-        if (source == Source::Folder || isOgg(path)) {
+        if (source == Source::Folder || isOggOrOga(path)) {
             AudioFileinfo comments;
             if (hooks_.readComments)
                 hooks_.readComments(path, comments);
@@ -174,16 +180,14 @@ QString JobListEditor::addFile(const QString& path, Source source) {
             const QString caption = CleanTitle(comments.Title).trimmed();
             if (!caption.isEmpty())
                 lv_.setText(row, 0, caption);
-            // Files from a folder carry no tags.
-            if (source == Source::OpenDialog) {
-                AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
-                tags.Title = comments.Title.trimmed();
-                tags.Artist = comments.Artist;
-                tags.Album = comments.Album;
-                tags.Comment = comments.Comment;
-                tags.Genre = comments.Genre;
-                tags.Year = YearOf(comments.Year);
-            }
+            // However the file came, its pieces carry its tags.
+            AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
+            tags.Title = comments.Title.trimmed();
+            tags.Artist = comments.Artist;
+            tags.Album = comments.Album;
+            tags.Comment = comments.Comment;
+            tags.Genre = comments.Genre;
+            tags.Year = YearOf(comments.Year);
         }
         IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
         if (!reader)

@@ -60,7 +60,10 @@ public:
     void AdjustNameColumn();
     void ShowTotalTime();
 
-    static inline const QString OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
+    // Vorbis files are also named ".oga", as the command line and a drop
+    // take them.
+    static inline const QString OpenFilter =
+        QStringLiteral("OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
     static constexpr int WideNameColumn = 143;
     static constexpr int NarrowNameColumn = 123;
     // Smallest slider maximum of a file added through the open dialog or from

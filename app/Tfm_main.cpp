@@ -395,11 +395,13 @@ void Tfm_main::ReadSettings() {
         settings_ = std::make_unique<SettingsFile>(settingsPath_);
     MainSettings::Read(state_, *settings_);
     edt_dir->setText(state_.OutputDir);
+    cb_format->setCurrentIndex(state_.OutputFormat);
 }
 
 void Tfm_main::WriteSettings() {
     if (!settings_)
         settings_ = std::make_unique<SettingsFile>(settingsPath_);
+    state_.OutputFormat = cb_format->currentIndex();
     MainSettings::Write(state_, *settings_);
 }
 

@@ -43,6 +43,8 @@ struct AppState {
     std::int32_t FadeInSeconds = 5;
     std::int32_t FadeOutSeconds = 5;
     bool SkinFlag = false;
+    // The format box's position, 0 MP3 .. 3 OGG, kept from one start to the next.
+    std::int32_t OutputFormat = 0;
     // A silence is quieter than SilenceThreshold dBFS for at least
     // SilenceMinimumMs. Pieces split at silences last at least
     // SilenceMinimumPiece seconds; with SnapToSilence the cuts of a time split

@@ -96,8 +96,9 @@ void CutterSession::fail(const QString& text) {
 void CutterSession::addFiles() {
     QStringList present;
     for (const QString& file : options_.files) {
-        if (QFileInfo(file).isFile())
-            present.append(QFileInfo(file).absoluteFilePath());
+        // A folder goes to the list too, which refuses it as the window does.
+        if (QFileInfo(file).exists())
+            present.append(QDir::cleanPath(QFileInfo(file).absoluteFilePath()));
         else
             fail(QStringLiteral("%1: no such file").arg(file));
     }

@@ -170,6 +170,24 @@ TEST_F(CliProgramTest, BadInputIsNamedAndTheOtherFilesAreStillDone) {
     EXPECT_TRUE(usage.err.contains("--count")) << usage.err.toStdString();
 }
 
+TEST_F(CliProgramTest, ARefusedFileIsFollowedByTheReason) {
+    QFile text(src("notes.ogg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not audio");
+    text.close();
+    const Result r = run(
+        {"split", src("notes.ogg"), src(), "--count", "1", "--format", "wav", "--out", out()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("notes.ogg this File is not supported. Cannot open " +
+                               src("notes.ogg") + ": "))
+        << r.err.toStdString();
+    // A folder is refused the same way, saying it is one.
+    const QString folder = QDir::cleanPath(src());
+    EXPECT_TRUE(r.err.contains(QFileInfo(folder).fileName() + " this File is not supported. " +
+                               folder + " is a folder."))
+        << r.err.toStdString();
+}
+
 TEST_F(CliProgramTest, AFileThatGivesNothingToWriteSaysWhyAndFails) {
     const QString song = tone("song.ogg", 3.0);
     const Result r = run({"split", song, "--count", "100000", "--format", "wav", "--out", out()});

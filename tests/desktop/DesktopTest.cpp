@@ -3,6 +3,7 @@
 // keyboard, each through the real window.
 #include "app/FileIntake.h"
 #include "app/Shortcuts.h"
+#include "app/WidgetDesktop.h"
 #include "app/skin/Skin.h"
 #include "core/AppState.h"
 #include "platform/InstanceChannel.h"
@@ -13,8 +14,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QTimer>
@@ -133,6 +136,46 @@ TEST_F(DesktopTest, ASecondCopyHandsItsFilesOverAndEndsEvenAfterACrashedCopy) {
     QCoreApplication::processEvents();
     EXPECT_EQ(lv().count(), 3);
     EXPECT_TRUE(desktop.informations.isEmpty());
+}
+
+TEST_F(DesktopTest, NamesNoFileCanHaveAreRefusedAtOnceInOneMessageWithTheOthers) {
+    makeFiles();
+    const QString broken = writeText("broken.ogg");
+    const QString huge = dir.filePath(QString(1000000, QLatin1Char('n')) + ".ogg");
+    const QString longPart = dir.filePath(QString(300, QLatin1Char('p')) + ".ogg");
+    QElapsedTimer clock;
+    clock.start();
+    main->OpenGivenFiles({huge, broken, longPart, dir.filePath("song.ogg")}, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.informations.isEmpty(); }, Deadline));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(captions(), QStringList{"song.ogg"});
+    ASSERT_EQ(desktop.informations.size(), 1);
+    const QStringList lines = desktop.informations.front().split('\n');
+    // In the order given, the long names cut short.
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1], "broken.ogg this File is not supported.");
+    for (const int line : {0, 2}) {
+        EXPECT_TRUE(lines[line].endsWith(" characters) this File is not supported."))
+            << lines[line].left(300).toStdString();
+        EXPECT_LT(lines[line].size(), 200);
+    }
+    EXPECT_LT(desktop.details.front().size(), 2000);
+}
+
+TEST_F(DesktopTest, AMessageShowsItsDetailsOnRequest) {
+    WidgetDesktop widgets;
+    QString shown;
+    QString details;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        details = box->detailedText();
+        box->accept();
+    });
+    widgets.warning("a.ogg this File is not supported.", "Cannot open a.ogg: not Ogg");
+    EXPECT_EQ(shown, "a.ogg this File is not supported.");
+    EXPECT_EQ(details, "Cannot open a.ogg: not Ogg");
 }
 
 TEST_F(DesktopTest, AHandOverNobodyTakesIsReportedAsFailed) {

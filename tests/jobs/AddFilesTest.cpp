@@ -186,6 +186,23 @@ TEST_F(AddFilesTest, UnreadableFileIsRefusedAndTheReaderRecovers) {
     EXPECT_FALSE(reader.IsOpen());
 }
 
+TEST_F(AddFilesTest, ARefusedFileKeepsItsMessageAndTheDetailsSayWhy) {
+    const QString broken = junk("broken.ogg");
+    const QString shortFile = ogg("short.ogg", 0.5);
+    QDir().mkpath(dir.filePath("folder.ogg"));
+    addThroughDialog({broken, shortFile, dir.filePath("folder.ogg")});
+    EXPECT_EQ(h.desktop.informations, (QStringList{"broken.ogg this File is not supported.",
+                                                   "short.ogg this File is Error or not supported.",
+                                                   "folder.ogg this File is not supported."}));
+    ASSERT_EQ(h.desktop.details.size(), 3);
+    // The reader's own words, naming the file.
+    EXPECT_TRUE(h.desktop.details[0].startsWith("Cannot open " + broken + ": "))
+        << h.desktop.details[0].toStdString();
+    EXPECT_EQ(h.desktop.details[1],
+              shortFile + " lasts less than one second: there is nothing to cut.");
+    EXPECT_EQ(h.desktop.details[2], dir.filePath("folder.ogg") + " is a folder.");
+}
+
 TEST_F(AddFilesTest, FileVanishedBeforeItIsAddedIsRefused) {
     addThroughDialog({dir.filePath("gone.ogg")});
     EXPECT_EQ(h.desktop.informations, QStringList{"gone.ogg this File is not supported."});

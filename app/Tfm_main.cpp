@@ -423,6 +423,9 @@ void Tfm_main::FormShow() {
     state_.SegmentFocus = false;
     skinObjects_.pb->SetPosition(0);
     skinObjects_.pbElement->Refresh();
+    // Where every key of the guide works: the lists leave them all to the
+    // window, Space included.
+    lv->setFocus(Qt::OtherFocusReason);
 }
 
 void Tfm_main::lookUpSkinObjects() {
@@ -518,7 +521,6 @@ bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_End:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-        case Qt::Key_Space:
             click = true;
             break;
         default:

@@ -304,10 +304,42 @@ TEST_F(DesktopTest, KeysAreShownInTooltipsMenusAndTabOrderFollowsReading) {
     EXPECT_EQ(order, (QStringList{"lv", "lv_time", "edt_dir", "cb_format"}));
 }
 
+TEST_F(DesktopTest, KeysTheFormatBoxOrAFieldTakesNeverReachTheShortcuts) {
+    makeFiles();
+    activate();
+    addFiles({dir.filePath("song.ogg")});
+    const QStringList before = segmentRows();
+    // Choosing a format with the keyboard confirms no segment.
+    main->cb_format->setFocus();
+    key(Qt::Key_Down);
+    EXPECT_EQ(main->cb_format->currentText(), "WAV");
+    key(Qt::Key_Return);
+    EXPECT_EQ(segmentRows(), before);
+    // Nor does typing a folder; its brackets and blanks are the folder's.
+    main->edt_dir->setFocus();
+    main->edt_dir->clear();
+    QTest::keyClicks(main->edt_dir, "a [b] c");
+    key(Qt::Key_Return);
+    EXPECT_EQ(main->edt_dir->text(), "a [b] c");
+    EXPECT_EQ(segmentRows(), before);
+    EXPECT_FALSE(main->state().Playing);
+}
+
+TEST_F(DesktopTest, TheWindowStartsWhereTheKeysWorkAndSpacePlaysFromTheFileList) {
+    makeFiles();
+    activate();
+    EXPECT_EQ(QApplication::focusWidget(), main->lv);
+    addFiles({dir.filePath("song.ogg")});
+    key(Qt::Key_Space);
+    EXPECT_TRUE(main->state().Playing);
+    key(Qt::Key_Space);
+    EXPECT_FALSE(main->state().Playing);
+}
+
 TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     makeFiles();
     activate();
-    main->cb_format->setFocus();
+    main->lv->setFocus();
     AppState& state = main->state();
     // Under Busy, each of these does nothing.
     state.Busy = true;
@@ -337,7 +369,7 @@ TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     activate();
 
     // Marking a segment: Right steps forward, [ marks, Enter confirms.
-    main->cb_format->setFocus();
+    main->lv->setFocus();
     const int start = pb().GetPosition();
     key(Qt::Key_Right);
     EXPECT_GT(pb().GetPosition(), start);
@@ -350,14 +382,20 @@ TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     key(Qt::Key_Return);
     EXPECT_EQ(segmentRows().first(), "00:00:01 - 00:00:02|00:00:01|Ok");
 
-    // Space plays and stops, but not while a list has the focus.
+    // Space plays and stops from either list: the file, or the segment.
     key(Qt::Key_Space);
     EXPECT_TRUE(state.Playing);
+    EXPECT_FALSE(state.SegmentFocus);
+    key(Qt::Key_Space);
+    EXPECT_FALSE(state.Playing);
+    main->lv_time->setFocus();
+    key(Qt::Key_Space);
+    EXPECT_TRUE(state.Playing);
+    EXPECT_TRUE(state.SegmentFocus);
     key(Qt::Key_Space);
     EXPECT_FALSE(state.Playing);
     main->lv->setFocus();
-    key(Qt::Key_Space);
-    EXPECT_FALSE(state.Playing);
+    selectFile(0);
 
     // Join asks for its output; cancelled, nothing is written.
     key(QKeySequence("Ctrl+J"));

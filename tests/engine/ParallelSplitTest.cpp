@@ -173,6 +173,47 @@ TEST_F(ParallelSplitTest, AfterAFailureStopGivesEveryRowItsStatusBack) {
     EXPECT_EQ(status(3), "OK");
 }
 
+TEST_F(ParallelSplitTest, AFolderOrEncoderChangeAppliesFromTheNextPieceHandedOut) {
+    addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(8.0));
+    state.SplitSeconds = 2;
+    setFormat(Wav);
+    const QString later = dir.filePath(QStringLiteral("later/"));
+    for (const int workers : {1, 2}) {
+        SCOPED_TRACE(workers);
+        PieceWorkers::SetAllowed(settings, workers);
+        state.OutputDir = outDir;
+        settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 0);
+        QList<int> handedOut;
+        // Once as many pieces are under way as there are workers, as from
+        // the folder and settings dialogs during the run.
+        host.onPump = [&] {
+            if (!handedOut.isEmpty() || converting().size() < workers)
+                return;
+            handedOut = converting();
+            state.OutputDir = later;
+            settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
+            settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"), 4);
+            settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+        };
+        SplitRun(context).RunTimeSplit();
+        ASSERT_EQ(handedOut.size(), workers);
+        for (int row = 0; row < 4; ++row) {
+            // Numbered in each folder from _1.
+            const bool before = handedOut.contains(row);
+            const int number = before ? row + 1 : row + 1 - workers;
+            const QString path =
+                (before ? outDir : later) + QStringLiteral("one_%1.wav").arg(number);
+            ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+            const DecodedAudio piece = decodeWithFfmpeg(path);
+            EXPECT_EQ(piece.rate, before ? Rate : 22050) << row;
+            EXPECT_EQ(piece.channels, before ? 2 : 1) << row;
+        }
+        QDir(later).removeRecursively();
+        for (const QString& name : outputs())
+            QFile::remove(out(name));
+    }
+}
+
 TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWholePieces) {
     const QString source = addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(12.0));
     state.SplitSeconds = 3;

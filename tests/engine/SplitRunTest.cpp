@@ -127,6 +127,27 @@ TEST_F(SplitRunTest, AFileThatGivesNothingToWriteIsNamedWithTheReason) {
     EXPECT_EQ(desktop.severities, std::vector{Desktop::Severity::Warning});
 }
 
+TEST_F(SplitRunTest, AnOddSampleCountCarriesItsRoundingFromPieceToPiece) {
+    // Mono at 11025 Hz: every second is a block of an odd sample count,
+    // counted one more and one less in turn over the whole run. The first
+    // piece counts its block one more and ends on it; each piece after it
+    // counts its block one less and reads one frame more (counted as two),
+    // so it is a frame longer.
+    addFile(QStringLiteral("mono.ogg"), tone(4.0, 440.0, 11025, 1));
+    // WAV as the source is, so every frame shows.
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"), 1);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+    state.FunctionChoice = FunctionSplitByCount;
+    state.SplitCount = 4;
+    run(&SplitRun::RunCountSplit);
+
+    ASSERT_EQ(outputs().size(), 4);
+    EXPECT_EQ(decode("mono_1.wav").frames(), 11025);
+    EXPECT_EQ(decode("mono_2.wav").frames(), 11026);
+    EXPECT_EQ(decode("mono_3.wav").frames(), 11026);
+}
+
 TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {
     addFile(QStringLiteral("first.ogg"), tone(4.0));
     addFile(QStringLiteral("second.ogg"), tone(1.5, 1000.0));

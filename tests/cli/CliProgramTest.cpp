@@ -175,8 +175,8 @@ TEST_F(CliProgramTest, ARefusedFileIsFollowedByTheReason) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("not audio");
     text.close();
-    const Result r = run(
-        {"split", src("notes.ogg"), src(), "--count", "1", "--format", "wav", "--out", out()});
+    const Result r =
+        run({"split", src("notes.ogg"), src(), "--count", "1", "--format", "wav", "--out", out()});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("notes.ogg this File is not supported. Cannot open " +
                                src("notes.ogg") + ": "))
@@ -214,6 +214,28 @@ TEST_F(CliProgramTest, PiecesFinishedBeforeAFailureAreCountedAsWritten) {
     EXPECT_TRUE(stdoutText.contains("song.ogg: failed -> song.wav")) << stdoutText.toStdString();
     EXPECT_TRUE(stdoutText.contains("0 of 1 file done, 1 output file written, 1 failed"))
         << stdoutText.toStdString();
+}
+
+TEST_F(CliProgramTest, APieceWhoseTagsCannotBeWrittenStaysAndTheToolFails) {
+    const QString song = tone("song.ogg", 2.0, {"TITLE=Night Song", "ARTIST=Someone"});
+    const QStringList arguments{"split",    song,  "--segments", "0-1",
+                                "--format", "mp3", "--out",      out()};
+    ASSERT_EQ(run(arguments).status, 0);
+    const qint64 tagged = QFileInfo(out("Night Song.mp3")).size();
+    QFile::remove(out("Night Song.mp3"));
+    // One byte short of the tagged piece: the audio fits, its tags do not.
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  QStringList{"-c", "trap '' XFSZ; exec prlimit --fsize=$0 \"$@\"",
+                              QString::number(tagged - 1), program()} +
+                      arguments);
+    ASSERT_TRUE(process.waitForFinished(240000));
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << stderrText.toStdString();
+    EXPECT_TRUE(stderrText.contains("The tags of these files could not be written"))
+        << stderrText.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"Night Song.mp3"});
+    EXPECT_LT(QFileInfo(out("Night Song.mp3")).size(), tagged);
 }
 
 TEST_F(CliProgramTest, HowEachOggPieceWasMadeIsPrintedAfterIt) {

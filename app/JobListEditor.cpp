@@ -21,6 +21,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <climits>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -33,6 +35,12 @@ const QString AddFolderCaption = QStringLiteral("Add File Directory");
 
 bool isOgg(const QString& path) {
     return QFileInfo(path).suffix().toLower() == QLatin1String("ogg");
+}
+
+// Named as a Vorbis file: its comments are read before it is measured.
+bool isOggOrOga(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("ogg") || suffix == QLatin1String("oga");
 }
 
 // Keeps both arrays at least `rows` long: entry k belongs to row k.
@@ -76,7 +84,7 @@ void JobListEditor::AddFolder() {
     if (folder.isEmpty())
         return;
     stopPreviewIfPlaying();
-    QStringList refusals;
+    std::vector<Refusal> refusals;
     addFolderFiles(folder, refusals);
     finishAdding(false);
     showRefusals(refusals);
@@ -87,16 +95,27 @@ void JobListEditor::AddGivenFiles(const QStringList& paths) {
         return;
     stopPreviewIfPlaying();
     // Each file as the open dialog would hand it over, each folder as Add
-    // Folder adds it; the folders' refusals come together at the end.
+    // Folder adds it; everything refused is named together at the end, as
+    // the names may come by the hundred.
     QStringList files;
-    QStringList refusals;
+    std::vector<Refusal> refusals;
     bool anyFile = false;
     auto flushFiles = [&] {
         anyFile = anyFile || !files.isEmpty();
-        addChosenFiles(files);
+        addChosenFiles(files, &refusals);
         files.clear();
     };
     for (const QString& path : paths) {
+        // A name no file can have is refused before anything is built for
+        // it: such a name may be of any length.
+        if (!CanNameAFile(path)) {
+            flushFiles(); // named in the order given
+            refusals.push_back({ShortName(QFileInfo(path).fileName()) + NotSupported,
+                                QStringLiteral("The name %1 is longer than the system allows "
+                                               "for a file.")
+                                    .arg(ShortName(path))});
+            continue;
+        }
         if (QFileInfo(path).isDir()) {
             flushFiles();
             state_.FolderAddMode = true;
@@ -110,20 +129,24 @@ void JobListEditor::AddGivenFiles(const QStringList& paths) {
     showRefusals(refusals);
 }
 
-void JobListEditor::addChosenFiles(const QStringList& files) {
+void JobListEditor::addChosenFiles(const QStringList& files, std::vector<Refusal>* refusals) {
     if (files.isEmpty())
         return;
     openFolder_ = QFileInfo(files.front()).absolutePath();
     const std::shared_ptr<void> commentReader = holdCommentReader();
     for (const QString& path : files) {
         desktop_.processEvents();
-        const QString refusal = addFile(path, Source::OpenDialog);
-        if (!refusal.isEmpty())
-            desktop_.warning(refusal);
+        Refusal refusal = addFile(path, Source::OpenDialog);
+        if (refusal.message.isEmpty())
+            continue;
+        if (refusals)
+            refusals->push_back(std::move(refusal));
+        else
+            desktop_.warning(refusal.message, refusal.reason);
     }
 }
 
-void JobListEditor::addFolderFiles(const QString& folder, QStringList& refusals) {
+void JobListEditor::addFolderFiles(const QString& folder, std::vector<Refusal>& refusals) {
     // Name order, as a file manager lists the folder; subfolders are not
     // entered, and a folder named like an Ogg file is not one.
     const QFileInfoList entries =
@@ -135,20 +158,28 @@ void JobListEditor::addFolderFiles(const QString& folder, QStringList& refusals)
         if (!isOgg(entry.fileName()))
             continue;
         desktop_.processEvents();
-        const QString refusal = addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
-        if (!refusal.isEmpty())
-            refusals.append(refusal);
+        Refusal refusal = addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        if (!refusal.message.isEmpty())
+            refusals.push_back(std::move(refusal));
     }
 }
 
-void JobListEditor::showRefusals(const QStringList& refusals) {
+void JobListEditor::showRefusals(const std::vector<Refusal>& refusals) {
     // A folder may hold many files the list refuses: one message names them
     // all at the end, instead of a box to click away for each.
-    if (!refusals.isEmpty())
-        desktop_.warning(refusals.join(QLatin1Char('\n')));
+    if (refusals.empty())
+        return;
+    QStringList messages;
+    QStringList reasons;
+    for (const Refusal& refusal : refusals) {
+        messages.append(refusal.message);
+        if (!refusal.reason.isEmpty())
+            reasons.append(refusal.reason);
+    }
+    desktop_.warning(messages.join(QLatin1Char('\n')), reasons.join(QLatin1Char('\n')));
 }
 
-QString JobListEditor::addFile(const QString& path, Source source) {
+JobListEditor::Refusal JobListEditor::addFile(const QString& path, Source source) {
     // Events pumped between files may have started a preview, and the preview
     // reads from the same reader.
     stopPreviewIfPlaying();
@@ -164,7 +195,12 @@ QString JobListEditor::addFile(const QString& path, Source source) {
         state_.FolderAddMode = false;
 
     try {
-        if (source == Source::Folder || isOgg(path)) {
+        // Measured first: when the file is refused, the reader says why.
+        IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
+        if (!reader)
+            throw Error(QStringLiteral("No audio reader for ") + name);
+        measure(*reader, path, source, row);
+        if (source == Source::Folder || isOggOrOga(path)) {
             AudioFileinfo comments;
             if (hooks_.readComments)
                 hooks_.readComments(path, comments);
@@ -174,31 +210,38 @@ QString JobListEditor::addFile(const QString& path, Source source) {
             const QString caption = CleanTitle(comments.Title).trimmed();
             if (!caption.isEmpty())
                 lv_.setText(row, 0, caption);
-            // Files from a folder carry no tags.
-            if (source == Source::OpenDialog) {
-                AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
-                tags.Title = comments.Title.trimmed();
-                tags.Artist = comments.Artist;
-                tags.Album = comments.Album;
-                tags.Comment = comments.Comment;
-                tags.Genre = comments.Genre;
-                tags.Year = YearOf(comments.Year);
-            }
+            // However the file came, its pieces carry its tags.
+            AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
+            tags.Title = comments.Title.trimmed();
+            tags.Artist = comments.Artist;
+            tags.Album = comments.Album;
+            tags.Comment = comments.Comment;
+            tags.Genre = comments.Genre;
+            tags.Year = YearOf(comments.Year);
         }
-        IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
-        if (!reader)
-            throw Error(QStringLiteral("No audio reader for ") + name);
-        measure(*reader, path, source, row);
     } catch (...) {
+        QString reason;
+        try {
+            throw;
+        } catch (const Error& e) {
+            reason = e.message();
+        } catch (const std::exception& e) {
+            reason = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+        }
         resetReader();
         reject(row);
-        return name + NotSupported;
+        if (QFileInfo(path).isDir())
+            reason = QStringLiteral("%1 is a folder.").arg(path);
+        return {name + NotSupported, reason};
     }
 
     // Under a second there is nothing to cut, and every time shows 0.
     if (state_.JobList[static_cast<size_t>(row)].Duration == 0) {
         reject(row);
-        return name + ErrorOrNotSupported;
+        return {
+            name + ErrorOrNotSupported,
+            QStringLiteral("%1 lasts less than one second: there is nothing to cut.").arg(path)};
     }
     return {};
 }
@@ -477,6 +520,24 @@ QString JobListEditor::YearOf(const QString& date) {
     static const QRegularExpression year(QStringLiteral("(?<!\\d)(\\d{4})"));
     const QRegularExpressionMatch match = year.match(date);
     return match.hasMatch() ? match.captured(1) : date.trimmed();
+}
+
+QString JobListEditor::ShortName(const QString& name) {
+    constexpr qsizetype Longest = 120;
+    if (name.size() <= Longest)
+        return name;
+    return name.left(80) + QChar(0x2026) + name.right(30) +
+           QStringLiteral(" (%1 characters)").arg(name.size());
+}
+
+bool JobListEditor::CanNameAFile(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    if (bytes.isEmpty() || bytes.size() >= PATH_MAX)
+        return false;
+    for (const QByteArray& part : bytes.split('/'))
+        if (part.size() > NAME_MAX)
+            return false;
+    return true;
 }
 
 QString JobListEditor::SizeText(qint64 bytes) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Desktop;
 class IAudioFile2;
@@ -60,7 +61,9 @@ public:
     void AdjustNameColumn();
     void ShowTotalTime();
 
-    static inline const QString OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
+    // Vorbis files are also named ".oga", as the command line and a drop
+    // take them.
+    static inline const QString OpenFilter = QStringLiteral("OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
     static constexpr int WideNameColumn = 143;
     static constexpr int NarrowNameColumn = 123;
     // Smallest slider maximum of a file added through the open dialog or from
@@ -76,15 +79,27 @@ public:
     static QString YearOf(const QString& date);
     // A size in bytes as megabytes: 3690987 gives "3.52MB".
     static QString SizeText(qint64 bytes);
+    // A name as a message shows it: a very long one loses its middle.
+    static QString ShortName(const QString& name);
+    // Whether the system could take `path` as a file's name at all: not
+    // longer than a path may be, no part longer than a name may be.
+    static bool CanNameAFile(const QString& path);
 
 private:
     enum class Source { OpenDialog, Folder };
-    // Adds one file as a new last row; returns why it was refused, or
-    // nothing when it was added.
-    QString addFile(const QString& path, Source source);
-    void addChosenFiles(const QStringList& files);
-    void addFolderFiles(const QString& folder, QStringList& refusals);
-    void showRefusals(const QStringList& refusals);
+    // A file the list did not take: the message, and why (the reader's
+    // words), shown as the message's details.
+    struct Refusal {
+        QString message;
+        QString reason;
+    };
+    // Adds one file as a new last row; returns why it was refused, an empty
+    // message when it was added.
+    Refusal addFile(const QString& path, Source source);
+    // Without `refusals`, each refused file gets its own message at once.
+    void addChosenFiles(const QStringList& files, std::vector<Refusal>* refusals = nullptr);
+    void addFolderFiles(const QString& folder, std::vector<Refusal>& refusals);
+    void showRefusals(const std::vector<Refusal>& refusals);
     void measure(IAudioFile2& reader, const QString& path, Source source, int row);
     void reject(int row);
     std::shared_ptr<void> holdCommentReader() const;

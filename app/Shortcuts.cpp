@@ -3,11 +3,15 @@
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTreeView>
 
 #include <utility>
@@ -29,7 +33,7 @@ Shortcuts::Shortcuts(Tfm_main& window) : QObject(&window), window_(window) {
     // One key for both: it stops what plays and plays what does not.
     add({"keyPlayStop",
          {QKeySequence(Qt::Key_Space)},
-         [this] { window_.Skin1Click(QLatin1String(window_.state().Playing ? "stop" : "play")); },
+         [this] { playOrStop(); },
          {"play", "stop"},
          {}});
     add({"keyStepBack", {QKeySequence(Qt::Key_Left)}, click("hou"), {"hou"}, {}, true});
@@ -74,12 +78,9 @@ Shortcuts::Shortcuts(Tfm_main& window) : QObject(&window), window_(window) {
          {},
          {"Exit1Click"}});
 
-    // The lists keep Space for themselves (it selects the current row), the
-    // folder field keeps Enter: typing a folder must not confirm a segment.
-    for (QWidget* widget :
-         {static_cast<QWidget*>(window_.lv), static_cast<QWidget*>(window_.lv_time),
-          static_cast<QWidget*>(window_.edt_dir)})
-        widget->installEventFilter(this);
+    // Every key passes here first, so a key the focused widget takes for
+    // itself is kept from the shortcuts.
+    qApp->installEventFilter(this);
 
     // Reading order: the file list, the segment list, the output folder,
     // the format.
@@ -129,16 +130,60 @@ void Shortcuts::showInToolTips() {
     }
 }
 
+void Shortcuts::playOrStop() {
+    if (!window_.state().Playing && !window_.state().Busy) {
+        // The list with the focus says what plays: its file, or its segment.
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus == window_.lv)
+            window_.lvClick();
+        else if (focus == window_.lv_time)
+            window_.lv_timeClick();
+    }
+    window_.Skin1Click(QLatin1String(window_.state().Playing ? "stop" : "play"));
+}
+
+bool Shortcuts::TakenBy(const QWidget& widget, const QKeyEvent& key) {
+    const Qt::KeyboardModifiers commands = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (key.modifiers() & commands)
+        return false;
+    const int code = key.key();
+    const auto* list = qobject_cast<const QComboBox*>(&widget);
+    const bool textField =
+        qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QAbstractSpinBox*>(&widget) ||
+        qobject_cast<const QTextEdit*>(&widget) || qobject_cast<const QPlainTextEdit*>(&widget) ||
+        (list && list->isEditable());
+    if (textField) {
+        // Typing, moving the caret, deleting and Enter; not the keys that
+        // leave the field or ask for something else.
+        const bool functionKey = code >= Qt::Key_F1 && code <= Qt::Key_F35;
+        return !functionKey && code != Qt::Key_Escape && code != Qt::Key_Tab &&
+               code != Qt::Key_Backtab;
+    }
+    if (list) {
+        // The keys that choose an entry, open the list and confirm the choice.
+        switch (code) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+        case Qt::Key_F4:
+            return true;
+        default:
+            return false;
+        }
+    }
+    return false;
+}
+
 bool Shortcuts::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const bool plain =
-            key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
-        const bool list = watched == window_.lv || watched == window_.lv_time;
-        if (plain && list && key->key() == Qt::Key_Space)
-            event->accept();
-        if (plain && watched == window_.edt_dir &&
-            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
+        const auto* widget = static_cast<QWidget*>(watched);
+        if (widget->window() == &window_ && TakenBy(*widget, *static_cast<QKeyEvent*>(event)))
             event->accept();
     }
     return QObject::eventFilter(watched, event);

@@ -58,7 +58,7 @@ constexpr const char* GlyphProperty = "menuGlyph";
 
 } // namespace
 
-const QString Tfm_main::OpenFilter = QStringLiteral("OGG Files(*.ogg)|*.ogg");
+const QString Tfm_main::OpenFilter = JobListEditor::OpenFilter;
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
                    "OGG Files(*.ogg)|*.ogg");
@@ -395,11 +395,13 @@ void Tfm_main::ReadSettings() {
         settings_ = std::make_unique<SettingsFile>(settingsPath_);
     MainSettings::Read(state_, *settings_);
     edt_dir->setText(state_.OutputDir);
+    cb_format->setCurrentIndex(state_.OutputFormat);
 }
 
 void Tfm_main::WriteSettings() {
     if (!settings_)
         settings_ = std::make_unique<SettingsFile>(settingsPath_);
+    state_.OutputFormat = cb_format->currentIndex();
     MainSettings::Write(state_, *settings_);
 }
 
@@ -421,6 +423,9 @@ void Tfm_main::FormShow() {
     state_.SegmentFocus = false;
     skinObjects_.pb->SetPosition(0);
     skinObjects_.pbElement->Refresh();
+    // Where every key of the guide works: the lists leave them all to the
+    // window, Space included.
+    lv->setFocus(Qt::OtherFocusReason);
 }
 
 void Tfm_main::lookUpSkinObjects() {
@@ -516,7 +521,6 @@ bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_End:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-        case Qt::Key_Space:
             click = true;
             break;
         default:

@@ -12,18 +12,22 @@ QString programName() {
 }
 } // namespace
 
-void WidgetDesktop::message(const QString& text, Severity severity) {
+void WidgetDesktop::message(const QString& text, Severity severity, const QString& details) {
+    QMessageBox::Icon icon = QMessageBox::Information;
     switch (severity) {
     case Severity::Warning:
-        QMessageBox::warning(parent_, programName(), text);
+        icon = QMessageBox::Warning;
         break;
     case Severity::Critical:
-        QMessageBox::critical(parent_, programName(), text);
+        icon = QMessageBox::Critical;
         break;
     case Severity::Information:
-        QMessageBox::information(parent_, programName(), text);
         break;
     }
+    QMessageBox box(icon, programName(), text, QMessageBox::Ok, parent_);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
+    box.exec();
 }
 
 bool WidgetDesktop::confirm(const QString& text) {

@@ -14,7 +14,8 @@ public:
     // Dialogs open over `parent` once it is set.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
-    void message(const QString& text, Severity severity) override;
+    using Desktop::message;
+    void message(const QString& text, Severity severity, const QString& details) override;
     bool confirm(const QString& text) override;
     void showError(const QString& text) override;
     QStringList openFiles(const QString& filter, const QString& folder) override;

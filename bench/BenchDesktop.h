@@ -18,7 +18,8 @@ public:
     int messages = 0;
     std::function<int(QWidget&)> onModal;
 
-    void message(const QString&, Severity) override { ++messages; }
+    using Desktop::message;
+    void message(const QString&, Severity, const QString&) override { ++messages; }
     bool confirm(const QString&) override { return false; }
     void showError(const QString&) override { ++messages; }
     QStringList openFiles(const QString&, const QString&) override { return files; }

@@ -18,9 +18,14 @@ void ConsoleDesktop::printError(const QString& text) {
     std::fflush(stderr);
 }
 
-void ConsoleDesktop::message(const QString& text, Severity) {
+void ConsoleDesktop::message(const QString& text, Severity, const QString& details) {
     messages_.append(text);
-    printError(text);
+    if (details.isEmpty())
+        printError(text);
+    else if (text.contains(QLatin1Char('\n')) || details.contains(QLatin1Char('\n')))
+        printError(text + QLatin1Char('\n') + details);
+    else
+        printError(text + QLatin1Char(' ') + details);
 }
 
 bool ConsoleDesktop::confirm(const QString& text) {

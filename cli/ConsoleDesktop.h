@@ -16,7 +16,9 @@ public:
     // Every message and error shown so far, in order.
     const QStringList& messages() const { return messages_; }
 
-    void message(const QString& text, Severity severity) override;
+    using Desktop::message;
+    // The details follow the text, on its line when both are one line.
+    void message(const QString& text, Severity severity, const QString& details) override;
     bool confirm(const QString& text) override;
     void showError(const QString& text) override;
     QStringList openFiles(const QString& filter, const QString& folder) override;

@@ -7,6 +7,7 @@
 #include "platform/Desktop.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -64,4 +65,13 @@ void ConsoleRunHost::SetRunText(const QString& text) {
     std::fprintf(stderr, "\r\033[K%s", qPrintable(line));
     std::fflush(stderr);
     lineShown_ = true;
+}
+
+void ConsoleRunHost::OutputWritten(const QString& path, const QString& note,
+                                   const QString& tagFailure) {
+    outputs_.push_back({path, note, tagFailure});
+}
+
+std::vector<ConsoleRunHost::Output> ConsoleRunHost::takeOutputs() {
+    return std::exchange(outputs_, {});
 }

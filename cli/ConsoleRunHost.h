@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class Desktop;
 class QItemSelectionModel;
 class ReportListModel;
@@ -29,6 +31,17 @@ public:
     void setFormatIndex(int index) override { formatIndex_ = index; }
     void SetRunText(const QString& text) override;
     void SetRunProgress(int) override {}
+    void OutputWritten(const QString& path, const QString& note,
+                       const QString& tagFailure) override;
+
+    // A split output as the run reported it.
+    struct Output {
+        QString path;
+        QString note;
+        QString tagFailure;
+    };
+    // The outputs reported since the last call.
+    std::vector<Output> takeOutputs();
 
 private:
     Desktop& desktop_;
@@ -39,4 +52,5 @@ private:
     QString shownLine_; // the line on the terminal while lineShown_
     QString file_;
     int formatIndex_ = 0;
+    std::vector<Output> outputs_;
 };

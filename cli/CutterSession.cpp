@@ -107,8 +107,9 @@ void CutterSession::fail(const QString& text) {
 void CutterSession::addFiles() {
     QStringList present;
     for (const QString& file : options_.files) {
-        if (QFileInfo(file).isFile())
-            present.append(QFileInfo(file).absoluteFilePath());
+        // A folder goes to the list too, which refuses it as the window does.
+        if (QFileInfo(file).exists())
+            present.append(QDir::cleanPath(QFileInfo(file).absoluteFilePath()));
         else
             fail(QStringLiteral("%1: no such file").arg(file));
     }
@@ -327,11 +328,6 @@ std::vector<CutterSession::Planned> CutterSession::piecesOf(const Source& source
     return planned;
 }
 
-QSet<QString> CutterSession::filesIn(const QString& folder) const {
-    const QStringList names = QDir(folder).entryList(QDir::Files);
-    return QSet<QString>(names.begin(), names.end());
-}
-
 void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
     QSet<QString> planned;
@@ -397,27 +393,50 @@ int CutterSession::split() {
         }
         loadList({job});
         host_.setFile(name);
-        const QString folder = state_.OutputDir;
-        const QSet<QString> before = filesIn(folder);
+        bool failedHere = false;
         try {
             command_.Split(false);
         } catch (const Error& e) {
             fail(e.message());
             command_.Stop(host_, lvTime_);
-            continue;
+            failedHere = true;
         } catch (const std::exception& e) {
             fail(name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
             command_.Stop(host_, lvTime_);
-            continue;
+            failedHere = true;
         }
         host_.clearLine();
-        QStringList written = (filesIn(folder) - before).values();
-        written.sort();
+        // Every output the run finished, also those of a file that failed
+        // part way: they stay, complete.
+        QStringList written;
+        int untagged = 0;
+        for (const ConsoleRunHost::Output& output : host_.takeOutputs()) {
+            QString entry = QFileInfo(output.path).fileName();
+            // How an OGG piece was made, as its row shows it in the window.
+            if (!output.note.isEmpty())
+                entry += QStringLiteral(" [%1]").arg(output.note);
+            written.append(entry);
+            if (!output.tagFailure.isEmpty())
+                ++untagged;
+        }
         pieces += static_cast<int>(written.size());
-        if (!interrupted_)
+        // The run has said which files lack their tags, and why.
+        failed_ += untagged;
+        QString outcome;
+        if (failedHere)
+            outcome = QStringLiteral("failed");
+        else if (interrupted_)
+            outcome = QStringLiteral("stopped");
+        else if (written.isEmpty())
+            outcome = QStringLiteral("not done"); // the run has said why
+        else
+            outcome = QStringLiteral("done");
+        if (outcome == QLatin1String("done"))
             ++done;
+        if (failedHere && written.isEmpty())
+            continue;
         say(QStringLiteral("%1: %2 -> %3")
-                .arg(name, interrupted_ ? QStringLiteral("stopped") : QStringLiteral("done"),
+                .arg(name, outcome,
                      written.isEmpty() ? QStringLiteral("nothing written")
                                        : written.join(QStringLiteral(", "))));
     }

@@ -80,7 +80,6 @@ private:
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
-    QSet<QString> filesIn(const QString& folder) const;
     void say(const QString& text) const;
     void fail(const QString& text);
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,8 @@ struct AppState {
     std::int32_t FadeInSeconds = 5;
     std::int32_t FadeOutSeconds = 5;
     bool SkinFlag = false;
+    // The format box's position, 0 MP3 .. 3 OGG, kept from one start to the next.
+    std::int32_t OutputFormat = 0;
     // A silence is quieter than SilenceThreshold dBFS for at least
     // SilenceMinimumMs. Pieces split at silences last at least
     // SilenceMinimumPiece seconds; with SnapToSilence the cuts of a time split
@@ -63,6 +66,11 @@ struct AppState {
     // past the last row; those are never read.
     std::vector<listrecord> JobList;
     std::vector<AudioFileinfo> TagList;
+
+    // Rows of the segment list a run shows "Converting", each with the
+    // status it showed before. A run that failed leaves them so until Stop,
+    // which gives every row its status back.
+    std::map<int, QString> ConvertingRows;
 
     // The folder dialog's two modes: choosing the output folder or a folder
     // whose Ogg files are added.

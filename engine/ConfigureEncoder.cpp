@@ -108,6 +108,20 @@ void configureOgg(const SettingsFile& s, IAudioFile2& writer) {
 
 } // namespace
 
+bool CopyOggPieces(const SettingsFile& settings) {
+    if (settings.Contains(OggCopy.section(), OggCopy.name()))
+        return OggCopy.encoderFlag(settings);
+    return OggSettingsAreDefault(settings);
+}
+
+bool OggSettingsAreDefault(const SettingsFile& settings) {
+    for (const EncoderKey& key : {OggChannel, OggFrequency, OggBitrate, OggMaxBitrate,
+                                  OggMinBitrate, OggQuality, OggVbr, OggQualityMode})
+        if (key.encoderValue(settings) != key.encoderDefault())
+            return false;
+    return true;
+}
+
 void ConfigureEncoder(int formatIndex, const SettingsFile& settings, const QString& commandLine,
                       IAudioFile2& writer, IAudioFile2LameEnc& encoder) {
     switch (formatIndex) {

@@ -25,3 +25,11 @@ enum OutputFormatIndex : int {
 // key's default rather than indexing past the table.
 void ConfigureEncoder(int formatIndex, const SettingsFile& settings, const QString& commandLine,
                       IAudioFile2& writer, IAudioFile2LameEnc& encoder);
+
+// Whether OGG pieces whose audio nothing changes are copied rather than
+// encoded with the OGG settings: the "copy" key where the file has one. A file
+// from before that key copies only while its OGG settings are the defaults;
+// settings someone changed were meant to shape the pieces.
+bool CopyOggPieces(const SettingsFile& settings);
+// Whether the OGG keys that shape an encoded piece hold their defaults.
+bool OggSettingsAreDefault(const SettingsFile& settings);

@@ -105,6 +105,7 @@ void JoinRun::run(Kind kind, const Output& output) {
         return;
 
     state.Busy = true;
+    state.ConvertingRows.clear();
     // A link the user agreed to replace stays a link: its file is replaced.
     const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
                                    !QFileInfo(output.path).canonicalFilePath().isEmpty()
@@ -280,7 +281,7 @@ void JoinRun::joinFile(Kind kind, int file) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
-            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Converting);
+            SplitRun::MarkConverting(state, c_.lvTime, j);
             const auto k = static_cast<size_t>(j);
             // The segments are this file's own, or the shared ones cut to
             // its length.
@@ -289,7 +290,7 @@ void JoinRun::joinFile(Kind kind, int file) {
                          std::min(segments.EndTimes[k], std::max(record.Duration, 0)));
             c_.reader.Seek(static_cast<std::int32_t>(range.start), 3);
             copyBlocks(kind, range.start, range.end);
-            c_.lvTime.setText(j, StatusColumn, SegmentStatus::Finish);
+            SplitRun::MarkFinished(state, c_.lvTime, j);
         }
     }
     c_.reader.Close();

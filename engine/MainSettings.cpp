@@ -18,6 +18,9 @@ void MainSettings::Read(AppState& state, const SettingsFile& settings) {
     state.FadeOutSeconds =
         settings.ReadInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
     state.SkinFlag = settings.ReadBool(QStringLiteral("RQD"), QStringLiteral("Skin"), false);
+    // A position edited by hand past the list reads as MP3.
+    const int format = settings.ReadInteger(QStringLiteral("Format"), QStringLiteral("Output"), 0);
+    state.OutputFormat = format >= 0 && format <= 3 ? format : 0;
     ReadSilence(state, settings);
 }
 
@@ -47,6 +50,7 @@ void MainSettings::Write(const AppState& state, SettingsFile& settings) {
     settings.WriteInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), state.FadeInSeconds);
     settings.WriteInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), state.FadeOutSeconds);
     settings.WriteBool(QStringLiteral("RQD"), QStringLiteral("Skin"), state.SkinFlag);
+    settings.WriteInteger(QStringLiteral("Format"), QStringLiteral("Output"), state.OutputFormat);
     const QString section = QStringLiteral("Silence");
     settings.WriteInteger(section, QStringLiteral("Threshold"), state.SilenceThreshold);
     settings.WriteInteger(section, QStringLiteral("MinSilence"), state.SilenceMinimumMs);

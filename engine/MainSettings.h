@@ -5,7 +5,8 @@ class SettingsFile;
 
 // The main-window values that live in the process-wide state between
 // start-up and close, read and written in one fixed order: the nine of the
-// first version, then the silence settings in their own section.
+// first version, the output format, then the silence settings, each in a
+// section of its own.
 class MainSettings {
 public:
     static void Read(AppState& state, const SettingsFile& settings);

@@ -17,9 +17,14 @@ const QString Key = QStringLiteral("workers");
 } // namespace
 
 int PieceWorkers::Allowed(const SettingsFile& settings) {
-    const int asked = settings.ReadInteger(Section, Key, 0);
+    const int asked = Asked(settings);
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(asked > 0 ? asked : cores, 1, MaxWorkers);
+}
+
+int PieceWorkers::Asked(const SettingsFile& settings) {
+    // A value edited by hand into nonsense falls back into range.
+    return std::clamp(settings.ReadInteger(Section, Key, 0), 0, MaxWorkers);
 }
 
 void PieceWorkers::SetAllowed(SettingsFile& settings, int workers) {

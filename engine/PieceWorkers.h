@@ -31,6 +31,8 @@ public:
     // How many workers a run may use: the settings file's "workers" key of
     // section "Run", 0 (the default) meaning one for every core.
     static int Allowed(const SettingsFile& settings);
+    // The key as the user set it: 0 for one worker per core, else the count.
+    static int Asked(const SettingsFile& settings);
     static void SetAllowed(SettingsFile& settings, int workers);
 
     struct Job {

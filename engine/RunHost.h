@@ -23,4 +23,9 @@ public:
     // hundredths of a percent (0..10000).
     virtual void SetRunText(const QString& text) = 0;
     virtual void SetRunProgress(int v) = 0;
+    // A split output now under its final name: how it was made ("copied",
+    // "re-encoded (fade)", empty when copying was not in question) and why
+    // its tags could not be written (empty when they were).
+    virtual void OutputWritten(const QString& /*path*/, const QString& /*note*/,
+                               const QString& /*tagFailure*/) {}
 };

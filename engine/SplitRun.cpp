@@ -6,7 +6,6 @@
 #include "core/SegmentList.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
-#include "engine/EncoderKey.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
@@ -77,9 +76,34 @@ void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) 
     // A run that failed left its piece at "Converting" and its percentage on
     // screen; a run still going marks its piece itself once it notices.
     ResetProgress(host);
+    for (const auto& [row, status] : state.ConvertingRows)
+        if (row < lvTime.count() && lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
+            lvTime.setText(row, StatusColumn, status);
+    state.ConvertingRows.clear();
+    // Rows a run made itself (a whole join's) had no status before.
     for (int row = 0; row < lvTime.count(); ++row)
         if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
             lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
+}
+
+void SplitRun::MarkConverting(AppState& state, ReportListModel& lvTime, int row) {
+    const QString before = lvTime.text(row, StatusColumn);
+    if (before != SegmentStatus::Converting)
+        state.ConvertingRows[row] = before;
+    lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+}
+
+void SplitRun::MarkFinished(AppState& state, ReportListModel& lvTime, int row) {
+    state.ConvertingRows.erase(row);
+    lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+}
+
+void SplitRun::RestoreStatus(AppState& state, ReportListModel& lvTime, int row) {
+    const auto found = state.ConvertingRows.find(row);
+    if (found == state.ConvertingRows.end())
+        return;
+    lvTime.setText(row, StatusColumn, found->second);
+    state.ConvertingRows.erase(found);
 }
 
 void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
@@ -131,6 +155,9 @@ void SplitRun::run(Kind kind) {
     state.Busy = true;
     ParityToggle = true;
     givenNames_.clear();
+    state.ConvertingRows.clear();
+    tagFailures_.clear();
+    nothingWritten_.clear();
 
     // Which files had their working row taken off the list, so that exactly
     // those get it back at the end. A file cut as its single segment keeps
@@ -165,12 +192,40 @@ void SplitRun::run(Kind kind) {
         CloseQuietly(c_.writer);
         CloseQuietly(c_.reader);
         restoreWorkingRows();
+        reportAtEnd();
         throw;
     }
 
     state.Busy = false;
     ResetProgress(c_.host);
     restoreWorkingRows();
+    reportAtEnd();
+}
+
+void SplitRun::reportAtEnd() {
+    if (!tagFailures_.isEmpty())
+        c_.desktop.warning(
+            QStringLiteral("The tags of these files could not be written; their audio is "
+                           "complete:\n") +
+            tagFailures_.join(QLatin1Char('\n')));
+    if (nothingWritten_.size() == 1)
+        c_.desktop.warning(QStringLiteral("Nothing was written from ") + nothingWritten_.front());
+    else if (!nothingWritten_.isEmpty())
+        c_.desktop.warning(QStringLiteral("Nothing was written from these files:\n") +
+                           nothingWritten_.join(QLatin1Char('\n')));
+}
+
+QString SplitRun::nothingToWrite(Kind kind, const listrecord& record, size_t pieces) const {
+    const QString name = QFileInfo(record.FileName).fileName();
+    if (kind == Kind::Count)
+        return QStringLiteral("%1: its %2 seconds cannot be cut into %3 pieces of a second or "
+                              "more.")
+            .arg(name)
+            .arg(record.Duration)
+            .arg(c_.state.SplitCount);
+    if (pieces == 0 && kind == Kind::Unified)
+        return QStringLiteral("%1: every segment begins after its end.").arg(name);
+    return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
 }
 
 void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken) {
@@ -225,6 +280,12 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence)
                 ? silencePieces(kind, record)
                 : piecesOf(kind, i);
+        const bool anyAudio = std::any_of(pieces.begin(), pieces.end(), [this](const Piece& p) {
+            return endFrame(p) > firstFrame(p);
+        });
+        // Stopped while cuts at silences were looked for is no reason to tell.
+        if (!anyAudio && state.Busy)
+            nothingWritten_.append(nothingToWrite(kind, record, pieces.size()));
         const int workers = parallelWorkers(pieces);
         if (workers > 1) {
             writePiecesInParallel(kind, i, pieces, workers);
@@ -390,8 +451,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    if (format == OutputOgg &&
-        state.OggCopy.value_or(EncoderKeys::OggCopy.encoderFlag(c_.settings))) {
+    if (format == OutputOgg && state.OggCopy.value_or(CopyOggPieces(c_.settings))) {
         const QString obstacle = copyObstacle(record, start, length);
         out.copy = obstacle.isEmpty();
         if (!out.copy)
@@ -426,8 +486,22 @@ void SplitRun::completeOutput(int file, Output& out) {
     const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
                                    ? state.TagList[static_cast<size_t>(file)]
                                    : AudioFileinfo();
-    WriteOutputTags(out.file.path(), tags);
+    // Tags that cannot be written cost the piece nothing: its audio is
+    // complete. The run goes on and tells which files lack their tags.
+    const QString temporary = out.file.path();
+    QString tagFailure;
+    try {
+        WriteOutputTags(temporary, tags);
+    } catch (const Error& e) {
+        tagFailure = e.message();
+    }
     out.file.complete(out.name);
+    if (!tagFailure.isEmpty()) {
+        // Named as the user finds it.
+        tagFailure.replace(temporary, out.file.finalPath());
+        tagFailures_.append(tagFailure);
+    }
+    c_.host.OutputWritten(out.file.finalPath(), out.note, tagFailure);
 }
 
 void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
@@ -436,14 +510,17 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
 
     Output out;
     configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
+    if (out.copy)
+        out.note = QStringLiteral("copied");
     pieceNote_ = out.note;
     try {
         createOutput(file, out, c_.writer);
+        // How the piece is made shows on its row while it is written.
+        c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
             copyPiece(row, out.file.path(), start, length);
         } else {
-            const QString status = c_.lvTime.text(row, StatusColumn);
-            c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+            MarkConverting(c_.state, c_.lvTime, row);
             c_.writer.SetSampleFormat(rate_, channels_);
 
             // A piece cut short by Stop is still closed, tagged and marked
@@ -455,7 +532,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
             c_.writer.Close();
             if (written == 0) {
                 out.file.discard();
-                c_.lvTime.setText(row, StatusColumn, status);
+                RestoreStatus(c_.state, c_.lvTime, row);
                 return;
             }
         }
@@ -465,7 +542,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         CloseQuietly(c_.writer);
         out.file.abandon();
     }
-    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
+    MarkFinished(c_.state, c_.lvTime, row);
     c_.lvTime.setNote(row, rowNote(row, pieceNote_));
 }
 
@@ -493,12 +570,16 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
     struct InFlight {
         std::shared_ptr<PieceWorkers::Job> job;
         Output out;
-        QString status; // the row's status before
+        bool ended = false;
     };
     // By row; declared before the workers, which end first.
     std::map<int, std::unique_ptr<InFlight>> inFlight;
+    int running = 0;
     std::exception_ptr failure;
     int failedRow = INT_MAX;
+    // Once Stop is noticed: the first piece then in flight. It ends as a
+    // shorter file, as it would have in turn; the pieces after it go.
+    int stoppedRow = INT_MAX;
     PieceWorkers pool(workers, source_);
 
     // A failure ends the run as it would have in turn: pieces before the
@@ -512,49 +593,59 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             if (r > failedRow)
                 flight->job->stop = true;
     };
-    const auto settle = [&](const std::shared_ptr<PieceWorkers::Job>& job) {
-        const auto found = inFlight.find(job->row);
-        InFlight& flight = *found->second;
+    // Pieces are kept in row order, each once all before it are, so that
+    // the outputs at any moment are those the run in turn would have made.
+    const auto settle = [&](InFlight& flight) {
+        const std::shared_ptr<PieceWorkers::Job>& job = flight.job;
         // A piece stopped before any audio would be a file without any.
         const bool empty = !job->error && job->done.load() == 0;
-        if (job->row > failedRow || !job->begun || empty) {
+        if (job->row > failedRow || job->row > stoppedRow || !job->begun || empty) {
             // Never written, or not to be kept: as if never started.
             CloseQuietly(*job->writer);
             flight.out.file.discard();
-            c_.lvTime.setText(job->row, StatusColumn, flight.status);
-        } else {
+            RestoreStatus(state, c_.lvTime, job->row);
+            return;
+        }
+        try {
+            if (job->error)
+                std::rethrow_exception(job->error);
+            completeOutput(file, flight.out);
+            // As in turn, a piece cut short by Stop is finished too.
+            MarkFinished(state, c_.lvTime, job->row);
+            c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
+        } catch (...) {
+            CloseQuietly(*job->writer);
             try {
-                if (job->error)
-                    std::rethrow_exception(job->error);
-                completeOutput(file, flight.out);
-                // As in turn, a piece cut short by Stop is finished too.
-                c_.lvTime.setText(job->row, StatusColumn, SegmentStatus::Finish);
-                c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
+                flight.out.file.abandon();
             } catch (...) {
-                CloseQuietly(*job->writer);
-                try {
-                    flight.out.file.abandon();
-                } catch (...) {
-                    fail(job->row, std::current_exception());
-                }
+                fail(job->row, std::current_exception());
             }
         }
-        inFlight.erase(found);
+    };
+    const auto settleInOrder = [&] {
+        while (!inFlight.empty() && inFlight.begin()->second->ended) {
+            settle(*inFlight.begin()->second);
+            inFlight.erase(inFlight.begin());
+        }
     };
     // Waits a moment for pieces to end, settles them, shows the progress
     // of the first piece still in flight and lets the window work.
     const auto step = [&] {
-        for (const auto& job : pool.takeEnded(10))
-            settle(job);
+        for (const auto& job : pool.takeEnded(10)) {
+            inFlight.at(job->row)->ended = true;
+            --running;
+        }
+        settleInOrder();
         if (state.Busy && !inFlight.empty()) {
             const InFlight& first = *inFlight.begin()->second;
-            pieceNote_ = first.out.note;
             showProgress(first.job->done.load(), first.job->piece.length);
         }
         c_.host.processEvents();
-        if (!state.Busy)
+        if (!state.Busy && stoppedRow == INT_MAX && !inFlight.empty()) {
+            stoppedRow = inFlight.begin()->first;
             for (auto& [row, flight] : inFlight)
                 flight->job->stop = true;
+        }
     };
 
     for (int k = 0; k < static_cast<int>(pieces.size()) && !failure; ++k) {
@@ -566,7 +657,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         const std::int32_t length = endFrame(piece) - start;
         if (length <= 0)
             continue;
-        while (static_cast<int>(inFlight.size()) >= pool.count() && state.Busy && !failure)
+        while (running >= pool.count() && state.Busy && !failure)
             step();
         if (!state.Busy || failure)
             break;
@@ -601,14 +692,15 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             }
             break;
         }
-        flight->status = c_.lvTime.text(k, StatusColumn);
-        c_.lvTime.setText(k, StatusColumn, SegmentStatus::Converting);
+        MarkConverting(state, c_.lvTime, k);
+        c_.lvTime.setNote(k, rowNote(k, flight->out.note));
         job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(kind, start, length);
         job->sourceFrames = sampleCount_;
         job->parity = ParityToggle;
         flight->job = job;
         inFlight.emplace(k, std::move(flight));
+        ++running;
         pool.submit(std::move(job));
     }
     while (!inFlight.empty())
@@ -639,17 +731,13 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
 
 void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length) {
     AppState& state = c_.state;
-    pieceNote_ = QStringLiteral("copied");
     const auto progress = [&](std::int64_t frames) {
-        const std::int32_t v = MulDiv(
-            static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), 10000, length);
-        c_.host.SetRunText(QString::number(v / 100) + QStringLiteral("% ") + pieceNote_);
-        c_.host.SetRunProgress(v);
+        showProgress(static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), length);
         c_.host.processEvents();
         // Stop ends the piece where it is, still as a complete file.
         return state.Busy;
     };
-    c_.lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
+    MarkConverting(c_.state, c_.lvTime, row);
     cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
@@ -685,7 +773,6 @@ std::int32_t SplitRun::copyBlocks(Kind kind, std::int32_t length) {
 
 void SplitRun::showProgress(std::int32_t done, std::int32_t length) {
     const std::int32_t v = MulDiv(done, 10000, length);
-    c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%') +
-                       (pieceNote_.isEmpty() ? QString() : QLatin1Char(' ') + pieceNote_));
+    c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
     c_.host.SetRunProgress(v);
 }

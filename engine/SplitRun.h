@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -31,8 +32,12 @@ struct listrecord;
 //
 // An OGG piece whose audio nothing changes (no fade, no chained link of
 // another format) is cut by copying the source's Vorbis packets, unless the
-// "copy" setting is off; the piece's note and the status text say whether it
-// was copied or re-encoded, and why.
+// "copy" setting is off; the row's note says whether it was copied or
+// re-encoded, and why.
+//
+// Tags that cannot be written leave the piece complete and the run going;
+// at its end one message names those files, and another the files that gave
+// nothing to write (every piece shorter than a second).
 class SplitRun {
 public:
     explicit SplitRun(RunContext& context);
@@ -47,6 +52,12 @@ public:
     // The Stop command while a run is on (or after one failed): the run
     // ends, and the display no longer shows a piece being written.
     static void StopRun(AppState& state, RunHost& host, ReportListModel& lvTime);
+    // A row being written shows "Converting"; the status it showed before
+    // is kept, for the row to go back to when its piece is not kept.
+    static void MarkConverting(AppState& state, ReportListModel& lvTime, int row);
+    // The row leaves "Converting": finished, or back to its earlier status.
+    static void MarkFinished(AppState& state, ReportListModel& lvTime, int row);
+    static void RestoreStatus(AppState& state, ReportListModel& lvTime, int row);
     // Hands the output folder to the desktop's file browser.
     static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
 
@@ -124,6 +135,10 @@ private:
     std::int32_t endFrame(const Piece& piece) const;
     // A row's note: where its cut moved, and how the piece was made.
     QString rowNote(int row, const QString& pieceNote) const;
+    // Why a file whose pieces are all empty gave nothing to write.
+    QString nothingToWrite(Kind kind, const listrecord& record, size_t pieces) const;
+    // The messages about tags and empty files, at the end of a run.
+    void reportAtEnd();
     // Pieces cut at silences (or time cuts moved to them), shown on the
     // segment list with a note where a cut moved or found no silence. Empty
     // when the run was stopped while the file was being scanned.
@@ -147,8 +162,12 @@ private:
     std::unique_ptr<VorbisStreamCutter> cutter_;
     QString cutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),
-    // shown after its percentage; empty when copying is not in question.
+    // shown on its row; empty when copying is not in question.
     QString pieceNote_;
+    // Why the tags of finished outputs could not be written, one line each.
+    QStringList tagFailures_;
+    // Files that had nothing to write, each with the reason.
+    QStringList nothingWritten_;
     // Per row of the current file, where its end cut went when cuts were
     // moved to silences; kept beside the piece's own note.
     std::vector<QString> cutNotes_;

@@ -21,7 +21,10 @@ QStringList Desktop::filterEntries(const QString& filter) {
         const qsizetype paren = caption.indexOf(QLatin1Char('('));
         if (paren > 0)
             caption = caption.left(paren).trimmed();
-        entries.append(QStringLiteral("%1 (%2)").arg(caption, parts[i + 1]));
+        // Several patterns are joined by ";", as Qt wants them by blanks.
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries.append(QStringLiteral("%1 (%2)").arg(caption, patterns));
     }
     return entries;
 }

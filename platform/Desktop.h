@@ -27,10 +27,15 @@ public:
 
     virtual ~Desktop();
 
-    // A message box with one OK button and the icon of `severity`.
-    virtual void message(const QString& text, Severity severity) = 0;
+    // A message box with one OK button and the icon of `severity`; `details`,
+    // when there are any, say more (why a file was refused) and are shown on
+    // request, so the text itself stays short.
+    virtual void message(const QString& text, Severity severity, const QString& details) = 0;
+    void message(const QString& text, Severity severity) { message(text, severity, QString()); }
     void information(const QString& text) { message(text, Severity::Information); }
-    void warning(const QString& text) { message(text, Severity::Warning); }
+    void warning(const QString& text, const QString& details = QString()) {
+        message(text, Severity::Warning, details);
+    }
     // A warning with Yes and No; true when the user answered Yes.
     virtual bool confirm(const QString& text) = 0;
     // The default error display for a failure nobody else handled.

@@ -155,6 +155,11 @@ QString SettingsFile::ReadString(const QString& section, const QString& key,
     return text.left(MaxStringLength);
 }
 
+bool SettingsFile::Contains(const QString& section, const QString& key) const {
+    QString text;
+    return findValue(readLines(), section, key, text);
+}
+
 void SettingsFile::WriteInteger(const QString& section, const QString& key, int value) {
     WriteString(section, key, QString::number(value));
 }

@@ -33,6 +33,8 @@ public:
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
+    // Whether the file holds the key, whatever its value.
+    bool Contains(const QString& section, const QString& key) const;
 
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);

@@ -1,8 +1,10 @@
 #include "settings/Tfm_set.h"
 
 #include "core/AppState.h"
+#include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
+#include "engine/PieceWorkers.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -124,6 +126,10 @@ const QString Tfm_set::OggCopyExplanation =
                    "the samples are exactly the source's, in its own rate and channels. The "
                    "settings above apply only to what is re-encoded: pieces with a fade, "
                    "damaged sources, chained sources whose parts differ in format, and joins.");
+
+const QString Tfm_set::OggCopyOffExplanation =
+    QStringLiteral("Copying went off because the settings above were changed: pieces are "
+                   "re-encoded with them. Tick the box to copy pieces unchanged again.");
 
 const QString Tfm_set::OggNotSupported =
     QStringLiteral("This OGG format is not supported. ") + kNotSupportedTail;
@@ -312,8 +318,18 @@ void Tfm_set::buildGeneralPage() {
     fadeGrid->addWidget(cb_fadeouttime, 1, 1);
     fadeGrid->setColumnStretch(2, 1);
 
+    // How many pieces of a file are encoded side by side; automatic takes
+    // one for every core.
+    auto* run = newGroup(QStringLiteral("Run"), gb_cdgeneral);
+    auto* runForm = new QFormLayout(run);
+    ud_workers = newUpDown(QStringLiteral("ud_workers"), 0, PieceWorkers::MaxWorkers, true, run);
+    ud_workers->setSpecialValueText(QStringLiteral("Automatic"));
+    ud_workers->setToolTip(QStringLiteral("Automatic writes one piece for every processor core"));
+    runForm->addRow(QStringLiteral("Pieces written at once: "), ud_workers);
+
     page->addWidget(choice);
     page->addWidget(fades);
+    page->addWidget(run);
     page->addStretch(1);
 }
 
@@ -609,6 +625,23 @@ void Tfm_set::buildOggPage() {
     page->addStretch(1);
     connect(ck_oggvbr, &QCheckBox::toggled, this, &Tfm_set::ck_oggvbrClick);
     connect(ck_oggquality, &QCheckBox::toggled, this, &Tfm_set::ck_oggqualityClick);
+    for (QComboBox* list :
+         {cb_ogg_fre, cb_ogg_channel, cb_ogg_bitrate, cb_ogg_minbit, cb_ogg_maxbit})
+        connect(list, &QComboBox::currentIndexChanged, this, &Tfm_set::oggSettingChanged);
+    connect(ud_ogg_quality, &QSpinBox::valueChanged, this, &Tfm_set::oggSettingChanged);
+    for (QCheckBox* box : {ck_oggvbr, ck_oggquality})
+        connect(box, &QCheckBox::toggled, this, &Tfm_set::oggSettingChanged);
+    connect(ck_oggcopy, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            lb_oggcopy->setText(OggCopyExplanation);
+    });
+}
+
+void Tfm_set::oggSettingChanged() {
+    if (loading_ || !ck_oggcopy->isChecked())
+        return;
+    ck_oggcopy->setChecked(false);
+    lb_oggcopy->setText(OggCopyOffExplanation);
 }
 
 void Tfm_set::buildButtons() {
@@ -712,8 +745,11 @@ void Tfm_set::FormShow() {
     setPosition(cb_fadeintime, state.FadeInSeconds - 1, 4);
     setPosition(cb_fadeouttime, state.FadeOutSeconds - 1, 4);
 
+    loading_ = true;
     loadEncoderControls(settingsFile());
+    loading_ = false;
     loadSilenceControls();
+    ud_workers->setValue(PieceWorkers::Asked(settingsFile()));
 
     cb_mp3vbrcmChange();
     rb_cdmodeClick();
@@ -776,7 +812,8 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
     ud_ogg_quality->setValue(OggQuality.dialogValue(s));
     ck_oggvbr->setChecked(OggVbr.dialogFlag(s));
     ck_oggquality->setChecked(OggQualityMode.dialogFlag(s));
-    ck_oggcopy->setChecked(OggCopy.dialogFlag(s));
+    ck_oggcopy->setChecked(CopyOggPieces(s));
+    lb_oggcopy->setText(OggCopyExplanation);
 }
 
 // ---------------------------------------------------------------------------
@@ -823,6 +860,7 @@ void Tfm_set::OkClick() {
 
     saveEncoderControls(settings);
     saveSilenceControls();
+    PieceWorkers::SetAllowed(settings, ud_workers->value());
 
     context_.adoptSelectedFile();
     accept();
@@ -903,6 +941,7 @@ void Tfm_set::fixWmaText() {
 }
 
 void Tfm_set::Button2Click() {
+    loading_ = true;
     ud_threshold->setValue(-40);
     ud_minsilence->setValue(1.0);
     ud_minpiece->setValue(5);
@@ -958,6 +997,7 @@ void Tfm_set::Button2Click() {
     ck_oggvbr->setChecked(false);
     ck_oggquality->setChecked(false);
     ck_oggcopy->setChecked(true);
+    loading_ = false;
 }
 
 void Tfm_set::CancelClick() {

@@ -38,6 +38,8 @@ public:
     static const QString OggNotSupported;
     // What copying OGG pieces means, under its check box.
     static const QString OggCopyExplanation;
+    // Why the box went off when a setting above it was changed.
+    static const QString OggCopyOffExplanation;
     static const QString Mp3NotSupported;
 
     // Components under their form names.
@@ -59,6 +61,7 @@ public:
     QCheckBox* cb_fadeout = nullptr;
     QComboBox* cb_fadeintime = nullptr;
     QComboBox* cb_fadeouttime = nullptr;
+    QSpinBox* ud_workers = nullptr; // 0: one for every core
 
     QGroupBox* gb_mp3general = nullptr;
     QComboBox* cb_mp3_frequency = nullptr;
@@ -171,6 +174,9 @@ public:
     void ck_altClick();
     void ck_oggvbrClick();
     void ck_oggqualityClick();
+    // A setting that shapes encoded OGG pieces was changed: copying goes off,
+    // or the change would not reach the pieces.
+    void oggSettingChanged();
 
     // The WMA list position Ok saves for the typed or chosen text.
     int wmaPosition() const;
@@ -212,4 +218,6 @@ private:
     QStringList nodeTitles_;
     bool shownBefore_ = false;
     bool autoExpand_ = false;
+    // Set while the dialog itself fills the controls.
+    bool loading_ = false;
 };

@@ -102,14 +102,18 @@ QList<QByteArray> commentTexts(const vorbis_comment& block) {
 
 // The written file is opened again as a reader would, so a file whose
 // comments could not be read never takes the old one's place.
-bool commentsReadBack(const VceditLibrary& vcedit, ReplacementFile& replacement,
-                      const QList<QByteArray>& written) {
+// Why the new file does not read back with the comments written; empty when
+// it does.
+QString readBackFailure(const VceditLibrary& vcedit, ReplacementFile& replacement,
+                        const QList<QByteArray>& written) {
     // The new file is complete and closed by now; read it as a reader would.
     QFile check(replacement.fileName());
     if (!check.open(QIODevice::ReadOnly))
-        return false;
+        return QStringLiteral("the new file cannot be read back: %1").arg(check.errorString());
     VceditSession state(vcedit);
-    return state.open(check) == 0 && commentTexts(*state.comments()) == written;
+    if (state.open(check) != 0 || commentTexts(*state.comments()) != written)
+        return QStringLiteral("the new file's comments cannot be read back");
+    return {};
 }
 
 } // namespace
@@ -212,11 +216,12 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
     source.close();
     if (!replacement.finish())
         throw Error(writeFailure(replacement.errorString()));
-    if (!commentsReadBack(vcedit, replacement, written))
-        throw Error(writeFailure(QStringLiteral("the new file's comments cannot be read back")));
+    const QString unread = readBackFailure(vcedit, replacement, written);
+    if (!unread.isEmpty())
+        throw Error(writeFailure(unread));
 
     if (!replacement.commit(permissions.saved()))
-        return false;
+        throw Error(writeFailure(replacement.errorString()));
     permissions.dismiss();
     return true;
 }

@@ -24,10 +24,10 @@ std::shared_ptr<void> HoldOggCommentLibrary();
 
 // Replaces the file's comments with the tag's non-empty fields. The new file
 // is written beside the old one and renamed over it; the file keeps its
-// permissions. False when libvcedit.so is missing or the new file could not
-// take the old one's place (the old file then stays as it was). Throws Error
-// when the file cannot be read as Ogg Vorbis, or the new one cannot be written
-// or would not give back the comments written (the old file stays).
+// permissions. False when libvcedit.so is missing. Throws Error, with the
+// system's reason where it gave one, when the file cannot be read as Ogg
+// Vorbis, or the new one cannot be written, would not give back the comments
+// written or cannot take the old one's place (the old file stays).
 bool WriteOggComments(const QString& fileName, OGGTag tag);
 
 // Adds "Key=value" to the session's comment block, whole, zero bytes included

@@ -3,7 +3,6 @@
 #include "platform/Error.h"
 #include "tags/ID3v2Tag.h"
 #include "tags/OggComments.h"
-#include "tags/VceditLibrary.h"
 #include "tags/WmaTags.h"
 
 #include <QFileInfo>
@@ -46,11 +45,8 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
         if (extension == QLatin1String(".ogg")) {
             auto tag = namedFields<OGGTag>(info);
             tag.Date = info.Year;
-            // Failures to write throw; false is a file that could not be
-            // put in place, or no library.
-            if (!WriteOggComments(outputName, tag) && VceditLibrary().isLoaded())
-                throw Error(QStringLiteral("Cannot write comments: the new file could not "
-                                           "take the old one's place"));
+            // Failures to write throw; false is no library.
+            WriteOggComments(outputName, tag);
         }
     } catch (const Error& e) {
         // A missing library is no failure, but a tag that was not written

@@ -19,14 +19,22 @@ QString resolved(const QString& path) {
 
 ReplacementFile::ReplacementFile(const QString& target) : target_(resolved(target)) {
     const QFileInfo info(target_);
-    file_.setFileTemplate(info.path() + QLatin1Char('/') + info.completeBaseName() +
-                          QStringLiteral(".XXXXXX.temp"));
+    reserved_.setFileTemplate(info.path() + QLatin1Char('/') + info.completeBaseName() +
+                              QStringLiteral(".XXXXXX.temp"));
 }
 
-ReplacementFile::~ReplacementFile() = default;
+ReplacementFile::~ReplacementFile() {
+    // The writing side lets go of the file before the name is removed.
+    file_.close();
+}
 
 bool ReplacementFile::open() {
-    if (!file_.open()) {
+    if (!reserved_.open()) {
+        error_ = reserved_.errorString();
+        return false;
+    }
+    if (!file_.open(reserved_.handle(), QIODevice::ReadWrite | QIODevice::Unbuffered,
+                    QFileDevice::DontCloseHandle)) {
         error_ = file_.errorString();
         return false;
     }
@@ -39,9 +47,11 @@ bool ReplacementFile::write(const QByteArray& bytes) {
     // A short write says nothing of why; the retry meets the failure itself
     // and its reason.
     while (left > 0) {
+        errno = 0;
         const qint64 put = file_.write(data, left);
         if (put <= 0) {
-            error_ = file_.errorString();
+            error_ =
+                errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file_.errorString();
             return false;
         }
         data += put;
@@ -55,19 +65,15 @@ bool ReplacementFile::finish() {
         error_ = QStringLiteral("the new file is not open");
         return false;
     }
-    // The same for the buffer: a flush that wrote part of it is tried once
-    // more for the reason.
-    if (!file_.flush() && !file_.flush()) {
-        error_ = file_.errorString();
-        file_.close();
-        return false;
-    }
+    // Nothing waits in a buffer; what the disk has not yet taken shows here.
     if (::fsync(file_.handle()) != 0) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         file_.close();
+        reserved_.close();
         return false;
     }
     file_.close();
+    reserved_.close();
     finished_ = true;
     return true;
 }
@@ -75,16 +81,16 @@ bool ReplacementFile::finish() {
 bool ReplacementFile::commit(QFileDevice::Permissions permissions) {
     if (!finished_ && !finish())
         return false;
-    if (!file_.setPermissions(permissions)) {
-        error_ = file_.errorString();
+    if (!reserved_.setPermissions(permissions)) {
+        error_ = reserved_.errorString();
         return false;
     }
-    const QByteArray from = QFile::encodeName(file_.fileName());
+    const QByteArray from = QFile::encodeName(reserved_.fileName());
     const QByteArray to = QFile::encodeName(target_);
     if (std::rename(from.constData(), to.constData()) != 0) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    file_.setAutoRemove(false);
+    reserved_.setAutoRemove(false);
     return true;
 }

@@ -8,6 +8,10 @@
 // other file has and then renamed over it in one step: the file is always
 // either the old version or the complete new one. Unless committed, the
 // partly written file is removed.
+//
+// Writes go straight to the disk, unbuffered: a write the disk refuses fails
+// at once with the system's reason (a full disk, a read-only file system),
+// never later as a flush of a buffer that knows no reason.
 class ReplacementFile {
 public:
     explicit ReplacementFile(const QString& target);
@@ -18,7 +22,7 @@ public:
     // Creates the new file ("<name>.XXXXXX.temp" in the target's folder).
     bool open();
     QFile& file() { return file_; }
-    QString fileName() const { return file_.fileName(); }
+    QString fileName() const { return reserved_.fileName(); }
     QString errorString() const { return error_; }
 
     // Writes all of `bytes`; false when the disk refuses them.
@@ -32,7 +36,8 @@ public:
 
 private:
     QString target_;
-    QTemporaryFile file_;
+    QTemporaryFile reserved_; // holds the name; removed unless committed
+    QFile file_;              // the same file, written without a buffer
     QString error_;
     bool finished_ = false;
 };

@@ -78,7 +78,9 @@ TEST_F(StartupTest, ClosingWritesTheNineMainKeysWithDefaults) {
                              "[Choice]\ntime=60\nCount=6\n"
                              "[Fade]\nIn=0\nOut=0\nIntime=5\nOuttime=5\n"
                              "[RQD]\nSkin=0\n"
-                             // The silence settings follow in their own section.
+                             // The output format and the silence settings
+                             // follow, each in a section of its own.
+                             "[Format]\nOutput=0\n"
                              "[Silence]\nThreshold=-40\nMinSilence=1000\nMinPiece=5\nSnap=0\n"
                              "SnapWindow=10\nSnapMarks=0\n")
                   .arg(music));
@@ -98,7 +100,7 @@ TEST_F(StartupTest, ValuesReadAtStartAreWrittenBackAtClose) {
     EXPECT_EQ(settingsText(),
               QStringLiteral("; hand-written\n[RQD]\nSkin=1\n[Function]\nChoice=3\n"
                              "[Output]\nDir=\n[Fade]\nIntime=5\nIn=0\nOut=0\n"
-                             "Outtime=5\n[Choice]\ntime=60\nCount=6\n"
+                             "Outtime=5\n[Choice]\ntime=60\nCount=6\n[Format]\nOutput=0\n"
                              "[Silence]\nThreshold=-40\nMinSilence=1000\nMinPiece=5\nSnap=0\n"
                              "SnapWindow=10\nSnapMarks=0\n"));
 }

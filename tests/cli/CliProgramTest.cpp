@@ -171,6 +171,87 @@ TEST_F(CliProgramTest, BadInputIsNamedAndTheOtherFilesAreStillDone) {
     EXPECT_TRUE(usage.err.contains("--count")) << usage.err.toStdString();
 }
 
+TEST_F(CliProgramTest, ARefusedFileIsFollowedByTheReason) {
+    QFile text(src("notes.ogg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not audio");
+    text.close();
+    const Result r =
+        run({"split", src("notes.ogg"), src(), "--count", "1", "--format", "wav", "--out", out()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("notes.ogg this File is not supported. Cannot open " +
+                               src("notes.ogg") + ": "))
+        << r.err.toStdString();
+    // A folder is refused the same way, saying it is one.
+    const QString folder = QDir::cleanPath(src());
+    EXPECT_TRUE(r.err.contains(QFileInfo(folder).fileName() + " this File is not supported. " +
+                               folder + " is a folder."))
+        << r.err.toStdString();
+}
+
+TEST_F(CliProgramTest, AFileThatGivesNothingToWriteSaysWhyAndFails) {
+    const QString song = tone("song.ogg", 3.0);
+    const Result r = run({"split", song, "--count", "100000", "--format", "wav", "--out", out()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Nothing was written from song.ogg: its 3 seconds cannot be cut "
+                               "into 100000 pieces of a second or more."))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("song.ogg: not done -> nothing written")) << r.out.toStdString();
+    EXPECT_TRUE(outputs().isEmpty());
+}
+
+TEST_F(CliProgramTest, PiecesFinishedBeforeAFailureAreCountedAsWritten) {
+    const QString song = tone("song.ogg", 3.0);
+    // Room for a piece of one second, not for one of two.
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  {"-c", "trap '' XFSZ; ulimit -f 250; exec \"$0\" \"$@\"", program(), "split",
+                   song, "--segments", "0-1,1-3", "--format", "wav", "--out", out()});
+    ASSERT_TRUE(process.waitForFinished(240000));
+    const QString stdoutText = QString::fromUtf8(process.readAllStandardOutput());
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << stderrText.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"song.wav"});
+    EXPECT_TRUE(stdoutText.contains("song.ogg: failed -> song.wav")) << stdoutText.toStdString();
+    EXPECT_TRUE(stdoutText.contains("0 of 1 file done, 1 output file written, 1 failed"))
+        << stdoutText.toStdString();
+}
+
+TEST_F(CliProgramTest, APieceWhoseTagsCannotBeWrittenStaysAndTheToolFails) {
+    const QString song = tone("song.ogg", 2.0, {"TITLE=Night Song", "ARTIST=Someone"});
+    const QStringList arguments{"split",    song,  "--segments", "0-1",
+                                "--format", "mp3", "--out",      out()};
+    ASSERT_EQ(run(arguments).status, 0);
+    const qint64 tagged = QFileInfo(out("Night Song.mp3")).size();
+    QFile::remove(out("Night Song.mp3"));
+    // One byte short of the tagged piece: the audio fits, its tags do not.
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  QStringList{"-c", "trap '' XFSZ; exec prlimit --fsize=$0 \"$@\"",
+                              QString::number(tagged - 1), program()} +
+                      arguments);
+    ASSERT_TRUE(process.waitForFinished(240000));
+    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << stderrText.toStdString();
+    EXPECT_TRUE(stderrText.contains("The tags of these files could not be written"))
+        << stderrText.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"Night Song.mp3"});
+    EXPECT_LT(QFileInfo(out("Night Song.mp3")).size(), tagged);
+}
+
+TEST_F(CliProgramTest, HowEachOggPieceWasMadeIsPrintedAfterIt) {
+    const QString song = tone("song.ogg", 2.0);
+    const Result copied =
+        run({"split", song, "--time", "1", "--format", "ogg", "--out", out(), "--copy"});
+    ASSERT_EQ(copied.status, 0) << copied.err.toStdString();
+    EXPECT_TRUE(copied.out.contains("song_1.ogg [copied], song_2.ogg [copied]"))
+        << copied.out.toStdString();
+    const Result faded = run({"split", song, "--time", "1", "--format", "ogg", "--out", out(),
+                              "--copy", "--fade-in", "1"});
+    ASSERT_EQ(faded.status, 0) << faded.err.toStdString();
+    EXPECT_TRUE(faded.out.contains("song_3.ogg [re-encoded (fade)]")) << faded.out.toStdString();
+}
+
 TEST_F(CliProgramTest, InfoShowsWhatTheListReads) {
     const QString song =
         tone("song.ogg", 1.5, {"TITLE= Song ", "ARTIST=Band", "DATE=1999-04-01", "GENRE=Pop"});

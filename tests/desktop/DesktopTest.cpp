@@ -3,6 +3,7 @@
 // keyboard, each through the real window.
 #include "app/FileIntake.h"
 #include "app/Shortcuts.h"
+#include "app/WidgetDesktop.h"
 #include "app/skin/Skin.h"
 #include "core/AppState.h"
 #include "platform/InstanceChannel.h"
@@ -13,8 +14,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QTimer>
@@ -133,6 +136,46 @@ TEST_F(DesktopTest, ASecondCopyHandsItsFilesOverAndEndsEvenAfterACrashedCopy) {
     QCoreApplication::processEvents();
     EXPECT_EQ(lv().count(), 3);
     EXPECT_TRUE(desktop.informations.isEmpty());
+}
+
+TEST_F(DesktopTest, NamesNoFileCanHaveAreRefusedAtOnceInOneMessageWithTheOthers) {
+    makeFiles();
+    const QString broken = writeText("broken.ogg");
+    const QString huge = dir.filePath(QString(1000000, QLatin1Char('n')) + ".ogg");
+    const QString longPart = dir.filePath(QString(300, QLatin1Char('p')) + ".ogg");
+    QElapsedTimer clock;
+    clock.start();
+    main->OpenGivenFiles({huge, broken, longPart, dir.filePath("song.ogg")}, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.informations.isEmpty(); }, Deadline));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(captions(), QStringList{"song.ogg"});
+    ASSERT_EQ(desktop.informations.size(), 1);
+    const QStringList lines = desktop.informations.front().split('\n');
+    // In the order given, the long names cut short.
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1], "broken.ogg this File is not supported.");
+    for (const int line : {0, 2}) {
+        EXPECT_TRUE(lines[line].endsWith(" characters) this File is not supported."))
+            << lines[line].left(300).toStdString();
+        EXPECT_LT(lines[line].size(), 200);
+    }
+    EXPECT_LT(desktop.details.front().size(), 2000);
+}
+
+TEST_F(DesktopTest, AMessageShowsItsDetailsOnRequest) {
+    WidgetDesktop widgets;
+    QString shown;
+    QString details;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        details = box->detailedText();
+        box->accept();
+    });
+    widgets.warning("a.ogg this File is not supported.", "Cannot open a.ogg: not Ogg");
+    EXPECT_EQ(shown, "a.ogg this File is not supported.");
+    EXPECT_EQ(details, "Cannot open a.ogg: not Ogg");
 }
 
 TEST_F(DesktopTest, AHandOverNobodyTakesIsReportedAsFailed) {
@@ -261,10 +304,42 @@ TEST_F(DesktopTest, KeysAreShownInTooltipsMenusAndTabOrderFollowsReading) {
     EXPECT_EQ(order, (QStringList{"lv", "lv_time", "edt_dir", "cb_format"}));
 }
 
+TEST_F(DesktopTest, KeysTheFormatBoxOrAFieldTakesNeverReachTheShortcuts) {
+    makeFiles();
+    activate();
+    addFiles({dir.filePath("song.ogg")});
+    const QStringList before = segmentRows();
+    // Choosing a format with the keyboard confirms no segment.
+    main->cb_format->setFocus();
+    key(Qt::Key_Down);
+    EXPECT_EQ(main->cb_format->currentText(), "WAV");
+    key(Qt::Key_Return);
+    EXPECT_EQ(segmentRows(), before);
+    // Nor does typing a folder; its brackets and blanks are the folder's.
+    main->edt_dir->setFocus();
+    main->edt_dir->clear();
+    QTest::keyClicks(main->edt_dir, "a [b] c");
+    key(Qt::Key_Return);
+    EXPECT_EQ(main->edt_dir->text(), "a [b] c");
+    EXPECT_EQ(segmentRows(), before);
+    EXPECT_FALSE(main->state().Playing);
+}
+
+TEST_F(DesktopTest, TheWindowStartsWhereTheKeysWorkAndSpacePlaysFromTheFileList) {
+    makeFiles();
+    activate();
+    EXPECT_EQ(QApplication::focusWidget(), main->lv);
+    addFiles({dir.filePath("song.ogg")});
+    key(Qt::Key_Space);
+    EXPECT_TRUE(main->state().Playing);
+    key(Qt::Key_Space);
+    EXPECT_FALSE(main->state().Playing);
+}
+
 TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     makeFiles();
     activate();
-    main->cb_format->setFocus();
+    main->lv->setFocus();
     AppState& state = main->state();
     // Under Busy, each of these does nothing.
     state.Busy = true;
@@ -294,7 +369,7 @@ TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     activate();
 
     // Marking a segment: Right steps forward, [ marks, Enter confirms.
-    main->cb_format->setFocus();
+    main->lv->setFocus();
     const int start = pb().GetPosition();
     key(Qt::Key_Right);
     EXPECT_GT(pb().GetPosition(), start);
@@ -307,14 +382,20 @@ TEST_F(DesktopTest, EveryKeyActsUnderTheGuardOfItsCommand) {
     key(Qt::Key_Return);
     EXPECT_EQ(segmentRows().first(), "00:00:01 - 00:00:02|00:00:01|Ok");
 
-    // Space plays and stops, but not while a list has the focus.
+    // Space plays and stops from either list: the file, or the segment.
     key(Qt::Key_Space);
     EXPECT_TRUE(state.Playing);
+    EXPECT_FALSE(state.SegmentFocus);
+    key(Qt::Key_Space);
+    EXPECT_FALSE(state.Playing);
+    main->lv_time->setFocus();
+    key(Qt::Key_Space);
+    EXPECT_TRUE(state.Playing);
+    EXPECT_TRUE(state.SegmentFocus);
     key(Qt::Key_Space);
     EXPECT_FALSE(state.Playing);
     main->lv->setFocus();
-    key(Qt::Key_Space);
-    EXPECT_FALSE(state.Playing);
+    selectFile(0);
 
     // Join asks for its output; cancelled, nothing is written.
     key(QKeySequence("Ctrl+J"));

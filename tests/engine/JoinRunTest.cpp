@@ -158,6 +158,22 @@ TEST_F(JoinRunTest, SegmentsAreJoinedFromTheirExactFrames) {
     EXPECT_GT(correlation(mix, 0, a, Rate, 2000), 0.999);
 }
 
+TEST_F(JoinRunTest, AJoinedFileGetsNoTags) {
+    addFile(QStringLiteral("a.ogg"), tone(1.0));
+    addFile(QStringLiteral("b.ogg"), tone(1.0));
+    state.TagList[0].Title = QStringLiteral("First Song");
+    state.TagList[1].Artist = QStringLiteral("Second Band");
+    state.FunctionChoice = FunctionSplitByTime;
+    answer(out("mix"), 4);
+    joinCommand();
+
+    const QByteArray joined = contents(out("mix.ogg"));
+    ASSERT_FALSE(joined.isEmpty());
+    EXPECT_FALSE(joined.contains("First Song"));
+    EXPECT_FALSE(joined.contains("Second Band"));
+    EXPECT_FALSE(joined.contains("Title="));
+}
+
 TEST_F(JoinRunTest, UnificationSkipsSegmentsPastAFilesEnd) {
     addFile(QStringLiteral("a.ogg"), tone(4.0));
     addFile(QStringLiteral("b.ogg"), tone(1.5));

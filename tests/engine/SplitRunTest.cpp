@@ -116,6 +116,40 @@ TEST_F(SplitRunTest, CountSplitOfAShortFileWritesNothingAndDropsTheRemainder) {
         EXPECT_EQ(decode(name).frames(), Rate) << name;
 }
 
+TEST_F(SplitRunTest, AFileThatGivesNothingToWriteIsNamedWithTheReason) {
+    addFile(QStringLiteral("short.ogg"), tone(2.0));
+    state.FunctionChoice = FunctionSplitByCount;
+    state.SplitCount = 100000;
+    run(&SplitRun::RunCountSplit);
+
+    EXPECT_TRUE(outputs().isEmpty());
+    EXPECT_EQ(desktop.informations,
+              QStringList{"Nothing was written from short.ogg: its 2 seconds cannot be cut into "
+                          "100000 pieces of a second or more."});
+    EXPECT_EQ(desktop.severities, std::vector{Desktop::Severity::Warning});
+}
+
+TEST_F(SplitRunTest, AnOddSampleCountCarriesItsRoundingFromPieceToPiece) {
+    // Mono at 11025 Hz: every second is a block of an odd sample count,
+    // counted one more and one less in turn over the whole run. The first
+    // piece counts its block one more and ends on it; each piece after it
+    // counts its block one less and reads one frame more (counted as two),
+    // so it is a frame longer.
+    addFile(QStringLiteral("mono.ogg"), tone(4.0, 440.0, 11025, 1));
+    // WAV as the source is, so every frame shows.
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"), 1);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+    state.FunctionChoice = FunctionSplitByCount;
+    state.SplitCount = 4;
+    run(&SplitRun::RunCountSplit);
+
+    ASSERT_EQ(outputs().size(), 4);
+    EXPECT_EQ(decode("mono_1.wav").frames(), 11025);
+    EXPECT_EQ(decode("mono_2.wav").frames(), 11026);
+    EXPECT_EQ(decode("mono_3.wav").frames(), 11026);
+}
+
 TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {
     addFile(QStringLiteral("first.ogg"), tone(4.0));
     addFile(QStringLiteral("second.ogg"), tone(1.5, 1000.0));
@@ -310,10 +344,11 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     EXPECT_EQ(status(0), "Converting");
     EXPECT_FALSE(host.runText().isEmpty());
 
-    // After Stop nothing looks as if it were still being written.
+    // After Stop nothing looks as if it were still being written: the row
+    // shows what it showed before the run.
     SplitRun::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
-    EXPECT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(status(0), "OK");
     EXPECT_EQ(host.runText(), "");
     EXPECT_TRUE(runBarEmpty());
 }
@@ -471,13 +506,15 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
         EXPECT_EQ(ogginfoWarnings(piece), QString());
         EXPECT_EQ(lvTime.note(k), "copied");
     }
-    EXPECT_TRUE(host.texts.contains("100% copied"));
+    // The percentage stands alone; how the piece was made is on its row.
+    EXPECT_TRUE(host.texts.contains("100%"));
+    EXPECT_TRUE(host.texts.filter("copied").isEmpty()) << host.texts.join('|').toStdString();
 
     state.FadeIn = true;
     split();
     EXPECT_EQ(decode("talk_1.ogg").rate, 44100);
     EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
-    EXPECT_TRUE(host.texts.contains("100% re-encoded (fade)"));
+    EXPECT_TRUE(host.texts.filter("re-encoded").isEmpty()) << host.texts.join('|').toStdString();
     EXPECT_TRUE(contents(out("talk_1.ogg")).contains("Title=Talk"));
 
     state.FadeIn = false;
@@ -494,11 +531,31 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
     EXPECT_EQ(lvTime.note(2), "copied");
 }
 
+TEST_F(SplitRunTest, TheOggSettingsShapeThePiecesWhenCopyingIsOff) {
+    addFile(QStringLiteral("loud.ogg"), tone(3.0));
+    setFormat(3);
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("frequency"), 4); // 22050 Hz
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("channel"), 0);   // mono
+    settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("bitrate"), 5);   // 64 kbps
+    // Written before the copy key existed: the changed settings were meant.
+    run(&SplitRun::RunCustomSplit);
+    // Switched off in the dialog.
+    settings.WriteBool(QStringLiteral("ogg"), QStringLiteral("copy"), false);
+    run(&SplitRun::RunCustomSplit);
+    for (const char* name : {"loud.ogg", "loud_1.ogg"}) {
+        const DecodedAudio piece = decode(name);
+        EXPECT_EQ(piece.rate, 22050) << name;
+        EXPECT_EQ(piece.channels, 1) << name;
+        EXPECT_NEAR(piece.seconds(), 3.0, 0.05) << name;
+    }
+    EXPECT_EQ(lvTime.note(0), "");
+}
+
 TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     const QString source = addFile(QStringLiteral("long.ogg"), tone(30.0));
     setFormat(3);
     host.onPump = [&] {
-        if (status(0) == "Converting" && host.runText().endsWith("copied"))
+        if (status(0) == "Converting" && lvTime.note(0) == "copied")
             SplitRun::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);

@@ -62,7 +62,7 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
                               "COMMENT=Nice", "DATE=2001"});
     addThroughDialog({path});
 
-    EXPECT_EQ(h.desktop.lastFilter, "OGG Files(*.ogg)|*.ogg");
+    EXPECT_EQ(h.desktop.lastFilter, "OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
     ASSERT_EQ(h.lv.count(), 1);
     EXPECT_EQ(h.lv.row(0),
               (QStringList{"abc", "00:00:03", JobListEditor::SizeText(QFileInfo(path).size())}));
@@ -98,6 +98,12 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
     EXPECT_FALSE(h.state.FolderAddMode);
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_TRUE(h.desktop.informations.isEmpty());
+}
+
+TEST_F(AddFilesTest, AnOgaFileIsAddedWithItsTagsAsAnOggFileIs) {
+    addThroughDialog({ogg("voice.oga", 1.5, {"TITLE=Voice", "ARTIST=Someone"})});
+    ASSERT_EQ(captions(), QStringList{"Voice"});
+    EXPECT_EQ(h.state.TagList[0].Artist, "Someone");
 }
 
 TEST_F(AddFilesTest, OpenDialogStartsAtHomeThenWhereTheLastFilesCameFrom) {
@@ -180,6 +186,23 @@ TEST_F(AddFilesTest, UnreadableFileIsRefusedAndTheReaderRecovers) {
     EXPECT_FALSE(reader.IsOpen());
 }
 
+TEST_F(AddFilesTest, ARefusedFileKeepsItsMessageAndTheDetailsSayWhy) {
+    const QString broken = junk("broken.ogg");
+    const QString shortFile = ogg("short.ogg", 0.5);
+    QDir().mkpath(dir.filePath("folder.ogg"));
+    addThroughDialog({broken, shortFile, dir.filePath("folder.ogg")});
+    EXPECT_EQ(h.desktop.informations, (QStringList{"broken.ogg this File is not supported.",
+                                                   "short.ogg this File is Error or not supported.",
+                                                   "folder.ogg this File is not supported."}));
+    ASSERT_EQ(h.desktop.details.size(), 3);
+    // The reader's own words, naming the file.
+    EXPECT_TRUE(h.desktop.details[0].startsWith("Cannot open " + broken + ": "))
+        << h.desktop.details[0].toStdString();
+    EXPECT_EQ(h.desktop.details[1],
+              shortFile + " lasts less than one second: there is nothing to cut.");
+    EXPECT_EQ(h.desktop.details[2], dir.filePath("folder.ogg") + " is a folder.");
+}
+
 TEST_F(AddFilesTest, FileVanishedBeforeItIsAddedIsRefused) {
     addThroughDialog({dir.filePath("gone.ogg")});
     EXPECT_EQ(h.desktop.informations, QStringList{"gone.ogg this File is not supported."});
@@ -211,7 +234,7 @@ TEST_F(AddFilesTest, NameColumnNarrowsFromTheTwelfthRow) {
     EXPECT_EQ(h.nameColumnWidth, 143);
 }
 
-TEST_F(AddFilesTest, FolderAddsItsOggFilesInNameOrderWithoutTags) {
+TEST_F(AddFilesTest, FolderAddsItsOggFilesInNameOrderWithTheirTags) {
     ogg("music/b.ogg", 1.5, {"TITLE=Bee", "ARTIST=X"});
     ogg("music/A.OGG", 0.4);
     ogg("music/c.ogg", 1.5, {"TITLE=Ce/e"});
@@ -235,8 +258,10 @@ TEST_F(AddFilesTest, FolderAddsItsOggFilesInNameOrderWithoutTags) {
     EXPECT_EQ(h.desktop.severities, std::vector{Desktop::Severity::Warning});
     EXPECT_EQ(h.state.JobList[0].SliderRange, 1014);
     EXPECT_EQ(h.state.JobList[1].FileName, dir.filePath("music/c.ogg"));
-    for (int r = 0; r < 2; ++r)
-        EXPECT_TRUE(h.state.TagList[static_cast<size_t>(r)].Title.isEmpty());
+    // Read as the open dialog reads them.
+    EXPECT_EQ(h.state.TagList[0].Title, "Bee");
+    EXPECT_EQ(h.state.TagList[0].Artist, "X");
+    EXPECT_EQ(h.state.TagList[1].Title, "Ce/e");
     EXPECT_EQ(h.selectedFile(), 0);
     EXPECT_EQ(h.state.CurrentFile, 0);
     EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:00:01|00:00:01|Uncertain"});

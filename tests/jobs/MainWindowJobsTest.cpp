@@ -37,7 +37,7 @@ class MainWindowJobsTest : public MainWindowFixture {};
 TEST_F(MainWindowJobsTest, AddingThroughTheOpenDialogFillsBothLists) {
     EXPECT_TRUE(main->sm->isVisibleTo(main.get()));
     addFiles({ogg("hundred.ogg", 100.3, {"TITLE=Hundred"}), ogg("plain.ogg", 40.5)});
-    EXPECT_EQ(desktop.lastFilter, "OGG Files(*.ogg)|*.ogg");
+    EXPECT_EQ(desktop.lastFilter, "OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
     EXPECT_EQ(desktop.informations, QStringList());
     EXPECT_EQ(captions(), (QStringList{"Hundred", "plain.ogg"}));
     EXPECT_EQ(lv().text(0, 1), "00:01:40");
@@ -150,7 +150,7 @@ TEST_F(MainWindowJobsTest, AddPathUsesTheFolderDialogInItsAddMode) {
     EXPECT_EQ(captions(), (QStringList{"One"}));
     EXPECT_EQ(desktop.informations, QStringList{"short.ogg this File is Error or not supported."});
     EXPECT_EQ(main->state().JobList[0].SliderRange, 1014);
-    EXPECT_TRUE(main->state().TagList[0].Title.isEmpty());
+    EXPECT_EQ(main->state().TagList[0].Title, "One");
     EXPECT_EQ(main->state().OutputDir, outputBefore);
     EXPECT_EQ(main->edt_dir->text(), outputBefore);
     EXPECT_TRUE(main->state().FolderAddMode);

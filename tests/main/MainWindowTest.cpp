@@ -479,6 +479,17 @@ TEST_F(MainWindowTest, ClosingDuringARunStopsItAndSavesTheSettings) {
     EXPECT_EQ(SettingsFile(dir.filePath("Velmora.ini")).ReadInteger("Choice", "time", -1), 42);
 }
 
+TEST_F(MainWindowTest, TheOutputFormatIsKeptFromOneStartToTheNext) {
+    main->cb_format->setCurrentIndex(3);
+    main->close();
+    EXPECT_EQ(SettingsFile(dir.filePath("Velmora.ini")).ReadInteger("Format", "Output", -1), 3);
+    main = std::make_unique<RecordingMain>(desktop, dir.filePath("Velmora.ini"));
+    main->setDialogs(&settingsDialog, &folderDialog, &aboutBox, &tagEditor);
+    main->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main->cb_format->currentText(), "OGG");
+}
+
 TEST_F(MainWindowTest, ListsFieldsAndHelpTextAreSetUpOnShow) {
     EXPECT_EQ(main->windowTitle(), "Tarnwell");
     EXPECT_EQ(main->size(), QSize(521, 380));

@@ -71,6 +71,8 @@ TEST(CleanTitle, GivesNoHiddenNameAndNoLineBreak) {
 
 TEST(Desktop, FilterEntriesBecomeQtFilters) {
     EXPECT_EQ(Desktop::filterEntries("OGG Files(*.ogg)|*.ogg"), QStringList{"OGG Files (*.ogg)"});
+    EXPECT_EQ(Desktop::filterEntries("OGG Files(*.ogg;*.oga)|*.ogg;*.oga"),
+              QStringList{"OGG Files (*.ogg *.oga)"});
     EXPECT_EQ(Desktop::filterEntries("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav"),
               (QStringList{"MP3 Files (*.mp3)", "WAV Files (*.wav)"}));
 }

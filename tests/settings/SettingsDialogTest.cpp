@@ -276,8 +276,8 @@ TEST_F(SettingsDialogTest, OkSavesEveryKeyInOrderAndHandsTheGeneralValuesToTheSt
     EXPECT_EQ(s.FadeOutSeconds, 1);
     // Default then Ok: 48000 Hz for the custom WAV frequency, 5 for both MP3
     // qualities; the main-window keys wait for the window to close.
-    EXPECT_EQ(fileText(),
-              "[Main]\nPath=" + dir.filePath("out").toUtf8() + "\n" + kDefaultEncoderKeys);
+    EXPECT_EQ(fileText(), "[Main]\nPath=" + dir.filePath("out").toUtf8() + "\n" +
+                              kDefaultEncoderKeys + "[Run]\nworkers=0\n");
 
     // The saved values are what the next showing loads.
     start();
@@ -285,6 +285,49 @@ TEST_F(SettingsDialogTest, OkSavesEveryKeyInOrderAndHandsTheGeneralValuesToTheSt
     EXPECT_EQ(dlg->cb_wav_frequency->currentText(), "48000 Hz");
     EXPECT_EQ(dlg->edt_mp3_quality->text(), "5");
     EXPECT_EQ(dlg->ud_mp3_vbr->value(), 5);
+}
+
+TEST_F(SettingsDialogTest, PiecesWrittenAtOnceAreAutomaticUntilSetAndOkSavesThem) {
+    open();
+    EXPECT_EQ(dlg->ud_workers->value(), 0);
+    EXPECT_EQ(dlg->ud_workers->text(), "Automatic");
+    dlg->ud_workers->setValue(3);
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().endsWith("[Run]\nworkers=3\n")) << fileText().toStdString();
+
+    start();
+    open();
+    EXPECT_EQ(dlg->ud_workers->value(), 3);
+}
+
+TEST_F(SettingsDialogTest, ChangingTheOggSettingsSwitchesCopyingOffUntilTickedAgain) {
+    open();
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
+    dlg->cb_ogg_fre->setCurrentIndex(4);
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    EXPECT_EQ(dlg->lb_oggcopy->text(), Tfm_set::OggCopyOffExplanation);
+    dlg->cb_ogg_fre->setCurrentIndex(7);
+    dlg->ck_oggcopy->click();
+    EXPECT_TRUE(dlg->ck_oggcopy->isChecked());
+    EXPECT_EQ(dlg->lb_oggcopy->text(), Tfm_set::OggCopyExplanation);
+    dlg->ud_ogg_quality->setValue(500);
+    dlg->cb_ogg_channel->setCurrentIndex(0);
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().contains("oggquality=0\ncopy=0\n")) << fileText().toStdString();
+}
+
+TEST_F(SettingsDialogTest, AFileFromBeforeTheCopyKeyCopiesOnlyWithTheDefaultOggSettings) {
+    writeFile("[ogg]\nfrequency=4\nchannel=0\nbitrate=5\n");
+    start();
+    open();
+    EXPECT_FALSE(dlg->ck_oggcopy->isChecked());
+    EXPECT_FALSE(CopyOggPieces(SettingsFile(ini)));
+    dlg->close();
+    writeFile("[ogg]\nfrequency=7\n");
+    EXPECT_TRUE(CopyOggPieces(SettingsFile(ini)));
+    writeFile("[ogg]\nfrequency=4\ncopy=1\n");
+    EXPECT_TRUE(CopyOggPieces(SettingsFile(ini)));
 }
 
 TEST_F(SettingsDialogTest, OkKeepsAFolderThatAlreadyEndsInASlashAndAnEmptyOne) {

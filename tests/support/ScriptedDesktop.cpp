@@ -3,9 +3,10 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-void ScriptedDesktop::message(const QString& text, Severity severity) {
+void ScriptedDesktop::message(const QString& text, Severity severity, const QString& more) {
     informations.append(text);
     severities.push_back(severity);
+    details.append(more);
 }
 
 bool ScriptedDesktop::confirm(const QString& text) {

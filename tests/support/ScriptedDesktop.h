@@ -17,6 +17,7 @@ public:
     // What happened, in order: the text of every message box, with its icon.
     QStringList informations;
     std::vector<Severity> severities;
+    QStringList details; // one for every message, empty when it had none
     QStringList errors;
     QStringList confirmations;
     std::vector<QUrl> openedUrls;
@@ -41,7 +42,8 @@ public:
 
     QDateTime clock = QDateTime(QDate(2026, 1, 1), QTime(12, 0));
 
-    void message(const QString& text, Severity severity) override;
+    using Desktop::message;
+    void message(const QString& text, Severity severity, const QString& details) override;
     bool confirm(const QString& text) override;
     void showError(const QString& text) override;
     QStringList openFiles(const QString& filter, const QString& folder) override;

@@ -2,6 +2,7 @@
 #include "platform/Error.h"
 #include "tags/TagLibraries.h"
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/OggFixture.h"
 #include "tests/tags/OggPageReader.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -384,6 +387,27 @@ TEST_F(OggCommentsTest, AFolderThatTakesNoNewFileLeavesTheOldOne) {
     QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(readBytes(path), original);
     EXPECT_EQ(files(), QStringList{"a.ogg"});
+}
+
+TEST_F(OggCommentsTest, ADiskThatRefusesTheNewFileGivesTheSystemsReason) {
+    const QString path = fixture({"TITLE=old"}, QStringLiteral("a.ogg"), 3.0);
+    const QByteArray original = readBytes(path);
+    const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+    OGGTag tag;
+    tag.Title = QString(5000, QLatin1Char('t'));
+    // Refused at the first page, in the middle and near the end.
+    for (const qsizetype room : {qsizetype(100), original.size() / 2, original.size() - 10}) {
+        SCOPED_TRACE(room);
+        try {
+            FileSizeLimit full(static_cast<rlim_t>(room));
+            WriteOggComments(path, tag);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.message(), "Cannot write comments: " + tooLarge);
+        }
+        EXPECT_EQ(readBytes(path), original);
+        EXPECT_EQ(files(), QStringList{"a.ogg"});
+    }
 }
 
 TEST_F(OggCommentsTest, StreamCallbacksCountWholeItems) {

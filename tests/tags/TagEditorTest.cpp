@@ -149,7 +149,7 @@ TEST_F(TagEditorTest, AfterAFolderAddNothingShowsAndOkChangesNothing) {
     EXPECT_EQ(artist, "") << "no field shows a file that is not listed";
     EXPECT_EQ(main->state().TagList[0].Title, "Tagged");
     EXPECT_EQ(main->state().TagList[0].Artist, "Someone");
-    EXPECT_EQ(main->state().TagList[1].Title, "") << "a folder add carries no tags";
+    EXPECT_EQ(main->state().TagList[1].Title, "From Folder") << "a folder add reads the tags";
     EXPECT_EQ(main->lvModel().text(0, 0), "Tagged");
     EXPECT_EQ(main->lvModel().text(1, 0), "From Folder");
 

@@ -19,6 +19,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libgl-dev
     libvorbis-dev libogg-dev libmp3lame-dev libsndfile1-dev libsoxr-dev
     libavcodec-dev libavformat-dev libavutil-dev
+    libswresample-dev               # sample format conversion of decoded audio
     libtag1-dev libsdl2-dev
     googletest libgtest-dev
     libcli11-dev

@@ -13,7 +13,8 @@ constexpr int kDecodeFrames = 4096;
 } // namespace
 
 AudioReader::AudioReader(const QString& path)
-    : path_(path), decoder_(path), outRate_(decoder_.rate()), outChannels_(decoder_.channels()) {}
+    : path_(path), decoder_(AudioDecoder::Open(path)), outRate_(decoder_->rate()),
+      outChannels_(decoder_->channels()) {}
 
 AudioReader::~AudioReader() {
     stopReadAhead(false);
@@ -38,7 +39,7 @@ void AudioReader::restartConversion() {
     // the old format: rewind it to the caller's position so no frame is lost
     // or repeated.
     if (converterReady_ || !pending_.empty() || ended_)
-        decoder_.seek(position_);
+        decoder_->seek(position_);
     dropConversion();
 }
 
@@ -53,8 +54,8 @@ void AudioReader::dropConversion() {
 
 void AudioReader::seek(long long frame) {
     stopReadAhead(false);
-    position_ = std::clamp<long long>(frame, 0, decoder_.totalFrames());
-    decoder_.seek(position_);
+    position_ = std::clamp<long long>(frame, 0, decoder_->totalFrames());
+    decoder_->seek(position_);
     dropConversion();
 }
 
@@ -124,7 +125,7 @@ bool AudioReader::decodeMore() {
 }
 
 bool AudioReader::decodeStep(std::vector<float>& out, int& rate) {
-    const VorbisDecoder::Chunk chunk = decoder_.read(kDecodeFrames);
+    const AudioDecoder::Chunk chunk = decoder_->read(kDecodeFrames);
     if (chunk.frames == 0) {
         if (converterReady_)
             converter_.flush(out);
@@ -170,7 +171,7 @@ void AudioReader::read(int count, SampleArray& block) {
         return;
     const auto channels = static_cast<std::size_t>(outChannels_);
     // Positions count every link in the first link's rate.
-    owed_ += static_cast<double>(count) * outRate_ / decoder_.rate();
+    owed_ += static_cast<double>(count) * outRate_ / decoder_->rate();
     const long long wanted = std::max<long long>(0, std::llround(owed_) - given_);
     const auto wantedSamples = static_cast<std::size_t>(wanted) * channels;
     // Room for the block and the decode step that completes it, so the
@@ -182,7 +183,7 @@ void AudioReader::read(int count, SampleArray& block) {
     }
     const std::size_t available = pending_.size() - pendingStart_;
     const std::size_t take = std::min(wantedSamples, available - available % channels);
-    position_ = std::min(position_ + count, decoder_.totalFrames());
+    position_ = std::min(position_ + count, decoder_->totalFrames());
     given_ += static_cast<long long>(take / channels);
     const auto first = pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_);
     block.samples.assign(first, first + static_cast<std::ptrdiff_t>(take));

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "engine/audio/AudioDecoder.h"
 #include "engine/audio/DecodeAhead.h"
 #include "engine/audio/SampleArray.h"
 #include "engine/audio/StreamConverter.h"
-#include "engine/audio/VorbisDecoder.h"
 
 #include <QString>
 
@@ -23,10 +23,10 @@ public:
     AudioReader& operator=(const AudioReader&) = delete;
 
     const QString& path() const { return path_; }
-    int fileRate() const { return decoder_.rate(); }
-    int fileChannels() const { return decoder_.channels(); }
-    long long totalFrames() const { return decoder_.totalFrames(); }
-    long long durationMs() const { return decoder_.durationMs(); }
+    int fileRate() const { return decoder_->rate(); }
+    int fileChannels() const { return decoder_->channels(); }
+    long long totalFrames() const { return decoder_->totalFrames(); }
+    long long durationMs() const { return decoder_->durationMs(); }
 
     int outputRate() const { return outRate_; }
     int outputChannels() const { return outChannels_; }
@@ -57,7 +57,7 @@ private:
     void dropConversion();
 
     QString path_;
-    VorbisDecoder decoder_;
+    std::unique_ptr<AudioDecoder> decoder_;
     int outRate_;
     int outChannels_;
     StreamConverter converter_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/audio/AudioDecoder.h"
+
 #include <QString>
 
 #include <memory>
@@ -16,34 +18,26 @@ struct OggVorbis_File;
 // Audio lost to damage comes out as silence, audio repeated by damage is
 // dropped, and audio that stops before the file's length is an error rather
 // than an early end.
-class VorbisDecoder {
+class VorbisDecoder final : public AudioDecoder {
 public:
-    // A view of decoded planar samples, valid until the next call.
-    struct Chunk {
-        float** planes = nullptr;
-        int frames = 0; // 0 at the end of the file
-        int rate = 0;
-        int channels = 0;
-    };
-
     // Throws Error naming the file and the reason when it cannot be decoded,
     // has a format no real file has, or pages whose positions cannot be true.
     explicit VorbisDecoder(const QString& path);
-    ~VorbisDecoder();
+    ~VorbisDecoder() override;
     VorbisDecoder(const VorbisDecoder&) = delete;
     VorbisDecoder& operator=(const VorbisDecoder&) = delete;
 
     // Format of the first link.
-    int rate() const { return rate_; }
-    int channels() const { return channels_; }
-    long long totalFrames() const { return totalFrames_; }
-    long long durationMs() const { return durationMs_; }
+    int rate() const override { return rate_; }
+    int channels() const override { return channels_; }
+    long long totalFrames() const override { return totalFrames_; }
+    long long durationMs() const override { return durationMs_; }
 
     // Sample-exact; `frame` is clamped to the file.
-    void seek(long long frame);
+    void seek(long long frame) override;
     // Up to `maxFrames` frames of one link. Throws Error naming the file and
     // the second when the audio cannot be read up to the file's length.
-    Chunk read(int maxFrames);
+    Chunk read(int maxFrames) override;
 
 private:
     struct Closer {

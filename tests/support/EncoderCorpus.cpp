@@ -81,11 +81,13 @@ void writeLittle(QByteArray& bytes, std::uint32_t value, int size) {
         bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
-// A few seconds that encoders treat like music: a chord that swells and
-// fades, a noise floor, and a drum-like hit every 0.375 s whose sharp attack
-// makes them switch to short blocks. Each channel is pitched apart. Peaks
-// stay near -4 dBFS, so no decoder has to clip.
-void writeSource(const QString& path, int rate, int channels, long long frames) {
+} // namespace
+
+// A chord that swells and fades, a noise floor, and a drum-like hit every
+// 0.375 s whose sharp attack makes encoders switch to short blocks. Each
+// channel is pitched apart. Peaks stay near -4 dBFS, so no decoder has to
+// clip.
+void EncoderCorpus::WriteSource(const QString& path, int rate, int channels, long long frames) {
     QByteArray data;
     data.reserve(static_cast<qsizetype>(frames * channels * 2));
     std::vector<std::uint32_t> noise(static_cast<size_t>(channels));
@@ -135,8 +137,7 @@ void writeSource(const QString& path, int rate, int channels, long long frames) 
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
-// Runs a command to its end; throws what went wrong.
-void run(const QString& program, const QStringList& arguments) {
+void EncoderCorpus::Run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(-1))
@@ -150,6 +151,8 @@ void run(const QString& program, const QStringList& arguments) {
                 .arg(QString::fromLocal8Bit(process.readAllStandardError()).trimmed())
                 .toStdString());
 }
+
+namespace {
 
 // The programs a recipe needs that this machine lacks.
 QString missingPrograms(const Recipe& recipe) {
@@ -167,14 +170,15 @@ QString encode(const Recipe& recipe, const QDir& folder) {
     const QString name = QString::fromLatin1(recipe.name);
     const QString source = folder.filePath(name + QStringLiteral(".wav"));
     const QString out = folder.filePath(name + QStringLiteral(".ogg"));
-    writeSource(source, recipe.rate, recipe.channels, std::llround(recipe.seconds * recipe.rate));
+    EncoderCorpus::WriteSource(source, recipe.rate, recipe.channels,
+                               std::llround(recipe.seconds * recipe.rate));
     for (const QStringList& command : recipe.commands) {
         QStringList arguments = command.mid(1);
         for (QString& a : arguments)
             a.replace(QLatin1String("%in"), source)
                 .replace(QLatin1String("%out"), out)
                 .replace(QLatin1String("%tmp"), folder.filePath(name + QStringLiteral(".tmp.ogg")));
-        run(command.front(), arguments);
+        EncoderCorpus::Run(command.front(), arguments);
     }
     return out;
 }

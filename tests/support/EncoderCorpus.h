@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -45,6 +46,13 @@ public:
     // Vorbis channel order; counted from its output, not from its header.
     // Throws std::runtime_error when oggdec is missing or fails.
     static std::vector<std::int16_t> DecodeWithOggdec(const QString& path);
+
+    // The source every encoder is given: a 16-bit WAV file of a few seconds
+    // that encoders treat like music. Throws std::runtime_error.
+    static void WriteSource(const QString& path, int rate, int channels, long long frames);
+    // Runs a program to its end; throws std::runtime_error saying what went
+    // wrong.
+    static void Run(const QString& program, const QStringList& arguments);
 
 private:
     EncoderCorpus();

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// Decodes one audio file to planar float samples. Positions and lengths are
+// frames of the file: a position of t seconds is frame t × rate, and the
+// length is exactly what a straight decode from the start delivers.
+class AudioDecoder {
+public:
+    // A view of decoded planar samples, valid until the next call.
+    struct Chunk {
+        float** planes = nullptr;
+        int frames = 0; // 0 at the end of the file
+        int rate = 0;
+        int channels = 0;
+    };
+
+    // Picks the decoder by the file's content, not its name: Ogg Vorbis goes
+    // to vorbisfile, everything else to libavformat/libavcodec. Throws Error
+    // naming the file and the reason when it cannot be decoded.
+    static std::unique_ptr<AudioDecoder> Open(const QString& path);
+
+    virtual ~AudioDecoder() = default;
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+    virtual int rate() const = 0;
+    virtual int channels() const = 0;
+    virtual long long totalFrames() const = 0;
+    virtual long long durationMs() const = 0;
+
+    // Sample-exact; `frame` is clamped to the file.
+    virtual void seek(long long frame) = 0;
+    // Up to `maxFrames` frames. Throws Error naming the file and the second
+    // when the audio cannot be read up to the file's length.
+    virtual Chunk read(int maxFrames) = 0;
+
+protected:
+    AudioDecoder() = default;
+};

@@ -1,0 +1,430 @@
+#include "engine/audio/LibavDecoder.h"
+
+#include "platform/Error.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
+#include <libavutil/samplefmt.h>
+}
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The formats real files have, as on the Vorbis side.
+constexpr int kMinRate = 8000;
+constexpr int kMaxRate = 192000;
+constexpr int kMaxChannels = 8;
+// A lossy decoder needs packets before a seek target to settle: the MP3 bit
+// reservoir reaches back up to 511 bytes (several small frames), AAC and
+// Opus overlap their transforms and Opus asks for 80 ms of pre-roll.
+constexpr int kPrerollPackets = 8;
+constexpr int kPrerollMs = 200;
+// Packets read after a demuxer's seek before giving up on recognising one.
+constexpr int kMaxUnrecognised = 64;
+
+QString avReason(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+long long toSamples(long long duration, AVRational timeBase, int rate) {
+    return av_rescale_q_rnd(duration, timeBase, AVRational{1, rate},
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+} // namespace
+
+LibavDecoder::LibavDecoder(const QString& path)
+    : path_(path), packet_(av_packet_alloc()), frame_(av_frame_alloc()) {
+    if (!packet_ || !frame_)
+        throw std::bad_alloc();
+    openInput();
+    buildIndex();
+    durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
+    walkTo(0);
+}
+
+LibavDecoder::~LibavDecoder() = default;
+
+void LibavDecoder::fail(const QString& reason) const {
+    throw Error(QStringLiteral("Cannot open %1: %2").arg(path_, reason));
+}
+
+void LibavDecoder::failReading(const QString& reason) const {
+    throw Error(QStringLiteral("Cannot read %1 at second %2: %3")
+                    .arg(path_)
+                    .arg(next_ / rate_)
+                    .arg(reason));
+}
+
+void LibavDecoder::openInput() {
+    codec_.reset();
+    format_.reset();
+    havePacket_ = false;
+    AVFormatContext* opened = nullptr;
+    const QByteArray name = path_.toUtf8();
+    const int result = avformat_open_input(&opened, name.constData(), nullptr, nullptr);
+    // Probing a file that is no known format fails in several ways; only a
+    // file that cannot be read is something else.
+    if (result == AVERROR(ENOENT) || result == AVERROR(EACCES) || result == AVERROR(EIO))
+        fail(QStringLiteral("the file could not be read (%1)").arg(avReason(result)));
+    if (result < 0)
+        fail(QStringLiteral("not an audio file"));
+    format_.reset(opened);
+    if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+        fail(QStringLiteral("not an audio file"));
+    const AVCodec* decoder = nullptr;
+    const int stream = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream == AVERROR_STREAM_NOT_FOUND)
+        fail(QStringLiteral("the file has no audio stream"));
+    if (stream < 0 || !decoder) {
+        const AVCodecDescriptor* codec =
+            avcodec_descriptor_get(format_->streams[stream < 0 ? 0 : stream]->codecpar->codec_id);
+        fail(QStringLiteral("the audio codec %1 is not supported")
+                 .arg(QString::fromLatin1(codec ? codec->name : "(unknown)")));
+    }
+    if (stream_ >= 0 && stream != stream_)
+        failReading(QStringLiteral("the file has changed since it was opened"));
+    stream_ = stream;
+    // Only the audio stream is demuxed; pictures and other streams are
+    // dropped unread.
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        if (static_cast<int>(i) != stream_)
+            format_->streams[i]->discard = AVDISCARD_ALL;
+    openCodec();
+}
+
+void LibavDecoder::openCodec() {
+    const AVCodecParameters* params = format_->streams[stream_]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(params->codec_id);
+    codec_.reset(avcodec_alloc_context3(decoder));
+    if (!codec_)
+        throw std::bad_alloc();
+    if (avcodec_parameters_to_context(codec_.get(), params) < 0)
+        fail(QStringLiteral("the audio stream's parameters are damaged"));
+    codec_->pkt_timebase = format_->streams[stream_]->time_base;
+    // The index says which frames to drop, so the decoder drops none; one
+    // thread keeps its output in step with the packets sent.
+    codec_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+    codec_->thread_count = 1;
+    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
+        fail(QStringLiteral("the %1 audio cannot be decoded")
+                 .arg(QString::fromLatin1(decoder->name)));
+    const int rate = codec_->sample_rate;
+    const int channels = codec_->ch_layout.nb_channels;
+    if (rate <= 0 || channels <= 0)
+        fail(QStringLiteral("the stream has no valid audio format"));
+    if (rate < kMinRate || rate > kMaxRate)
+        fail(QStringLiteral("a sample rate of %1 Hz is not supported").arg(rate));
+    if (channels > kMaxChannels)
+        fail(QStringLiteral("%1 channels are not supported").arg(channels));
+    if (rate_ != 0 && (rate != rate_ || channels != channels_))
+        failReading(QStringLiteral("the file has changed since it was opened"));
+    rate_ = rate;
+    channels_ = channels;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(params->codec_id);
+    lossless_ = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+}
+
+bool LibavDecoder::readPacket() {
+    for (;;) {
+        av_packet_unref(packet_.get());
+        const int result = av_read_frame(format_.get(), packet_.get());
+        // A demuxer that meets damage it cannot resync past ends there with
+        // an error of its own; what came before stays readable.
+        if (result < 0)
+            return false;
+        if (packet_->stream_index == stream_)
+            return true;
+    }
+}
+
+int LibavDecoder::decodedCount(const AVPacket& packet) {
+    // Only when the container gives no duration: decode to count.
+    int frames = 0;
+    if (avcodec_send_packet(codec_.get(), &packet) < 0)
+        return 0;
+    while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+        frames += frame_->nb_samples;
+        av_frame_unref(frame_.get());
+    }
+    return frames;
+}
+
+void LibavDecoder::buildIndex() {
+    const AVRational timeBase = format_->streams[stream_]->time_base;
+    while (readPacket()) {
+        Packet entry;
+        entry.pos = packet_->pos;
+        entry.pts = packet_->pts;
+        entry.size = packet_->size;
+        const long long duration = packet_->duration > 0
+                                       ? toSamples(packet_->duration, timeBase, rate_)
+                                       : decodedCount(*packet_);
+        if (duration < 0 || duration > 16LL * rate_)
+            fail(QStringLiteral("a packet's length cannot be true"));
+        entry.frames = static_cast<int>(duration);
+        std::size_t sideSize = 0;
+        const uint8_t* side =
+            av_packet_get_side_data(packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideSize);
+        if (side && sideSize >= 10) {
+            entry.skip = std::max(0, static_cast<int32_t>(AV_RL32(side)));
+            entry.padding = static_cast<int>(std::min<uint32_t>(AV_RL32(side + 4), INT32_MAX));
+        }
+        entry.discard = (packet_->flags & AV_PKT_FLAG_DISCARD) != 0;
+        if (!index_.empty() && index_.back().pos == entry.pos && entry.pos >= 0)
+            index_.back().posShared = entry.posShared = true;
+        index_.push_back(entry);
+    }
+    if (index_.empty())
+        fail(QStringLiteral("the file holds no audio"));
+    place();
+    settleLastPacket();
+    if (totalFrames_ == 0)
+        fail(QStringLiteral("the file holds no audio"));
+}
+
+void LibavDecoder::place() {
+    // What libavcodec drops on a straight decode, followed packet by packet:
+    // a packet's skip side data sets how many frames to drop from there on
+    // (encoder delay, pre-skip, an edit list's start) and how many to drop at
+    // its end (padding); a packet flagged as discarded is dropped whole.
+    long long skip = 0;
+    long long frames = 0;
+    for (Packet& entry : index_) {
+        long long padding = 0;
+        if (entry.skip >= 0) {
+            skip = entry.skip;
+            padding = entry.padding;
+        }
+        int keepFrom = 0;
+        int keepTo = entry.frames;
+        if (entry.discard) {
+            skip = std::max<long long>(0, skip - entry.frames);
+            keepFrom = keepTo;
+        } else if (skip > 0) {
+            if (entry.frames <= skip) {
+                skip -= entry.frames;
+                keepFrom = keepTo;
+            } else {
+                keepFrom = static_cast<int>(skip);
+                skip = 0;
+            }
+        }
+        if (keepFrom < keepTo && padding > 0 && padding <= keepTo - keepFrom)
+            keepTo -= static_cast<int>(padding);
+        entry.keepFrom = keepFrom;
+        entry.keepTo = keepTo;
+        entry.first = frames;
+        frames += keepTo - keepFrom;
+    }
+    totalFrames_ = frames;
+}
+
+void LibavDecoder::settleLastPacket() {
+    // Containers give the last packet the length of the audio left in it
+    // (MP4's last sample, Ogg's last granule position), while the decoder
+    // delivers a whole frame and drops only what the side data says. What
+    // it delivers is found by decoding that one packet.
+    const std::size_t last = index_.size() - 1;
+    const std::size_t start = prerollStart(last);
+    if (!seekNear(start))
+        walkTo(start);
+    avcodec_flush_buffers(codec_.get());
+    int got = 0;
+    while (current_ <= last)
+        got = decodeRaw();
+    if (got > 0 && got != index_[last].frames) {
+        index_[last].frames = got;
+        place();
+    }
+}
+
+bool LibavDecoder::matches(const Packet& entry) const {
+    if (packet_->size != entry.size)
+        return false;
+    // A byte offset of its own tells a packet apart; packets sharing one
+    // (those of one Ogg page) are told apart by their timestamps too.
+    if (packet_->pos >= 0 && entry.pos >= 0 && packet_->pos != entry.pos)
+        return false;
+    if (packet_->pos >= 0 && entry.pos >= 0 && !entry.posShared)
+        return true;
+    return packet_->pts == entry.pts;
+}
+
+std::size_t LibavDecoder::packetAt(long long frame) const {
+    // The last packet starting at or before the frame: one whose frames are
+    // all dropped shares its start with the packet after it.
+    const auto after = std::upper_bound(index_.begin(), index_.end(), frame,
+                                        [](long long f, const Packet& p) { return f < p.first; });
+    return static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, after - index_.begin() - 1));
+}
+
+void LibavDecoder::walkTo(std::size_t target) {
+    // From the start the demuxer delivers the packets exactly as the index
+    // has them; demuxing without decoding is quick.
+    openInput();
+    current_ = 0;
+    skipTo(target);
+}
+
+void LibavDecoder::skipTo(std::size_t target) {
+    while (current_ < target) {
+        if (!havePacket_ && !readPacket())
+            failReading(QStringLiteral("the file has been cut short since it was opened"));
+        havePacket_ = false;
+        ++current_;
+    }
+}
+
+bool LibavDecoder::seekNear(std::size_t target) {
+    const Packet& wanted = index_[target];
+    if (wanted.pts == AV_NOPTS_VALUE ||
+        av_seek_frame(format_.get(), stream_, wanted.pts, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    havePacket_ = false;
+    // The demuxer's seek lands somewhere before the target; where exactly,
+    // only the packet it delivers first can tell.
+    for (int tries = 0; tries < kMaxUnrecognised; ++tries) {
+        if (!readPacket())
+            return false;
+        for (std::size_t i = target + 1; i-- > 0;) {
+            if (!matches(index_[i]))
+                continue;
+            if (target - i > 4096)
+                return false;
+            current_ = i;
+            havePacket_ = true;
+            skipTo(target);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::size_t LibavDecoder::prerollStart(std::size_t at) const {
+    std::size_t start = at;
+    if (lossless_)
+        return start;
+    const long long preroll = static_cast<long long>(rate_) * kPrerollMs / 1000;
+    long long before = 0;
+    while (start > 0 && (at - start < kPrerollPackets || before < preroll)) {
+        --start;
+        before += index_[start].frames;
+    }
+    return start;
+}
+
+void LibavDecoder::seek(long long frame) {
+    next_ = std::clamp<long long>(frame, 0, totalFrames_);
+    heldAt_ = heldEnd_ = 0;
+    if (next_ >= totalFrames_)
+        return;
+    const std::size_t start = prerollStart(packetAt(next_));
+    // A short way on is quicker read than sought.
+    if (start >= current_ && start - current_ < 64)
+        skipTo(start);
+    else if (start == 0 || !seekNear(start))
+        walkTo(start);
+    avcodec_flush_buffers(codec_.get());
+}
+
+void LibavDecoder::convert(const AVFrame& frame, int at) {
+    const int count = frame.nb_samples;
+    if (count <= 0)
+        return;
+    for (auto& plane : held_)
+        if (plane.size() < static_cast<std::size_t>(at + count))
+            plane.resize(static_cast<std::size_t>(at + count), 0.0f);
+    float* out[kMaxChannels] = {};
+    for (int c = 0; c < channels_; ++c)
+        out[c] = held_[static_cast<std::size_t>(c)].data() + at;
+    if (frame.format == AV_SAMPLE_FMT_FLTP) {
+        for (int c = 0; c < channels_; ++c)
+            std::memcpy(out[c], frame.extended_data[c], static_cast<std::size_t>(count) * 4);
+        return;
+    }
+    // Any other sample format becomes planar float through swresample, with
+    // the rate and the channels left as they are.
+    if (!swr_ || swrFormat_ != frame.format) {
+        SwrContext* made = nullptr;
+        // A shallow copy for the call, which takes the layout as non-const;
+        // the frame keeps owning whatever the layout points to.
+        AVChannelLayout layout = frame.ch_layout;
+        if (swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLTP, rate_, &layout,
+                                static_cast<AVSampleFormat>(frame.format), rate_, 0, nullptr) < 0 ||
+            swr_init(made) < 0) {
+            swr_free(&made);
+            failReading(QStringLiteral("the decoded sample format is not supported"));
+        }
+        swr_.reset(made);
+        swrFormat_ = frame.format;
+    }
+    if (swr_convert(swr_.get(), reinterpret_cast<uint8_t**>(out), count,
+                    const_cast<const uint8_t**>(frame.extended_data), count) != count)
+        failReading(QStringLiteral("the decoded samples cannot be converted"));
+}
+
+int LibavDecoder::decodeRaw() {
+    if (!havePacket_ && !readPacket())
+        failReading(QStringLiteral("the audio ends before the end of the file; the file may "
+                                   "have been changed or damaged since it was opened"));
+    havePacket_ = false;
+    const Packet& entry = index_[current_];
+    if (!matches(entry))
+        failReading(QStringLiteral("the file has changed since it was opened"));
+    held_.resize(static_cast<std::size_t>(channels_));
+    for (auto& plane : held_)
+        plane.assign(static_cast<std::size_t>(std::max(entry.frames, 1)), 0.0f);
+    // Damaged audio the decoder refuses comes out as silence of the packet's
+    // length, so everything after it stays in place.
+    int got = 0;
+    if (avcodec_send_packet(codec_.get(), packet_.get()) == 0) {
+        while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+            if (frame_->ch_layout.nb_channels != channels_ || frame_->sample_rate != rate_) {
+                av_frame_unref(frame_.get());
+                failReading(QStringLiteral("the audio format changes within the file"));
+            }
+            convert(*frame_, got);
+            got += frame_->nb_samples;
+            av_frame_unref(frame_.get());
+        }
+    }
+    ++current_;
+    return got;
+}
+
+void LibavDecoder::decodeNext() {
+    const Packet& entry = index_[current_];
+    decodeRaw();
+    heldAt_ = entry.keepFrom;
+    heldEnd_ = entry.keepTo;
+    // Frames before the position asked for lead up to it and are dropped.
+    if (next_ > entry.first)
+        heldAt_ += static_cast<int>(std::min<long long>(next_ - entry.first, heldEnd_ - heldAt_));
+}
+
+LibavDecoder::Chunk LibavDecoder::read(int maxFrames) {
+    for (;;) {
+        if (next_ >= totalFrames_ || maxFrames <= 0)
+            return Chunk{};
+        if (heldAt_ < heldEnd_) {
+            const int frames = static_cast<int>(
+                std::min<long long>({maxFrames, heldEnd_ - heldAt_, totalFrames_ - next_}));
+            view_.resize(static_cast<std::size_t>(channels_));
+            for (int c = 0; c < channels_; ++c)
+                view_[static_cast<std::size_t>(c)] =
+                    held_[static_cast<std::size_t>(c)].data() + heldAt_;
+            heldAt_ += frames;
+            next_ += frames;
+            return Chunk{view_.data(), frames, rate_, channels_};
+        }
+        if (current_ >= index_.size())
+            failReading(QStringLiteral("the audio ends before the end of the file"));
+        decodeNext();
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "engine/audio/AudioDecoder.h"
+#include "engine/audio/LibavHandles.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+// Any audio file libavformat/libavcodec read (MP3, FLAC, Opus, WAV, AIFF,
+// M4A ...). Opening walks every packet of the audio stream once without
+// decoding and keeps an index of them: the length comes from the packets'
+// durations less what the container says to drop (encoder delay and padding,
+// pre-skip, edit lists), exactly as libavcodec drops it on a straight decode.
+// Seeks place frames by that index alone, never by the demuxer's timestamps.
+class LibavDecoder final : public AudioDecoder {
+public:
+    // Throws Error naming the file and the reason when it holds no audio
+    // that can be decoded.
+    explicit LibavDecoder(const QString& path);
+    ~LibavDecoder() override;
+
+    int rate() const override { return rate_; }
+    int channels() const override { return channels_; }
+    long long totalFrames() const override { return totalFrames_; }
+    long long durationMs() const override { return durationMs_; }
+
+    void seek(long long frame) override;
+    Chunk read(int maxFrames) override;
+
+private:
+    // One packet of the audio stream, in the order a read from the start
+    // delivers them.
+    struct Packet {
+        long long pos = -1; // byte offset; -1 when the demuxer gives none
+        long long pts = 0;  // the demuxer's, only to recognise the packet again
+        int size = 0;
+        int frames = 0;         // decoded frames, before any is dropped
+        int skip = -1;          // from the skip side data: frames to drop from here on
+        int padding = 0;        // and frames to drop at the end of this one
+        bool discard = false;   // flagged to be dropped whole
+        bool posShared = false; // another packet starts at the same byte offset
+        int keepFrom = 0;       // of those, [keepFrom, keepTo) are the file's audio
+        int keepTo = 0;
+        long long first = 0; // the file frame keepFrom is
+    };
+
+    void openInput();
+    void openCodec();
+    void buildIndex();
+    void place();
+    void settleLastPacket();
+    std::size_t prerollStart(std::size_t packet) const;
+    int decodedCount(const AVPacket& packet);
+    bool readPacket();
+    bool matches(const Packet& entry) const;
+    std::size_t packetAt(long long frame) const;
+    bool seekNear(std::size_t target);
+    void walkTo(std::size_t target);
+    void skipTo(std::size_t target);
+    int decodeRaw();
+    void decodeNext();
+    void convert(const AVFrame& frame, int at);
+    [[noreturn]] void fail(const QString& reason) const;
+    [[noreturn]] void failReading(const QString& reason) const;
+
+    QString path_;
+    LibavFormat format_;
+    LibavCodec codec_;
+    LibavPacket packet_;
+    LibavFrame frame_;
+    LibavSwr swr_;
+    int swrFormat_ = -1; // the sample format swr_ converts from
+    int stream_ = -1;
+    int rate_ = 0;
+    int channels_ = 0;
+    bool lossless_ = false;
+    long long totalFrames_ = 0;
+    long long durationMs_ = 0;
+    std::vector<Packet> index_;
+
+    std::size_t current_ = 0; // the packet the demuxer delivers next
+    bool havePacket_ = false; // packet_ already holds it
+    long long next_ = 0;      // the frame the next delivered one is
+    // The last packet decoded: all its frames, and which are still to deliver.
+    std::vector<std::vector<float>> held_;
+    int heldAt_ = 0;
+    int heldEnd_ = 0;
+    std::vector<float*> view_;
+};

@@ -1,0 +1,146 @@
+#include "tests/support/FormatCorpus.h"
+
+#include "tests/support/EncoderCorpus.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+// The format's own decoder, to check FFmpeg's length against.
+enum class Own { None, Flac, Opusdec };
+
+// One corpus file: its commands run in order, "%in" standing for the source
+// WAV and "%out" for the file made.
+struct Recipe {
+    const char* name;
+    const char* extension;
+    int rate;
+    int channels;
+    double seconds;
+    QStringList command;
+    bool lossless;
+    Own own = Own::None;
+    // FFmpeg's AAC encoder fills some bands with noise, which the decoder
+    // makes up from a random state that only a decode from the start shares.
+    bool randomNoise = false;
+};
+
+QStringList ffmpeg(const QStringList& codec) {
+    return QStringList{"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", "%in"} + codec +
+           QStringList{"%out"};
+}
+
+QStringList lame(const QStringList& options) {
+    return QStringList{"lame", "--quiet"} + options + QStringList{"%in", "%out"};
+}
+
+QStringList sox(const QStringList& options) {
+    return QStringList{"sox", "%in"} + options + QStringList{"%out"};
+}
+
+// clang-format off
+// Each encoder at least once; MPEG-1, -2 and -2.5 layer III; lengths of
+// neither whole seconds nor whole packets, so padding shows.
+const std::vector<Recipe>& recipes() {
+    static const std::vector<Recipe> all = {
+        {"lame_cbr128_44100_2", "mp3", 44100, 2, 5.3713, lame({"-b", "128"}), false},
+        {"lame_vbr_v2_48000_2", "mp3", 48000, 2, 4.9001, lame({"-V", "2"}), false},
+        {"lame_cbr32_22050_1", "mp3", 22050, 1, 5.1234, lame({"-b", "32"}), false},
+        {"lame_vbr_v6_8000_1", "mp3", 8000, 1, 4.777, lame({"-V", "6"}), false},
+        {"ffmpeg_libmp3lame_44100_2", "mp3", 44100, 2, 5.0101, ffmpeg({"-c:a", "libmp3lame", "-b:a", "192k"}), false},
+        {"ffmpeg_aac_nopns_44100_2", "m4a", 44100, 2, 5.2222, ffmpeg({"-c:a", "aac", "-aac_pns", "0"}), false},
+        {"ffmpeg_aac_22050_1", "m4a", 22050, 1, 4.6, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_aac_48000_6", "m4a", 48000, 6, 4.3, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_flac_96000_2", "flac", 96000, 2, 4.1111, ffmpeg({"-c:a", "flac"}), true, Own::Flac},
+        {"ffmpeg_flac_ogg_44100_2", "oga", 44100, 2, 4.5, ffmpeg({"-c:a", "flac"}), true, Own::Flac},
+        {"ffmpeg_libopus_48000_2", "opus", 48000, 2, 5.0033, ffmpeg({"-c:a", "libopus"}), false, Own::Opusdec},
+        {"flac_44100_2", "flac", 44100, 2, 5.4321, {"flac", "--silent", "-f", "-o", "%out", "%in"}, true, Own::Flac},
+        {"flac_ogg_22050_1", "oga", 22050, 1, 4.2, {"flac", "--silent", "--ogg", "-f", "-o", "%out", "%in"}, true, Own::Flac},
+        {"opusenc_48000_2", "opus", 48000, 2, 5.1, {"opusenc", "--quiet", "%in", "%out"}, false, Own::Opusdec},
+        {"opusenc_44100_1", "opus", 44100, 1, 4.4444, {"opusenc", "--quiet", "%in", "%out"}, false, Own::Opusdec},
+        {"sox_wav16_44100_2", "wav", 44100, 2, 4.3, sox({"-b", "16"}), true},
+        {"sox_wav24_96000_2", "wav", 96000, 2, 3.7, sox({"-b", "24"}), true},
+        {"sox_wav32_48000_1", "wav", 48000, 1, 4.1, sox({"-b", "32", "-e", "signed-integer"}), true},
+        {"sox_float32_22050_2", "wav", 22050, 2, 4.05, sox({"-b", "32", "-e", "floating-point"}), true},
+        {"sox_wav16_48000_6", "wav", 48000, 6, 3.3, sox({"-b", "16"}), true},
+        {"sox_aiff_44100_2", "aiff", 44100, 2, 4.2, sox({}), true},
+        {"sox_aiff24_8000_1", "aiff", 8000, 1, 3.9, sox({"-b", "24"}), true},
+    };
+    return all;
+}
+// clang-format on
+
+QStringList programsOf(const Recipe& recipe) {
+    QStringList programs{recipe.command.front(), QStringLiteral("sox")};
+    if (recipe.own == Own::Flac)
+        programs << QStringLiteral("flac");
+    if (recipe.own == Own::Opusdec)
+        programs << QStringLiteral("opusdec");
+    return programs;
+}
+
+QString missingPrograms(const Recipe& recipe) {
+    QStringList missing;
+    for (const QString& program : programsOf(recipe))
+        if (QStandardPaths::findExecutable(program).isEmpty() && !missing.contains(program))
+            missing << program;
+    return missing.isEmpty() ? QString() : missing.join(QStringLiteral(", ")) + " missing";
+}
+
+// The format's own decoder writes a WAV file, which FFmpeg then only has to
+// read as PCM.
+DecodedAudio decodeWithOwn(Own own, const QString& path, const QString& wav) {
+    if (own == Own::Flac)
+        EncoderCorpus::Run(QStringLiteral("flac"), {"--silent", "-d", "-f", "-o", wav, path});
+    else
+        EncoderCorpus::Run(QStringLiteral("opusdec"), {"--quiet", "--rate", "48000", path, wav});
+    return decodeWithFfmpeg(wav);
+}
+
+} // namespace
+
+const FormatCorpus& FormatCorpus::Shared() {
+    static const FormatCorpus corpus;
+    return corpus;
+}
+
+FormatCorpus::FormatCorpus() {
+    const QDir folder(dir_.path());
+    for (const Recipe& recipe : recipes()) {
+        File file;
+        file.name = QString::fromLatin1(recipe.name);
+        file.lossless = recipe.lossless;
+        file.randomNoise = recipe.randomNoise;
+        file.skipped = missingPrograms(recipe);
+        if (!file.skipped.isEmpty()) {
+            files_.push_back(std::move(file));
+            continue;
+        }
+        try {
+            const QString source = folder.filePath(file.name + QStringLiteral(".src.wav"));
+            const QString out =
+                folder.filePath(file.name + QLatin1Char('.') + QLatin1String(recipe.extension));
+            EncoderCorpus::WriteSource(source, recipe.rate, recipe.channels,
+                                       std::llround(recipe.seconds * recipe.rate));
+            QStringList arguments = recipe.command.mid(1);
+            for (QString& a : arguments)
+                a.replace(QLatin1String("%in"), source).replace(QLatin1String("%out"), out);
+            EncoderCorpus::Run(recipe.command.front(), arguments);
+            file.reference = decodeWithFfmpeg(out);
+            if (recipe.own != Own::None) {
+                file.ownDecoder = decodeWithOwn(
+                    recipe.own, out, folder.filePath(file.name + QStringLiteral(".own.wav")));
+                file.ownDecoderName =
+                    recipe.own == Own::Flac ? QStringLiteral("flac -d") : QStringLiteral("opusdec");
+            }
+            file.path = out;
+        } catch (const std::exception& e) {
+            file.failure = QString::fromLocal8Bit(e.what());
+        }
+        files_.push_back(std::move(file));
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "tests/support/FfmpegDecoder.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <vector>
+
+// Audio files of the common formats as Debian's encoders write them: lame
+// (CBR and VBR, with its LAME tag), FFmpeg's mp3, aac, flac and opus
+// encoders, flac, opusenc, and SoX's WAV (16/24/32-bit integer, 32-bit float)
+// and AIFF, at several rates and channel counts. Each comes with FFmpeg's
+// full decode of it and, for FLAC and Opus, with the frames their own
+// decoders (`flac -d`, `opusdec`) deliver. Made once per test program, on
+// first use, in a temporary folder; a sibling of EncoderCorpus, whose source
+// signal it encodes.
+class FormatCorpus {
+public:
+    struct File {
+        QString name;    // who made it and how: "lame_vbr_v2_48000_2"
+        QString path;    // empty when it was not made
+        QString skipped; // a program it needs is missing: the file was not made
+        QString failure; // making or decoding it went wrong
+        bool lossless = false;
+        bool randomNoise = false; // bands of made-up noise: seeks match only roughly
+        DecodedAudio reference;   // FFmpeg's full decode
+        // What the format's own decoder delivers, as 16-bit samples read
+        // back; empty when the format has none here.
+        DecodedAudio ownDecoder;
+        QString ownDecoderName;
+    };
+
+    static const FormatCorpus& Shared();
+
+    const std::vector<File>& files() const { return files_; }
+
+private:
+    FormatCorpus();
+
+    QTemporaryDir dir_;
+    std::vector<File> files_;
+};

@@ -32,7 +32,7 @@
 #include "platform/DataPaths.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tags/OggComments.h"
 
 #include <QAction>

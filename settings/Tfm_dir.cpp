@@ -3,7 +3,7 @@
 #include "core/AppState.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,8 +6,8 @@
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
+#include "platform/SettingsFile.h"
 #include "settings/RadioGroup.h"
-#include "settings/SettingsFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

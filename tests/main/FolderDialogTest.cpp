@@ -1,6 +1,6 @@
 // The output folder dialog and the About box on a temporary folder tree.
 #include "app/Tfm_main.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "settings/Tfm_about.h"
 #include "settings/Tfm_dir.h"
 #include "tests/support/ScriptedDesktop.h"

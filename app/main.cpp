@@ -1,14 +1,14 @@
 #include "app/Tfm_main.h"
 #include "app/WidgetDesktop.h"
+#include "app/dialogs/Tfm_about.h"
+#include "app/dialogs/Tfm_dir.h"
+#include "app/dialogs/Tfm_id3.h"
+#include "app/dialogs/Tfm_set.h"
 #include "core/AppState.h"
 #include "platform/InstanceChannel.h"
 #include "platform/SettingsFile.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignal.h"
-#include "settings/Tfm_about.h"
-#include "settings/Tfm_dir.h"
-#include "settings/Tfm_set.h"
-#include "tags/Tfm_id3.h"
 #include "tags/WmaTags.h"
 
 #include <QApplication>

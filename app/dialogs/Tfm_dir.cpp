@@ -1,4 +1,4 @@
-#include "settings/Tfm_dir.h"
+#include "app/dialogs/Tfm_dir.h"
 
 #include "core/AppState.h"
 #include "platform/Desktop.h"

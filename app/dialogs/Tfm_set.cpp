@@ -1,5 +1,6 @@
-#include "settings/Tfm_set.h"
+#include "app/dialogs/Tfm_set.h"
 
+#include "app/dialogs/RadioGroup.h"
 #include "core/AppState.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
@@ -7,7 +8,6 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/SettingsFile.h"
-#include "settings/RadioGroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -19,7 +19,6 @@
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
-#include "engine/SourceTags.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -34,6 +33,7 @@
 #include "platform/Error.h"
 #include "platform/SettingsFile.h"
 #include "tags/OggComments.h"
+#include "tags/SourceTags.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -4,11 +4,11 @@
 
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
-#include "engine/SourceTags.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/PeakScanner.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
+#include "tags/SourceTags.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -19,6 +19,7 @@
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -791,7 +792,7 @@ void Tfm_main::About1Click() {
 // Leaving the program, run progress
 
 void Tfm_main::OpenOutputFolder() {
-    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
+    RunSupport::OpenOutputFolder(desktop_, state_.OutputDir);
 }
 
 void Tfm_main::OpenHelpFile() {
@@ -816,7 +817,7 @@ void Tfm_main::SetRunProgress(int v) {
 
 void Tfm_main::StopRun() {
     WindowRunHost host(*this);
-    SplitRun::StopRun(state_, host, *lvTimeModel_);
+    RunSupport::StopRun(state_, host, *lvTimeModel_);
 }
 
 // ===========================================================================

@@ -2,6 +2,7 @@
 // files as one after another, Stop, and failures.
 #include "engine/OutputNames.h"
 #include "engine/PieceWorkers.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
 #include "tests/engine/RunFixture.h"
@@ -152,7 +153,7 @@ TEST_F(ParallelSplitTest, StopEndsEveryWorkerAndKeepsThePiecesInProgressShorter)
             if (QFileInfo(out(name)).size() < 8000)
                 return;
         stoppedDuring = converting();
-        SplitRun::StopRun(state, host, lvTime);
+        RunSupport::StopRun(state, host, lvTime);
     };
     SplitRun(context).RunTimeSplit();
 
@@ -212,7 +213,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
             EXPECT_EQ(decode(name).frames(), 3 * Rate) << row;
         }
     }
-    SplitRun::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host, lvTime);
 }
 
 } // namespace

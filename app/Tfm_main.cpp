@@ -19,7 +19,7 @@
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
-#include "engine/SourceTags.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -32,8 +32,9 @@
 #include "platform/DataPaths.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tags/OggComments.h"
+#include "tags/SourceTags.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -795,7 +796,7 @@ void Tfm_main::About1Click() {
 // Leaving the program, run progress
 
 void Tfm_main::OpenOutputFolder() {
-    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
+    RunSupport::OpenOutputFolder(desktop_, state_.OutputDir);
 }
 
 void Tfm_main::OpenHelpFile() {
@@ -820,7 +821,7 @@ void Tfm_main::SetRunProgress(int v) {
 
 void Tfm_main::StopRun() {
     WindowRunHost host(*this);
-    SplitRun::StopRun(state_, host, *lvTimeModel_);
+    RunSupport::StopRun(state_, host, *lvTimeModel_);
 }
 
 // ===========================================================================

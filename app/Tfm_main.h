@@ -2,8 +2,8 @@
 
 #include "app/MenuIcons.h"
 #include "app/SkinObjects.h"
+#include "app/dialogs/DialogContext.h"
 #include "core/AppState.h"
-#include "engine/DialogContext.h"
 
 #include <QPoint>
 #include <QWidget>

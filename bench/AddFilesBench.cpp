@@ -4,10 +4,10 @@
 // prints the time per file.
 //
 // Run by hand: build/bin/AddFilesBench [count]
-#include "core/ReportListModel.h"
 #include "app/Tfm_main.h"
+#include "app/dialogs/Tfm_dir.h"
 #include "bench/BenchDesktop.h"
-#include "settings/Tfm_dir.h"
+#include "core/ReportListModel.h"
 #include "tests/support/OggFixture.h"
 
 #include <QApplication>

@@ -19,7 +19,7 @@
 #include "engine/audio/AudioTransform2.h"
 #include "engine/audio/VorbisStreamCutter.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
 

@@ -24,7 +24,7 @@
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
 

@@ -4,11 +4,11 @@
 
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
-#include "engine/SourceTags.h"
-#include "engine/SplitRun.h"
+#include "engine/RunSupport.h"
 #include "engine/audio/PeakScanner.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
+#include "tags/SourceTags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -138,7 +138,7 @@ int CutterSession::info() {
             channels = reader_.Channels();
             reader_.Close();
         } catch (const Error& e) {
-            SplitRun::CloseQuietly(reader_);
+            RunSupport::CloseQuietly(reader_);
             fail(e.message());
             continue;
         }

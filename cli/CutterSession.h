@@ -19,7 +19,7 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <QItemSelectionModel>
 #include <QSet>

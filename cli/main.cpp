@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CutterSession.h"
+#include "platform/SettingsFile.h"
 #include "platform/TerminationSignal.h"
-#include "settings/SettingsFile.h"
 #include "tags/WmaTags.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include "engine/EncoderTables.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioFile2LameEnc.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <array>
 

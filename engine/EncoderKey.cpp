@@ -1,6 +1,6 @@
 #include "engine/EncoderKey.h"
 
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 int EncoderKey::dialogValue(const SettingsFile& settings) const {
     return settings.ReadInteger(section(), name(), dialogDefault_);

@@ -9,6 +9,7 @@
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/IAudioFile2.h"
@@ -158,11 +159,11 @@ void JoinRun::run(Kind kind, const Output& output) {
             pending.complete([&] { return OutputNames::FreeVariant(target); });
     } catch (...) {
         // Nothing of a failed join is left behind; the error is shown after.
-        SplitRun::CloseQuietly(c_.writer);
-        SplitRun::CloseQuietly(c_.reader);
+        RunSupport::CloseQuietly(c_.writer);
+        RunSupport::CloseQuietly(c_.reader);
         pending.abandon();
     }
-    SplitRun::ResetProgress(c_.host);
+    RunSupport::ResetProgress(c_.host);
     if (pending.finalPath() != target)
         c_.desktop.information(QStringLiteral("A file named \"%1\" appeared while the files were "
                                               "joined. The joined file was saved as \"%2\".")
@@ -247,7 +248,7 @@ void JoinRun::joinFile(Kind kind, int file) {
         c_.lvTime.append(Segments::SegmentRow(0, record.Duration, SegmentStatus::Converting));
     } else {
         c_.segments.FillSegments(segments);
-        SplitRun::ApplyWorkingRowStep(c_.lvTime);
+        RunSupport::ApplyWorkingRowStep(c_.lvTime);
     }
     c_.host.focusFileList();
 
@@ -343,7 +344,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
             // only where the source ends, or has too few frames left to
             // make one.
             if (U < 1 && count >= fewest)
-                SplitRun::RequireEnd(c_.reader, source_, asked + fewest - 1);
+                RunSupport::RequireEnd(c_.reader, source_, asked + fewest - 1);
             break;
         }
         asked += count;

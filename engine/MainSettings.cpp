@@ -1,7 +1,7 @@
 #include "engine/MainSettings.h"
 
 #include "core/AppState.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <algorithm>
 

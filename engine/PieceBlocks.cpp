@@ -1,6 +1,6 @@
 #include "engine/PieceBlocks.h"
 
-#include "engine/SplitRun.h"
+#include "engine/RunSupport.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
 
@@ -33,7 +33,7 @@ void PieceBlocks::Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IA
         SampleArray block = reader.ReadSamples(n);
         int U = block.UpperBound();
         if (U < 1) {
-            SplitRun::RequireEnd(reader, piece.source, piece.start + asked);
+            RunSupport::RequireEnd(reader, piece.source, piece.start + asked);
             break;
         }
         asked += n;

@@ -3,7 +3,7 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioTransform2.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <algorithm>
 #include <chrono>

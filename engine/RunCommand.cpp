@@ -3,7 +3,7 @@
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "engine/RunSteps.h"
-#include "engine/SplitRun.h"
+#include "engine/RunSupport.h"
 #include "platform/Error.h"
 
 #include <exception>
@@ -93,9 +93,9 @@ void RunCommand::Stop(RunHost& host, ReportListModel& lvTime) {
     if (state_.Playing)
         steps_.StopPlayback();
     if (state_.Busy)
-        SplitRun::StopRun(state_, host, lvTime);
+        RunSupport::StopRun(state_, host, lvTime);
 }
 
 void RunCommand::openOutputFolder() {
-    SplitRun::OpenOutputFolder(desktop_, state_.OutputDir);
+    RunSupport::OpenOutputFolder(desktop_, state_.OutputDir);
 }

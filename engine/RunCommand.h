@@ -29,7 +29,7 @@ public:
     void Split(bool openFolder);
     // "Join": nothing while busy or when no output is chosen.
     void Join(bool openFolder);
-    // "Stop": the preview, and the run (see SplitRun::StopRun).
+    // "Stop": the preview, and the run (see RunSupport::StopRun).
     void Stop(RunHost& host, ReportListModel& lvTime);
 
 private:

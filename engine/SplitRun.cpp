@@ -11,6 +11,7 @@
 #include "engine/PieceBlocks.h"
 #include "engine/PieceWorkers.h"
 #include "engine/RunHost.h"
+#include "engine/RunSupport.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/AudioFile2.h"
@@ -26,7 +27,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <algorithm>
 #include <climits>
@@ -71,21 +71,6 @@ void SplitRun::RunSilenceSplit() {
     run(Kind::Silence);
 }
 
-void SplitRun::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
-    state.Busy = false;
-    // A run that failed left its piece at "Converting" and its percentage on
-    // screen; a run still going marks its piece itself once it notices.
-    ResetProgress(host);
-    for (const auto& [row, status] : state.ConvertingRows)
-        if (row < lvTime.count() && lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
-            lvTime.setText(row, StatusColumn, status);
-    state.ConvertingRows.clear();
-    // Rows a run made itself (a whole join's) had no status before.
-    for (int row = 0; row < lvTime.count(); ++row)
-        if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
-            lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
-}
-
 void SplitRun::MarkConverting(AppState& state, ReportListModel& lvTime, int row) {
     const QString before = lvTime.text(row, StatusColumn);
     if (before != SegmentStatus::Converting)
@@ -104,46 +89,6 @@ void SplitRun::RestoreStatus(AppState& state, ReportListModel& lvTime, int row) 
         return;
     lvTime.setText(row, StatusColumn, found->second);
     state.ConvertingRows.erase(found);
-}
-
-void SplitRun::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
-    desktop.openOrTell(QUrl::fromLocalFile(outputDir), QStringLiteral("the output folder"));
-}
-
-SplitRun::WorkingRows SplitRun::ApplyWorkingRowStep(ReportListModel& lvTime) {
-    if (lvTime.count() == 1) {
-        lvTime.setText(0, StatusColumn, SegmentStatus::Confirmed);
-        return {1, false};
-    }
-    if (lvTime.count() == 0)
-        return {0, false};
-    lvTime.remove(lvTime.count() - 1);
-    return {lvTime.count(), true};
-}
-
-void SplitRun::CloseQuietly(IAudioFile2& component) {
-    try {
-        if (component.IsOpen())
-            component.Close();
-    } catch (...) {
-        // The first failure is the one the user sees.
-    }
-}
-
-void SplitRun::ResetProgress(RunHost& host) {
-    host.SetRunText(QString());
-    host.SetRunProgress(0);
-}
-
-void SplitRun::RequireEnd(IAudioFile2& reader, const QString& file, qint64 position) {
-    const qint64 frames = reader.SampleCount();
-    if (position >= frames)
-        return;
-    const qint64 second = position / std::max(reader.SampleRate(), 1);
-    throw Error(QStringLiteral("Cannot read %1 at second %2: the audio stopped before the end "
-                               "of the file; it may have been changed or damaged")
-                    .arg(file)
-                    .arg(second));
 }
 
 void SplitRun::run(Kind kind) {
@@ -181,7 +126,7 @@ void SplitRun::run(Kind kind) {
             // the shared segments, whatever the list showed before.
             listrecord& shared = state.JobList.front();
             c_.segments.FillSegments(shared);
-            const WorkingRows rows = ApplyWorkingRowStep(c_.lvTime);
+            const RunSupport::WorkingRows rows = RunSupport::ApplyWorkingRowStep(c_.lvTime);
             shared.SegmentCount = std::max(rows.rows, 0);
             workingRowTaken[0] = rows.removed;
         }
@@ -189,15 +134,15 @@ void SplitRun::run(Kind kind) {
     } catch (...) {
         // Close what is open so the output written so far is a complete
         // file, and give the segments back before the error is shown.
-        CloseQuietly(c_.writer);
-        CloseQuietly(c_.reader);
+        RunSupport::CloseQuietly(c_.writer);
+        RunSupport::CloseQuietly(c_.reader);
         restoreWorkingRows();
         reportAtEnd();
         throw;
     }
 
     state.Busy = false;
-    ResetProgress(c_.host);
+    RunSupport::ResetProgress(c_.host);
     restoreWorkingRows();
     reportAtEnd();
 }
@@ -243,7 +188,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         switch (kind) {
         case Kind::Custom: {
             c_.segments.FillSegments(record);
-            const WorkingRows rows = ApplyWorkingRowStep(c_.lvTime);
+            const RunSupport::WorkingRows rows = RunSupport::ApplyWorkingRowStep(c_.lvTime);
             record.SegmentCount = rows.rows;
             workingRowTaken[static_cast<size_t>(i)] = rows.removed;
             break;
@@ -469,7 +414,7 @@ void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
     try {
         open();
     } catch (const std::exception&) {
-        CloseQuietly(writer);
+        RunSupport::CloseQuietly(writer);
         out.file.discard();
         QStringList sources;
         for (const listrecord& r : state.JobList)
@@ -539,7 +484,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         completeOutput(file, out);
     } catch (...) {
         // Nothing of a failed piece is left behind.
-        CloseQuietly(c_.writer);
+        RunSupport::CloseQuietly(c_.writer);
         out.file.abandon();
     }
     MarkFinished(c_.state, c_.lvTime, row);
@@ -601,7 +546,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         const bool empty = !job->error && job->done.load() == 0;
         if (job->row > failedRow || job->row > stoppedRow || !job->begun || empty) {
             // Never written, or not to be kept: as if never started.
-            CloseQuietly(*job->writer);
+            RunSupport::CloseQuietly(*job->writer);
             flight.out.file.discard();
             RestoreStatus(state, c_.lvTime, job->row);
             return;
@@ -614,7 +559,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             MarkFinished(state, c_.lvTime, job->row);
             c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
         } catch (...) {
-            CloseQuietly(*job->writer);
+            RunSupport::CloseQuietly(*job->writer);
             try {
                 flight.out.file.abandon();
             } catch (...) {
@@ -684,7 +629,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         try {
             createOutput(file, flight->out, *job->writer);
         } catch (...) {
-            CloseQuietly(*job->writer);
+            RunSupport::CloseQuietly(*job->writer);
             try {
                 flight->out.file.abandon();
             } catch (...) {

@@ -10,11 +10,8 @@ add_link_options(-fsanitize=address,undefined)
 
 add_subdirectory(platform)
 add_subdirectory(core)
-add_subdirectory(settings)
 add_subdirectory(engine/audio)
 add_subdirectory(tags)
-# The dialogs are not fuzzed.
-set_property(TARGET tarnwell_settings_ui tarnwell_tags_ui PROPERTY EXCLUDE_FROM_ALL ON)
 # clang puts the sanitizer runtimes into the executable only, so the run-time
 # libraries leave those symbols to it.
 set_property(TARGET vcedit wmaudsdk PROPERTY LINK_OPTIONS "")

@@ -4,7 +4,7 @@
 //
 //   fuzz_seed_corpus <folder>
 
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/OggFixture.h"
 
 #include <QDir>

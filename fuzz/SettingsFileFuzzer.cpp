@@ -8,7 +8,7 @@
 
 #include "fuzz/FuzzEnvironment.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

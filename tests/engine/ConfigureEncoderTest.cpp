@@ -1,6 +1,6 @@
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderTables.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/engine/RecordingComponents.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "engine/ConfigureEncoder.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/engine/Mp3Stream.h"
 #include "tests/support/FfmpegDecoder.h"
 

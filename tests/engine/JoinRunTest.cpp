@@ -1,6 +1,6 @@
 // The three join runs and the join command on generated Ogg sources.
 #include "engine/JoinRun.h"
-#include "engine/SplitRun.h"
+#include "engine/RunSupport.h"
 #include "platform/Error.h"
 #include "tests/engine/CutShortReader.h"
 #include "tests/engine/FailingWriter.h"
@@ -414,7 +414,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
         if (host.runText() == "33%" && state.Busy)
-            SplitRun::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host, lvTime);
     };
     answer(out("mix"));
     joinCommand();

@@ -2,6 +2,7 @@
 // files as one after another, Stop, and failures.
 #include "engine/OutputNames.h"
 #include "engine/PieceWorkers.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
 #include "tests/engine/RunFixture.h"
@@ -152,7 +153,7 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
             if (QFileInfo(out(name)).size() < 8000)
                 return;
         stoppedDuring = converting();
-        SplitRun::StopRun(state, host, lvTime);
+        RunSupport::StopRun(state, host, lvTime);
     };
     SplitRun(context).RunTimeSplit();
 
@@ -194,7 +195,7 @@ TEST_F(ParallelSplitTest, AfterAFailureStopGivesEveryRowItsStatusBack) {
             QFile(source).resize(whole / 3);
     };
     EXPECT_THROW(SplitRun(context).RunCustomSplit(), Error);
-    SplitRun::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host, lvTime);
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(status(row) == "Finish" || status(row) == "OK") << status(row).toStdString();
     EXPECT_EQ(status(3), "OK");
@@ -269,7 +270,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
             EXPECT_EQ(decode(name).frames(), 3 * Rate) << row;
         }
     }
-    SplitRun::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host, lvTime);
 }
 
 } // namespace

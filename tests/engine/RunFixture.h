@@ -8,7 +8,7 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"

@@ -1,6 +1,7 @@
 // The four split runs on generated Ogg sources, outputs decoded with FFmpeg.
 #include "engine/SplitRun.h"
 #include "engine/OutputNames.h"
+#include "engine/RunSupport.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
 #include "tests/engine/CutShortReader.h"
@@ -235,7 +236,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
         if (host.runText() == "50%" && state.Busy)
-            SplitRun::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -257,7 +258,7 @@ TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
     // Stop as the second piece begins, before its first block.
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            SplitRun::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -283,7 +284,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     setSegments(1, {{0, 1}}, {0, 3});
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            SplitRun::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 
@@ -346,7 +347,7 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
 
     // After Stop nothing looks as if it were still being written: the row
     // shows what it showed before the run.
-    SplitRun::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host, lvTime);
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(status(0), "OK");
     EXPECT_EQ(host.runText(), "");
@@ -401,7 +402,7 @@ TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
         EXPECT_NE(status(1), "Finish");
         EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
         EXPECT_TRUE(state.Busy);
-        SplitRun::StopRun(state, host, lvTime);
+        RunSupport::StopRun(state, host, lvTime);
     }
 }
 
@@ -556,7 +557,7 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     setFormat(3);
     host.onPump = [&] {
         if (status(0) == "Converting" && lvTime.note(0) == "copied")
-            SplitRun::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host, lvTime);
     };
     run(&SplitRun::RunCustomSplit);
 

@@ -1,8 +1,8 @@
 // Adding real Ogg files through the open dialog and from a folder: captions
 // from titles, records measured by the reader, refused files and the rows
 // that follow them.
-#include "engine/SourceTags.h"
 #include "engine/audio/AudioFile2.h"
+#include "tags/SourceTags.h"
 #include "tests/jobs/JobsHarness.h"
 #include "tests/support/OggFixture.h"
 

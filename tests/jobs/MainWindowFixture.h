@@ -3,13 +3,13 @@
 // The real main window with a scripted desktop and the real folder dialog,
 // and helpers to make Ogg files, click the skin and read the lists.
 #include "app/PreviewSlider.h"
-#include "core/ReportListModel.h"
-#include "core/RowSelection.h"
 #include "app/Tfm_main.h"
+#include "app/dialogs/Tfm_dir.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/SkinObject.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
 #include "platform/MulDiv.h"
-#include "settings/Tfm_dir.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 

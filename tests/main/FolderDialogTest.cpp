@@ -1,8 +1,8 @@
 // The output folder dialog and the About box on a temporary folder tree.
 #include "app/Tfm_main.h"
-#include "settings/SettingsFile.h"
-#include "settings/Tfm_about.h"
-#include "settings/Tfm_dir.h"
+#include "app/dialogs/Tfm_about.h"
+#include "app/dialogs/Tfm_dir.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/ScriptedDesktop.h"
 
 #include <QDir>

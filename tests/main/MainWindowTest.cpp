@@ -5,7 +5,7 @@
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
 #include "platform/MulDiv.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/ScriptedDesktop.h"
 
 #include <QAction>

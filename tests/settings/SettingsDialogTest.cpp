@@ -1,11 +1,11 @@
 // Drives the real settings dialog offscreen, over a real main window and its
 // writer component, with a scripted desktop in place of the message boxes.
 #include "app/Tfm_main.h"
+#include "app/dialogs/RadioGroup.h"
+#include "app/dialogs/Tfm_set.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/audio/IAudioFile2.h"
-#include "settings/RadioGroup.h"
-#include "settings/SettingsFile.h"
-#include "settings/Tfm_set.h"
+#include "platform/SettingsFile.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/ScriptedDesktop.h"
 

@@ -1,8 +1,8 @@
 // The tag editor driven as a user would: opened over the real main window,
 // fields typed and left, buttons clicked.
 #include "app/Tfm_main.h"
+#include "app/dialogs/Tfm_id3.h"
 #include "core/ReportListModel.h"
-#include "tags/Tfm_id3.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 

@@ -1,5 +1,6 @@
-#include "settings/Tfm_set.h"
+#include "app/dialogs/Tfm_set.h"
 
+#include "app/dialogs/RadioGroup.h"
 #include "core/AppState.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
@@ -8,8 +9,7 @@
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "settings/RadioGroup.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

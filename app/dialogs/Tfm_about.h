@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/DialogContext.h"
+#include "app/dialogs/DialogContext.h"
 #include <QDialog>
 
 class QGroupBox;

@@ -1,9 +1,9 @@
-#include "settings/Tfm_dir.h"
+#include "app/dialogs/Tfm_dir.h"
 
 #include "core/AppState.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "settings/SettingsFile.h"
+#include "platform/SettingsFile.h"
 
 #include "platform/Error.h"
 

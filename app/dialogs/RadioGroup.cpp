@@ -1,4 +1,4 @@
-#include "settings/RadioGroup.h"
+#include "app/dialogs/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "engine/SourceTags.h"
+#include "tags/SourceTags.h"
 
 #include "core/AudioFileinfo.h"
 #include "tags/OGGTag.h"

@@ -1,4 +1,4 @@
-#include "settings/Tfm_about.h"
+#include "app/dialogs/Tfm_about.h"
 
 #include "core/AppState.h"
 #include "platform/Desktop.h"

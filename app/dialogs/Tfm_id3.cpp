@@ -1,4 +1,4 @@
-#include "tags/Tfm_id3.h"
+#include "app/dialogs/Tfm_id3.h"
 
 #include "core/AppState.h"
 #include "core/ReportListModel.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/dialogs/DialogContext.h"
 #include "core/AudioFileinfo.h"
-#include "engine/DialogContext.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -5,6 +5,7 @@
 #include "engine/SplitRun.h"
 #include "platform/Error.h"
 #include "tests/engine/RunFixture.h"
+#include "tests/support/CorpusFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,25 +22,8 @@ using File = EncoderCorpus::File;
 // The reference went through 16-bit rounding; what the program delivers did not.
 constexpr float Rounding = 2.0f / 32768;
 
-// Runs `check` on every corpus file, naming the file in its failures.
-// Files whose encoder this machine lacks skip the test once the others
-// have been checked.
 template <typename Check> void forEachFile(Check check) {
-    QStringList skipped;
-    for (const File& file : EncoderCorpus::Shared().files()) {
-        if (!file.skipped.isEmpty()) {
-            skipped << file.name + QStringLiteral(": ") + file.skipped;
-            continue;
-        }
-        SCOPED_TRACE(file.name.toStdString());
-        if (!file.failure.isEmpty()) {
-            ADD_FAILURE() << "not made: " << file.failure.toStdString();
-            continue;
-        }
-        check(file);
-    }
-    if (!skipped.isEmpty())
-        GTEST_SKIP() << skipped.join(QStringLiteral("; ")).toStdString();
+    ForEachCorpusFile(EncoderCorpus::Shared().files(), check);
 }
 
 std::vector<float> toFloat(const std::vector<std::int16_t>& samples) {

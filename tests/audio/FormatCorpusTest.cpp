@@ -7,6 +7,7 @@
 #include "engine/audio/LibavDecoder.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
+#include "tests/support/CorpusFiles.h"
 #include "tests/support/OggFixture.h"
 
 #include <QFile>
@@ -32,21 +33,7 @@ constexpr float kNoiseSeekTolerance = 0.15f;
 constexpr float kRounding = 2.0f / 32768;
 
 template <typename Check> void forEachFile(Check check) {
-    QStringList skipped;
-    for (const File& file : FormatCorpus::Shared().files()) {
-        if (!file.skipped.isEmpty()) {
-            skipped << file.name + QStringLiteral(": ") + file.skipped;
-            continue;
-        }
-        SCOPED_TRACE(file.name.toStdString());
-        if (!file.failure.isEmpty()) {
-            ADD_FAILURE() << "not made: " << file.failure.toStdString();
-            continue;
-        }
-        check(file);
-    }
-    if (!skipped.isEmpty())
-        GTEST_SKIP() << skipped.join(QStringLiteral("; ")).toStdString();
+    ForEachCorpusFile(FormatCorpus::Shared().files(), check);
 }
 
 // `frames` frames from the decoder's position, interleaved.

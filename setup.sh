@@ -35,6 +35,9 @@ packages=(
     gstreamer1.0-tools              # gst-launch-1.0
     gstreamer1.0-plugins-base       # its vorbisenc, oggmux and audioconvert
     gstreamer1.0-plugins-good       # its wavparse
+    # The corpus of other input formats (MP3, FLAC, Opus) from the formats'
+    # own encoders, checked against their own decoders (flac -d, opusdec):
+    lame flac opus-tools
 )
 
 install_missing() {

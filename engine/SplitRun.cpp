@@ -14,6 +14,7 @@
 #include "engine/RunSupport.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
+#include "engine/audio/AudioDecoder.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -658,6 +659,11 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
     const AppState& state = c_.state;
     if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
         return QStringLiteral("fade");
+    if (!cutter_ && cutterProblem_.isEmpty()) {
+        // Only Vorbis packets can be copied into an Ogg Vorbis piece.
+        if (!AudioDecoder::IsOggVorbis(record.FileName))
+            cutterProblem_ = QStringLiteral("the source is not Ogg Vorbis");
+    }
     if (!cutter_ && cutterProblem_.isEmpty()) {
         try {
             cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);

@@ -9,12 +9,8 @@
 
 #include <cstring>
 
-namespace {
-
-// Whether the file is an Ogg stream whose first packet is a Vorbis
-// identification header. Only the first page is looked at: an Ogg file of
-// another codec (Opus, FLAC) is libavformat's.
-bool isOggVorbis(const QString& path) {
+bool AudioDecoder::IsOggVorbis(const QString& path) {
+    // Only the first page is looked at.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -28,13 +24,11 @@ bool isOggVorbis(const QString& path) {
            std::memcmp(head.constData() + packet, "\x01vorbis", 7) == 0;
 }
 
-} // namespace
-
 std::unique_ptr<AudioDecoder> AudioDecoder::Open(const QString& path) {
     const QFileInfo info(path);
     // Both decoders say so in the same words; a file that cannot be read at
     // all stays with vorbisfile, whose messages callers already know.
-    if (!info.exists() || info.isDir() || isOggVorbis(path) || !info.isReadable())
+    if (!info.exists() || info.isDir() || IsOggVorbis(path) || !info.isReadable())
         return std::make_unique<VorbisDecoder>(path);
     return std::make_unique<LibavDecoder>(path);
 }

@@ -21,6 +21,10 @@ public:
     // to vorbisfile, everything else to libavformat/libavcodec. Throws Error
     // naming the file and the reason when it cannot be decoded.
     static std::unique_ptr<AudioDecoder> Open(const QString& path);
+    // Whether the file is an Ogg stream whose first packet is a Vorbis
+    // identification header: the files vorbisfile decodes and whose packets
+    // can be copied. An Ogg file of another codec (Opus, FLAC) is not.
+    static bool IsOggVorbis(const QString& path);
 
     virtual ~AudioDecoder() = default;
     AudioDecoder(const AudioDecoder&) = delete;

@@ -1,5 +1,6 @@
 #include "engine/audio/LibavDecoder.h"
 
+#include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
 
 extern "C" {
@@ -34,6 +35,52 @@ QString avReason(int code) {
 long long toSamples(long long duration, AVRational timeBase, int rate) {
     return av_rescale_q_rnd(duration, timeBase, AVRational{1, rate},
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+ChannelOrder::Speaker speakerOf(AVChannel channel) {
+    switch (channel) {
+    case AV_CHAN_FRONT_LEFT:
+        return ChannelOrder::FrontLeft;
+    case AV_CHAN_FRONT_RIGHT:
+        return ChannelOrder::FrontRight;
+    case AV_CHAN_FRONT_CENTER:
+        return ChannelOrder::FrontCenter;
+    case AV_CHAN_LOW_FREQUENCY:
+        return ChannelOrder::Lfe;
+    case AV_CHAN_BACK_LEFT:
+        return ChannelOrder::BackLeft;
+    case AV_CHAN_BACK_RIGHT:
+        return ChannelOrder::BackRight;
+    case AV_CHAN_BACK_CENTER:
+        return ChannelOrder::BackCenter;
+    case AV_CHAN_SIDE_LEFT:
+        return ChannelOrder::SideLeft;
+    case AV_CHAN_SIDE_RIGHT:
+        return ChannelOrder::SideRight;
+    default:
+        return ChannelOrder::Other;
+    }
+}
+
+// libavcodec delivers the channels in the order of the stream's layout
+// (5.1: FL FR FC LFE BL BR); the program keeps them in the Vorbis order. A
+// stream that names no layout has the usual one of its channel count.
+std::vector<int> vorbisSlots(const AVChannelLayout& stream) {
+    const int channels = stream.nb_channels;
+    AVChannelLayout layout{};
+    if (stream.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&layout, channels);
+    else if (av_channel_layout_copy(&layout, &stream) < 0)
+        av_channel_layout_default(&layout, channels);
+    std::vector<ChannelOrder::Speaker> speakers;
+    for (int c = 0; c < channels; ++c)
+        speakers.push_back(speakerOf(av_channel_layout_channel_from_index(&layout, c)));
+    av_channel_layout_uninit(&layout);
+    const std::vector<int> map = ChannelOrder::Map(speakers, ChannelOrder::Vorbis(channels));
+    std::vector<int> placeOf(map.size());
+    for (std::size_t slot = 0; slot < map.size(); ++slot)
+        placeOf[static_cast<std::size_t>(map[slot])] = static_cast<int>(slot);
+    return placeOf;
 }
 
 } // namespace
@@ -126,6 +173,7 @@ void LibavDecoder::openCodec() {
         failReading(QStringLiteral("the file has changed since it was opened"));
     rate_ = rate;
     channels_ = channels;
+    slotOf_ = vorbisSlots(codec_->ch_layout);
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(params->codec_id);
     lossless_ = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
 }
@@ -342,7 +390,7 @@ void LibavDecoder::convert(const AVFrame& frame, int at) {
             plane.resize(static_cast<std::size_t>(at + count), 0.0f);
     float* out[kMaxChannels] = {};
     for (int c = 0; c < channels_; ++c)
-        out[c] = held_[static_cast<std::size_t>(c)].data() + at;
+        out[c] = held_[static_cast<std::size_t>(slotOf_[static_cast<std::size_t>(c)])].data() + at;
     if (frame.format == AV_SAMPLE_FMT_FLTP) {
         for (int c = 0; c < channels_; ++c)
             std::memcpy(out[c], frame.extended_data[c], static_cast<std::size_t>(count) * 4);

@@ -14,6 +14,7 @@
 // durations less what the container says to drop (encoder delay and padding,
 // pre-skip, edit lists), exactly as libavcodec drops it on a straight decode.
 // Seeks place frames by that index alone, never by the demuxer's timestamps.
+// Channels come in the Vorbis order, as from VorbisDecoder.
 class LibavDecoder final : public AudioDecoder {
 public:
     // Throws Error naming the file and the reason when it holds no audio
@@ -75,6 +76,7 @@ private:
     int stream_ = -1;
     int rate_ = 0;
     int channels_ = 0;
+    std::vector<int> slotOf_; // each decoded channel's place in the Vorbis order
     bool lossless_ = false;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;

@@ -1,5 +1,6 @@
 #include "engine/audio/WavEncoder.h"
 
+#include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
 
 #include <QFile>
@@ -56,7 +57,8 @@ SF_INFO checkedFormat(const QString& path, int rate, int channels, int bitsPerSa
 } // namespace
 
 WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerSample)
-    : path_(path), rate_(rate), channels_(channels) {
+    : path_(path), rate_(rate), channels_(channels),
+      order_(ChannelOrder::Map(ChannelOrder::Vorbis(channels), ChannelOrder::Wav(channels))) {
     SF_INFO info = checkedFormat(path, rate, channels, bitsPerSample);
     errno = 0;
     adopt(sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info));
@@ -64,7 +66,8 @@ WavEncoder::WavEncoder(const QString& path, int rate, int channels, int bitsPerS
 
 WavEncoder::WavEncoder(const QString& name, SF_VIRTUAL_IO& io, void* user, int rate, int channels,
                        int bitsPerSample)
-    : path_(name), rate_(rate), channels_(channels) {
+    : path_(name), rate_(rate), channels_(channels),
+      order_(ChannelOrder::Map(ChannelOrder::Vorbis(channels), ChannelOrder::Wav(channels))) {
     SF_INFO info = checkedFormat(name, rate, channels, bitsPerSample);
     errno = 0;
     adopt(sf_open_virtual(&io, SFM_WRITE, &info, user));
@@ -90,6 +93,11 @@ WavEncoder::~WavEncoder() = default;
 void WavEncoder::write(const float* interleaved, std::size_t frames) {
     if (!file_ || frames == 0)
         return;
+    if (!ChannelOrder::IsIdentity(order_)) {
+        reordered_.resize(frames * order_.size());
+        ChannelOrder::Apply(order_, interleaved, frames, reordered_.data());
+        interleaved = reordered_.data();
+    }
     errno = 0;
     const sf_count_t written =
         sf_writef_float(file_.get(), interleaved, static_cast<sf_count_t>(frames));

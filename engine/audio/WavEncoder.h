@@ -5,12 +5,15 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 struct sf_private_tag;
 struct SF_VIRTUAL_IO;
 
 // PCM WAV through libsndfile: 8-bit (unsigned, as WAV stores it), 16, 24 or
-// 32-bit integer samples. Overs are clipped, never wrapped.
+// 32-bit integer samples. Overs are clipped, never wrapped. Frames come in
+// the program's (Vorbis) channel order and are written in the order of the
+// speaker mask the header declares.
 //
 // The file is a plain RIFF WAV while it stays within what a WAV header can
 // count (4 GiB), and RF64, the same layout with 64-bit sizes, once it grows
@@ -43,5 +46,7 @@ private:
     QString path_;
     int rate_;
     int channels_;
+    std::vector<int> order_; // for each written channel, the one it is taken from
+    std::vector<float> reordered_;
     std::unique_ptr<sf_private_tag, Closer> file_;
 };

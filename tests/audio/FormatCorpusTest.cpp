@@ -4,6 +4,7 @@
 #include "tests/support/FormatCorpus.h"
 #include "engine/audio/AudioDecoder.h"
 #include "engine/audio/AudioFile2.h"
+#include "engine/audio/ChannelOrder.h"
 #include "engine/audio/LibavDecoder.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
@@ -36,8 +37,12 @@ template <typename Check> void forEachFile(Check check) {
     ForEachCorpusFile(FormatCorpus::Shared().files(), check);
 }
 
-// `frames` frames from the decoder's position, interleaved.
+// `frames` frames from the decoder's position, interleaved, in FFmpeg's
+// channel order (the corpus' surround files are 5.1, which FFmpeg orders as
+// WAV does) where the decoder gives the Vorbis order.
 std::vector<float> readFrames(AudioDecoder& decoder, long long frames) {
+    const std::vector<int> order = ChannelOrder::Map(ChannelOrder::Vorbis(decoder.channels()),
+                                                     ChannelOrder::Wav(decoder.channels()));
     std::vector<float> out;
     while (static_cast<long long>(out.size()) < frames * decoder.channels()) {
         const AudioDecoder::Chunk chunk = decoder.read(4096);
@@ -45,7 +50,7 @@ std::vector<float> readFrames(AudioDecoder& decoder, long long frames) {
             break;
         for (int f = 0; f < chunk.frames; ++f)
             for (int c = 0; c < chunk.channels; ++c)
-                out.push_back(chunk.planes[c][f]);
+                out.push_back(chunk.planes[order[static_cast<std::size_t>(c)]][f]);
     }
     out.resize(std::min<std::size_t>(out.size(), static_cast<std::size_t>(frames) *
                                                      static_cast<std::size_t>(decoder.channels())));

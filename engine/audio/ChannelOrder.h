@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The program keeps multichannel audio in the Vorbis I channel order
+// (5.1: FL FC FR RL RR LFE), the order VorbisDecoder delivers, OggEncoder
+// writes and ChannelMixer folds. Decoders of other formats and writers of
+// other orders map through this.
+class ChannelOrder {
+public:
+    enum Speaker {
+        FrontLeft,
+        FrontRight,
+        FrontCenter,
+        Lfe,
+        BackLeft,
+        BackRight,
+        BackCenter,
+        SideLeft,
+        SideRight,
+        Other,
+    };
+
+    // The Vorbis order of `channels` channels (mono and stereo included).
+    static std::vector<Speaker> Vorbis(int channels);
+    // The order WAV output is written in: that of the speaker mask the WAV
+    // writer puts into the header for this count (for 8 channels it declares
+    // front centre pairs where the sides go: the nearest it offers).
+    static std::vector<Speaker> Wav(int channels);
+
+    // For each channel of `to`, the channel of `from` holding that speaker;
+    // a back speaker stands in for a missing side one and the other way
+    // round. The identity when the two cannot be matched one to one.
+    static std::vector<int> Map(const std::vector<Speaker>& from, const std::vector<Speaker>& to);
+    static bool IsIdentity(const std::vector<int>& map);
+
+    // out[f * n + c] = in[f * n + map[c]] for n = map.size().
+    static void Apply(const std::vector<int>& map, const float* in, std::size_t frames, float* out);
+};

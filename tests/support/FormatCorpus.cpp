@@ -103,6 +103,12 @@ DecodedAudio decodeWithOwn(Own own, const QString& path, const QString& wav) {
 
 } // namespace
 
+void FormatCorpus::Synthesize(const QString& source, const QStringList& codec, const QString& out) {
+    EncoderCorpus::Run(QStringLiteral("ffmpeg"),
+                       QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", source} +
+                           codec + QStringList{out});
+}
+
 const FormatCorpus& FormatCorpus::Shared() {
     static const FormatCorpus corpus;
     return corpus;

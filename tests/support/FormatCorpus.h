@@ -33,6 +33,11 @@ public:
 
     static const FormatCorpus& Shared();
 
+    // Writes `out` with FFmpeg from a lavfi source graph (`source`, e.g.
+    // "aevalsrc=sin(2*PI*440*t):s=44100:d=3"), encoded with `codec`
+    // ({"-c:a", "flac"}). Throws std::runtime_error.
+    static void Synthesize(const QString& source, const QStringList& codec, const QString& out);
+
     const std::vector<File>& files() const { return files_; }
 
 private:

@@ -1,6 +1,7 @@
 // Tarnwell against the tools a user would pick instead, on the same generated
 // input: a 10-minute stereo 44100 Hz Ogg Vorbis file (quality 4) of noise
-// under a sweeping tone, because a pure tone encodes unrealistically fast.
+// under a sweeping tone, because a pure tone encodes unrealistically fast,
+// and the same audio as MP3 and FLAC.
 //
 // Each case runs Tarnwell's real split or join run without a window, in a
 // process of its own, and the peer command, in turn (A B A B ...), and prints
@@ -33,6 +34,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -45,6 +47,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <vector>
 
 extern char** environ;
@@ -440,6 +443,34 @@ int main(int argc, char** argv) {
                     shortSplit.peakKb / 1024.0, longSplit.peakKb / 1024.0, minutes);
     std::vector<double> startup = bench.startup;
     startup.insert(startup.end(), shortBench.startup.begin(), shortBench.startup.end());
+
+    // The same audio as MP3 and as FLAC, split into MP3 and WAV pieces, side
+    // by side with ffmpeg's segment muxer doing the same from the same file.
+    QStringList wavSegment{QStringLiteral("-c:a"), QStringLiteral("pcm_s16le")};
+    wavSegment << segment.mid(segment.indexOf(QStringLiteral("-f")));
+    const QString ffmpegProgram = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    for (const auto& [name, extension, codec] :
+         {std::tuple{"MP3", "mp3", QStringList{"-c:a", "libmp3lame", "-b:a", "192k"}},
+          std::tuple{"FLAC", "flac", QStringList{"-c:a", "flac"}}}) {
+        const QString input = dir.filePath(QStringLiteral("in.") + QLatin1String(extension));
+        if (ffmpegProgram.isEmpty() ||
+            QProcess::execute(ffmpegProgram,
+                              QStringList{"-nostdin", "-v", "error", "-y", "-i", source} + codec +
+                                  QStringList{input}) != 0) {
+            std::printf("%s input: ffmpeg could not make it\n", name);
+            continue;
+        }
+        Bench other(pairs, only, dir.path(), input, minutes * 60, workers);
+        const QByteArray mp3Case = QByteArray(name) + " in, MP3 split, 60 s";
+        other.compare(
+            mp3Case.constData(), jobNamed(Job::Mp3Split),
+            other.ffmpeg("ffmpeg segment split", segment, QStringLiteral("part%03d.mp3")));
+        const QByteArray wavCase = QByteArray(name) + " in, WAV split, 60 s";
+        other.compare(
+            wavCase.constData(), jobNamed(Job::WavSplit),
+            other.ffmpeg("ffmpeg segment split", wavSegment, QStringLiteral("part%03d.wav")));
+        startup.insert(startup.end(), other.startup.begin(), other.startup.end());
+    }
     std::printf("Tarnwell's times are those of the run; starting its process took %.2f s more "
                 "(median), which the peers' times include\n",
                 median(startup));

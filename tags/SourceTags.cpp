@@ -66,6 +66,10 @@ void ReadSourceTags(const QString& fileName, AudioFileinfo& tags) {
         read.Artist = field(properties, "ARTIST");
         read.Album = field(properties, "ALBUM");
         read.Comment = field(properties, "COMMENT");
+        // The Vorbis comment field the format's own definition names, which
+        // FFmpeg writes.
+        if (read.Comment.isEmpty())
+            read.Comment = field(properties, "DESCRIPTION");
         read.Genre = field(properties, "GENRE");
         read.Year = field(properties, "DATE");
     }

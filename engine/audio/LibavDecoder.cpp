@@ -9,8 +9,12 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,14 +87,79 @@ std::vector<int> vorbisSlots(const AVChannelLayout& stream) {
     return placeOf;
 }
 
+// The file as it is on disk: a kept index holds while all of this is the
+// same. A file written anew gets a new modification time, one renamed into
+// place a new inode.
+struct FileStamp {
+    QString path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    long long modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return {QFileInfo(path).absoluteFilePath(), status.st_dev, status.st_ino, status.st_size,
+            status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec};
+}
+
+// Indexes kept for the files opened last: a run opens its source once to
+// measure it and once in every worker, and walking every packet of a long
+// file each time cost more than the demuxing a peer does once.
+constexpr std::size_t kKeptIndexes = 2;
+constexpr std::size_t kMaxKeptPackets = 4'000'000;
+
 } // namespace
+
+struct LibavDecoder::KeptIndex {
+    FileStamp stamp;
+    std::shared_ptr<const std::vector<Packet>> packets;
+    long long totalFrames = 0;
+};
+
+std::mutex LibavDecoder::keptMutex_;
+std::deque<LibavDecoder::KeptIndex> LibavDecoder::kept_;
+
+bool LibavDecoder::reuseIndex(const KeptIndex& stamped) {
+    if (stamped.stamp.size < 0)
+        return false;
+    const std::lock_guard lock(keptMutex_);
+    for (const KeptIndex& entry : kept_)
+        if (entry.stamp == stamped.stamp) {
+            index_ = *entry.packets;
+            totalFrames_ = entry.totalFrames;
+            return true;
+        }
+    return false;
+}
+
+void LibavDecoder::keepIndex(KeptIndex entry) const {
+    if (index_.size() > kMaxKeptPackets || entry.stamp.size < 0)
+        return;
+    entry.packets = std::make_shared<const std::vector<Packet>>(index_);
+    entry.totalFrames = totalFrames_;
+    const std::lock_guard lock(keptMutex_);
+    std::erase_if(kept_, [&](const KeptIndex& e) { return e.stamp.path == entry.stamp.path; });
+    kept_.push_front(std::move(entry));
+    if (kept_.size() > kKeptIndexes)
+        kept_.pop_back();
+}
 
 LibavDecoder::LibavDecoder(const QString& path)
     : path_(path), packet_(av_packet_alloc()), frame_(av_frame_alloc()) {
     if (!packet_ || !frame_)
         throw std::bad_alloc();
     openInput();
-    buildIndex();
+    // Stamped before reading: a file changed meanwhile is indexed again.
+    KeptIndex kept{stampOf(path_), nullptr, 0};
+    if (!reuseIndex(kept)) {
+        buildIndex();
+        keepIndex(std::move(kept));
+    }
     durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
     walkTo(0);
 }

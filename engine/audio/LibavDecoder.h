@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <cstddef>
+#include <deque>
+#include <mutex>
 #include <vector>
 
 // Any audio file libavformat/libavcodec read (MP3, FLAC, Opus, WAV, AIFF,
@@ -14,6 +16,7 @@
 // durations less what the container says to drop (encoder delay and padding,
 // pre-skip, edit lists), exactly as libavcodec drops it on a straight decode.
 // Seeks place frames by that index alone, never by the demuxer's timestamps.
+// Files opened again (by each worker of a run) reuse the index.
 // Channels come in the Vorbis order, as from VorbisDecoder.
 class LibavDecoder final : public AudioDecoder {
 public:
@@ -46,6 +49,15 @@ private:
         int keepTo = 0;
         long long first = 0; // the file frame keepFrom is
     };
+
+    // Indexes of files opened before, kept while the file is unchanged (its
+    // size and modification time); every packet read is still checked
+    // against the index.
+    struct KeptIndex;
+    static std::mutex keptMutex_;
+    static std::deque<KeptIndex> kept_;
+    bool reuseIndex(const KeptIndex& stamped);
+    void keepIndex(KeptIndex entry) const;
 
     void openInput();
     void openCodec();

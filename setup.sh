@@ -35,6 +35,9 @@ packages=(
     gstreamer1.0-tools              # gst-launch-1.0
     gstreamer1.0-plugins-base       # its vorbisenc, oggmux and audioconvert
     gstreamer1.0-plugins-good       # its wavparse
+    # Sources with chapters for the segment import tests: metaflac writes a
+    # FLAC cue sheet block, opusenc Opus chapter comments.
+    flac opus-tools
 )
 
 install_missing() {

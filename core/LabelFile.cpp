@@ -70,6 +70,10 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
     for (const TitledPiece& region : regions) {
         TitledPiece piece = region;
         for (const TitledPiece& point : points) {
+            // A point at a region's very start names it when the region has
+            // no name of its own.
+            if (point.begin == piece.begin && piece.tags.title.isEmpty())
+                piece.tags.title = point.tags.title;
             if (point.begin <= piece.begin || point.begin >= piece.end)
                 continue;
             TitledPiece before = piece;
@@ -78,12 +82,6 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
             piece.begin = point.begin;
             piece.tags.title = point.tags.title;
         }
-        // A point at a region's very start names it when the region has no
-        // name of its own.
-        for (const TitledPiece& point : points)
-            if (point.begin == region.begin && piece.begin == region.begin &&
-                piece.tags.title.isEmpty())
-                piece.tags.title = point.tags.title;
         pieces.push_back(piece);
     }
     std::erase_if(pieces, [](const TitledPiece& p) { return p.begin >= p.end; });

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path) {
+std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path, int rate) {
     AVFormatContext* opened = nullptr;
     const QByteArray name = path.toUtf8();
     const auto fail = [&](const char* reason) {
@@ -22,7 +22,8 @@ std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path) {
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (stream < 0)
         throw fail("the file has no audio stream");
-    const int rate = format->streams[stream]->codecpar->sample_rate;
+    if (rate <= 0)
+        rate = format->streams[stream]->codecpar->sample_rate;
     if (rate <= 0)
         throw fail("the audio stream has no sample rate");
 

@@ -12,12 +12,13 @@
 class SourceChapters {
 public:
     struct Chapter {
-        std::int64_t begin = 0; // frames at the audio stream's rate
+        std::int64_t begin = 0; // frames at the rate asked for
         std::int64_t end = 0;
         QString title;
     };
 
-    // The chapters of `path` in order, each time at its nearest frame; none
-    // when the file has none. Throws Error when the file cannot be opened.
-    static std::vector<Chapter> Read(const QString& path);
+    // The chapters of `path` in order, each time at its nearest frame at
+    // `rate` (the audio stream's own when 0); none when the file has none.
+    // Throws Error when the file cannot be opened.
+    static std::vector<Chapter> Read(const QString& path, int rate = 0);
 };

@@ -45,7 +45,7 @@ QStringList tokens(const QString& line, int number) {
 }
 
 std::int64_t cueTime(const QString& text, int line) {
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,6}):(\\d{1,2}):(\\d{1,2})$"));
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,7}):(\\d{1,2}):(\\d{1,2})$"));
     const auto m = form.match(text);
     const int ss = m.hasMatch() ? m.captured(2).toInt() : 0;
     const int ff = m.hasMatch() ? m.captured(3).toInt() : 0;
@@ -62,12 +62,24 @@ QString cueTimeText(std::int64_t cueFrames) {
         .arg(cueFrames % FramePosition::CueFramesPerSecond, 2, 10, QLatin1Char('0'));
 }
 
-// Cue sheets know no escape for a quote inside a text.
-QString quoted(const QString& text) {
+// Cue sheets know no escape for a quote inside a text, nor a line break.
+QString cueText(const QString& text) {
     QString clean = text;
     clean.replace(QLatin1Char('"'), QLatin1Char('\''));
     clean.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
-    return QLatin1Char('"') + clean + QLatin1Char('"');
+    return clean;
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + cueText(text) + QLatin1Char('"');
+}
+
+// A remark's value stands without quotes when it is one word.
+QString remarkValue(const QString& value) {
+    const QString clean = cueText(value);
+    return std::any_of(clean.begin(), clean.end(), [](QChar c) { return c.isSpace(); })
+               ? QLatin1Char('"') + clean + QLatin1Char('"')
+               : clean;
 }
 
 QString fileNameOf(const QString& name) {
@@ -249,8 +261,7 @@ QString CueSheet::text() const {
     QStringList lines;
     const auto remark = [&](const QString& indent, const QString& key, const QString& value) {
         if (!value.isEmpty())
-            lines << indent + QStringLiteral("REM ") + key + QLatin1Char(' ') +
-                         (value.contains(QLatin1Char(' ')) ? quoted(value) : value);
+            lines << indent + QStringLiteral("REM ") + key + QLatin1Char(' ') + remarkValue(value);
     };
     const auto line = [&](const QString& indent, const QString& key, const QString& value) {
         if (!value.isEmpty())

@@ -22,3 +22,13 @@ PieceTags PieceTags::Derive(const PieceTags& piece, const PieceTags& sheet,
     tags.tracks = piece.tracks;
     return tags;
 }
+
+AudioFileinfo PieceTags::fileinfo(const AudioFileinfo& source) const {
+    AudioFileinfo info = source;
+    info.Title = title;
+    info.Artist = artist;
+    info.Album = album;
+    info.Year = date;
+    info.Genre = genre;
+    return info;
+}

@@ -25,4 +25,6 @@ struct PieceTags {
     // keeps the source's.
     static PieceTags Derive(const PieceTags& piece, const PieceTags& sheet,
                             const AudioFileinfo& source);
+    // The tag record the writers take: these tags, with the source's comment.
+    AudioFileinfo fileinfo(const AudioFileinfo& source) const;
 };

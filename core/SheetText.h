@@ -5,7 +5,8 @@
 
 // The text of a cue sheet or label file, as other programs save them: UTF-8
 // with or without a byte order mark, or an older 8-bit file, taken as
-// Latin-1 when it is not valid UTF-8. Line ends are "\n", "\r\n" or "\r".
+// Windows-1252 (Latin-1 where that is missing) when it is not valid UTF-8. Line ends are "\n",
+// "\r\n" or "\r".
 QString DecodeSheetText(const QByteArray& bytes);
 // Reads and decodes such a file; throws Error naming it when it cannot be
 // read.

@@ -101,10 +101,18 @@ TEST(CueSheet, ReadsARippedSheetIntoExactPiecesAndTags) {
     EXPECT_EQ(guest.tracks, 3);
     EXPECT_EQ(PieceTags::Derive(pieces[0].tags, sheet.disc, source).artist,
               QStringLiteral("The Example Band"));
+    EXPECT_EQ(guest.fileinfo(source).Artist, QStringLiteral("Guest Singer"));
     // A sheet without its own album, artist, date or genre keeps the source's.
     const PieceTags bare = PieceTags::Derive(pieces[0].tags, {}, source);
     EXPECT_EQ(bare.artist + bare.album + bare.date + bare.genre,
               QStringLiteral("Source ArtistSource Album2001Speech"));
+}
+
+TEST(CueSheet, ReadsAWindowsSheet) {
+    const CueSheet sheet = parse("TITLE \"Caf\xE9 \x96 Live\"\r\nFILE x.wav WAVE\r\n"
+                                 "TRACK 01 AUDIO\r\nTITLE \"It\x92s\"\r\nINDEX 01 00:00:00\r\n");
+    EXPECT_EQ(sheet.disc.album, QStringLiteral("Café – Live"));
+    EXPECT_EQ(sheet.files[0].tracks[0].tags.title, QStringLiteral("It’s"));
 }
 
 TEST(CueSheet, MatchesEachFileOfASheetToItsSource) {

@@ -2,6 +2,7 @@
 
 #include "core/CueSheet.h"
 #include "core/LabelFile.h"
+#include "engine/OutputNames.h"
 #include "engine/audio/SourceChapters.h"
 #include "platform/Error.h"
 

@@ -36,7 +36,8 @@ packages=(
     gstreamer1.0-plugins-base       # its vorbisenc, oggmux and audioconvert
     gstreamer1.0-plugins-good       # its wavparse
     # The corpus of other input formats (MP3, FLAC, Opus) from the formats'
-    # own encoders, checked against their own decoders (flac -d, opusdec):
+    # own encoders, checked against their own decoders (flac -d, opusdec),
+    # and sources with chapters (metaflac, opusenc) for the segment import:
     lame flac opus-tools
 )
 

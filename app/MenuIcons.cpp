@@ -84,6 +84,17 @@ void draw(QPainter& p, MenuIcons::Glyph glyph, const QColor& color) {
         p.drawLine(QPointF(5.5, 8), QPointF(14, 8));
         p.drawPolyline(QPolygonF({{11, 5}, {14, 8}, {11, 11}}));
         break;
+    case MenuIcons::Glyph::ImportSegments:
+    case MenuIcons::Glyph::ExportSegments: {
+        // A list of segments, and an arrow into it or out of it.
+        for (const double y : {3.0, 8.0, 13.0})
+            p.drawLine(QPointF(8, y), QPointF(14.5, y));
+        const bool in = glyph == MenuIcons::Glyph::ImportSegments;
+        p.drawLine(QPointF(1.5, 8), QPointF(6, 8));
+        p.drawPolyline(in ? QPolygonF({{3.5, 5.5}, {6, 8}, {3.5, 10.5}})
+                          : QPolygonF({{4, 5.5}, {1.5, 8}, {4, 10.5}}));
+        break;
+    }
     case MenuIcons::Glyph::Help: {
         p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
         QPainterPath mark;

@@ -22,6 +22,8 @@ public:
         Help,
         Web,
         About,
+        ImportSegments,
+        ExportSegments,
     };
 
     // `normal` draws the glyph on the menu, `selected` on the item under the

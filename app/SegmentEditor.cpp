@@ -5,6 +5,7 @@
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
+#include "core/RecordPieces.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
@@ -177,6 +178,26 @@ void SegmentEditor::RemoveSegment() {
     RowSelection(lvTimeSelection_).select(state_.CurrentSegment);
     if (hooks_.showTotalTime)
         hooks_.showTotalTime();
+}
+
+void SegmentEditor::ImportSegments(
+    const std::function<std::vector<TitledPiece>(const listrecord&)>& read) {
+    listrecord* record = editableRecord();
+    if (!record)
+        return;
+    const auto pieces = read(*record);
+    if (pieces.empty())
+        return;
+    RecordPieces::SetMarked(*record, pieces);
+    ShowSegments();
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
+}
+
+void SegmentEditor::ExportSegments(
+    const std::function<void(const listrecord&, const std::vector<TitledPiece>&)>& write) {
+    if (const listrecord* record = editableRecord())
+        write(*record, RecordPieces::Marked(*record));
 }
 
 void SegmentEditor::ClearSegments() {

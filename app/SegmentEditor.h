@@ -2,6 +2,7 @@
 
 #include "app/EditorContext.h"
 #include "core/SegmentList.h"
+#include "core/TitledPiece.h"
 #include "core/listrecord.h"
 
 #include <QString>
@@ -50,6 +51,15 @@ public:
     // The record the commands edit: the first file's in unification, else the
     // selected file's; null when there is none.
     listrecord* RecordInUse();
+
+    // Segments handed over from another program: `read` gives the pieces of
+    // the record the marks go to, which then replace its segments; nothing
+    // changes when it gives none. Refused in a split function.
+    void ImportSegments(const std::function<std::vector<TitledPiece>(const listrecord&)>& read);
+    // The same record's confirmed segments as frame ranges, for another
+    // program; `write` is not called in a split function.
+    void ExportSegments(
+        const std::function<void(const listrecord&, const std::vector<TitledPiece>&)>& write);
 
 private:
     // The record the marks go to, normalised; null (after telling the user

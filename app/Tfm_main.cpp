@@ -20,6 +20,7 @@
 #include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
+#include "engine/SegmentFiles.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -40,6 +41,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -60,6 +62,8 @@ constexpr const char* GlyphProperty = "menuGlyph";
 } // namespace
 
 const QString Tfm_main::OpenFilter = JobListEditor::OpenFilter;
+const QString Tfm_main::SegmentsFilter =
+    QStringLiteral("Cue sheets(*.cue)|*.cue|Label files(*.txt)|*.txt");
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
                    "OGG Files(*.ogg)|*.ogg");
@@ -328,6 +332,11 @@ void Tfm_main::buildMenus() {
                 MenuIcons::Glyph::AddFile);
     addMenuItem(p_file, QStringLiteral("Add Folder"), "AddFolder2Click", &Tfm_main::AddFolder2Click,
                 MenuIcons::Glyph::AddFolder);
+    p_file->addSeparator();
+    addMenuItem(p_file, QStringLiteral("Import segments…"), "ImportSegments1Click",
+                &Tfm_main::ImportSegments1Click, MenuIcons::Glyph::ImportSegments);
+    addMenuItem(p_file, QStringLiteral("Export segments…"), "ExportSegments1Click",
+                &Tfm_main::ExportSegments1Click, MenuIcons::Glyph::ExportSegments);
     p_file->addSeparator();
     addMenuItem(p_file, QStringLiteral("Remove"), "Remove2Click", &Tfm_main::Remove2Click,
                 MenuIcons::Glyph::Remove);
@@ -734,6 +743,46 @@ void Tfm_main::AddFolder2Click() {
     guarded([this] {
         if (!state_.Busy)
             AddFolder();
+    });
+}
+
+void Tfm_main::ImportSegments1Click() {
+    guarded([this] {
+        if (state_.Busy)
+            return;
+        segmentEditor_->ImportSegments([this](const listrecord& record) {
+            const QStringList chosen =
+                desktop_.openFiles(SegmentsFilter, QFileInfo(record.FileName).absolutePath());
+            if (chosen.isEmpty())
+                return std::vector<TitledPiece>();
+            return SegmentFiles::Import(chosen.front(), record.FileName, record.SampleRate,
+                                        record.SampleCount);
+        });
+    });
+}
+
+void Tfm_main::ExportSegments1Click() {
+    guarded([this] {
+        if (state_.Busy)
+            return;
+        segmentEditor_->ExportSegments([this](const listrecord& record,
+                                              const std::vector<TitledPiece>& pieces) {
+            if (pieces.empty()) {
+                desktop_.warning(QStringLiteral("There is no confirmed segment to export."));
+                return;
+            }
+            Desktop::SaveChoice choice;
+            if (!desktop_.saveFile(SegmentsFilter, 1, QFileInfo(record.FileName).absolutePath(),
+                                   choice) ||
+                choice.path.isEmpty())
+                return;
+            const QString extension =
+                choice.filterIndex == 2 ? QStringLiteral(".txt") : QStringLiteral(".cue");
+            const QString path =
+                QFileInfo(choice.path).suffix().isEmpty() ? choice.path + extension : choice.path;
+            SegmentFiles::Export(path, record.FileName, pieces, {}, record.SampleRate,
+                                 record.SampleCount);
+        });
     });
 }
 

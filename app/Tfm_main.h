@@ -100,6 +100,8 @@ public:
     // The open and save dialogs' filters.
     static const QString OpenFilter;
     static const QString SaveFilter;
+    // The files "Import segments…" reads and "Export segments…" writes.
+    static const QString SegmentsFilter;
     // The help memo's lines, shown while the file list is empty.
     static QStringList HelpMemoLines();
 
@@ -131,6 +133,8 @@ public:
     void Stop1Click();
     void AddFile2Click();
     void AddFolder2Click();
+    void ImportSegments1Click();
+    void ExportSegments1Click();
     void Remove2Click();
     void Exit1Click();
     void FileUp1Click();

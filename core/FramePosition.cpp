@@ -31,3 +31,24 @@ std::int64_t FramePosition::EndOfMilliseconds(std::int64_t ms, std::int64_t leng
 std::int64_t FramePosition::Frames(std::int64_t seconds, std::int32_t rate) {
     return std::max<std::int64_t>(seconds, 0) * std::max(rate, 0);
 }
+
+std::int64_t FramePosition::OfCueFrames(std::int64_t cueFrames, std::int32_t rate) {
+    const std::int64_t r = std::max(rate, 0);
+    const std::int64_t c = std::max<std::int64_t>(cueFrames, 0);
+    return c / CueFramesPerSecond * r + c % CueFramesPerSecond * r / CueFramesPerSecond;
+}
+
+std::int64_t FramePosition::CueFramesOf(std::int64_t frame, std::int32_t rate) {
+    if (frame <= 0 || rate <= 0)
+        return 0;
+    // In two steps, as in OfMilliseconds, so no product overflows.
+    return frame / rate * CueFramesPerSecond +
+           (frame % rate * CueFramesPerSecond * 2 + rate) / (2 * std::int64_t{rate});
+}
+
+std::int64_t FramePosition::OfFraction(std::int64_t whole, std::int64_t numerator,
+                                       std::int64_t denominator, std::int32_t rate) {
+    if (rate <= 0 || denominator <= 0 || whole < 0 || numerator < 0)
+        return 0;
+    return whole * rate + (numerator * rate * 2 + denominator) / (2 * denominator);
+}

@@ -21,4 +21,17 @@ public:
                                           std::int64_t frames);
     // Frames in `seconds` of audio at `rate`, for fades.
     static std::int64_t Frames(std::int64_t seconds, std::int32_t rate);
+
+    // Cue sheets count time in 75ths of a second ("cue frames"): mm:ss:ff is
+    // cue frame (mm × 60 + ss) × 75 + ff, and lies at frame
+    // (mm × 60 + ss) × rate + ff × rate / 75, rounded down.
+    static constexpr std::int64_t CueFramesPerSecond = 75;
+    static std::int64_t OfCueFrames(std::int64_t cueFrames, std::int32_t rate);
+    // The cue frame nearest to `frame`; OfCueFrames gives it back unchanged
+    // at every rate of 150 Hz and more.
+    static std::int64_t CueFramesOf(std::int64_t frame, std::int32_t rate);
+    // The frame nearest to whole + numerator / denominator seconds, as a
+    // time written with decimals gives it.
+    static std::int64_t OfFraction(std::int64_t whole, std::int64_t numerator,
+                                   std::int64_t denominator, std::int32_t rate);
 };

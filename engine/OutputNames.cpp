@@ -3,6 +3,7 @@
 #include "engine/PendingOutput.h"
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
+#include "platform/FormatTime.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -140,6 +141,53 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
     const QString first = folder + stem + (numbered ? QStringLiteral("_1") : QString()) + extension;
     return firstFree(
         first,
+        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
+        [&planned, taken = takenIn(folder)](const QString& path) {
+            return planned.contains(path) || taken(path);
+        });
+}
+
+QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& tags,
+                               const QString& caption, std::int64_t beginMs) {
+    static const QRegularExpression field(QStringLiteral("\\{(\\w+)(?::0?(\\d{1,2}))?\\}"));
+    QString name;
+    qsizetype at = 0;
+    for (auto it = field.globalMatch(pattern); it.hasNext();) {
+        const auto m = it.next();
+        name += pattern.mid(at, m.capturedStart() - at);
+        at = m.capturedEnd();
+        const QString key = m.captured(1);
+        QString value;
+        if (key == QLatin1String("n"))
+            value = QStringLiteral("%1").arg(n, m.captured(2).toInt(), 10, QLatin1Char('0'));
+        else if (key == QLatin1String("title"))
+            value = tags.title;
+        else if (key == QLatin1String("artist"))
+            value = tags.artist;
+        else if (key == QLatin1String("album"))
+            value = tags.album;
+        else if (key == QLatin1String("source"))
+            value = Base(caption);
+        else if (key == QLatin1String("begin"))
+            value = FormatTimeMs(beginMs).replace(QLatin1Char(':'), QLatin1Char('-'));
+        else
+            value = m.captured(0);
+        name += CleanTitle(value);
+    }
+    name += pattern.mid(at);
+    name = CleanTitle(name);
+    return name.isEmpty() ? QStringLiteral("untitled") : name;
+}
+
+QString OutputNames::DefaultPattern() {
+    return QStringLiteral("{n:02} - {title}");
+}
+
+QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
+                                 const QString& extension, const QSet<QString>& planned) {
+    const QString folder = Folder(outputDir);
+    return firstFree(
+        folder + stem + extension,
         [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
         [&planned, taken = takenIn(folder)](const QString& path) {
             return planned.contains(path) || taken(path);

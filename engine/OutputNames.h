@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/PieceTags.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <cstdint>
 
 // How the runs name their outputs. A run never writes over an existing file:
 // when a name is taken it counts "_1", "_2", ... until a free one turns up.
@@ -29,6 +33,21 @@ public:
     static QString SplitOutput(const QString& outputDir, const QString& caption,
                                const QString& extension, bool numbered,
                                const QSet<QString>& planned = {});
+    // The name a template gives a piece: "{n}" its number, "{n:02}" the
+    // number padded with zeros to that width, "{title}", "{artist}",
+    // "{album}" its tags, "{source}" the base of its file list caption,
+    // "{begin}" where it begins ("00-04-17.69"); any other text stays. Each
+    // field is cleaned as a title is, and so is the whole name; "untitled"
+    // when nothing is left.
+    static QString PieceStem(const QString& pattern, int n, const PieceTags& tags,
+                             const QString& caption, std::int64_t beginMs);
+    // The template of pieces that have titles when none is chosen.
+    static QString DefaultPattern();
+    // `stem` with `extension` in the output folder, counting "_1", "_2", ...
+    // when that is taken, as SplitOutput does.
+    static QString NamedOutput(const QString& outputDir, const QString& stem,
+                               const QString& extension, const QSet<QString>& planned = {});
+
     // The name used when the output could not be created under its own name:
     // the source's file name with the output's extension, in the output
     // folder, but never an existing file nor one of `sources`.

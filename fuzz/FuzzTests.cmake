@@ -53,7 +53,7 @@ ExternalProject_Add(tarnwell_fuzz
 
 # Per target: extra libFuzzer options. Reading audio must stay small whatever
 # a file claims, so no single allocation may exceed 512 MB there.
-set(fuzz_targets comment_block comment_roundtrip audio_reader settings_file)
+set(fuzz_targets comment_block comment_roundtrip audio_reader settings_file sheet)
 set(fuzz_options_audio_reader -malloc_limit_mb=512)
 # Per target: how many inputs a short run tries, about 30 seconds each on a
 # busy 2-core machine. A run is a fixed sequence of inputs (fixed seed, fixed
@@ -65,6 +65,7 @@ set(fuzz_runs_comment_block 15000)
 set(fuzz_runs_comment_roundtrip 30000)
 set(fuzz_runs_audio_reader 3000)
 set(fuzz_runs_settings_file 15000)
+set(fuzz_runs_sheet 30000)
 foreach(target IN LISTS fuzz_targets)
     set(binary ${fuzz_build}/bin/${target}_fuzzer)
     set(regressions ${CMAKE_SOURCE_DIR}/fuzz/regressions/${target})

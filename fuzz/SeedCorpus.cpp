@@ -1,6 +1,7 @@
 // Writes the seed inputs of every fuzz target into one folder per target,
 // from the same generators the tests use: Ogg files from OggFixture, their
-// comment packets, and settings files written by SettingsFile.
+// comment packets, settings files written by SettingsFile, and cue sheets and
+// label files.
 //
 //   fuzz_seed_corpus <folder>
 
@@ -129,6 +130,30 @@ void writeSettingsSeeds(const QDir& out) {
     writeSeed(settingsDir, QStringLiteral("empty"), settingsSeed("x", {}, 2));
 }
 
+// A sheet seed in the sheet fuzzer's layout: the file, a byte choosing the
+// kind, and eight bytes from which the rate and the length are taken.
+void writeSheetSeeds(const QDir& out) {
+    const QDir sheets(out.filePath(QStringLiteral("sheet")));
+    const QByteArray tail = QByteArray(8, '\x5a');
+    writeSeed(sheets, QStringLiteral("ripped.cue"),
+              QByteArray("\xEF\xBB\xBFREM GENRE \"Rock\"\r\nREM DATE 1985\r\n"
+                         "PERFORMER \"Band\"\r\nTITLE \"Album\"\r\nFILE \"a.wav\" WAVE\r\n"
+                         "  TRACK 01 AUDIO\r\n    TITLE \"One\"\r\n    INDEX 01 00:00:00\r\n"
+                         "  TRACK 02 AUDIO\r\n    PERFORMER \"Guest\"\r\n"
+                         "    INDEX 00 04:15:40\r\n    INDEX 01 04:17:52\r\n") +
+                  '\x01' + tail);
+    writeSeed(sheets, QStringLiteral("two-files.cue"),
+              QByteArray("FILE \"1.flac\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                         " TRACK 02 AUDIO\n  INDEX 00 03:00:00\nFILE \"C:\\2.wav\" WAVE\n"
+                         "  INDEX 01 00:00:00\n  REM END 00:30:00\n TRACK 03 MODE1/2352\n"
+                         "  INDEX 01 01:00:00\n") +
+                  '\x01' + tail);
+    writeSeed(sheets, QStringLiteral("labels.txt"),
+              QByteArray("0.000000\t0.000000\tIntro\n12.345678\t12.345678\tVerse\n"
+                         "\\\t100.0\t2000.0\n20.5\t31.25\tRegion\n") +
+                  '\x00' + tail);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +163,7 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     for (const char* target :
-         {"comment_block", "comment_roundtrip", "audio_reader", "settings_file"})
+         {"comment_block", "comment_roundtrip", "audio_reader", "settings_file", "sheet"})
         if (!out.mkpath(QString::fromLatin1(target))) {
             std::fprintf(stderr, "cannot create %s/%s\n", argv[1], target);
             return 1;
@@ -146,6 +171,7 @@ int main(int argc, char** argv) {
     try {
         writeOggSeeds(out);
         writeSettingsSeeds(out);
+        writeSheetSeeds(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -9,6 +9,7 @@
 #include "app/skin/SkinObject.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
+#include "engine/SegmentFiles.h"
 #include "platform/MulDiv.h"
 #include "tests/jobs/MainWindowFixture.h"
 #include "tests/support/FfmpegDecoder.h"
@@ -84,6 +85,33 @@ TEST_F(MainWindowJobsTest, BeginEndOkThroughTheSkin) {
     EXPECT_EQ(segmentRows(), QStringList{"00:00:00 - 00:01:40|00:01:40|Uncertain"});
     EXPECT_FALSE(main->state().SegmentFocus);
     EXPECT_EQ(lv().count(), 1);
+}
+
+// Segments from a label file fill the marked segments, widened to the whole
+// seconds the list holds; exported as a cue sheet they read back there.
+TEST_F(MainWindowJobsTest, SegmentsComeInFromALabelFileAndGoOutAsACueSheet) {
+    const QString source = ogg("hundred.ogg", 100.3);
+    addFiles({source});
+    QFile labels(dir.filePath("labels.txt"));
+    ASSERT_TRUE(labels.open(QIODevice::WriteOnly));
+    labels.write("10.25\t20.5\tFirst\n40\t60\tSecond\n");
+    labels.close();
+    desktop.openFilesAnswers.push_back({labels.fileName()});
+    main->ImportSegments1Click();
+    EXPECT_EQ(segmentRows(),
+              (QStringList{"00:00:10 - 00:00:21|00:00:11|OK", "00:00:40 - 00:01:00|00:00:20|OK",
+                           "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
+    EXPECT_EQ(total(), "00:00:31");
+
+    desktop.saveAnswers.push_back({dir.filePath("marks"), 1});
+    main->ExportSegments1Click();
+    ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+    const auto back = SegmentFiles::Import(dir.filePath("marks.cue"), source, 8000, 802400);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].begin, 10 * 8000);
+    EXPECT_EQ(back[0].end, 21 * 8000);
+    EXPECT_EQ(back[1].begin, 40 * 8000);
+    EXPECT_EQ(back[1].end, 60 * 8000);
 }
 
 TEST_F(MainWindowJobsTest, MarksAreRefusedWhenSplittingByTime) {

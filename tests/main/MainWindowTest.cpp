@@ -354,7 +354,9 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
                                               "Down=Down1Click", "-", "Stop=Stop1Click"}));
     EXPECT_EQ(items(main->p_file),
               QStringList({"Add File=AddFile2Click", "Add Folder=AddFolder2Click", "-",
-                           "Remove=Remove2Click", "-", "Exit=Exit1Click"}));
+                           "Import segments…=ImportSegments1Click",
+                           "Export segments…=ExportSegments1Click", "-", "Remove=Remove2Click", "-",
+                           "Exit=Exit1Click"}));
     EXPECT_EQ(items(main->p_action),
               QStringList({"File Up=FileUp1Click", "File Down=FileDown1Click", "-",
                            "Remove=Remove3Click", "Clear=Clear2Click", "-", "ID3 info=ID31Click",

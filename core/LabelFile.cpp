@@ -1,0 +1,123 @@
+#include "core/LabelFile.h"
+
+#include "core/FramePosition.h"
+#include "core/SheetText.h"
+#include "platform/Error.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// Nine decimals keep numerator × rate far from overflowing.
+constexpr int MaxDecimals = 9;
+
+std::int64_t frameOf(const QString& text, int line, std::int32_t rate, std::int64_t frames) {
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,12})(?:\\.(\\d*))?\\s*$"));
+    const auto m = form.match(text);
+    if (!m.hasMatch())
+        throw Error(QStringLiteral("Label file line %1: \"%2\" is not a time in seconds")
+                        .arg(line)
+                        .arg(text));
+    const QString decimals = m.captured(2).left(MaxDecimals);
+    std::int64_t denominator = 1;
+    for (qsizetype i = 0; i < decimals.size(); ++i)
+        denominator *= 10;
+    const std::int64_t frame = FramePosition::OfFraction(
+        m.captured(1).toLongLong(), decimals.isEmpty() ? 0 : decimals.toLongLong(), denominator,
+        rate);
+    return std::min(frame, std::max<std::int64_t>(frames, 0));
+}
+
+} // namespace
+
+std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate,
+                                          std::int64_t frames) {
+    std::vector<TitledPiece> regions;
+    std::vector<TitledPiece> points;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('\\')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() < 2)
+            throw Error(
+                QStringLiteral("Label file line %1: no tab between start and end").arg(i + 1));
+        TitledPiece label;
+        label.begin = frameOf(fields[0], i + 1, rate, frames);
+        label.end = frameOf(fields[1], i + 1, rate, frames);
+        label.tags.title = fields.mid(2).join(QLatin1Char('\t')).trimmed();
+        if (label.end < label.begin)
+            throw Error(
+                QStringLiteral("Label file line %1: the label ends before it starts").arg(i + 1));
+        (label.begin == label.end ? points : regions).push_back(label);
+    }
+    const auto byBegin = [](const TitledPiece& a, const TitledPiece& b) {
+        return a.begin < b.begin;
+    };
+    std::stable_sort(points.begin(), points.end(), byBegin);
+    if (regions.empty()) {
+        // Points cut the whole source.
+        if (points.empty())
+            return {};
+        regions.push_back({0, std::max<std::int64_t>(frames, 0), {}});
+    }
+    std::vector<TitledPiece> pieces;
+    for (const TitledPiece& region : regions) {
+        TitledPiece piece = region;
+        for (const TitledPiece& point : points) {
+            // A point at a region's very start names it when the region has
+            // no name of its own.
+            if (point.begin == piece.begin && piece.tags.title.isEmpty())
+                piece.tags.title = point.tags.title;
+            if (point.begin <= piece.begin || point.begin >= piece.end)
+                continue;
+            TitledPiece before = piece;
+            before.end = point.begin;
+            pieces.push_back(before);
+            piece.begin = point.begin;
+            piece.tags.title = point.tags.title;
+        }
+        pieces.push_back(piece);
+    }
+    std::erase_if(pieces, [](const TitledPiece& p) { return p.begin >= p.end; });
+    return pieces;
+}
+
+std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
+                                         std::int64_t frames) {
+    try {
+        return Parse(ReadSheetText(path), rate, frames);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
+    }
+}
+
+QString LabelFile::Seconds(std::int64_t frame, std::int32_t rate) {
+    if (rate <= 0 || frame <= 0)
+        return QStringLiteral("0.000000");
+    std::int64_t whole = frame / rate;
+    std::int64_t micro = (frame % rate * 2000000 + rate) / (2 * std::int64_t{rate});
+    if (micro == 1000000) {
+        ++whole;
+        micro = 0;
+    }
+    return QStringLiteral("%1.%2").arg(whole).arg(micro, 6, 10, QLatin1Char('0'));
+}
+
+QString LabelFile::Text(const std::vector<TitledPiece>& pieces, std::int32_t rate) {
+    QString text;
+    for (const TitledPiece& piece : pieces) {
+        QString title = piece.tags.title;
+        title.replace(QLatin1Char('\t'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        title.remove(QLatin1Char('\r'));
+        text += Seconds(piece.begin, rate) + QLatin1Char('\t') + Seconds(piece.end, rate) +
+                QLatin1Char('\t') + title + QLatin1Char('\n');
+    }
+    return text;
+}

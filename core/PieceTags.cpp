@@ -1,0 +1,34 @@
+#include "core/PieceTags.h"
+
+#include "core/AudioFileinfo.h"
+
+namespace {
+
+const QString& firstOf(const QString& a, const QString& b) {
+    return a.isEmpty() ? b : a;
+}
+
+} // namespace
+
+PieceTags PieceTags::Derive(const PieceTags& piece, const PieceTags& sheet,
+                            const AudioFileinfo& source) {
+    PieceTags tags;
+    tags.title = firstOf(piece.title, source.Title);
+    tags.artist = firstOf(piece.artist, firstOf(sheet.artist, source.Artist));
+    tags.album = firstOf(sheet.album, source.Album);
+    tags.date = firstOf(piece.date, firstOf(sheet.date, source.Year));
+    tags.genre = firstOf(piece.genre, firstOf(sheet.genre, source.Genre));
+    tags.track = piece.track;
+    tags.tracks = piece.tracks;
+    return tags;
+}
+
+AudioFileinfo PieceTags::fileinfo(const AudioFileinfo& source) const {
+    AudioFileinfo info = source;
+    info.Title = title;
+    info.Artist = artist;
+    info.Album = album;
+    info.Year = date;
+    info.Genre = genre;
+    return info;
+}

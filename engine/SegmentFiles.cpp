@@ -1,0 +1,81 @@
+#include "engine/SegmentFiles.h"
+
+#include "core/CueSheet.h"
+#include "core/LabelFile.h"
+#include "engine/OutputNames.h"
+#include "engine/audio/SourceChapters.h"
+#include "platform/Error.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+void number(std::vector<TitledPiece>& pieces) {
+    const int count = static_cast<int>(pieces.size());
+    for (int i = 0; i < count; ++i) {
+        pieces[static_cast<size_t>(i)].tags.track = i + 1;
+        pieces[static_cast<size_t>(i)].tags.tracks = count;
+    }
+}
+
+} // namespace
+
+bool SegmentFiles::IsCueSheet(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0;
+}
+
+std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QString& sourcePath,
+                                              std::int32_t rate, std::int64_t frames,
+                                              PieceTags* disc) {
+    if (!IsCueSheet(sheetPath)) {
+        auto pieces = LabelFile::Read(sheetPath, rate, frames);
+        number(pieces);
+        return pieces;
+    }
+    const CueSheet sheet = CueSheet::Read(sheetPath);
+    const int file = sheet.fileFor(sourcePath);
+    if (file < 0)
+        throw Error(QStringLiteral("%1 has no FILE for %2")
+                        .arg(QFileInfo(sheetPath).fileName(), QFileInfo(sourcePath).fileName()));
+    if (disc)
+        *disc = sheet.disc;
+    return sheet.pieces(file, rate, frames);
+}
+
+std::vector<TitledPiece> SegmentFiles::Chapters(const QString& sourcePath, std::int32_t rate,
+                                                std::int64_t frames) {
+    const auto chapters = SourceChapters::Read(sourcePath, rate);
+    std::vector<TitledPiece> pieces;
+    for (size_t i = 0; i < chapters.size(); ++i) {
+        TitledPiece piece;
+        piece.begin = std::min(chapters[i].begin, frames);
+        piece.end = chapters[i].end > chapters[i].begin ? chapters[i].end
+                    : i + 1 < chapters.size()           ? chapters[i + 1].begin
+                                                        : frames;
+        // Comments give no ends, and the ends libavformat fills in for them
+        // may run past the next chapter.
+        if (i + 1 < chapters.size())
+            piece.end = std::min(piece.end, chapters[i + 1].begin);
+        piece.end = std::min(piece.end, frames);
+        piece.tags.title = chapters[i].title;
+        if (piece.begin < piece.end)
+            pieces.push_back(piece);
+    }
+    number(pieces);
+    return pieces;
+}
+
+void SegmentFiles::Export(const QString& sheetPath, const QString& sourcePath,
+                          const std::vector<TitledPiece>& pieces, const PieceTags& disc,
+                          std::int32_t rate, std::int64_t frames) {
+    const QString text = IsCueSheet(sheetPath)
+                             ? CueSheet::Of(sourcePath, disc, pieces, rate, frames).text()
+                             : LabelFile::Text(pieces, rate);
+    QSaveFile file(sheetPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        throw Error(QStringLiteral("Cannot write %1: %2")
+                        .arg(QFileInfo(sheetPath).fileName(), file.errorString()));
+}

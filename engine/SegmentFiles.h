@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/PieceTags.h"
+#include "core/TitledPiece.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// Segments handed over from and to other programs: a cue sheet (".cue") or
+// an audio editor's label file (any other name), and the chapters inside a
+// source. Positions are frames of a source of `frames` frames at `rate`.
+class SegmentFiles {
+public:
+    // Whether `path` names a cue sheet rather than a label file.
+    static bool IsCueSheet(const QString& path);
+
+    // The pieces `sheetPath` marks in `sourcePath`, numbered n/N. For a cue
+    // sheet, `disc` receives its own TITLE, PERFORMER, date and genre. Throws
+    // Error when the file cannot be read, or a cue sheet names no file that
+    // stands for the source.
+    static std::vector<TitledPiece> Import(const QString& sheetPath, const QString& sourcePath,
+                                           std::int32_t rate, std::int64_t frames,
+                                           PieceTags* disc = nullptr);
+    // The source's own chapters as pieces, numbered n/N; a chapter without
+    // an end, or one past the next chapter, runs to the next one. Empty when it has none.
+    static std::vector<TitledPiece> Chapters(const QString& sourcePath, std::int32_t rate,
+                                             std::int64_t frames);
+    // Writes `pieces` of `sourcePath` to `sheetPath`, replacing it whole or
+    // not at all. Throws Error when it cannot be written.
+    static void Export(const QString& sheetPath, const QString& sourcePath,
+                       const std::vector<TitledPiece>& pieces, const PieceTags& disc,
+                       std::int32_t rate, std::int64_t frames);
+};

@@ -1,0 +1,287 @@
+#include "engine/SegmentFiles.h"
+#include "core/AudioFileinfo.h"
+#include "core/CueSheet.h"
+#include "core/FramePosition.h"
+#include "core/LabelFile.h"
+#include "core/SheetText.h"
+#include "engine/OutputNames.h"
+#include "platform/Error.h"
+#include "tests/support/ChapterFiles.h"
+#include "tests/support/CorpusFiles.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A sheet as a CD ripper writes it, with a byte order mark, CRLF line ends,
+// commands that do not cut, a pregap and a lower-case command.
+const char* const RippedSheet = "\xEF\xBB\xBFREM GENRE \"Classic Rock\"\r\n"
+                                "REM DATE 1985\r\n"
+                                "REM COMMENT \"ripped\"\r\n"
+                                "CATALOG 0123456789012\r\n"
+                                "PERFORMER \"The Example Band\"\r\n"
+                                "TITLE \"Live In Nowhere\"\r\n"
+                                "FILE \"Live In Nowhere.wav\" WAVE\r\n"
+                                "  TRACK 01 AUDIO\r\n"
+                                "    TITLE \"Opening\"\r\n"
+                                "    FLAGS DCP\r\n"
+                                "    INDEX 01 00:00:00\r\n"
+                                "  TRACK 02 AUDIO\r\n"
+                                "    TITLE \"Second Song\"\r\n"
+                                "    PERFORMER \"Guest Singer\"\r\n"
+                                "    ISRC ABCDE1234567\r\n"
+                                "    INDEX 00 04:15:40\r\n"
+                                "    INDEX 01 04:17:52\r\n"
+                                "  track 03 audio\r\n"
+                                "    title \"\xC3\x9Altima\"\r\n"
+                                "    INDEX 01 08:01:74\r\n";
+
+CueSheet parse(const char* text) {
+    return CueSheet::Parse(DecodeSheetText(QByteArray(text)));
+}
+
+QString errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+TitledPiece piece(std::int64_t begin, std::int64_t end, const char* title) {
+    TitledPiece p{begin, end, {}};
+    p.tags.title = QString::fromUtf8(title);
+    return p;
+}
+
+} // namespace
+
+TEST(CueSheet, IndexTimesLandOnTheirFramesAtEveryRate) {
+    // (mm × 60 + ss) × rate + ff × rate / 75, rounded down where 75 does not
+    // divide the rate.
+    EXPECT_EQ(FramePosition::OfCueFrames((257 * 75) + 52, 44100), 257 * 44100 + 52 * 588);
+    EXPECT_EQ(FramePosition::OfCueFrames((257 * 75) + 52, 48000), 257 * 48000 + 52 * 640);
+    EXPECT_EQ(FramePosition::OfCueFrames(52, 8000), 5546);
+    for (int rate : {8000, 11025, 22050, 44100, 48000, 96000, 192000})
+        for (std::int64_t cue = 0; cue < 3 * 75; ++cue)
+            ASSERT_EQ(FramePosition::CueFramesOf(FramePosition::OfCueFrames(cue, rate), rate), cue)
+                << rate;
+}
+
+TEST(CueSheet, ReadsARippedSheetIntoExactPiecesAndTags) {
+    const CueSheet sheet = parse(RippedSheet);
+    const std::int64_t frames = 10 * 60 * 44100LL;
+    const auto pieces =
+        sheet.pieces(sheet.fileFor(QStringLiteral("/music/Live In Nowhere.flac")), 44100, frames);
+    ASSERT_EQ(pieces.size(), 3u);
+    // INDEX 00 does not cut: the pregap stays with the track before.
+    EXPECT_EQ(pieces[0].begin, 0);
+    EXPECT_EQ(pieces[0].end, 11364276);
+    EXPECT_EQ(pieces[1].begin, 11364276);
+    EXPECT_EQ(pieces[2].begin, 481 * 44100 + 74 * 588);
+    EXPECT_EQ(pieces[2].end, frames);
+    EXPECT_EQ(pieces[2].tags.title, QStringLiteral("Última"));
+
+    AudioFileinfo source;
+    source.Artist = QStringLiteral("Source Artist");
+    source.Album = QStringLiteral("Source Album");
+    source.Year = QStringLiteral("2001");
+    source.Genre = QStringLiteral("Speech");
+    const PieceTags guest = PieceTags::Derive(pieces[1].tags, sheet.disc, source);
+    EXPECT_EQ(guest.title, QStringLiteral("Second Song"));
+    EXPECT_EQ(guest.artist, QStringLiteral("Guest Singer"));
+    EXPECT_EQ(guest.album, QStringLiteral("Live In Nowhere"));
+    EXPECT_EQ(guest.date, QStringLiteral("1985"));
+    EXPECT_EQ(guest.genre, QStringLiteral("Classic Rock"));
+    EXPECT_EQ(guest.track, 2);
+    EXPECT_EQ(guest.tracks, 3);
+    EXPECT_EQ(PieceTags::Derive(pieces[0].tags, sheet.disc, source).artist,
+              QStringLiteral("The Example Band"));
+    EXPECT_EQ(guest.fileinfo(source).Artist, QStringLiteral("Guest Singer"));
+    // A sheet without its own album, artist, date or genre keeps the source's.
+    const PieceTags bare = PieceTags::Derive(pieces[0].tags, {}, source);
+    EXPECT_EQ(bare.artist + bare.album + bare.date + bare.genre,
+              QStringLiteral("Source ArtistSource Album2001Speech"));
+}
+
+TEST(CueSheet, ReadsAWindowsSheet) {
+    const CueSheet sheet = parse("TITLE \"Caf\xE9 \x96 Live\"\r\nFILE x.wav WAVE\r\n"
+                                 "TRACK 01 AUDIO\r\nTITLE \"It\x92s\"\r\nINDEX 01 00:00:00\r\n");
+    EXPECT_EQ(sheet.disc.album, QStringLiteral("Café – Live"));
+    EXPECT_EQ(sheet.files[0].tracks[0].tags.title, QStringLiteral("It’s"));
+}
+
+TEST(CueSheet, MatchesEachFileOfASheetToItsSource) {
+    const CueSheet sheet = parse("FILE \"Disc 1.flac\" WAVE\n"
+                                 "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                 "  TRACK 02 AUDIO\n    INDEX 01 02:00:00\n"
+                                 "  TRACK 03 AUDIO\n    INDEX 00 03:00:00\n"
+                                 "FILE \"C:\\Rips\\Disc 2.wav\" WAVE\n"
+                                 "    INDEX 01 00:00:00\n"
+                                 "  TRACK 04 MODE1/2352\n    INDEX 01 01:00:00\n");
+    EXPECT_EQ(sheet.fileFor(QStringLiteral("/a/disc 1.FLAC")), 0);
+    EXPECT_EQ(sheet.fileFor(QStringLiteral("/b/Disc 2.flac")), 1);
+    EXPECT_EQ(sheet.fileFor(QStringLiteral("/c/Other.flac")), -1);
+    const auto first = sheet.pieces(0, 48000, 200 * 48000);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[1].begin, 120 * 48000);
+    EXPECT_EQ(first[1].end, 200 * 48000);
+    // Track 3 starts in the second file where its INDEX 01 stands; the data
+    // track is no piece.
+    const auto second = sheet.pieces(1, 48000, 90 * 48000);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].tags.track, 3);
+    EXPECT_EQ(second[0].tags.tracks, 3);
+    EXPECT_EQ(second[0].end, 90 * 48000);
+}
+
+TEST(CueSheet, NamesTheLineOfABrokenSheet) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"FILE a.wav WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:61:00\n", "line 3"},
+        {"FILE a.wav WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:75\n", "line 3"},
+        {"REM x\nTRACK 01 AUDIO\n", "line 2"},
+        {"FILE \"a.wav WAVE\n", "line 1"},
+        {"FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE x\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", "line 2"},
+        {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 01:00:00\nTRACK 02 AUDIO\nINDEX 01 00:59:00\n",
+         "line 5"},
+        {"REM only a remark\n", "no audio track"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_TRUE(errorOf([&] { parse(text); }).contains(QLatin1String(expected)))
+            << text << " gave " << errorOf([&] { parse(text); }).toStdString();
+}
+
+TEST(CueSheet, WritesPiecesThatReadBackAsTheSameSegments) {
+    const std::int64_t frames = 30 * 44100 + 17;
+    // Pieces with a gap, one not on a cue frame, and a last piece that
+    // stops short of the end.
+    std::vector<TitledPiece> pieces{piece(1000, 5 * 44100, "Say \"hi\""),
+                                    piece(5 * 44100, 12 * 44100, "Two"),
+                                    piece(14 * 44100, 29 * 44100, "")};
+    PieceTags disc;
+    disc.album = QStringLiteral("An Album");
+    disc.artist = QStringLiteral("A Band");
+    disc.genre = QStringLiteral("Jazz Rock");
+    const CueSheet written =
+        CueSheet::Of(QStringLiteral("/m/take.ogg"), disc, pieces, 44100, frames);
+    const CueSheet read = CueSheet::Parse(written.text());
+    EXPECT_EQ(read.text(), written.text());
+    const auto back = read.pieces(read.fileFor(QStringLiteral("/m/take.ogg")), 44100, frames);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].begin, 2 * 588); // the nearest cue frame
+    EXPECT_EQ(back[0].tags.title, QStringLiteral("Say 'hi'"));
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(back[i].end, pieces[i].end) << i;
+        if (i > 0) {
+            EXPECT_EQ(back[i].begin, pieces[i].begin) << i;
+        }
+    }
+    EXPECT_EQ(CueSheet::Of(QStringLiteral("/m/take.ogg"), read.disc, back, 44100, frames).text(),
+              written.text());
+}
+
+TEST(LabelFile, ReadsPointsAndRegionsAtTheirNearestFrames) {
+    const std::int64_t frames = 60 * 44100;
+    const auto points =
+        LabelFile::Parse(QStringLiteral("12.345678\t12.345678\tVerse\r\n\\\t1000.0\t2000.0\r\n"
+                                        "0.000000\t0.000000\tIntro\r\n30\t30\tOutro\r\n"),
+                         44100, frames);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0], piece(0, 544444, "Intro"));
+    EXPECT_EQ(points[1], piece(544444, 30 * 44100, "Verse"));
+    EXPECT_EQ(points[2], piece(30 * 44100, frames, "Outro"));
+
+    // A point cuts the region it lies in; one outside every region is left.
+    const auto regions =
+        LabelFile::Parse(QStringLiteral("1.5\t4.25\tA\n2\t2\tB\n9\t9\tnowhere\n"), 44100, frames);
+    ASSERT_EQ(regions.size(), 2u);
+    EXPECT_EQ(regions[0], piece(66150, 88200, "A"));
+    EXPECT_EQ(regions[1], piece(88200, 187425, "B"));
+
+    for (const char* broken : {"1.5 4.25 A\n", "1,5\t2\tx\n", "0\t0\tok\n3\t2\tbackwards\n"})
+        EXPECT_TRUE(errorOf([&] {
+                        LabelFile::Parse(QString::fromLatin1(broken), 44100, frames);
+                    }).startsWith(QLatin1String("Label file line")))
+            << broken;
+}
+
+TEST(LabelFile, WrittenLabelsReadBackOnTheSameFrames) {
+    for (int rate : {8000, 44100, 48000, 192000}) {
+        const std::int64_t frames = 100LL * rate;
+        std::vector<TitledPiece> pieces{piece(1, rate - 1, "first\tpart"),
+                                        piece(rate + 7, 33LL * rate + rate / 3, "Ünïcode"),
+                                        piece(50LL * rate - 1, frames, "")};
+        auto back = LabelFile::Parse(LabelFile::Text(pieces, rate), rate, frames);
+        pieces[0].tags.title = QStringLiteral("first part");
+        EXPECT_EQ(back, pieces) << rate;
+    }
+    EXPECT_EQ(LabelFile::Seconds(1, 44100), QStringLiteral("0.000023"));
+    EXPECT_EQ(LabelFile::Seconds(44100LL * 3600 + 22050, 44100), QStringLiteral("3600.500000"));
+}
+
+TEST(SegmentFiles, ExportedFilesImportUnchangedAndAForeignSheetIsRefused) {
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("show.flac"));
+    const std::int64_t frames = 20 * 48000;
+    const std::vector<TitledPiece> pieces{piece(0, 3 * 48000, "A"), piece(5 * 48000, frames, "B")};
+    for (const char* name : {"show.cue", "show.txt"}) {
+        const QString path = dir.filePath(QLatin1String(name));
+        SegmentFiles::Export(path, source, pieces, {}, 48000, frames);
+        auto back = SegmentFiles::Import(path, source, 48000, frames);
+        for (auto& p : back)
+            p.tags = {QString(p.tags.title), {}, {}, {}, {}, 0, 0};
+        EXPECT_EQ(back, pieces) << name;
+    }
+    QFile other(dir.filePath(QStringLiteral("other.cue")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                "FILE \"b.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+    other.close();
+    EXPECT_TRUE(errorOf([&] {
+                    SegmentFiles::Import(other.fileName(), source, 48000, frames);
+                }).contains(QLatin1String("has no FILE for show.flac")));
+}
+
+TEST(SegmentFiles, ReadsTheChaptersEveryContainerStores) {
+    ForEachCorpusFile(ChapterFiles::Shared().files(), [](const ChapterFiles::File& file) {
+        const std::int64_t frames = 5LL * file.rate;
+        const auto pieces = SegmentFiles::Chapters(file.path, file.rate, frames);
+        ASSERT_EQ(pieces.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const TitledPiece& p = pieces[static_cast<size_t>(i)];
+            EXPECT_EQ(p.begin, ChapterFiles::StartFrame(i, file.rate)) << i;
+            EXPECT_EQ(p.end, i < 2 ? ChapterFiles::StartFrame(i + 1, file.rate) : frames) << i;
+            EXPECT_EQ(p.tags.title, file.titled ? ChapterFiles::Titles[i] : QString()) << i;
+            EXPECT_EQ(p.tags.track * 10 + p.tags.tracks, (i + 1) * 10 + 3);
+        }
+    });
+}
+
+TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
+    PieceTags tags;
+    tags.title = QStringLiteral("A/B: C?");
+    tags.artist = QStringLiteral("Band");
+    tags.album = QStringLiteral(".Hidden");
+    const QString caption = QStringLiteral("show.part.ogg");
+    EXPECT_EQ(OutputNames::PieceStem(OutputNames::DefaultPattern(), 3, tags, caption, 0),
+              QStringLiteral("03 - AB C"));
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{source} {n} {artist}-{album} [{begin}] {x}"),
+                                     12, tags, caption, 257690),
+              QStringLiteral("show 12 Band-Hidden [00-04-17.69] {x}"));
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{n:3}"), 7, tags, caption, 0),
+              QStringLiteral("007"));
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{title}"), 1, {}, caption, 0),
+              QStringLiteral("untitled"));
+
+    QTemporaryDir dir;
+    QFile taken(dir.filePath(QStringLiteral("01 - One.flac")));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    const QString planned = dir.filePath(QStringLiteral("01 - One_1.flac"));
+    EXPECT_EQ(OutputNames::NamedOutput(dir.path(), QStringLiteral("01 - One"),
+                                       QStringLiteral(".flac"), {planned}),
+              dir.filePath(QStringLiteral("01 - One_2.flac")));
+}

@@ -4,6 +4,7 @@
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
+#include "engine/RunSteps.h"
 #include "platform/MulDiv.h"
 #include "platform/SettingsFile.h"
 #include "tests/support/MainWindowFixture.h"
@@ -35,11 +36,13 @@ namespace {
 
 const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
 
-// The main window with every operation replaced by a recorder, so the
-// dispatch can be watched on its own.
-class RecordingMain : public Tfm_main {
+// The main window with every operation replaced by a recorder, and the runs
+// taken as its run steps, so the dispatch can be watched on its own.
+class RecordingMain : public Tfm_main, public RunSteps {
 public:
-    using Tfm_main::Tfm_main;
+    RecordingMain(Desktop& desktop, const QString& settingsPath) : Tfm_main(desktop, settingsPath) {
+        setRunSteps(this);
+    }
 
     QStringList calls;
     bool joinAnswer = true;
@@ -80,6 +83,7 @@ public:
     void RunTimeSplit() override { run("RunTimeSplit"); }
     void RunCountSplit() override { run("RunCountSplit"); }
     void RunUnifiedSplit() override { run("RunUnifiedSplit"); }
+    void RunSilenceSplit() override { run("RunSilenceSplit"); }
     bool ChooseJoinOutput() override {
         calls << "ChooseJoinOutput";
         return joinAnswer;
@@ -279,7 +283,8 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
     const std::pair<int, const char*> splits[] = {{FunctionCustom, "RunCustomSplit"},
                                                   {FunctionSplitByTime, "RunTimeSplit"},
                                                   {FunctionSplitByCount, "RunCountSplit"},
-                                                  {FunctionUnification, "RunUnifiedSplit"}};
+                                                  {FunctionUnification, "RunUnifiedSplit"},
+                                                  {FunctionSplitAtSilences, "RunSilenceSplit"}};
     for (auto [choice, run] : splits) {
         state().FunctionChoice = choice;
         state().Busy = false;
@@ -291,7 +296,8 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
     const std::pair<int, const char*> joins[] = {{FunctionCustom, "RunCustomJoin"},
                                                  {FunctionSplitByTime, "RunWholeJoin"},
                                                  {FunctionSplitByCount, "RunWholeJoin"},
-                                                 {FunctionUnification, "UnifiAudoJoiner"}};
+                                                 {FunctionUnification, "UnifiAudoJoiner"},
+                                                 {FunctionSplitAtSilences, "RunWholeJoin"}};
     for (auto [choice, run] : joins) {
         state().FunctionChoice = choice;
         state().Busy = false;

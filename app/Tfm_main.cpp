@@ -16,12 +16,10 @@
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
-#include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
-#include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioPlayer2.h"
@@ -663,12 +661,12 @@ void Tfm_main::folderDialog() {
 }
 
 void Tfm_main::splitRun(bool openFolder) {
-    WindowRunHost host(*this);
+    WindowRunHost host(*this, runSteps_);
     RunCommand(state_, *lvModel_, desktop_, host).Split(openFolder);
 }
 
 void Tfm_main::joinRun() {
-    WindowRunHost host(*this);
+    WindowRunHost host(*this, runSteps_);
     RunCommand(state_, *lvModel_, desktop_, host).Join(true);
 }
 
@@ -975,70 +973,6 @@ void Tfm_main::Skin1MouseUp(const QString& name) {
 
 void Tfm_main::Skin1ScrollTrack(const QString& name, int newPos) {
     preview_->Skin1ScrollTrack(name, newPos);
-}
-
-// --- Split runs ------------------------------------------------------------
-
-void Tfm_main::RunCustomSplit() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    SplitRun(context).RunCustomSplit();
-}
-
-void Tfm_main::RunTimeSplit() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    SplitRun(context).RunTimeSplit();
-}
-
-void Tfm_main::RunCountSplit() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    SplitRun(context).RunCountSplit();
-}
-
-void Tfm_main::RunUnifiedSplit() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    SplitRun(context).RunUnifiedSplit();
-}
-
-void Tfm_main::RunSilenceSplit() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    SplitRun(context).RunSilenceSplit();
-}
-
-// --- Join runs -------------------------------------------------------------
-
-bool Tfm_main::ChooseJoinOutput() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    JoinRun::Output chosen;
-    if (!JoinRun(context).ChooseJoinOutput(chosen))
-        return false;
-    joinFileName_ = chosen.path;
-    joinFilterIndex_ = chosen.filterIndex;
-    joinReplace_ = chosen.replace;
-    return true;
-}
-
-void Tfm_main::RunCustomJoin() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    JoinRun(context).RunCustomJoin({joinFileName_, joinFilterIndex_, joinReplace_});
-}
-
-void Tfm_main::RunWholeJoin() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    JoinRun(context).RunWholeJoin({joinFileName_, joinFilterIndex_, joinReplace_});
-}
-
-void Tfm_main::UnifiAudoJoiner() {
-    WindowRunHost host(*this);
-    RunContext context = host.context();
-    JoinRun(context).UnifiAudoJoiner({joinFileName_, joinFilterIndex_, joinReplace_});
 }
 
 // --- Tag editor ------------------------------------------------------------

@@ -31,6 +31,7 @@ class QPlainTextEdit;
 class QTreeView;
 class ReportListModel;
 class RunProgress;
+class RunSteps;
 class SegmentEditor;
 class SettingsFile;
 class Shortcuts;
@@ -155,6 +156,12 @@ public:
     FileIntake& fileIntake() { return *fileIntake_; }
     Shortcuts& shortcuts() { return *shortcuts_; }
 
+    // The split and join runs and the join output's choice go to `steps`
+    // instead of the engine (nullptr: the engine again), so that a test sees
+    // which run a command reaches; the window's own part of each command
+    // stays as it is.
+    void setRunSteps(RunSteps* steps) { runSteps_ = steps; }
+
     // The run progress bar: v in hundredths of a percent.
     void SetRunProgress(int v);
     // Ends a run at its next check and resets the progress bar.
@@ -196,17 +203,6 @@ public:
     virtual void Skin1MouseDown(const QString& name);
     virtual void Skin1MouseUp(const QString& name);
     virtual void Skin1ScrollTrack(const QString& name, int newPos);
-    // Split runs
-    virtual void RunCustomSplit();
-    virtual void RunTimeSplit();
-    virtual void RunCountSplit();
-    virtual void RunUnifiedSplit();
-    virtual void RunSilenceSplit();
-    // Join runs: ChooseJoinOutput asks for the output and says whether to go on.
-    virtual bool ChooseJoinOutput();
-    virtual void RunCustomJoin();
-    virtual void RunWholeJoin();
-    virtual void UnifiAudoJoiner();
     // Tag editor, modal.
     virtual void ShowTagEditor();
     // ------------------------------------------------------------------
@@ -275,9 +271,6 @@ private:
     QWidget* aboutBox_ = nullptr;
     QDialog* tagEditor_ = nullptr;
 
-    // The join output chosen in the save dialog: its path (extension
-    // included) and filter position, read by the join runs.
-    QString joinFileName_;
-    int joinFilterIndex_ = 1;
-    bool joinReplace_ = false;
+    // Takes the runs instead of the engine when set.
+    RunSteps* runSteps_ = nullptr;
 };

@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QTreeView>
 
-WindowRunHost::WindowRunHost(Tfm_main& window) : window_(window) {}
+WindowRunHost::WindowRunHost(Tfm_main& window, RunSteps* runs) : window_(window), runs_(runs) {}
 
 RunContext WindowRunHost::context() {
     if (!window_.hasAudioComponents())
@@ -73,41 +73,51 @@ void WindowRunHost::StopPlayback() {
 }
 
 void WindowRunHost::RunCustomSplit() {
-    window_.RunCustomSplit();
+    runs().RunCustomSplit();
 }
 
 void WindowRunHost::RunTimeSplit() {
-    window_.RunTimeSplit();
+    runs().RunTimeSplit();
 }
 
 void WindowRunHost::RunSilenceSplit() {
-    window_.RunSilenceSplit();
+    runs().RunSilenceSplit();
 }
 
 void WindowRunHost::RunCountSplit() {
-    window_.RunCountSplit();
+    runs().RunCountSplit();
 }
 
 void WindowRunHost::RunUnifiedSplit() {
-    window_.RunUnifiedSplit();
+    runs().RunUnifiedSplit();
 }
 
 bool WindowRunHost::ChooseJoinOutput() {
-    return window_.ChooseJoinOutput();
+    return runs().ChooseJoinOutput();
 }
 
 void WindowRunHost::RunCustomJoin() {
-    window_.RunCustomJoin();
+    runs().RunCustomJoin();
 }
 
 void WindowRunHost::RunWholeJoin() {
-    window_.RunWholeJoin();
+    runs().RunWholeJoin();
 }
 
 void WindowRunHost::UnifiAudoJoiner() {
-    window_.UnifiAudoJoiner();
+    runs().UnifiAudoJoiner();
 }
 
 void WindowRunHost::RunEnded() {
     window_.ShowTotalTime();
+}
+
+RunSteps& WindowRunHost::runs() {
+    if (runs_)
+        return *runs_;
+    if (!engine_) {
+        context_.emplace(context());
+        engine_.emplace(*context_);
+    }
+    return *engine_;
 }

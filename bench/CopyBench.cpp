@@ -9,19 +9,13 @@
 #include "bench/BenchDesktop.h"
 #include "bench/BenchSource.h"
 #include "core/AppState.h"
-#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/ModelRunHost.h"
-#include "engine/RunContext.h"
 #include "engine/SplitRun.h"
-#include "engine/audio/AudioFile2.h"
-#include "engine/audio/AudioFile2LameEnc.h"
-#include "engine/audio/AudioTransform2.h"
 #include "engine/audio/VorbisStreamCutter.h"
 #include "platform/Error.h"
-#include "platform/SettingsFile.h"
-#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/RunParts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,23 +55,15 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
     BenchDesktop desktop;
-    AppState state;
-    ListModels lists;
-    auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
-    SegmentList segments{state, lvTime};
-    AudioFile2 reader;
-    AudioFile2 writer;
-    AudioFile2LameEnc encoder;
-    AudioTransform2 transform;
-    SettingsFile settings(outDir + QStringLiteral("/Velmora.ini"));
-    EncoderKeys::OggCopy.writeFlag(settings, copy);
-    ModelRunHost host(desktop, lvSelection, Ogg);
-    RunContext context{state,   lv,        lvTime,   segments, reader, writer,
-                       encoder, transform, settings, desktop,  host};
+    RunParts parts(outDir + QStringLiteral("/Velmora.ini"));
+    AppState& state = parts.state;
+    EncoderKeys::OggCopy.writeFlag(parts.settings, copy);
+    ModelRunHost host(desktop, parts.lvSelection, Ogg);
+    RunContext context = parts.runContext(desktop, host);
 
     AudioFileinfo tags;
     tags.Title = QStringLiteral("Bench");
-    AddWholeSource(state, lv, reader, source, tags);
+    AddWholeSource(state, parts.lv, parts.reader, source, tags);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 60;

@@ -13,27 +13,19 @@
 #include "bench/BenchDesktop.h"
 #include "bench/BenchSource.h"
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
-#include "core/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"
 #include "engine/PieceWorkers.h"
-#include "engine/RunContext.h"
 #include "engine/SplitRun.h"
-#include "engine/audio/AudioFile2.h"
-#include "engine/audio/AudioFile2LameEnc.h"
-#include "engine/audio/AudioTransform2.h"
 #include "platform/Error.h"
-#include "platform/SettingsFile.h"
-#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/RunParts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -87,24 +79,16 @@ double cpuSeconds() {
 // window that is already open.
 int runJob(const JobInfo& job, const QString& source, const QString& outDir, int workers) {
     BenchDesktop desktop;
-    AppState state;
-    ListModels lists;
-    auto& [lv, lvTime, lvSelection, lvTimeSelection] = lists;
-    SegmentList segments{state, lvTime};
-    AudioFile2 reader;
-    AudioFile2 writer;
-    AudioFile2LameEnc encoder;
-    AudioTransform2 transform;
-    SettingsFile settings(outDir + QStringLiteral("/settings.ini"));
-    EncoderKeys::Mp3Channel.write(settings, 2); // "Joint Stereo"
+    RunParts parts(outDir + QStringLiteral("/settings.ini"));
+    AppState& state = parts.state;
+    EncoderKeys::Mp3Channel.write(parts.settings, 2); // "Joint Stereo"
     // OGG is measured re-encoding here; CopyBench measures copying.
-    EncoderKeys::OggCopy.writeFlag(settings, false);
-    PieceWorkers::SetAllowed(settings, workers);
-    ModelRunHost host(desktop, lvSelection, job.format);
-    RunContext context{state,   lv,        lvTime,   segments, reader, writer,
-                       encoder, transform, settings, desktop,  host};
+    EncoderKeys::OggCopy.writeFlag(parts.settings, false);
+    PieceWorkers::SetAllowed(parts.settings, workers);
+    ModelRunHost host(desktop, parts.lvSelection, job.format);
+    RunContext context = parts.runContext(desktop, host);
 
-    AddWholeSource(state, lv, reader, source);
+    AddWholeSource(state, parts.lv, parts.reader, source);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     // One piece: longer than the file, so no empty piece follows at its end.

@@ -3,9 +3,8 @@
 // The steps of the split and join commands that a front end carries out:
 // stopping its preview, asking for the join output, and the runs themselves.
 // `RunCommand` strings them together the same way for every front end. The
-// main window takes them through its own operations (which tests of the
-// window watch); the command-line tool and the engine tests use
-// `ContextRunSteps`, which runs them on a `RunContext`.
+// runs themselves go to `ContextRunSteps`, which runs them on a
+// `RunContext`; the window's tests put a recorder in its place.
 class RunSteps {
 public:
     virtual ~RunSteps() = default;

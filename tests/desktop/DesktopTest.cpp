@@ -8,18 +8,22 @@
 #include "core/AppState.h"
 #include "platform/InstanceChannel.h"
 #include "platform/SingleInstance.h"
-#include "tests/jobs/MainWindowFixture.h"
+#include "tests/support/MainWindowFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <QWindow>

@@ -100,8 +100,7 @@ TEST_F(JoinRunTest, ASlowerLaterSourceIsJoinedInBlocksOfTheOutputsSize) {
     addFile(QStringLiteral("slow.ogg"), tone(3.0, 441.5, 8000));
     state.FunctionChoice = FunctionSplitByTime;
     BlockSizes sizes(writer);
-    RunContext sizedContext{state,   lv,        lvTime,   segments, reader, sizes,
-                            encoder, transform, settings, desktop,  host};
+    RunContext sizedContext = runContext(desktop, host, nullptr, &sizes);
     answer(out("mix"));
     joinCommand(sizedContext);
 
@@ -376,8 +375,7 @@ TEST_F(JoinRunTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
 TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
     addFile(QStringLiteral("a.ogg"), tone(3.0));
     FailingWriter failing(writer, 2);
-    RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
-                              encoder, transform, settings, desktop,  host};
+    RunContext failingContext = runContext(desktop, host, nullptr, &failing);
     answer(out("mix"));
     EXPECT_THROW(joinCommand(failingContext), Error);
 
@@ -391,9 +389,7 @@ TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
 TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {
     const QString source = addFile(QStringLiteral("a.ogg"), tone(6.0));
     CutShortReader emptyFromSecondRead(reader, 2);
-    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
-                          writer, encoder, transform, settings, desktop,
-                          host};
+    RunContext cutContext = runContext(desktop, host, &emptyFromSecondRead);
     answer(out("mix"));
     try {
         joinCommand(cutContext);

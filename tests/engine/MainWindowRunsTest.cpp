@@ -1,63 +1,43 @@
 // The runs started, stopped and refused through the real main window: skin
 // clicks and menu items, the scripted desktop, the real components and skin.
-#include "app/Tfm_main.h"
 #include "app/skin/SkinObject.h"
-#include "core/ReportListModel.h"
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
-class MainWindowRunsTest : public ::testing::Test {
+class MainWindowRunsTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
     QString outDir;
 
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        outDir = dir.filePath("out") + "/";
-        QDir().mkpath(outDir);
-        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-        ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+        MainWindowFixture::SetUp();
+        outDir = makeOutputFolder();
         main->state().OutputDir = outDir;
         main->cb_format->setCurrentIndex(1);
     }
-    void TearDown() override { main.reset(); }
 
     QString addFile(const QString& name, double seconds) {
         OggFixture f;
         f.seconds = seconds;
         const QString path = f.write(dir.filePath(name));
-        desktop.openFilesAnswers.push_back({path});
-        click("addfile");
+        addFiles({path});
         return path;
     }
-    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
     QStringList outputs() const { return QDir(outDir).entryList(QDir::Files, QDir::Name); }
-    QString status(int row) { return main->lvTimeModel().text(row, 2); }
-    QString pbpos() {
-        auto* text = dynamic_cast<SkinObject*>(main->skinObjects().pbpos);
-        return text ? text->text() : QString();
-    }
     int barWidth() {
         const SkinRect r = main->skinObjects().convertpbElement->GetRect();
         return r.right - r.left;
@@ -89,7 +69,7 @@ TEST_F(MainWindowRunsTest, SplitOpensTheOutputFolderAndCutterDoesNot) {
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
     EXPECT_FALSE(main->state().Busy);
-    EXPECT_EQ(pbpos(), "");
+    EXPECT_EQ(skinText("pbpos"), "");
     EXPECT_EQ(barWidth(), 0);
     EXPECT_EQ(status(0), "Finish");
     EXPECT_EQ(status(2), "Unconvert");
@@ -207,7 +187,7 @@ TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
     EXPECT_FALSE(main->state().Busy);
     EXPECT_EQ(barWidth(), 0);
     EXPECT_EQ(status(0), "Unconvert");
-    EXPECT_EQ(pbpos(), "");
+    EXPECT_EQ(skinText("pbpos"), "");
 }
 
 } // namespace

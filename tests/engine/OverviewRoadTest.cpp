@@ -2,20 +2,13 @@
 // files added through the open dialog, pieces marked from slider positions,
 // a custom split to MP3 with both fades on, then the outputs checked by
 // outside readers: TagLib for the ID3v2 tags, FFmpeg for length and fades.
-#include "app/Tfm_main.h"
-#include "app/skin/Skin.h"
-#include "app/skin/SkinObject.h"
-#include "core/ReportListModel.h"
-#include "core/RowSelection.h"
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
@@ -23,55 +16,29 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
 constexpr double Full = 0.5 / 1.41421356; // rms of the sources' 0.5 sine
 
-class OverviewRoadTest : public ::testing::Test {
+class OverviewRoadTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
     QString out;
 
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        out = dir.filePath("out") + "/";
-        QDir().mkpath(out);
+        out = makeOutputFolder();
         // One-second fades, as a user would set them in the settings dialog.
-        QFile ini(dir.filePath("Velmora.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(("[Function]\nChoice=0\n[Output]\nDir=" + out +
-                   "\n[Fade]\nIn=1\nOut=1\nIntime=1\nOuttime=1\n")
-                      .toUtf8());
-        ini.close();
-        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        main->show();
-        QCoreApplication::processEvents();
+        writeSettings(("[Function]\nChoice=0\n[Output]\nDir=" + out +
+                       "\n[Fade]\nIn=1\nOut=1\nIntime=1\nOuttime=1\n")
+                          .toUtf8());
+        MainWindowFixture::SetUp();
     }
-    void TearDown() override { main.reset(); }
 
-    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
-    // Puts the slider where `seconds` of the selected file lie.
-    void slideTo(int seconds, int duration) {
-        SkinObject* pb = main->Skin1->FindObject("pb");
-        const int usable = pb->GetMax() - pb->GetThumbSize();
-        pb->SetPosition(usable * seconds / duration);
-        while (pb->GetPosition() * duration / usable < seconds)
-            pb->SetPosition(pb->GetPosition() + 1);
-    }
     void mark(int begin, int end, int duration) {
         slideTo(begin, duration);
         click("Begin");
         slideTo(end, duration);
         click("End");
         click("Ok");
-    }
-    void selectFile(int row) {
-        RowSelection(main->lvSelection()).select(row);
-        main->lvClick();
     }
     static double window(const DecodedAudio& a, double from, double to) {
         const std::vector<float> left = a.channel(0);
@@ -91,22 +58,21 @@ TEST_F(OverviewRoadTest, MarkedPiecesBecomeTaggedMp3FilesWithFades) {
             .write(dir.filePath("first.ogg"));
     const QString second =
         OggFixture{44100, 2, 6.0, 880.0, 0.5f, {"TITLE=Second"}}.write(dir.filePath("second.ogg"));
-    desktop.openFilesAnswers.push_back({first, second});
-    click("addfile");
-    ASSERT_EQ(main->lvModel().count(), 2);
+    addFiles({first, second});
+    ASSERT_EQ(lv().count(), 2);
     ASSERT_TRUE(desktop.informations.isEmpty()) << desktop.informations.join("; ").toStdString();
 
     mark(1, 5, 8);
     selectFile(1);
     mark(2, 5, 6);
-    ASSERT_EQ(main->lvTimeModel().text(0, 0), "00:00:02 - 00:00:05");
-    EXPECT_EQ(main->Skin1->FindObject("tataltime")->text(), "00:00:07");
+    ASSERT_EQ(lvTime().text(0, 0), "00:00:02 - 00:00:05");
+    EXPECT_EQ(total(), "00:00:07");
 
     main->cb_format->setCurrentIndex(0); // MP3
     click("Split");
     ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("; ").toStdString();
     EXPECT_FALSE(main->state().Busy);
-    EXPECT_EQ(main->lvTimeModel().text(0, 2), "Finish");
+    EXPECT_EQ(status(0), "Finish");
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(out));
     EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name),

@@ -10,9 +10,9 @@
 #include <cmath>
 
 RunFixture::RunFixture()
-    : srcDir(dir.filePath(QStringLiteral("src")) + QLatin1Char('/')),
-      outDir(dir.filePath(QStringLiteral("out")) + QLatin1Char('/')),
-      settings(dir.filePath(QStringLiteral("Velmora.ini"))) {
+    : RunParts(dir.filePath(QStringLiteral("Velmora.ini"))),
+      srcDir(dir.filePath(QStringLiteral("src")) + QLatin1Char('/')),
+      outDir(dir.filePath(QStringLiteral("out")) + QLatin1Char('/')) {
     QDir().mkpath(srcDir);
     QDir().mkpath(outDir);
     state.OutputDir = outDir;

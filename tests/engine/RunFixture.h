@@ -1,20 +1,11 @@
 #pragma once
 
-#include "core/AppState.h"
-#include "core/ReportListModel.h"
-#include "core/SegmentList.h"
 #include "engine/ModelRunHost.h"
-#include "engine/RunContext.h"
-#include "engine/audio/AudioFile2.h"
-#include "engine/audio/AudioFile2LameEnc.h"
-#include "engine/audio/AudioTransform2.h"
-#include "platform/SettingsFile.h"
 #include "tests/support/FfmpegDecoder.h"
-#include "tests/support/ListModels.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/RunParts.h"
 #include "tests/support/ScriptedDesktop.h"
 
-#include <QItemSelectionModel>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -43,10 +34,14 @@ public:
     void focusFileList() override { ++focusCount; }
 };
 
-// The job model, the lists, real audio components and a scripted desktop,
-// wired the way the main window wires them, with sources in src/ and the
-// output folder out/.
-class RunFixture : public ::testing::Test, protected ListModels {
+// Made before the run parts, which keep their settings in it.
+struct RunFolder {
+    QTemporaryDir dir;
+};
+
+// The run parts and a scripted desktop, wired the way the main window wires
+// them, with sources in src/ and the output folder out/.
+class RunFixture : public ::testing::Test, protected RunFolder, protected RunParts {
 protected:
     RunFixture();
 
@@ -77,19 +72,10 @@ protected:
     // (RMS over a 20 ms window, left channel).
     static double gainAt(const DecodedAudio& audio, double t, float amplitude = 0.5f);
 
-    QTemporaryDir dir;
     QString srcDir;
     QString outDir;
 
-    AppState state;
     ScriptedDesktop desktop;
-    SegmentList segments{state, lvTime};
-    AudioFile2 reader;
-    AudioFile2 writer;
-    AudioFile2LameEnc encoder;
-    AudioTransform2 transform;
-    SettingsFile settings;
     PumpingHost host{desktop, lvSelection, 1};
-    RunContext context{state,   lv,        lvTime,   segments, reader, writer,
-                       encoder, transform, settings, desktop,  host};
+    RunContext context = runContext(desktop, host);
 };

@@ -331,8 +331,7 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     addFile(QStringLiteral("never.ogg"), tone(1.0));
     setSegments(0, {{0, 3}}, {0, 3});
     FailingWriter failing(writer, 2);
-    RunContext failingContext{state,   lv,        lvTime,   segments, reader, failing,
-                              encoder, transform, settings, desktop,  host};
+    RunContext failingContext = runContext(desktop, host, nullptr, &failing);
     SplitRun split(failingContext);
     EXPECT_THROW(split.RunCustomSplit(), Error);
 
@@ -377,9 +376,7 @@ TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
     CutShortReader emptyFromSecondRead(reader, 2);
-    RunContext cutContext{state,  lv,      lvTime,    segments, emptyFromSecondRead,
-                          writer, encoder, transform, settings, desktop,
-                          host};
+    RunContext cutContext = runContext(desktop, host, &emptyFromSecondRead);
     const QByteArray whole = contents(source);
     for (RunContext* run : {&context, &cutContext}) {
         QDir(outDir).removeRecursively();

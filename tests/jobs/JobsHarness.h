@@ -6,7 +6,7 @@
 #include "app/SkinObjects.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
-#include "tests/jobs/FakeSkinObject.h"
+#include "tests/support/FakeSkinObject.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/ScriptedDesktop.h"
 

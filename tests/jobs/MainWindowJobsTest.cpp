@@ -2,34 +2,26 @@
 // clicks and menu items, the open dialog answered by the scripted desktop,
 // the real folder dialog, the real reader and the skin's own objects.
 #include "app/PreviewSlider.h"
-#include "app/Tfm_main.h"
 #include "app/dialogs/Tfm_dir.h"
 #include "app/dialogs/Tfm_set.h"
-#include "app/skin/ISkinScrollBar.h"
 #include "app/skin/SkinObject.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/SegmentFiles.h"
 #include "platform/MulDiv.h"
-#include "tests/jobs/MainWindowFixture.h"
 #include "tests/support/FfmpegDecoder.h"
-#include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
+#include "tests/support/MainWindowFixture.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 

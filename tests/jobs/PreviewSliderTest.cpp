@@ -2,7 +2,7 @@
 // sample frames.
 #include "app/PreviewSlider.h"
 #include "app/SkinObjects.h"
-#include "tests/jobs/FakeSkinObject.h"
+#include "tests/support/FakeSkinObject.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,7 @@
 // The output folder dialog and the About box on a temporary folder tree.
-#include "app/Tfm_main.h"
 #include "app/dialogs/Tfm_about.h"
-#include "app/dialogs/Tfm_dir.h"
 #include "platform/SettingsFile.h"
-#include "tests/support/ScriptedDesktop.h"
+#include "tests/support/MainWindowFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,13 +19,9 @@
 
 namespace {
 
-class FolderDialogTest : public ::testing::Test {
+class FolderDialogTest : public MainWindowFixture {
 protected:
     QTemporaryDir tree;
-    QTemporaryDir config;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
-    std::unique_ptr<Tfm_dir> dialog;
     QString music;
     QString before;
 
@@ -35,29 +29,21 @@ protected:
         music = QDir::cleanPath(tree.filePath("Music"));
         QDir().mkpath(music);
         QDir().mkpath(tree.filePath("Other"));
-        main = std::make_unique<Tfm_main>(desktop, config.filePath("Velmora.ini"));
-        dialog = std::make_unique<Tfm_dir>(main->dialogContext());
-        main->setDialogs(nullptr, dialog.get(), nullptr, nullptr);
-        main->show();
-        QCoreApplication::processEvents();
+        MainWindowFixture::SetUp();
         before = main->state().OutputDir;
-    }
-    void TearDown() override {
-        dialog.reset();
-        main.reset();
     }
 
     QString savedDir() const {
-        return SettingsFile(config.filePath("Velmora.ini")).ReadString("Output", "Dir", "<none>");
+        return SettingsFile(dir.filePath("Velmora.ini")).ReadString("Output", "Dir", "<none>");
     }
     // Shows the dialog in `mode`, selects `path` (when given) and presses Ok.
     void okOn(AppState::FolderMode mode, const QString& path) {
         main->state().FolderDialogMode = mode;
-        dialog->show();
+        folderDialog->show();
         if (!path.isEmpty()) {
-            ASSERT_TRUE(dialog->SelectPath(path)) << path.toStdString();
+            ASSERT_TRUE(folderDialog->SelectPath(path)) << path.toStdString();
         }
-        QTest::mouseClick(dialog->btn_ok, Qt::LeftButton);
+        QTest::mouseClick(folderDialog->btn_ok, Qt::LeftButton);
     }
     void expectOutputUnchanged() {
         EXPECT_EQ(main->state().OutputDir, before);
@@ -69,8 +55,8 @@ protected:
 TEST_F(FolderDialogTest, OkInOutputModeSavesTheFolderAndAddsTheFinalSlash) {
     main->state().ChosenFolder = "earlier";
     okOn(AppState::FolderMode::Output, music);
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(folderDialog->result(), QDialog::Accepted);
+    EXPECT_FALSE(folderDialog->isVisible());
     EXPECT_EQ(savedDir(), music);
     EXPECT_EQ(main->edt_dir->text(), music);
     EXPECT_EQ(main->state().OutputDir, music + "/");
@@ -87,7 +73,7 @@ TEST_F(FolderDialogTest, TheRootGetsNoSecondSlash) {
 
 TEST_F(FolderDialogTest, OkInAddModeHandsTheFolderBackAndLeavesTheOutputAlone) {
     okOn(AppState::FolderMode::AddFolder, music);
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(folderDialog->result(), QDialog::Accepted);
     EXPECT_EQ(main->state().ChosenFolder, music);
     expectOutputUnchanged();
 }
@@ -96,27 +82,27 @@ TEST_F(FolderDialogTest, CancelAndClosingChangeNothingInEitherMode) {
     for (auto mode : {AppState::FolderMode::Output, AppState::FolderMode::AddFolder}) {
         main->state().FolderDialogMode = mode;
         main->state().ChosenFolder = "stale";
-        dialog->show();
-        dialog->SelectPath(music);
-        QTest::mouseClick(dialog->btn_cancel, Qt::LeftButton);
-        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+        folderDialog->show();
+        folderDialog->SelectPath(music);
+        QTest::mouseClick(folderDialog->btn_cancel, Qt::LeftButton);
+        EXPECT_EQ(folderDialog->result(), QDialog::Rejected);
         EXPECT_TRUE(main->state().ChosenFolder.isEmpty());
 
         main->state().ChosenFolder = "stale";
-        dialog->show();
-        dialog->close();
+        folderDialog->show();
+        folderDialog->close();
         EXPECT_TRUE(main->state().ChosenFolder.isEmpty()) << "the title-bar button is Cancel";
         expectOutputUnchanged();
     }
 }
 
 TEST_F(FolderDialogTest, OkWithoutAFolderKeepsTheDialogOpen) {
-    dialog->ShellTreeView1->clearSelection();
-    dialog->ShellTreeView1->setCurrentIndex(QModelIndex());
+    folderDialog->ShellTreeView1->clearSelection();
+    folderDialog->ShellTreeView1->setCurrentIndex(QModelIndex());
     okOn(AppState::FolderMode::Output, QString());
-    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(folderDialog->isVisible());
     expectOutputUnchanged();
-    dialog->hide();
+    folderDialog->hide();
 }
 
 TEST_F(FolderDialogTest, AFolderThatCannotTakeFilesIsRefusedWithAMessage) {
@@ -126,29 +112,29 @@ TEST_F(FolderDialogTest, AFolderThatCannotTakeFilesIsRefusedWithAMessage) {
     QDir().mkpath(locked);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
     okOn(AppState::FolderMode::Output, locked);
-    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(folderDialog->isVisible());
     ASSERT_EQ(desktop.informations.size(), 1);
     EXPECT_TRUE(desktop.informations.first().contains("Locked"));
     expectOutputUnchanged();
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    dialog->hide();
+    folderDialog->hide();
 }
 
 TEST_F(FolderDialogTest, AFolderRemovedSinceItWasSelectedIsMadeAgain) {
     const QString gone = tree.filePath("Gone");
     QDir().mkpath(gone);
     main->state().FolderDialogMode = AppState::FolderMode::Output;
-    dialog->show();
-    ASSERT_TRUE(dialog->SelectPath(gone));
+    folderDialog->show();
+    ASSERT_TRUE(folderDialog->SelectPath(gone));
     QDir(gone).removeRecursively();
-    QTest::mouseClick(dialog->btn_ok, Qt::LeftButton);
+    QTest::mouseClick(folderDialog->btn_ok, Qt::LeftButton);
     EXPECT_TRUE(QFileInfo(gone).isDir());
     EXPECT_EQ(main->state().OutputDir, gone + "/");
 }
 
 TEST_F(FolderDialogTest, EachShowingShowsTheFoldersAsTheyAreNow) {
     QDir().mkpath(music + "/Gone");
-    auto* model = qobject_cast<QFileSystemModel*>(dialog->ShellTreeView1->model());
+    auto* model = qobject_cast<QFileSystemModel*>(folderDialog->ShellTreeView1->model());
     ASSERT_NE(model, nullptr);
     const auto children = [&] {
         const QModelIndex parent = model->index(music);
@@ -158,44 +144,44 @@ TEST_F(FolderDialogTest, EachShowingShowsTheFoldersAsTheyAreNow) {
         names.sort();
         return names;
     };
-    dialog->show();
-    ASSERT_TRUE(dialog->SelectPath(music));
-    dialog->ShellTreeView1->expand(model->index(music));
+    folderDialog->show();
+    ASSERT_TRUE(folderDialog->SelectPath(music));
+    folderDialog->ShellTreeView1->expand(model->index(music));
     ASSERT_TRUE(QTest::qWaitFor([&] { return children() == QStringList{"Gone"}; }, 10000));
-    dialog->hide();
+    folderDialog->hide();
 
     // Made and removed by another program while the dialog was closed.
     QDir().mkpath(music + "/Later");
     QDir().rmdir(music + "/Gone");
-    dialog->show();
+    folderDialog->show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return children() == QStringList{"Later"}; }, 10000))
         << children().join(",").toStdString();
 }
 
 TEST_F(FolderDialogTest, NewFolderIsMadeOnceUnderTheSelectedFolder) {
-    dialog->show();
-    ASSERT_TRUE(dialog->SelectPath(music));
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+    folderDialog->show();
+    ASSERT_TRUE(folderDialog->SelectPath(music));
+    QTest::mouseClick(folderDialog->Button1, Qt::LeftButton);
     EXPECT_TRUE(QFileInfo(music + "/New Folder").isDir());
-    EXPECT_EQ(dialog->SelectedPath(), music) << "the selection stays on the parent";
-    QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+    EXPECT_EQ(folderDialog->SelectedPath(), music) << "the selection stays on the parent";
+    QTest::mouseClick(folderDialog->Button1, Qt::LeftButton);
     EXPECT_EQ(QDir(music).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList({"New Folder"}));
     EXPECT_TRUE(desktop.informations.isEmpty());
     EXPECT_TRUE(desktop.errors.isEmpty());
     // The new folder shows in the tree, ready to be chosen.
-    ASSERT_TRUE(dialog->SelectPath(music + "/New Folder"));
-    QTest::mouseClick(dialog->btn_ok, Qt::LeftButton);
+    ASSERT_TRUE(folderDialog->SelectPath(music + "/New Folder"));
+    QTest::mouseClick(folderDialog->btn_ok, Qt::LeftButton);
     EXPECT_EQ(main->state().OutputDir, music + "/New Folder/");
 }
 
 TEST_F(FolderDialogTest, AFailedSaveIsShownAndTheFolderStillEndsInASlash) {
     // A settings file below a plain file can never be written.
-    QFile blocker(config.filePath("blocker"));
+    QFile blocker(dir.filePath("blocker"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     ScriptedDesktop failing;
-    Tfm_main window(failing, config.filePath("blocker/Velmora.ini"));
+    Tfm_main window(failing, dir.filePath("blocker/Velmora.ini"));
     Tfm_dir folders(window.dialogContext());
     window.show();
     QCoreApplication::processEvents();
@@ -219,11 +205,11 @@ TEST_F(FolderDialogTest, DialogsOpenBesideTheMainWindowWithTheirCaptions) {
     };
     main->Skin1Click("dir");
     EXPECT_EQ(desktop.modalCount, 1);
-    EXPECT_EQ(dialog->size(), QSize(286, 281));
-    EXPECT_EQ(dialog->Button1->text(), "New Folder");
-    EXPECT_EQ(dialog->btn_ok->text(), "Ok");
-    EXPECT_EQ(dialog->btn_cancel->text(), "Cancel");
-    auto* model = qobject_cast<QFileSystemModel*>(dialog->ShellTreeView1->model());
+    EXPECT_EQ(folderDialog->size(), QSize(286, 281));
+    EXPECT_EQ(folderDialog->Button1->text(), "New Folder");
+    EXPECT_EQ(folderDialog->btn_ok->text(), "Ok");
+    EXPECT_EQ(folderDialog->btn_cancel->text(), "Cancel");
+    auto* model = qobject_cast<QFileSystemModel*>(folderDialog->ShellTreeView1->model());
     ASSERT_NE(model, nullptr);
     EXPECT_FALSE(model->filter() & QDir::Files) << "folders only";
 

@@ -4,9 +4,10 @@
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
+#include "engine/RunSteps.h"
 #include "platform/MulDiv.h"
 #include "platform/SettingsFile.h"
-#include "tests/support/ScriptedDesktop.h"
+#include "tests/support/MainWindowFixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,7 +19,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
@@ -36,11 +36,13 @@ namespace {
 
 const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
 
-// The main window with every operation replaced by a recorder, so the
-// dispatch can be watched on its own.
-class RecordingMain : public Tfm_main {
+// The main window with every operation replaced by a recorder, and the runs
+// taken as its run steps, so the dispatch can be watched on its own.
+class RecordingMain : public Tfm_main, public RunSteps {
 public:
-    using Tfm_main::Tfm_main;
+    RecordingMain(Desktop& desktop, const QString& settingsPath) : Tfm_main(desktop, settingsPath) {
+        setRunSteps(this);
+    }
 
     QStringList calls;
     bool joinAnswer = true;
@@ -81,6 +83,7 @@ public:
     void RunTimeSplit() override { run("RunTimeSplit"); }
     void RunCountSplit() override { run("RunCountSplit"); }
     void RunUnifiedSplit() override { run("RunUnifiedSplit"); }
+    void RunSilenceSplit() override { run("RunSilenceSplit"); }
     bool ChooseJoinOutput() override {
         calls << "ChooseJoinOutput";
         return joinAnswer;
@@ -104,56 +107,51 @@ private:
     }
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
     QDialog settingsDialog;
-    QDialog folderDialog;
     QDialog tagEditor;
     QWidget aboutBox;
     QStringList modals;
-    std::unique_ptr<RecordingMain> main;
+    RecordingMain* rec = nullptr;
 
     void SetUp() override {
         settingsDialog.setObjectName("fm_set");
-        folderDialog.setObjectName("fm_dir");
         desktop.onModal = [this](QWidget& dialog) {
             modals << dialog.objectName() + ":" + dialog.windowTitle();
             return 0;
         };
-        main = std::make_unique<RecordingMain>(desktop, dir.filePath("Velmora.ini"));
-        main->setDialogs(&settingsDialog, &folderDialog, &aboutBox, &tagEditor);
-        main->show();
-        QCoreApplication::processEvents();
-        main->calls.clear();
+        MainWindowFixture::SetUp();
+        attachDialogs();
+        rec->calls.clear();
     }
-    void TearDown() override { main.reset(); }
+    std::unique_ptr<Tfm_main> makeWindow() override {
+        auto window = std::make_unique<RecordingMain>(desktop, settingsPath());
+        rec = window.get();
+        return window;
+    }
+    void attachDialogs() {
+        main->setDialogs(&settingsDialog, folderDialog.get(), &aboutBox, &tagEditor);
+    }
 
     AppState& state() { return main->state(); }
     void addRow() { main->lvModel().append({"song.ogg", "00:01:40", "1.00MB"}); }
 
-    // Clicks the skin object as a user does, in the middle of it.
-    void click(const char* name) {
-        SkinObject* object = main->Skin1->FindObject(name);
-        ASSERT_FALSE(object->isDetached()) << name;
-        QTest::mouseClick(main->Skin1, Qt::LeftButton, {}, object->currentRect().center());
-    }
     // What one click does: the operations called and where it went.
     QStringList effects(const char* name) {
-        main->calls.clear();
-        main->popups.clear();
-        main->popupPoints.clear();
+        rec->calls.clear();
+        rec->popups.clear();
+        rec->popupPoints.clear();
         modals.clear();
         desktop.openedUrls.clear();
-        click(name);
+        mouseClick(name);
         // Every press reports down and up; the preview reacts to those on
         // the slider only, and the dispatch is what is watched here.
         QStringList all;
-        for (const QString& call : main->calls)
+        for (const QString& call : rec->calls)
             if (!call.startsWith("Mouse"))
                 all << call;
-        for (const QString& p : main->popups)
+        for (const QString& p : rec->popups)
             all << "popup " + p;
         for (const QString& m : modals)
             all << "modal " + m;
@@ -167,11 +165,11 @@ protected:
         action->trigger();
     }
     QStringList menuEffects(const char* handler) {
-        main->calls.clear();
+        rec->calls.clear();
         modals.clear();
         desktop.openedUrls.clear();
         trigger(handler);
-        QStringList all = main->calls;
+        QStringList all = rec->calls;
         for (const QString& m : modals)
             all << "modal " + m;
         for (const QUrl& u : desktop.openedUrls)
@@ -217,8 +215,8 @@ TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
     addRow();
     state().OutputDir = dir.path() + "/out/";
     desktop.launcherWorks = false;
-    click("Split");
-    click("helpfile");
+    mouseClick("Split");
+    mouseClick("helpfile");
     trigger("HomePage1Click");
     ASSERT_EQ(desktop.informations.size(), 3);
     EXPECT_TRUE(desktop.informations[0].contains("the output folder"))
@@ -232,7 +230,7 @@ TEST_F(MainWindowTest, WhenNothingOpensWhatWasAskedForTheUserIsToldWhereItIs) {
         EXPECT_EQ(severity, Desktop::Severity::Critical);
 
     desktop.launcherWorks = true;
-    click("helpfile");
+    mouseClick("helpfile");
     EXPECT_EQ(desktop.informations.size(), 3) << "nothing to tell when it opens";
 }
 
@@ -281,11 +279,12 @@ TEST_F(MainWindowTest, FocusAndFunctionChoiceSteerRemoveClearAndPlay) {
 TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) {
     EXPECT_EQ(effects("Split"), QStringList()) << "empty list";
     addRow();
-    main->runsSetBusy = true;
+    rec->runsSetBusy = true;
     const std::pair<int, const char*> splits[] = {{FunctionCustom, "RunCustomSplit"},
                                                   {FunctionSplitByTime, "RunTimeSplit"},
                                                   {FunctionSplitByCount, "RunCountSplit"},
-                                                  {FunctionUnification, "RunUnifiedSplit"}};
+                                                  {FunctionUnification, "RunUnifiedSplit"},
+                                                  {FunctionSplitAtSilences, "RunSilenceSplit"}};
     for (auto [choice, run] : splits) {
         state().FunctionChoice = choice;
         state().Busy = false;
@@ -297,7 +296,8 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
     const std::pair<int, const char*> joins[] = {{FunctionCustom, "RunCustomJoin"},
                                                  {FunctionSplitByTime, "RunWholeJoin"},
                                                  {FunctionSplitByCount, "RunWholeJoin"},
-                                                 {FunctionUnification, "UnifiAudoJoiner"}};
+                                                 {FunctionUnification, "UnifiAudoJoiner"},
+                                                 {FunctionSplitAtSilences, "RunWholeJoin"}};
     for (auto [choice, run] : joins) {
         state().FunctionChoice = choice;
         state().Busy = false;
@@ -308,7 +308,7 @@ TEST_F(MainWindowTest, SplitAndJoinRunTheChosenFunctionAfterStoppingThePreview) 
         EXPECT_FALSE(state().Busy) << "a join always ends idle";
     }
     state().Busy = false;
-    main->joinAnswer = false;
+    rec->joinAnswer = false;
     EXPECT_EQ(effects("Join"), QStringList({"ChooseJoinOutput"})) << "save dialog cancelled";
 }
 
@@ -316,10 +316,10 @@ TEST_F(MainWindowTest, OtherNamesAndOtherSpellingsDoNothing) {
     addRow();
     for (const char* name :
          {"pb", "timecaption", "tataltime", "convertpb", "FILE", "split", "ok", "lv", ""}) {
-        main->calls.clear();
-        main->Skin1Click(QString::fromLatin1(name));
-        EXPECT_TRUE(main->calls.isEmpty()) << name;
-        EXPECT_TRUE(main->popups.isEmpty()) << name;
+        rec->calls.clear();
+        click(name);
+        EXPECT_TRUE(rec->calls.isEmpty()) << name;
+        EXPECT_TRUE(rec->popups.isEmpty()) << name;
     }
     EXPECT_TRUE(modals.isEmpty());
     EXPECT_TRUE(desktop.openedUrls.empty());
@@ -327,14 +327,14 @@ TEST_F(MainWindowTest, OtherNamesAndOtherSpellingsDoNothing) {
 
 TEST_F(MainWindowTest, PopupsOpenAtTheirOffsetsFromTheWindowCorner) {
     const QPoint corner = main->mapToGlobal(QPoint(0, 0));
-    click("file");
-    click("action");
-    click("Help");
-    EXPECT_EQ(main->popups, QStringList({"p_file", "p_action", "p_help"}));
-    ASSERT_EQ(main->popupPoints.size(), 3u);
-    EXPECT_EQ(main->popupPoints[0], corner + QPoint(179, 32));
-    EXPECT_EQ(main->popupPoints[1], corner + QPoint(211, 32));
-    EXPECT_EQ(main->popupPoints[2], corner + QPoint(383, 32));
+    mouseClick("file");
+    mouseClick("action");
+    mouseClick("Help");
+    EXPECT_EQ(rec->popups, QStringList({"p_file", "p_action", "p_help"}));
+    ASSERT_EQ(rec->popupPoints.size(), 3u);
+    EXPECT_EQ(rec->popupPoints[0], corner + QPoint(179, 32));
+    EXPECT_EQ(rec->popupPoints[1], corner + QPoint(211, 32));
+    EXPECT_EQ(rec->popupPoints[2], corner + QPoint(383, 32));
 }
 
 TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
@@ -485,10 +485,8 @@ TEST_F(MainWindowTest, TheOutputFormatIsKeptFromOneStartToTheNext) {
     main->cb_format->setCurrentIndex(3);
     main->close();
     EXPECT_EQ(SettingsFile(dir.filePath("Velmora.ini")).ReadInteger("Format", "Output", -1), 3);
-    main = std::make_unique<RecordingMain>(desktop, dir.filePath("Velmora.ini"));
-    main->setDialogs(&settingsDialog, &folderDialog, &aboutBox, &tagEditor);
-    main->show();
-    QCoreApplication::processEvents();
+    open();
+    attachDialogs();
     EXPECT_EQ(main->cb_format->currentText(), "OGG");
 }
 
@@ -549,18 +547,18 @@ TEST_F(MainWindowTest, ClicksInTheListsAndDragsOnTheSliderReachTheirHandlers) {
     const QRect segment = main->lv_time->visualRect(main->lvTimeModel().index(0, 0));
     QTest::mouseClick(main->lv_time->viewport(), Qt::LeftButton, {}, segment.center());
     QTest::mouseDClick(main->lv_time->viewport(), Qt::LeftButton, {}, segment.center());
-    EXPECT_EQ(main->calls.first(), "lvClick");
-    EXPECT_TRUE(main->calls.contains("lv_timeClick"));
-    EXPECT_TRUE(main->calls.contains("lv_timeDblClick"));
+    EXPECT_EQ(rec->calls.first(), "lvClick");
+    EXPECT_TRUE(rec->calls.contains("lv_timeClick"));
+    EXPECT_TRUE(rec->calls.contains("lv_timeDblClick"));
 
-    main->calls.clear();
+    rec->calls.clear();
     SkinObject* pb = main->Skin1->FindObject("pb");
     pb->SetMax(1084);
     pb->SetThumbSize(168);
     const QRect r = pb->currentRect();
     QTest::mousePress(main->Skin1, Qt::LeftButton, {}, QPoint(r.right() - 1, r.center().y()));
     QTest::mouseRelease(main->Skin1, Qt::LeftButton, {}, QPoint(r.right() - 1, r.center().y()));
-    EXPECT_EQ(main->calls, QStringList({"MouseDown pb", "ScrollTrack pb 916", "MouseUp pb"}));
+    EXPECT_EQ(rec->calls, QStringList({"MouseDown pb", "ScrollTrack pb 916", "MouseUp pb"}));
 }
 
 TEST_F(MainWindowTest, RunBarWidthFollowsSkinFlag) {

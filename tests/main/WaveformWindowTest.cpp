@@ -2,49 +2,24 @@
 // when files are added, placed by the skin, shaded with the pieces, and the
 // marks snapping to silences. With TARNWELL_SCREENSHOT_DIR set it also saves
 // the window as waveform.png there (the picture in the README and the guide).
-#include "app/Tfm_main.h"
 #include "app/WaveformPanel.h"
 #include "app/WaveformView.h"
 #include "app/skin/Skin.h"
-#include "core/ReportListModel.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 namespace {
 
 const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
 
-class WaveformWindowTest : public ::testing::Test {
+class WaveformWindowTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
-
-    void open(const QString& skin = DefaultSkin) {
-        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        main->setSkinFile(skin);
-        main->show();
-        QCoreApplication::processEvents();
-    }
-    void click(const char* name) {
-        SkinObject* object = main->Skin1->FindObject(name);
-        ASSERT_FALSE(object->isDetached()) << name;
-        QTest::mouseClick(main->Skin1, Qt::LeftButton, {}, object->currentRect().center());
-    }
-    void slideTo(double seconds, double duration) {
-        SkinObject* pb = main->Skin1->FindObject("pb");
-        pb->SetPosition(
-            static_cast<int>(std::ceil((pb->GetMax() - pb->GetThumbSize()) * seconds / duration)));
-    }
     const WaveformScene& scene() { return main->waveform().view()->scene(); }
     // Speech-like: tone with quiet stretches at 3.5-5.5 s and 8.5-10.5 s.
     QString speech(const QString& name) {
@@ -55,10 +30,9 @@ protected:
 };
 
 TEST_F(WaveformWindowTest, AddedFilesGetAWaveformWithSegmentsSilencesAndSnappingMarks) {
-    open();
     desktop.openFilesAnswers.push_back({speech("talk.ogg"), speech("more.ogg")});
-    click("addfile");
-    ASSERT_EQ(main->lvModel().count(), 2);
+    mouseClick("addfile");
+    ASSERT_EQ(lv().count(), 2);
     WaveformView* view = main->waveform().view();
     EXPECT_TRUE(view->isVisible());
     EXPECT_EQ(view->geometry(), main->Skin1->FindObject("wave")->currentRect());
@@ -69,11 +43,11 @@ TEST_F(WaveformWindowTest, AddedFilesGetAWaveformWithSegmentsSilencesAndSnapping
     // Begin and End snap to the silence edges, as whole seconds inside them.
     main->state().SnapMarks = true;
     slideTo(6, 12);
-    click("Begin");
+    mouseClick("Begin");
     slideTo(7.5, 12);
-    click("End");
-    EXPECT_EQ(main->lvTimeModel().text(0, 0), "00:00:05 - 00:00:09");
-    click("Ok");
+    mouseClick("End");
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:05 - 00:00:09");
+    mouseClick("Ok");
     main->waveform().refresh();
     ASSERT_FALSE(scene().spans.empty());
     EXPECT_NEAR(scene().spans[0].from, 5.0 / 12, 0.01);
@@ -90,13 +64,13 @@ TEST_F(WaveformWindowTest, AddedFilesGetAWaveformWithSegmentsSilencesAndSnapping
     main->state().FunctionChoice = FunctionSplitAtSilences;
     main->state().SilenceMinimumPiece = 1;
     main->lvClick();
-    ASSERT_EQ(main->lvTimeModel().count(), 3);
+    ASSERT_EQ(lvTime().count(), 3);
     // The cut lies in the middle of the silence, to the hundredth.
-    EXPECT_EQ(main->lvTimeModel().text(0, 0), "00:00:00 - 00:00:04.50");
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:00 - 00:00:04.50");
 
     // Clearing the list calls every computation off at once.
     main->waveform().builder().request(speech("late.ogg"));
-    click("Clear");
+    mouseClick("Clear");
     QCoreApplication::processEvents();
     EXPECT_EQ(main->waveform().builder().pendingCount(), 0);
 }
@@ -116,12 +90,12 @@ TEST_F(WaveformWindowTest, ASkinWithoutThePlaceDrawsNoWaveform) {
 
     open(skin);
     desktop.openFilesAnswers.push_back({speech("talk.ogg")});
-    click("addfile");
+    mouseClick("addfile");
     EXPECT_FALSE(main->waveform().view()->isVisible());
     // The slider works as before.
     slideTo(6, 12);
-    click("Begin");
-    EXPECT_EQ(main->lvTimeModel().text(0, 0), "00:00:06 - 00:00:12");
+    mouseClick("Begin");
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:06 - 00:00:12");
 }
 
 } // namespace

@@ -4,23 +4,17 @@
 // silent test driver.
 #include "app/Preview.h"
 #include "app/PreviewSlider.h"
-#include "app/Tfm_main.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/Skin.h"
 #include "app/skin/SkinObject.h"
-#include "core/ReportListModel.h"
-#include "core/RowSelection.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 #include "tests/support/FfmpegDecoder.h"
-#include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
+#include "tests/support/MainWindowFixture.h"
 
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,75 +22,28 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <memory>
 
 namespace {
 
 // Low-rate mono fixtures keep long files quick to make and to decode.
 constexpr int Rate = 8000;
 
-class PreviewTest : public ::testing::Test {
+class PreviewTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
-    QDialog folderDialog;
-
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
-        main->setDialogs(nullptr, &folderDialog, nullptr, nullptr);
-        main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-        ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
-        ASSERT_NE(main->skinObjects().pb, nullptr);
-    }
     void TearDown() override {
         if (main && main->state().Playing)
-            main->Skin1Click(QStringLiteral("stop"));
-        main.reset();
+            click("stop");
+        MainWindowFixture::TearDown();
     }
 
-    QString fixture(const QString& name, double seconds, double frequency = 0) {
-        return OggFixture::Tone(seconds, frequency, Rate, 1).write(dir.filePath(name));
-    }
     void addFiles(const QStringList& paths) {
-        desktop.openFilesAnswers.push_back(paths);
-        main->Skin1Click(QStringLiteral("addfile"));
+        MainWindowFixture::addFiles(paths);
         ASSERT_EQ(desktop.informations, QStringList());
     }
-    void click(const char* name) { main->Skin1Click(QString::fromLatin1(name)); }
-
-    ISkinScrollBar& pb() { return *main->skinObjects().pb; }
     int usableRange() { return main->previewSlider().UsableRange(); }
-    QString timeText() {
-        auto* text = dynamic_cast<SkinObject*>(main->skinObjects().timecaption);
-        return text ? text->text() : QString();
-    }
+    QString timeText() { return skinText("timecaption"); }
     Preview& preview() { return main->preview(); }
     bool playing() const { return main->state().Playing; }
-    QString status(int row) { return main->lvTimeModel().text(row, 2); }
-
-    void selectFile(int row) {
-        RowSelection(main->lvSelection()).select(row);
-        main->lvClick();
-    }
-    void selectSegment(int row) {
-        RowSelection(main->lvTimeSelection()).select(row);
-        main->lv_timeClick();
-    }
-    // Puts the slider where `seconds` of a `duration`-second file are.
-    void placeAt(int seconds, int duration) {
-        pb().SetPosition(MulDiv(seconds, usableRange(), duration));
-    }
-    // Marks and confirms the working segment begin-end of the selected file.
-    void confirmSegment(int begin, int end, int duration) {
-        placeAt(begin, duration);
-        click("Begin");
-        placeAt(end, duration);
-        click("End");
-        click("Ok");
-    }
     // The user drags the slider to `position` and lets go.
     void drag(int position, const std::function<void()>& whileHeld = {}) {
         main->Skin1MouseDown(QStringLiteral("pb"));
@@ -113,7 +60,7 @@ protected:
 };
 
 TEST_F(PreviewTest, StepsAreTheRangeOverTheSecondsAndAtLeastTwo) {
-    addFiles({fixture("hundred.ogg", 100), fixture("thousand.ogg", 1000)});
+    addFiles({ogg("hundred.ogg", 100), ogg("thousand.ogg", 1000)});
     selectFile(0);
     ASSERT_EQ(usableRange(), 916);
     click("qian");
@@ -136,7 +83,7 @@ TEST_F(PreviewTest, StepsAreTheRangeOverTheSecondsAndAtLeastTwo) {
 }
 
 TEST_F(PreviewTest, StepsStopAtTheEndsAndDoNothingWhilePlaying) {
-    addFiles({fixture("hundred.ogg", 100)});
+    addFiles({ogg("hundred.ogg", 100)});
     pb().SetPosition(910);
     click("qian");
     EXPECT_EQ(pb().GetPosition(), 910) << "a step past the end is not taken";
@@ -166,7 +113,7 @@ TEST_F(PreviewTest, StepsStopAtTheEndsAndDoNothingWhilePlaying) {
 }
 
 TEST_F(PreviewTest, PlayingFromTheMiddleStartsAtTheSlidersFrameAndHoldsTheSelection) {
-    addFiles({fixture("tone.ogg", 100, 440), fixture("other.ogg", 3)});
+    addFiles({ogg("tone.ogg", 100, {}, 440), ogg("other.ogg", 3)});
     selectFile(0);
     pb().SetPosition(458);
     click("play");
@@ -180,9 +127,8 @@ TEST_F(PreviewTest, PlayingFromTheMiddleStartsAtTheSlidersFrameAndHoldsTheSelect
     EXPECT_EQ(timeText().left(7), "00:00:5");
 
     // The file list's selection stays on the playing file.
-    RowSelection(main->lvSelection()).select(1);
-    main->lvClick();
-    EXPECT_EQ(RowSelection(main->lvSelection()).selected(), 0);
+    selectFile(1);
+    EXPECT_EQ(selectedFile(), 0);
     click("play");
     EXPECT_EQ(preview().StartSample(), 400000) << "a second play is ignored";
 
@@ -194,7 +140,7 @@ TEST_F(PreviewTest, PlayingFromTheMiddleStartsAtTheSlidersFrameAndHoldsTheSelect
 }
 
 TEST_F(PreviewTest, SegmentPreviewRunsTheSliderOverTheSegmentAndStopsAtItsEnd) {
-    addFiles({fixture("hundred.ogg", 100)});
+    addFiles({ogg("hundred.ogg", 100)});
     confirmSegment(30, 60, 100);
     ASSERT_EQ(main->lvTimeModel().text(0, 0), "00:00:30 - 00:01:00");
     ASSERT_EQ(status(0), "Ok");
@@ -223,7 +169,7 @@ TEST_F(PreviewTest, SegmentPreviewRunsTheSliderOverTheSegmentAndStopsAtItsEnd) {
 }
 
 TEST_F(PreviewTest, ShortSegmentPlaysInRealTimeAndStopsByItself) {
-    addFiles({fixture("ten.ogg", 10, 440)});
+    addFiles({ogg("ten.ogg", 10, {}, 440)});
     confirmSegment(2, 4, 10);
     selectSegment(0);
     QElapsedTimer clock;
@@ -247,7 +193,7 @@ TEST_F(PreviewTest, ShortSegmentPlaysInRealTimeAndStopsByItself) {
 }
 
 TEST_F(PreviewTest, ReleasingTheSliderHalfwayContinuesAtSecondFortyFive) {
-    const QString path = fixture("tone.ogg", 100, 441.3);
+    const QString path = ogg("tone.ogg", 100, {}, 441.3);
     addFiles({path});
     confirmSegment(30, 60, 100);
     selectSegment(0);
@@ -285,7 +231,7 @@ TEST_F(PreviewTest, ReleasingTheSliderHalfwayContinuesAtSecondFortyFive) {
 }
 
 TEST_F(PreviewTest, DraggingToTheEndStopsAndDraggingWhileIdleKeepsThePosition) {
-    addFiles({fixture("hundred.ogg", 100)});
+    addFiles({ogg("hundred.ogg", 100)});
     drag(458, [&] { EXPECT_EQ(timeText(), "00:00:50"); });
     EXPECT_FALSE(playing());
     EXPECT_EQ(pb().GetPosition(), 458) << "released while idle, the position stays";
@@ -297,7 +243,7 @@ TEST_F(PreviewTest, DraggingToTheEndStopsAndDraggingWhileIdleKeepsThePosition) {
 }
 
 TEST_F(PreviewTest, MouseDragOnTheSkinsSliderReseeksThePlayingSegment) {
-    addFiles({fixture("hundred.ogg", 100)});
+    addFiles({ogg("hundred.ogg", 100)});
     confirmSegment(30, 60, 100);
     selectSegment(0);
     click("play");
@@ -327,7 +273,7 @@ TEST_F(PreviewTest, MouseDragOnTheSkinsSliderReseeksThePlayingSegment) {
 }
 
 TEST_F(PreviewTest, FilePreviewEndsWithTheFile) {
-    addFiles({fixture("short.ogg", 1.5, 440)});
+    addFiles({ogg("short.ogg", 1.5, {}, 440)});
     click("play");
     ASSERT_TRUE(playing());
     ASSERT_TRUE(waitFor([&] { return !playing(); }));
@@ -337,7 +283,7 @@ TEST_F(PreviewTest, FilePreviewEndsWithTheFile) {
 }
 
 TEST_F(PreviewTest, FilePreviewStaysAFilePreviewWhenTheSegmentListIsClicked) {
-    addFiles({fixture("hundred.ogg", 100)});
+    addFiles({ogg("hundred.ogg", 100)});
     main->state().FunctionChoice = FunctionSplitByTime;
     selectFile(0);
     selectSegment(1); // a computed piece: play still previews the whole file
@@ -355,7 +301,7 @@ TEST_F(PreviewTest, FilePreviewStaysAFilePreviewWhenTheSegmentListIsClicked) {
 }
 
 TEST_F(PreviewTest, EmptyAndReversedSegmentsEndAtOnce) {
-    addFiles({fixture("ten.ogg", 10)});
+    addFiles({ogg("ten.ogg", 10)});
     confirmSegment(4, 4, 10);
     selectSegment(0);
     click("play");
@@ -382,7 +328,7 @@ TEST_F(PreviewTest, FileShorterThanASecondStepsToTheEndsOnly) {
     // Both ways of adding refuse such a file now; a record of no whole
     // second still must not trip the preview.
     listrecord record;
-    record.FileName = fixture("half.ogg", 0.5);
+    record.FileName = ogg("half.ogg", 0.5);
     record.Duration = 0;
     record.SliderRange = 1014;
     record.SampleCount = Rate / 2;
@@ -407,7 +353,7 @@ TEST_F(PreviewTest, FileShorterThanASecondStepsToTheEndsOnly) {
 }
 
 TEST_F(PreviewTest, AFileThatCannotBeOpenedLeavesThePreviewStopped) {
-    const QString path = fixture("gone.ogg", 3);
+    const QString path = ogg("gone.ogg", 3);
     addFiles({path});
     ASSERT_TRUE(QFile::remove(path));
     click("play");
@@ -420,12 +366,12 @@ TEST_F(PreviewTest, AFileThatCannotBeOpenedLeavesThePreviewStopped) {
 }
 
 TEST_F(PreviewTest, AddingFilesStopsThePreview) {
-    addFiles({fixture("one.ogg", 10)});
+    addFiles({ogg("one.ogg", 10)});
     confirmSegment(1, 5, 10);
     selectSegment(0);
     click("play");
     ASSERT_TRUE(playing());
-    addFiles({fixture("two.ogg", 3)});
+    addFiles({ogg("two.ogg", 3)});
     EXPECT_FALSE(playing());
     EXPECT_EQ(main->lvModel().count(), 2);
 }

@@ -1,37 +1,15 @@
 // The window's run display drawn on skin objects that remember what they got.
 
 #include "app/RunProgress.h"
-#include "app/skin/ISkinElement.h"
-#include "app/skin/ISkinText.h"
-
-#include <QStringList>
+#include "tests/support/FakeSkinObject.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class RecordingText : public ISkinText {
-public:
-    QStringList texts;
-    void SetText(const QString& text) override { texts.append(text); }
-    QString last() const { return texts.isEmpty() ? QString() : texts.last(); }
-};
-
-class RecordingElement : public ISkinElement {
-public:
-    SkinRect rect{12, 340, 513, 348};
-    int refreshes = 0;
-    SkinRect GetRect() const override { return rect; }
-    void SetRect(const SkinRect& r) override { rect = r; }
-    void Refresh() override { ++refreshes; }
-};
-
-} // namespace
-
 TEST(RunProgressTest, BarWidthFollowsTheSkinAndEmptiesAtTheEnds) {
-    RecordingText text;
-    RecordingElement textElement;
-    RecordingElement bar;
+    FakeSkinObject text;
+    FakeSkinObject textElement;
+    FakeSkinObject bar;
+    bar.rect = {12, 340, 513, 348};
     bool wide = false;
     RunProgress progress(&text, &textElement, &bar, wide);
     const int left = bar.rect.left;
@@ -56,6 +34,6 @@ TEST(RunProgressTest, BarWidthFollowsTheSkinAndEmptiesAtTheEnds) {
     EXPECT_GT(bar.refreshes, 0);
 
     progress.SetText("42%");
-    EXPECT_EQ(text.last(), "42%");
+    EXPECT_EQ(text.text, "42%");
     EXPECT_EQ(textElement.refreshes, 1);
 }

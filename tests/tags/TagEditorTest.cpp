@@ -1,20 +1,16 @@
 // The tag editor driven as a user would: opened over the real main window,
 // fields typed and left, buttons clicked.
-#include "app/Tfm_main.h"
 #include "app/dialogs/Tfm_id3.h"
-#include "core/ReportListModel.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
-#include "tests/support/ScriptedDesktop.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -24,43 +20,33 @@
 
 namespace {
 
-class TagEditorTest : public ::testing::Test {
+class TagEditorTest : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    ScriptedDesktop desktop;
-    std::unique_ptr<Tfm_main> main;
     std::unique_ptr<Tfm_id3> id3;
-    QDialog folderDialog;
 
     void SetUp() override {
-        main = std::make_unique<Tfm_main>(desktop, dir.filePath("Velmora.ini"));
+        MainWindowFixture::SetUp();
         id3 = std::make_unique<Tfm_id3>(main->dialogContext());
-        main->setDialogs(nullptr, &folderDialog, nullptr, id3.get());
-        main->show();
+        main->setDialogs(nullptr, folderDialog.get(), nullptr, id3.get());
     }
     void TearDown() override {
         id3.reset();
-        main.reset();
+        MainWindowFixture::TearDown();
     }
 
     // Adds a one-second Ogg file carrying `tags` as Vorbis comments through
     // the open dialog; its row's caption is the title, or the file name.
     void addRow(const QString& fileName, const AudioFileinfo& tags) {
-        OggFixture f;
-        f.rate = 8000;
-        f.channels = 1;
-        f.seconds = 1;
+        QStringList comments;
         const std::pair<const char*, QString> fields[] = {
             {"TITLE", tags.Title},     {"ARTIST", tags.Artist}, {"ALBUM", tags.Album},
             {"COMMENT", tags.Comment}, {"GENRE", tags.Genre},   {"DATE", tags.Year}};
         for (const auto& [key, value] : fields)
             if (!value.isEmpty())
-                f.comments.append(QString::fromLatin1(key) + '=' + value);
-        desktop.openFilesAnswers.push_back({f.write(dir.filePath(fileName))});
-        const int rows = main->lvModel().count();
-        main->Skin1Click(QStringLiteral("addfile"));
-        ASSERT_EQ(main->lvModel().count(), rows + 1)
-            << desktop.informations.join("; ").toStdString();
+                comments.append(QString::fromLatin1(key) + '=' + value);
+        const int rows = lv().count();
+        addFiles({ogg(fileName, 1, comments)});
+        ASSERT_EQ(lv().count(), rows + 1) << desktop.informations.join("; ").toStdString();
     }
 
     // Opens the editor from the file list's popup (or the action menu) and
@@ -133,8 +119,8 @@ TEST_F(TagEditorTest, AfterAFolderAddNothingShowsAndOkChangesNothing) {
         return 1;
     };
     main->AddFolder1Click();
-    ASSERT_EQ(main->lvModel().count(), 2);
-    ASSERT_EQ(main->lvModel().text(1, 0), "From Folder");
+    ASSERT_EQ(lv().count(), 2);
+    ASSERT_EQ(lv().text(1, 0), "From Folder");
     ASSERT_TRUE(main->state().FolderAddMode);
 
     int rows = -1;
@@ -150,8 +136,8 @@ TEST_F(TagEditorTest, AfterAFolderAddNothingShowsAndOkChangesNothing) {
     EXPECT_EQ(main->state().TagList[0].Title, "Tagged");
     EXPECT_EQ(main->state().TagList[0].Artist, "Someone");
     EXPECT_EQ(main->state().TagList[1].Title, "From Folder") << "a folder add reads the tags";
-    EXPECT_EQ(main->lvModel().text(0, 0), "Tagged");
-    EXPECT_EQ(main->lvModel().text(1, 0), "From Folder");
+    EXPECT_EQ(lv().text(0, 0), "Tagged");
+    EXPECT_EQ(lv().text(1, 0), "From Folder");
 
     // Adding through the open dialog shows the files again.
     addRow("later.ogg", tags("", ""));
@@ -201,7 +187,7 @@ TEST_F(TagEditorTest, LeavingTheTitleRenamesTheDialogRowAndOkTheJobRow) {
     openEditor([&](Tfm_id3& d) {
         typeAndLeave(d.edt_tatal, "New Name");
         EXPECT_EQ(caption(d, 0), "New Name");
-        EXPECT_EQ(main->lvModel().text(0, 0), "one.ogg") << "the job list waits for Ok";
+        EXPECT_EQ(lv().text(0, 0), "one.ogg") << "the job list waits for Ok";
         // Other rows show their record's title, which an untagged file lacks.
         d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(1));
         EXPECT_EQ(d.edt_tatal->text(), "");
@@ -213,9 +199,9 @@ TEST_F(TagEditorTest, LeavingTheTitleRenamesTheDialogRowAndOkTheJobRow) {
         EXPECT_EQ(caption(d, 0), "");
         d.btn_ok->click();
     });
-    EXPECT_EQ(main->lvModel().text(0, 0), "one.ogg") << "an empty title keeps the caption";
+    EXPECT_EQ(lv().text(0, 0), "one.ogg") << "an empty title keeps the caption";
     EXPECT_EQ(main->state().TagList[0].Title, "");
-    EXPECT_EQ(main->lvModel().text(1, 0), "Two");
+    EXPECT_EQ(lv().text(1, 0), "Two");
     EXPECT_EQ(main->state().TagList[1].Title, "Two");
 }
 
@@ -223,7 +209,7 @@ TEST_F(TagEditorTest, TitlesAndDatesShowAsTheSourceHasThemWhileCaptionsStayClean
     AudioFileinfo source = tags("a:b/c?", "x");
     source.Year = "2001-05-03";
     addRow("odd.ogg", source);
-    ASSERT_EQ(main->lvModel().text(0, 0), "abc");
+    ASSERT_EQ(lv().text(0, 0), "abc");
     QString shownTitle, shownYear;
     openEditor([&](Tfm_id3& d) {
         shownTitle = d.edt_tatal->text();
@@ -236,7 +222,7 @@ TEST_F(TagEditorTest, TitlesAndDatesShowAsTheSourceHasThemWhileCaptionsStayClean
     EXPECT_EQ(shownTitle, "a:b/c?");
     EXPECT_EQ(shownYear, "2001");
     EXPECT_EQ(main->state().TagList[0].Title, "Live at: the <Hall>");
-    EXPECT_EQ(main->lvModel().text(0, 0), "Live at the Hall");
+    EXPECT_EQ(lv().text(0, 0), "Live at the Hall");
 }
 
 TEST_F(TagEditorTest, EditsReachTheWorkingCopyOnChangeAndOnLeaving) {
@@ -312,7 +298,7 @@ TEST_F(TagEditorTest, AllButtonsSetEveryRowButNotTheCaptions) {
         EXPECT_EQ(t.Genre, "Ska");
         EXPECT_EQ(t.Comment, "c");
     }
-    EXPECT_EQ(main->lvModel().text(2, 0), "Same") << "Ok names the job rows after the titles";
+    EXPECT_EQ(lv().text(2, 0), "Same") << "Ok names the job rows after the titles";
 }
 
 TEST_F(TagEditorTest, CancelLeavesTheTagsAndTheNextShowingHasTheOldValues) {
@@ -323,7 +309,7 @@ TEST_F(TagEditorTest, CancelLeavesTheTagsAndTheNextShowingHasTheOldValues) {
         d.btn_cancel->click();
     });
     EXPECT_EQ(main->state().TagList[0].Artist, "Old Artist");
-    EXPECT_EQ(main->lvModel().text(0, 0), "a.ogg");
+    EXPECT_EQ(lv().text(0, 0), "a.ogg");
     QString artist, title;
     openEditor(
         [&](Tfm_id3& d) {

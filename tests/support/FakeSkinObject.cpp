@@ -1,4 +1,4 @@
-#include "tests/jobs/FakeSkinObject.h"
+#include "tests/support/FakeSkinObject.h"
 
 #include <algorithm>
 

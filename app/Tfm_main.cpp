@@ -59,7 +59,7 @@ constexpr const char* GlyphProperty = "menuGlyph";
 
 } // namespace
 
-const QString Tfm_main::OpenFilter = JobListEditor::OpenFilter;
+const QString Tfm_main::OpenFilter = SourceIntake::OpenFilter;
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
                    "OGG Files(*.ogg)|*.ogg");

@@ -120,7 +120,7 @@ TEST(CommandLineTest, ProgressLineIsWrittenOnlyWhenItChanges) {
     const int saved = ::dup(STDERR_FILENO);
     ::dup2(capture.handle(), STDERR_FILENO);
     {
-        ConsoleRunHost host(desktop, lists.lvSelection, lists.lvTime, true);
+        ConsoleRunHost host(desktop, lists.lvSelection, true);
         host.setFile(QStringLiteral("song.ogg"));
         for (const char* text : {"5%", "5%", "5%", "6%", "6%", "100%"})
             host.SetRunText(QString::fromLatin1(text));

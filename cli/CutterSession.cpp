@@ -103,15 +103,13 @@ void CutterSession::addFiles() {
         }
         const QString path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
         const SourceIntake::Result taken =
-            SourceIntake::CanNameAFile(path)
-                ? intake_.Take(path, reader_, SourceIntake::Source::OpenDialog)
-                : SourceIntake::Result{std::nullopt, SourceIntake::UnnameableRefusal(path)};
+            intake_.Take(path, reader_, SourceIntake::Source::OpenDialog);
         if (!taken.entry) {
             desktop_.warning(taken.refusal.message, taken.refusal.reason);
             ++failed_;
             continue;
         }
-        sources_.push_back({taken.entry->row, taken.entry->record, taken.entry->tags});
+        sources_.push_back(*taken.entry);
     }
 }
 

@@ -41,11 +41,7 @@ public:
 
 private:
     // A file the list took, as added.
-    struct Source {
-        QStringList row;
-        listrecord record;
-        AudioFileinfo tags;
-    };
+    using Source = SourceIntake::Entry;
 
     int info();
     int split();

@@ -1,6 +1,6 @@
 #include "app/DropHandler.h"
 
-#include "app/FileIntake.h"
+#include "engine/SourceIntake.h"
 #include "platform/Desktop.h"
 
 #include <QDir>
@@ -79,13 +79,13 @@ bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DropHandler::dropFiles(const QMimeData& data) {
-    const FileIntake::Sorted sorted = FileIntake::sortDropped(data.urls());
+    const SourceIntake::Sorted sorted = SourceIntake::SortDropped(data.urls());
     if (!sorted.accepted.isEmpty() && hooks_.addFiles)
         hooks_.addFiles(sorted.accepted);
     if (!sorted.leftOut.isEmpty()) {
         // After the drop is answered: the program the files came from waits
         // for that answer, and a message box would keep it waiting.
-        const QString message = FileIntake::leftOutMessage(sorted.leftOut);
+        const QString message = SourceIntake::LeftOutMessage(sorted.leftOut);
         QTimer::singleShot(0, this, [this, message] { desktop_.warning(message); });
     }
 }

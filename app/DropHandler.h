@@ -11,7 +11,7 @@ class QLineEdit;
 class QMimeData;
 class QWidget;
 
-// Files and folders dropped on the window: Ogg files and folders go to the
+// Files and folders dropped on the window: audio files and folders go to the
 // file list, everything else is named in one message. Text or a folder
 // dropped on the output folder field sets the output folder when it names
 // a folder.

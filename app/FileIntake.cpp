@@ -2,8 +2,6 @@
 
 #include "core/AppState.h"
 
-#include <QFileInfo>
-#include <QMimeDatabase>
 #include <QTimer>
 
 #include <utility>
@@ -46,35 +44,4 @@ FileIntake::CommandScope::CommandScope(FileIntake* intake) : intake_(intake) {
 FileIntake::CommandScope::~CommandScope() {
     if (intake_ && --intake_->commandDepth_ == 0)
         intake_->schedule();
-}
-
-FileIntake::Sorted FileIntake::sortDropped(const QList<QUrl>& urls) {
-    Sorted sorted;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) {
-            sorted.leftOut.append(url.toDisplayString());
-            continue;
-        }
-        const QString path = url.toLocalFile();
-        const QFileInfo info(path);
-        if (info.isDir() || (info.isFile() && isOggFile(path)))
-            sorted.accepted.append(path);
-        else
-            sorted.leftOut.append(info.fileName().isEmpty() ? path : info.fileName());
-    }
-    return sorted;
-}
-
-bool FileIntake::isOggFile(const QString& path) {
-    if (QFileInfo(path).suffix().compare(QLatin1String("ogg"), Qt::CaseInsensitive) == 0)
-        return true;
-    // Vorbis files named otherwise (".oga", no extension) by their content.
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
-    return type.inherits(QStringLiteral("audio/x-vorbis+ogg")) ||
-           type.name() == QLatin1String("audio/ogg");
-}
-
-QString FileIntake::leftOutMessage(const QStringList& names) {
-    return QStringLiteral("Only Ogg files and folders can be added. Left out:\n") +
-           names.join(QLatin1Char('\n'));
 }

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 
 #include <functional>
 
@@ -38,17 +36,6 @@ public:
     private:
         FileIntake* intake_;
     };
-
-    // Dropped addresses sorted out: Ogg files and folders to add, and the
-    // names of everything else.
-    struct Sorted {
-        QStringList accepted;
-        QStringList leftOut;
-    };
-    static Sorted sortDropped(const QList<QUrl>& urls);
-    static bool isOggFile(const QString& path);
-    // The message naming what a drop left out.
-    static QString leftOutMessage(const QStringList& names);
 
 private:
     void schedule();

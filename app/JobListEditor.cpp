@@ -10,38 +10,19 @@
 #include "core/RowSelection.h"
 #include "core/Segments.h"
 #include "engine/audio/IAudioFile2.h"
-#include "platform/CleanTitle.h"
 #include "platform/Desktop.h"
-#include "platform/Error.h"
 #include "platform/FormatTime.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
-#include <climits>
-
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
 
-const QString NotSupported = QStringLiteral(" this File is not supported.");
-const QString ErrorOrNotSupported = QStringLiteral(" this File is Error or not supported.");
 const QString AddFolderCaption = QStringLiteral("Add File Directory");
-
-bool isOgg(const QString& path) {
-    return QFileInfo(path).suffix().toLower() == QLatin1String("ogg");
-}
-
-// Named as a Vorbis file: its comments are read before it is measured.
-bool isOggOrOga(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("ogg") || suffix == QLatin1String("oga");
-}
 
 // Keeps both arrays at least `rows` long: entry k belongs to row k.
 void reserveRows(AppState& state, int rows) {
@@ -57,7 +38,8 @@ void reserveRows(AppState& state, int rows) {
 JobListEditor::JobListEditor(const EditorContext& context, SegmentEditor& segments, Hooks hooks)
     : state_(context.state), desktop_(context.desktop), lv_(context.lv),
       lvSelection_(context.lvSelection), lvTime_(context.lvTime), segments_(segments),
-      slider_(context.slider), skin_(context.skin), hooks_(std::move(hooks)) {}
+      slider_(context.slider), skin_(context.skin), hooks_(std::move(hooks)),
+      intake_(hooks_.readComments) {}
 
 void JobListEditor::AddFiles() {
     if (openFolder_.isEmpty()) {
@@ -66,7 +48,7 @@ void JobListEditor::AddFiles() {
         const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
         openFolder_ = QFileInfo(music).isDir() ? music : QDir::homePath();
     }
-    const QStringList files = desktop_.openFiles(OpenFilter, openFolder_);
+    const QStringList files = desktop_.openFiles(SourceIntake::OpenFilter, openFolder_);
     if (files.isEmpty())
         return;
     stopPreviewIfPlaying();
@@ -108,12 +90,9 @@ void JobListEditor::AddGivenFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         // A name no file can have is refused before anything is built for
         // it: such a name may be of any length.
-        if (!CanNameAFile(path)) {
+        if (!SourceIntake::CanNameAFile(path)) {
             flushFiles(); // named in the order given
-            refusals.push_back({ShortName(QFileInfo(path).fileName()) + NotSupported,
-                                QStringLiteral("The name %1 is longer than the system allows "
-                                               "for a file.")
-                                    .arg(ShortName(path))});
+            refusals.push_back(SourceIntake::UnnameableRefusal(path));
             continue;
         }
         if (QFileInfo(path).isDir()) {
@@ -147,18 +126,11 @@ void JobListEditor::addChosenFiles(const QStringList& files, std::vector<Refusal
 }
 
 void JobListEditor::addFolderFiles(const QString& folder, std::vector<Refusal>& refusals) {
-    // Name order, as a file manager lists the folder; subfolders are not
-    // entered, and a folder named like an Ogg file is not one.
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList files = SourceIntake::FolderFiles(folder);
     const std::shared_ptr<void> commentReader = holdCommentReader();
-    for (const QFileInfo& entry : entries) {
+    for (const QString& path : files) {
         desktop_.processEvents();
-        desktop_.processEvents();
-        if (!isOgg(entry.fileName()))
-            continue;
-        desktop_.processEvents();
-        Refusal refusal = addFile(QDir(folder).filePath(entry.fileName()), Source::Folder);
+        Refusal refusal = addFile(path, Source::Folder);
         if (!refusal.message.isEmpty())
             refusals.push_back(std::move(refusal));
     }
@@ -183,119 +155,25 @@ JobListEditor::Refusal JobListEditor::addFile(const QString& path, Source source
     // Events pumped between files may have started a preview, and the preview
     // reads from the same reader.
     stopPreviewIfPlaying();
-
-    const QString name = QFileInfo(path).fileName();
-    // The new row's index, not the count at the start of the add: commands
-    // handled while events were pumped may have changed the list.
-    const int row = lv_.append({name});
-    AdjustNameColumn();
-    reserveRows(state_, row + 1);
-    state_.TagList[static_cast<size_t>(row)] = AudioFileinfo{};
     if (source == Source::OpenDialog)
         state_.FolderAddMode = false;
 
-    try {
-        // Measured first: when the file is refused, the reader says why.
-        IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
-        if (!reader)
-            throw Error(QStringLiteral("No audio reader for ") + name);
-        measure(*reader, path, source, row);
-        if (source == Source::Folder || isOggOrOga(path)) {
-            AudioFileinfo comments;
-            if (hooks_.readComments)
-                hooks_.readComments(path, comments);
-            // The caption becomes part of output file names, so it loses the
-            // characters a file name cannot hold; the tag keeps the title as
-            // the source has it, since every tag format holds them.
-            const QString caption = CleanTitle(comments.Title).trimmed();
-            if (!caption.isEmpty())
-                lv_.setText(row, 0, caption);
-            // However the file came, its pieces carry its tags.
-            AudioFileinfo& tags = state_.TagList[static_cast<size_t>(row)];
-            tags.Title = comments.Title.trimmed();
-            tags.Artist = comments.Artist;
-            tags.Album = comments.Album;
-            tags.Comment = comments.Comment;
-            tags.Genre = comments.Genre;
-            tags.Year = YearOf(comments.Year);
-        }
-    } catch (...) {
-        QString reason;
-        try {
-            throw;
-        } catch (const Error& e) {
-            reason = e.message();
-        } catch (const std::exception& e) {
-            reason = QString::fromLocal8Bit(e.what());
-        } catch (...) {
-        }
-        resetReader();
-        reject(row);
-        if (QFileInfo(path).isDir())
-            reason = QStringLiteral("%1 is a folder.").arg(path);
-        return {name + NotSupported, reason};
-    }
-
-    // Under a second there is nothing to cut, and every time shows 0.
-    if (state_.JobList[static_cast<size_t>(row)].Duration == 0) {
-        reject(row);
-        return {
-            name + ErrorOrNotSupported,
-            QStringLiteral("%1 lasts less than one second: there is nothing to cut.").arg(path)};
-    }
-    return {};
-}
-
-void JobListEditor::measure(IAudioFile2& reader, const QString& path, Source source, int row) {
-    if (reader.IsOpen())
-        reader.Close();
-    reader.Open(path, 0, 1);
-    const std::int32_t durationMs = std::max(reader.DurationMs(), 0);
-
-    listrecord record;
-    record.FileName = path;
-    record.Duration = durationMs / 1000;
-    record.SliderRange = std::max(
-        durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange);
-    record.SampleCount = reader.SampleCount();
-    record.SampleRate = reader.SampleRate();
-    record.BeginTimes = {0};
-    record.EndTimes = {record.Duration};
-    record.SegmentCount = 1;
-    state_.JobList[static_cast<size_t>(row)] = std::move(record);
-
-    lv_.setText(row, 1, FormatTime(durationMs / 1000));
-    reader.Close();
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
-                    file.errorString());
-    const qint64 size = file.size();
-    file.close();
-    lv_.setText(row, 2, SizeText(size));
-}
-
-void JobListEditor::reject(int row) {
-    // The row goes before any message is shown: the message box runs its
-    // own event loop, and the list must already be consistent then.
-    lv_.remove(row);
-    AdjustNameColumn();
-}
-
-void JobListEditor::resetReader() {
     IAudioFile2* reader = hooks_.reader ? hooks_.reader() : nullptr;
     if (!reader)
-        return;
-    try {
-        if (reader->IsOpen())
-            reader->Close();
-        reader->SetActive(false);
-        reader->SetActive(true);
-    } catch (...) {
-        // The reset is a best effort; the next Open reports a reader that
-        // still fails.
-    }
+        return {QFileInfo(path).fileName() + QStringLiteral(" this File is not supported."),
+                QStringLiteral("No audio reader for ") + QFileInfo(path).fileName()};
+    SourceIntake::Result taken = intake_.Take(path, *reader, source);
+    if (!taken.entry)
+        return taken.refusal;
+
+    // The new row's index, not the count at the start of the add: commands
+    // handled while events were pumped may have changed the list.
+    const int row = lv_.append(taken.entry->row);
+    AdjustNameColumn();
+    reserveRows(state_, row + 1);
+    state_.JobList[static_cast<size_t>(row)] = std::move(taken.entry->record);
+    state_.TagList[static_cast<size_t>(row)] = std::move(taken.entry->tags);
+    return {};
 }
 
 void JobListEditor::finishAdding(bool adoptAlways) {
@@ -512,43 +390,6 @@ qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
         break;
     }
     return total;
-}
-
-QString JobListEditor::YearOf(const QString& date) {
-    // The first four digits that follow no other digit: "2001-05-03",
-    // "03.05.2001" and "May 2001" all give 2001.
-    static const QRegularExpression year(QStringLiteral("(?<!\\d)(\\d{4})"));
-    const QRegularExpressionMatch match = year.match(date);
-    return match.hasMatch() ? match.captured(1) : date.trimmed();
-}
-
-QString JobListEditor::ShortName(const QString& name) {
-    constexpr qsizetype Longest = 120;
-    if (name.size() <= Longest)
-        return name;
-    return name.left(80) + QChar(0x2026) + name.right(30) +
-           QStringLiteral(" (%1 characters)").arg(name.size());
-}
-
-bool JobListEditor::CanNameAFile(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    if (bytes.isEmpty() || bytes.size() >= PATH_MAX)
-        return false;
-    for (const QByteArray& part : bytes.split('/'))
-        if (part.size() > NAME_MAX)
-            return false;
-    return true;
-}
-
-QString JobListEditor::SizeText(qint64 bytes) {
-    const double megabytes = static_cast<double>(std::max<qint64>(bytes, 0)) / 1024.0 / 1024.0;
-    // Five significant digits, shown with two decimals.
-    const int integerDigits =
-        megabytes < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(megabytes))) + 1;
-    const int decimals = std::clamp(5 - integerDigits, 0, 2);
-    const double scale = std::pow(10.0, decimals);
-    const double rounded = std::round(megabytes * scale) / scale;
-    return QString::number(rounded, 'f', 2) + QStringLiteral("MB");
 }
 
 void JobListEditor::stopPreviewIfPlaying() {

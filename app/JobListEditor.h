@@ -2,6 +2,7 @@
 
 #include "app/EditorContext.h"
 #include "core/AudioFileinfo.h"
+#include "engine/SourceIntake.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,9 +30,9 @@ public:
     struct Hooks {
         // The reader that measures added files (the program's AudioFileRead).
         std::function<IAudioFile2*()> reader;
-        // Fills the tags read from an Ogg file's comments, the date in `Year`
-        // as the file has it; throws `Error` when the file is not Ogg Vorbis.
-        // Without it files are added untagged.
+        // Fills the tags a file brings, the date in `Year` as the file has
+        // it; a file whose tags it cannot read is added untagged, as is every
+        // file without it.
         std::function<void(const QString& fileName, AudioFileinfo& tags)> readComments;
         // Keeps what readComments loads loaded while the returned object
         // lives, so that a batch of files loads it once.
@@ -61,38 +62,16 @@ public:
     void AdjustNameColumn();
     void ShowTotalTime();
 
-    // Vorbis files are also named ".oga", as the command line and a drop
-    // take them.
-    static inline const QString OpenFilter = QStringLiteral("OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
     static constexpr int WideNameColumn = 143;
     static constexpr int NarrowNameColumn = 123;
-    // Smallest slider maximum of a file added through the open dialog or from
-    // a folder.
-    static constexpr std::int32_t OpenDialogMinRange = 1084;
-    static constexpr std::int32_t FolderMinRange = 1014;
 
     // Total output length in seconds under the current function choice, over
     // the first `rows` records: what a split run writes.
     static qint64 TotalSeconds(const AppState& state, int rows);
-    // The year of a date comment: its first four-digit number, else the
-    // date as written.
-    static QString YearOf(const QString& date);
-    // A size in bytes as megabytes: 3690987 gives "3.52MB".
-    static QString SizeText(qint64 bytes);
-    // A name as a message shows it: a very long one loses its middle.
-    static QString ShortName(const QString& name);
-    // Whether the system could take `path` as a file's name at all: not
-    // longer than a path may be, no part longer than a name may be.
-    static bool CanNameAFile(const QString& path);
 
 private:
-    enum class Source { OpenDialog, Folder };
-    // A file the list did not take: the message, and why (the reader's
-    // words), shown as the message's details.
-    struct Refusal {
-        QString message;
-        QString reason;
-    };
+    using Source = SourceIntake::Source;
+    using Refusal = SourceIntake::Refusal;
     // Adds one file as a new last row; returns why it was refused, an empty
     // message when it was added.
     Refusal addFile(const QString& path, Source source);
@@ -100,10 +79,7 @@ private:
     void addChosenFiles(const QStringList& files, std::vector<Refusal>* refusals = nullptr);
     void addFolderFiles(const QString& folder, std::vector<Refusal>& refusals);
     void showRefusals(const std::vector<Refusal>& refusals);
-    void measure(IAudioFile2& reader, const QString& path, Source source, int row);
-    void reject(int row);
     std::shared_ptr<void> holdCommentReader() const;
-    void resetReader();
     void moveFile(int from, int to);
     void finishAdding(bool adoptAlways);
     // The slider and the position display back at 0.
@@ -121,6 +97,7 @@ private:
     PreviewSlider& slider_;
     const SkinObjects& skin_;
     Hooks hooks_;
+    SourceIntake intake_;
     // Where the open dialog starts: the folder of the last files added.
     QString openFolder_;
 };

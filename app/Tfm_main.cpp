@@ -20,6 +20,7 @@
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
+#include "engine/SourceIntake.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioPlayer2.h"
@@ -59,7 +60,7 @@ constexpr const char* GlyphProperty = "menuGlyph";
 
 } // namespace
 
-const QString Tfm_main::OpenFilter = JobListEditor::OpenFilter;
+const QString Tfm_main::OpenFilter = SourceIntake::OpenFilter;
 const QString Tfm_main::SegmentsFilter =
     QStringLiteral("Cue sheets(*.cue)|*.cue|Label files(*.txt)|*.txt");
 const QString Tfm_main::SaveFilter =

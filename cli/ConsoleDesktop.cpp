@@ -39,7 +39,7 @@ void ConsoleDesktop::showError(const QString& text) {
 }
 
 QStringList ConsoleDesktop::openFiles(const QString&, const QString&) {
-    return files_;
+    return {};
 }
 
 bool ConsoleDesktop::saveFile(const QString&, int, const QString&, SaveChoice& choice) {

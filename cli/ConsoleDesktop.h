@@ -5,11 +5,11 @@
 #include <QStringList>
 
 // The desktop of the command-line tool: messages go to standard error, the
-// open dialog answers with the files named on the command line, the save
-// dialog with the join output of -o, and nothing is ever replaced or opened.
+// open dialog is never shown (files come from the command line), the save
+// dialog answers with the join output of -o, and nothing is ever replaced or
+// opened.
 class ConsoleDesktop : public Desktop {
 public:
-    void setFiles(const QStringList& files) { files_ = files; }
     // The save dialog's answer: the path typed and the format index 0..3.
     void setJoinOutput(const QString& path, int formatIndex);
 
@@ -33,7 +33,6 @@ public:
     static void printError(const QString& text);
 
 private:
-    QStringList files_;
     QString joinPath_;
     int joinFilter_ = 1;
     QStringList messages_;

@@ -24,13 +24,6 @@
 
 namespace {
 
-JobListEditor::Hooks jobHooks(IAudioFile2& reader) {
-    JobListEditor::Hooks hooks;
-    hooks.reader = [&reader] { return &reader; };
-    hooks.readComments = ReadSourceTags;
-    return hooks;
-}
-
 QString range(std::int32_t begin, std::int32_t end) {
     return FormatTime(begin) + QLatin1Char('-') + FormatTime(end);
 }
@@ -61,11 +54,8 @@ QJsonArray silenceArray(const std::vector<Silence>& silences) {
 } // namespace
 
 CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
-    : options_(std::move(options)), skin_{&slider_, &slider_, &unseen_, &unseen_, &unseen_,
-                                          &unseen_, &unseen_, &unseen_, &unseen_, &unseen_},
-      segments_(editors_, {}), jobs_(editors_, segments_, jobHooks(reader_)),
-      settings_(std::move(settingsPath)),
-      host_(desktop_, lvSelection_, lvTime_, !options_.quiet && isatty(STDERR_FILENO)),
+    : options_(std::move(options)), intake_(ReadSourceTags), settings_(std::move(settingsPath)),
+      host_(desktop_, lvSelection_, !options_.quiet && isatty(STDERR_FILENO)),
       context_{state_,    lv_,      lvTime_,  SegmentList{state_, lvTime_},
                reader_,   writer_,  encoder_, transform_,
                settings_, desktop_, host_},
@@ -105,23 +95,22 @@ void CutterSession::fail(const QString& text) {
 }
 
 void CutterSession::addFiles() {
-    QStringList present;
     for (const QString& file : options_.files) {
-        // A folder goes to the list too, which refuses it as the window does.
-        if (QFileInfo(file).exists())
-            present.append(QDir::cleanPath(QFileInfo(file).absoluteFilePath()));
-        else
+        // A folder is offered too, and refused as the window refuses it.
+        if (!QFileInfo(file).exists()) {
             fail(QStringLiteral("%1: no such file").arg(file));
+            continue;
+        }
+        const QString path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+        const SourceIntake::Result taken =
+            intake_.Take(path, reader_, SourceIntake::Source::OpenDialog);
+        if (!taken.entry) {
+            desktop_.warning(taken.refusal.message, taken.refusal.reason);
+            ++failed_;
+            continue;
+        }
+        sources_.push_back(*taken.entry);
     }
-    desktop_.setFiles(present);
-    if (!present.isEmpty())
-        jobs_.AddFiles();
-    // The list has told which it refused, and why.
-    failed_ += static_cast<int>(present.size()) - lv_.count();
-    for (int row = 0; row < lv_.count(); ++row)
-        sources_.push_back({{lv_.text(row, 0), lv_.text(row, 1), lv_.text(row, 2)},
-                            state_.JobList[static_cast<size_t>(row)],
-                            state_.TagList[static_cast<size_t>(row)]});
 }
 
 int CutterSession::info() {
@@ -410,7 +399,7 @@ int CutterSession::split() {
         // part way: they stay, complete.
         QStringList written;
         int untagged = 0;
-        for (const ConsoleRunHost::Output& output : host_.takeOutputs()) {
+        for (const RunOutcome::Piece& output : host_.takeOutcome().written()) {
             QString entry = QFileInfo(output.path).fileName();
             // How an OGG piece was made, as its row shows it in the window.
             if (!output.note.isEmpty())

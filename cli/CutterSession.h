@@ -1,14 +1,8 @@
 #pragma once
 
-#include "app/EditorContext.h"
-#include "app/JobListEditor.h"
-#include "app/PreviewSlider.h"
-#include "app/SegmentEditor.h"
-#include "app/SkinObjects.h"
 #include "cli/CommandLine.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ConsoleRunHost.h"
-#include "cli/UnseenSkinObject.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
@@ -16,6 +10,7 @@
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
 #include "engine/SilenceFinder.h"
+#include "engine/SourceIntake.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -27,9 +22,9 @@
 #include <vector>
 
 // One run of tarnwell-cli: the window's job model, audio components and
-// commands without the window. Files are added as the window's open dialog
-// adds them, and cut by the same split and join commands; what would be a
-// message box is a line on standard error.
+// commands without the window. Files are added by the same intake rules as
+// the window's open dialog, and cut by the same split and join commands;
+// what would be a message box is a line on standard error.
 class CutterSession {
 public:
     // Exit statuses besides 0 and CommandLine::UsageError.
@@ -46,11 +41,7 @@ public:
 
 private:
     // A file the list took, as added.
-    struct Source {
-        QStringList row;
-        listrecord record;
-        AudioFileinfo tags;
-    };
+    using Source = SourceIntake::Entry;
 
     int info();
     int split();
@@ -90,15 +81,7 @@ private:
     ReportListModel lvTime_{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
                              QStringLiteral("Status")}};
     QItemSelectionModel lvSelection_{&lv_};
-    QItemSelectionModel lvTimeSelection_{&lvTime_};
-    UnseenSkinObject slider_;
-    UnseenSkinObject unseen_;
-    SkinObjects skin_;
-    PreviewSlider previewSlider_{skin_};
-    EditorContext editors_{state_,           desktop_,       lv_,  lvSelection_, lvTime_,
-                           lvTimeSelection_, previewSlider_, skin_};
-    SegmentEditor segments_;
-    JobListEditor jobs_;
+    SourceIntake intake_;
     AudioFile2 reader_;
     AudioFile2 writer_;
     AudioFile2LameEnc encoder_;

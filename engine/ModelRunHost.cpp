@@ -4,6 +4,8 @@
 
 #include <QItemSelectionModel>
 
+#include <utility>
+
 ModelRunHost::ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, int formatIndex)
     : desktop_(desktop), lvSelection_(lvSelection), formatIndex_(formatIndex) {}
 
@@ -20,4 +22,12 @@ int ModelRunHost::selectFileRow(int row) {
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     const QModelIndexList rows = lvSelection_.selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ModelRunHost::PieceEnded(const RunOutcome::Piece& piece) {
+    outcome_.pieces.push_back(piece);
+}
+
+RunOutcome ModelRunHost::takeOutcome() {
+    return std::exchange(outcome_, {});
 }

@@ -9,8 +9,9 @@ class QItemSelectionModel;
 
 // A run host without widgets: the selection lives in the file list's
 // selection model, events are pumped through the desktop, the format index is
-// a plain value, focus has nowhere to go and the run display is the last
-// text and progress reported. Tests and the benchmarks use it as it is.
+// a plain value and focus has nowhere to go; the run display is the last text
+// and progress reported, and the pieces that ended are collected. Tests, the
+// benchmarks and the command-line tool use it.
 class ModelRunHost : public RunHost {
 public:
     ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, int formatIndex = 0);
@@ -22,11 +23,15 @@ public:
     void setFormatIndex(int index) override { formatIndex_ = index; }
     void SetRunText(const QString& text) override { runText_ = text; }
     void SetRunProgress(int v) override { runProgress_ = v; }
+    void PieceEnded(const RunOutcome::Piece& piece) override;
 
     // What the run reported last: its status text, and its progress in
     // hundredths of a percent (10000 once done, 0 after a reset).
     const QString& runText() const { return runText_; }
     int runProgress() const { return runProgress_; }
+    // Every piece ended since the last take.
+    const RunOutcome& outcome() const { return outcome_; }
+    RunOutcome takeOutcome();
 
 private:
     Desktop& desktop_;
@@ -34,4 +39,5 @@ private:
     int formatIndex_;
     QString runText_;
     int runProgress_ = 0;
+    RunOutcome outcome_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/RunOutcome.h"
+
 #include <QString>
 
 // What a run needs from the window beyond the job models: the event pump,
@@ -23,9 +25,9 @@ public:
     // hundredths of a percent (0..10000).
     virtual void SetRunText(const QString& text) = 0;
     virtual void SetRunProgress(int v) = 0;
-    // A split output now under its final name: how it was made ("copied",
-    // "re-encoded (fade)", empty when copying was not in question) and why
-    // its tags could not be written (empty when they were).
-    virtual void OutputWritten(const QString& /*path*/, const QString& /*note*/,
-                               const QString& /*tagFailure*/) {}
+    // A split run began writing piece `row` of file `file`; the segment list
+    // holds `rows` rows.
+    virtual void PieceStarted(int /*file*/, int /*row*/, int /*rows*/) {}
+    // A piece the run started has ended: written, failed or left out.
+    virtual void PieceEnded(const RunOutcome::Piece& /*piece*/) {}
 };

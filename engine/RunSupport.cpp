@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -71,4 +72,16 @@ void RunSupport::RequireEnd(IAudioFile2& reader, const QString& file, qint64 pos
                                "of the file; it may have been changed or damaged")
                     .arg(file)
                     .arg(second));
+}
+
+QString RunSupport::ReasonOf(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const Error& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+    }
+    return {};
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <exception>
+
 class Desktop;
 class IAudioFile2;
 class ReportListModel;
@@ -40,4 +42,7 @@ public:
     // `position` before it the read failed, and this throws Error naming
     // `file` and the second.
     static void RequireEnd(IAudioFile2& reader, const QString& file, qint64 position);
+    // The words of a failure as the user is told them: an Error's message,
+    // another exception's text, empty for anything else.
+    static QString ReasonOf(std::exception_ptr error);
 };

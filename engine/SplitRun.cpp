@@ -447,7 +447,13 @@ void SplitRun::completeOutput(int file, Output& out) {
         tagFailure.replace(temporary, out.file.finalPath());
         tagFailures_.append(tagFailure);
     }
-    c_.host.OutputWritten(out.file.finalPath(), out.note, tagFailure);
+    c_.host.PieceEnded({file,
+                        out.row,
+                        out.file.finalPath(),
+                        out.note,
+                        RunOutcome::Status::Written,
+                        {},
+                        tagFailure});
 }
 
 void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
@@ -455,6 +461,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     pieceStart_ = start;
 
     Output out;
+    out.row = row;
     configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
     if (out.copy)
         out.note = QStringLiteral("copied");
@@ -464,9 +471,11 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         // How the piece is made shows on its row while it is written.
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
+            c_.host.PieceStarted(file, row, c_.lvTime.count());
             copyPiece(row, out.file.path(), start, length);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
+            c_.host.PieceStarted(file, row, c_.lvTime.count());
             c_.writer.SetSampleFormat(rate_, channels_);
 
             // A piece cut short by Stop is still closed, tagged and marked
@@ -479,6 +488,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
             if (written == 0) {
                 out.file.discard();
                 RestoreStatus(c_.state, c_.lvTime, row);
+                reportUnwritten(file, out, RunOutcome::Status::LeftOut);
                 return;
             }
         }
@@ -486,10 +496,17 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
     } catch (...) {
         // Nothing of a failed piece is left behind.
         RunSupport::CloseQuietly(c_.writer);
+        reportUnwritten(file, out, RunOutcome::Status::Failed,
+                        RunSupport::ReasonOf(std::current_exception()));
         out.file.abandon();
     }
     MarkFinished(c_.state, c_.lvTime, row);
     c_.lvTime.setNote(row, rowNote(row, pieceNote_));
+}
+
+void SplitRun::reportUnwritten(int file, const Output& out, RunOutcome::Status status,
+                               const QString& problem) {
+    c_.host.PieceEnded({file, out.row, {}, out.note, status, problem, {}});
 }
 
 int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
@@ -550,6 +567,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             RunSupport::CloseQuietly(*job->writer);
             flight.out.file.discard();
             RestoreStatus(state, c_.lvTime, job->row);
+            reportUnwritten(file, flight.out, RunOutcome::Status::LeftOut);
             return;
         }
         try {
@@ -561,6 +579,8 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
         } catch (...) {
             RunSupport::CloseQuietly(*job->writer);
+            reportUnwritten(file, flight.out, RunOutcome::Status::Failed,
+                            RunSupport::ReasonOf(std::current_exception()));
             try {
                 flight.out.file.abandon();
             } catch (...) {
@@ -638,7 +658,9 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             }
             break;
         }
+        flight->out.row = k;
         MarkConverting(state, c_.lvTime, k);
+        c_.host.PieceStarted(file, k, c_.lvTime.count());
         c_.lvTime.setNote(k, rowNote(k, flight->out.note));
         job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(kind, start, length);

@@ -3,6 +3,7 @@
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
 #include "engine/RunContext.h"
+#include "engine/RunOutcome.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
 #include <QSet>
@@ -81,9 +82,13 @@ private:
         QString extension;
         bool copy = false;
         QString note;
+        int row = -1; // of the segment list
     };
 
     void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
+    // Tells the host that a piece that started ended other than written.
+    void reportUnwritten(int file, const Output& out, RunOutcome::Status status,
+                         const QString& problem = {});
     // Sets `writer` and `encoder` up for the piece and chooses its name.
     void configureOutput(Kind kind, int file, std::int32_t start, std::int32_t length,
                          IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);

@@ -1,6 +1,7 @@
 // tarnwell-cli run as a script runs it: exit statuses, messages, the dry-run
 // listing, and real outputs read back by FFmpeg.
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/FormatCorpus.h"
 #include "tests/support/OggFixture.h"
 
 #include <QDir>
@@ -16,7 +17,9 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <algorithm>
 #include <csignal>
+#include <map>
 
 namespace {
 
@@ -375,6 +378,50 @@ TEST_F(CliProgramTest, InterruptStopsLikeStopAndKeepsCompletePieces) {
         EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
         EXPECT_GT(decodeWithFfmpeg(out(name)).frames(), 0) << name.toStdString();
     }
+}
+
+// MP3 and FLAC files and a copy of one whose name begins with a dot: each
+// source has its line, the lines list exactly the pieces the run wrote, and
+// those hold the whole source.
+TEST_F(CliProgramTest, SplitsOtherFormatsAndListsTheOutputsOfEverySourceDotNamedToo) {
+    std::map<QString, const FormatCorpus::File*> bySource;
+    for (const FormatCorpus::File& file : FormatCorpus::Shared().files())
+        if (!file.path.isEmpty() && (file.path.endsWith(".mp3") || file.path.endsWith(".flac")))
+            bySource.emplace(QFileInfo(file.path).fileName(), &file);
+    if (bySource.empty())
+        GTEST_SKIP() << "the corpus lacks MP3 and FLAC files";
+    const auto flac = std::find_if(bySource.begin(), bySource.end(),
+                                   [](const auto& entry) { return entry.first.endsWith(".flac"); });
+    if (flac == bySource.end())
+        GTEST_SKIP() << "the corpus lacks FLAC files";
+    ASSERT_TRUE(QFile::copy(flac->second->path, src(".take.flac")));
+    bySource.emplace(".take.flac", flac->second);
+    QStringList arguments{"split", src(".take.flac"), "--time", "2", "--format",
+                          "wav",   "--out",           out()};
+    for (const auto& [name, file] : bySource)
+        if (name != ".take.flac")
+            arguments << file->path;
+
+    const Result r = run(arguments);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList listed;
+    for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts)) {
+        if (!line.contains(": done -> "))
+            continue;
+        const QString source = line.section(": done -> ", 0, 0);
+        const QStringList pieces = line.section(": done -> ", 1).split(", ");
+        ASSERT_TRUE(bySource.count(source)) << line.toStdString();
+        // At the WAV page's rate, so in seconds.
+        double seconds = 0;
+        for (const QString& piece : pieces)
+            seconds += decodeWithFfmpeg(out(piece)).seconds();
+        EXPECT_NEAR(seconds, bySource[source]->reference.seconds(), 0.002) << line.toStdString();
+        bySource.erase(source);
+        listed << pieces;
+    }
+    EXPECT_TRUE(bySource.empty()) << "sources without their line";
+    listed.sort();
+    EXPECT_EQ(listed, outputs());
 }
 
 } // namespace

@@ -120,12 +120,17 @@ TEST(CommandLineTest, ProgressLineIsWrittenOnlyWhenItChanges) {
     const int saved = ::dup(STDERR_FILENO);
     ::dup2(capture.handle(), STDERR_FILENO);
     {
-        ConsoleRunHost host(desktop, lists.lvSelection, lists.lvTime, true);
+        ConsoleRunHost host(desktop, lists.lvSelection, true);
         host.setFile(QStringLiteral("song.ogg"));
         for (const char* text : {"5%", "5%", "5%", "6%", "6%", "100%"})
             host.SetRunText(QString::fromLatin1(text));
         host.SetRunText(QString());
         host.SetRunText(QStringLiteral("100%"));
+        // The piece the run says is under way, until it ends.
+        host.PieceStarted(0, 1, 3);
+        host.SetRunText(QStringLiteral("7%"));
+        host.PieceEnded({0, 1});
+        host.SetRunText(QStringLiteral("8%"));
     }
     std::fflush(stderr);
     ::dup2(saved, STDERR_FILENO);
@@ -137,6 +142,8 @@ TEST(CommandLineTest, ProgressLineIsWrittenOnlyWhenItChanges) {
     EXPECT_EQ(shown.count("song.ogg: 6%"), 1) << shown.toStdString();
     // Once the line was taken off, the same text is shown again.
     EXPECT_EQ(shown.count("song.ogg: 100%"), 2) << shown.toStdString();
+    EXPECT_EQ(shown.count("song.ogg: piece 2 of 3: 7%"), 1) << shown.toStdString();
+    EXPECT_EQ(shown.count("song.ogg: 8%"), 1) << shown.toStdString();
 }
 
 } // namespace

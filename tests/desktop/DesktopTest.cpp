@@ -6,6 +6,7 @@
 #include "app/WidgetDesktop.h"
 #include "app/skin/Skin.h"
 #include "core/AppState.h"
+#include "engine/SourceIntake.h"
 #include "platform/InstanceChannel.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/MainWindowFixture.h"
@@ -195,8 +196,8 @@ TEST_F(DesktopTest, DroppedOggFilesAndFoldersAreAddedAndTheRestIsNamedOnce) {
     EXPECT_TRUE(drop(main->lv->viewport(), data));
     EXPECT_TRUE(QTest::qWaitFor([&] { return lv().count() == 2; }, Deadline));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !desktop.informations.isEmpty(); }, Deadline));
-    EXPECT_EQ(desktop.informations,
-              QStringList{FileIntake::leftOutMessage({"notes.txt", "https://example.org/x.ogg"})});
+    EXPECT_EQ(desktop.informations, QStringList{SourceIntake::LeftOutMessage(
+                                        {"notes.txt", "https://example.org/x.ogg"})});
 
     // Anywhere on the window, the output field included.
     QMimeData one;

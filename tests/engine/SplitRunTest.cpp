@@ -265,6 +265,14 @@ TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
     EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
     EXPECT_EQ(status(0), "Finish");
     EXPECT_EQ(status(1), "Unconvert");
+    // The run's own account says the same.
+    const std::vector<RunOutcome::Piece>& pieces = host.outcome().pieces;
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(QFileInfo(pieces[0].path).fileName(), "one_1.wav");
+    EXPECT_EQ(pieces[0].status, RunOutcome::Status::Written);
+    EXPECT_EQ(pieces[1].row, 1);
+    EXPECT_EQ(pieces[1].status, RunOutcome::Status::LeftOut);
+    EXPECT_EQ(pieces[1].path, "");
 }
 
 TEST_F(SplitRunTest, AMissingOutputFolderIsCreated) {
@@ -343,6 +351,9 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     EXPECT_EQ(state.JobList[0].SegmentCount, 2);
     EXPECT_EQ(status(0), "Converting");
     EXPECT_FALSE(host.runText().isEmpty());
+    ASSERT_EQ(host.outcome().pieces.size(), 1u);
+    EXPECT_EQ(host.outcome().pieces[0].status, RunOutcome::Status::Failed);
+    EXPECT_FALSE(host.outcome().pieces[0].problem.isEmpty());
 
     // After Stop nothing looks as if it were still being written: the row
     // shows what it showed before the run.

@@ -62,10 +62,10 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
                               "COMMENT=Nice", "DATE=2001"});
     addThroughDialog({path});
 
-    EXPECT_EQ(h.desktop.lastFilter, "OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
+    EXPECT_EQ(h.desktop.lastFilter, SourceIntake::OpenFilter);
     ASSERT_EQ(h.lv.count(), 1);
     EXPECT_EQ(h.lv.row(0),
-              (QStringList{"abc", "00:00:03", JobListEditor::SizeText(QFileInfo(path).size())}));
+              (QStringList{"abc", "00:00:03", SourceIntake::SizeText(QFileInfo(path).size())}));
     const listrecord& r = h.state.JobList[0];
     EXPECT_EQ(r.FileName, path);
     EXPECT_EQ(r.Duration, 3);
@@ -86,7 +86,7 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
                                      {"31.12.1999", "1999"},
                                      {"May 1999", "1999"},
                                      {" long ago ", "long ago"}})
-        EXPECT_EQ(JobListEditor::YearOf(QString::fromLatin1(date)), year) << date;
+        EXPECT_EQ(SourceIntake::YearOf(QString::fromLatin1(date)), year) << date;
 
     // Adopted: selected, slider range set, segments shown, help hidden.
     EXPECT_EQ(h.selectedFile(), 0);

@@ -238,12 +238,12 @@ TEST_F(JobListTest, TotalsOfTheOtherFunctions) {
 }
 
 TEST(JobListSizeText, MegabytesWithTwoDecimals) {
-    EXPECT_EQ(JobListEditor::SizeText(3690987), "3.52MB");
-    EXPECT_EQ(JobListEditor::SizeText(0), "0.00MB");
-    EXPECT_EQ(JobListEditor::SizeText(1048576), "1.00MB");
-    EXPECT_EQ(JobListEditor::SizeText(524288), "0.50MB");
+    EXPECT_EQ(SourceIntake::SizeText(3690987), "3.52MB");
+    EXPECT_EQ(SourceIntake::SizeText(0), "0.00MB");
+    EXPECT_EQ(SourceIntake::SizeText(1048576), "1.00MB");
+    EXPECT_EQ(SourceIntake::SizeText(524288), "0.50MB");
     // Five significant digits: a gigabyte and more loses the second decimal.
-    EXPECT_EQ(JobListEditor::SizeText(qint64(1234567) * 1024), "1205.60MB");
+    EXPECT_EQ(SourceIntake::SizeText(qint64(1234567) * 1024), "1205.60MB");
 }
 
 } // namespace

@@ -8,9 +8,14 @@
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/SegmentFiles.h"
+#include "engine/SourceIntake.h"
+#include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 #include "tests/support/FfmpegDecoder.h"
+#include "tests/support/FormatCorpus.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/OggFixture.h"
+#include "tests/support/ScriptedDesktop.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -23,6 +28,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <memory>
+
 namespace {
 
 class MainWindowJobsTest : public MainWindowFixture {};
@@ -30,7 +39,7 @@ class MainWindowJobsTest : public MainWindowFixture {};
 TEST_F(MainWindowJobsTest, AddingThroughTheOpenDialogFillsBothLists) {
     EXPECT_TRUE(main->sm->isVisibleTo(main.get()));
     addFiles({ogg("hundred.ogg", 100.3, {"TITLE=Hundred"}), ogg("plain.ogg", 40.5)});
-    EXPECT_EQ(desktop.lastFilter, "OGG Files(*.ogg;*.oga)|*.ogg;*.oga");
+    EXPECT_EQ(desktop.lastFilter, SourceIntake::OpenFilter);
     EXPECT_EQ(desktop.informations, QStringList());
     EXPECT_EQ(captions(), (QStringList{"Hundred", "plain.ogg"}));
     EXPECT_EQ(lv().text(0, 1), "00:01:40");
@@ -244,6 +253,46 @@ TEST_F(MainWindowJobsTest, NothingIsAddedDuringARun) {
     main->AddFile1Click();
     EXPECT_EQ(lv().count(), 0);
     main->state().Busy = false;
+}
+
+// One file of each format the corpus has, through the open dialog and from
+// a folder, each measured as FFmpeg decodes it.
+TEST_F(MainWindowJobsTest, EveryCommonFormatIsAddedByTheOpenDialogAndFromAFolder) {
+    std::map<QString, const FormatCorpus::File*> byFormat;
+    for (const FormatCorpus::File& file : FormatCorpus::Shared().files())
+        if (!file.path.isEmpty())
+            byFormat.emplace(QFileInfo(file.path).suffix(), &file);
+    if (!byFormat.count("mp3") || !byFormat.count("flac"))
+        GTEST_SKIP() << "the corpus lacks MP3 or FLAC files";
+    const auto expectMeasured = [&](int row, const FormatCorpus::File& file) {
+        const listrecord& record = main->state().JobList[static_cast<size_t>(row)];
+        EXPECT_EQ(record.SampleCount, file.reference.frames()) << file.name.toStdString();
+        EXPECT_EQ(lv().text(row, 1), FormatTime(file.reference.frames() / file.reference.rate));
+    };
+    addFiles({byFormat["mp3"]->path, byFormat["flac"]->path});
+    EXPECT_EQ(desktop.informations, QStringList());
+    ASSERT_EQ(lv().count(), 2);
+    expectMeasured(0, *byFormat["mp3"]);
+    expectMeasured(1, *byFormat["flac"]);
+
+    QDir().mkpath(dir.filePath("music"));
+    for (const auto& [suffix, file] : byFormat)
+        ASSERT_TRUE(QFile::copy(file->path, dir.filePath("music/" + file->name + "." + suffix)));
+    desktop.onModal = [&](QWidget&) {
+        EXPECT_TRUE(folderDialog->SelectPath(dir.filePath("music")));
+        folderDialog->btn_okClick();
+        return 1;
+    };
+    main->AddFolder1Click();
+    EXPECT_EQ(desktop.informations, QStringList());
+    ASSERT_EQ(lv().count(), 2 + static_cast<int>(byFormat.size()));
+    std::vector<const FormatCorpus::File*> inNameOrder;
+    for (const auto& [suffix, file] : byFormat)
+        inNameOrder.push_back(file);
+    std::sort(inNameOrder.begin(), inNameOrder.end(),
+              [](auto* a, auto* b) { return a->name.compare(b->name, Qt::CaseInsensitive) < 0; });
+    for (size_t k = 0; k < inNameOrder.size(); ++k)
+        expectMeasured(2 + static_cast<int>(k), *inNameOrder[k]);
 }
 
 } // namespace

@@ -1,0 +1,217 @@
+#include "engine/SourceIntake.h"
+
+#include "engine/RunSupport.h"
+#include "engine/audio/IAudioFile2.h"
+#include "platform/CleanTitle.h"
+#include "platform/Error.h"
+#include "platform/FormatTime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+
+#include <climits>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+const QString NotSupported = QStringLiteral(" this File is not supported.");
+const QString ErrorOrNotSupported = QStringLiteral(" this File is Error or not supported.");
+
+// The names the open dialog offers; anything else is judged by its content.
+const QStringList AudioSuffixes = {
+    QStringLiteral("ogg"),  QStringLiteral("oga"), QStringLiteral("opus"), QStringLiteral("mp3"),
+    QStringLiteral("flac"), QStringLiteral("wav"), QStringLiteral("aif"),  QStringLiteral("aiff"),
+    QStringLiteral("aifc"), QStringLiteral("m4a"), QStringLiteral("mp4"),  QStringLiteral("aac"),
+};
+
+bool isAudioType(const QMimeType& type) {
+    // Ogg and MP4 containers are named by their content as such even when
+    // they hold audio alone.
+    static const QStringList containers = {QStringLiteral("application/ogg"),
+                                           QStringLiteral("video/mp4")};
+    if (type.name().startsWith(QLatin1String("audio/")) || containers.contains(type.name()))
+        return true;
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.begin(), ancestors.end(), [](const QString& name) {
+        return name.startsWith(QLatin1String("audio/"));
+    });
+}
+
+} // namespace
+
+SourceIntake::SourceIntake(TagReader readTags) : readTags_(std::move(readTags)) {}
+
+SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader,
+                                        Source source) const {
+    const QString name = QFileInfo(path).fileName();
+    Entry entry;
+    try {
+        // Measured first: when the file is refused, the reader says why.
+        entry = measure(reader, path, source);
+    } catch (...) {
+        QString reason = RunSupport::ReasonOf(std::current_exception());
+        resetReader(reader);
+        if (QFileInfo(path).isDir())
+            reason = QStringLiteral("%1 is a folder.").arg(path);
+        return {std::nullopt, {name + NotSupported, reason}};
+    }
+    // Under a second there is nothing to cut, and every time shows 0.
+    if (entry.record.Duration == 0)
+        return {
+            std::nullopt,
+            {name + ErrorOrNotSupported,
+             QStringLiteral("%1 lasts less than one second: there is nothing to cut.").arg(path)}};
+
+    // A file without tags, or with tags in a form not read, is still cut:
+    // its pieces are then untagged.
+    AudioFileinfo read;
+    if (readTags_) {
+        try {
+            readTags_(path, read);
+        } catch (...) {
+            read = AudioFileinfo{};
+        }
+    }
+    // The caption becomes part of output file names, so it loses the
+    // characters a file name cannot hold; the tag keeps the title as the
+    // source has it, since every tag format holds them.
+    const QString caption = CleanTitle(read.Title).trimmed();
+    if (!caption.isEmpty())
+        entry.row[0] = caption;
+    entry.tags.Title = read.Title.trimmed();
+    entry.tags.Artist = read.Artist;
+    entry.tags.Album = read.Album;
+    entry.tags.Comment = read.Comment;
+    entry.tags.Genre = read.Genre;
+    entry.tags.Year = YearOf(read.Year);
+    return {std::move(entry), {}};
+}
+
+SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& path, Source source) {
+    if (reader.IsOpen())
+        reader.Close();
+    reader.Open(path, 0, 1);
+    const std::int32_t durationMs = std::max(reader.DurationMs(), 0);
+
+    Entry entry;
+    listrecord& record = entry.record;
+    record.FileName = path;
+    record.Duration = durationMs / 1000;
+    record.SliderRange = std::max(
+        durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange);
+    record.SampleCount = reader.SampleCount();
+    record.SampleRate = reader.SampleRate();
+    record.BeginTimes = {0};
+    record.EndTimes = {record.Duration};
+    record.SegmentCount = 1;
+    reader.Close();
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
+                    file.errorString());
+    entry.row = {QFileInfo(path).fileName(), FormatTime(durationMs / 1000), SizeText(file.size())};
+    return entry;
+}
+
+void SourceIntake::resetReader(IAudioFile2& reader) {
+    try {
+        if (reader.IsOpen())
+            reader.Close();
+        reader.SetActive(false);
+        reader.SetActive(true);
+    } catch (...) {
+        // The reset is a best effort; the next Open reports a reader that
+        // still fails.
+    }
+}
+
+bool SourceIntake::IsAudioFile(const QString& path) {
+    if (AudioSuffixes.contains(QFileInfo(path).suffix().toLower()))
+        return true;
+    return isAudioType(QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchContent));
+}
+
+QStringList SourceIntake::FolderFiles(const QString& folder) {
+    // A folder named like an audio file is not one.
+    const QDir dir(folder);
+    QStringList files;
+    for (const QFileInfo& entry :
+         dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+        const QString path = dir.filePath(entry.fileName());
+        if (IsAudioFile(path))
+            files.append(path);
+    }
+    return files;
+}
+
+SourceIntake::Sorted SourceIntake::SortDropped(const QList<QUrl>& urls) {
+    Sorted sorted;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            sorted.leftOut.append(url.toDisplayString());
+            continue;
+        }
+        const QString path = url.toLocalFile();
+        const QFileInfo info(path);
+        if (info.isDir() || (info.isFile() && IsAudioFile(path)))
+            sorted.accepted.append(path);
+        else
+            sorted.leftOut.append(info.fileName().isEmpty() ? path : info.fileName());
+    }
+    return sorted;
+}
+
+QString SourceIntake::LeftOutMessage(const QStringList& names) {
+    return QStringLiteral("Only audio files and folders can be added. Left out:\n") +
+           names.join(QLatin1Char('\n'));
+}
+
+SourceIntake::Refusal SourceIntake::UnnameableRefusal(const QString& path) {
+    return {ShortName(QFileInfo(path).fileName()) + NotSupported,
+            QStringLiteral("The name %1 is longer than the system allows for a file.")
+                .arg(ShortName(path))};
+}
+
+QString SourceIntake::YearOf(const QString& date) {
+    // The first four digits that follow no other digit: "2001-05-03",
+    // "03.05.2001" and "May 2001" all give 2001.
+    static const QRegularExpression year(QStringLiteral("(?<!\\d)(\\d{4})"));
+    const QRegularExpressionMatch match = year.match(date);
+    return match.hasMatch() ? match.captured(1) : date.trimmed();
+}
+
+QString SourceIntake::ShortName(const QString& name) {
+    constexpr qsizetype Longest = 120;
+    if (name.size() <= Longest)
+        return name;
+    return name.left(80) + QChar(0x2026) + name.right(30) +
+           QStringLiteral(" (%1 characters)").arg(name.size());
+}
+
+bool SourceIntake::CanNameAFile(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    if (bytes.isEmpty() || bytes.size() >= PATH_MAX)
+        return false;
+    for (const QByteArray& part : bytes.split('/'))
+        if (part.size() > NAME_MAX)
+            return false;
+    return true;
+}
+
+QString SourceIntake::SizeText(qint64 bytes) {
+    const double megabytes = static_cast<double>(std::max<qint64>(bytes, 0)) / 1024.0 / 1024.0;
+    // Five significant digits, shown with two decimals.
+    const int integerDigits =
+        megabytes < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(megabytes))) + 1;
+    const int decimals = std::clamp(5 - integerDigits, 0, 2);
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(megabytes * scale) / scale;
+    return QString::number(rounded, 'f', 2) + QStringLiteral("MB");
+}

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/EditorContext.h"
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 #include "core/listrecord.h"
 
 #include <QString>

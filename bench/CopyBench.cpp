@@ -9,7 +9,7 @@
 #include "bench/BenchDesktop.h"
 #include "bench/BenchSource.h"
 #include "core/AppState.h"
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"

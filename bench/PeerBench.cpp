@@ -13,7 +13,7 @@
 #include "bench/BenchSource.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 #include "engine/EncoderKey.h"
 #include "engine/JoinRun.h"
 #include "engine/ModelRunHost.h"

@@ -2,7 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
 #include "engine/audio/AudioFile2.h"

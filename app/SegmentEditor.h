@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/EditorContext.h"
-#include "engine/SegmentList.h"
 #include "core/listrecord.h"
+#include "engine/SegmentList.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,9 +2,9 @@
 
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
-#include "engine/SegmentList.h"
 #include "engine/ModelRunHost.h"
 #include "engine/RunContext.h"
+#include "engine/SegmentList.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"

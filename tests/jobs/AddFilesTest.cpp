@@ -174,7 +174,8 @@ TEST_F(AddFilesTest, ShortFileIsRefusedAndTheNextTakesItsPlace) {
     EXPECT_EQ(h.state.TagList[1].Artist, "N");
     EXPECT_EQ(h.lv.text(1, 1), "00:00:04");
     EXPECT_GE(h.desktop.pumpCount, 2);
-    EXPECT_EQ(h.tataltime.text, "00:00:06");
+    // Each file's single segment runs to its last frame: 1.5 + 2.5, twice.
+    EXPECT_EQ(h.tataltime.text, "00:00:08");
 }
 
 TEST_F(AddFilesTest, UnreadableFileIsRefusedAndTheReaderRecovers) {
@@ -286,7 +287,8 @@ TEST_F(AddFilesTest, AddingToAListWithASelectionKeepsIt) {
     EXPECT_EQ(h.lv.count(), 4);
     EXPECT_EQ(h.selectedFile(), 1);
     EXPECT_EQ(h.state.CurrentFile, 1);
-    EXPECT_EQ(h.tataltime.text, "00:00:06");
+    // Each file's single segment runs to its last frame: 1.5 + 2.5, twice.
+    EXPECT_EQ(h.tataltime.text, "00:00:08");
 }
 
 } // namespace

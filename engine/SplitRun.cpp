@@ -218,8 +218,9 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
         const std::vector<Piece> pieces =
             atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
-        // The rows show the pieces as they are cut.
-        if (atSilences || kind == Kind::Time || kind == Kind::Count)
+        // The rows show the pieces as they are cut; a run stopped while the
+        // silences were looked for leaves them as they were.
+        if (atSilences ? state.Busy || !pieces.empty() : kind == Kind::Time || kind == Kind::Count)
             c_.segments.FillPieces(pieces, rate_);
         cutNotes_.clear();
         for (const Piece& piece : pieces)

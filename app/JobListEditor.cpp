@@ -9,6 +9,7 @@
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
+#include "engine/PiecePlan.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/FormatTime.h"
@@ -337,59 +338,19 @@ void JobListEditor::ShowTotalTime() {
 
 qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
     rows = std::min(rows, static_cast<int>(state.JobList.size()));
-    if (rows <= 0)
-        return 0;
-    // Only a working segment can end before it begins; it adds nothing rather
-    // than taking time off the other files.
-    auto length = [](qint64 begin, qint64 end) { return std::max<qint64>(end - begin, 0); };
-    // One segment is cut as it is; of several, the working one is not cut.
-    auto cutCount = [](const listrecord& record) {
-        return record.SegmentCount == 1 ? 1 : record.SegmentCount - 1;
-    };
-
-    qint64 total = 0;
-    switch (state.FunctionChoice) {
-    case FunctionSplitByTime:
-    case FunctionSplitAtSilences:
-        for (int r = 0; r < rows; ++r)
-            total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0);
-        break;
-    case FunctionSplitByCount: {
-        // Equal pieces of whole seconds: what is left over is not written.
-        const qint64 count = std::clamp(state.SplitCount, 1, Segments::MaxCountPieces);
-        for (int r = 0; r < rows; ++r)
-            total += std::max(state.JobList[static_cast<size_t>(r)].Duration, 0) / count * count;
-        break;
-    }
-    case FunctionUnification: {
-        listrecord shared = state.JobList.front();
-        Segments::Normalise(shared);
-        const int cut = cutCount(shared);
-        for (int r = 0; r < rows; ++r) {
-            const qint64 duration = state.JobList[static_cast<size_t>(r)].Duration;
-            for (int j = 0; j < cut; ++j) {
-                const qint64 begin = shared.BeginTimes[static_cast<size_t>(j)];
-                const qint64 end = shared.EndTimes[static_cast<size_t>(j)];
-                // The first segment past a file's end ends its pieces.
-                if (duration < begin)
-                    break;
-                total += length(begin, std::min(end, duration));
-            }
+    std::int64_t totalMs = 0;
+    for (int r = 0; r < rows; ++r) {
+        const listrecord& record = state.JobList[static_cast<size_t>(r)];
+        const PiecePlan::Source source = PiecePlan::Source::Of(record);
+        // Pieces between silences cover the whole file.
+        if (PiecePlan::NeedsSilences(state)) {
+            totalMs += source.durationMs();
+            continue;
         }
-        break;
+        for (const PiecePlan::Piece& piece : PiecePlan::Of(state, r, source))
+            totalMs += PiecePlan::Milliseconds(piece.frames(), source.rate);
     }
-    default:
-        for (int r = 0; r < rows; ++r) {
-            listrecord record = state.JobList[static_cast<size_t>(r)];
-            Segments::Normalise(record);
-            const int cut = cutCount(record);
-            for (int j = 0; j < cut; ++j)
-                total += length(record.BeginTimes[static_cast<size_t>(j)],
-                                record.EndTimes[static_cast<size_t>(j)]);
-        }
-        break;
-    }
-    return total;
+    return totalMs / 1000;
 }
 
 void JobListEditor::stopPreviewIfPlaying() {

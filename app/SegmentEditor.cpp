@@ -9,6 +9,7 @@
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
+#include "engine/PiecePlan.h"
 #include "platform/Desktop.h"
 #include "platform/FormatTime.h"
 
@@ -63,20 +64,16 @@ void SegmentEditor::ShowSegments() {
             skin_.timecaptionElement->Refresh();
     }
 
-    switch (state_.FunctionChoice) {
-    case FunctionSplitByTime:
-        rows_.FillTimePieces(record.Duration);
-        break;
-    case FunctionSplitByCount:
-        rows_.FillCountPieces(record.Duration);
-        break;
-    case FunctionSplitAtSilences:
+    // Pieces cut at silences wait for the file's silences; the others are
+    // known from its record.
+    if (PiecePlan::NeedsSilences(state_)) {
         if (hooks_.fillSilencePieces)
             hooks_.fillSilencePieces(record);
-        break;
-    default:
+    } else if (isSplitFunction()) {
+        rows_.FillPieces(PiecePlan::Of(state_, file, PiecePlan::Source::Of(record)),
+                         record.SampleRate);
+    } else {
         rows_.FillSegments(shown);
-        break;
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/EditorContext.h"
-#include "core/SegmentList.h"
 #include "core/TitledPiece.h"
 #include "core/listrecord.h"
+#include "engine/SegmentList.h"
 
 #include <QString>
 #include <QStringList>

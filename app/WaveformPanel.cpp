@@ -10,6 +10,8 @@
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
+#include "engine/PiecePlan.h"
+#include "engine/SegmentList.h"
 
 #include <QGuiApplication>
 
@@ -119,8 +121,8 @@ void WaveformPanel::arrived(const QString& path) {
     if (path == waitingFor_) {
         waitingFor_.clear();
         const int file = selectedFile();
-        if (refill_ && !state_.Busy && state_.FunctionChoice == FunctionSplitAtSilences &&
-            file >= 0 && state_.JobList[static_cast<size_t>(file)].FileName == path)
+        if (refill_ && !state_.Busy && PiecePlan::NeedsSilences(state_) && file >= 0 &&
+            state_.JobList[static_cast<size_t>(file)].FileName == path)
             refill_();
     }
     refresh();
@@ -140,8 +142,10 @@ void WaveformPanel::fillSilencePieces(const listrecord& record) {
                                  : QStringLiteral("Cannot look for silences: %1").arg(failure));
         return;
     }
-    for (const SilencePiece& p : WaveformScene::SilencePiecesOf(state_, *overview))
-        lvTime_.append(Segments::SegmentRowMs(p.beginMs, p.endMs, SegmentStatus::Unconvert));
+    SegmentList(state_, lvTime_)
+        .FillPieces(PiecePlan::Of(state_, selectedFile(), PiecePlan::Source::Of(record),
+                                  WaveformScene::SilencesOf(state_, *overview)),
+                    record.SampleRate);
 }
 
 std::int32_t WaveformPanel::snapMark(const listrecord& record, std::int32_t seconds) {

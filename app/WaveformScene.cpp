@@ -1,7 +1,8 @@
 #include "app/WaveformScene.h"
 
-#include "core/AppState.h"
 #include "app/SegmentEditor.h"
+#include "core/AppState.h"
+#include "engine/PiecePlan.h"
 
 #include <algorithm>
 
@@ -9,12 +10,6 @@ std::vector<Silence> WaveformScene::SilencesOf(const AppState& state,
                                                const AudioOverview& overview) {
     return SilenceFinder::Find(
         overview, {static_cast<double>(state.SilenceThreshold), state.SilenceMinimumMs});
-}
-
-std::vector<SilencePiece> WaveformScene::SilencePiecesOf(const AppState& state,
-                                                         const AudioOverview& overview) {
-    return SilenceFinder::SplitAtSilences(SilencesOf(state, overview), overview.durationMs(),
-                                          std::int64_t{state.SilenceMinimumPiece} * 1000);
 }
 
 WaveformScene WaveformScene::Of(const AppState& state, int file,
@@ -26,36 +21,17 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
     const auto fraction = [totalMs](double ms) { return std::clamp(ms / totalMs, 0.0, 1.0); };
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
 
-    const auto addPieces = [&](const std::vector<Segments::Piece>& pieces) {
-        for (size_t k = 0; k < pieces.size(); ++k)
-            scene.spans.push_back({fraction(pieces[k].begin * 1000.0),
-                                   fraction(pieces[k].end * 1000.0),
-                                   k % 2 ? Span::Kind::AltPiece : Span::Kind::Segment});
-    };
     const std::vector<Silence> silences = SilencesOf(state, *overview);
     switch (state.FunctionChoice) {
     case FunctionSplitByTime:
-        if (state.SnapToSilence) {
-            const auto pieces =
-                SilenceFinder::SplitByTime(silences, overview->durationMs(),
-                                           std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
-                                           std::int64_t{state.SnapSeconds} * 1000);
-            for (size_t k = 0; k < pieces.size(); ++k)
-                scene.spans.push_back({fraction(double(pieces[k].beginMs)),
-                                       fraction(double(pieces[k].endMs)),
-                                       k % 2 ? Span::Kind::AltPiece : Span::Kind::Segment});
-        } else {
-            addPieces(Segments::TimePieces(record.Duration, state.SplitSeconds));
-        }
-        break;
     case FunctionSplitByCount:
-        addPieces(Segments::CountPieces(record.Duration, state.SplitCount));
-        break;
     case FunctionSplitAtSilences: {
-        const auto pieces = SilencePiecesOf(state, *overview);
+        const PiecePlan::Source source = PiecePlan::Source::Of(record);
+        const double frames = static_cast<double>(std::max<std::int64_t>(source.frames, 1));
+        const std::vector<PiecePlan::Piece> pieces = PiecePlan::Of(state, file, source, silences);
         for (size_t k = 0; k < pieces.size(); ++k)
-            scene.spans.push_back({fraction(double(pieces[k].beginMs)),
-                                   fraction(double(pieces[k].endMs)),
+            scene.spans.push_back({std::clamp(double(pieces[k].begin) / frames, 0.0, 1.0),
+                                   std::clamp(double(pieces[k].end) / frames, 0.0, 1.0),
                                    k % 2 ? Span::Kind::AltPiece : Span::Kind::Segment});
         break;
     }

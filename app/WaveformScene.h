@@ -35,7 +35,4 @@ struct WaveformScene {
                             std::shared_ptr<const AudioOverview> overview, double position);
     // The silences of `overview` under the state's settings.
     static std::vector<Silence> SilencesOf(const AppState& state, const AudioOverview& overview);
-    // The pieces "Split at silences" cuts from it.
-    static std::vector<SilencePiece> SilencePiecesOf(const AppState& state,
-                                                     const AudioOverview& overview);
 };

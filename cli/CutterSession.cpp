@@ -1,7 +1,6 @@
 #include "cli/CutterSession.h"
 
-#include "core/FramePosition.h"
-
+#include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
 #include "engine/RunSupport.h"
@@ -222,26 +221,6 @@ SilenceParams CutterSession::silenceLevels() const {
             options_.minSilenceMs.value_or(state_.SilenceMinimumMs)};
 }
 
-std::vector<CutterSession::Planned> CutterSession::silencePiecesOf(const Source& source,
-                                                                   QStringList& notes) const {
-    const AudioOverview overview = PeakScanner::Scan(source.record.FileName);
-    const std::vector<Silence> silences = SilenceFinder::Find(overview, silenceLevels());
-    const std::int64_t windowMs = std::int64_t{state_.SnapSeconds} * 1000;
-    const std::vector<SilencePiece> found =
-        state_.FunctionChoice == FunctionSplitAtSilences
-            ? SilenceFinder::SplitAtSilences(silences, overview.durationMs(),
-                                             std::int64_t{state_.SilenceMinimumPiece} * 1000)
-            : SilenceFinder::SplitByTime(silences, overview.durationMs(),
-                                         std::int64_t{std::max(state_.SplitSeconds, 1)} * 1000,
-                                         windowMs);
-    std::vector<Planned> pieces;
-    for (const SilencePiece& p : found) {
-        pieces.push_back({p.beginMs, p.endMs});
-        notes.append(SilenceFinder::CutNote(p, windowMs));
-    }
-    return pieces;
-}
-
 std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record) const {
     std::vector<CommandLine::Segment> inside;
     for (const CommandLine::Segment& segment : options_.segments) {
@@ -283,52 +262,44 @@ void CutterSession::loadList(const std::vector<Source>& sources) {
     }
 }
 
-std::vector<CutterSession::Planned> CutterSession::piecesOf(const Source& source) const {
-    const listrecord& record = source.record;
-    const std::int32_t duration = record.Duration;
-    std::vector<Segments::Piece> pieces;
-    switch (state_.FunctionChoice) {
-    case FunctionSplitByTime:
-        pieces = Segments::TimePieces(duration, state_.SplitSeconds);
-        break;
-    case FunctionSplitByCount:
-        pieces = Segments::CountPieces(duration, state_.SplitCount);
-        break;
-    default:
-        for (const CommandLine::Segment& segment : segmentsIn(source.record))
-            pieces.push_back({segment.begin, segment.end});
-        break;
+std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool split) {
+    listrecord record = source.record;
+    const bool segmented =
+        state_.FunctionChoice == FunctionCustom || state_.FunctionChoice == FunctionUnification;
+    if (segmented) {
+        const std::vector<CommandLine::Segment> inside = segmentsIn(record);
+        if (inside.empty())
+            return {};
+        setSegments(record, inside);
     }
-    // A piece of no length is not written; one that reaches the length in
-    // whole seconds runs on to the last frame, as the run cuts it.
-    std::erase_if(pieces, [](const Segments::Piece& p) { return p.end <= p.begin; });
-    const auto msOf = [&record](std::int64_t frame) {
-        return record.SampleRate > 0 ? frame * 1000 / record.SampleRate : 0;
-    };
-    std::vector<Planned> planned;
-    for (const Segments::Piece& p : pieces) {
-        const std::int64_t begin =
-            FramePosition::OfSeconds(p.begin, record.SampleRate, record.SampleCount);
-        const std::int64_t end = FramePosition::EndOfSeconds(
-            p.end, state_.FunctionChoice == FunctionSplitByCount ? INT32_MAX : duration,
-            record.SampleRate, record.SampleCount);
-        planned.push_back({msOf(begin), msOf(end)});
+    PiecePlan::Source planned = PiecePlan::Source::Of(record);
+    std::vector<Silence> silences;
+    if (split && PiecePlan::NeedsSilences(state_)) {
+        silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
+    } else if (split && state_.FunctionChoice == FunctionCustom) {
+        // How a custom piece ends depends on its blocks, a second of samples.
+        reader_.Open(record.FileName, 0, 1);
+        planned.channels = reader_.Channels();
+        reader_.Close();
     }
-    return planned;
+    AppState state = state_;
+    state.JobList = {record};
+    std::vector<PiecePlan::Piece> pieces = PiecePlan::Of(state, 0, planned, silences);
+    // A piece of no length is not written.
+    std::erase_if(pieces, [](const PiecePlan::Piece& p) { return !p.written(); });
+    return pieces;
 }
 
 void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
     QSet<QString> planned;
     for (const Source& source : sources_) {
-        QStringList notes;
-        const bool atSilences =
-            state_.FunctionChoice == FunctionSplitAtSilences ||
-            (state_.FunctionChoice == FunctionSplitByTime && state_.SnapToSilence);
-        std::vector<Planned> pieces;
+        const bool atSilences = PiecePlan::NeedsSilences(state_);
+        std::vector<PiecePlan::Piece> pieces;
         try {
-            pieces = atSilences ? silencePiecesOf(source, notes) : piecesOf(source);
+            pieces = piecesOf(source, true);
         } catch (const Error& e) {
+            RunSupport::CloseQuietly(reader_);
             fail(e.message());
             continue;
         }
@@ -338,19 +309,19 @@ void CutterSession::listPlannedSplit() {
             continue;
         }
         for (size_t k = 0; k < pieces.size(); ++k) {
-            const Planned& piece = pieces[k];
+            const PiecePlan::Piece& piece = pieces[k];
+            const std::int32_t rate = source.record.SampleRate;
             const QString path =
                 OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
                                          state_.FunctionChoice != FunctionCustom, planned);
             planned.insert(path);
-            const QString note = k < static_cast<size_t>(notes.size())
-                                     ? notes[static_cast<qsizetype>(k)]
-                                     : QString();
-            print(
-                QStringLiteral("%1\t%2\t%3%4")
-                    .arg(QFileInfo(source.record.FileName).fileName(),
-                         FormatTimeMs(piece.beginMs) + QLatin1Char('-') + FormatTimeMs(piece.endMs),
-                         path, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
+            const QString& note = piece.cutNote;
+            print(QStringLiteral("%1\t%2\t%3%4")
+                      .arg(QFileInfo(source.record.FileName).fileName(),
+                           FormatTimeMs(PiecePlan::Milliseconds(piece.begin, rate)) +
+                               QLatin1Char('-') +
+                               FormatTimeMs(PiecePlan::Milliseconds(piece.end, rate)),
+                           path, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
         }
     }
 }
@@ -444,12 +415,22 @@ int CutterSession::listPlannedJoin(const QString& output) {
             print(QStringLiteral("%1\t%2-%3").arg(name, FormatTime(0), FormatTimeMs(lengthMs)));
             continue;
         }
-        for (const Planned& piece : piecesOf(source))
+        for (const PiecePlan::Piece& piece : piecesOf(source, false))
             print(QStringLiteral("%1\t%2-%3")
-                      .arg(name, FormatTimeMs(piece.beginMs), FormatTimeMs(piece.endMs)));
+                      .arg(name,
+                           FormatTimeMs(PiecePlan::Milliseconds(piece.begin, record.SampleRate)),
+                           FormatTimeMs(PiecePlan::Milliseconds(piece.end, record.SampleRate))));
     }
     const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
-    if (OutputNames::Exists(path)) {
+    QStringList files;
+    for (const Source& source : sources_)
+        files.append(source.record.FileName);
+    const JoinRun::NameCheck check = JoinRun::CheckName(path, files);
+    if (!check.refusal.isEmpty()) {
+        fail(check.refusal);
+        return SomeFailed;
+    }
+    if (check.exists) {
         fail(QStringLiteral("\"%1\" already exists; the join would not replace it").arg(path));
         return SomeFailed;
     }

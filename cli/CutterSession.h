@@ -7,6 +7,7 @@
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ContextRunSteps.h"
+#include "engine/PiecePlan.h"
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
 #include "engine/SilenceFinder.h"
@@ -56,16 +57,9 @@ private:
     // begin after it are left out with a note.
     std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
-    // The pieces a split cuts from `source`, in whole seconds.
-    // A planned piece, in milliseconds of its source as it will be cut.
-    struct Planned {
-        std::int64_t beginMs = 0;
-        std::int64_t endMs = 0;
-    };
-    std::vector<Planned> piecesOf(const Source& source) const;
-    // Pieces cut at silences, or time cuts moved to them, as the run finds
-    // them; `notes` says where a cut moved or found no silence.
-    std::vector<Planned> silencePiecesOf(const Source& source, QStringList& notes) const;
+    // The pieces a split (or, with `split` off, a join) cuts from `source`,
+    // as the run will cut them; those of no length are left out.
+    std::vector<PiecePlan::Piece> piecesOf(const Source& source, bool split);
     // The silence levels: the settings file's, then the command line's.
     SilenceParams silenceLevels() const;
     void listPlannedSplit();

@@ -3,13 +3,13 @@
 #include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/ReportListModel.h"
-#include "core/SegmentList.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
+#include "engine/SegmentList.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/IAudioFile2.h"
@@ -64,16 +64,15 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
     const QString path =
         OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
-    for (int i = 0; i < files; ++i) {
-        if (OutputNames::SameFile(path, c_.state.JobList[static_cast<size_t>(i)].FileName)) {
-            c_.desktop.warning(
-                QStringLiteral("\"%1\" is one of the files being joined. Please choose another "
-                               "name for the joined file.")
-                    .arg(displayName(path)));
-            return false;
-        }
+    QStringList sources;
+    for (int i = 0; i < files; ++i)
+        sources.append(c_.state.JobList[static_cast<size_t>(i)].FileName);
+    const NameCheck check = CheckName(path, sources);
+    if (!check.refusal.isEmpty()) {
+        c_.desktop.warning(check.refusal);
+        return false;
     }
-    const bool exists = OutputNames::Exists(path);
+    const bool exists = check.exists;
     if (exists &&
         !c_.desktop.confirm(QStringLiteral("\"%1\" already exists. Do you want to replace it?")
                                 .arg(displayName(path))))
@@ -85,6 +84,16 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
     chosen.filterIndex = filterIndex;
     chosen.replace = exists;
     return true;
+}
+
+JoinRun::NameCheck JoinRun::CheckName(const QString& path, const QStringList& sources) {
+    for (const QString& source : sources)
+        if (OutputNames::SameFile(path, source))
+            return {QStringLiteral("\"%1\" is one of the files being joined. Please choose "
+                                   "another name for the joined file.")
+                        .arg(displayName(path)),
+                    true};
+    return {QString(), OutputNames::Exists(path)};
 }
 
 void JoinRun::RunCustomJoin(const Output& output) {

@@ -3,6 +3,7 @@
 #include "engine/RunContext.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -31,6 +32,15 @@ public:
     // of the files being joined, or the user does not want an existing file
     // replaced. Otherwise the format box takes the chosen format.
     bool ChooseJoinOutput(Output& chosen);
+
+    // Whether a joined file may be written at `path`: never over one of
+    // `sources` (`refusal` says why), over a file already there only when
+    // the user agrees.
+    struct NameCheck {
+        QString refusal;
+        bool exists = false;
+    };
+    static NameCheck CheckName(const QString& path, const QStringList& sources);
 
     void RunCustomJoin(const Output& output);
     void RunWholeJoin(const Output& output);

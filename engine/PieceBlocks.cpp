@@ -49,7 +49,5 @@ void PieceBlocks::Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IA
         progress(P);
 
         writer.WriteSamples(block);
-        if (piece.custom && L - P < CustomTail)
-            break;
     }
 }

@@ -22,10 +22,7 @@ public:
         std::int32_t channels = 0;
         std::int32_t fadeInLen = 0; // frames; 0 means no fade
         std::int32_t fadeOutLen = 0;
-        // A custom piece leaves out a tail shorter than CustomTail frames.
-        bool custom = false;
     };
-    static constexpr std::int32_t CustomTail = 100;
 
     // Asked before every block; false ends the piece where it is, as a
     // complete file.
@@ -33,11 +30,10 @@ public:
     // Told the frames done after every block read.
     using Progress = std::function<void(std::int32_t done)>;
 
-    // Copies the piece from `reader`, positioned at its start, into the open
-    // `writer`. A block of an odd sample count is counted one more or one
-    // less, alternately: `parity` carries that alternation on from piece to
-    // piece. A read that ends before the source does throws Error naming the
-    // source and the second.
+    // Copies the piece, exactly its length as planned, from `reader`, positioned at its start, into
+    // the open `writer`. A block of an odd sample count is counted one more or one less,
+    // alternately: `parity` carries that alternation on from piece to piece. A read that ends
+    // before the source does throws Error naming the source and the second.
     static void Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IAudioFile2& writer,
                      IAudioTransform2& transform, const KeepGoing& keepGoing,
                      const Progress& progress);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 
 class Desktop;
 class IAudioFile2;

@@ -3,15 +3,16 @@
 #include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/ReportListModel.h"
-#include "core/SegmentList.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
+#include "engine/PiecePlan.h"
 #include "engine/PieceWorkers.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
+#include "engine/SegmentList.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/AudioDecoder.h"
@@ -37,12 +38,6 @@
 namespace {
 
 constexpr int StatusColumn = 2;
-
-// A piece that reaches the source's length in whole seconds goes on to its
-// last frame; one of no length stays empty and is left out.
-bool runsToEnd(std::int32_t begin, std::int32_t end, const listrecord& record) {
-    return begin < end && end >= record.Duration;
-}
 
 std::int32_t clampFrames(std::int64_t frames) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(frames, 0, INT32_MAX));
@@ -161,7 +156,11 @@ void SplitRun::reportAtEnd() {
                            nothingWritten_.join(QLatin1Char('\n')));
 }
 
-QString SplitRun::nothingToWrite(Kind kind, const listrecord& record, size_t pieces) const {
+QString SplitRun::nothingToWrite(Kind kind, const listrecord& record,
+                                 const std::vector<Piece>& pieces) const {
+    const bool leftPastEnd = std::all_of(pieces.begin(), pieces.end(), [](const Piece& p) {
+        return p.leftOut == PiecePlan::PastEnd;
+    });
     const QString name = QFileInfo(record.FileName).fileName();
     if (kind == Kind::Count)
         return QStringLiteral("%1: its %2 seconds cannot be cut into %3 pieces of a second or "
@@ -169,7 +168,7 @@ QString SplitRun::nothingToWrite(Kind kind, const listrecord& record, size_t pie
             .arg(name)
             .arg(record.Duration)
             .arg(c_.state.SplitCount);
-    if (pieces == 0 && kind == Kind::Unified)
+    if (kind == Kind::Unified && leftPastEnd)
         return QStringLiteral("%1: every segment begins after its end.").arg(name);
     return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
 }
@@ -195,11 +194,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             break;
         }
         case Kind::Time:
-            c_.segments.FillTimePieces(record.Duration);
-            break;
         case Kind::Count:
-            c_.segments.FillCountPieces(record.Duration);
-            break;
         case Kind::Unified:
         case Kind::Silence:
             break;
@@ -211,7 +206,6 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         c_.reader.Open(record.FileName, 0, 1);
         source_ = record.FileName;
         sampleCount_ = c_.reader.SampleCount();
-        durationMs_ = c_.reader.DurationMs();
         rate_ = c_.reader.SampleRate();
         channels_ = c_.reader.Channels();
         if (rate_ <= 0 || channels_ <= 0)
@@ -221,17 +215,22 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         cutter_.reset();
         cutterProblem_.clear();
 
-        cutNotes_.clear();
+        const bool atSilences =
+            kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
         const std::vector<Piece> pieces =
-            kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence)
-                ? silencePieces(kind, record)
-                : piecesOf(kind, i);
-        const bool anyAudio = std::any_of(pieces.begin(), pieces.end(), [this](const Piece& p) {
-            return endFrame(p) > firstFrame(p);
-        });
+            atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
+        // The rows show the pieces as they are cut; a run stopped while the
+        // silences were looked for leaves them as they were.
+        if (atSilences ? state.Busy || !pieces.empty() : kind == Kind::Time || kind == Kind::Count)
+            c_.segments.FillPieces(pieces, rate_);
+        cutNotes_.clear();
+        for (const Piece& piece : pieces)
+            cutNotes_.push_back(piece.cutNote);
+        const bool anyAudio =
+            std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.written(); });
         // Stopped while cuts at silences were looked for is no reason to tell.
         if (!anyAudio && state.Busy)
-            nothingWritten_.append(nothingToWrite(kind, record, pieces.size()));
+            nothingWritten_.append(nothingToWrite(kind, record, pieces));
         const int workers = parallelWorkers(pieces);
         if (workers > 1) {
             writePiecesInParallel(kind, i, pieces, workers);
@@ -245,13 +244,11 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             if (!state.Busy)
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
-            const std::int32_t start = firstFrame(piece);
-            const std::int32_t length = endFrame(piece) - start;
             // A piece of no length would be a file without audio: it is not
             // written, and its row keeps the status it had.
-            if (length <= 0)
+            if (!piece.written())
                 continue;
-            writePiece(kind, i, k, start, length);
+            writePiece(kind, i, k, clampFrames(piece.begin), clampFrames(piece.frames()));
         }
         c_.reader.Close();
     }
@@ -260,42 +257,26 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
 std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
     const AppState& state = c_.state;
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
-    std::vector<Piece> pieces;
+    const PiecePlan::Source source = openSource(record);
     switch (kind) {
-    case Kind::Custom: {
-        const auto count = static_cast<size_t>(std::max(record.SegmentCount, 0));
-        for (size_t k = 0; k < count && k < record.BeginTimes.size() && k < record.EndTimes.size();
-             ++k)
-            pieces.push_back({record.BeginTimes[k], record.EndTimes[k], -1, -1,
-                              runsToEnd(record.BeginTimes[k], record.EndTimes[k], record)});
-        break;
-    }
+    case Kind::Custom:
+        return PiecePlan::Custom(source, record, record.SegmentCount,
+                                 PiecePlan::Fades::Of(state, rate_));
     case Kind::Time:
-        for (const Segments::Piece& p : Segments::TimePieces(record.Duration, state.SplitSeconds))
-            pieces.push_back({p.begin, p.end, -1, -1, runsToEnd(p.begin, p.end, record)});
-        break;
+        return PiecePlan::Time(source, state.SplitSeconds);
     case Kind::Count:
-        for (const Segments::Piece& p : Segments::CountPieces(record.Duration, state.SplitCount))
-            pieces.push_back({p.begin, p.end});
-        break;
-    case Kind::Unified: {
-        const listrecord& shared = state.JobList.front();
-        const auto count = static_cast<size_t>(std::max(shared.SegmentCount, 0));
-        for (size_t k = 0; k < count && k < shared.BeginTimes.size() && k < shared.EndTimes.size();
-             ++k) {
-            const std::int32_t begin = shared.BeginTimes[k];
-            // A segment that begins after this file's end ends its pieces.
-            if (record.Duration < begin)
-                break;
-            const std::int32_t end = std::min(record.Duration, shared.EndTimes[k]);
-            pieces.push_back({begin, end, -1, -1, runsToEnd(begin, end, record)});
-        }
-        break;
-    }
+        return PiecePlan::Count(source, state.SplitCount);
+    case Kind::Unified:
+        return PiecePlan::Unified(source, state.JobList.front(),
+                                  state.JobList.front().SegmentCount);
     case Kind::Silence:
         break;
     }
-    return pieces;
+    return {};
+}
+
+PiecePlan::Source SplitRun::openSource(const listrecord& record) const {
+    return {rate_, sampleCount_, record.Duration, channels_};
 }
 
 std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord& record) {
@@ -319,41 +300,12 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
 
     const std::vector<Silence> silences = SilenceFinder::Find(
         *overview, {static_cast<double>(state.SilenceThreshold), state.SilenceMinimumMs});
-    const std::int64_t windowMs = std::int64_t{state.SnapSeconds} * 1000;
-    const std::vector<SilencePiece> found =
-        kind == Kind::Silence
-            ? SilenceFinder::SplitAtSilences(silences, durationMs_,
-                                             std::int64_t{state.SilenceMinimumPiece} * 1000)
-            : SilenceFinder::SplitByTime(silences, durationMs_,
-                                         std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
-                                         windowMs);
-    c_.lvTime.clear();
-    std::vector<Piece> pieces;
-    for (const SilencePiece& p : found) {
-        const auto begin = static_cast<std::int32_t>(p.beginMs / 1000);
-        const auto end = static_cast<std::int32_t>((p.endMs + 999) / 1000);
-        const int row =
-            c_.lvTime.append(Segments::SegmentRowMs(p.beginMs, p.endMs, SegmentStatus::Unconvert));
-        cutNotes_.push_back(SilenceFinder::CutNote(p, windowMs));
-        c_.lvTime.setNote(row, cutNotes_.back());
-        pieces.push_back(
-            {begin, end, p.beginMs, p.endMs, p.beginMs < p.endMs && p.endMs >= durationMs_});
-    }
-    return pieces;
-}
-
-std::int32_t SplitRun::firstFrame(const Piece& piece) const {
-    return clampFrames(piece.beginMs >= 0
-                           ? FramePosition::OfMilliseconds(piece.beginMs, rate_, sampleCount_)
-                           : FramePosition::OfSeconds(piece.begin, rate_, sampleCount_));
-}
-
-std::int32_t SplitRun::endFrame(const Piece& piece) const {
-    if (piece.toEnd)
-        return sampleCount_;
-    return clampFrames(piece.endMs >= 0
-                           ? FramePosition::OfMilliseconds(piece.endMs, rate_, sampleCount_)
-                           : FramePosition::OfSeconds(piece.end, rate_, sampleCount_));
+    if (kind == Kind::Silence)
+        return PiecePlan::AtSilences(openSource(record), silences,
+                                     std::int64_t{state.SilenceMinimumPiece} * 1000);
+    return PiecePlan::TimeAtSilences(openSource(record), silences,
+                                     std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
+                                     std::int64_t{state.SnapSeconds} * 1000);
 }
 
 QString SplitRun::rowNote(int row, const QString& pieceNote) const {
@@ -482,7 +434,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
             // finished: what was written so far is a complete file the user
             // keeps. Stopped before any audio, it would be a file without
             // any: none is left, and the row keeps the status it had.
-            const std::int32_t written = copyBlocks(kind, length);
+            const std::int32_t written = copyBlocks(length);
 
             c_.writer.Close();
             if (written == 0) {
@@ -511,9 +463,8 @@ void SplitRun::reportUnwritten(int file, const Output& out, RunOutcome::Status s
 
 int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
     const int workers = PieceWorkers::Allowed(c_.settings);
-    const auto written = std::count_if(pieces.begin(), pieces.end(), [this](const Piece& piece) {
-        return endFrame(piece) > firstFrame(piece);
-    });
+    const auto written = std::count_if(pieces.begin(), pieces.end(),
+                                       [](const Piece& piece) { return piece.written(); });
     // A block of an odd sample count changes how the next piece is cut, so
     // pieces of a source with an odd channel count are written in turn.
     // Workers build components of the program's own kinds, so a run given
@@ -619,10 +570,10 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         if (!state.Busy)
             break;
         const Piece& piece = pieces[static_cast<size_t>(k)];
-        const std::int32_t start = firstFrame(piece);
-        const std::int32_t length = endFrame(piece) - start;
-        if (length <= 0)
+        if (!piece.written())
             continue;
+        const std::int32_t start = clampFrames(piece.begin);
+        const std::int32_t length = clampFrames(piece.frames());
         while (running >= pool.count() && state.Busy && !failure)
             step();
         if (!state.Busy || failure)
@@ -663,7 +614,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         c_.host.PieceStarted(file, k, c_.lvTime.count());
         c_.lvTime.setNote(k, rowNote(k, flight->out.note));
         job->writer->SetSampleFormat(rate_, channels_);
-        job->piece = blocksOf(kind, start, length);
+        job->piece = blocksOf(start, length);
         job->sourceFrames = sampleCount_;
         job->parity = ParityToggle;
         flight->job = job;
@@ -714,7 +665,7 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
     cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
-PieceBlocks::Piece SplitRun::blocksOf(Kind kind, std::int32_t start, std::int32_t length) const {
+PieceBlocks::Piece SplitRun::blocksOf(std::int32_t start, std::int32_t length) const {
     const AppState& state = c_.state;
     PieceBlocks::Piece piece;
     piece.source = source_;
@@ -724,11 +675,10 @@ PieceBlocks::Piece SplitRun::blocksOf(Kind kind, std::int32_t start, std::int32_
     piece.channels = channels_;
     piece.fadeInLen = state.FadeIn ? std::max(fadeInLen_, 0) : 0;
     piece.fadeOutLen = state.FadeOut ? std::max(fadeOutLen_, 0) : 0;
-    piece.custom = kind == Kind::Custom;
     return piece;
 }
 
-std::int32_t SplitRun::copyBlocks(Kind kind, std::int32_t length) {
+std::int32_t SplitRun::copyBlocks(std::int32_t length) {
     AppState& state = c_.state;
     const auto keepGoing = [&] {
         c_.host.processEvents();
@@ -739,7 +689,7 @@ std::int32_t SplitRun::copyBlocks(Kind kind, std::int32_t length) {
         written = done;
         showProgress(done, length);
     };
-    PieceBlocks::Copy(blocksOf(kind, pieceStart_, length), ParityToggle, c_.reader, c_.writer,
+    PieceBlocks::Copy(blocksOf(pieceStart_, length), ParityToggle, c_.reader, c_.writer,
                       c_.transform, keepGoing, progress);
     return written;
 }

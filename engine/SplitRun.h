@@ -2,6 +2,7 @@
 
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
+#include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
 #include "engine/audio/VorbisStreamCutter.h"
@@ -59,20 +60,13 @@ public:
 
 private:
     enum class Kind { Custom, Time, Count, Unified, Silence };
-    struct Piece {
-        std::int32_t begin = 0; // seconds
-        std::int32_t end = 0;
-        // Cuts placed at silences are finer than a second: used when set.
-        std::int64_t beginMs = -1;
-        std::int64_t endMs = -1;
-        // Ends where the source ends: at its last frame, not at the whole
-        // second or millisecond its length is shown as.
-        bool toEnd = false;
-    };
+    using Piece = PiecePlan::Piece;
 
     void run(Kind kind);
     void runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken);
     std::vector<Piece> piecesOf(Kind kind, int file) const;
+    // The open source, as the plan takes it.
+    PiecePlan::Source openSource(const listrecord& record) const;
     // An output being made: its file, the name it is to take, and whether
     // it is copied or encoded (and why).
     struct Output {
@@ -100,28 +94,26 @@ private:
     int parallelWorkers(const std::vector<Piece>& pieces) const;
     void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
     // Returns the frames written.
-    std::int32_t copyBlocks(Kind kind, std::int32_t length);
+    std::int32_t copyBlocks(std::int32_t length);
     // The piece of the open source starting at frame `start`, as its blocks
     // are copied.
-    PieceBlocks::Piece blocksOf(Kind kind, std::int32_t start, std::int32_t length) const;
+    PieceBlocks::Piece blocksOf(std::int32_t start, std::int32_t length) const;
     // The run display: the piece's percentage and how it is made.
     void showProgress(std::int32_t done, std::int32_t length);
     // Why the piece cannot be copied, empty when it can.
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
-    // Where a piece starts and ends in frames of the open source.
-    std::int32_t firstFrame(const Piece& piece) const;
-    std::int32_t endFrame(const Piece& piece) const;
     // A row's note: where its cut moved, and how the piece was made.
     QString rowNote(int row, const QString& pieceNote) const;
     // Why a file whose pieces are all empty gave nothing to write.
-    QString nothingToWrite(Kind kind, const listrecord& record, size_t pieces) const;
+    QString nothingToWrite(Kind kind, const listrecord& record,
+                           const std::vector<Piece>& pieces) const;
     // The messages about tags and empty files, at the end of a run.
     void reportAtEnd();
-    // Pieces cut at silences (or time cuts moved to them), shown on the
-    // segment list with a note where a cut moved or found no silence. Empty
-    // when the run was stopped while the file was being scanned.
+    // Pieces cut at silences (or time cuts moved to them), with a note where
+    // a cut moved or found no silence. Empty when the run was stopped while
+    // the file was being scanned.
     std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
 
     RunContext& c_;
@@ -131,7 +123,6 @@ private:
     // The open source, read once after it is opened.
     QString source_;
     std::int32_t sampleCount_ = 0;
-    std::int32_t durationMs_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
     std::int32_t pieceStart_ = 0; // the frame the piece being written starts at

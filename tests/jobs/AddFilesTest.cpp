@@ -286,7 +286,8 @@ TEST_F(AddFilesTest, AddingToAListWithASelectionKeepsIt) {
     EXPECT_EQ(h.lv.count(), 4);
     EXPECT_EQ(h.selectedFile(), 1);
     EXPECT_EQ(h.state.CurrentFile, 1);
-    EXPECT_EQ(h.tataltime.text, "00:00:06");
+    // Each file's single segment runs to its last frame: 1.5 + 2.5, twice.
+    EXPECT_EQ(h.tataltime.text, "00:00:08");
 }
 
 } // namespace

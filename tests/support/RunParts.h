@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/AppState.h"
-#include "core/SegmentList.h"
 #include "engine/RunContext.h"
+#include "engine/SegmentList.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"

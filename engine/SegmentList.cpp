@@ -1,4 +1,4 @@
-#include "core/SegmentList.h"
+#include "engine/SegmentList.h"
 
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
@@ -19,14 +19,13 @@ void SegmentList::FillSegments(const listrecord& record) {
     }
 }
 
-void SegmentList::FillTimePieces(std::int32_t duration) {
+void SegmentList::FillPieces(const std::vector<PiecePlan::Piece>& pieces, std::int32_t rate) {
     lvTime_.clear();
-    for (const Segments::Piece& piece : Segments::TimePieces(duration, state_.SplitSeconds))
-        lvTime_.append(Segments::SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
-}
-
-void SegmentList::FillCountPieces(std::int32_t duration) {
-    lvTime_.clear();
-    for (const Segments::Piece& piece : Segments::CountPieces(duration, state_.SplitCount))
-        lvTime_.append(Segments::SegmentRow(piece.begin, piece.end, SegmentStatus::Unconvert));
+    for (const PiecePlan::Piece& piece : pieces) {
+        const int row = lvTime_.append(Segments::SegmentRowMs(
+            PiecePlan::Milliseconds(piece.begin, rate), PiecePlan::Milliseconds(piece.end, rate),
+            SegmentStatus::Unconvert));
+        if (!piece.cutNote.isEmpty())
+            lvTime_.setNote(row, piece.cutNote);
+    }
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/PiecePlan.h"
+
 #include <cstdint>
+#include <vector>
 
 class ReportListModel;
 struct AppState;
@@ -8,15 +11,15 @@ struct listrecord;
 
 // The rows of the segment list `lv_time`, filled the same way by the segment
 // editor and the runs: a record's own segments (the last one is the working
-// segment), or the computed pieces of a file of `duration` seconds under the
-// current split settings.
+// segment), or the planned pieces of a file, each from the frames it is
+// cut at.
 class SegmentList {
 public:
     SegmentList(const AppState& state, ReportListModel& lvTime);
 
     void FillSegments(const listrecord& record);
-    void FillTimePieces(std::int32_t duration);
-    void FillCountPieces(std::int32_t duration);
+    // One row a piece, at `rate`, with the note where its cut moved.
+    void FillPieces(const std::vector<PiecePlan::Piece>& pieces, std::int32_t rate);
 
 private:
     const AppState& state_;

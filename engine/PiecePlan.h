@@ -1,0 +1,97 @@
+#pragma once
+
+#include "engine/SilenceFinder.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+struct AppState;
+struct listrecord;
+
+// Which pieces a function cuts from one source, and where exactly, in frames
+// of that source. The runs, the listing of a dry run, the segment list, the
+// total length and the waveform all take their pieces from here, so what is
+// shown is what is written.
+class PiecePlan {
+public:
+    // The source as its record knows it.
+    struct Source {
+        std::int32_t rate = 0;
+        std::int64_t frames = 0;
+        // The length in whole seconds, as lists show it: a range that
+        // reaches it runs on to the last frame.
+        std::int32_t seconds = 0;
+        // A custom piece is written in blocks of a second of samples and
+        // leaves out a tail of fewer than CustomTail frames; without the
+        // channel count (0) that tail is not known and stays in.
+        std::int32_t channels = 0;
+
+        static Source Of(const listrecord& record, std::int32_t channels = 0);
+        // The length in milliseconds, as the decoders give it.
+        std::int64_t durationMs() const;
+    };
+
+    struct Piece {
+        int row = 0;            // its row on the segment list
+        std::int64_t begin = 0; // first frame
+        std::int64_t end = 0;   // the frame after the last
+        // Where the cut at its end went when cuts move to silences; shown
+        // on its row.
+        QString cutNote;
+        // Why nothing is written for it; empty when it is written.
+        QString leftOut;
+        // The piece's own title; empty: it takes the source's.
+        QString title;
+
+        bool written() const { return end > begin; }
+        std::int64_t frames() const { return written() ? end - begin : 0; }
+        bool operator==(const Piece&) const = default;
+    };
+
+    // Frames at the rate of a piece's fades, 0 when a fade is off; a custom
+    // piece's left-out tail depends on them.
+    struct Fades {
+        std::int64_t in = 0;
+        std::int64_t out = 0;
+        static Fades Of(const AppState& state, std::int32_t rate);
+    };
+
+    static constexpr std::int32_t CustomTail = 100;
+    static inline const QString NoLength = QStringLiteral("no length");
+    static inline const QString PastEnd = QStringLiteral("begins after the file's end");
+
+    // The pieces of the state's function for `record` (the record of file
+    // row `file`; unification cuts the first file's segments), with the
+    // segments as the segment editor holds them: of several, the last is the
+    // working segment and is not cut; `file` matters to those two alone.
+    // The silence functions need the source's silences.
+    static std::vector<Piece> Of(const AppState& state, int file, const Source& source,
+                                 const std::vector<Silence>& silences = {});
+
+    // The first `count` segments of `record`, as the custom function cuts
+    // them.
+    static std::vector<Piece> Custom(const Source& source, const listrecord& record, int count,
+                                     const Fades& fades);
+    // Unification: the first `count` segments of `shared`; one that begins
+    // after the source's end leaves it and those after it out.
+    static std::vector<Piece> Unified(const Source& source, const listrecord& shared, int count);
+    static std::vector<Piece> Time(const Source& source, std::int32_t seconds);
+    // Equal pieces of whole seconds; what is left over is not written.
+    static std::vector<Piece> Count(const Source& source, std::int32_t count);
+    // The sound between silences, and time cuts moved to silences.
+    static std::vector<Piece> AtSilences(const Source& source, const std::vector<Silence>& silences,
+                                         std::int64_t minPieceMs);
+    static std::vector<Piece> TimeAtSilences(const Source& source,
+                                             const std::vector<Silence>& silences,
+                                             std::int64_t pieceMs, std::int64_t windowMs);
+
+    // How many of a record's segments are cut: one is cut as it is; of
+    // several, the working one is not.
+    static int CutSegments(const listrecord& record);
+    // Whether the state's function cuts at silences.
+    static bool NeedsSilences(const AppState& state);
+    // A frame in milliseconds, as listings and rows show it.
+    static std::int64_t Milliseconds(std::int64_t frame, std::int32_t rate);
+};

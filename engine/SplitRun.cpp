@@ -213,6 +213,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         durationMs_ = c_.reader.DurationMs();
         rate_ = c_.reader.SampleRate();
         channels_ = c_.reader.Channels();
+        bits_ = c_.reader.SampleBits();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
         fadeOutLen_ = clampFrames(FramePosition::Frames(state.FadeOutSeconds, rate_));
@@ -370,7 +371,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
         writer.Close();
     // The format box, the output folder and the encoder settings may change
     // during a run; each output takes them as they are now.
-    const int format = std::clamp(c_.host.formatIndex(), 0, 3);
+    const int format = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString extension = OutputNames::Extension(format);
     const QString folder = state.OutputDir;
@@ -389,6 +390,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     out.extension = extension;
 
     writer.SetSampleFormat(rate_, channels_);
+    writer.SetSampleBits(bits_);
     if (writer.IsOpen())
         writer.Close();
     // A missing folder (a fresh account may have no music folder yet) is

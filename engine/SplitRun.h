@@ -129,6 +129,7 @@ private:
     std::int32_t durationMs_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
+    int bits_ = 0;                // of a lossless source's samples, else 0
     std::int32_t pieceStart_ = 0; // the frame the piece being written starts at
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;

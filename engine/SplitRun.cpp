@@ -220,6 +220,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         fadeInLen_ = clampFrames(FramePosition::Frames(state.FadeInSeconds, rate_));
         cutter_.reset();
         cutterProblem_.clear();
+        opusCutter_.reset();
+        opusCutterProblem_.clear();
 
         cutNotes_.clear();
         const std::vector<Piece> pieces =
@@ -398,9 +400,18 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    if (format == OutputOgg && state.OggCopy.value_or(CopyOggPieces(c_.settings))) {
+    out.opus = false;
+    const bool copyChosen = state.OggCopy.value_or(CopyOggPieces(c_.settings));
+    if (format == OutputOgg && copyChosen) {
         const QString obstacle = copyObstacle(record, start, length);
         out.copy = obstacle.isEmpty();
+        if (!out.copy)
+            out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
+    }
+    // Copying is in question only for Opus pieces of Opus sources.
+    if (format == OutputOpus && copyChosen && OpusStreamCutter::IsOpus(record.FileName)) {
+        const QString obstacle = opusCopyObstacle(record, start, length);
+        out.copy = out.opus = obstacle.isEmpty();
         if (!out.copy)
             out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
@@ -465,7 +476,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         // How the piece is made shows on its row while it is written.
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
-            copyPiece(row, out.file.path(), start, length);
+            copyPiece(row, out.file.path(), start, length, out.opus);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
             c_.writer.SetSampleFormat(rate_, channels_);
@@ -676,7 +687,28 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
     return cutter_->obstacle(start, std::int64_t(start) + length);
 }
 
-void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length) {
+QString SplitRun::opusCopyObstacle(const listrecord& record, std::int32_t start,
+                                   std::int32_t length) {
+    const AppState& state = c_.state;
+    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+        return QStringLiteral("fade");
+    if (!opusCutter_ && opusCutterProblem_.isEmpty()) {
+        try {
+            opusCutter_ = std::make_unique<OpusStreamCutter>(record.FileName);
+            if (rate_ != 48000 ||
+                std::min<std::int64_t>(opusCutter_->totalFrames(), INT32_MAX) != sampleCount_)
+                opusCutterProblem_ = QStringLiteral("positions differ from the audio");
+        } catch (const Error&) {
+            opusCutterProblem_ = QStringLiteral("unreadable source");
+        }
+    }
+    if (!opusCutterProblem_.isEmpty())
+        return opusCutterProblem_;
+    return opusCutter_->obstacle(start, std::int64_t(start) + length);
+}
+
+void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+                         bool opus) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), length);
@@ -685,7 +717,10 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
         return state.Busy;
     };
     MarkConverting(c_.state, c_.lvTime, row);
-    cutter_->write(start, std::int64_t(start) + length, path, progress);
+    if (opus)
+        opusCutter_->write(start, std::int64_t(start) + length, path, progress);
+    else
+        cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(Kind kind, std::int32_t start, std::int32_t length) const {

@@ -3,6 +3,7 @@
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
 #include "engine/RunContext.h"
+#include "engine/audio/OpusStreamCutter.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
 #include <QSet>
@@ -31,8 +32,9 @@ struct listrecord;
 // user presses Stop.
 //
 // An OGG piece whose audio nothing changes (no fade, no chained link of
-// another format) is cut by copying the source's Vorbis packets, unless the
-// "copy" setting is off; the row's note says whether it was copied or
+// another format) is cut by copying the source's Vorbis packets, and an Opus
+// piece of an Ogg Opus source by copying its Opus packets, unless the "copy"
+// setting is off; the row's note says whether it was copied or
 // re-encoded, and why.
 //
 // Tags that cannot be written leave the piece complete and the run going;
@@ -80,6 +82,7 @@ private:
         QString folder;
         QString extension;
         bool copy = false;
+        bool opus = false; // copied from an Ogg Opus source
         QString note;
     };
 
@@ -103,8 +106,10 @@ private:
     void showProgress(std::int32_t done, std::int32_t length);
     // Why the piece cannot be copied, empty when it can.
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    QString opusCopyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
     // Writes the piece into `path` by copying the source's packets.
-    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
+    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+                   bool opus);
     // Where a piece starts and ends in frames of the open source.
     std::int32_t firstFrame(const Piece& piece) const;
     std::int32_t endFrame(const Piece& piece) const;
@@ -137,6 +142,9 @@ private:
     // The current source's packets, read when a piece of it is first copied.
     std::unique_ptr<VorbisStreamCutter> cutter_;
     QString cutterProblem_;
+    // The same for an Ogg Opus source and Opus pieces.
+    std::unique_ptr<OpusStreamCutter> opusCutter_;
+    QString opusCutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),
     // shown on its row; empty when copying is not in question.
     QString pieceNote_;

@@ -26,13 +26,14 @@ const FormatCorpus::File* corpusFile(const char* name) {
     return nullptr;
 }
 
-// The largest difference between a piece and the reference's frames from
-// `first` on.
-double largestDifference(const DecodedAudio& piece, const DecodedAudio& reference,
-                         long long first) {
+// The largest difference between a piece, from its frame `from` on, and the
+// reference's frames from `first` on.
+double largestDifference(const DecodedAudio& piece, const DecodedAudio& reference, long long first,
+                         long long from = 0) {
     double largest = 0;
-    const auto offset = static_cast<std::size_t>(first * reference.channels);
-    for (std::size_t i = 0; i < piece.samples.size(); ++i)
+    const auto channels = static_cast<std::size_t>(reference.channels);
+    const auto offset = static_cast<std::size_t>(first) * channels;
+    for (std::size_t i = static_cast<std::size_t>(from) * channels; i < piece.samples.size(); ++i)
         largest =
             std::max<double>(largest, std::fabs(piece.samples[i] - reference.samples[offset + i]));
     return largest;
@@ -121,6 +122,7 @@ TEST_F(FlacOpusOutputTest, FlacPiecesOfLosslessSourcesAreBitExactAtTheSourceDept
 TEST_F(FlacOpusOutputTest, OpusPiecesAre48kHzWithTheExactLengthOfTheirRangeAndSettings) {
     EncoderKeys::OpusBitrate.write(settings, 48);
     EncoderKeys::OpusApplication.write(settings, 1);
+    state.OggCopy = false;
     const auto files = cut({"flac_44100_2", "lame_cbr128_44100_2", "opusenc_48000_2"}, OutputOpus);
     if (files.empty())
         GTEST_SKIP() << "no source in the corpus";
@@ -143,6 +145,23 @@ TEST_F(FlacOpusOutputTest, OpusPiecesAre48kHzWithTheExactLengthOfTheirRangeAndSe
         EXPECT_NEAR(static_cast<double>(QFileInfo(out(file->name + "_1.opus")).size()),
                     2 * 48000 / 8, 3000);
     }
+}
+
+TEST_F(FlacOpusOutputTest, OpusPiecesOfOpusSourcesAreCopiedToTheExactFrame) {
+    const auto files = cut({"opusenc_48000_2"}, OutputOpus);
+    if (files.empty())
+        GTEST_SKIP() << "no Opus in the corpus";
+    const DecodedAudio& reference = files[0]->reference;
+    for (int row : {0, 1}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(lvTime.note(row), "copied");
+        const DecodedAudio copied = piece(*files[0], row, "opus");
+        ASSERT_EQ(copied.frames(), (row + 1) * 48000);
+        // The decoder settles during the lead the copy starts with; from
+        // 100 ms on the piece is the continuous decode within a hair.
+        EXPECT_LE(largestDifference(copied, reference, (row + 1) * 48000, 4800), 0.01);
+    }
+    expectTags(out("opusenc_48000_2_1.opus"));
 }
 
 } // namespace

@@ -160,9 +160,11 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
                      "List each planned piece and its output name; write nothing");
     command.add_flag("-q,--quiet", shared.quiet, "Print errors only");
     auto* copy = command.add_flag("--copy", shared.copy,
-                                  "OGG output: copy the source's packets where nothing changes "
+                                  "OGG and Opus output: copy the source's packets where nothing "
+                                  "changes "
                                   "the audio (default: as the settings file says)");
-    auto* noCopy = command.add_flag("--no-copy", shared.noCopy, "OGG output: always encode anew");
+    auto* noCopy =
+        command.add_flag("--no-copy", shared.noCopy, "OGG and Opus output: always encode anew");
     copy->excludes(noCopy);
 }
 

@@ -677,7 +677,9 @@ void Tfm_set::buildOpusPage() {
     form->addRow(QStringLiteral("Complexity:"), ud_opus_complexity);
     form->addRow(QStringLiteral("Application:"), cb_opus_application);
     lb_opus_rate = new QLabel(QStringLiteral("Opus always runs at 48000 Hz: sources of other "
-                                             "rates are resampled to it."),
+                                             "rates are resampled to it. Pieces of Opus sources "
+                                             "are copied without re-encoding while the OGG "
+                                             "page's copy box is ticked."),
                               group);
     lb_opus_rate->setObjectName(QStringLiteral("lb_opus_rate"));
     lb_opus_rate->setWordWrap(true);

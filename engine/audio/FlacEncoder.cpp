@@ -166,9 +166,11 @@ void FlacEncoder::write(const float* interleaved, std::size_t frames) {
         block_.resize(n * channels);
         const float* in = interleaved + done * channels;
         // Exact for samples that came from integers of this depth; overs
-        // are clipped, never wrapped.
-        for (std::size_t i = 0; i < n * channels; ++i)
-            block_[i] = static_cast<int>(std::clamp(std::nearbyint(in[i] * scale), low, high));
+        // are clipped, never wrapped, and what is no number is silence.
+        for (std::size_t i = 0; i < n * channels; ++i) {
+            const double v = std::isfinite(in[i]) ? in[i] * scale : 0.0;
+            block_[i] = static_cast<int>(std::nearbyint(std::clamp(v, low, high)));
+        }
         if (!FLAC__stream_encoder_process_interleaved(encoder_->encoder, block_.data(),
                                                       static_cast<unsigned>(n)))
             fail(QStringLiteral("write"));

@@ -21,6 +21,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev
     libswresample-dev               # sample format conversion of decoded audio
     libtag1-dev libsdl2-dev
+    libflac-dev libopusenc-dev      # FLAC and Opus outputs
     googletest libgtest-dev
     libcli11-dev
     desktop-file-utils appstream
@@ -28,6 +29,7 @@ packages=(
     # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the
     # benchmarks compare with.
     vorbis-tools ffmpeg
+    flac opus-tools                 # reference encoders and decoders of the tests
     # The tests' corpus of Ogg files from other encoders (oggenc and FFmpeg
     # as above; oggdec decodes the references):
     sox libsox-fmt-base             # SoX, and its Ogg Vorbis writer

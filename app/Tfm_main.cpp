@@ -65,7 +65,7 @@ const QString Tfm_main::SegmentsFilter =
     QStringLiteral("Cue sheets(*.cue)|*.cue|Label files(*.txt)|*.txt");
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
-                   "OGG Files(*.ogg)|*.ogg");
+                   "OGG Files(*.ogg)|*.ogg|FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
 
 QStringList Tfm_main::HelpMemoLines() {
     const QString indent(7, QLatin1Char(' '));
@@ -272,7 +272,7 @@ void Tfm_main::buildLists() {
     cb_format = new QComboBox(this);
     cb_format->setObjectName(QStringLiteral("cb_format"));
     cb_format->addItems({QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("WMA"),
-                         QStringLiteral("OGG")});
+                         QStringLiteral("OGG"), QStringLiteral("FLAC"), QStringLiteral("Opus")});
     cb_format->setCurrentIndex(0);
     cb_format->setGeometry(330, 300, 64, 24);
 }

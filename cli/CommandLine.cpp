@@ -137,9 +137,10 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
     }
 
     command
-        .add_option("--format", shared.format, "Output format: mp3, wav, wma or ogg (default mp3)")
+        .add_option("--format", shared.format,
+                    "Output format: mp3, wav, wma, ogg, flac or opus (default mp3)")
         ->type_name("FORMAT")
-        ->transform(CLI::IsMember({"mp3", "wav", "wma", "ogg"}, CLI::ignore_case));
+        ->transform(CLI::IsMember({"mp3", "wav", "wma", "ogg", "flac", "opus"}, CLI::ignore_case));
     command
         .add_option("--out", shared.outDir,
                     "Output folder (default: the output folder of the settings file)")
@@ -159,9 +160,11 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
                      "List each planned piece and its output name; write nothing");
     command.add_flag("-q,--quiet", shared.quiet, "Print errors only");
     auto* copy = command.add_flag("--copy", shared.copy,
-                                  "OGG output: copy the source's packets where nothing changes "
+                                  "OGG and Opus output: copy the source's packets where nothing "
+                                  "changes "
                                   "the audio (default: as the settings file says)");
-    auto* noCopy = command.add_flag("--no-copy", shared.noCopy, "OGG output: always encode anew");
+    auto* noCopy =
+        command.add_flag("--no-copy", shared.noCopy, "OGG and Opus output: always encode anew");
     copy->excludes(noCopy);
 }
 
@@ -199,9 +202,10 @@ std::int32_t CommandLine::Options::functionChoice() const {
 }
 
 std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options& options) {
-    CLI::App app{"Cuts Ogg Vorbis files into pieces, or joins them, as MP3, WAV, WMA or OGG, "
-                 "with the encoder settings of Tarnwell.",
-                 "tarnwell-cli"};
+    CLI::App app{
+        "Cuts Ogg Vorbis files into pieces, or joins them, as MP3, WAV, WMA, OGG, FLAC or Opus, "
+        "with the encoder settings of Tarnwell.",
+        "tarnwell-cli"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "tarnwell-cli " TARNWELL_VERSION, "Show the version and end");
     app.failure_message([](const CLI::App*, const CLI::Error& e) { return usageText(e.what()); });
@@ -273,7 +277,7 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
         options.segments.empty() && !options.silence)
         return usageError(
             QStringLiteral("split needs one of --time, --count, --segments or --silence"));
-    static const QStringList formats{"mp3", "wav", "wma", "ogg"};
+    static const QStringList formats{"mp3", "wav", "wma", "ogg", "flac", "opus"};
     options.format =
         std::max<int>(0, formats.indexOf(QString::fromStdString(shared.format).toLower()));
     options.outDir = QString::fromStdString(shared.outDir);

@@ -106,6 +106,19 @@ void configureOgg(const SettingsFile& s, IAudioFile2& writer) {
                             tableValue(BitrateTable, OggMaxBitrate, s), -1);
 }
 
+void configureFlac(const SettingsFile& s, IAudioFile2& writer) {
+    writer.SetFlacFormat(
+        FlacLevel.valueWithin(s, EncoderTables::FlacLevels.low, EncoderTables::FlacLevels.high));
+}
+
+void configureOpus(const SettingsFile& s, IAudioFile2& writer) {
+    using namespace EncoderTables;
+    writer.SetOpusFormat(
+        OpusBitrate.valueWithin(s, OpusBitrates.low, OpusBitrates.high),
+        OpusComplexity.valueWithin(s, OpusComplexities.low, OpusComplexities.high),
+        OpusApplication.valueWithin(s, OpusApplications.low, OpusApplications.high));
+}
+
 } // namespace
 
 bool CopyOggPieces(const SettingsFile& settings) {
@@ -136,6 +149,12 @@ void ConfigureEncoder(int formatIndex, const SettingsFile& settings, const QStri
         break;
     case OutputOgg:
         configureOgg(settings, writer);
+        break;
+    case OutputFlac:
+        configureFlac(settings, writer);
+        break;
+    case OutputOpus:
+        configureOpus(settings, writer);
         break;
     default:
         break;

@@ -18,6 +18,11 @@ bool EncoderKey::encoderFlag(const SettingsFile& settings) const {
     return settings.ReadBool(section(), name(), encoderDefault_ != 0);
 }
 
+int EncoderKey::valueWithin(const SettingsFile& settings, int low, int high) const {
+    const int value = encoderValue(settings);
+    return value >= low && value <= high ? value : encoderDefault_;
+}
+
 void EncoderKey::write(SettingsFile& settings, int value) const {
     settings.WriteInteger(section(), name(), value);
 }

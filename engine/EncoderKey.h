@@ -25,6 +25,9 @@ public:
     int encoderValue(const SettingsFile& settings) const;
     bool dialogFlag(const SettingsFile& settings) const;
     bool encoderFlag(const SettingsFile& settings) const;
+    // The encoder value, or the default when the file holds one outside
+    // low..high: keys that store the setting itself rather than a position.
+    int valueWithin(const SettingsFile& settings, int low, int high) const;
 
     void write(SettingsFile& settings, int value) const;
     void writeFlag(SettingsFile& settings, bool value) const;
@@ -81,4 +84,10 @@ inline constexpr EncoderKey OggQualityMode{"ogg", "oggquality", 0};
 // OGG pieces whose audio nothing changes are cut by copying the source's
 // packets instead of re-encoding them.
 inline constexpr EncoderKey OggCopy{"ogg", "copy", 1};
+// FLAC and Opus keep sections of their own, holding the values themselves.
+inline constexpr EncoderKey FlacLevel{"FLAC", "Level", 5};
+inline constexpr EncoderKey OpusBitrate{"Opus", "Bitrate", 128}; // kbps
+inline constexpr EncoderKey OpusComplexity{"Opus", "Complexity", 10};
+// A position in OpusApplicationTexts().
+inline constexpr EncoderKey OpusApplication{"Opus", "Application", 0};
 } // namespace EncoderKeys

@@ -48,7 +48,8 @@ FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t e
 } // namespace
 
 const QString JoinRun::Filter = QStringLiteral(
-    "MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg");
+    "MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg|"
+    "FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
 
 JoinRun::JoinRun(RunContext& context) : c_(context) {}
 
@@ -56,11 +57,11 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
     if (c_.lv.count() == 0)
         return false;
     Desktop::SaveChoice choice;
-    const int current = std::clamp(c_.host.formatIndex(), 0, 3);
+    const int current = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
     if (!c_.desktop.saveFile(Filter, current + 1, c_.state.OutputDir, choice) ||
         choice.path.isEmpty())
         return false;
-    const int filterIndex = std::clamp(choice.filterIndex, 1, 4);
+    const int filterIndex = std::clamp(choice.filterIndex, 1, int(OutputFormatCount));
     const QString path =
         OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
@@ -135,6 +136,8 @@ void JoinRun::run(Kind kind, const Output& output) {
         c_.reader.Open(state.JobList.front().FileName, 0, 1);
         R0 = c_.reader.SampleRate();
         C0 = c_.reader.Channels();
+        // Lossless outputs keep the first file's depth, as its rate.
+        const int bits = c_.reader.SampleBits();
         c_.reader.Close();
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
@@ -143,6 +146,7 @@ void JoinRun::run(Kind kind, const Output& output) {
             planFadeOut(files);
 
         c_.writer.SetSampleFormat(R0, C0);
+        c_.writer.SetSampleBits(bits);
         if (c_.writer.IsOpen())
             c_.writer.Close();
         if (AudioFile2::IsSource(target))

@@ -105,6 +105,10 @@ QString OutputNames::Extension(int formatIndex) {
         return QStringLiteral(".wma");
     case 3:
         return QStringLiteral(".ogg");
+    case 4:
+        return QStringLiteral(".flac");
+    case 5:
+        return QStringLiteral(".opus");
     default:
         return QStringLiteral(".mp3");
     }

@@ -14,7 +14,8 @@
 // temporary name (see Temporary).
 class OutputNames {
 public:
-    // ".mp3", ".wav", ".wma", ".ogg" for format index 0..3; ".mp3" otherwise.
+    // ".mp3", ".wav", ".wma", ".ogg", ".flac", ".opus" for format index 0..5;
+    // ".mp3" otherwise.
     static QString Extension(int formatIndex);
 
     // The part of a file list caption before its first ".", not counting

@@ -208,12 +208,15 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         sampleCount_ = c_.reader.SampleCount();
         rate_ = c_.reader.SampleRate();
         channels_ = c_.reader.Channels();
+        bits_ = c_.reader.SampleBits();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
         fadeOutLen_ = clampFrames(FramePosition::Frames(state.FadeOutSeconds, rate_));
         fadeInLen_ = clampFrames(FramePosition::Frames(state.FadeInSeconds, rate_));
         cutter_.reset();
         cutterProblem_.clear();
+        opusCutter_.reset();
+        opusCutterProblem_.clear();
 
         const bool atSilences =
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
@@ -323,7 +326,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
         writer.Close();
     // The format box, the output folder and the encoder settings may change
     // during a run; each output takes them as they are now.
-    const int format = std::clamp(c_.host.formatIndex(), 0, 3);
+    const int format = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString extension = OutputNames::Extension(format);
     const QString folder = state.OutputDir;
@@ -342,6 +345,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     out.extension = extension;
 
     writer.SetSampleFormat(rate_, channels_);
+    writer.SetSampleBits(bits_);
     if (writer.IsOpen())
         writer.Close();
     // A missing folder (a fresh account may have no music folder yet) is
@@ -349,9 +353,18 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    if (format == OutputOgg && state.OggCopy.value_or(CopyOggPieces(c_.settings))) {
+    out.opus = false;
+    const bool copyChosen = state.OggCopy.value_or(CopyOggPieces(c_.settings));
+    if (format == OutputOgg && copyChosen) {
         const QString obstacle = copyObstacle(record, start, length);
         out.copy = obstacle.isEmpty();
+        if (!out.copy)
+            out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
+    }
+    // Copying is in question only for Opus pieces of Opus sources.
+    if (format == OutputOpus && copyChosen && OpusStreamCutter::IsOpus(record.FileName)) {
+        const QString obstacle = opusCopyObstacle(record, start, length);
+        out.copy = out.opus = obstacle.isEmpty();
         if (!out.copy)
             out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
@@ -424,7 +437,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
             c_.host.PieceStarted(file, row, c_.lvTime.count());
-            copyPiece(row, out.file.path(), start, length);
+            copyPiece(row, out.file.path(), start, length, out.opus);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
             c_.host.PieceStarted(file, row, c_.lvTime.count());
@@ -653,7 +666,28 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
     return cutter_->obstacle(start, std::int64_t(start) + length);
 }
 
-void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length) {
+QString SplitRun::opusCopyObstacle(const listrecord& record, std::int32_t start,
+                                   std::int32_t length) {
+    const AppState& state = c_.state;
+    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+        return QStringLiteral("fade");
+    if (!opusCutter_ && opusCutterProblem_.isEmpty()) {
+        try {
+            opusCutter_ = std::make_unique<OpusStreamCutter>(record.FileName);
+            if (rate_ != 48000 ||
+                std::min<std::int64_t>(opusCutter_->totalFrames(), INT32_MAX) != sampleCount_)
+                opusCutterProblem_ = QStringLiteral("positions differ from the audio");
+        } catch (const Error&) {
+            opusCutterProblem_ = QStringLiteral("unreadable source");
+        }
+    }
+    if (!opusCutterProblem_.isEmpty())
+        return opusCutterProblem_;
+    return opusCutter_->obstacle(start, std::int64_t(start) + length);
+}
+
+void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+                         bool opus) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), length);
@@ -662,7 +696,10 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
         return state.Busy;
     };
     MarkConverting(c_.state, c_.lvTime, row);
-    cutter_->write(start, std::int64_t(start) + length, path, progress);
+    if (opus)
+        opusCutter_->write(start, std::int64_t(start) + length, path, progress);
+    else
+        cutter_->write(start, std::int64_t(start) + length, path, progress);
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(std::int32_t start, std::int32_t length) const {

@@ -5,6 +5,7 @@
 #include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
+#include "engine/audio/OpusStreamCutter.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
 #include <QSet>
@@ -33,8 +34,9 @@ struct listrecord;
 // user presses Stop.
 //
 // An OGG piece whose audio nothing changes (no fade, no chained link of
-// another format) is cut by copying the source's Vorbis packets, unless the
-// "copy" setting is off; the row's note says whether it was copied or
+// another format) is cut by copying the source's Vorbis packets, and an Opus
+// piece of an Ogg Opus source by copying its Opus packets, unless the "copy"
+// setting is off; the row's note says whether it was copied or
 // re-encoded, and why.
 //
 // Tags that cannot be written leave the piece complete and the run going;
@@ -75,6 +77,7 @@ private:
         QString folder;
         QString extension;
         bool copy = false;
+        bool opus = false; // copied from an Ogg Opus source
         QString note;
         int row = -1; // of the segment list
     };
@@ -102,8 +105,10 @@ private:
     void showProgress(std::int32_t done, std::int32_t length);
     // Why the piece cannot be copied, empty when it can.
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    QString opusCopyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
     // Writes the piece into `path` by copying the source's packets.
-    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length);
+    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+                   bool opus);
     // A row's note: where its cut moved, and how the piece was made.
     QString rowNote(int row, const QString& pieceNote) const;
     // Why a file whose pieces are all empty gave nothing to write.
@@ -125,6 +130,7 @@ private:
     std::int32_t sampleCount_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
+    int bits_ = 0;                // of a lossless source's samples, else 0
     std::int32_t pieceStart_ = 0; // the frame the piece being written starts at
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
@@ -132,6 +138,9 @@ private:
     // The current source's packets, read when a piece of it is first copied.
     std::unique_ptr<VorbisStreamCutter> cutter_;
     QString cutterProblem_;
+    // The same for an Ogg Opus source and Opus pieces.
+    std::unique_ptr<OpusStreamCutter> opusCutter_;
+    QString opusCutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),
     // shown on its row; empty when copying is not in question.
     QString pieceNote_;

@@ -4,6 +4,7 @@
 #include "tags/ID3v2Tag.h"
 #include "tags/OggComments.h"
 #include "tags/WmaTags.h"
+#include "tags/XiphComments.h"
 
 #include <QFileInfo>
 
@@ -47,6 +48,11 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
             tag.Date = info.Year;
             // Failures to write throw; false is no library.
             WriteOggComments(outputName, tag);
+        }
+        if (extension == QLatin1String(".flac") || extension == QLatin1String(".opus")) {
+            auto tag = namedFields<OGGTag>(info);
+            tag.Date = info.Year;
+            WriteXiphComments(outputName, tag);
         }
     } catch (const Error& e) {
         // A missing library is no failure, but a tag that was not written

@@ -34,7 +34,7 @@ public:
     explicit Tfm_set(DialogContext context);
 
     // The page tree's nodes by absolute index, the pages and their titles.
-    static constexpr int PageCount = 12;
+    static constexpr int PageCount = 14;
     static const QString OggNotSupported;
     // What copying OGG pieces means, under its check box.
     static const QString OggCopyExplanation;
@@ -128,6 +128,15 @@ public:
     QCheckBox* ck_oggcopy = nullptr;
     QLabel* lb_oggcopy = nullptr;
 
+    QGroupBox* gb_flac = nullptr;
+    QSpinBox* ud_flac_level = nullptr; // 0 fastest .. 8 smallest
+
+    QGroupBox* gb_opus = nullptr;
+    QSpinBox* ud_opus_bitrate = nullptr; // kbps
+    QSpinBox* ud_opus_complexity = nullptr;
+    QComboBox* cb_opus_application = nullptr;
+    QLabel* lb_opus_rate = nullptr;
+
     QGroupBox* gb_silence = nullptr;
     QSpinBox* ud_threshold = nullptr;        // dBFS
     QDoubleSpinBox* ud_minsilence = nullptr; // seconds
@@ -198,6 +207,8 @@ private:
     void buildWavPage();
     void buildWmaPage();
     void buildOggPage();
+    void buildFlacPage();
+    void buildOpusPage();
     void buildSilencePage();
     void loadSilenceControls();
     void saveSilenceControls();

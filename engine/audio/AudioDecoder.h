@@ -34,6 +34,8 @@ public:
     virtual int channels() const = 0;
     virtual long long totalFrames() const = 0;
     virtual long long durationMs() const = 0;
+    // The depth of a lossless source's samples; 0 for lossy ones.
+    virtual int bitsPerSample() const { return 0; }
 
     // Sample-exact; `frame` is clamped to the file.
     virtual void seek(long long frame) = 0;

@@ -147,9 +147,20 @@ void AudioFile2::CreateOutput(const QString& fileName, int) {
         const WmaProfile profile = WmaProfile::byNumber(wmaProfile_);
         encoder =
             std::make_unique<WmaEncoder>(fileName, profile.rate, profile.channels, profile.kbps);
+    } else if (extension == QLatin1String("flac")) {
+        FlacEncoder::Format format = flac_;
+        format.rate = inputRate_;
+        format.channels = inputChannels_;
+        format.bits = FlacEncoder::outputBits(inputBits_);
+        encoder = std::make_unique<FlacEncoder>(fileName, format);
+    } else if (extension == QLatin1String("opus")) {
+        OpusEncoder::Format format = opus_;
+        format.channels = inputChannels_;
+        encoder = std::make_unique<OpusEncoder>(fileName, format);
     } else {
         throw Error(QStringLiteral("Cannot create %1: the output format is chosen by the "
-                                   "extension, which must be .mp3, .wav, .wma or .ogg")
+                                   "extension, which must be .mp3, .wav, .wma, .ogg, .flac or "
+                                   ".opus")
                         .arg(fileName));
     }
     writer_ =
@@ -208,6 +219,20 @@ void AudioFile2::SetWmaProfile(int profile) {
     wmaProfile_ = profile;
 }
 
+void AudioFile2::SetFlacFormat(int level) {
+    flac_.level = level;
+}
+
+void AudioFile2::SetOpusFormat(int kbps, int complexity, int application) {
+    opus_.kbps = kbps;
+    opus_.complexity = complexity;
+    opus_.application = static_cast<OpusEncoder::Application>(std::clamp(application, 0, 2));
+}
+
+void AudioFile2::SetSampleBits(int bits) {
+    inputBits_ = bits;
+}
+
 int AudioFile2::SampleCount() {
     return reader_ ? clampToInt(reader_->totalFrames()) : 0;
 }
@@ -228,6 +253,10 @@ int AudioFile2::SampleRate() {
     return reader_ ? reader_->fileRate() : inputRate_;
 }
 
+int AudioFile2::SampleBits() {
+    return reader_ ? reader_->fileBits() : inputBits_;
+}
+
 void AudioFile2::SetActive(bool active) {
     if (active == active_)
         return;
@@ -242,6 +271,9 @@ void AudioFile2::SetActive(bool active) {
         wavBits_ = 16;
         ogg_ = OggEncoder::Format{};
         wmaProfile_ = 10;
+        inputBits_ = 0;
+        flac_ = FlacEncoder::Format{};
+        opus_ = OpusEncoder::Format{};
         mp3Encoder_ = nullptr;
         if (writer)
             writer->finish();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "engine/audio/FlacEncoder.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/OggEncoder.h"
+#include "engine/audio/OpusEncoder.h"
 
 #include <QString>
 
@@ -10,8 +12,8 @@
 class AudioReader;
 class AudioWriter;
 
-// One audio file component: reads Ogg Vorbis sources, and writes MP3, WAV,
-// WMA or Ogg Vorbis outputs. The program uses one object for each role.
+// One audio file component: reads sources, and writes MP3, WAV, WMA, Ogg
+// Vorbis, FLAC or Opus outputs. The program uses one object for each role.
 // No output is ever created over a file that was read as a source.
 class AudioFile2 : public IAudioFile2 {
 public:
@@ -42,6 +44,9 @@ public:
     void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                       int quality) override;
     void SetWmaProfile(int profile) override;
+    void SetFlacFormat(int level) override;
+    void SetOpusFormat(int kbps, int complexity, int application) override;
+    void SetSampleBits(int bits) override;
 
     // Of the file being read; 0 when none is open.
     int SampleCount() override;
@@ -51,6 +56,7 @@ public:
     // else of the blocks a writer takes.
     int Channels() override;
     int SampleRate() override;
+    int SampleBits() override;
     // Switching off closes what is open and forgets the set-up; while off,
     // nothing can be opened or created.
     void SetActive(bool active) override;
@@ -75,5 +81,8 @@ private:
     int wavBits_ = 16;
     OggEncoder::Format ogg_;
     int wmaProfile_ = 10;
+    int inputBits_ = 0;
+    FlacEncoder::Format flac_;
+    OpusEncoder::Format opus_;
     IAudioFile2LameEnc* mp3Encoder_ = nullptr;
 };

@@ -27,6 +27,7 @@ public:
     int fileChannels() const { return decoder_->channels(); }
     long long totalFrames() const { return decoder_->totalFrames(); }
     long long durationMs() const { return decoder_->durationMs(); }
+    int fileBits() const { return decoder_->bitsPerSample(); }
 
     int outputRate() const { return outRate_; }
     int outputChannels() const { return outChannels_; }

@@ -46,11 +46,21 @@ public:
     virtual void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                               int quality) = 0;
     virtual void SetWmaProfile(int profile) = 0; // 1..47
+    // FLAC compression level 0..8.
+    virtual void SetFlacFormat(int /*level*/) {}
+    // Opus bitrate 6..510 kbps, complexity 0..10, application 0 audio,
+    // 1 voip, 2 low delay.
+    virtual void SetOpusFormat(int /*kbps*/, int /*complexity*/, int /*application*/) {}
+    // On a writer: the depth the blocks' samples had in their source (0 for
+    // a lossy one), which lossless outputs keep.
+    virtual void SetSampleBits(int /*bits*/) {}
 
     virtual int SampleCount() = 0;
     virtual bool IsOpen() = 0;
     virtual int DurationMs() = 0;
     virtual int Channels() = 0;
     virtual int SampleRate() = 0;
+    // Of the file being read: the depth of its samples, 0 when it is lossy.
+    virtual int SampleBits() { return 0; }
     virtual void SetActive(bool active) = 0;
 };

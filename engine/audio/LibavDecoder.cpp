@@ -245,6 +245,11 @@ void LibavDecoder::openCodec() {
     slotOf_ = vorbisSlots(codec_->ch_layout);
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(params->codec_id);
     lossless_ = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    // Lossy audio has no depth of its own; float samples count as 32 bits.
+    bits_ = 0;
+    if (lossless_)
+        bits_ = params->bits_per_raw_sample > 0 ? params->bits_per_raw_sample
+                                                : av_get_bytes_per_sample(codec_->sample_fmt) * 8;
 }
 
 bool LibavDecoder::readPacket() {

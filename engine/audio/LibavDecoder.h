@@ -29,6 +29,7 @@ public:
     int channels() const override { return channels_; }
     long long totalFrames() const override { return totalFrames_; }
     long long durationMs() const override { return durationMs_; }
+    int bitsPerSample() const override { return bits_; }
 
     void seek(long long frame) override;
     Chunk read(int maxFrames) override;
@@ -90,6 +91,7 @@ private:
     int channels_ = 0;
     std::vector<int> slotOf_; // each decoded channel's place in the Vorbis order
     bool lossless_ = false;
+    int bits_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
     std::vector<Packet> index_;

@@ -448,7 +448,7 @@ TEST_F(AudioWriterTest, EveryWmaProfileGivesAPlayableFile) {
 TEST_F(AudioWriterTest, CreateOutputFailuresNameTheFile) {
     AudioFile2 writer;
     const QString noFolder = files.path(QStringLiteral("missing/out.wav"));
-    const QString badExtension = files.path(QStringLiteral("out.flac"));
+    const QString badExtension = files.path(QStringLiteral("out.aiff"));
     for (const QString& name : {noFolder, badExtension}) {
         try {
             writer.CreateOutput(name, 0);

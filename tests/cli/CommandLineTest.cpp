@@ -93,7 +93,7 @@ TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
         {"split", "a.ogg", "--time", "ten"},
         {"split", "a.ogg", "--count", "3", "--unify"},
         {"split", "a.ogg", "--segments", "1:00-0:10"},
-        {"split", "a.ogg", "--time", "10", "--format", "flac"},
+        {"split", "a.ogg", "--time", "10", "--format", "aiff"},
         {"split", "a.ogg", "--time", "10", "--copy", "--no-copy"},
         {"split", "a.ogg", "--time", "10", "--fade-in", "-1"},
         {"split", "a.ogg", "--time", "10", "--settings", "/no/such/Velmora.ini"},

@@ -59,7 +59,8 @@ const QByteArray kDefaultEncoderKeys =
     "[wav]\nmode=0\nbit=1\nchannel=1\nfrequency=8\n"
     "[wma]\nformat=9\n"
     "[ogg]\nchannel=1\nfrequency=7\nbitrate=9\nmax bitrate=9\nmin bitrate=9\nquality=300\n"
-    "oggvbr=0\noggquality=0\ncopy=1\n";
+    "oggvbr=0\noggquality=0\ncopy=1\n"
+    "[FLAC]\nLevel=5\n[Opus]\nBitrate=128\nComplexity=10\nApplication=0\n";
 
 class SettingsDialogTest : public ::testing::Test {
 protected:
@@ -176,15 +177,18 @@ TEST_F(SettingsDialogTest, CentredOverTheMainWindowOnlyTheFirstTime) {
 
 TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) {
     open();
-    const char* captions[] = {"General", "MP3",          "General", "VBR", "Filtering", "Expert",
-                              "Presets", "Command Line", "WAV",     "WMA", "OGG",       "Silence"};
+    const char* captions[] = {"General", "MP3",     "General",      "VBR",    "Filtering",
+                              "Expert",  "Presets", "Command Line", "WAV",    "WMA",
+                              "OGG",     "FLAC",    "Opus",         "Silence"};
     const char* titles[] = {"Set General",     "Set MP3 General",      "Set MP3 General",
                             "Set MP3 VBR",     "Set MP3 Filter",       "Set MP3 Expert",
                             "Set MP3 Presets", "Set MP3 Command Line", "Set WAV Format",
-                            "Set WMA Format",  "Set OGG Format",       "Set Silence Detection"};
+                            "Set WMA Format",  "Set OGG Format",       "Set FLAC Format",
+                            "Set Opus Format", "Set Silence Detection"};
     QWidget* pages[] = {dlg->gb_cdgeneral, dlg->gb_mp3general, dlg->gb_mp3general, dlg->gb_mp3vbr,
                         dlg->gb_filter,    dlg->gb_expert,     dlg->gb_presets,    dlg->gb_command,
-                        dlg->gb_wav,       dlg->gb_wma,        dlg->gb_ogg,        dlg->gb_silence};
+                        dlg->gb_wav,       dlg->gb_wma,        dlg->gb_ogg,        dlg->gb_flac,
+                        dlg->gb_opus,      dlg->gb_silence};
     for (int i = 0; i < Tfm_set::PageCount; ++i) {
         ASSERT_EQ(dlg->node(i)->text(0), captions[i]) << i;
         dlg->ShowSettingsPage(i);
@@ -193,7 +197,7 @@ TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) 
         for (QWidget* p : pages)
             EXPECT_EQ(p->isVisible(), p == pages[i]);
     }
-    dlg->ShowSettingsPage(12);
+    dlg->ShowSettingsPage(Tfm_set::PageCount);
     dlg->ShowSettingsPage(-1);
     EXPECT_EQ(dlg->lab->text(), "Set Silence Detection") << "other indexes change nothing";
 
@@ -569,6 +573,31 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheirControlsAreShownSafelyAndSave
     EXPECT_TRUE(text.contains("[wma]\nformat=9\n"));
     EXPECT_TRUE(text.contains("quality=1000\n"));
     EXPECT_EQ(main->state().FadeInSeconds, 5);
+}
+
+TEST_F(SettingsDialogTest, FlacAndOpusKeysRoundTripAndValuesOutOfRangeReadAsDefaults) {
+    writeFile("[FLAC]\nLevel=9\n[Opus]\nBitrate=abc\nComplexity=-1\nApplication=3\n");
+    start();
+    open();
+    EXPECT_EQ(dlg->ud_flac_level->value(), 5);
+    EXPECT_EQ(dlg->ud_opus_bitrate->value(), 128);
+    EXPECT_EQ(dlg->ud_opus_complexity->value(), 10);
+    EXPECT_EQ(dlg->cb_opus_application->currentText(), "Audio");
+    EXPECT_TRUE(dlg->lb_opus_rate->text().contains("48000 Hz"));
+
+    dlg->ud_flac_level->setValue(8);
+    dlg->ud_opus_bitrate->setValue(510);
+    dlg->ud_opus_complexity->setValue(0);
+    dlg->cb_opus_application->setCurrentIndex(2);
+    dlg->OkClick();
+    EXPECT_TRUE(
+        fileText().contains("[FLAC]\nLevel=8\n[Opus]\nBitrate=510\nComplexity=0\nApplication=2\n"));
+    start();
+    open();
+    EXPECT_EQ(dlg->ud_flac_level->value(), 8);
+    EXPECT_EQ(dlg->ud_opus_bitrate->value(), 510);
+    EXPECT_EQ(dlg->ud_opus_complexity->value(), 0);
+    EXPECT_EQ(dlg->cb_opus_application->currentText(), "Low delay");
 }
 
 TEST_F(SettingsDialogTest, WmaListTakesTypingButSavesOnlyPositionsOfItsList) {

@@ -59,6 +59,8 @@ const std::vector<Recipe>& recipes() {
         {"ffmpeg_flac_ogg_44100_2", "oga", 44100, 2, 4.5, ffmpeg({"-c:a", "flac"}), true, Own::Flac},
         {"ffmpeg_libopus_48000_2", "opus", 48000, 2, 5.0033, ffmpeg({"-c:a", "libopus"}), false, Own::Opusdec},
         {"flac_44100_2", "flac", 44100, 2, 5.4321, {"flac", "--silent", "-f", "-o", "%out", "%in"}, true, Own::Flac},
+        // A change of volume fills the low bits: true 24-bit samples.
+        {"sox_flac24_48000_2", "flac", 48000, 2, 5.25, {"sox", "%in", "-b", "24", "%out", "vol", "0.9"}, true, Own::Flac},
         {"flac_ogg_22050_1", "oga", 22050, 1, 4.2, {"flac", "--silent", "--ogg", "-f", "-o", "%out", "%in"}, true, Own::Flac},
         {"opusenc_48000_2", "opus", 48000, 2, 5.1, {"opusenc", "--quiet", "%in", "%out"}, false, Own::Opusdec},
         {"opusenc_44100_1", "opus", 44100, 1, 4.4444, {"opusenc", "--quiet", "%in", "%out"}, false, Own::Opusdec},

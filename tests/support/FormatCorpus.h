@@ -9,7 +9,7 @@
 
 // Audio files of the common formats as Debian's encoders write them: lame
 // (CBR and VBR, with its LAME tag), FFmpeg's mp3, aac, flac and opus
-// encoders, flac, opusenc, and SoX's WAV (16/24/32-bit integer, 32-bit float)
+// encoders, flac, opusenc, SoX's 24-bit FLAC, and SoX's WAV (16/24/32-bit integer, 32-bit float)
 // and AIFF, at several rates and channel counts. Each comes with FFmpeg's
 // full decode of it and, for FLAC and Opus, with the frames their own
 // decoders (`flac -d`, `opusdec`) deliver. Made once per test program, on

@@ -1,0 +1,216 @@
+#include "engine/audio/OpusStreamCutter.h"
+
+#include "engine/audio/OggHandle.h"
+#include "engine/audio/OutputFile.h"
+#include "platform/Error.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <ogg/ogg.h>
+#include <opus.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using SyncState = OggHandle<ogg_sync_state, ogg_sync_init, ogg_sync_clear>;
+using StreamState = OggHandle<ogg_stream_state, ogg_stream_init, ogg_stream_clear>;
+
+constexpr long ChunkSize = 65536;
+constexpr int PreSkipAt = 10; // in OpusHead, 16 bits little-endian
+
+bool startsWith(const unsigned char* data, long size, const char* magic) {
+    const auto length = static_cast<long>(std::strlen(magic));
+    return size >= length && std::memcmp(data, magic, static_cast<std::size_t>(length)) == 0;
+}
+
+void writePages(OutputFile& out, ogg_stream_state& stream, bool flush) {
+    ogg_page page;
+    while ((flush ? ogg_stream_flush(&stream, &page) : ogg_stream_pageout(&stream, &page)) != 0) {
+        out.write(page.header, static_cast<std::size_t>(page.header_len));
+        out.write(page.body, static_cast<std::size_t>(page.body_len));
+    }
+}
+
+} // namespace
+
+bool OpusStreamCutter::IsOpus(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray start = file.read(36);
+    return start.startsWith("OggS") && start.mid(28, 8) == "OpusHead";
+}
+
+OpusStreamCutter::OpusStreamCutter(const QString& source) : source_(source) {
+    read(source);
+}
+
+void OpusStreamCutter::read(const QString& source) {
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source, file.errorString()));
+    SyncState sync;
+    StreamState stream(0);
+    int serial = -1;
+    long packetNo = 0;
+    std::int64_t granule = 0; // of the frames in the packets read so far
+    std::int64_t lastPageGranule = -1;
+    bool ended = false;
+    const auto note = [this](const char* why) {
+        if (problem_.isEmpty())
+            problem_ = QString::fromLatin1(why);
+    };
+    for (;;) {
+        ogg_page page;
+        const int result = ogg_sync_pageout(sync.get(), &page);
+        if (result < 0) {
+            if (serial >= 0 && !ended)
+                note("damaged source");
+            continue;
+        }
+        if (result == 0) {
+            char* buffer = ogg_sync_buffer(sync.get(), ChunkSize);
+            const qint64 got = buffer ? file.read(buffer, ChunkSize) : -1;
+            if (got < 0)
+                throw Error(QStringLiteral("Cannot read %1: %2").arg(source, file.errorString()));
+            if (got == 0)
+                break;
+            ogg_sync_wrote(sync.get(), static_cast<long>(got));
+            continue;
+        }
+        if (serial < 0) {
+            serial = ogg_page_serialno(&page);
+            ogg_stream_reset_serialno(stream.get(), serial);
+        } else if (ogg_page_serialno(&page) != serial) {
+            // Another stream beside or after this one: not a plain Opus file.
+            note("chained source");
+            continue;
+        }
+        if (ended)
+            continue;
+        if (ogg_stream_pagein(stream.get(), &page) != 0)
+            note("damaged source");
+        ogg_packet packet;
+        int out = 0;
+        while ((out = ogg_stream_packetout(stream.get(), &packet)) != 0) {
+            if (out < 0) {
+                note("damaged source");
+                continue;
+            }
+            if (packetNo == 0) {
+                if (!startsWith(packet.packet, packet.bytes, "OpusHead") || packet.bytes < 19)
+                    throw Error(
+                        QStringLiteral("Cannot copy from %1: it is not Ogg Opus").arg(source));
+                head_ = QByteArray(reinterpret_cast<const char*>(packet.packet),
+                                   static_cast<qsizetype>(packet.bytes));
+                preSkip_ = packet.packet[PreSkipAt] | (packet.packet[PreSkipAt + 1] << 8);
+            } else if (packetNo > 1) {
+                const int frames = opus_packet_get_nb_samples(
+                    packet.packet, static_cast<opus_int32>(packet.bytes), 48000);
+                if (frames <= 0) {
+                    note("damaged source");
+                    continue;
+                }
+                Packet entry;
+                entry.offset = data_.size();
+                entry.size = static_cast<int>(packet.bytes);
+                entry.start = granule;
+                entry.frames = frames;
+                data_.insert(data_.end(), packet.packet, packet.packet + packet.bytes);
+                packets_.push_back(entry);
+                granule += frames;
+            }
+            ++packetNo;
+        }
+        const std::int64_t position = ogg_page_granulepos(&page);
+        if (position >= 0 && packetNo > 2) {
+            lastPageGranule = position;
+            // Only the last page may stop short of its packets (the end
+            // trimmed); any other difference means positions we cannot keep.
+            if (position != granule && !ogg_page_eos(&page))
+                note("positions differ from the audio");
+        }
+        if (ogg_page_eos(&page))
+            ended = true;
+    }
+    if (head_.isEmpty())
+        throw Error(QStringLiteral("Cannot copy from %1: it is not Ogg Opus").arg(source));
+    if (lastPageGranule > granule)
+        note("positions differ from the audio");
+    total_ = std::max<std::int64_t>(0, std::min(lastPageGranule, granule) - preSkip_);
+}
+
+std::size_t OpusStreamCutter::packetAt(std::int64_t granule) const {
+    // The last packet that starts at or before the position.
+    const auto after = std::upper_bound(
+        packets_.begin(), packets_.end(), granule,
+        [](std::int64_t value, const Packet& packet) { return value < packet.start; });
+    return after == packets_.begin() ? 0 : static_cast<std::size_t>(after - packets_.begin() - 1);
+}
+
+QString OpusStreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
+    if (!problem_.isEmpty())
+        return problem_;
+    if (begin < 0 || end <= begin || end > total_ || packets_.empty())
+        return QStringLiteral("empty piece");
+    return {};
+}
+
+std::int64_t OpusStreamCutter::write(std::int64_t begin, std::int64_t end, const QString& output,
+                                     const Progress& progress) const {
+    const QString why = obstacle(begin, end);
+    if (!why.isEmpty())
+        throw Error(QStringLiteral("Cannot copy from %1: %2").arg(source_, why));
+    const std::int64_t from = begin + preSkip_;
+    const std::int64_t to = end + preSkip_;
+    const std::size_t first = packetAt(std::max<std::int64_t>(0, from - PreRoll));
+    const std::size_t last = packetAt(to - 1);
+    const std::int64_t origin = packets_[first].start;
+    const std::int64_t skip = from - origin;
+
+    OutputFile out(output);
+    StreamState stream(static_cast<int>(QRandomGenerator::global()->generate() & 0x7fffffff));
+    QByteArray head = head_;
+    head[PreSkipAt] = static_cast<char>(skip & 0xff);
+    head[PreSkipAt + 1] = static_cast<char>((skip >> 8) & 0xff);
+    static const char tags[] = "OpusTags\x08\0\0\0Tarnwell\0\0\0\0";
+    ogg_packet packet{};
+    packet.packet = reinterpret_cast<unsigned char*>(head.data());
+    packet.bytes = head.size();
+    packet.b_o_s = 1;
+    ogg_stream_packetin(stream.get(), &packet);
+    writePages(out, *stream.get(), true);
+    packet = ogg_packet{};
+    packet.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(tags));
+    packet.bytes = sizeof tags - 1;
+    packet.packetno = 1;
+    ogg_stream_packetin(stream.get(), &packet);
+    writePages(out, *stream.get(), true);
+
+    std::int64_t granule = 0;
+    for (std::size_t i = first; i <= last; ++i) {
+        const Packet& source = packets_[i];
+        granule = source.start + source.frames - origin;
+        const std::int64_t done = std::clamp<std::int64_t>(granule - skip, 0, end - begin);
+        const bool stop = i < last && progress && (i - first) % 50 == 49 && !progress(done);
+        packet = ogg_packet{};
+        packet.packet = const_cast<unsigned char*>(data_.data() + source.offset);
+        packet.bytes = source.size;
+        packet.packetno = static_cast<ogg_int64_t>(i - first + 2);
+        packet.e_o_s = i == last || stop;
+        // The last page ends where the piece ends; the decoder drops the rest.
+        packet.granulepos = i == last ? to - origin : granule;
+        if (i == last)
+            granule = to - origin;
+        ogg_stream_packetin(stream.get(), &packet);
+        writePages(out, *stream.get(), false);
+        if (stop)
+            break;
+    }
+    writePages(out, *stream.get(), true);
+    out.close();
+    return std::max<std::int64_t>(0, granule - skip);
+}

@@ -1,0 +1,167 @@
+// FLAC and Opus pieces cut by the split run from files of the format corpus,
+// read back with FFmpeg and TagLib.
+#include "engine/ConfigureEncoder.h"
+#include "engine/EncoderKey.h"
+#include "engine/SplitRun.h"
+#include "tests/engine/RunFixture.h"
+#include "tests/support/FormatCorpus.h"
+
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const FormatCorpus::File* corpusFile(const char* name) {
+    for (const FormatCorpus::File& file : FormatCorpus::Shared().files())
+        if (file.name == QLatin1String(name))
+            return file.path.isEmpty() ? nullptr : &file;
+    return nullptr;
+}
+
+// The largest difference between a piece, from its frame `from` on, and the
+// reference's frames from `first` on.
+double largestDifference(const DecodedAudio& piece, const DecodedAudio& reference, long long first,
+                         long long from = 0) {
+    double largest = 0;
+    const auto channels = static_cast<std::size_t>(reference.channels);
+    const auto offset = static_cast<std::size_t>(first) * channels;
+    for (std::size_t i = static_cast<std::size_t>(from) * channels; i < piece.samples.size(); ++i)
+        largest =
+            std::max<double>(largest, std::fabs(piece.samples[i] - reference.samples[offset + i]));
+    return largest;
+}
+
+class FlacOpusOutputTest : public RunFixture {
+protected:
+    // Cuts seconds 1-2 and 2-4 of each corpus file, tagged, as `format`, in
+    // one run; the files the corpus could not make are left out.
+    std::vector<const FormatCorpus::File*> cut(std::initializer_list<const char*> names,
+                                               int format) {
+        std::vector<const FormatCorpus::File*> files;
+        for (const char* name : names) {
+            const FormatCorpus::File* file = corpusFile(name);
+            if (!file)
+                continue;
+            const int row = static_cast<int>(files.size());
+            addSource(file->path);
+            AudioFileinfo& tags = state.TagList[static_cast<std::size_t>(row)];
+            tags.Title = QStringLiteral("Tîtle");
+            tags.Artist = QStringLiteral("Artist");
+            tags.Album = QStringLiteral("Album");
+            tags.Year = QStringLiteral("2024");
+            tags.Genre = QStringLiteral("Folk");
+            setSegments(row, {{1, 2}, {2, 4}}, {0, 1});
+            files.push_back(file);
+        }
+        setFormat(format);
+        SplitRun(context).RunCustomSplit();
+        return files;
+    }
+    DecodedAudio piece(const FormatCorpus::File& file, int n, const char* extension) {
+        return decode(file.name + (n > 0 ? QStringLiteral("_%1.").arg(n) : QStringLiteral(".")) +
+                      QLatin1String(extension));
+    }
+    void expectTags(const QString& path) {
+        TagLib::FileRef ref(QFile::encodeName(path).constData());
+        ASSERT_FALSE(ref.isNull());
+        EXPECT_EQ(ref.tag()->title().to8Bit(true), "Tîtle");
+        EXPECT_EQ(ref.tag()->artist().to8Bit(true), "Artist");
+        EXPECT_EQ(ref.tag()->album().to8Bit(true), "Album");
+        EXPECT_EQ(ref.tag()->genre().to8Bit(true), "Folk");
+        EXPECT_EQ(ref.tag()->year(), 2024u);
+    }
+    int flacBits(const QString& name) {
+        TagLib::FLAC::File flac(QFile::encodeName(out(name)).constData());
+        return flac.audioProperties() ? flac.audioProperties()->bitsPerSample() : 0;
+    }
+};
+
+TEST_F(FlacOpusOutputTest, FlacPiecesOfLossySourcesHoldTheReferenceAt16Bits) {
+    const auto files = cut({"lame_cbr128_44100_2"}, OutputFlac);
+    if (files.empty())
+        GTEST_SKIP() << "no MP3 in the corpus";
+    ASSERT_EQ(outputs(), QStringList({"lame_cbr128_44100_2.flac", "lame_cbr128_44100_2_1.flac"}));
+    const DecodedAudio second = piece(*files[0], 1, "flac");
+    EXPECT_EQ(second.codec, "flac");
+    EXPECT_EQ(second.rate, 44100);
+    ASSERT_EQ(second.frames(), 2 * 44100);
+    // Within half a step of 16-bit samples.
+    EXPECT_LE(largestDifference(second, files[0]->reference, 2 * 44100), 0.6 / 32768);
+    EXPECT_EQ(flacBits("lame_cbr128_44100_2_1.flac"), 16);
+    expectTags(out("lame_cbr128_44100_2_1.flac"));
+}
+
+TEST_F(FlacOpusOutputTest, FlacPiecesOfLosslessSourcesAreBitExactAtTheSourceDepth) {
+    const auto files = cut({"sox_flac24_48000_2", "flac_44100_2"}, OutputFlac);
+    if (files.empty())
+        GTEST_SKIP() << "no FLAC in the corpus";
+    for (const FormatCorpus::File* file : files) {
+        SCOPED_TRACE(file->name.toStdString());
+        const int rate = file->reference.rate;
+        const DecodedAudio first = piece(*file, 0, "flac");
+        const DecodedAudio second = piece(*file, 1, "flac");
+        ASSERT_EQ(first.frames(), rate);
+        ASSERT_EQ(second.frames(), 2 * rate);
+        // Float samples of 24 bits or fewer are exact: equal means bit for bit.
+        EXPECT_EQ(largestDifference(first, file->reference, rate), 0.0);
+        EXPECT_EQ(largestDifference(second, file->reference, 2 * rate), 0.0);
+        EXPECT_EQ(flacBits(file->name + QStringLiteral("_1.flac")),
+                  file->name.contains(QLatin1String("24")) ? 24 : 16);
+        expectTags(out(file->name + QStringLiteral("_1.flac")));
+    }
+}
+
+TEST_F(FlacOpusOutputTest, OpusPiecesAre48kHzWithTheExactLengthOfTheirRangeAndSettings) {
+    EncoderKeys::OpusBitrate.write(settings, 48);
+    EncoderKeys::OpusApplication.write(settings, 1);
+    state.OggCopy = false;
+    const auto files = cut({"flac_44100_2", "lame_cbr128_44100_2", "opusenc_48000_2"}, OutputOpus);
+    if (files.empty())
+        GTEST_SKIP() << "no source in the corpus";
+    for (const FormatCorpus::File* file : files) {
+        SCOPED_TRACE(file->name.toStdString());
+        const int rate = file->reference.rate;
+        const DecodedAudio second = piece(*file, 1, "opus");
+        EXPECT_EQ(second.codec, "opus");
+        EXPECT_EQ(second.rate, 48000);
+        EXPECT_EQ(piece(*file, 0, "opus").frames(), 48000);
+        ASSERT_EQ(second.frames(), 2 * 48000);
+        // The same sound: the piece's level follows the source's.
+        const std::vector<float> left = second.channel(0);
+        EXPECT_NEAR(rms(left, 0, left.size()),
+                    rms(file->reference.channel(0), static_cast<std::size_t>(2 * rate),
+                        static_cast<std::size_t>(4 * rate)),
+                    0.01);
+        expectTags(out(file->name + QStringLiteral("_1.opus")));
+        // Two seconds at 48 kbps, give or take the headers and the tags.
+        EXPECT_NEAR(static_cast<double>(QFileInfo(out(file->name + "_1.opus")).size()),
+                    2 * 48000 / 8, 3000);
+    }
+}
+
+TEST_F(FlacOpusOutputTest, OpusPiecesOfOpusSourcesAreCopiedToTheExactFrame) {
+    const auto files = cut({"opusenc_48000_2"}, OutputOpus);
+    if (files.empty())
+        GTEST_SKIP() << "no Opus in the corpus";
+    const DecodedAudio& reference = files[0]->reference;
+    for (int row : {0, 1}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(lvTime.note(row), "copied");
+        const DecodedAudio copied = piece(*files[0], row, "opus");
+        ASSERT_EQ(copied.frames(), (row + 1) * 48000);
+        // The decoder settles during the lead the copy starts with; from
+        // 100 ms on the piece is the continuous decode within a hair.
+        EXPECT_LE(largestDifference(copied, reference, (row + 1) * 48000, 4800), 0.01);
+    }
+    expectTags(out("opusenc_48000_2_1.opus"));
+}
+
+} // namespace

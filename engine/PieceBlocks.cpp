@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-void PieceBlocks::Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IAudioFile2& writer,
+void PieceBlocks::Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& writer,
                        IAudioTransform2& transform, const KeepGoing& keepGoing,
                        const Progress& progress) {
     const std::int32_t L = piece.length;
@@ -31,21 +31,19 @@ void PieceBlocks::Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IA
             n = std::min(n, L - P - fadeOutLen);
 
         SampleArray block = reader.ReadSamples(n);
-        int U = block.UpperBound();
+        const int U = block.UpperBound();
         if (U < 1) {
             RunSupport::RequireEnd(reader, piece.source, piece.start + asked);
             break;
         }
         asked += n;
-        if (U % 2 != 0) {
-            U = parity ? U + 1 : U - 1;
-            parity = !parity;
-        }
         if (firstBlockFade)
             transform.Fade(block, 0.0f, 100.0f);
         if (fadeOutBlock)
             transform.Fade(block, 100.0f, 0.0f);
-        P += U / piece.channels;
+        // The frames the block holds: counting an odd sample count one more
+        // or one less would cut a mono piece a frame short or long.
+        P += block.frames();
         progress(P);
 
         writer.WriteSamples(block);

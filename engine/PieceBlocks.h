@@ -31,10 +31,9 @@ public:
     using Progress = std::function<void(std::int32_t done)>;
 
     // Copies the piece, exactly its length as planned, from `reader`, positioned at its start, into
-    // the open `writer`. A block of an odd sample count is counted one more or one less,
-    // alternately: `parity` carries that alternation on from piece to piece. A read that ends
-    // before the source does throws Error naming the source and the second.
-    static void Copy(const Piece& piece, bool& parity, IAudioFile2& reader, IAudioFile2& writer,
+    // the open `writer`. A read that ends before the source does throws Error naming the
+    // source and the second.
+    static void Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& writer,
                      IAudioTransform2& transform, const KeepGoing& keepGoing,
                      const Progress& progress);
 };

@@ -102,7 +102,7 @@ void PieceWorkers::work() {
                                 .arg(qint64(job->piece.start) / std::max(job->piece.rate, 1)));
             reader->Seek(job->piece.start, 3);
             PieceBlocks::Copy(
-                job->piece, job->parity, *reader, *job->writer, transform,
+                job->piece, *reader, *job->writer, transform,
                 [&job] { return !job->stop.load(std::memory_order_relaxed); },
                 [&job](std::int32_t done) { job->done.store(done, std::memory_order_relaxed); });
             job->writer->Close();

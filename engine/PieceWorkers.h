@@ -38,8 +38,7 @@ public:
     struct Job {
         int row = 0;
         PieceBlocks::Piece piece;
-        std::int32_t sourceFrames = 0; // as the run measured the source
-        bool parity = true;
+        std::int32_t sourceFrames = 0;               // as the run measured the source
         std::unique_ptr<IAudioFile2LameEnc> encoder; // the writer's MP3 settings
         std::unique_ptr<IAudioFile2> writer;
         std::atomic<std::int32_t> done{0}; // frames written so far

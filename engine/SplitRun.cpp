@@ -94,7 +94,6 @@ void SplitRun::run(Kind kind) {
         return;
 
     state.Busy = true;
-    ParityToggle = true;
     givenNames_.clear();
     state.ConvertingRows.clear();
     tagFailures_.clear();
@@ -478,15 +477,13 @@ int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
     const int workers = PieceWorkers::Allowed(c_.settings);
     const auto written = std::count_if(pieces.begin(), pieces.end(),
                                        [](const Piece& piece) { return piece.written(); });
-    // A block of an odd sample count changes how the next piece is cut, so
-    // pieces of a source with an odd channel count are written in turn.
     // Workers build components of the program's own kinds, so a run given
     // others writes in turn too.
     const bool own = dynamic_cast<AudioFile2*>(&c_.reader) &&
                      dynamic_cast<AudioFile2*>(&c_.writer) &&
                      dynamic_cast<AudioFile2LameEnc*>(&c_.encoder) &&
                      dynamic_cast<AudioTransform2*>(&c_.transform);
-    if (written < 2 || channels_ % 2 != 0 || !own)
+    if (written < 2 || !own)
         return 1;
     return static_cast<int>(std::min<std::ptrdiff_t>(workers, written));
 }
@@ -629,7 +626,6 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(start, length);
         job->sourceFrames = sampleCount_;
-        job->parity = ParityToggle;
         flight->job = job;
         inFlight.emplace(k, std::move(flight));
         ++running;
@@ -726,8 +722,8 @@ std::int32_t SplitRun::copyBlocks(std::int32_t length) {
         written = done;
         showProgress(done, length);
     };
-    PieceBlocks::Copy(blocksOf(pieceStart_, length), ParityToggle, c_.reader, c_.writer,
-                      c_.transform, keepGoing, progress);
+    PieceBlocks::Copy(blocksOf(pieceStart_, length), c_.reader, c_.writer, c_.transform, keepGoing,
+                      progress);
     return written;
 }
 

@@ -122,7 +122,6 @@ private:
     std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
 
     RunContext& c_;
-    bool ParityToggle = true;
     // The output paths given out in this run.
     QSet<QString> givenNames_;
     // The open source, read once after it is opened.

@@ -1,10 +1,13 @@
 // Runs on sources of every input format, outputs decoded with FFmpeg.
 #include "engine/EncoderKey.h"
+#include "engine/PieceWorkers.h"
 #include "engine/SilenceFinder.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/PeakScanner.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/FormatCorpus.h"
+
+#include <QFile>
 
 #include <cmath>
 
@@ -74,6 +77,31 @@ TEST_P(SourceFormatRuns, SplitJoinFadeAndSilence) {
     ASSERT_EQ(silences.size(), 1u);
     EXPECT_NEAR(silences[0].beginMs, 3000, 30);
     EXPECT_NEAR(silences[0].endMs, 5000, 30);
+}
+
+// Mono at 11,025 Hz reads blocks of an odd sample count: one worker and
+// several both write every frame of every piece, none twice.
+TEST_F(SourceFormatRuns, MonoPiecesOfOddBlocksHoldExactlyTheirFrames) {
+    const DecodedAudio source =
+        addSynthesized("mono.flac", "aevalsrc='0.5*sin(2*PI*440*t)':s=11025:d=7:c=mono", 1);
+    // WAV at 11,025 Hz mono from the settings, which workers read too.
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"), 1);
+    settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    for (const int workers : {1, 2}) {
+        PieceWorkers::SetAllowed(settings, workers);
+        split(1);
+        for (long long k = 0; k < 4; ++k) {
+            const DecodedAudio wav = decode(QStringLiteral("mono_%1.wav").arg(k + 1));
+            ASSERT_EQ(wav.frames(), std::min(22050LL, source.frames() - 22050 * k)) << workers;
+            for (std::size_t i = 0; i < wav.samples.size(); i += 997)
+                ASSERT_NEAR(wav.samples[i], source.samples[22050 * k + i], 2.0f / 32768) << i;
+        }
+        for (const QString& name : outputs())
+            QFile::remove(outDir + name);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, SourceFormatRuns,

@@ -130,12 +130,9 @@ TEST_F(SplitRunTest, AFileThatGivesNothingToWriteIsNamedWithTheReason) {
     EXPECT_EQ(desktop.severities, std::vector{Desktop::Severity::Warning});
 }
 
-TEST_F(SplitRunTest, AnOddSampleCountCarriesItsRoundingFromPieceToPiece) {
-    // Mono at 11025 Hz: every second is a block of an odd sample count,
-    // counted one more and one less in turn over the whole run. The first
-    // piece counts its block one more and ends on it; each piece after it
-    // counts its block one less and reads one frame more (counted as two),
-    // so it is a frame longer.
+TEST_F(SplitRunTest, AnOddSampleCountCutsExactlyThePlannedFrames) {
+    // Mono at 11025 Hz: every second is a block of an odd sample count. Each
+    // piece holds exactly its second, none a frame more or less.
     addFile(QStringLiteral("mono.ogg"), tone(4.0, 440.0, 11025, 1));
     // WAV as the source is, so every frame shows.
     settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
@@ -147,8 +144,9 @@ TEST_F(SplitRunTest, AnOddSampleCountCarriesItsRoundingFromPieceToPiece) {
 
     ASSERT_EQ(outputs().size(), 4);
     EXPECT_EQ(decode("mono_1.wav").frames(), 11025);
-    EXPECT_EQ(decode("mono_2.wav").frames(), 11026);
-    EXPECT_EQ(decode("mono_3.wav").frames(), 11026);
+    EXPECT_EQ(decode("mono_2.wav").frames(), 11025);
+    EXPECT_EQ(decode("mono_3.wav").frames(), 11025);
+    EXPECT_EQ(decode("mono_4.wav").frames(), 11025);
 }
 
 TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {

@@ -70,6 +70,19 @@ std::vector<ChannelOrder::Speaker> ChannelOrder::Wav(int channels) {
     }
 }
 
+std::vector<ChannelOrder::Speaker> ChannelOrder::Sdl(int channels) {
+    switch (channels) {
+    case 6:
+        return {FrontLeft, FrontRight, FrontCenter, Lfe, SideLeft, SideRight};
+    case 7:
+        return {FrontLeft, FrontRight, FrontCenter, Lfe, BackCenter, SideLeft, SideRight};
+    case 8:
+        return {FrontLeft, FrontRight, FrontCenter, Lfe, BackLeft, BackRight, SideLeft, SideRight};
+    default:
+        return Vorbis(channels);
+    }
+}
+
 std::vector<int> ChannelOrder::Map(const std::vector<Speaker>& from,
                                    const std::vector<Speaker>& to) {
     if (from.size() != to.size())

@@ -28,6 +28,9 @@ public:
     // writer puts into the header for this count (for 8 channels it declares
     // front centre pairs where the sides go: the nearest it offers).
     static std::vector<Speaker> Wav(int channels);
+    // The order an SDL 2 device takes. Its layouts for 3 and 5 channels hold
+    // an LFE where ours hold a centre: those go to the device as they are.
+    static std::vector<Speaker> Sdl(int channels);
 
     // For each channel of `to`, the channel of `from` holding that speaker;
     // a back speaker stands in for a missing side one and the other way

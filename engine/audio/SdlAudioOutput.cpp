@@ -1,5 +1,6 @@
 #include "engine/audio/SdlAudioOutput.h"
 
+#include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
 
 #include <SDL.h>
@@ -13,6 +14,10 @@ constexpr std::size_t kMaxQueueBytes = 64u << 20;
 
 SdlAudioOutput::SdlAudioOutput(int rate, int channels)
     : frameBytes_(sizeof(float) * static_cast<std::size_t>(channels)) {
+    const std::vector<int> map =
+        ChannelOrder::Map(ChannelOrder::Vorbis(channels), ChannelOrder::Sdl(channels));
+    if (!ChannelOrder::IsIdentity(map))
+        speakerMap_ = map;
     // The program handles its own signals; SDL must not take them over.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
@@ -37,6 +42,11 @@ SdlAudioOutput::~SdlAudioOutput() {
 }
 
 void SdlAudioOutput::queue(const float* interleaved, std::size_t frames) {
+    if (!speakerMap_.empty()) {
+        reordered_.resize(frames * speakerMap_.size());
+        ChannelOrder::Apply(speakerMap_, interleaved, frames, reordered_.data());
+        interleaved = reordered_.data();
+    }
     const auto* bytes = reinterpret_cast<const unsigned char*>(interleaved);
     std::size_t left = frames * frameBytes_;
     const std::size_t piece = kMaxQueueBytes - kMaxQueueBytes % frameBytes_;

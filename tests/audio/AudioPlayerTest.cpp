@@ -2,6 +2,7 @@
 // the silent stand-in: positions advance with time, Flush restarts them, and
 // the end of the queued audio is reported.
 #include "engine/audio/AudioPlayer2.h"
+#include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
 
 #include <QElapsedTimer>
@@ -164,3 +165,15 @@ TEST(AudioPlayerTest, RefusesToPlayBeforeItIsOpened) {
 }
 
 } // namespace
+
+// The device takes 5.1 and 7.1 as FL FR FC LFE then the surrounds; frames in
+// the program's order would play the centre from the right and the LFE from
+// a surround.
+TEST(AudioPlayerTest, SurroundFramesReachTheDeviceInItsSpeakerOrder) {
+    EXPECT_EQ(ChannelOrder::Map(ChannelOrder::Vorbis(6), ChannelOrder::Sdl(6)),
+              (std::vector<int>{0, 2, 1, 5, 3, 4}));
+    EXPECT_EQ(ChannelOrder::Map(ChannelOrder::Vorbis(8), ChannelOrder::Sdl(8)),
+              (std::vector<int>{0, 2, 1, 7, 5, 6, 3, 4}));
+    EXPECT_TRUE(
+        ChannelOrder::IsIdentity(ChannelOrder::Map(ChannelOrder::Vorbis(2), ChannelOrder::Sdl(2))));
+}

@@ -169,7 +169,10 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
 }
 
 void fileArguments(CLI::App& command, std::vector<std::string>& files) {
-    command.add_option("FILES", files, "Ogg Vorbis source files")->required();
+    command
+        .add_option("FILES", files,
+                    "Source audio files (Ogg Vorbis, Opus, MP3, FLAC, WAV, AIFF, M4A)")
+        ->required();
 }
 
 QStringList toQStrings(const std::vector<std::string>& values) {
@@ -203,7 +206,7 @@ std::int32_t CommandLine::Options::functionChoice() const {
 
 std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options& options) {
     CLI::App app{
-        "Cuts Ogg Vorbis files into pieces, or joins them, as MP3, WAV, WMA, OGG, FLAC or Opus, "
+        "Cuts audio files into pieces, or joins them, as MP3, WAV, WMA, OGG, FLAC or Opus, "
         "with the encoder settings of Tarnwell.",
         "tarnwell-cli"};
     app.require_subcommand(1);

@@ -2,8 +2,10 @@
 // pieces three ways and prints the wall time of each: the split run copying
 // the source's packets (the default), the same run re-encoding at the default
 // OGG settings, and ffmpeg's own packet copy ("-c copy -f segment"), which
-// cuts at packet edges only. Copy runs are timed three times, the median
-// shown (wall and cpu time); the pieces of both split runs are tagged as in every run.
+// cuts at packet edges only. Then the same three for an Ogg Opus file made by
+// ffmpeg (libopus), cut into Opus pieces. Copy runs are timed three times, the
+// median shown (wall and cpu time); the pieces of both split runs are tagged as
+// in every run.
 //
 // Run by hand: build/bin/CopyBench [minutes]
 #include "bench/BenchDesktop.h"
@@ -35,6 +37,7 @@
 namespace {
 
 constexpr int Ogg = 3;
+constexpr int Opus = 5;
 
 struct Timing {
     double wall = 0;
@@ -51,14 +54,14 @@ double cpuSeconds(int who) {
 
 // One time split of `source` into `outDir` as OGG, copying or re-encoding.
 // Returns the wall seconds.
-Timing splitOnce(const QString& source, const QString& outDir, bool copy) {
+Timing splitOnce(const QString& source, const QString& outDir, bool copy, int format = Ogg) {
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
     BenchDesktop desktop;
     RunParts parts(outDir + QStringLiteral("/Velmora.ini"));
     AppState& state = parts.state;
     EncoderKeys::OggCopy.writeFlag(parts.settings, copy);
-    ModelRunHost host(desktop, parts.lvSelection, Ogg);
+    ModelRunHost host(desktop, parts.lvSelection, format);
     RunContext context = parts.runContext(desktop, host);
 
     AudioFileinfo tags;
@@ -83,6 +86,30 @@ Timing median(const std::function<Timing()>& once) {
     std::sort(times.begin(), times.end(),
               [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
     return times[1];
+}
+
+// ffmpeg's packet copy into 60-second segments, median of three; false when
+// it failed.
+bool ffmpegSegments(const QString& ffmpeg, const QString& source, const QString& out,
+                    const QString& extension, Timing& timing) {
+    bool failed = false;
+    timing = median([&] {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+        QElapsedTimer timer;
+        timer.start();
+        run.start(ffmpeg,
+                  {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                   QStringLiteral("-i"), source, QStringLiteral("-c"), QStringLiteral("copy"),
+                   QStringLiteral("-f"), QStringLiteral("segment"), QStringLiteral("-segment_time"),
+                   QStringLiteral("60"), out + QStringLiteral("/piece%03d.") + extension});
+        failed = failed || !run.waitForFinished(-1) || run.exitCode() != 0;
+        return Timing{timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_CHILDREN) - cpuBefore};
+    });
+    return !failed;
 }
 
 void print(const char* what, const Timing& t, double audio) {
@@ -139,27 +166,37 @@ int main(int argc, char** argv) {
         std::printf("ffmpeg not installed: no comparison\n");
         return 0;
     }
-    bool failed = false;
-    const Timing segment = median([&] {
-        QDir(out).removeRecursively();
-        QDir().mkpath(out);
-        QProcess run;
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
-        QElapsedTimer timer;
-        timer.start();
-        run.start(ffmpeg,
-                  {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                   QStringLiteral("-i"), source, QStringLiteral("-c"), QStringLiteral("copy"),
-                   QStringLiteral("-f"), QStringLiteral("segment"), QStringLiteral("-segment_time"),
-                   QStringLiteral("60"), out + QStringLiteral("/piece%03d.ogg")});
-        failed = failed || !run.waitForFinished(-1) || run.exitCode() != 0;
-        return Timing{timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_CHILDREN) - cpuBefore};
-    });
-    if (failed) {
+    Timing segment;
+    if (!ffmpegSegments(ffmpeg, source, out, QStringLiteral("ogg"), segment)) {
         std::printf("ffmpeg failed\n");
         return 0;
     }
     print("ffmpeg -c copy -f segment", segment, audio);
+
+    // The same for Ogg Opus, cut into Opus pieces.
+    const QString opus = dir.filePath(QStringLiteral("in.opus"));
+    QProcess make;
+    make.setProcessChannelMode(QProcess::MergedChannels);
+    make.start(ffmpeg,
+               {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                QStringLiteral("-i"), source, QStringLiteral("-c:a"), QStringLiteral("libopus"),
+                QStringLiteral("-b:a"), QStringLiteral("96k"), opus});
+    if (!make.waitForFinished(-1) || make.exitCode() != 0) {
+        std::printf("ffmpeg could not make an Opus file: no Opus comparison\n");
+        return 0;
+    }
+    try {
+        std::printf("\nSplit of the same audio as Ogg Opus (ffmpeg, 96 kbps) into 60-second "
+                    "Opus pieces\n");
+        const Timing opusCopy = median([&] { return splitOnce(opus, out, true, Opus); });
+        print("Tarnwell, copying packets", opusCopy, audio);
+        const Timing opusEncode = splitOnce(opus, out, false, Opus);
+        print("Tarnwell, re-encoding (defaults)", opusEncode, audio);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    if (ffmpegSegments(ffmpeg, opus, out, QStringLiteral("opus"), segment))
+        print("ffmpeg -c copy -f segment", segment, audio);
     return 0;
 }

@@ -49,6 +49,13 @@ struct Shared {
     int threshold = 1; // above 0: not given
     double minSilence = -1;
     int minPiece = -1;
+    std::string cue;
+    std::string labels;
+    bool chapters = false;
+    std::string pattern;
+    std::string exportCue;
+    std::string exportLabels;
+    bool json = false;
 };
 
 // Decibels below full scale: 0 or a negative whole number.
@@ -119,6 +126,28 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
             "--silence", shared.silence,
             "Cut every file between its silences, each cut in the middle of a silence");
         silence->excludes(time)->excludes(count)->excludes(segments);
+        auto* cue = command.add_option("--cue", shared.cue,
+                                       "Cut the tracks of a cue sheet, each at its exact frame "
+                                       "and with its title");
+        cue->type_name("FILE")->check(CLI::ExistingFile);
+        auto* labels = command.add_option(
+            "--labels", shared.labels,
+            "Cut at the labels of a label file (start<TAB>end<TAB>label, seconds)");
+        labels->type_name("FILE")->check(CLI::ExistingFile);
+        auto* chapters = command.add_flag("--chapters", shared.chapters,
+                                          "Cut every file at the chapters it carries");
+        for (CLI::Option* way : {cue, labels, chapters}) {
+            way->excludes(time)->excludes(count)->excludes(segments)->excludes(silence);
+            for (CLI::Option* other : {cue, labels, chapters})
+                if (other != way)
+                    way->excludes(other);
+        }
+        command
+            .add_option("--name", shared.pattern,
+                        "Name the outputs by TEMPLATE: {n}, {n:02}, {title}, {artist}, {album}, "
+                        "{source}, {begin} (default for pieces with titles: \"{n:02} - "
+                        "{title}\")")
+            ->type_name("TEMPLATE");
         command
             .add_option("--min-piece", shared.minPiece,
                         "With --silence: shorter pieces join the next one (seconds; default: "
@@ -159,6 +188,22 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
     command.add_flag("--dry-run", shared.dryRun,
                      "List each planned piece and its output name; write nothing");
     command.add_flag("-q,--quiet", shared.quiet, "Print errors only");
+    command.add_flag("--json", shared.json,
+                     "Print one JSON object per output: source, range, path, title, track, "
+                     "how it was made, status");
+    if (!join) {
+        auto* dryRun = command.get_option("--dry-run");
+        command
+            .add_option("--export-cue", shared.exportCue,
+                        "With --dry-run: write the planned pieces as a cue sheet")
+            ->type_name("FILE")
+            ->needs(dryRun);
+        command
+            .add_option("--export-labels", shared.exportLabels,
+                        "With --dry-run: write the planned pieces as a label file")
+            ->type_name("FILE")
+            ->needs(dryRun);
+    }
     auto* copy = command.add_flag("--copy", shared.copy,
                                   "OGG and Opus output: copy the source's packets where nothing "
                                   "changes "
@@ -197,6 +242,8 @@ int usageError(const QString& message) {
 std::int32_t CommandLine::Options::functionChoice() const {
     if (silence)
         return FunctionSplitAtSilences;
+    if (marked())
+        return FunctionCustom;
     if (!segments.empty())
         return unify ? FunctionUnification : FunctionCustom;
     if (count > 0)
@@ -250,7 +297,7 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     }
 
     options.files = toQStrings(files);
-    options.json = json;
+    options.json = json || shared.json;
     if (shared.threshold <= 0)
         options.threshold = shared.threshold;
     if (shared.minSilence > 0)
@@ -261,6 +308,12 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     }
     options.command = split->parsed() ? Command::Split : Command::Join;
     options.joinName = QString::fromStdString(joinName);
+    options.cue = QString::fromStdString(shared.cue);
+    options.labels = QString::fromStdString(shared.labels);
+    options.chapters = shared.chapters;
+    options.pattern = QString::fromStdString(shared.pattern);
+    options.exportCue = QString::fromStdString(shared.exportCue);
+    options.exportLabels = QString::fromStdString(shared.exportLabels);
     options.seconds = shared.seconds;
     options.count = shared.count;
     options.unify = shared.unify;
@@ -277,9 +330,12 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
         options.segments = *segments;
     }
     if (options.command == Command::Split && options.seconds == 0 && options.count == 0 &&
-        options.segments.empty() && !options.silence)
-        return usageError(
-            QStringLiteral("split needs one of --time, --count, --segments or --silence"));
+        options.segments.empty() && !options.silence && !options.marked())
+        return usageError(QStringLiteral("split needs one of --time, --count, --segments, "
+                                         "--silence, --cue, --labels or --chapters"));
+    if ((!options.exportCue.isEmpty() || !options.exportLabels.isEmpty()) &&
+        options.files.size() != 1)
+        return usageError(QStringLiteral("--export-cue and --export-labels take one file"));
     static const QStringList formats{"mp3", "wav", "wma", "ogg", "flac", "opus"};
     options.format =
         std::max<int>(0, formats.indexOf(QString::fromStdString(shared.format).toLower()));

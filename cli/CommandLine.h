@@ -45,6 +45,18 @@ public:
         bool quiet = false;
         bool json = false;
         std::optional<bool> copy;
+        // Pieces marked by another program: a cue sheet, a label file, or
+        // the source's own chapters; each at its exact frames, with a title.
+        QString cue;
+        QString labels;
+        bool chapters = false;
+        // How outputs are named; empty: "NN - Title" for pieces with titles.
+        QString pattern;
+        // Where a dry run writes the planned pieces.
+        QString exportCue;
+        QString exportLabels;
+
+        bool marked() const { return !cue.isEmpty() || !labels.isEmpty() || chapters; }
 
         // The window's function choice the options stand for.
         std::int32_t functionChoice() const;

@@ -4,6 +4,7 @@
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
 #include "engine/RunSupport.h"
+#include "engine/SegmentFiles.h"
 #include "engine/audio/PeakScanner.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
@@ -83,7 +84,8 @@ void CutterSession::stop() {
 }
 
 void CutterSession::say(const QString& text) const {
-    if (!options_.quiet)
+    // With --json, standard output holds the JSON alone.
+    if (!options_.quiet && !options_.json)
         print(text);
 }
 
@@ -202,6 +204,7 @@ void CutterSession::applyOptions() {
     if (!options_.outDir.isEmpty())
         state_.OutputDir = OutputNames::Folder(QDir(options_.outDir).absolutePath());
     state_.OggCopy = options_.copy;
+    state_.PiecePattern = options_.pattern;
     host_.setFormatIndex(options_.format);
     if (options_.threshold)
         state_.SilenceThreshold = *options_.threshold;
@@ -264,19 +267,21 @@ void CutterSession::loadList(const std::vector<Source>& sources) {
 
 std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool split) {
     listrecord record = source.record;
-    const bool segmented =
-        state_.FunctionChoice == FunctionCustom || state_.FunctionChoice == FunctionUnification;
+    const bool segmented = !options_.marked() && (state_.FunctionChoice == FunctionCustom ||
+                                                  state_.FunctionChoice == FunctionUnification);
     if (segmented) {
         const std::vector<CommandLine::Segment> inside = segmentsIn(record);
         if (inside.empty())
             return {};
         setSegments(record, inside);
     }
+    if (options_.marked())
+        markPieces(record);
     PiecePlan::Source planned = PiecePlan::Source::Of(record);
     std::vector<Silence> silences;
     if (split && PiecePlan::NeedsSilences(state_)) {
         silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
-    } else if (split && state_.FunctionChoice == FunctionCustom) {
+    } else if (split && state_.FunctionChoice == FunctionCustom && record.Pieces.empty()) {
         // How a custom piece ends depends on its blocks, a second of samples.
         reader_.Open(record.FileName, 0, 1);
         planned.channels = reader_.Channels();
@@ -288,6 +293,85 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
     // A piece of no length is not written.
     std::erase_if(pieces, [](const PiecePlan::Piece& p) { return !p.written(); });
     return pieces;
+}
+
+void CutterSession::markPieces(listrecord& record) const {
+    const std::int32_t rate = record.SampleRate;
+    const std::int64_t frames = record.SampleCount;
+    const QString sheet = !options_.cue.isEmpty() ? options_.cue : options_.labels;
+    record.Sheet = {};
+    record.Pieces = options_.chapters
+                        ? SegmentFiles::Chapters(record.FileName, rate, frames)
+                        : SegmentFiles::Import(sheet, record.FileName, rate, frames, &record.Sheet);
+    if (record.Pieces.empty())
+        throw Error(options_.chapters ? QStringLiteral("%1 has no chapters").arg(record.FileName)
+                                      : QStringLiteral("%1 marks no piece of %2")
+                                            .arg(QFileInfo(sheet).fileName(), record.FileName));
+}
+
+std::vector<TitledPiece>
+CutterSession::planAsMarked(const Source& source,
+                            const std::vector<PiecePlan::Piece>& pieces) const {
+    listrecord record = source.record;
+    if (options_.marked())
+        markPieces(record);
+    std::vector<TitledPiece> out;
+    for (const PiecePlan::Piece& piece : pieces) {
+        TitledPiece titled;
+        if (piece.row < static_cast<int>(record.Pieces.size()))
+            titled = record.Pieces[static_cast<size_t>(piece.row)];
+        titled.begin = piece.begin;
+        titled.end = piece.end;
+        titled.tags.track = static_cast<int>(out.size()) + 1;
+        titled.tags.tracks = static_cast<int>(pieces.size());
+        out.push_back(titled);
+    }
+    return out;
+}
+
+QString CutterSession::plannedPath(const Source& source, const listrecord& record,
+                                   const PiecePlan::Piece& piece,
+                                   const QSet<QString>& planned) const {
+    const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
+                                   ? record.Pieces[static_cast<size_t>(piece.row)]
+                                   : TitledPiece();
+    return OutputNames::PieceOutput(
+        state_.OutputDir, source.row.value(0), OutputNames::Extension(options_.format),
+        state_.FunctionChoice != FunctionCustom, state_.PiecePattern, !marked.tags.title.isEmpty(),
+        piece.row, PieceTags::Derive(marked.tags, record.Sheet, source.tags),
+        PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
+}
+
+QJsonObject CutterSession::outputJson(const listrecord& record, const PiecePlan::Piece* piece,
+                                      const RunOutcome::Piece& output) const {
+    static const char* const statuses[] = {"written", "failed", "left out"};
+    QJsonObject object{{"source", record.FileName},
+                       {"path", output.path},
+                       {"status", QLatin1String(statuses[static_cast<int>(output.status)])}};
+    // "copied", "re-encoded (why)", or simply encoded where copying was not in question.
+    object.insert(QStringLiteral("made"),
+                  output.note.isEmpty() ? QStringLiteral("encoded") : output.note);
+    if (!output.problem.isEmpty())
+        object.insert(QStringLiteral("problem"), output.problem);
+    if (!output.tagFailure.isEmpty())
+        object.insert(QStringLiteral("tagFailure"), output.tagFailure);
+    if (piece) {
+        const double rate = record.SampleRate > 0 ? record.SampleRate : 1;
+        object.insert(
+            QStringLiteral("begin"),
+            QJsonObject{{"frame", qint64(piece->begin)}, {"seconds", double(piece->begin) / rate}});
+        object.insert(QStringLiteral("end"), QJsonObject{{"frame", qint64(piece->end)},
+                                                         {"seconds", double(piece->end) / rate}});
+        const TitledPiece marked = piece->row < static_cast<int>(record.Pieces.size())
+                                       ? record.Pieces[static_cast<size_t>(piece->row)]
+                                       : TitledPiece();
+        if (!marked.tags.title.isEmpty())
+            object.insert(QStringLiteral("title"), marked.tags.title);
+        if (marked.tags.track > 0)
+            object.insert(QStringLiteral("track"),
+                          QStringLiteral("%1/%2").arg(marked.tags.track).arg(marked.tags.tracks));
+    }
+    return object;
 }
 
 void CutterSession::listPlannedSplit() {
@@ -308,20 +392,34 @@ void CutterSession::listPlannedSplit() {
             fail(nothingInside(source.record.FileName));
             continue;
         }
+        listrecord record = source.record;
+        if (options_.marked())
+            markPieces(record);
         for (size_t k = 0; k < pieces.size(); ++k) {
             const PiecePlan::Piece& piece = pieces[k];
             const std::int32_t rate = source.record.SampleRate;
-            const QString path =
-                OutputNames::SplitOutput(state_.OutputDir, source.row.value(0), extension,
-                                         state_.FunctionChoice != FunctionCustom, planned);
+            const QString path = plannedPath(source, record, piece, planned);
             planned.insert(path);
             const QString& note = piece.cutNote;
-            print(QStringLiteral("%1\t%2\t%3%4")
+            const QString title =
+                piece.title.isEmpty() ? QString() : QLatin1Char('\t') + piece.title;
+            print(QStringLiteral("%1\t%2\t%3%4%5")
                       .arg(QFileInfo(source.record.FileName).fileName(),
                            FormatTimeMs(PiecePlan::Milliseconds(piece.begin, rate)) +
                                QLatin1Char('-') +
                                FormatTimeMs(PiecePlan::Milliseconds(piece.end, rate)),
-                           path, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
+                           path, title, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
+        }
+        for (const QString& sheet : {options_.exportCue, options_.exportLabels}) {
+            if (sheet.isEmpty())
+                continue;
+            try {
+                SegmentFiles::Export(sheet, source.record.FileName, planAsMarked(source, pieces),
+                                     record.Sheet, source.record.SampleRate,
+                                     source.record.SampleCount);
+            } catch (const Error& e) {
+                fail(e.message());
+            }
         }
     }
 }
@@ -351,6 +449,18 @@ int CutterSession::split() {
             }
             setSegments(job.record, inside);
         }
+        std::vector<PiecePlan::Piece> plan;
+        try {
+            if (options_.marked())
+                markPieces(job.record);
+            // The outputs' ranges, which the outcome gives by row.
+            if (options_.json)
+                plan = piecesOf(source, true);
+        } catch (const Error& e) {
+            RunSupport::CloseQuietly(reader_);
+            fail(e.message());
+            continue;
+        }
         loadList({job});
         host_.setFile(name);
         bool failedHere = false;
@@ -370,7 +480,14 @@ int CutterSession::split() {
         // part way: they stay, complete.
         QStringList written;
         int untagged = 0;
-        for (const RunOutcome::Piece& output : host_.takeOutcome().written()) {
+        const RunOutcome outcome = host_.takeOutcome();
+        for (const RunOutcome::Piece& output : outcome.pieces) {
+            const auto at = std::find_if(plan.begin(), plan.end(), [&](const PiecePlan::Piece& p) {
+                return p.row == output.row;
+            });
+            outputs_.append(outputJson(job.record, at == plan.end() ? nullptr : &*at, output));
+        }
+        for (const RunOutcome::Piece& output : outcome.written()) {
             QString entry = QFileInfo(output.path).fileName();
             // How an OGG piece was made, as its row shows it in the window.
             if (!output.note.isEmpty())
@@ -382,21 +499,21 @@ int CutterSession::split() {
         pieces += static_cast<int>(written.size());
         // The run has said which files lack their tags, and why.
         failed_ += untagged;
-        QString outcome;
+        QString result;
         if (failedHere)
-            outcome = QStringLiteral("failed");
+            result = QStringLiteral("failed");
         else if (interrupted_)
-            outcome = QStringLiteral("stopped");
+            result = QStringLiteral("stopped");
         else if (written.isEmpty())
-            outcome = QStringLiteral("not done"); // the run has said why
+            result = QStringLiteral("not done"); // the run has said why
         else
-            outcome = QStringLiteral("done");
-        if (outcome == QLatin1String("done"))
+            result = QStringLiteral("done");
+        if (result == QLatin1String("done"))
             ++done;
         if (failedHere && written.isEmpty())
             continue;
         say(QStringLiteral("%1: %2 -> %3")
-                .arg(name, outcome,
+                .arg(name, result,
                      written.isEmpty() ? QStringLiteral("nothing written")
                                        : written.join(QStringLiteral(", "))));
     }
@@ -489,6 +606,13 @@ int CutterSession::join() {
         ++failed_;
         return finish(0, 0);
     }
+    QJsonArray joinedSources;
+    for (const Source& source : sources_)
+        joinedSources.append(source.record.FileName);
+    outputs_.append(QJsonObject{
+        {"sources", joinedSources},
+        {"path", joined},
+        {"status", interrupted_ ? QStringLiteral("stopped") : QStringLiteral("written")}});
     say(QStringLiteral("%1 files %2 -> %3")
             .arg(sources_.size())
             .arg(interrupted_ ? QStringLiteral("stopped") : QStringLiteral("joined"), joined));
@@ -506,6 +630,8 @@ int CutterSession::finish(int done, int pieces) {
                           .arg(pieces == 1 ? QStringLiteral("file") : QStringLiteral("files"));
     if (failed_ > 0)
         summary += QStringLiteral(", %1 failed").arg(failed_);
+    if (options_.json)
+        print(QString::fromUtf8(QJsonDocument(outputs_).toJson(QJsonDocument::Indented)).trimmed());
     if (interrupted_)
         summary += QStringLiteral(", stopped");
     say(summary);

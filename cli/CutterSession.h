@@ -18,6 +18,8 @@
 #include "platform/SettingsFile.h"
 
 #include <QItemSelectionModel>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSet>
 
 #include <vector>
@@ -62,6 +64,18 @@ private:
     std::vector<PiecePlan::Piece> piecesOf(const Source& source, bool split);
     // The silence levels: the settings file's, then the command line's.
     SilenceParams silenceLevels() const;
+    // Puts the pieces the cue sheet, labels or chapters of the options mark
+    // in `record`'s file into it; throws Error when there are none.
+    void markPieces(listrecord& record) const;
+    // The planned pieces of `source` as marked pieces, for a sheet to hold.
+    std::vector<TitledPiece> planAsMarked(const Source& source,
+                                          const std::vector<PiecePlan::Piece>& pieces) const;
+    // The output path a piece of the plan is given, as the run names it.
+    QString plannedPath(const Source& source, const listrecord& record,
+                        const PiecePlan::Piece& piece, const QSet<QString>& planned) const;
+    // What --json prints of one output.
+    QJsonObject outputJson(const listrecord& record, const PiecePlan::Piece* piece,
+                           const RunOutcome::Piece& output) const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
@@ -87,6 +101,8 @@ private:
     RunCommand command_;
 
     std::vector<Source> sources_;
+    // The outputs --json prints at the end.
+    QJsonArray outputs_;
     int failed_ = 0;
     bool interrupted_ = false;
 };

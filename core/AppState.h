@@ -86,6 +86,9 @@ struct AppState {
     // changes their audio. Empty leaves it to the settings file; a command
     // line's --copy or --no-copy decides it for the program's run.
     std::optional<bool> OggCopy;
+    // How split outputs are named ("{n:02} - {title}", ...); empty: pieces
+    // with titles by the default template, others by number.
+    QString PiecePattern;
 
     // The output folder a new settings file starts with: the user's music
     // folder, with a final "/".

@@ -10,4 +10,6 @@ struct AudioFileinfo {
     QString Album;
     QString Comment;
     QString Genre;
+    // "n/N" for a piece that has a number of its own; empty otherwise.
+    QString Track;
 };

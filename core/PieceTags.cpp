@@ -30,5 +30,8 @@ AudioFileinfo PieceTags::fileinfo(const AudioFileinfo& source) const {
     info.Album = album;
     info.Year = date;
     info.Genre = genre;
+    if (track > 0)
+        info.Track =
+            tracks > 0 ? QStringLiteral("%1/%2").arg(track).arg(tracks) : QString::number(track);
     return info;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/PieceTags.h"
+#include "core/TitledPiece.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -17,4 +20,10 @@ struct listrecord {
     std::int32_t SliderRange = 0; // maximum of the preview slider for this file
     std::int32_t SampleCount = 0; // length in sample frames
     std::int32_t SampleRate = 0;  // frames a second; second t is frame t × SampleRate
+    // Pieces another program marked (a cue sheet's tracks, labels, chapters),
+    // at exact frames and each with its own tags. When there are any, the
+    // custom function cuts these instead of the whole-second segments.
+    std::vector<TitledPiece> Pieces;
+    // What the pieces' sheet says of them all (its TITLE as album, ...).
+    PieceTags Sheet;
 };

@@ -198,6 +198,18 @@ QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
         });
 }
 
+QString OutputNames::PieceOutput(const QString& outputDir, const QString& caption,
+                                 const QString& extension, bool numbered, const QString& pattern,
+                                 bool titled, int index, const PieceTags& tags,
+                                 std::int64_t beginMs, const QSet<QString>& planned) {
+    if (pattern.isEmpty() && !titled)
+        return SplitOutput(outputDir, caption, extension, numbered, planned);
+    const int n = tags.track > 0 ? tags.track : index + 1;
+    const QString stem =
+        PieceStem(pattern.isEmpty() ? DefaultPattern() : pattern, n, tags, caption, beginMs);
+    return NamedOutput(outputDir, stem, extension, planned);
+}
+
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,
                               const QString& extension, const QStringList& sources) {
     const QString folder = Folder(outputDir);

@@ -49,6 +49,15 @@ public:
     static QString NamedOutput(const QString& outputDir, const QString& stem,
                                const QString& extension, const QSet<QString>& planned = {});
 
+    // The output path of piece `index` (from 0) of a split: by `pattern`
+    // when one is chosen, else by the default template when the piece has a
+    // title of its own, else as SplitOutput names it. `tags` are those the
+    // piece is tagged with; its number is its track number, else index + 1.
+    static QString PieceOutput(const QString& outputDir, const QString& caption,
+                               const QString& extension, bool numbered, const QString& pattern,
+                               bool titled, int index, const PieceTags& tags, std::int64_t beginMs,
+                               const QSet<QString>& planned = {});
+
     // The name used when the output could not be created under its own name:
     // the source's file name with the output's extension, in the output
     // folder, but never an existing file nor one of `sources`.

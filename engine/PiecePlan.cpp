@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/Segments.h"
+#include "core/TitledPiece.h"
 #include "core/listrecord.h"
 
 #include <algorithm>
@@ -111,6 +112,8 @@ std::vector<PiecePlan::Piece> PiecePlan::Of(const AppState& state, int file, con
         if (!known)
             return {};
         listrecord record = state.JobList[static_cast<size_t>(file)];
+        if (!record.Pieces.empty())
+            return Titled(source, record.Pieces);
         Segments::Normalise(record);
         return Custom(source, record, CutSegments(record), Fades::Of(state, source.rate));
     }
@@ -128,6 +131,23 @@ std::vector<PiecePlan::Piece> PiecePlan::Custom(const Source& source, const list
             ofSeconds(source, static_cast<int>(k), record.BeginTimes[k], record.EndTimes[k]);
         if (piece.written())
             piece.end = piece.begin + customWritten(piece.end - piece.begin, block, fades);
+        pieces.push_back(std::move(piece));
+    }
+    return pieces;
+}
+
+std::vector<PiecePlan::Piece> PiecePlan::Titled(const Source& source,
+                                                const std::vector<TitledPiece>& marked) {
+    const std::int64_t last = std::max<std::int64_t>(source.frames, 0);
+    std::vector<Piece> pieces;
+    for (const TitledPiece& m : marked) {
+        Piece piece;
+        piece.row = static_cast<int>(pieces.size());
+        piece.begin = std::clamp<std::int64_t>(m.begin, 0, last);
+        piece.end = std::clamp<std::int64_t>(m.end, piece.begin, last);
+        piece.title = m.tags.title;
+        if (!piece.written())
+            piece.leftOut = NoLength;
         pieces.push_back(std::move(piece));
     }
     return pieces;

@@ -9,6 +9,7 @@
 
 struct AppState;
 struct listrecord;
+struct TitledPiece;
 
 // Which pieces a function cuts from one source, and where exactly, in frames
 // of that source. The runs, the listing of a dry run, the segment list, the
@@ -74,6 +75,9 @@ public:
     // them.
     static std::vector<Piece> Custom(const Source& source, const listrecord& record, int count,
                                      const Fades& fades);
+    // Pieces marked at exact frames, each with its title; rows in their
+    // order.
+    static std::vector<Piece> Titled(const Source& source, const std::vector<TitledPiece>& marked);
     // Unification: the first `count` segments of `shared`; one that begins
     // after the source's end leaves it and those after it out.
     static std::vector<Piece> Unified(const Source& source, const listrecord& shared, int count);

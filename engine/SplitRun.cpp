@@ -186,6 +186,10 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         state.CurrentFile = c_.host.selectFileRow(i);
         switch (kind) {
         case Kind::Custom: {
+            // Marked pieces have no working row; their rows come from the
+            // plan below.
+            if (!record.Pieces.empty())
+                break;
             c_.segments.FillSegments(record);
             const RunSupport::WorkingRows rows = RunSupport::ApplyWorkingRowStep(c_.lvTime);
             record.SegmentCount = rows.rows;
@@ -223,7 +227,9 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
         // The rows show the pieces as they are cut; a run stopped while the
         // silences were looked for leaves them as they were.
-        if (atSilences ? state.Busy || !pieces.empty() : kind == Kind::Time || kind == Kind::Count)
+        const bool planRows = kind == Kind::Time || kind == Kind::Count ||
+                              (kind == Kind::Custom && !record.Pieces.empty());
+        if (atSilences ? state.Busy || !pieces.empty() : planRows)
             c_.segments.FillPieces(pieces, rate_);
         cutNotes_.clear();
         for (const Piece& piece : pieces)
@@ -262,6 +268,8 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
     const PiecePlan::Source source = openSource(record);
     switch (kind) {
     case Kind::Custom:
+        if (!record.Pieces.empty())
+            return PiecePlan::Titled(source, record.Pieces);
         return PiecePlan::Custom(source, record, record.SegmentCount,
                                  PiecePlan::Fades::Of(state, rate_));
     case Kind::Time:
@@ -310,6 +318,21 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
                                      std::int64_t{state.SnapSeconds} * 1000);
 }
 
+TitledPiece SplitRun::markedPiece(int file, int row) const {
+    const std::vector<TitledPiece>& marked = c_.state.JobList[static_cast<size_t>(file)].Pieces;
+    return row >= 0 && row < static_cast<int>(marked.size()) ? marked[static_cast<size_t>(row)]
+                                                             : TitledPiece();
+}
+
+PieceTags SplitRun::pieceTags(int file, int row) const {
+    const AppState& state = c_.state;
+    const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
+                                     ? state.TagList[static_cast<size_t>(file)]
+                                     : AudioFileinfo();
+    return PieceTags::Derive(markedPiece(file, row).tags,
+                             state.JobList[static_cast<size_t>(file)].Sheet, source);
+}
+
 QString SplitRun::rowNote(int row, const QString& pieceNote) const {
     const QString cut =
         row < static_cast<int>(cutNotes_.size()) ? cutNotes_[static_cast<size_t>(row)] : QString();
@@ -334,9 +357,13 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never
     // given again.
-    out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom] {
-        const QString path =
-            OutputNames::SplitOutput(folder, caption, extension, numbered, givenNames_);
+    const TitledPiece marked = markedPiece(file, out.row);
+    out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom,
+                pattern = state.PiecePattern, titled = !marked.tags.title.isEmpty(),
+                index = out.row, tags = pieceTags(file, out.row),
+                beginMs = PiecePlan::Milliseconds(start, rate_)] {
+        const QString path = OutputNames::PieceOutput(folder, caption, extension, numbered, pattern,
+                                                      titled, index, tags, beginMs, givenNames_);
         givenNames_.insert(path);
         return path;
     };
@@ -393,9 +420,12 @@ void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
 
 void SplitRun::completeOutput(int file, Output& out) {
     const AppState& state = c_.state;
-    const AudioFileinfo tags = static_cast<size_t>(file) < state.TagList.size()
-                                   ? state.TagList[static_cast<size_t>(file)]
-                                   : AudioFileinfo();
+    const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
+                                     ? state.TagList[static_cast<size_t>(file)]
+                                     : AudioFileinfo();
+    const AudioFileinfo tags = state.JobList[static_cast<size_t>(file)].Pieces.empty()
+                                   ? source
+                                   : pieceTags(file, out.row).fileinfo(source);
     // Tags that cannot be written cost the piece nothing: its audio is
     // complete. The run goes on and tells which files lack their tags.
     const QString temporary = out.file.path();
@@ -594,6 +624,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         job->encoder = std::make_unique<AudioFile2LameEnc>();
         job->writer = std::make_unique<AudioFile2>();
         auto flight = std::make_unique<InFlight>();
+        flight->out.row = k;
         try {
             configureOutput(kind, file, start, length, *job->writer, *job->encoder, flight->out);
             if (flight->out.copy) {

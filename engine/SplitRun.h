@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PieceTags.h"
+#include "core/TitledPiece.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
 #include "engine/PiecePlan.h"
@@ -109,6 +111,11 @@ private:
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
                    bool opus);
+    // The marked piece on `row` of file `file`; an empty one when the file
+    // has none.
+    TitledPiece markedPiece(int file, int row) const;
+    // What the piece on `row` is tagged with and named after.
+    PieceTags pieceTags(int file, int row) const;
     // A row's note: where its cut moved, and how the piece was made.
     QString rowNote(int row, const QString& pieceNote) const;
     // Why a file whose pieces are all empty gave nothing to write.

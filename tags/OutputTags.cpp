@@ -30,6 +30,7 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
         if (extension == QLatin1String(".mp3")) {
             auto tag = namedFields<ID3StructV2>(info);
             tag.Year = info.Year;
+            tag.Track = info.Track;
             WriteID3v2Tag(outputName, tag);
         }
         if (extension == QLatin1String(".wma")) {
@@ -39,6 +40,9 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
             SetWmaField(tag.Album, info.Album);
             SetWmaField(tag.Year, info.Year);
             SetWmaField(tag.Genre, info.Genre);
+            // The attribute holds the number alone, without the count.
+            tag.TrackNumber =
+                static_cast<std::uint16_t>(info.Track.section(QLatin1Char('/'), 0, 0).toUInt());
             QString failure;
             if (!WriteWmaTags(outputName, tag, &failure) && WmaInfoAvailable())
                 throw Error(QStringLiteral("Cannot write the attributes: %1").arg(failure));
@@ -46,12 +50,14 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
         if (extension == QLatin1String(".ogg")) {
             auto tag = namedFields<OGGTag>(info);
             tag.Date = info.Year;
+            tag.TrackNumber = info.Track;
             // Failures to write throw; false is no library.
             WriteOggComments(outputName, tag);
         }
         if (extension == QLatin1String(".flac") || extension == QLatin1String(".opus")) {
             auto tag = namedFields<OGGTag>(info);
             tag.Date = info.Year;
+            tag.TrackNumber = info.Track;
             WriteXiphComments(outputName, tag);
         }
     } catch (const Error& e) {

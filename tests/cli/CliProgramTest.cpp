@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 
 #include <algorithm>
 #include <csignal>
@@ -423,6 +424,75 @@ TEST_F(CliProgramTest, SplitsOtherFormatsAndListsTheOutputsOfEverySourceDotNamed
     EXPECT_TRUE(bySource.empty()) << "sources without their line";
     listed.sort();
     EXPECT_EQ(listed, outputs());
+}
+
+TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAlike) {
+    const auto& files = FormatCorpus::Shared().files();
+    const auto made = std::find_if(files.begin(), files.end(), [](const FormatCorpus::File& f) {
+        return f.name == "flac_44100_2" && !f.path.isEmpty();
+    });
+    if (made == files.end())
+        GTEST_SKIP() << "flac did not make its file";
+    ASSERT_TRUE(QFile::copy(made->path, src("image.flac")));
+    // Written for the WAV the image was made from; INDEX 00 does not cut.
+    const QString sheet = src("image.cue");
+    QFile cue(sheet);
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
+    cue.write("PERFORMER \"Band\"\nTITLE \"Live\"\nREM DATE 2001\nFILE \"image.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Song: Two\"\n    INDEX 00 00:01:00\n"
+              "    INDEX 01 00:01:37\n"
+              "  TRACK 03 AUDIO\n    TITLE \"Coda\"\n    INDEX 01 00:03:74\n");
+    cue.close();
+    const long long total = made->reference.frames();
+    const long long starts[] = {0, Rate + 37 * Rate / 75, 3 * Rate + 74 * Rate / 75, total};
+    const QString names[] = {"01 - Intro", "02 - Song Two", "03 - Coda"};
+
+    for (const QString format : {"flac", "wav"}) {
+        SCOPED_TRACE(format.toStdString());
+        QDir(out()).removeRecursively();
+        const Result r = run({"split", src("image.flac"), "--cue", sheet, "--format", format,
+                              "--out", out(), "--json"});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QJsonArray json = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        ASSERT_EQ(json.size(), 3) << r.out.toStdString();
+        for (int k = 0; k < 3; ++k) {
+            const QJsonObject piece = json[k].toObject();
+            const QString path = out(names[k] + "." + format);
+            EXPECT_EQ(piece["path"].toString(), path);
+            EXPECT_EQ(piece["status"].toString(), "written");
+            EXPECT_EQ(piece["track"].toString(), QString("%1/3").arg(k + 1));
+            EXPECT_EQ(piece["begin"].toObject()["frame"].toInteger(), starts[k]);
+            EXPECT_EQ(piece["end"].toObject()["frame"].toInteger(), starts[k + 1]);
+            // Lossless, so sample for sample the reference decode of the range.
+            const DecodedAudio decoded = decodeWithFfmpeg(path);
+            ASSERT_EQ(decoded.frames(), starts[k + 1] - starts[k]) << path.toStdString();
+            const auto from = made->reference.samples.begin() + 2 * starts[k];
+            EXPECT_TRUE(std::equal(decoded.samples.begin(), decoded.samples.end(), from));
+            if (format == "flac") {
+                TagLib::FileRef tags(QFile::encodeName(path).constData());
+                ASSERT_FALSE(tags.isNull());
+                const TagLib::PropertyMap properties = tags.file()->properties();
+                EXPECT_EQ(tags.tag()->title().to8Bit(true),
+                          json[k]["title"].toString().toStdString());
+                EXPECT_EQ(tags.tag()->album().to8Bit(true), "Live");
+                EXPECT_EQ(tags.tag()->artist().to8Bit(true), "Band");
+                EXPECT_EQ(properties["TRACKNUMBER"].toString().to8Bit(true),
+                          QString("%1/3").arg(k + 1).toStdString());
+            }
+        }
+    }
+
+    // What a dry run exports, cue sheet or labels, plans the same pieces again.
+    const QStringList plan{"split", src("image.flac"), "--out", out(), "--dry-run"};
+    const Result first = run(plan + QStringList{"--cue", sheet, "--export-cue", src("again.cue"),
+                                                "--export-labels", src("again.txt")});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(
+        first.out.contains("00:00:01.49-00:00:03.99\t" + out("02 - Song Two.mp3") + "\tSong: Two"))
+        << first.out.toStdString();
+    EXPECT_EQ(run(plan + QStringList{"--cue", src("again.cue")}).out, first.out);
+    EXPECT_EQ(run(plan + QStringList{"--labels", src("again.txt")}).out, first.out);
 }
 
 } // namespace

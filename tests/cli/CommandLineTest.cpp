@@ -97,7 +97,12 @@ TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
         {"split", "a.ogg", "--time", "10", "--copy", "--no-copy"},
         {"split", "a.ogg", "--time", "10", "--fade-in", "-1"},
         {"split", "a.ogg", "--time", "10", "--settings", "/no/such/Velmora.ini"},
+        {"split", "a.ogg", "--chapters", "--time", "10"},
+        {"split", "a.ogg", "--chapters", "--labels", "/no/such/labels.txt"},
+        {"split", "a.ogg", "--chapters", "--export-cue", "x.cue"},
+        {"split", "a.ogg", "b.ogg", "--chapters", "--dry-run", "--export-labels", "x.txt"},
         {"join", "a.ogg"},
+        {"join", "a.ogg", "-o", "mix", "--chapters"},
         {"info", "a.ogg", "--time", "10"},
     };
     for (const auto& arguments : usageErrors) {

@@ -51,6 +51,23 @@ TEST(PiecePlanTest, TimeAndCountPiecesInFrames) {
     EXPECT_TRUE(std::none_of(many.begin(), many.end(), [](const Piece& p) { return p.written(); }));
 }
 
+TEST(PiecePlanTest, MarkedPiecesReplaceTheSegmentsAtTheirExactFrames) {
+    // 10.001 s: no tail is left out, a piece past the end has no length.
+    const PiecePlan::Source source{44100, 441044, 10, 2};
+    AppState state;
+    state.FunctionChoice = FunctionCustom;
+    listrecord record = segments({0, 2}, {10, 5});
+    TitledPiece intro{0, 65856, {}};
+    intro.tags.title = QStringLiteral("Intro");
+    record.Pieces = {intro, {65856, 500000, {}}, {441044, 441100, {}}};
+    state.JobList = {record};
+    const auto pieces = PiecePlan::Of(state, 0, source);
+    EXPECT_EQ(ranges(pieces), (Ranges{{0, 65856}, {65856, 441044}, {441044, 441044}}));
+    EXPECT_EQ(pieces[0].title, QStringLiteral("Intro"));
+    EXPECT_EQ(pieces[2].leftOut, PiecePlan::NoLength);
+    EXPECT_EQ(pieces[2].row, 2);
+}
+
 TEST(PiecePlanTest, CustomPiecesLeaveOutTheirLastBlocksTail) {
     // 10.001 s, stereo: a piece to the end is five blocks of two seconds and
     // 44 frames, which are left out.

@@ -309,12 +309,8 @@ void CutterSession::markPieces(listrecord& record) const {
                                             .arg(QFileInfo(sheet).fileName(), record.FileName));
 }
 
-std::vector<TitledPiece>
-CutterSession::planAsMarked(const Source& source,
-                            const std::vector<PiecePlan::Piece>& pieces) const {
-    listrecord record = source.record;
-    if (options_.marked())
-        markPieces(record);
+std::vector<TitledPiece> CutterSession::planAsMarked(const listrecord& record,
+                                                     const std::vector<PiecePlan::Piece>& pieces) {
     std::vector<TitledPiece> out;
     for (const PiecePlan::Piece& piece : pieces) {
         TitledPiece titled;
@@ -414,7 +410,7 @@ void CutterSession::listPlannedSplit() {
             if (sheet.isEmpty())
                 continue;
             try {
-                SegmentFiles::Export(sheet, source.record.FileName, planAsMarked(source, pieces),
+                SegmentFiles::Export(sheet, source.record.FileName, planAsMarked(record, pieces),
                                      record.Sheet, source.record.SampleRate,
                                      source.record.SampleCount);
             } catch (const Error& e) {

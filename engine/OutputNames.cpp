@@ -179,7 +179,10 @@ QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& t
         name += CleanTitle(value);
     }
     name += pattern.mid(at);
-    name = CleanTitle(name);
+    // An empty field leaves its separators dangling ("{album} - {n}" without
+    // an album): a name never starts or ends with them.
+    static const QRegularExpression dangling(QStringLiteral("^[\\s._-]+|[\\s._-]+$"));
+    name = CleanTitle(name).remove(dangling);
     return name.isEmpty() ? QStringLiteral("untitled") : name;
 }
 

@@ -276,6 +276,8 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
               QStringLiteral("007"));
     EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{title}"), 1, {}, caption, 0),
               QStringLiteral("untitled"));
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist} - {album} {n}"), 4, {}, caption, 0),
+              QStringLiteral("4"));
 
     QTemporaryDir dir;
     QFile taken(dir.filePath(QStringLiteral("01 - One.flac")));

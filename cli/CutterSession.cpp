@@ -596,7 +596,11 @@ int CutterSession::join() {
         return finish(0, 0);
     }
     host_.clearLine();
-    const QString joined = steps_.joinOutput().path;
+    // The name the join wrote, which differs from the one asked for when a
+    // file of that name appeared meanwhile.
+    QString joined = steps_.joinOutput().path;
+    for (const RunOutcome::Piece& piece : host_.takeOutcome().written())
+        joined = piece.path;
     // Refused (the name is a source, or taken): the desktop said why.
     if (joined.isEmpty()) {
         ++failed_;

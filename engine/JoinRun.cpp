@@ -170,8 +170,19 @@ void JoinRun::run(Kind kind, const Output& output) {
             pending.completeReplacing();
         else
             pending.complete([&] { return OutputNames::FreeVariant(target); });
+        // Under the name it got, which a file appearing meanwhile may have
+        // changed; a replaced link keeps the name the user gave.
+        const QString written = pending.finalPath() == target ? output.path : pending.finalPath();
+        c_.host.PieceEnded({0, 0, written, {}, RunOutcome::Status::Written, {}, {}});
     } catch (...) {
         // Nothing of a failed join is left behind; the error is shown after.
+        c_.host.PieceEnded({0,
+                            0,
+                            {},
+                            {},
+                            RunOutcome::Status::Failed,
+                            RunSupport::ReasonOf(std::current_exception()),
+                            {}});
         RunSupport::CloseQuietly(c_.writer);
         RunSupport::CloseQuietly(c_.reader);
         pending.abandon();

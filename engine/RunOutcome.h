@@ -5,7 +5,8 @@
 #include <vector>
 
 // What a split run made of each piece it started, in the order the pieces
-// ended. Front ends report from it, never from what the output folder holds.
+// ended; a join reports its one output as a piece of file 0, row 0. Front ends report from it,
+// never from what the output folder holds.
 struct RunOutcome {
     enum class Status {
         Written, // complete under its final name

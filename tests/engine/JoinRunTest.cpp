@@ -329,6 +329,10 @@ TEST_F(JoinRunTest, ANameThatFitsIsJoinedUnderIt) {
     EXPECT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join(' ').toStdString();
     EXPECT_EQ(outputs(), QStringList{name});
     EXPECT_EQ(decode(name).frames(), Rate);
+    // The run reports what it wrote, for the front ends to list.
+    const auto written = host.takeOutcome().written();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].path, out(name));
 }
 
 TEST_F(JoinRunTest, NeverJoinsIntoOneOfItsOwnSources) {
@@ -384,6 +388,10 @@ TEST_F(JoinRunTest, AFailingWriterLeavesNoJoinedFileAndBusyStays) {
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
     EXPECT_TRUE(desktop.openedUrls.empty());
+    const RunOutcome outcome = host.takeOutcome();
+    ASSERT_EQ(outcome.pieces.size(), 1u);
+    EXPECT_EQ(outcome.pieces[0].status, RunOutcome::Status::Failed);
+    EXPECT_FALSE(outcome.pieces[0].problem.isEmpty());
 }
 
 TEST_F(JoinRunTest, AReaderComingUpEmptyBeforeTheEndIsAnError) {

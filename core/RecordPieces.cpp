@@ -39,3 +39,79 @@ void RecordPieces::SetMarked(listrecord& record, const std::vector<TitledPiece>&
     record.EndTimes.push_back(record.Duration);
     record.SegmentCount = static_cast<std::int32_t>(record.BeginTimes.size());
 }
+
+void RecordPieces::Number(std::vector<TitledPiece>& pieces) {
+    const int count = static_cast<int>(pieces.size());
+    for (int i = 0; i < count; ++i) {
+        pieces[static_cast<size_t>(i)].tags.track = i + 1;
+        pieces[static_cast<size_t>(i)].tags.tracks = count;
+    }
+}
+
+void RecordPieces::Adopt(listrecord& record, std::vector<TitledPiece> pieces,
+                         const PieceTags& sheet) {
+    Number(pieces);
+    record.Pieces = std::move(pieces);
+    record.Sheet = sheet;
+    SetMarked(record, record.Pieces);
+}
+
+void RecordPieces::ConfirmWorking(listrecord& record) {
+    const auto last = static_cast<size_t>(std::max(record.SegmentCount - 1, 0));
+    if (last >= record.BeginTimes.size() || last >= record.EndTimes.size())
+        return;
+    TitledPiece piece;
+    piece.begin =
+        FramePosition::OfSeconds(record.BeginTimes[last], record.SampleRate, record.SampleCount);
+    piece.end = FramePosition::EndOfSeconds(record.EndTimes[last], record.Duration,
+                                            record.SampleRate, record.SampleCount);
+    record.Pieces.push_back(piece);
+    Number(record.Pieces);
+    SetMarked(record, record.Pieces);
+}
+
+void RecordPieces::Remove(listrecord& record, int row) {
+    if (row < 0 || row >= static_cast<int>(record.Pieces.size()))
+        return;
+    // The working segment stays as the user marked it.
+    const auto last = static_cast<size_t>(std::max(record.SegmentCount - 1, 0));
+    const std::int32_t begin = last < record.BeginTimes.size() ? record.BeginTimes[last] : 0;
+    const std::int32_t end =
+        last < record.EndTimes.size() ? record.EndTimes[last] : record.Duration;
+    record.Pieces.erase(record.Pieces.begin() + row);
+    Number(record.Pieces);
+    if (record.Pieces.empty())
+        record.Sheet = {};
+    SetMarked(record, record.Pieces);
+    record.BeginTimes.back() = begin;
+    record.EndTimes.back() = end;
+}
+
+bool RecordPieces::SetTitle(listrecord& record, int row, const QString& title) {
+    if (record.Pieces.empty()) {
+        auto marked = Marked(record);
+        // A segment with no frames in it has no piece to carry the title.
+        if (static_cast<int>(marked.size()) != std::max(record.SegmentCount - 1, 0))
+            return false;
+        Number(marked);
+        record.Pieces = std::move(marked);
+    }
+    if (row < 0 || row >= static_cast<int>(record.Pieces.size()))
+        return false;
+    record.Pieces[static_cast<size_t>(row)].tags.title = title.trimmed();
+    return true;
+}
+
+TitledPiece RecordPieces::At(const listrecord& marked, size_t k, std::int32_t rate,
+                             std::int64_t frames) {
+    TitledPiece piece = k < marked.Pieces.size() ? marked.Pieces[k] : TitledPiece();
+    const auto at = [&](std::int64_t frame) {
+        const std::int64_t own = marked.SampleRate == rate || marked.SampleRate <= 0
+                                     ? frame
+                                     : frame * rate / marked.SampleRate;
+        return std::clamp<std::int64_t>(own, 0, std::max<std::int64_t>(frames, 0));
+    };
+    piece.begin = at(piece.begin);
+    piece.end = std::max(at(piece.end), piece.begin);
+    return piece;
+}

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "core/PieceTags.h"
 #include "core/TitledPiece.h"
 
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 struct listrecord;
@@ -16,4 +21,26 @@ public:
     // Replaces the record's segments by `pieces`, confirmed, followed by a
     // fresh working segment over the whole file.
     static void SetMarked(listrecord& record, const std::vector<TitledPiece>& pieces);
+
+    // Piece `k` of `marked` in a source of `frames` frames at `rate`: the
+    // same times, so the same frames in the file it was marked on.
+    static TitledPiece At(const listrecord& marked, size_t k, std::int32_t rate,
+                          std::int64_t frames);
+
+    // Numbers `pieces` n/N in their order.
+    static void Number(std::vector<TitledPiece>& pieces);
+
+    // Exact pieces from another program (a cue sheet's tracks, labels,
+    // chapters) become the record's pieces, numbered, with the sheet's own
+    // tags; the whole-second segments follow them.
+    static void Adopt(listrecord& record, std::vector<TitledPiece> pieces, const PieceTags& sheet);
+    // The working segment joins the record's pieces at the frames its whole
+    // seconds stand for. Only for a record with pieces.
+    static void ConfirmWorking(listrecord& record);
+    // Takes confirmed row `row` out of the record's pieces.
+    static void Remove(listrecord& record, int row);
+    // Gives confirmed row `row` its title; a record of whole-second segments
+    // takes them as pieces first. False for the working row or a row the
+    // record does not have.
+    static bool SetTitle(listrecord& record, int row, const QString& title);
 };

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/FramePosition.h"
+#include "core/RecordPieces.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
@@ -37,6 +38,19 @@ struct FrameRange {
     qint64 start = 0;
     qint64 end = 0;
 };
+FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t end);
+
+// The frames of `file` that segment `k` of `segments` (its own, or the
+// shared ones cut to its length) covers; marked pieces at their exact times.
+FrameRange segmentFrames(const listrecord& file, const listrecord& segments, size_t k) {
+    if (k < segments.Pieces.size()) {
+        const TitledPiece piece = RecordPieces::At(segments, k, file.SampleRate, file.SampleCount);
+        return {piece.begin, piece.end};
+    }
+    return framesOf(file, segments.BeginTimes[k],
+                    std::min(segments.EndTimes[k], std::max(file.Duration, 0)));
+}
+
 FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t end) {
     const qint64 start = FramePosition::OfSeconds(begin, record.SampleRate, record.SampleCount);
     if (end <= begin)
@@ -237,18 +251,16 @@ qint64 JoinRun::total(Kind kind) {
         case Kind::Custom: {
             const listrecord own = cutSegments(file);
             for (size_t k = 0; k < static_cast<size_t>(own.SegmentCount); ++k) {
-                const FrameRange range = framesOf(own, own.BeginTimes[k], own.EndTimes[k]);
+                const FrameRange range = segmentFrames(own, own, k);
                 sum += std::max<qint64>(0, range.end - range.start);
             }
             break;
         }
         case Kind::Unified:
             for (size_t k = 0; k < static_cast<size_t>(shared.SegmentCount); ++k) {
-                const std::int32_t begin = shared.BeginTimes[k];
-                if (file.Duration < begin)
+                if (k >= shared.Pieces.size() && file.Duration < shared.BeginTimes[k])
                     break;
-                const FrameRange range =
-                    framesOf(file, begin, std::min(shared.EndTimes[k], file.Duration));
+                const FrameRange range = segmentFrames(file, shared, k);
                 sum += std::max<qint64>(0, range.end - range.start);
             }
             break;
@@ -310,9 +322,7 @@ void JoinRun::joinFile(Kind kind, int file) {
             const auto k = static_cast<size_t>(j);
             // The segments are this file's own, or the shared ones cut to
             // its length.
-            const FrameRange range =
-                framesOf(record, segments.BeginTimes[k],
-                         std::min(segments.EndTimes[k], std::max(record.Duration, 0)));
+            const FrameRange range = segmentFrames(record, segments, k);
             c_.reader.Seek(static_cast<std::int32_t>(range.start), 3);
             copyBlocks(kind, range.start, range.end);
             SplitRun::MarkFinished(state, c_.lvTime, j);

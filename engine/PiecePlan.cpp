@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/FramePosition.h"
+#include "core/RecordPieces.h"
 #include "core/Segments.h"
 #include "core/TitledPiece.h"
 #include "core/listrecord.h"
@@ -161,6 +162,22 @@ std::vector<PiecePlan::Piece> PiecePlan::Unified(const Source& source, const lis
                        k < shared.BeginTimes.size() && k < shared.EndTimes.size();
          ++k) {
         const std::int32_t begin = shared.BeginTimes[k];
+        if (k < shared.Pieces.size()) {
+            // Marked pieces keep their exact times in every file.
+            const TitledPiece marked =
+                RecordPieces::At(shared, k, source.rate, std::max<std::int64_t>(source.frames, 0));
+            past = past || shared.Pieces[k].begin * source.rate >
+                               std::int64_t{std::max(shared.SampleRate, 1)} * source.frames;
+            Piece piece;
+            piece.row = static_cast<int>(k);
+            piece.begin = marked.begin;
+            piece.end = past ? marked.begin : marked.end;
+            piece.title = marked.tags.title;
+            if (!piece.written())
+                piece.leftOut = past ? PastEnd : NoLength;
+            pieces.push_back(std::move(piece));
+            continue;
+        }
         past = past || source.seconds < begin;
         if (past) {
             Piece piece;

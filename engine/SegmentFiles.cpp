@@ -2,6 +2,7 @@
 
 #include "core/CueSheet.h"
 #include "core/LabelFile.h"
+#include "core/RecordPieces.h"
 #include "engine/OutputNames.h"
 #include "engine/audio/SourceChapters.h"
 #include "platform/Error.h"
@@ -11,20 +12,13 @@
 
 #include <algorithm>
 
-namespace {
-
-void number(std::vector<TitledPiece>& pieces) {
-    const int count = static_cast<int>(pieces.size());
-    for (int i = 0; i < count; ++i) {
-        pieces[static_cast<size_t>(i)].tags.track = i + 1;
-        pieces[static_cast<size_t>(i)].tags.tracks = count;
-    }
-}
-
-} // namespace
-
 bool SegmentFiles::IsCueSheet(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0;
+}
+
+bool SegmentFiles::IsSheet(const QString& path) {
+    return IsCueSheet(path) ||
+           QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 }
 
 std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QString& sourcePath,
@@ -32,7 +26,7 @@ std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QS
                                               PieceTags* disc) {
     if (!IsCueSheet(sheetPath)) {
         auto pieces = LabelFile::Read(sheetPath, rate, frames);
-        number(pieces);
+        RecordPieces::Number(pieces);
         return pieces;
     }
     const CueSheet sheet = CueSheet::Read(sheetPath);
@@ -64,7 +58,7 @@ std::vector<TitledPiece> SegmentFiles::Chapters(const QString& sourcePath, std::
         if (piece.begin < piece.end)
             pieces.push_back(piece);
     }
-    number(pieces);
+    RecordPieces::Number(pieces);
     return pieces;
 }
 

@@ -15,6 +15,8 @@ class SegmentFiles {
 public:
     // Whether `path` names a cue sheet rather than a label file.
     static bool IsCueSheet(const QString& path);
+    // Whether `path` names a cue sheet or a label file (".txt"), by its name.
+    static bool IsSheet(const QString& path);
 
     // The pieces `sheetPath` marks in `sourcePath`, numbered n/N. For a cue
     // sheet, `disc` receives its own TITLE, PERFORMER, date and genre. Throws

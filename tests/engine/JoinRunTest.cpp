@@ -1,5 +1,7 @@
 // The three join runs and the join command on generated Ogg sources.
 #include "engine/JoinRun.h"
+
+#include "core/RecordPieces.h"
 #include "engine/RunSupport.h"
 #include "platform/Error.h"
 #include "tests/engine/CutShortReader.h"
@@ -155,6 +157,25 @@ TEST_F(JoinRunTest, SegmentsAreJoinedFromTheirExactFrames) {
     ASSERT_EQ(mix.frames(), state.JobList[0].SampleCount - Rate);
     const DecodedAudio a = decodeWithFfmpeg(state.JobList[0].FileName);
     EXPECT_GT(correlation(mix, 0, a, Rate, 2000), 0.999);
+}
+
+// Marked pieces (a cue sheet's, labels') are joined from their exact frames,
+// as a file's own segments and as the shared ones of every file.
+TEST_F(JoinRunTest, MarkedPiecesAreJoinedFromTheirExactFrames) {
+    addFile(QStringLiteral("a.ogg"), tone(3.0));
+    addFile(QStringLiteral("b.ogg"), tone(2.0));
+    RecordPieces::Adopt(state.JobList[0],
+                        {{Rate / 4, Rate * 3 / 2, {}}, {Rate * 2, Rate * 2 + 1001, {}}}, {});
+    answer(out("mix"));
+    joinCommand();
+    // The second file has no segments of its own and goes in whole.
+    EXPECT_EQ(decode("mix.wav").frames(), Rate * 5 / 4 + 1001 + 2 * Rate);
+
+    // The second file ends where the second piece begins.
+    state.FunctionChoice = FunctionUnification;
+    answer(out("all"));
+    joinCommand();
+    EXPECT_EQ(decode("all.wav").frames(), 2 * (Rate * 5 / 4) + 1001);
 }
 
 TEST_F(JoinRunTest, AJoinedFileGetsNoTags) {

@@ -1,6 +1,7 @@
 // The piece plan: every function on sources of several shapes, and a real
 // file on which the dry run, the segment list and the written files agree.
 #include "engine/PiecePlan.h"
+#include "core/RecordPieces.h"
 #include "engine/SplitRun.h"
 #include "platform/FormatTime.h"
 #include "tests/engine/RunFixture.h"
@@ -92,6 +93,17 @@ TEST(PiecePlanTest, UnifiedSegmentsStopAtTheFirstPastTheEnd) {
     // Past the end once, the later segments are left out even if they fit.
     EXPECT_EQ(pieces[2].leftOut, PiecePlan::PastEnd);
     EXPECT_FALSE(pieces[3].written());
+}
+
+TEST(PiecePlanTest, SharedMarkedPiecesKeepTheirTimesAtEveryRate) {
+    // Marked on an 8 kHz file; cut from a 48 kHz one of 10.5 s.
+    listrecord shared = segments({0}, {20});
+    shared.SampleRate = 8000;
+    shared.SampleCount = 160000;
+    RecordPieces::Adopt(shared, {{4001, 12000, {}}, {80000, 160000, {}}, {88000, 90000, {}}}, {});
+    const auto pieces = PiecePlan::Unified({48000, 504000, 10, 1}, shared, 3);
+    EXPECT_EQ(ranges(pieces), (Ranges{{24006, 72000}, {480000, 504000}, {504000, 504000}}));
+    EXPECT_EQ(pieces[2].leftOut, PiecePlan::PastEnd);
 }
 
 TEST(PiecePlanTest, PiecesAtSilencesAndTheStatesFunction) {

@@ -1,5 +1,6 @@
 #include "app/DropHandler.h"
 
+#include "engine/SegmentFiles.h"
 #include "engine/SourceIntake.h"
 #include "platform/Desktop.h"
 
@@ -25,6 +26,18 @@ void DropHandler::watch(QWidget* widget) {
 void DropHandler::watchOutputField(QLineEdit* field) {
     outputField_ = field;
     watch(field);
+}
+
+void DropHandler::watchSegmentList(QWidget* list) {
+    segmentList_ = list;
+    watch(list);
+}
+
+QString DropHandler::sheetOf(const QMimeData& data) {
+    if (!data.hasUrls() || data.urls().size() != 1 || !data.urls().front().isLocalFile())
+        return {};
+    const QString path = data.urls().front().toLocalFile();
+    return SegmentFiles::IsSheet(path) && QFileInfo(path).isFile() ? path : QString();
 }
 
 QString DropHandler::folderOf(const QMimeData& data) {
@@ -59,6 +72,8 @@ bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
     const QMimeData* data = drop->mimeData();
     const bool onField = outputField_ && watched == outputField_;
     const bool folderForField = onField && data && !folderOf(*data).isEmpty();
+    const QString sheet =
+        segmentList_ && watched == segmentList_ && data ? sheetOf(*data) : QString();
     if (!data || (!folderForField && !takesFiles(*data))) {
         // Not ours; the field does not take arbitrary text either, since it
         // holds a folder.
@@ -71,6 +86,9 @@ bool DropHandler::eventFilter(QObject* watched, QEvent* event) {
         if (folderForField) {
             if (hooks_.setOutputFolder)
                 hooks_.setOutputFolder(folderOf(*data));
+        } else if (!sheet.isEmpty() && hooks_.importSegments) {
+            // After the drop is answered, as a refusal may show a message.
+            QTimer::singleShot(0, this, [this, sheet] { hooks_.importSegments(sheet); });
         } else {
             dropFiles(*data);
         }

@@ -23,6 +23,8 @@ public:
         // Adds files and folders as the command line does.
         std::function<void(const QStringList& paths)> addFiles;
         std::function<void(const QString& folder)> setOutputFolder;
+        // Marks the segments a cue sheet or label file gives.
+        std::function<void(const QString& sheet)> importSegments = {};
     };
 
     DropHandler(Desktop& desktop, Hooks hooks, QObject* parent = nullptr);
@@ -32,7 +34,13 @@ public:
     // Takes folder drops on the output folder field, and file drops as the
     // rest of the window does.
     void watchOutputField(QLineEdit* field);
+    // Takes a cue sheet or label file dropped on the segment list as the
+    // selected file's segments, and other drops as the rest of the window does.
+    void watchSegmentList(QWidget* list);
 
+    // The one cue sheet or label file that dropped data names; empty when
+    // it names anything else.
+    static QString sheetOf(const QMimeData& data);
     // The folder that dropped data names: one local folder, or text holding
     // the path or "file:" address of one. Empty when it names none.
     static QString folderOf(const QMimeData& data);
@@ -47,4 +55,5 @@ private:
     Desktop& desktop_;
     Hooks hooks_;
     QLineEdit* outputField_ = nullptr;
+    QWidget* segmentList_ = nullptr;
 };

@@ -158,6 +158,13 @@ void Preview::PlaySegment() {
                                                   end, record.Duration, rate_, sampleCount_)) -
                                                   segment_.beginFrame
                                             : 0;
+        // A marked piece plays exactly the frames it is cut at.
+        if (seg + 1 < static_cast<size_t>(record.SegmentCount) && seg < record.Pieces.size()) {
+            const TitledPiece& piece = record.Pieces[seg];
+            segment_.beginFrame = static_cast<std::int32_t>(piece.begin);
+            segment_.lengthFrames =
+                static_cast<std::int32_t>(std::max<std::int64_t>(piece.end - piece.begin, 0));
+        }
         reader->Seek(segment_.beginFrame, 3);
         startSample_ = 0;
         player->Play();

@@ -23,6 +23,10 @@ const QString OnlyCustomMessage =
 const QString BeginAfterEndMessage = QStringLiteral("Start-time must not be larger than end-time.");
 const QString WorkingSegmentMessage =
     QStringLiteral("This item, the procedure will automatically process. Need not delete.");
+const QString NothingToExportMessage = QStringLiteral("There is no segment to export.");
+const QString SilencesUnknownMessage =
+    QStringLiteral("The silences of this file are still being looked for. Export again when the "
+                   "segment list shows its pieces.");
 
 } // namespace
 
@@ -131,6 +135,15 @@ void SegmentEditor::ConfirmSegment() {
         desktop_.warning(BeginAfterEndMessage);
         return;
     }
+    if (!record->Pieces.empty()) {
+        // The new segment joins the marked pieces at its exact frames.
+        RecordPieces::ConfirmWorking(*record);
+        rows_.FillSegments(*record);
+        lvTime_.setText(static_cast<int>(last), 2, SegmentStatus::JustConfirmed);
+        if (hooks_.showTotalTime)
+            hooks_.showTotalTime();
+        return;
+    }
     syncRows(*record);
     lvTime_.setText(static_cast<int>(last), 2, SegmentStatus::JustConfirmed);
     lvTime_.append(Segments::SegmentRow(0, record->Duration, SegmentStatus::Uncertain));
@@ -163,13 +176,18 @@ void SegmentEditor::RemoveSegment() {
     if (segment >= record->SegmentCount)
         return;
 
-    record->BeginTimes.erase(record->BeginTimes.begin() + segment);
-    record->EndTimes.erase(record->EndTimes.begin() + segment);
-    record->SegmentCount -= 1;
-    record->BeginTimes.resize(static_cast<size_t>(record->SegmentCount));
-    record->EndTimes.resize(static_cast<size_t>(record->SegmentCount));
-    lvTime_.remove(segment);
-    syncRows(*record);
+    if (!record->Pieces.empty()) {
+        RecordPieces::Remove(*record, segment);
+        rows_.FillSegments(*record);
+    } else {
+        record->BeginTimes.erase(record->BeginTimes.begin() + segment);
+        record->EndTimes.erase(record->EndTimes.begin() + segment);
+        record->SegmentCount -= 1;
+        record->BeginTimes.resize(static_cast<size_t>(record->SegmentCount));
+        record->EndTimes.resize(static_cast<size_t>(record->SegmentCount));
+        lvTime_.remove(segment);
+        syncRows(*record);
+    }
 
     state_.CurrentSegment = std::clamp(state_.CurrentSegment, 0, lvTime_.count() - 1);
     RowSelection(lvTimeSelection_).select(state_.CurrentSegment);
@@ -177,24 +195,70 @@ void SegmentEditor::RemoveSegment() {
         hooks_.showTotalTime();
 }
 
-void SegmentEditor::ImportSegments(
-    const std::function<std::vector<TitledPiece>(const listrecord&)>& read) {
+void SegmentEditor::ImportSegments(const ReadPieces& read) {
     listrecord* record = editableRecord();
     if (!record)
         return;
-    const auto pieces = read(*record);
+    PieceTags sheet;
+    auto pieces = read(*record, sheet);
     if (pieces.empty())
         return;
-    RecordPieces::SetMarked(*record, pieces);
+    RecordPieces::Adopt(*record, std::move(pieces), sheet);
     ShowSegments();
     if (hooks_.showTotalTime)
         hooks_.showTotalTime();
 }
 
-void SegmentEditor::ExportSegments(
-    const std::function<void(const listrecord&, const std::vector<TitledPiece>&)>& write) {
-    if (const listrecord* record = editableRecord())
-        write(*record, RecordPieces::Marked(*record));
+void SegmentEditor::ExportSegments(const WritePieces& write) {
+    const int file = selectedFile();
+    if (file < 0)
+        return;
+    if (!isSplitFunction()) {
+        listrecord* record = editableRecord();
+        if (!record)
+            return;
+        const auto pieces = record->Pieces.empty() ? RecordPieces::Marked(*record) : record->Pieces;
+        if (pieces.empty())
+            desktop_.warning(NothingToExportMessage);
+        else
+            write(*record, pieces, record->Sheet);
+        return;
+    }
+    // The pieces the list shows, from the same plan the run cuts.
+    const listrecord& record = state_.JobList[static_cast<size_t>(file)];
+    std::optional<std::vector<PiecePlan::Piece>> plan;
+    if (!PiecePlan::NeedsSilences(state_))
+        plan = PiecePlan::Of(state_, file, PiecePlan::Source::Of(record));
+    else if (hooks_.silencePlan)
+        plan = hooks_.silencePlan(record);
+    if (!plan) {
+        desktop_.warning(SilencesUnknownMessage);
+        return;
+    }
+    std::vector<TitledPiece> pieces;
+    for (const PiecePlan::Piece& planned : *plan) {
+        if (!planned.written())
+            continue;
+        TitledPiece piece;
+        piece.begin = planned.begin;
+        piece.end = planned.end;
+        piece.tags.title = planned.title;
+        pieces.push_back(piece);
+    }
+    RecordPieces::Number(pieces);
+    if (pieces.empty())
+        desktop_.warning(NothingToExportMessage);
+    else
+        write(record, pieces, record.Sheet);
+}
+
+void SegmentEditor::TitleEdited(int row, const QString& title) {
+    listrecord* record = isSplitFunction() ? nullptr : RecordInUse();
+    if (record) {
+        Segments::Normalise(*record);
+        if (RecordPieces::SetTitle(*record, row, title))
+            rows_.FillSegments(*record);
+    }
 }
 
 void SegmentEditor::ClearSegments() {
@@ -208,6 +272,8 @@ void SegmentEditor::ClearSegments() {
             record = &state_.JobList[static_cast<size_t>(file)];
     }
     if (record) {
+        record->Pieces.clear();
+        record->Sheet = {};
         record->SegmentCount = 1;
         record->BeginTimes = {0};
         record->EndTimes = {record->Duration};

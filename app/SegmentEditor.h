@@ -3,6 +3,7 @@
 #include "app/EditorContext.h"
 #include "core/TitledPiece.h"
 #include "core/listrecord.h"
+#include "engine/PiecePlan.h"
 #include "engine/SegmentList.h"
 
 #include <QString>
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Desktop;
@@ -34,6 +36,10 @@ public:
         // Where a Begin or End mark at `seconds` goes: moved to a silence
         // edge when snapping is asked for.
         std::function<std::int32_t(const listrecord&, std::int32_t seconds)> snapMark = {};
+        // The planned pieces of a function that needs the file's silences;
+        // none while they are not known yet.
+        std::function<std::optional<std::vector<PiecePlan::Piece>>(const listrecord&)> silencePlan =
+            {};
     };
 
     SegmentEditor(const EditorContext& context, Hooks hooks);
@@ -53,13 +59,19 @@ public:
     listrecord* RecordInUse();
 
     // Segments handed over from another program: `read` gives the pieces of
-    // the record the marks go to, which then replace its segments; nothing
-    // changes when it gives none. Refused in a split function.
-    void ImportSegments(const std::function<std::vector<TitledPiece>(const listrecord&)>& read);
-    // The same record's confirmed segments as frame ranges, for another
-    // program; `write` is not called in a split function.
-    void ExportSegments(
-        const std::function<void(const listrecord&, const std::vector<TitledPiece>&)>& write);
+    // the record the marks go to (and the sheet's own tags), which then
+    // replace its segments at their exact frames; nothing changes when it
+    // gives none. Refused in a split function.
+    using ReadPieces = std::function<std::vector<TitledPiece>(const listrecord&, PieceTags& sheet)>;
+    void ImportSegments(const ReadPieces& read);
+    // What the segment list holds for the selected file, as frame ranges for
+    // another program: the confirmed segments, or the planned pieces of a
+    // split function. `write` is not called when there are none.
+    using WritePieces = std::function<void(const listrecord&, const std::vector<TitledPiece>&,
+                                           const PieceTags& sheet)>;
+    void ExportSegments(const WritePieces& write);
+    // A title typed into row `row` of the list.
+    void TitleEdited(int row, const QString& title);
 
 private:
     // The record the marks go to, normalised; null (after telling the user

@@ -136,7 +136,8 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
                      [this](const listrecord& record) { waveform_->fillSilencePieces(record); },
                      [this](const listrecord& record, std::int32_t seconds) {
                          return waveform_->snapMark(record, seconds);
-                     }});
+                     },
+                     [this](const listrecord& record) { return waveform_->silencePlan(record); }});
     JobListEditor::Hooks jobHooks;
     jobHooks.reader = [this] { return audioFileRead_.get(); };
     jobHooks.readComments = ReadSourceTags;
@@ -167,11 +168,18 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
                                                                ? folder
                                                                : folder + QLatin1Char('/');
                                         edt_dir->setText(state_.OutputDir);
+                                    },
+                                    [this](const QString& sheet) {
+                                        guarded([&] {
+                                            if (!state_.Busy)
+                                                importSegmentsFrom(sheet);
+                                        });
                                     }},
                                    this);
-    for (QWidget* part : {static_cast<QWidget*>(this), static_cast<QWidget*>(Skin1), lv->viewport(),
-                          lv_time->viewport()})
+    for (QWidget* part :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(Skin1), lv->viewport()})
         dropHandler_->watch(part);
+    dropHandler_->watchSegmentList(lv_time->viewport());
     dropHandler_->watchOutputField(edt_dir);
     shortcuts_ = new Shortcuts(*this);
     waveform_ = std::make_unique<WaveformPanel>(state_, *lvModel_, *lvSelection_, *lvTimeModel_,
@@ -201,9 +209,19 @@ DialogContext Tfm_main::dialogContext() {
 
 void Tfm_main::buildLists() {
     lvModel_ = new ReportListModel({QStringLiteral("File name"), QStringLiteral("Time")}, this);
-    lvTimeModel_ = new ReportListModel({QStringLiteral("Begin Time - End Time"),
-                                        QStringLiteral("Length"), QStringLiteral("Status")},
-                                       this);
+    lvTimeModel_ =
+        new ReportListModel({QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
+                             QStringLiteral("Status"), QStringLiteral("Title")},
+                            this);
+    // A piece's title is typed in place; the segment editor keeps it.
+    lvTimeModel_->setEditableColumn(SegmentList::TitleColumn);
+    connect(lvTimeModel_, &ReportListModel::textEdited, this,
+            [this](int row, int, const QString& title) {
+                guarded([&] {
+                    if (!state_.Busy)
+                        segmentEditor_->TitleEdited(row, title);
+                });
+            });
     lvSelection_ = new QItemSelectionModel(lvModel_, this);
     lvTimeSelection_ = new QItemSelectionModel(lvTimeModel_, this);
 
@@ -240,7 +258,8 @@ void Tfm_main::buildLists() {
         return view;
     };
     lv = makeList("lv", lvModel_, lvSelection_, {143, 61});
-    lv_time = makeList("lv_time", lvTimeModel_, lvTimeSelection_, {120, 55, 70});
+    lv_time = makeList("lv_time", lvTimeModel_, lvTimeSelection_, {120, 55, 70, 120});
+    lv_time->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     lv->setGeometry(10, 150, 226, 140);
     lv_time->setGeometry(242, 150, 269, 140);
 
@@ -334,6 +353,8 @@ void Tfm_main::buildMenus() {
     p_file->addSeparator();
     addMenuItem(p_file, QStringLiteral("Import segments…"), "ImportSegments1Click",
                 &Tfm_main::ImportSegments1Click, MenuIcons::Glyph::ImportSegments);
+    addMenuItem(p_file, QStringLiteral("Segments from chapters"), "ChapterSegments1Click",
+                &Tfm_main::ChapterSegments1Click, MenuIcons::Glyph::ImportSegments);
     addMenuItem(p_file, QStringLiteral("Export segments…"), "ExportSegments1Click",
                 &Tfm_main::ExportSegments1Click, MenuIcons::Glyph::ExportSegments);
     p_file->addSeparator();
@@ -749,14 +770,33 @@ void Tfm_main::ImportSegments1Click() {
     guarded([this] {
         if (state_.Busy)
             return;
-        segmentEditor_->ImportSegments([this](const listrecord& record) {
-            const QStringList chosen =
-                desktop_.openFiles(SegmentsFilter, QFileInfo(record.FileName).absolutePath());
-            if (chosen.isEmpty())
-                return std::vector<TitledPiece>();
-            return SegmentFiles::Import(chosen.front(), record.FileName, record.SampleRate,
-                                        record.SampleCount);
+        const listrecord* record = segmentEditor_->RecordInUse();
+        const QStringList chosen = desktop_.openFiles(
+            SegmentsFilter, record ? QFileInfo(record->FileName).absolutePath() : QString());
+        if (!chosen.isEmpty())
+            importSegmentsFrom(chosen.front());
+    });
+}
+
+void Tfm_main::ChapterSegments1Click() {
+    guarded([this] {
+        if (state_.Busy)
+            return;
+        segmentEditor_->ImportSegments([this](const listrecord& record, PieceTags&) {
+            auto pieces =
+                SegmentFiles::Chapters(record.FileName, record.SampleRate, record.SampleCount);
+            if (pieces.empty())
+                desktop_.warning(QStringLiteral("%1 holds no chapters.")
+                                     .arg(QFileInfo(record.FileName).fileName()));
+            return pieces;
         });
+    });
+}
+
+void Tfm_main::importSegmentsFrom(const QString& sheetPath) {
+    segmentEditor_->ImportSegments([&](const listrecord& record, PieceTags& sheet) {
+        return SegmentFiles::Import(sheetPath, record.FileName, record.SampleRate,
+                                    record.SampleCount, &sheet);
     });
 }
 
@@ -765,11 +805,8 @@ void Tfm_main::ExportSegments1Click() {
         if (state_.Busy)
             return;
         segmentEditor_->ExportSegments([this](const listrecord& record,
-                                              const std::vector<TitledPiece>& pieces) {
-            if (pieces.empty()) {
-                desktop_.warning(QStringLiteral("There is no confirmed segment to export."));
-                return;
-            }
+                                              const std::vector<TitledPiece>& pieces,
+                                              const PieceTags& sheet) {
             Desktop::SaveChoice choice;
             if (!desktop_.saveFile(SegmentsFilter, 1, QFileInfo(record.FileName).absolutePath(),
                                    choice) ||
@@ -779,7 +816,7 @@ void Tfm_main::ExportSegments1Click() {
                 choice.filterIndex == 2 ? QStringLiteral(".txt") : QStringLiteral(".cue");
             const QString path =
                 QFileInfo(choice.path).suffix().isEmpty() ? choice.path + extension : choice.path;
-            SegmentFiles::Export(path, record.FileName, pieces, {}, record.SampleRate,
+            SegmentFiles::Export(path, record.FileName, pieces, sheet, record.SampleRate,
                                  record.SampleCount);
         });
     });

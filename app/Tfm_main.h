@@ -135,7 +135,11 @@ public:
     void AddFile2Click();
     void AddFolder2Click();
     void ImportSegments1Click();
+    void ChapterSegments1Click();
     void ExportSegments1Click();
+    // Replaces the segments of the file in use by those a cue sheet or a
+    // label file marks.
+    void importSegmentsFrom(const QString& sheetPath);
     void Remove2Click();
     void Exit1Click();
     void FileUp1Click();

@@ -142,10 +142,15 @@ void WaveformPanel::fillSilencePieces(const listrecord& record) {
                                  : QStringLiteral("Cannot look for silences: %1").arg(failure));
         return;
     }
-    SegmentList(state_, lvTime_)
-        .FillPieces(PiecePlan::Of(state_, selectedFile(), PiecePlan::Source::Of(record),
-                                  WaveformScene::SilencesOf(state_, *overview)),
-                    record.SampleRate);
+    SegmentList(state_, lvTime_).FillPieces(*silencePlan(record), record.SampleRate);
+}
+
+std::optional<std::vector<PiecePlan::Piece>> WaveformPanel::silencePlan(const listrecord& record) {
+    const auto overview = builder_.overview(record.FileName);
+    if (!overview)
+        return std::nullopt;
+    return PiecePlan::Of(state_, selectedFile(), PiecePlan::Source::Of(record),
+                         WaveformScene::SilencesOf(state_, *overview));
 }
 
 std::int32_t WaveformPanel::snapMark(const listrecord& record, std::int32_t seconds) {

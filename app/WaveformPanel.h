@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PiecePlan.h"
 #include "engine/WaveformBuilder.h"
 
 #include <QObject>
@@ -7,6 +8,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class Preview;
 class QItemSelectionModel;
@@ -44,6 +47,9 @@ public:
     // The rows of "Split at silences" for `record` on the segment list; one
     // row over the whole file, noted, while its silences are not known yet.
     void fillSilencePieces(const listrecord& record);
+    // The planned pieces of the selected file (`record`) in a function that
+    // needs its silences; none while they are not known.
+    std::optional<std::vector<PiecePlan::Piece>> silencePlan(const listrecord& record);
     // A Begin or End mark moved to the nearest silence edge within the snap
     // window, when snapping is on or Shift is held; else `seconds`.
     std::int32_t snapMark(const listrecord& record, std::int32_t seconds);

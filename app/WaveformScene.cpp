@@ -46,6 +46,14 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
             if (j == shown.SegmentCount - 1 && shown.BeginTimes[k] == 0 &&
                 shown.EndTimes[k] >= record.Duration)
                 continue;
+            if (!working && k < shown.Pieces.size()) {
+                // Marked pieces are drawn at their exact frames.
+                const double frames = double(std::max(shown.SampleCount, 1));
+                scene.spans.push_back({std::clamp(double(shown.Pieces[k].begin) / frames, 0.0, 1.0),
+                                       std::clamp(double(shown.Pieces[k].end) / frames, 0.0, 1.0),
+                                       Span::Kind::Segment});
+                continue;
+            }
             scene.spans.push_back({fraction(shown.BeginTimes[k] * 1000.0),
                                    fraction(shown.EndTimes[k] * 1000.0),
                                    working ? Span::Kind::Working : Span::Kind::Segment});

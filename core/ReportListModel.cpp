@@ -15,7 +15,8 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() ||
+        (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole))
         return {};
     const QString cell = text(index.row(), index.column());
     if (role == Qt::ToolTipRole && !note(index.row()).isEmpty())
@@ -27,6 +28,20 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     return headers_.value(section);
+}
+
+Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == editableColumn_)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || index.column() != editableColumn_)
+        return false;
+    emit textEdited(index.row(), index.column(), value.toString());
+    return true;
 }
 
 QString ReportListModel::text(int row, int column) const {

@@ -19,6 +19,13 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // Lets the view edit `column` (-1: none). An edit is not kept by the
+    // model: it is handed on through textEdited, whose receiver decides
+    // what the row shows.
+    void setEditableColumn(int column) { editableColumn_ = column; }
 
     int count() const { return static_cast<int>(rows_.size()); }
     // Column 0 is the caption; 1.. are the sub-items. Out of range gives "".
@@ -37,7 +44,11 @@ public:
     void clear();
     void swap(int a, int b);
 
+signals:
+    void textEdited(int row, int column, const QString& text);
+
 private:
+    int editableColumn_ = -1;
     QStringList headers_;
     std::vector<QStringList> rows_;
     std::vector<QString> notes_; // one for every row

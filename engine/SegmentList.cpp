@@ -11,8 +11,19 @@ void SegmentList::FillSegments(const listrecord& record) {
     lvTime_.clear();
     listrecord copy = record;
     Segments::Normalise(copy);
+    // Marked pieces stand for all confirmed segments, at their exact frames.
+    const auto pieces = static_cast<std::int32_t>(copy.Pieces.size());
     for (std::int32_t j = 0; j < copy.SegmentCount; ++j) {
         const bool working = j == copy.SegmentCount - 1;
+        if (!working && j < pieces) {
+            const TitledPiece& piece = copy.Pieces[static_cast<size_t>(j)];
+            QStringList row = Segments::SegmentRowMs(
+                PiecePlan::Milliseconds(piece.begin, copy.SampleRate),
+                PiecePlan::Milliseconds(piece.end, copy.SampleRate), SegmentStatus::Confirmed);
+            row << piece.tags.title;
+            lvTime_.append(row);
+            continue;
+        }
         lvTime_.append(Segments::SegmentRow(
             copy.BeginTimes[static_cast<size_t>(j)], copy.EndTimes[static_cast<size_t>(j)],
             working ? SegmentStatus::Uncertain : SegmentStatus::Confirmed));
@@ -22,9 +33,12 @@ void SegmentList::FillSegments(const listrecord& record) {
 void SegmentList::FillPieces(const std::vector<PiecePlan::Piece>& pieces, std::int32_t rate) {
     lvTime_.clear();
     for (const PiecePlan::Piece& piece : pieces) {
-        const int row = lvTime_.append(Segments::SegmentRowMs(
-            PiecePlan::Milliseconds(piece.begin, rate), PiecePlan::Milliseconds(piece.end, rate),
-            SegmentStatus::Unconvert));
+        QStringList texts = Segments::SegmentRowMs(PiecePlan::Milliseconds(piece.begin, rate),
+                                                   PiecePlan::Milliseconds(piece.end, rate),
+                                                   SegmentStatus::Unconvert);
+        if (!piece.title.isEmpty())
+            texts << piece.title;
+        const int row = lvTime_.append(texts);
         if (!piece.cutNote.isEmpty())
             lvTime_.setNote(row, piece.cutNote);
     }

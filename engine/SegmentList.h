@@ -15,6 +15,9 @@ struct listrecord;
 // cut at.
 class SegmentList {
 public:
+    // The column of a piece's title.
+    static constexpr int TitleColumn = 3;
+
     SegmentList(const AppState& state, ReportListModel& lvTime);
 
     void FillSegments(const listrecord& record);

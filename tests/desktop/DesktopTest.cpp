@@ -213,6 +213,29 @@ TEST_F(DesktopTest, DroppedOggFilesAndFoldersAreAddedAndTheRestIsNamedOnce) {
     EXPECT_FALSE(drop(main->lv->viewport(), text));
 }
 
+TEST_F(DesktopTest, ACueSheetDroppedOnTheSegmentListMarksTheSelectedFile) {
+    makeFiles();
+    QMimeData song;
+    setUrls(song, {dir.filePath("song.ogg")});
+    EXPECT_TRUE(drop(main->lv->viewport(), song));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lv().count() == 1; }, Deadline));
+    QFile cue(dir.filePath("song.cue"));
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
+    cue.write(
+        "TITLE \"Demo\"\nFILE \"song.ogg\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+        "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:01:60\n");
+    cue.close();
+    QMimeData sheet;
+    setUrls(sheet, {cue.fileName()});
+    EXPECT_TRUE(drop(main->lv_time->viewport(), sheet));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->lvTimeModel().count() == 3; }, Deadline));
+    EXPECT_EQ(main->lvTimeModel().row(0),
+              (QStringList{"00:00:00 - 00:00:01.80", "00:00:01.80", "OK", "One"}));
+    EXPECT_EQ(main->lvTimeModel().text(1, 0), "00:00:01.80 - 00:00:03.20");
+    EXPECT_EQ(main->state().JobList[0].Sheet.album, "Demo");
+    EXPECT_EQ(lv().count(), 1);
+}
+
 TEST_F(DesktopTest, TextDroppedIntoSaveToSetsTheOutputFolderOnlyWhenItIsOne) {
     makeFiles();
     const QString before = main->state().OutputDir;

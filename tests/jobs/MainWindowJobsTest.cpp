@@ -88,9 +88,10 @@ TEST_F(MainWindowJobsTest, BeginEndOkThroughTheSkin) {
     EXPECT_EQ(lv().count(), 1);
 }
 
-// Segments from a label file fill the marked segments, widened to the whole
-// seconds the list holds; exported as a cue sheet they read back there.
-TEST_F(MainWindowJobsTest, SegmentsComeInFromALabelFileAndGoOutAsACueSheet) {
+// Segments from a label file keep their exact frames and titles in the
+// list, where titles are typed and segments removed and added; exported,
+// they read back as they stand.
+TEST_F(MainWindowJobsTest, ImportedSegmentsKeepFramesAndTitlesThroughEditsAndExport) {
     const QString source = ogg("hundred.ogg", 100.3);
     addFiles({source});
     QFile labels(dir.filePath("labels.txt"));
@@ -99,20 +100,57 @@ TEST_F(MainWindowJobsTest, SegmentsComeInFromALabelFileAndGoOutAsACueSheet) {
     labels.close();
     desktop.openFilesAnswers.push_back({labels.fileName()});
     main->ImportSegments1Click();
-    EXPECT_EQ(segmentRows(),
-              (QStringList{"00:00:10 - 00:00:21|00:00:11|OK", "00:00:40 - 00:01:00|00:00:20|OK",
-                           "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
-    EXPECT_EQ(total(), "00:00:31");
+    EXPECT_EQ(segmentRows(), (QStringList{"00:00:10.25 - 00:00:20.50|00:00:10.25|OK|First",
+                                          "00:00:40 - 00:01:00|00:00:20|OK|Second",
+                                          "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
 
-    desktop.saveAnswers.push_back({dir.filePath("marks"), 1});
+    lvTime().setData(lvTime().index(1, 3), QStringLiteral(" Second take "), Qt::EditRole);
+    lvTime().setData(lvTime().index(2, 3), QStringLiteral("Working"), Qt::EditRole);
+    EXPECT_EQ(lvTime().text(1, 3), "Second take");
+    EXPECT_EQ(lvTime().text(2, 3), "");
+    selectSegment(0);
+    click("Remove");
+    placeAt(70, 100);
+    click("Begin");
+    click("Ok");
+    EXPECT_EQ(segmentRows(), (QStringList{"00:00:40 - 00:01:00|00:00:20|OK|Second take",
+                                          "00:01:10 - 00:01:40.30|00:00:30.30|Ok|",
+                                          "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
+    const auto& pieces = main->state().JobList[0].Pieces;
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[1].begin, 70 * 8000);
+    EXPECT_EQ(pieces[1].end, 802400);
+    EXPECT_EQ(pieces[1].tags.track, 2);
+
+    desktop.saveAnswers.push_back({dir.filePath("marks"), 2});
     main->ExportSegments1Click();
     ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
-    const auto back = SegmentFiles::Import(dir.filePath("marks.cue"), source, 8000, 802400);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].begin, 10 * 8000);
-    EXPECT_EQ(back[0].end, 21 * 8000);
-    EXPECT_EQ(back[1].begin, 40 * 8000);
-    EXPECT_EQ(back[1].end, 60 * 8000);
+    EXPECT_EQ(SegmentFiles::Import(dir.filePath("marks.txt"), source, 8000, 802400), pieces);
+
+    // In a split function the pieces the list shows go out.
+    main->state().FunctionChoice = FunctionSplitByTime;
+    main->state().SplitSeconds = 30;
+    desktop.saveAnswers.push_back({dir.filePath("split.cue"), 1});
+    main->ExportSegments1Click();
+    const auto split = SegmentFiles::Import(dir.filePath("split.cue"), source, 8000, 802400);
+    ASSERT_EQ(split.size(), 4u);
+    EXPECT_EQ(split[3].begin, 90 * 8000);
+    EXPECT_EQ(split[3].end, 802400);
+}
+
+TEST_F(MainWindowJobsTest, ChaptersInTheSourceBecomeItsSegments) {
+    addFiles({ogg("book.ogg", 12.5,
+                  {"CHAPTER000=00:00:00.000", "CHAPTER000NAME=Opening", "CHAPTER001=00:00:07.250",
+                   "CHAPTER001NAME=Close"}),
+              ogg("plain.ogg", 3.0)});
+    main->ChapterSegments1Click();
+    EXPECT_EQ(segmentRows(), (QStringList{"00:00:00 - 00:00:07.25|00:00:07.25|OK|Opening",
+                                          "00:00:07.25 - 00:00:12.50|00:00:05.25|OK|Close",
+                                          "00:00:00 - 00:00:12|00:00:12|Uncertain"}));
+    selectFile(1);
+    main->ChapterSegments1Click();
+    EXPECT_EQ(desktop.informations, QStringList{"plain.ogg holds no chapters."});
+    EXPECT_EQ(lvTime().count(), 1);
 }
 
 TEST_F(MainWindowJobsTest, MarksAreRefusedWhenSplittingByTime) {

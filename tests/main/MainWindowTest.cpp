@@ -355,6 +355,7 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
     EXPECT_EQ(items(main->p_file),
               QStringList({"Add File=AddFile2Click", "Add Folder=AddFolder2Click", "-",
                            "Import segments…=ImportSegments1Click",
+                           "Segments from chapters=ChapterSegments1Click",
                            "Export segments…=ExportSegments1Click", "-", "Remove=Remove2Click", "-",
                            "Exit=Exit1Click"}));
     EXPECT_EQ(items(main->p_action),
@@ -509,11 +510,14 @@ TEST_F(MainWindowTest, ListsFieldsAndHelpTextAreSetUpOnShow) {
     };
     EXPECT_EQ(columns(main->lv), QStringList({"File name/143", "Time/61"}));
     EXPECT_EQ(columns(main->lv_time),
-              QStringList({"Begin Time - End Time/120", "Length/55", "Status/70"}));
+              QStringList({"Begin Time - End Time/120", "Length/55", "Status/70", "Title/120"}));
+    // Only a piece's title is typed in place.
+    EXPECT_EQ(main->lv_time->editTriggers(),
+              QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    EXPECT_EQ(main->lv->editTriggers(), QAbstractItemView::NoEditTriggers);
     for (QTreeView* view : {main->lv, main->lv_time}) {
         EXPECT_FALSE(view->rootIsDecorated());
         EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
-        EXPECT_EQ(view->editTriggers(), QAbstractItemView::NoEditTriggers);
         EXPECT_FALSE(view->header()->sectionsClickable());
         EXPECT_FALSE(view->isSortingEnabled());
         EXPECT_EQ(view->contextMenuPolicy(), Qt::CustomContextMenu);

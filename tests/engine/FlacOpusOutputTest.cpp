@@ -1,8 +1,10 @@
 // FLAC and Opus pieces cut by the split run from files of the format corpus,
-// read back with FFmpeg and TagLib.
+// and titled pieces in every tagged format, read back with FFmpeg and TagLib.
+#include "core/RecordPieces.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
 #include "engine/SplitRun.h"
+#include "tags/WmaTags.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/FormatCorpus.h"
 
@@ -41,6 +43,8 @@ double largestDifference(const DecodedAudio& piece, const DecodedAudio& referenc
 
 class FlacOpusOutputTest : public RunFixture {
 protected:
+    static void SetUpTestSuite() { LoadWmaLibrary(); }
+
     // Cuts seconds 1-2 and 2-4 of each corpus file, tagged, as `format`, in
     // one run; the files the corpus could not make are left out.
     std::vector<const FormatCorpus::File*> cut(std::initializer_list<const char*> names,
@@ -162,6 +166,54 @@ TEST_F(FlacOpusOutputTest, OpusPiecesOfOpusSourcesAreCopiedToTheExactFrame) {
         EXPECT_LE(largestDifference(copied, reference, (row + 1) * 48000, 4800), 0.01);
     }
     expectTags(out("opusenc_48000_2_1.opus"));
+}
+
+// Pieces from a cue sheet are named and tagged each by its own title,
+// performer and number, with the sheet's album over the source's, and the
+// source's year and genre.
+TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
+    addFile(QStringLiteral("image.ogg"), OggFixture::Tone(3.0, 440.0, 44100, 2));
+    AudioFileinfo& source = state.TagList[0];
+    source.Artist = QStringLiteral("Source Artist");
+    source.Album = QStringLiteral("Source Album");
+    source.Year = QStringLiteral("1999");
+    source.Genre = QStringLiteral("Rock");
+    TitledPiece one{0, 44100, {}};
+    one.tags.title = QStringLiteral("Öne");
+    one.tags.artist = QStringLiteral("Solo");
+    TitledPiece two{44100, 3 * 44100, {}};
+    two.tags.title = QStringLiteral("Two");
+    PieceTags sheet;
+    sheet.album = QStringLiteral("Live");
+    sheet.artist = QStringLiteral("Band");
+    RecordPieces::Adopt(state.JobList[0], {one, two}, sheet);
+
+    const std::pair<int, const char*> formats[] = {{OutputMp3, "mp3"},
+                                                   {OutputWma, "wma"},
+                                                   {OutputOgg, "ogg"},
+                                                   {OutputFlac, "flac"},
+                                                   {OutputOpus, "opus"}};
+    for (const auto& [format, extension] : formats) {
+        SCOPED_TRACE(extension);
+        setFormat(format);
+        SplitRun(context).RunCustomSplit();
+        for (int n = 1; n <= 2; ++n) {
+            const QString title = n == 1 ? QStringLiteral("Öne") : QStringLiteral("Two");
+            const QString path =
+                out(QStringLiteral("0%1 - %2.%3").arg(n).arg(title, QLatin1String(extension)));
+            TagLib::FileRef ref(QFile::encodeName(path).constData());
+            ASSERT_FALSE(ref.isNull()) << path.toStdString();
+            EXPECT_EQ(ref.tag()->title().to8Bit(true), title.toStdString());
+            EXPECT_EQ(ref.tag()->artist().to8Bit(true), n == 1 ? "Solo" : "Band");
+            EXPECT_EQ(ref.tag()->album().to8Bit(true), "Live");
+            EXPECT_EQ(ref.tag()->track(), static_cast<unsigned>(n));
+            EXPECT_EQ(ref.tag()->year(), 1999u);
+            EXPECT_EQ(ref.tag()->genre().to8Bit(true), "Rock");
+            const DecodedAudio decoded = decodeWithFfmpeg(path);
+            EXPECT_EQ(decoded.tags.at(QStringLiteral("title")), title);
+            EXPECT_TRUE(decoded.tags.at(QStringLiteral("track")).startsWith(QString::number(n)));
+        }
+    }
 }
 
 } // namespace

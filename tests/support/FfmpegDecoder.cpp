@@ -90,6 +90,13 @@ DecodedAudio decodeWithFfmpeg(const QString& path) {
     DecodedAudio out;
     out.codec = QString::fromLatin1(decoder->name);
     out.container = QString::fromLatin1(format->iformat->name);
+    for (const AVDictionary* dictionary :
+         {static_cast<const AVDictionary*>(format->metadata),
+          static_cast<const AVDictionary*>(format->streams[stream]->metadata)}) {
+        const AVDictionaryEntry* entry = nullptr;
+        while ((entry = av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)))
+            out.tags[QString::fromUtf8(entry->key).toLower()] = QString::fromUtf8(entry->value);
+    }
     out.rate = codec->sample_rate;
     out.channels = codec->ch_layout.nb_channels;
     out.bitsPerSample = format->streams[stream]->codecpar->bits_per_coded_sample;

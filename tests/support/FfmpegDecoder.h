@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <map>
 #include <vector>
 
 // Decodes any audio file with FFmpeg's libavformat/libavcodec: the
@@ -14,6 +15,8 @@ struct DecodedAudio {
     int bitsPerSample = 0;      // for PCM: bits of the stored samples
     long long bitRate = 0;      // as the container or codec reports it, bits per second
     std::vector<float> samples; // interleaved
+    // The container's and the audio stream's tags, keys in lower case.
+    std::map<QString, QString> tags;
 
     long long frames() const {
         return channels > 0 ? static_cast<long long>(samples.size()) / channels : 0;

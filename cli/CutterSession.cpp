@@ -333,7 +333,8 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
                                    : TitledPiece();
     return OutputNames::PieceOutput(
         state_.OutputDir, source.row.value(0), OutputNames::Extension(options_.format),
-        state_.FunctionChoice != FunctionCustom, state_.PiecePattern, !marked.tags.title.isEmpty(),
+        state_.FunctionChoice != FunctionCustom,
+        OutputNames::ChosenPattern(state_.PiecePattern, settings_), !marked.tags.title.isEmpty(),
         piece.row, PieceTags::Derive(marked.tags, record.Sheet, source.tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }

@@ -220,8 +220,11 @@ void OutputNames::SetPattern(SettingsFile& settings, const QString& pattern) {
         settings.WriteString(PatternSection, PatternKey, kept);
 }
 
-QString OutputNames::ChosenPattern(const QString& asked, const SettingsFile& settings) {
-    return asked.isEmpty() ? Pattern(settings) : asked;
+QString OutputNames::ChosenPattern(const QString& asked, const SettingsFile& settings,
+                                   bool titled) {
+    if (!asked.isEmpty() || !titled)
+        return asked;
+    return Pattern(settings);
 }
 
 QString OutputNames::PatternFault(const QString& pattern) {

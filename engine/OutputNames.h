@@ -52,10 +52,11 @@ public:
     // A blank template is written only over one that was set, so a file
     // that never had one keeps none.
     static void SetPattern(SettingsFile& settings, const QString& pattern);
-    // The template a split names its pieces by: `asked` (the command line's)
-    // when there is one, else the settings file's; empty leaves PieceOutput
-    // to its defaults.
-    static QString ChosenPattern(const QString& asked, const SettingsFile& settings);
+    // The template a split names a piece by: `asked` (the command line's)
+    // when there is one, else for a `titled` piece the settings file's; empty
+    // leaves PieceOutput to its defaults. Untitled pieces keep their numbers
+    // unless asked otherwise.
+    static QString ChosenPattern(const QString& asked, const SettingsFile& settings, bool titled);
     // Why `pattern` could give no name of its own: a field that is not
     // known, or nothing but separators. Empty when it will do, as a blank
     // one does.

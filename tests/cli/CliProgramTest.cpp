@@ -507,6 +507,10 @@ TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAl
     EXPECT_TRUE(run(byIni + QStringList{"--dry-run"}).out.contains(out("Live 2 Song Two.mp3")));
     EXPECT_TRUE(run(byIni + QStringList{"--dry-run", "--name", "{title}"})
                     .out.contains(out("Song Two.mp3") + "\t"));
+    // Untitled pieces keep their numbers.
+    EXPECT_TRUE(run({"split", src("image.flac"), "--count", "2", "--out", out(), "--settings", ini,
+                     "--dry-run"})
+                    .out.contains(out("image_2.mp3")));
 
     // What a dry run exports, cue sheet or labels, plans the same pieces again.
     const QStringList plan{"split", src("image.flac"), "--out", out(), "--dry-run"};

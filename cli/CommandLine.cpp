@@ -145,8 +145,8 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
         command
             .add_option("--name", shared.pattern,
                         "Name the outputs by TEMPLATE: {n}, {n:02}, {title}, {artist}, {album}, "
-                        "{source}, {begin} (default for pieces with titles: \"{n:02} - "
-                        "{title}\")")
+                        "{source}, {begin} (default for pieces with titles: the settings "
+                        "file's, else \"{n:02} - {title}\")")
             ->type_name("TEMPLATE");
         command
             .add_option("--min-piece", shared.minPiece,

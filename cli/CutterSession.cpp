@@ -331,10 +331,12 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
     const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
                                    ? record.Pieces[static_cast<size_t>(piece.row)]
                                    : TitledPiece();
+    const bool titled = !marked.tags.title.isEmpty();
     return OutputNames::PieceOutput(
         state_.OutputDir, source.row.value(0), OutputNames::Extension(options_.format),
-        state_.FunctionChoice != FunctionCustom, state_.PiecePattern, !marked.tags.title.isEmpty(),
-        piece.row, PieceTags::Derive(marked.tags, record.Sheet, source.tags),
+        state_.FunctionChoice != FunctionCustom,
+        OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled), titled, piece.row,
+        PieceTags::Derive(marked.tags, record.Sheet, source.tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }
 

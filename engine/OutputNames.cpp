@@ -4,6 +4,7 @@
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
+#include "platform/SettingsFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -95,6 +96,29 @@ QString cutToBytes(const QString& text, qsizetype bytes) {
     return cut;
 }
 
+// A template's fields: "{title}", "{n:02}", ...
+const QRegularExpression& fieldForm() {
+    static const QRegularExpression form(QStringLiteral("\\{(\\w+)(?::0?(\\d{1,2}))?\\}"));
+    return form;
+}
+
+bool knownField(const QString& key) {
+    static const QStringList known{QStringLiteral("n"),      QStringLiteral("title"),
+                                   QStringLiteral("artist"), QStringLiteral("album"),
+                                   QStringLiteral("source"), QStringLiteral("begin")};
+    return known.contains(key);
+}
+
+// What is left of a name once the separators an empty field leaves
+// dangling ("{album} - {n}" without an album) are gone from its ends.
+QString withoutDangling(const QString& name) {
+    static const QRegularExpression dangling(QStringLiteral("^[\\s._-]+|[\\s._-]+$"));
+    return CleanTitle(name).remove(dangling);
+}
+
+const QString PatternSection = QStringLiteral("Run");
+const QString PatternKey = QStringLiteral("PieceNames");
+
 } // namespace
 
 QString OutputNames::Extension(int formatIndex) {
@@ -153,10 +177,9 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
 
 QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& tags,
                                const QString& caption, std::int64_t beginMs) {
-    static const QRegularExpression field(QStringLiteral("\\{(\\w+)(?::0?(\\d{1,2}))?\\}"));
     QString name;
     qsizetype at = 0;
-    for (auto it = field.globalMatch(pattern); it.hasNext();) {
+    for (auto it = fieldForm().globalMatch(pattern); it.hasNext();) {
         const auto m = it.next();
         name += pattern.mid(at, m.capturedStart() - at);
         at = m.capturedEnd();
@@ -179,15 +202,48 @@ QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& t
         name += CleanTitle(value);
     }
     name += pattern.mid(at);
-    // An empty field leaves its separators dangling ("{album} - {n}" without
-    // an album): a name never starts or ends with them.
-    static const QRegularExpression dangling(QStringLiteral("^[\\s._-]+|[\\s._-]+$"));
-    name = CleanTitle(name).remove(dangling);
+    name = withoutDangling(name);
     return name.isEmpty() ? QStringLiteral("untitled") : name;
 }
 
 QString OutputNames::DefaultPattern() {
     return QStringLiteral("{n:02} - {title}");
+}
+
+QString OutputNames::Pattern(const SettingsFile& settings) {
+    return settings.ReadString(PatternSection, PatternKey, QString()).trimmed();
+}
+
+void OutputNames::SetPattern(SettingsFile& settings, const QString& pattern) {
+    const QString kept = pattern.trimmed();
+    if (!kept.isEmpty() || settings.Contains(PatternSection, PatternKey))
+        settings.WriteString(PatternSection, PatternKey, kept);
+}
+
+QString OutputNames::ChosenPattern(const QString& asked, const SettingsFile& settings,
+                                   bool titled) {
+    if (!asked.isEmpty() || !titled)
+        return asked;
+    return Pattern(settings);
+}
+
+QString OutputNames::PatternFault(const QString& pattern) {
+    if (pattern.trimmed().isEmpty())
+        return {};
+    bool anyField = false;
+    for (auto it = fieldForm().globalMatch(pattern); it.hasNext();) {
+        const auto m = it.next();
+        if (!knownField(m.captured(1)))
+            return QStringLiteral("%1 is not a field of the name template. The fields are {n}, "
+                                  "{n:02}, {title}, {artist}, {album}, {source} and {begin}.")
+                .arg(m.captured(0));
+        anyField = true;
+    }
+    if (!anyField && withoutDangling(pattern).isEmpty())
+        return QStringLiteral("The name template \"%1\" holds nothing but separators, which "
+                              "gives no name.")
+            .arg(pattern);
+    return {};
 }
 
 QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,

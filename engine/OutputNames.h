@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+class SettingsFile;
+
 // How the runs name their outputs. A run never writes over an existing file:
 // when a name is taken it counts "_1", "_2", ... until a free one turns up.
 // A name is also taken while an output is still being written under its
@@ -44,6 +46,21 @@ public:
                              const QString& caption, std::int64_t beginMs);
     // The template of pieces that have titles when none is chosen.
     static QString DefaultPattern();
+    // The template the window's runs use: key "PieceNames" of section "Run",
+    // empty (the default) when missing or blank.
+    static QString Pattern(const SettingsFile& settings);
+    // A blank template is written only over one that was set, so a file
+    // that never had one keeps none.
+    static void SetPattern(SettingsFile& settings, const QString& pattern);
+    // The template a split names a piece by: `asked` (the command line's)
+    // when there is one, else for a `titled` piece the settings file's; empty
+    // leaves PieceOutput to its defaults. Untitled pieces keep their numbers
+    // unless asked otherwise.
+    static QString ChosenPattern(const QString& asked, const SettingsFile& settings, bool titled);
+    // Why `pattern` could give no name of its own: a field that is not
+    // known, or nothing but separators. Empty when it will do, as a blank
+    // one does.
+    static QString PatternFault(const QString& pattern);
     // `stem` with `extension` in the output folder, counting "_1", "_2", ...
     // when that is taken, as SplitOutput does.
     static QString NamedOutput(const QString& outputDir, const QString& stem,

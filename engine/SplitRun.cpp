@@ -358,9 +358,10 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
     // run shows them, however the workers finish: a name once given is never
     // given again.
     const TitledPiece marked = markedPiece(file, out.row);
+    const bool titled = !marked.tags.title.isEmpty();
     out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom,
-                pattern = state.PiecePattern, titled = !marked.tags.title.isEmpty(),
-                index = out.row, tags = pieceTags(file, out.row),
+                pattern = OutputNames::ChosenPattern(state.PiecePattern, c_.settings, titled),
+                titled, index = out.row, tags = pieceTags(file, out.row),
                 beginMs = PiecePlan::Milliseconds(start, rate_)] {
         const QString path = OutputNames::PieceOutput(folder, caption, extension, numbered, pattern,
                                                       titled, index, tags, beginMs, givenNames_);

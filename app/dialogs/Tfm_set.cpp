@@ -5,6 +5,7 @@
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
+#include "engine/OutputNames.h"
 #include "engine/PieceWorkers.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
@@ -331,9 +332,23 @@ void Tfm_set::buildGeneralPage() {
     ud_workers->setToolTip(QStringLiteral("Automatic writes one piece for every processor core"));
     runForm->addRow(QStringLiteral("Pieces written at once: "), ud_workers);
 
+    // The template pieces with titles of their own are named by; the
+    // command line's --name still wins over it.
+    auto* names = newGroup(QStringLiteral("Output Names"), gb_cdgeneral);
+    auto* namesForm = new QFormLayout(names);
+    edt_piecenames = new QLineEdit(names);
+    edt_piecenames->setObjectName(QStringLiteral("edt_piecenames"));
+    edt_piecenames->setPlaceholderText(OutputNames::DefaultPattern());
+    edt_piecenames->setToolTip(
+        QStringLiteral("Fields: {n} the piece's number, {n:02} the number with two digits, "
+                       "{title}, {artist}, {album} its tags, {source} the source's name, "
+                       "{begin} where it begins"));
+    namesForm->addRow(QStringLiteral("Names of titled pieces: "), edt_piecenames);
+
     page->addWidget(choice);
     page->addWidget(fades);
     page->addWidget(run);
+    page->addWidget(names);
     page->addStretch(1);
 }
 
@@ -801,6 +816,7 @@ void Tfm_set::FormShow() {
     loading_ = false;
     loadSilenceControls();
     ud_workers->setValue(PieceWorkers::Asked(settingsFile()));
+    edt_piecenames->setText(OutputNames::Pattern(settingsFile()));
 
     cb_mp3vbrcmChange();
     rb_cdmodeClick();
@@ -897,6 +913,11 @@ void Tfm_set::OkClick() {
         context_.desktop.warning(Mp3NotSupported);
         return;
     }
+    const QString nameFault = OutputNames::PatternFault(edt_piecenames->text());
+    if (!nameFault.isEmpty()) {
+        context_.desktop.warning(nameFault);
+        return;
+    }
 
     AppState& state = context_.state;
     const QString folder = context_.outputFolderText();
@@ -920,6 +941,7 @@ void Tfm_set::OkClick() {
     saveEncoderControls(settings);
     saveSilenceControls();
     PieceWorkers::SetAllowed(settings, ud_workers->value());
+    OutputNames::SetPattern(settings, edt_piecenames->text());
 
     context_.adoptSelectedFile();
     accept();

@@ -141,9 +141,17 @@ TEST_F(CliProgramTest, DryRunListsExactlyTheNamesARunThenWrites) {
 TEST_F(CliProgramTest, JoinsThroughTheToolAndNeverReplacesAFile) {
     const QString a = tone("a.ogg", 2.0);
     const QString b = tone("b.ogg", 1.0);
-    const Result joined = run({"join", a, b, "-o", "mix", "--format", "wav", "--out", out()});
+    const Result joined =
+        run({"join", a, b, "-o", "mix", "--format", "wav", "--out", out(), "--json"});
     ASSERT_EQ(joined.status, 0) << joined.err.toStdString();
-    EXPECT_NEAR(decodeWithFfmpeg(out("mix.wav")).frames(), 3 * Rate, 100);
+    // One output, every frame of both sources in it (their exact counts:
+    // FFmpeg's Vorbis decoder reads these sources 64 frames short).
+    const QJsonArray json = QJsonDocument::fromJson(joined.out.toUtf8()).array();
+    ASSERT_EQ(json.size(), 1) << joined.out.toStdString();
+    EXPECT_EQ(json[0]["path"].toString(), out("mix.wav"));
+    EXPECT_EQ(json[0]["status"].toString(), "written");
+    EXPECT_EQ(decodeWithFfmpeg(json[0]["path"].toString()).frames(),
+              OggFixture::Tone(2.0).frames() + OggFixture::Tone(1.0).frames());
 
     const Result again = run({"join", a, b, "-o", "mix", "--format", "wav", "--out", out()});
     EXPECT_EQ(again.status, 1);
@@ -482,6 +490,27 @@ TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAl
             }
         }
     }
+
+    // Without --name the settings file's template names them, in a run and
+    // in a dry run alike; --name wins over it.
+    const QString ini = src("Velmora.ini");
+    QFile settings(ini);
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Run]\nPieceNames={album} {n} {title}\n");
+    settings.close();
+    QDir(out()).removeRecursively();
+    QStringList byIni{"split", src("image.flac"), "--cue", sheet};
+    byIni << "--out" << out() << "--settings" << ini;
+    ASSERT_EQ(run(byIni + QStringList{"--format", "wav"}).status, 0);
+    EXPECT_EQ(outputs().join('|').toStdString(),
+              "Live 1 Intro.wav|Live 2 Song Two.wav|Live 3 Coda.wav");
+    EXPECT_TRUE(run(byIni + QStringList{"--dry-run"}).out.contains(out("Live 2 Song Two.mp3")));
+    EXPECT_TRUE(run(byIni + QStringList{"--dry-run", "--name", "{title}"})
+                    .out.contains(out("Song Two.mp3") + "\t"));
+    // Untitled pieces keep their numbers.
+    EXPECT_TRUE(run({"split", src("image.flac"), "--count", "2", "--out", out(), "--settings", ini,
+                     "--dry-run"})
+                    .out.contains(out("image_2.mp3")));
 
     // What a dry run exports, cue sheet or labels, plans the same pieces again.
     const QStringList plan{"split", src("image.flac"), "--out", out(), "--dry-run"};

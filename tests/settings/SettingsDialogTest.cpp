@@ -304,6 +304,34 @@ TEST_F(SettingsDialogTest, PiecesWrittenAtOnceAreAutomaticUntilSetAndOkSavesThem
     EXPECT_EQ(dlg->ud_workers->value(), 3);
 }
 
+TEST_F(SettingsDialogTest, PieceNamesGivingNoNameStopOkAndOthersRoundTrip) {
+    open();
+    EXPECT_EQ(dlg->edt_piecenames->text(), "");
+    EXPECT_EQ(dlg->edt_piecenames->placeholderText(), "{n:02} - {title}");
+    for (const QString bad : {" - ", "{n} {track}"}) {
+        dlg->edt_piecenames->setText(bad);
+        dlg->Ok->click();
+        EXPECT_TRUE(dlg->isVisible()) << bad.toStdString();
+    }
+    ASSERT_EQ(desktop.informations.size(), 2);
+    EXPECT_TRUE(desktop.informations[0].contains("nothing but separators"));
+    EXPECT_TRUE(desktop.informations[1].startsWith("{track} is not a field"));
+    EXPECT_FALSE(QFile::exists(ini));
+
+    dlg->edt_piecenames->setText("{artist} - {title}");
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().endsWith("[Run]\nworkers=0\nPieceNames={artist} - {title}\n"));
+    start();
+    open();
+    EXPECT_EQ(dlg->edt_piecenames->text(), "{artist} - {title}");
+    // Blank again: the default.
+    dlg->edt_piecenames->setText(" ");
+    dlg->Ok->click();
+    start();
+    open();
+    EXPECT_EQ(dlg->edt_piecenames->text(), "");
+}
+
 TEST_F(SettingsDialogTest, ChangingTheOggSettingsSwitchesCopyingOffUntilTickedAgain) {
     open();
     EXPECT_TRUE(dlg->ck_oggcopy->isChecked());

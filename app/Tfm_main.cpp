@@ -63,6 +63,8 @@ constexpr const char* GlyphProperty = "menuGlyph";
 const QString Tfm_main::OpenFilter = SourceIntake::OpenFilter;
 const QString Tfm_main::SegmentsFilter =
     QStringLiteral("Cue sheets(*.cue)|*.cue|Label files(*.txt)|*.txt");
+const QString Tfm_main::NoFileForSegmentsMessage =
+    QStringLiteral("Add a file first: segments are marked on the selected file.");
 const QString Tfm_main::SaveFilter =
     QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
                    "OGG Files(*.ogg)|*.ogg|FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
@@ -771,8 +773,12 @@ void Tfm_main::ImportSegments1Click() {
         if (state_.Busy)
             return;
         const listrecord* record = segmentEditor_->RecordInUse();
-        const QStringList chosen = desktop_.openFiles(
-            SegmentsFilter, record ? QFileInfo(record->FileName).absolutePath() : QString());
+        if (!record) {
+            desktop_.warning(NoFileForSegmentsMessage);
+            return;
+        }
+        const QStringList chosen =
+            desktop_.openFiles(SegmentsFilter, QFileInfo(record->FileName).absolutePath());
         if (!chosen.isEmpty())
             importSegmentsFrom(chosen.front());
     });
@@ -794,6 +800,10 @@ void Tfm_main::ChapterSegments1Click() {
 }
 
 void Tfm_main::importSegmentsFrom(const QString& sheetPath) {
+    if (!segmentEditor_->RecordInUse()) {
+        desktop_.warning(NoFileForSegmentsMessage);
+        return;
+    }
     segmentEditor_->ImportSegments([&](const listrecord& record, PieceTags& sheet) {
         return SegmentFiles::Import(sheetPath, record.FileName, record.SampleRate,
                                     record.SampleCount, &sheet);

@@ -103,6 +103,7 @@ public:
     static const QString SaveFilter;
     // The files "Import segments…" reads and "Export segments…" writes.
     static const QString SegmentsFilter;
+    static const QString NoFileForSegmentsMessage;
     // The help memo's lines, shown while the file list is empty.
     static QStringList HelpMemoLines();
 

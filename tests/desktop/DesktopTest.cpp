@@ -215,6 +215,11 @@ TEST_F(DesktopTest, DroppedOggFilesAndFoldersAreAddedAndTheRestIsNamedOnce) {
 
 TEST_F(DesktopTest, ACueSheetDroppedOnTheSegmentListMarksTheSelectedFile) {
     makeFiles();
+    QMimeData early;
+    setUrls(early, {dir.filePath("album/notes.txt")});
+    EXPECT_TRUE(drop(main->lv_time->viewport(), early));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.informations.isEmpty(); }, Deadline));
+    EXPECT_EQ(desktop.informations, QStringList{Tfm_main::NoFileForSegmentsMessage});
     QMimeData song;
     setUrls(song, {dir.filePath("song.ogg")});
     EXPECT_TRUE(drop(main->lv->viewport(), song));

@@ -16,7 +16,8 @@ namespace {
 constexpr int MaxDecimals = 9;
 
 std::int64_t frameOf(const QString& text, int line, std::int32_t rate, std::int64_t frames) {
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,12})(?:\\.(\\d*))?\\s*$"));
+    // Editors in some locales write a decimal comma.
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,12})(?:[.,](\\d*))?\\s*$"));
     const auto m = form.match(text);
     if (!m.hasMatch())
         throw Error(QStringLiteral("Label file line %1: \"%2\" is not a time in seconds")
@@ -43,7 +44,15 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
         const QString& line = lines[i];
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('\\')))
             continue;
-        const QStringList fields = line.split(QLatin1Char('\t'));
+        QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() < 2) {
+            // Written by hand or by another tool: start and end apart by spaces.
+            static const QRegularExpression spaced(
+                QStringLiteral("^\\s*(\\S+)\\s+(\\S+)\\s*(.*)$"));
+            const auto m = spaced.match(line);
+            if (m.hasMatch())
+                fields = QStringList{m.captured(1), m.captured(2), m.captured(3)};
+        }
         if (fields.size() < 2)
             throw Error(
                 QStringLiteral("Label file line %1: no tab between start and end").arg(i + 1));

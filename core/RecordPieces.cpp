@@ -50,7 +50,6 @@ void RecordPieces::Number(std::vector<TitledPiece>& pieces) {
 
 void RecordPieces::Adopt(listrecord& record, std::vector<TitledPiece> pieces,
                          const PieceTags& sheet) {
-    Number(pieces);
     record.Pieces = std::move(pieces);
     record.Sheet = sheet;
     SetMarked(record, record.Pieces);
@@ -65,8 +64,14 @@ void RecordPieces::ConfirmWorking(listrecord& record) {
         FramePosition::OfSeconds(record.BeginTimes[last], record.SampleRate, record.SampleCount);
     piece.end = FramePosition::EndOfSeconds(record.EndTimes[last], record.Duration,
                                             record.SampleRate, record.SampleCount);
+    // Numbered after the last, so the sheet's own numbers stay.
+    int number = 1;
+    for (const TitledPiece& p : record.Pieces)
+        number = std::max(number, p.tags.track + 1);
+    piece.tags.track = number;
     record.Pieces.push_back(piece);
-    Number(record.Pieces);
+    for (TitledPiece& p : record.Pieces)
+        p.tags.tracks = std::max(p.tags.tracks, number);
     SetMarked(record, record.Pieces);
 }
 
@@ -78,8 +83,8 @@ void RecordPieces::Remove(listrecord& record, int row) {
     const std::int32_t begin = last < record.BeginTimes.size() ? record.BeginTimes[last] : 0;
     const std::int32_t end =
         last < record.EndTimes.size() ? record.EndTimes[last] : record.Duration;
+    // The others keep their numbers: track 3 of a CD stays track 3.
     record.Pieces.erase(record.Pieces.begin() + row);
-    Number(record.Pieces);
     if (record.Pieces.empty())
         record.Sheet = {};
     SetMarked(record, record.Pieces);

@@ -31,13 +31,15 @@ public:
     static void Number(std::vector<TitledPiece>& pieces);
 
     // Exact pieces from another program (a cue sheet's tracks, labels,
-    // chapters) become the record's pieces, numbered, with the sheet's own
-    // tags; the whole-second segments follow them.
+    // chapters) become the record's pieces, numbered as they come, with the
+    // sheet's own tags; the whole-second segments follow them.
     static void Adopt(listrecord& record, std::vector<TitledPiece> pieces, const PieceTags& sheet);
     // The working segment joins the record's pieces at the frames its whole
-    // seconds stand for. Only for a record with pieces.
+    // seconds stand for, numbered after the last. Only for a record with
+    // pieces.
     static void ConfirmWorking(listrecord& record);
-    // Takes confirmed row `row` out of the record's pieces.
+    // Takes confirmed row `row` out of the record's pieces; the others keep
+    // their numbers.
     static void Remove(listrecord& record, int row);
     // Gives confirmed row `row` its title; a record of whole-second segments
     // takes them as pieces first. False for the working row or a row the

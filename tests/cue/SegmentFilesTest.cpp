@@ -202,7 +202,11 @@ TEST(LabelFile, ReadsPointsAndRegionsAtTheirNearestFrames) {
     EXPECT_EQ(regions[0], piece(66150, 88200, "A"));
     EXPECT_EQ(regions[1], piece(88200, 187425, "B"));
 
-    for (const char* broken : {"1.5 4.25 A\n", "1,5\t2\tx\n", "0\t0\tok\n3\t2\tbackwards\n"})
+    // Spaces for tabs and a decimal comma, as some tools and locales write.
+    EXPECT_EQ(LabelFile::Parse(QStringLiteral("1.5  4,25 A b\n"), 44100, frames),
+              (std::vector<TitledPiece>{piece(66150, 187425, "A b")}));
+
+    for (const char* broken : {"1.5 x A\n", "1;5\t2\tx\n", "0\t0\tok\n3\t2\tbackwards\n"})
         EXPECT_TRUE(errorOf([&] {
                         LabelFile::Parse(QString::fromLatin1(broken), 44100, frames);
                     }).startsWith(QLatin1String("Label file line")))

@@ -186,7 +186,9 @@ TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
     PieceTags sheet;
     sheet.album = QStringLiteral("Live");
     sheet.artist = QStringLiteral("Band");
-    RecordPieces::Adopt(state.JobList[0], {one, two}, sheet);
+    std::vector<TitledPiece> pieces{one, two};
+    RecordPieces::Number(pieces);
+    RecordPieces::Adopt(state.JobList[0], pieces, sheet);
 
     const std::pair<int, const char*> formats[] = {{OutputMp3, "mp3"},
                                                    {OutputWma, "wma"},

@@ -28,7 +28,7 @@ QString RunFixture::addFile(const QString& name, const OggFixture& fixture) {
     return path;
 }
 
-void RunFixture::addSource(const QString& path) {
+void RunFixture::addSource(QString path) {
     AudioFile2 probe;
     probe.Open(path, 0, 1);
     listrecord record;

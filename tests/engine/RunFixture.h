@@ -49,7 +49,8 @@ protected:
     // job list measures it: one working segment over the whole file.
     QString addFile(const QString& name, const OggFixture& fixture);
     // Adds a file that exists already, the same way.
-    void addSource(const QString& path);
+    // By value: the path may be one of the job list's own, which adding moves.
+    void addSource(QString path);
     // Replaces a file's segments: confirmed ranges, then the working segment.
     void setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,
                      std::pair<int, int> working);

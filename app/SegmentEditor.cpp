@@ -23,6 +23,8 @@ const QString OnlyCustomMessage =
 const QString BeginAfterEndMessage = QStringLiteral("Start-time must not be larger than end-time.");
 const QString WorkingSegmentMessage =
     QStringLiteral("This item, the procedure will automatically process. Need not delete.");
+const QString NotARangeMessage =
+    QStringLiteral("\"%1\" is not a begin and end time like 00:04:17.69 - 00:05:02.13.");
 const QString NothingToExportMessage = QStringLiteral("There is no segment to export.");
 const QString SilencesUnknownMessage =
     QStringLiteral("The silences of this file are still being looked for. Export again when the "
@@ -250,6 +252,43 @@ void SegmentEditor::ExportSegments(const WritePieces& write) {
         desktop_.warning(NothingToExportMessage);
     else
         write(record, pieces, record.Sheet);
+}
+
+void SegmentEditor::RangeEdited(int row, const QString& text) {
+    listrecord* record = isSplitFunction() ? nullptr : RecordInUse();
+    if (!record)
+        return;
+    Segments::Normalise(*record);
+    if (row < 0 || row >= record->SegmentCount - 1)
+        return; // the working segment is marked with Begin and End
+    const QStringList shown = lvTime_.text(row, SegmentList::RangeColumn).split(QLatin1Char('-'));
+    const QStringList typed = text.split(QLatin1Char('-'));
+    const auto frameOf = [&](int end) -> std::optional<std::int64_t> {
+        const QString part = typed.value(end).trimmed();
+        // What is still shown as it was keeps its exact frame, which the
+        // hundredths shown only round.
+        if (shown.size() == 2 && part == shown[end].trimmed()) {
+            const auto pieces =
+                record->Pieces.empty() ? RecordPieces::Marked(*record) : record->Pieces;
+            if (static_cast<size_t>(row) < pieces.size())
+                return end == 0 ? pieces[static_cast<size_t>(row)].begin
+                                : pieces[static_cast<size_t>(row)].end;
+        }
+        return Segments::FrameOfClock(part, record->SampleRate);
+    };
+    const auto begin = typed.size() == 2 ? frameOf(0) : std::nullopt;
+    const auto end = typed.size() == 2 ? frameOf(1) : std::nullopt;
+    if (!begin || !end) {
+        desktop_.warning(NotARangeMessage.arg(text.trimmed()));
+        return;
+    }
+    if (!RecordPieces::SetRange(*record, row, *begin, *end)) {
+        desktop_.warning(BeginAfterEndMessage);
+        return;
+    }
+    rows_.FillSegments(*record);
+    if (hooks_.showTotalTime)
+        hooks_.showTotalTime();
 }
 
 void SegmentEditor::TitleEdited(int row, const QString& title) {

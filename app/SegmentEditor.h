@@ -72,6 +72,10 @@ public:
     void ExportSegments(const WritePieces& write);
     // A title typed into row `row` of the list.
     void TitleEdited(int row, const QString& title);
+    // Times typed into row `row` ("04:17.69 - 05:02.13"): the segment then
+    // begins and ends on the frames they name. An end left as shown stays
+    // on its exact frame.
+    void RangeEdited(int row, const QString& text);
 
 private:
     // The record the marks go to, normalised; null (after telling the user

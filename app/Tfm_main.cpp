@@ -215,13 +215,18 @@ void Tfm_main::buildLists() {
         new ReportListModel({QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
                              QStringLiteral("Status"), QStringLiteral("Title")},
                             this);
-    // A piece's title is typed in place; the segment editor keeps it.
-    lvTimeModel_->setEditableColumn(SegmentList::TitleColumn);
+    // A segment's times and title are typed in place; the segment editor
+    // keeps them.
+    lvTimeModel_->setEditableColumns({SegmentList::RangeColumn, SegmentList::TitleColumn});
     connect(lvTimeModel_, &ReportListModel::textEdited, this,
-            [this](int row, int, const QString& title) {
+            [this](int row, int column, const QString& text) {
                 guarded([&] {
-                    if (!state_.Busy)
-                        segmentEditor_->TitleEdited(row, title);
+                    if (state_.Busy)
+                        return;
+                    if (column == SegmentList::TitleColumn)
+                        segmentEditor_->TitleEdited(row, text);
+                    else
+                        segmentEditor_->RangeEdited(row, text);
                 });
             });
     lvSelection_ = new QItemSelectionModel(lvModel_, this);

@@ -92,18 +92,50 @@ void RecordPieces::Remove(listrecord& record, int row) {
     record.EndTimes.back() = end;
 }
 
-bool RecordPieces::SetTitle(listrecord& record, int row, const QString& title) {
+namespace {
+
+// A record's confirmed segments as pieces, for an edit of row `row`; false
+// when there is no such row to edit.
+bool asPieces(listrecord& record, int row) {
     if (record.Pieces.empty()) {
-        auto marked = Marked(record);
-        // A segment with no frames in it has no piece to carry the title.
+        if (row < 0 || row >= record.SegmentCount - 1)
+            return false;
+        auto marked = RecordPieces::Marked(record);
+        // A segment with no frames in it has no piece to carry the edit.
         if (static_cast<int>(marked.size()) != std::max(record.SegmentCount - 1, 0))
             return false;
-        Number(marked);
+        RecordPieces::Number(marked);
         record.Pieces = std::move(marked);
     }
-    if (row < 0 || row >= static_cast<int>(record.Pieces.size()))
+    return row >= 0 && row < static_cast<int>(record.Pieces.size());
+}
+
+} // namespace
+
+bool RecordPieces::SetTitle(listrecord& record, int row, const QString& title) {
+    if (!asPieces(record, row))
         return false;
     record.Pieces[static_cast<size_t>(row)].tags.title = title.trimmed();
+    return true;
+}
+
+bool RecordPieces::SetRange(listrecord& record, int row, std::int64_t begin, std::int64_t end) {
+    const std::int64_t last = std::max<std::int64_t>(record.SampleCount, 0);
+    begin = std::clamp<std::int64_t>(begin, 0, last);
+    end = std::clamp<std::int64_t>(end, 0, last);
+    if (end <= begin || !asPieces(record, row))
+        return false;
+    const auto working = static_cast<size_t>(std::max(record.SegmentCount - 1, 0));
+    const std::int32_t workBegin =
+        working < record.BeginTimes.size() ? record.BeginTimes[working] : 0;
+    const std::int32_t workEnd =
+        working < record.EndTimes.size() ? record.EndTimes[working] : record.Duration;
+    TitledPiece& piece = record.Pieces[static_cast<size_t>(row)];
+    piece.begin = begin;
+    piece.end = end;
+    SetMarked(record, record.Pieces);
+    record.BeginTimes.back() = workBegin;
+    record.EndTimes.back() = workEnd;
     return true;
 }
 

@@ -45,4 +45,7 @@ public:
     // takes them as pieces first. False for the working row or a row the
     // record does not have.
     static bool SetTitle(listrecord& record, int row, const QString& title);
+    // Moves confirmed row `row` to frames [begin, end), likewise. False when
+    // the range is empty or the row is not there.
+    static bool SetRange(listrecord& record, int row, std::int64_t begin, std::int64_t end);
 };

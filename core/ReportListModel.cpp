@@ -32,13 +32,13 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() == editableColumn_)
+    if (index.isValid() && editableColumns_.contains(index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || index.column() != editableColumn_)
+    if (!index.isValid() || role != Qt::EditRole || !editableColumns_.contains(index.column()))
         return false;
     emit textEdited(index.row(), index.column(), value.toString());
     return true;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 // The rows of a report-style list: each row is a caption followed by its
@@ -22,10 +24,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // Lets the view edit `column` (-1: none). An edit is not kept by the
-    // model: it is handed on through textEdited, whose receiver decides
-    // what the row shows.
-    void setEditableColumn(int column) { editableColumn_ = column; }
+    // Lets the view edit these columns. An edit is not kept by the model:
+    // it is handed on through textEdited, whose receiver decides what the
+    // row shows.
+    void setEditableColumns(QList<int> columns) { editableColumns_ = std::move(columns); }
 
     int count() const { return static_cast<int>(rows_.size()); }
     // Column 0 is the caption; 1.. are the sub-items. Out of range gives "".
@@ -48,7 +50,7 @@ signals:
     void textEdited(int row, int column, const QString& text);
 
 private:
-    int editableColumn_ = -1;
+    QList<int> editableColumns_;
     QStringList headers_;
     std::vector<QStringList> rows_;
     std::vector<QString> notes_; // one for every row

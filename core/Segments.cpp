@@ -1,7 +1,10 @@
 #include "core/Segments.h"
 
+#include "core/FramePosition.h"
 #include "core/listrecord.h"
 #include "platform/FormatTime.h"
+
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -48,6 +51,29 @@ QStringList Segments::SegmentRowMs(std::int64_t beginMs, std::int64_t endMs,
     const std::int64_t end = shown(endMs);
     return {FormatTimeMs(begin) + QStringLiteral(" - ") + FormatTimeMs(end),
             FormatTimeMs(std::max<std::int64_t>(end - begin, 0)), status};
+}
+
+std::optional<std::int64_t> Segments::FrameOfClock(const QString& text, std::int32_t rate) {
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(?:(\\d{1,5}):)?(\\d{1,5}):)?(\\d{1,7})(?:[.,](\\d{0,9}))?$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch() || rate <= 0)
+        return std::nullopt;
+    const bool hasHours = m.capturedLength(1) > 0;
+    const bool hasMinutes = m.capturedLength(2) > 0;
+    const std::int64_t hours = m.captured(1).toLongLong();
+    const std::int64_t minutes = m.captured(2).toLongLong();
+    const std::int64_t seconds = m.captured(3).toLongLong();
+    // Below the first field the usual clock limits hold.
+    if ((hasMinutes && seconds >= 60) || (hasHours && minutes >= 60))
+        return std::nullopt;
+    const QString decimals = m.captured(4);
+    std::int64_t denominator = 1;
+    for (qsizetype i = 0; i < decimals.size(); ++i)
+        denominator *= 10;
+    return FramePosition::OfFraction(hours * 3600 + minutes * 60 + seconds,
+                                     decimals.isEmpty() ? 0 : decimals.toLongLong(), denominator,
+                                     rate);
 }
 
 void Segments::Normalise(listrecord& record) {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct listrecord;
@@ -45,6 +46,9 @@ public:
     // follow one another never overlap and their lengths add up.
     static QStringList SegmentRowMs(std::int64_t beginMs, std::int64_t endMs,
                                     const QString& status);
+    // The frame a typed time names at `rate`: "1:02:03.25", "4:17.69",
+    // "75.5" (a decimal comma too); none when the text is no such time.
+    static std::optional<std::int64_t> FrameOfClock(const QString& text, std::int32_t rate);
     // Makes the segment count agree with the time arrays (at least one
     // segment, never more than the arrays hold).
     static void Normalise(listrecord& record);

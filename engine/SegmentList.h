@@ -15,7 +15,8 @@ struct listrecord;
 // cut at.
 class SegmentList {
 public:
-    // The column of a piece's title.
+    // The columns of a piece's range and of its title.
+    static constexpr int RangeColumn = 0;
     static constexpr int TitleColumn = 3;
 
     SegmentList(const AppState& state, ReportListModel& lvTime);

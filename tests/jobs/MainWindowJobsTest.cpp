@@ -104,7 +104,18 @@ TEST_F(MainWindowJobsTest, ImportedSegmentsKeepFramesAndTitlesThroughEditsAndExp
                                           "00:00:40 - 00:01:00|00:00:20|OK|Second",
                                           "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
 
-    lvTime().setData(lvTime().index(1, 3), QStringLiteral(" Second take "), Qt::EditRole);
+    // Times typed in place: what is left as shown keeps its exact frame.
+    lvTime().setData(lvTime().index(0, 0), QStringLiteral("00:00:10.25 - 0:15,125"), Qt::EditRole);
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:10.25 - 00:00:15.13");
+    EXPECT_EQ(main->state().JobList[0].Pieces[0].end, 121000);
+    lvTime().setData(lvTime().index(0, 0), QStringLiteral("00:00:16 - 00:00:15"), Qt::EditRole);
+    lvTime().setData(lvTime().index(0, 0), QStringLiteral("soon - later"), Qt::EditRole);
+    EXPECT_EQ(desktop.informations,
+              (QStringList{"Start-time must not be larger than end-time.",
+                           "\"soon - later\" is not a begin and end time like 00:04:17.69 - "
+                           "00:05:02.13."}));
+    EXPECT_EQ(main->state().JobList[0].Pieces[0].begin, 82000);
+
     lvTime().setData(lvTime().index(2, 3), QStringLiteral("Working"), Qt::EditRole);
     EXPECT_EQ(lvTime().text(1, 3), "Second take");
     EXPECT_EQ(lvTime().text(2, 3), "");

@@ -189,7 +189,11 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     waveform_->setRefillSegments([this] { segmentEditor_->ShowSegments(); });
 }
 
-Tfm_main::~Tfm_main() = default;
+Tfm_main::~Tfm_main() {
+    // An edit still open in the segment list is committed when focus leaves
+    // it as the window goes; by then there is no editor to take it.
+    disconnect(lvTimeModel_, &ReportListModel::textEdited, this, nullptr);
+}
 
 DialogContext Tfm_main::dialogContext() {
     return DialogContext{*this,

@@ -116,6 +116,7 @@ TEST_F(MainWindowJobsTest, ImportedSegmentsKeepFramesAndTitlesThroughEditsAndExp
                            "00:05:02.13."}));
     EXPECT_EQ(main->state().JobList[0].Pieces[0].begin, 82000);
 
+    lvTime().setData(lvTime().index(1, 3), QStringLiteral(" Second take "), Qt::EditRole);
     lvTime().setData(lvTime().index(2, 3), QStringLiteral("Working"), Qt::EditRole);
     EXPECT_EQ(lvTime().text(1, 3), "Second take");
     EXPECT_EQ(lvTime().text(2, 3), "");

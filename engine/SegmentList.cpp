@@ -21,7 +21,11 @@ void SegmentList::FillSegments(const listrecord& record) {
                 PiecePlan::Milliseconds(piece.begin, copy.SampleRate),
                 PiecePlan::Milliseconds(piece.end, copy.SampleRate), SegmentStatus::Confirmed);
             row << piece.tags.title;
-            lvTime_.append(row);
+            const int at = lvTime_.append(row);
+            // The title column lies past the list's width; the tooltip
+            // names the piece wherever the pointer is.
+            if (!piece.tags.title.isEmpty())
+                lvTime_.setNote(at, piece.tags.title);
             continue;
         }
         lvTime_.append(Segments::SegmentRow(

@@ -237,6 +237,7 @@ TEST_F(DesktopTest, ACueSheetDroppedOnTheSegmentListMarksTheSelectedFile) {
     EXPECT_EQ(main->lvTimeModel().row(0),
               (QStringList{"00:00:00 - 00:00:01.80", "00:00:01.80", "OK", "One"}));
     EXPECT_EQ(main->lvTimeModel().text(1, 0), "00:00:01.80 - 00:00:03.20");
+    EXPECT_EQ(main->lvTimeModel().note(1), "Two");
     EXPECT_EQ(main->state().JobList[0].Sheet.album, "Demo");
     EXPECT_EQ(lv().count(), 1);
 }

@@ -76,14 +76,24 @@ Header parse(std::uint32_t v) {
     return h;
 }
 
-// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected).
-std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t crc = 0) {
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
+// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected), a byte at
+// a time: the music CRC runs over the whole piece.
+constexpr std::array<std::uint16_t, 256> CrcTable = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned crc = i;
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xa001) : crc >> 1;
+            crc = (crc & 1) ? (crc >> 1) ^ 0xa001 : crc >> 1;
+        table[i] = static_cast<std::uint16_t>(crc);
     }
-    return crc;
+    return table;
+}();
+
+std::uint16_t crc16(const unsigned char* data, std::size_t size) {
+    unsigned crc = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        crc = (crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xff];
+    return static_cast<std::uint16_t>(crc);
 }
 
 // The size of the ID3v2 tags at `at`, 0 for none.
@@ -405,6 +415,9 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
     const QByteArray silent = silentFrame(reservoir);
 
     QByteArray audio = silent;
+    audio.reserve(
+        static_cast<qsizetype>(frames_[last].offset + frames_[last].size - frames_[first].offset) +
+        silent.size());
     std::vector<std::int64_t> offsets{0};
     const int silentIndex = static_cast<int>(
         (bigEndian(reinterpret_cast<const unsigned char*>(silent.constData())) >> 12) & 15);

@@ -722,10 +722,13 @@ QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std:
                 mp3Cutter_ = std::make_unique<Mp3StreamCutter>(record.FileName);
                 frames = mp3Cutter_->totalFrames();
                 rate = mp3Cutter_->sampleRate();
+                // A stream it cannot copy says why before any count.
+                problem = mp3Cutter_->problem();
             }
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
-            if (rate != rate_ || std::min<std::int64_t>(frames, INT32_MAX) != sampleCount_)
+            if (problem.isEmpty() &&
+                (rate != rate_ || std::min<std::int64_t>(frames, INT32_MAX) != sampleCount_))
                 problem = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
             problem = QStringLiteral("unreadable source");

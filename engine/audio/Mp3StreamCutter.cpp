@@ -121,19 +121,20 @@ bool Mp3StreamCutter::IsMp3(const QString& path) {
         return false;
     QByteArray start = file.read(10);
     const std::size_t skip = id3v2Size(start, 0);
-    if (skip > 0 && !file.seek(static_cast<qint64>(skip)))
+    if (!file.seek(static_cast<qint64>(skip)))
         return false;
     start = file.read(4096);
     const auto* p = reinterpret_cast<const unsigned char*>(start.constData());
     for (qsizetype i = 0; i + 4 <= start.size(); ++i) {
         const Header h = parse(bigEndian(p + i));
-        if (h.valid && h.bitrateIndex == 0 && i == 0)
-            return true; // free format: refused later, with the reason
-        if (!h.valid || h.bitrateIndex == 0)
+        // Free format and other layers are refused later, with the reason.
+        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && i == 0)
+            return true;
+        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
             continue;
         const qsizetype next = i + h.length();
         if (next + 4 > start.size())
-            return h.layer == 3;
+            return true;
         const Header after = parse(bigEndian(p + next));
         if (after.valid && after.rate == h.rate && after.layer == h.layer)
             return true;
@@ -183,11 +184,10 @@ void Mp3StreamCutter::read(const QByteArray& file) {
     std::size_t at = 0;
     for (; at + 4 <= data_.size(); ++at) {
         const Header h = headerAt(at);
-        if (!h.valid || h.bitrateIndex == 0) {
-            if (h.valid && h.layer == 3) // free format: no length to follow
-                break;
+        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && at == 0)
+            break; // refused below
+        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
             continue;
-        }
         const std::size_t next = at + static_cast<std::size_t>(h.length());
         if (next == data_.size())
             break;

@@ -41,6 +41,9 @@ public:
     int sampleRate() const { return rate_; }
     int channels() const { return mono_ ? 1 : 2; }
 
+    // Why no piece of the source can be copied; empty when pieces can.
+    const QString& problem() const { return problem_; }
+
     // Why [begin, end) cannot be copied exactly, in a few words; empty when
     // it can.
     QString obstacle(std::int64_t begin, std::int64_t end) const;

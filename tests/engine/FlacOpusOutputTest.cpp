@@ -281,3 +281,16 @@ TEST_F(FlacOpusOutputTest, FadedMp3PiecesAreReencoded) {
     EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
     EXPECT_EQ(decode("lame_cbr128_44100_2.mp3").frames(), 2 * 44100);
 }
+
+TEST_F(FlacOpusOutputTest, Mp3PiecesOfLayerIiSourcesAreReencoded) {
+    const QString source = srcDir + QStringLiteral("layer2.mp3");
+    FormatCorpus::Synthesize(QStringLiteral("sine=f=440:d=3"), {"-c:a", "mp2", "-f", "mp2"},
+                             source);
+    addSource(source);
+    setSegments(0, {{1, 2}}, {0, 1});
+    state.OggCopy = true;
+    setFormat(OutputMp3);
+    SplitRun(context).RunCustomSplit();
+    EXPECT_EQ(lvTime.note(0), "re-encoded (not Layer III)");
+    EXPECT_EQ(decode("layer2.mp3").frames(), 44100);
+}

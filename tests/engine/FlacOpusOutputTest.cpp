@@ -3,6 +3,7 @@
 #include "core/RecordPieces.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "tags/WmaTags.h"
 #include "tests/engine/RunFixture.h"
@@ -293,4 +294,24 @@ TEST_F(FlacOpusOutputTest, Mp3PiecesOfLayerIiSourcesAreReencoded) {
     SplitRun(context).RunCustomSplit();
     EXPECT_EQ(lvTime.note(0), "re-encoded (not Layer III)");
     EXPECT_EQ(decode("layer2.mp3").frames(), 44100);
+}
+
+TEST_F(FlacOpusOutputTest, AStopDuringACopiedMp3PieceLeavesItCompleteAndExact) {
+    const QString source = srcDir + QStringLiteral("long.mp3");
+    FormatCorpus::Synthesize(QStringLiteral("aevalsrc=sin(2*PI*440*t)*sin(t):s=44100:d=30"),
+                             {"-c:a", "libmp3lame", "-b:a", "128k"}, source);
+    addSource(source);
+    setSegments(0, {{1, 29}}, {0, 1});
+    state.OggCopy = true;
+    setFormat(OutputMp3);
+    host.onPump = [&] {
+        if (lvTime.note(0) == "copied" && state.Busy)
+            RunSupport::StopRun(state, host, lvTime);
+    };
+    SplitRun(context).RunCustomSplit();
+
+    const DecodedAudio piece = decode("long.mp3");
+    EXPECT_GT(piece.frames(), 0);
+    EXPECT_LT(piece.frames(), 28 * 44100);
+    EXPECT_EQ(largestDifference(piece, decodeWithFfmpeg(source), 44100), 0.0);
 }

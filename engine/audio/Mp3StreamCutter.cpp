@@ -240,7 +240,6 @@ void Mp3StreamCutter::read(const QByteArray& file) {
         frame.offset = at;
         frame.size = static_cast<int>(size);
         frame.bitrateIndex = h.bitrateIndex;
-        frame.padded = h.padded;
         const unsigned char* side = data_.data() + at + (h.crc ? 6 : 4);
         frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
         frame.sideEnd = (h.crc ? 6 : 4) + h.sideInfo();

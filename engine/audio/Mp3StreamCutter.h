@@ -62,7 +62,6 @@ private:
         std::size_t offset = 0; // in data_
         int size = 0;
         int bitrateIndex = 0;
-        bool padded = false;
         int mainDataBegin = 0; // bytes the main data reaches back
         int sideEnd = 0;       // where the main data starts in the frame
     };

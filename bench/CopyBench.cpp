@@ -5,7 +5,7 @@
 // cuts at packet edges only. Then the same three for an Ogg Opus file made by
 // ffmpeg (libopus), cut into Opus pieces. Copy runs are timed three times, the
 // median shown (wall and cpu time); the pieces of both split runs are tagged as
-// in every run.
+// in every run. Then the same for an MP3 file made by ffmpeg (libmp3lame).
 //
 // Run by hand: build/bin/CopyBench [minutes]
 #include "bench/BenchDesktop.h"
@@ -36,6 +36,7 @@
 
 namespace {
 
+constexpr int Mp3 = 0;
 constexpr int Ogg = 3;
 constexpr int Opus = 5;
 
@@ -197,6 +198,30 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (ffmpegSegments(ffmpeg, opus, out, QStringLiteral("opus"), segment))
+        print("ffmpeg -c copy -f segment", segment, audio);
+
+    // And for MP3, cut into MP3 pieces.
+    const QString mp3 = dir.filePath(QStringLiteral("in.mp3"));
+    make.start(ffmpeg,
+               {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                QStringLiteral("-i"), source, QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),
+                QStringLiteral("-b:a"), QStringLiteral("192k"), mp3});
+    if (!make.waitForFinished(-1) || make.exitCode() != 0) {
+        std::printf("ffmpeg could not make an MP3 file: no MP3 comparison\n");
+        return 0;
+    }
+    try {
+        std::printf("\nSplit of the same audio as MP3 (ffmpeg, 192 kbps) into 60-second MP3 "
+                    "pieces\n");
+        const Timing mp3Copy = median([&] { return splitOnce(mp3, out, true, Mp3); });
+        print("Tarnwell, copying frames", mp3Copy, audio);
+        const Timing mp3Encode = splitOnce(mp3, out, false, Mp3);
+        print("Tarnwell, re-encoding (defaults)", mp3Encode, audio);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    if (ffmpegSegments(ffmpeg, mp3, out, QStringLiteral("mp3"), segment))
         print("ffmpeg -c copy -f segment", segment, audio);
     return 0;
 }

@@ -205,11 +205,11 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
             ->needs(dryRun);
     }
     auto* copy = command.add_flag("--copy", shared.copy,
-                                  "OGG and Opus output: copy the source's packets where nothing "
-                                  "changes "
-                                  "the audio (default: as the settings file says)");
-    auto* noCopy =
-        command.add_flag("--no-copy", shared.noCopy, "OGG and Opus output: always encode anew");
+                                  "OGG, Opus and MP3 output: copy the source's packets where "
+                                  "nothing changes the audio (default: as the settings file "
+                                  "says)");
+    auto* noCopy = command.add_flag("--no-copy", shared.noCopy,
+                                    "OGG, Opus and MP3 output: always encode anew");
     copy->excludes(noCopy);
 }
 

@@ -34,6 +34,7 @@
 #include <climits>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -220,6 +221,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         cutterProblem_.clear();
         opusCutter_.reset();
         opusCutterProblem_.clear();
+        mp3Cutter_.reset();
+        mp3CutterProblem_.clear();
 
         const bool atSilences =
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
@@ -380,18 +383,22 @@ void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    out.opus = false;
     const bool copyChosen = state.OggCopy.value_or(CopyOggPieces(c_.settings));
-    if (format == OutputOgg && copyChosen) {
-        const QString obstacle = copyObstacle(record, start, length);
+    // Copying is in question for OGG pieces, and for Opus and MP3 pieces of
+    // sources of their own format.
+    std::optional<Packets> packets;
+    if (format == OutputOgg)
+        packets = Packets::Vorbis;
+    else if (format == OutputOpus && OpusStreamCutter::IsOpus(record.FileName))
+        packets = Packets::Opus;
+    else if (format == OutputMp3 && Mp3StreamCutter::IsMp3(record.FileName))
+        packets = Packets::Mp3;
+    if (copyChosen && packets) {
+        out.packets = *packets;
+        const QString obstacle = *packets == Packets::Vorbis
+                                     ? copyObstacle(record, start, length)
+                                     : packetObstacle(*packets, record, start, length);
         out.copy = obstacle.isEmpty();
-        if (!out.copy)
-            out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
-    }
-    // Copying is in question only for Opus pieces of Opus sources.
-    if (format == OutputOpus && copyChosen && OpusStreamCutter::IsOpus(record.FileName)) {
-        const QString obstacle = opusCopyObstacle(record, start, length);
-        out.copy = out.opus = obstacle.isEmpty();
         if (!out.copy)
             out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
@@ -467,7 +474,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
             c_.host.PieceStarted(file, row, c_.lvTime.count());
-            copyPiece(row, out.file.path(), start, length, out.opus);
+            copyPiece(row, out.file.path(), start, length, out.packets);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
             c_.host.PieceStarted(file, row, c_.lvTime.count());
@@ -669,9 +676,13 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         std::rethrow_exception(failure);
 }
 
-QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+bool SplitRun::fades() const {
     const AppState& state = c_.state;
-    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+    return (state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0);
+}
+
+QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+    if (fades())
         return QStringLiteral("fade");
     if (!cutter_ && cutterProblem_.isEmpty()) {
         // Only Vorbis packets can be copied into an Ogg Vorbis piece.
@@ -694,28 +705,43 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
     return cutter_->obstacle(start, std::int64_t(start) + length);
 }
 
-QString SplitRun::opusCopyObstacle(const listrecord& record, std::int32_t start,
-                                   std::int32_t length) {
-    const AppState& state = c_.state;
-    if ((state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0))
+QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std::int32_t start,
+                                 std::int32_t length) {
+    if (fades())
         return QStringLiteral("fade");
-    if (!opusCutter_ && opusCutterProblem_.isEmpty()) {
+    const bool opus = packets == Packets::Opus;
+    QString& problem = opus ? opusCutterProblem_ : mp3CutterProblem_;
+    if (!(opus ? opusCutter_ != nullptr : mp3Cutter_ != nullptr) && problem.isEmpty()) {
         try {
-            opusCutter_ = std::make_unique<OpusStreamCutter>(record.FileName);
-            if (rate_ != 48000 ||
-                std::min<std::int64_t>(opusCutter_->totalFrames(), INT32_MAX) != sampleCount_)
-                opusCutterProblem_ = QStringLiteral("positions differ from the audio");
+            std::int64_t frames = 0;
+            int rate = 48000;
+            if (opus) {
+                opusCutter_ = std::make_unique<OpusStreamCutter>(record.FileName);
+                frames = opusCutter_->totalFrames();
+            } else {
+                mp3Cutter_ = std::make_unique<Mp3StreamCutter>(record.FileName);
+                frames = mp3Cutter_->totalFrames();
+                rate = mp3Cutter_->sampleRate();
+                // A stream it cannot copy says why before any count.
+                problem = mp3Cutter_->problem();
+            }
+            // The packets must count the frames as the reader does, or the
+            // pieces would not be the ones the segments name.
+            if (problem.isEmpty() &&
+                (rate != rate_ || std::min<std::int64_t>(frames, INT32_MAX) != sampleCount_))
+                problem = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
-            opusCutterProblem_ = QStringLiteral("unreadable source");
+            problem = QStringLiteral("unreadable source");
         }
     }
-    if (!opusCutterProblem_.isEmpty())
-        return opusCutterProblem_;
-    return opusCutter_->obstacle(start, std::int64_t(start) + length);
+    if (!problem.isEmpty())
+        return problem;
+    const std::int64_t end = std::int64_t(start) + length;
+    return opus ? opusCutter_->obstacle(start, end) : mp3Cutter_->obstacle(start, end);
 }
 
 void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
-                         bool opus) {
+                         Packets packets) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), length);
@@ -724,10 +750,18 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
         return state.Busy;
     };
     MarkConverting(c_.state, c_.lvTime, row);
-    if (opus)
-        opusCutter_->write(start, std::int64_t(start) + length, path, progress);
-    else
-        cutter_->write(start, std::int64_t(start) + length, path, progress);
+    const std::int64_t end = std::int64_t(start) + length;
+    switch (packets) {
+    case Packets::Vorbis:
+        cutter_->write(start, end, path, progress);
+        break;
+    case Packets::Opus:
+        opusCutter_->write(start, end, path, progress);
+        break;
+    case Packets::Mp3:
+        mp3Cutter_->write(start, end, path, progress);
+        break;
+    }
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(std::int32_t start, std::int32_t length) const {

@@ -7,6 +7,7 @@
 #include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
+#include "engine/audio/Mp3StreamCutter.h"
 #include "engine/audio/OpusStreamCutter.h"
 #include "engine/audio/VorbisStreamCutter.h"
 
@@ -36,10 +37,10 @@ struct listrecord;
 // user presses Stop.
 //
 // An OGG piece whose audio nothing changes (no fade, no chained link of
-// another format) is cut by copying the source's Vorbis packets, and an Opus
-// piece of an Ogg Opus source by copying its Opus packets, unless the "copy"
-// setting is off; the row's note says whether it was copied or
-// re-encoded, and why.
+// another format) is cut by copying the source's Vorbis packets, an Opus
+// piece of an Ogg Opus source by copying its Opus packets, and an MP3 piece
+// of an MP3 source by copying its frames, unless the "copy" setting is off; the row's note says
+// whether it was copied or re-encoded, and why.
 //
 // Tags that cannot be written leave the piece complete and the run going;
 // at its end one message names those files, and another the files that gave
@@ -64,6 +65,8 @@ public:
 
 private:
     enum class Kind { Custom, Time, Count, Unified, Silence };
+    // Whose packets a copied piece is made of.
+    enum class Packets { Vorbis, Opus, Mp3 };
     using Piece = PiecePlan::Piece;
 
     void run(Kind kind);
@@ -79,7 +82,7 @@ private:
         QString folder;
         QString extension;
         bool copy = false;
-        bool opus = false; // copied from an Ogg Opus source
+        Packets packets = Packets::Vorbis; // what a copy is made of
         QString note;
         int row = -1; // of the segment list
     };
@@ -107,10 +110,14 @@ private:
     void showProgress(std::int32_t done, std::int32_t length);
     // Why the piece cannot be copied, empty when it can.
     QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
-    QString opusCopyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    // The same for Opus and MP3 pieces of sources of their own format.
+    QString packetObstacle(Packets packets, const listrecord& record, std::int32_t start,
+                           std::int32_t length);
+    // Whether the pieces of the current file fade in or out.
+    bool fades() const;
     // Writes the piece into `path` by copying the source's packets.
     void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
-                   bool opus);
+                   Packets packets);
     // The marked piece on `row` of file `file`; an empty one when the file
     // has none.
     TitledPiece markedPiece(int file, int row) const;
@@ -147,6 +154,9 @@ private:
     // The same for an Ogg Opus source and Opus pieces.
     std::unique_ptr<OpusStreamCutter> opusCutter_;
     QString opusCutterProblem_;
+    // And for an MP3 source and MP3 pieces.
+    std::unique_ptr<Mp3StreamCutter> mp3Cutter_;
+    QString mp3CutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),
     // shown on its row; empty when copying is not in question.
     QString pieceNote_;

@@ -126,7 +126,9 @@ const QString Tfm_set::OggCopyExplanation =
     QStringLiteral("Pieces are cut from the source's own Vorbis data: nothing is re-encoded, "
                    "the samples are exactly the source's, in its own rate and channels. The "
                    "settings above apply only to what is re-encoded: pieces with a fade, "
-                   "damaged sources, chained sources whose parts differ in format, and joins.");
+                   "damaged sources, chained sources whose parts differ in format, and joins. "
+                   "Opus pieces of Opus sources and MP3 pieces of MP3 sources are copied the "
+                   "same way.");
 
 const QString Tfm_set::OggCopyOffExplanation =
     QStringLiteral("Copying went off because the settings above were changed: pieces are "

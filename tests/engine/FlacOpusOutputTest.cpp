@@ -3,6 +3,7 @@
 #include "core/RecordPieces.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/EncoderKey.h"
+#include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "tags/WmaTags.h"
 #include "tests/engine/RunFixture.h"
@@ -219,3 +220,98 @@ TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
 }
 
 } // namespace
+
+// MP3 pieces of MP3 sources are copied frame by frame: lame's CBR and VBR at
+// MPEG-1, 2 and 2.5 (32 kbps mono reaches deep into the bit reservoir),
+// FFmpeg's libmp3lame with its tag and without one.
+class Mp3CopyTest : public FlacOpusOutputTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Mp3CopyTest, PiecesAreCopiedToTheExactFrame) {
+    const FormatCorpus::File* file = corpusFile(GetParam());
+    FormatCorpus::File untagged;
+    if (QLatin1String(GetParam()) == QLatin1String("untagged")) {
+        untagged.name = QStringLiteral("untagged");
+        untagged.path = srcDir + QStringLiteral("untagged.mp3");
+        FormatCorpus::Synthesize(QStringLiteral("aevalsrc=sin(2*PI*440*t)*sin(3*t):s=44100:d=4.7"),
+                                 {"-c:a", "libmp3lame", "-b:a", "96k", "-write_xing", "0"},
+                                 untagged.path);
+        untagged.reference = decodeWithFfmpeg(untagged.path);
+        file = &untagged;
+    }
+    if (!file)
+        GTEST_SKIP() << GetParam() << " is not in the corpus";
+    addSource(file->path);
+    const std::pair<int, int> seconds[] = {{0, 1}, {1, 3}, {2, 3}};
+    setSegments(0, {seconds[0], seconds[1], seconds[2]}, {0, 1});
+    setFormat(OutputMp3);
+    state.OggCopy = true;
+    SplitRun(context).RunCustomSplit();
+
+    const int rate = file->reference.rate;
+    for (int n = 0; n < 3; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(lvTime.note(n), "copied");
+        const DecodedAudio copied = piece(*file, n, "mp3");
+        const auto [begin, end] = seconds[n];
+        ASSERT_EQ(copied.frames(), (end - begin) * rate);
+        // The frames before the first wanted one fill the decoder's state
+        // and bit reservoir: the piece is the decode of the whole source,
+        // sample for sample, from its first frame on.
+        EXPECT_EQ(largestDifference(copied, file->reference, begin * rate), 0.0);
+        // FFmpeg names the encoder only when the tag's CRC holds.
+        EXPECT_EQ(copied.tags.count(QStringLiteral("encoder")), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, Mp3CopyTest,
+                         ::testing::Values("lame_cbr128_44100_2", "lame_vbr_v2_48000_2",
+                                           "lame_cbr32_22050_1", "lame_vbr_v6_8000_1",
+                                           "ffmpeg_libmp3lame_44100_2", "untagged"));
+
+TEST_F(FlacOpusOutputTest, FadedMp3PiecesAreReencoded) {
+    const FormatCorpus::File* file = corpusFile("lame_cbr128_44100_2");
+    if (!file)
+        GTEST_SKIP() << "no MP3 in the corpus";
+    addSource(file->path);
+    setSegments(0, {{1, 3}}, {0, 1});
+    state.FadeIn = true;
+    state.FadeInSeconds = 1;
+    state.OggCopy = true;
+    setFormat(OutputMp3);
+    SplitRun(context).RunCustomSplit();
+    EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
+    EXPECT_EQ(decode("lame_cbr128_44100_2.mp3").frames(), 2 * 44100);
+}
+
+TEST_F(FlacOpusOutputTest, Mp3PiecesOfLayerIiSourcesAreReencoded) {
+    const QString source = srcDir + QStringLiteral("layer2.mp3");
+    FormatCorpus::Synthesize(QStringLiteral("sine=f=440:d=3"), {"-c:a", "mp2", "-f", "mp2"},
+                             source);
+    addSource(source);
+    setSegments(0, {{1, 2}}, {0, 1});
+    state.OggCopy = true;
+    setFormat(OutputMp3);
+    SplitRun(context).RunCustomSplit();
+    EXPECT_EQ(lvTime.note(0), "re-encoded (not Layer III)");
+    EXPECT_EQ(decode("layer2.mp3").frames(), 44100);
+}
+
+TEST_F(FlacOpusOutputTest, AStopDuringACopiedMp3PieceLeavesItCompleteAndExact) {
+    const QString source = srcDir + QStringLiteral("long.mp3");
+    FormatCorpus::Synthesize(QStringLiteral("aevalsrc=sin(2*PI*440*t)*sin(t):s=44100:d=30"),
+                             {"-c:a", "libmp3lame", "-b:a", "128k"}, source);
+    addSource(source);
+    setSegments(0, {{1, 29}}, {0, 1});
+    state.OggCopy = true;
+    setFormat(OutputMp3);
+    host.onPump = [&] {
+        if (lvTime.note(0) == "copied" && state.Busy)
+            RunSupport::StopRun(state, host, lvTime);
+    };
+    SplitRun(context).RunCustomSplit();
+
+    const DecodedAudio piece = decode("long.mp3");
+    EXPECT_GT(piece.frames(), 0);
+    EXPECT_LT(piece.frames(), 28 * 44100);
+    EXPECT_EQ(largestDifference(piece, decodeWithFfmpeg(source), 44100), 0.0);
+}

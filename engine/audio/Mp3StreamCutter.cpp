@@ -1,0 +1,452 @@
+#include "engine/audio/Mp3StreamCutter.h"
+
+#include "engine/audio/OutputFile.h"
+#include "platform/Error.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::array<int, 16> Mpeg1Bitrates{0,   32,  40,  48,  56,  64,  80,  96,
+                                            112, 128, 160, 192, 224, 256, 320, 0};
+constexpr std::array<int, 16> Mpeg2Bitrates{0,  8,  16, 24,  32,  40,  48,  56,
+                                            64, 80, 96, 112, 128, 144, 160, 0};
+constexpr std::array<int, 3> Mpeg1Rates{44100, 48000, 32000};
+// The Xing fields: tag, flags, frames, bytes, table of contents, quality.
+constexpr int XingSize = 4 + 4 + 4 + 4 + 100 + 4;
+constexpr int LameSize = 36;
+constexpr int LameDelaysAt = 21; // from the version string on
+constexpr int LameCrcAt = 34;
+// The most main data a frame may reach back for.
+constexpr int MaxReservoir = 511;
+
+struct Header {
+    bool valid = false;
+    bool mpeg1 = true;
+    int layer = 0; // 1, 2 or 3
+    int bitrateIndex = 0;
+    int rate = 0;
+    bool padded = false;
+    bool crc = false;
+    bool mono = false;
+
+    int spf() const { return layer == 3 && !mpeg1 ? 576 : 1152; }
+    int bitrate(int index) const { return (mpeg1 ? Mpeg1Bitrates : Mpeg2Bitrates)[index]; }
+    int length(int index, bool pad) const {
+        return (mpeg1 ? 144 : 72) * bitrate(index) * 1000 / rate + (pad ? 1 : 0);
+    }
+    int length() const { return length(bitrateIndex, padded); }
+    int sideInfo() const { return mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17); }
+};
+
+std::uint32_t bigEndian(const unsigned char* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+void putBigEndian(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v >> 24);
+    p[1] = static_cast<unsigned char>(v >> 16);
+    p[2] = static_cast<unsigned char>(v >> 8);
+    p[3] = static_cast<unsigned char>(v);
+}
+
+Header parse(std::uint32_t v) {
+    Header h;
+    if ((v & 0xffe00000u) != 0xffe00000u)
+        return h;
+    const int version = (v >> 19) & 3; // 0: 2.5, 1: reserved, 2: 2, 3: 1
+    const int layer = (v >> 17) & 3;
+    const int rateIndex = (v >> 10) & 3;
+    h.bitrateIndex = (v >> 12) & 15;
+    if (version == 1 || layer == 0 || rateIndex == 3 || h.bitrateIndex == 15)
+        return h;
+    h.mpeg1 = version == 3;
+    h.layer = 4 - layer;
+    h.rate = Mpeg1Rates[static_cast<std::size_t>(rateIndex)] / (version == 3   ? 1
+                                                                : version == 2 ? 2
+                                                                               : 4);
+    h.padded = (v >> 9) & 1;
+    h.crc = ((v >> 16) & 1) == 0;
+    h.mono = ((v >> 6) & 3) == 3;
+    h.valid = true;
+    return h;
+}
+
+// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected), a byte at
+// a time: the music CRC runs over the whole piece.
+constexpr std::array<std::uint16_t, 256> CrcTable = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned crc = i;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xa001 : crc >> 1;
+        table[i] = static_cast<std::uint16_t>(crc);
+    }
+    return table;
+}();
+
+std::uint16_t crc16(const unsigned char* data, std::size_t size) {
+    unsigned crc = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        crc = (crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xff];
+    return static_cast<std::uint16_t>(crc);
+}
+
+// The size of the ID3v2 tags at `at`, 0 for none.
+std::size_t id3v2Size(const QByteArray& file, std::size_t at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(file.constData()) + at;
+    if (static_cast<std::size_t>(file.size()) < at + 10 || std::memcmp(p, "ID3", 3) != 0)
+        return 0;
+    const std::size_t size = std::size_t(p[6] & 0x7f) << 21 | std::size_t(p[7] & 0x7f) << 14 |
+                             std::size_t(p[8] & 0x7f) << 7 | (p[9] & 0x7f);
+    return 10 + size + ((p[5] & 0x10) ? 10 : 0);
+}
+
+std::size_t audioStart(const QByteArray& file) {
+    std::size_t at = 0;
+    while (const std::size_t size = id3v2Size(file, at))
+        at += size;
+    return at;
+}
+
+} // namespace
+
+bool Mp3StreamCutter::IsMp3(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray start = file.read(10);
+    const std::size_t skip = id3v2Size(start, 0);
+    if (!file.seek(static_cast<qint64>(skip)))
+        return false;
+    start = file.read(4096);
+    const auto* p = reinterpret_cast<const unsigned char*>(start.constData());
+    for (qsizetype i = 0; i + 4 <= start.size(); ++i) {
+        const Header h = parse(bigEndian(p + i));
+        // Free format and other layers are refused later, with the reason.
+        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && i == 0)
+            return true;
+        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
+            continue;
+        const qsizetype next = i + h.length();
+        if (next + 4 > start.size())
+            return true;
+        const Header after = parse(bigEndian(p + next));
+        if (after.valid && after.rate == h.rate && after.layer == h.layer)
+            return true;
+    }
+    return false;
+}
+
+Mp3StreamCutter::Mp3StreamCutter(const QString& source) : source_(source) {
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("Cannot read %1: %2").arg(source, file.errorString()));
+    read(bytes);
+}
+
+int Mp3StreamCutter::sideInfoSize() const {
+    return mpeg1_ ? (mono_ ? 17 : 32) : (mono_ ? 9 : 17);
+}
+
+void Mp3StreamCutter::read(const QByteArray& file) {
+    const auto note = [this](const char* why) {
+        if (problem_.isEmpty())
+            problem_ = QString::fromLatin1(why);
+    };
+    const auto* all = reinterpret_cast<const unsigned char*>(file.constData());
+    std::size_t begin = audioStart(file);
+    std::size_t end = static_cast<std::size_t>(file.size());
+    if (end >= begin + 128 && std::memcmp(all + end - 128, "TAG", 3) == 0)
+        end -= 128;
+    if (end >= begin + 32 && std::memcmp(all + end - 32, "APETAGEX", 8) == 0) {
+        const unsigned char* footer = all + end - 32;
+        const std::size_t size =
+            footer[12] | footer[13] << 8 | footer[14] << 16 | std::size_t(footer[15]) << 24;
+        const bool header = footer[23] & 0x80;
+        end -= std::min(end - begin, size + (header ? 32 : 0));
+    }
+    if (end < begin)
+        end = begin;
+    data_.assign(all + begin, all + end);
+
+    const auto headerAt = [this](std::size_t at) {
+        return at + 4 <= data_.size() ? parse(bigEndian(data_.data() + at)) : Header();
+    };
+    // The first frame is one followed by another like it (or by the end).
+    std::size_t at = 0;
+    for (; at + 4 <= data_.size(); ++at) {
+        const Header h = headerAt(at);
+        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && at == 0)
+            break; // refused below
+        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
+            continue;
+        const std::size_t next = at + static_cast<std::size_t>(h.length());
+        if (next == data_.size())
+            break;
+        const Header after = headerAt(next);
+        if (after.valid && after.rate == h.rate && after.layer == h.layer)
+            break;
+    }
+    const Header first = headerAt(at);
+    if (!first.valid)
+        throw Error(QStringLiteral("Cannot copy from %1: it is not MP3").arg(source_));
+    if (first.layer != 3) {
+        problem_ = QStringLiteral("not Layer III");
+        return;
+    }
+    if (first.bitrateIndex == 0) {
+        problem_ = QStringLiteral("free-format stream");
+        return;
+    }
+    header_ = bigEndian(data_.data() + at);
+    mpeg1_ = first.mpeg1;
+    mono_ = first.mono;
+    rate_ = first.rate;
+    spf_ = first.spf();
+
+    bool gap = false;
+    bool firstFrame = true;
+    while (at + 4 <= data_.size()) {
+        const Header h = headerAt(at);
+        if (!h.valid) {
+            // Junk: what follows counts only if frames go on after it.
+            gap = true;
+            ++at;
+            continue;
+        }
+        if (h.layer != 3 || h.bitrateIndex == 0) {
+            gap = true;
+            ++at;
+            continue;
+        }
+        const auto size = static_cast<std::size_t>(h.length());
+        if (at + size > data_.size())
+            break;
+        if (gap) {
+            note("damaged source");
+            gap = false;
+        }
+        if (h.mpeg1 != mpeg1_ || h.rate != rate_ || h.mono != mono_)
+            note("rate or channels change");
+        Frame frame;
+        frame.offset = at;
+        frame.size = static_cast<int>(size);
+        frame.bitrateIndex = h.bitrateIndex;
+        const unsigned char* side = data_.data() + at + (h.crc ? 6 : 4);
+        frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
+        frame.sideEnd = (h.crc ? 6 : 4) + h.sideInfo();
+        // A tag frame carries no audio the decoder gives.
+        if (!(firstFrame && readTag(frame)))
+            frames_.push_back(frame);
+        firstFrame = false;
+        at += size;
+    }
+    if (frames_.empty())
+        note("empty source");
+    else // The new frames match the audio, not a tag frame another encoder wrote.
+        header_ = bigEndian(data_.data() + frames_.front().offset);
+
+    // As FFmpeg counts: everything decoded, less the start and the end cut.
+    std::int64_t decoded = static_cast<std::int64_t>(frames_.size()) * spf_;
+    if (endCut_ >= 0 && endCut_ < decoded)
+        decoded = endCut_;
+    total_ = std::max<std::int64_t>(0, decoded - startSkip_);
+}
+
+bool Mp3StreamCutter::readTag(const Frame& frame) {
+    const unsigned char* p = data_.data() + frame.offset;
+    const auto size = static_cast<std::size_t>(frame.size);
+    const std::size_t xing = 4 + static_cast<std::size_t>(sideInfoSize());
+    if (size >= 4 + 32 + 4 && std::memcmp(p + 36, "VBRI", 4) == 0) {
+        lame_ = QByteArray("");
+        return true;
+    }
+    if (size < xing + 8 ||
+        (std::memcmp(p + xing, "Xing", 4) != 0 && std::memcmp(p + xing, "Info", 4) != 0))
+        return false;
+    const std::uint32_t flags = bigEndian(p + xing + 4);
+    std::size_t at = xing + 8;
+    std::int64_t frames = 0;
+    bool bytes = false;
+    if (flags & 1) {
+        if (at + 4 > size)
+            return false;
+        frames = bigEndian(p + at);
+        at += 4;
+    }
+    if (flags & 2) {
+        bytes = true;
+        at += 4;
+    }
+    if (flags & 4)
+        at += 100;
+    if (flags & 8)
+        at += 4;
+    // Without a count or a size the decoder plays the frame as audio.
+    if (frames == 0 && !bytes)
+        return false;
+    lame_ = QByteArray("");
+    if (at + LameSize <= size) {
+        const QByteArray version(reinterpret_cast<const char*>(p + at), 4);
+        if (version == "LAME" || version == "Lavf" || version == "Lavc") {
+            lame_ = QByteArray(reinterpret_cast<const char*>(p + at), LameSize);
+            const unsigned char* delays = p + at + LameDelaysAt;
+            const int delay = delays[0] << 4 | delays[1] >> 4;
+            const int padding = (delays[1] & 0x0f) << 8 | delays[2];
+            startSkip_ = delay + DecoderDelay;
+            // The decoder drops the padding past its own delay, counted from
+            // the frames the tag names.
+            if (frames > 0 && padding > DecoderDelay)
+                endCut_ = frames * spf_ - padding + DecoderDelay;
+        }
+    }
+    return true;
+}
+
+QString Mp3StreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
+    if (!problem_.isEmpty())
+        return problem_;
+    if (begin < 0 || end <= begin || end > total_ || frames_.empty())
+        return QStringLiteral("empty piece");
+    const std::int64_t from = begin + startSkip_;
+    const std::int64_t first = std::max<std::int64_t>(0, from / spf_ - (mpeg1_ ? 1 : 2));
+    if (spf_ + from - first * spf_ - DecoderDelay > MaxDelay)
+        return QStringLiteral("delay too long");
+    return {};
+}
+
+QByteArray Mp3StreamCutter::silentFrame(const std::vector<unsigned char>& reservoir) const {
+    Header h = parse(header_);
+    const int side = sideInfoSize();
+    const auto need = static_cast<int>(reservoir.size());
+    int index = h.bitrateIndex;
+    if (h.length(index, false) - 4 - side < need)
+        for (index = 1; index < 14 && h.length(index, false) - 4 - side < need; ++index) {
+        }
+    // No CRC, no padding, the same rate and channels.
+    const std::uint32_t v = (header_ & ~0x0001f200u) | 0x00010000u | std::uint32_t(index) << 12;
+    QByteArray frame(h.length(index, false), '\0');
+    auto* p = reinterpret_cast<unsigned char*>(frame.data());
+    putBigEndian(p, v);
+    // Side information all zero: main data from here, no bits in any
+    // granule, so the frame decodes to silence and leaves its main data to
+    // the next frame's reservoir.
+    std::copy(reservoir.begin(), reservoir.end(), p + frame.size() - need);
+    return frame;
+}
+
+QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std::int64_t bytes,
+                                     const std::vector<std::int64_t>& offsets, int delay,
+                                     int padding, std::uint16_t musicCrc, bool constant) const {
+    Header h = parse(header_);
+    const int xing = 4 + sideInfoSize();
+    const int need = xing + XingSize + LameSize;
+    int index = bitrateIndex;
+    if (h.length(index, false) < need)
+        for (index = 1; index < 14 && h.length(index, false) < need; ++index) {
+        }
+    const std::uint32_t v = (header_ & ~0x0001f200u) | 0x00010000u | std::uint32_t(index) << 12;
+    QByteArray frame(h.length(index, false), '\0');
+    auto* p = reinterpret_cast<unsigned char*>(frame.data());
+    const std::int64_t all = bytes + frame.size();
+    putBigEndian(p, v);
+    std::memcpy(p + xing, constant ? "Info" : "Xing", 4);
+    putBigEndian(p + xing + 4, 0x0f);
+    putBigEndian(p + xing + 8, static_cast<std::uint32_t>(frames));
+    putBigEndian(p + xing + 12, static_cast<std::uint32_t>(all));
+    for (int i = 0; i < 100; ++i) {
+        const auto at = offsets[static_cast<std::size_t>(i * frames / 100)] + frame.size();
+        p[xing + 16 + i] = static_cast<unsigned char>(std::min<std::int64_t>(255, at * 256 / all));
+    }
+    unsigned char* lame = p + xing + XingSize;
+    if (lame_.size() == LameSize) {
+        std::memcpy(lame, lame_.constData(), LameSize);
+        // The source's peak and gains are not the piece's.
+        std::memset(lame + 11, 0, 8);
+    } else {
+        std::memcpy(lame, "LAME3.100", 9);
+    }
+    lame[LameDelaysAt] = static_cast<unsigned char>(delay >> 4);
+    lame[LameDelaysAt + 1] = static_cast<unsigned char>((delay & 0x0f) << 4 | padding >> 8);
+    lame[LameDelaysAt + 2] = static_cast<unsigned char>(padding & 0xff);
+    putBigEndian(lame + 28, static_cast<std::uint32_t>(all));
+    lame[32] = static_cast<unsigned char>(musicCrc >> 8);
+    lame[33] = static_cast<unsigned char>(musicCrc & 0xff);
+    const std::uint16_t crc = crc16(p, static_cast<std::size_t>(lame + LameCrcAt - p));
+    lame[LameCrcAt] = static_cast<unsigned char>(crc >> 8);
+    lame[LameCrcAt + 1] = static_cast<unsigned char>(crc & 0xff);
+    return frame;
+}
+
+std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const QString& output,
+                                    const Progress& progress) const {
+    const QString why = obstacle(begin, end);
+    if (!why.isEmpty())
+        throw Error(QStringLiteral("Cannot copy from %1: %2").arg(source_, why));
+    const std::int64_t from = begin + startSkip_;
+    const std::int64_t to = end + startSkip_; // in the decode of all frames
+    const auto first =
+        static_cast<std::size_t>(std::max<std::int64_t>(0, from / spf_ - (mpeg1_ ? 1 : 2)));
+    const auto last = static_cast<std::size_t>((to - 1) / spf_);
+
+    // The main data the copied frames reach back for, before the first.
+    int reach = 0;
+    int payload = 0;
+    for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
+        reach = std::max(reach, frames_[i].mainDataBegin - payload);
+        payload += frames_[i].size - frames_[i].sideEnd;
+    }
+    std::vector<unsigned char> reservoir;
+    for (std::size_t i = first; i > 0 && static_cast<int>(reservoir.size()) < reach; --i) {
+        const Frame& f = frames_[i - 1];
+        const int take = std::min(f.size - f.sideEnd, reach - static_cast<int>(reservoir.size()));
+        const unsigned char* tail = data_.data() + f.offset + f.size;
+        reservoir.insert(reservoir.begin(), tail - take, tail);
+    }
+    const QByteArray silent = silentFrame(reservoir);
+
+    QByteArray audio = silent;
+    audio.reserve(
+        static_cast<qsizetype>(frames_[last].offset + frames_[last].size - frames_[first].offset) +
+        silent.size());
+    std::vector<std::int64_t> offsets{0};
+    const int silentIndex = static_cast<int>(
+        (bigEndian(reinterpret_cast<const unsigned char*>(silent.constData())) >> 12) & 15);
+    bool constant = true;
+    std::size_t i = first;
+    const std::int64_t lead = spf_ + from - static_cast<std::int64_t>(first) * spf_;
+    for (; i <= last; ++i) {
+        const Frame& f = frames_[i];
+        offsets.push_back(audio.size());
+        audio.append(reinterpret_cast<const char*>(data_.data() + f.offset), f.size);
+        constant = constant && f.bitrateIndex == silentIndex;
+        const auto count = static_cast<std::int64_t>(i - first + 2);
+        if (i < last && progress && (i - first) % 50 == 49 &&
+            !progress(std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin))) {
+            ++i;
+            break;
+        }
+    }
+    const auto count = static_cast<std::int64_t>(i - first + 1); // with the silent frame
+    const std::int64_t frames = std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin);
+    const std::int64_t tail = count * spf_ - lead - frames;
+    const auto* audioBytes = reinterpret_cast<const unsigned char*>(audio.constData());
+    const QByteArray tag =
+        tagFrame(silentIndex, count, audio.size(), offsets, static_cast<int>(lead - DecoderDelay),
+                 static_cast<int>(tail + DecoderDelay),
+                 crc16(audioBytes, static_cast<std::size_t>(audio.size())), constant);
+
+    OutputFile out(output);
+    out.write(tag.constData(), static_cast<std::size_t>(tag.size()));
+    out.write(audio.constData(), static_cast<std::size_t>(audio.size()));
+    out.close();
+    return frames;
+}

@@ -124,6 +124,12 @@ bool Mp3StreamCutter::IsMp3(const QString& path) {
     if (!file.seek(static_cast<qint64>(skip)))
         return false;
     start = file.read(4096);
+    // Other containers' audio can hold bytes that look like frame headers.
+    for (const char* magic : {"RIFF", "RIFX", "fLaC", "OggS", "FORM", "wvpk", "MAC "})
+        if (start.startsWith(magic))
+            return false;
+    if (start.mid(4, 4) == "ftyp")
+        return false;
     const auto* p = reinterpret_cast<const unsigned char*>(start.constData());
     for (qsizetype i = 0; i + 4 <= start.size(); ++i) {
         const Header h = parse(bigEndian(p + i));

@@ -199,7 +199,8 @@ QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& t
             value = FormatTimeMs(beginMs).replace(QLatin1Char(':'), QLatin1Char('-'));
         else
             value = m.captured(0);
-        name += CleanTitle(value);
+        // A character taken out ("Dos / Two") leaves no double space.
+        name += CleanTitle(value).simplified();
     }
     name += pattern.mid(at);
     name = withoutDangling(name);

@@ -273,6 +273,9 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
     const QString caption = QStringLiteral("show.part.ogg");
     EXPECT_EQ(OutputNames::PieceStem(OutputNames::DefaultPattern(), 3, tags, caption, 0),
               QStringLiteral("03 - AB C"));
+    tags.title = QStringLiteral("Dos / Two");
+    EXPECT_EQ(OutputNames::PieceStem(OutputNames::DefaultPattern(), 2, tags, caption, 0),
+              QStringLiteral("02 - Dos Two"));
     EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{source} {n} {artist}-{album} [{begin}] {x}"),
                                      12, tags, caption, 257690),
               QStringLiteral("show 12 Band-Hidden [00-04-17.69] {x}"));

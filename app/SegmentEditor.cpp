@@ -10,6 +10,7 @@
 #include "core/RowSelection.h"
 #include "core/Segments.h"
 #include "engine/PiecePlan.h"
+#include "engine/SegmentFiles.h"
 #include "platform/Desktop.h"
 #include "platform/FormatTime.h"
 
@@ -237,17 +238,7 @@ void SegmentEditor::ExportSegments(const WritePieces& write) {
         desktop_.warning(SilencesUnknownMessage);
         return;
     }
-    std::vector<TitledPiece> pieces;
-    for (const PiecePlan::Piece& planned : *plan) {
-        if (!planned.written())
-            continue;
-        TitledPiece piece;
-        piece.begin = planned.begin;
-        piece.end = planned.end;
-        piece.tags.title = planned.title;
-        pieces.push_back(piece);
-    }
-    RecordPieces::Number(pieces);
+    const auto pieces = SegmentFiles::OfPlan(*plan, {});
     if (pieces.empty())
         desktop_.warning(NothingToExportMessage);
     else

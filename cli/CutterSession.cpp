@@ -309,22 +309,6 @@ void CutterSession::markPieces(listrecord& record) const {
                                             .arg(QFileInfo(sheet).fileName(), record.FileName));
 }
 
-std::vector<TitledPiece> CutterSession::planAsMarked(const listrecord& record,
-                                                     const std::vector<PiecePlan::Piece>& pieces) {
-    std::vector<TitledPiece> out;
-    for (const PiecePlan::Piece& piece : pieces) {
-        TitledPiece titled;
-        if (piece.row < static_cast<int>(record.Pieces.size()))
-            titled = record.Pieces[static_cast<size_t>(piece.row)];
-        titled.begin = piece.begin;
-        titled.end = piece.end;
-        titled.tags.track = static_cast<int>(out.size()) + 1;
-        titled.tags.tracks = static_cast<int>(pieces.size());
-        out.push_back(titled);
-    }
-    return out;
-}
-
 QString CutterSession::plannedPath(const Source& source, const listrecord& record,
                                    const PiecePlan::Piece& piece,
                                    const QSet<QString>& planned) const {
@@ -412,9 +396,9 @@ void CutterSession::listPlannedSplit() {
             if (sheet.isEmpty())
                 continue;
             try {
-                SegmentFiles::Export(sheet, source.record.FileName, planAsMarked(record, pieces),
-                                     record.Sheet, source.record.SampleRate,
-                                     source.record.SampleCount);
+                SegmentFiles::Export(sheet, source.record.FileName,
+                                     SegmentFiles::OfPlan(pieces, record.Pieces), record.Sheet,
+                                     source.record.SampleRate, source.record.SampleCount);
             } catch (const Error& e) {
                 fail(e.message());
             }

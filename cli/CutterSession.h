@@ -67,10 +67,6 @@ private:
     // Puts the pieces the cue sheet, labels or chapters of the options mark
     // in `record`'s file into it; throws Error when there are none.
     void markPieces(listrecord& record) const;
-    // The planned pieces of `record` (with its marked pieces, if any) as
-    // marked pieces, for a sheet to hold.
-    static std::vector<TitledPiece> planAsMarked(const listrecord& record,
-                                                 const std::vector<PiecePlan::Piece>& pieces);
     // The output path a piece of the plan is given, as the run names it.
     QString plannedPath(const Source& source, const listrecord& record,
                         const PiecePlan::Piece& piece, const QSet<QString>& planned) const;

@@ -62,6 +62,25 @@ std::vector<TitledPiece> SegmentFiles::Chapters(const QString& sourcePath, std::
     return pieces;
 }
 
+std::vector<TitledPiece> SegmentFiles::OfPlan(const std::vector<PiecePlan::Piece>& pieces,
+                                              const std::vector<TitledPiece>& marked) {
+    std::vector<TitledPiece> out;
+    for (const PiecePlan::Piece& piece : pieces) {
+        if (!piece.written())
+            continue;
+        TitledPiece titled;
+        if (piece.row >= 0 && piece.row < static_cast<int>(marked.size()))
+            titled = marked[static_cast<size_t>(piece.row)];
+        else
+            titled.tags.title = piece.title;
+        titled.begin = piece.begin;
+        titled.end = piece.end;
+        out.push_back(titled);
+    }
+    RecordPieces::Number(out);
+    return out;
+}
+
 void SegmentFiles::Export(const QString& sheetPath, const QString& sourcePath,
                           const std::vector<TitledPiece>& pieces, const PieceTags& disc,
                           std::int32_t rate, std::int64_t frames) {

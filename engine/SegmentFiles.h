@@ -2,6 +2,7 @@
 
 #include "core/PieceTags.h"
 #include "core/TitledPiece.h"
+#include "engine/PiecePlan.h"
 
 #include <QString>
 
@@ -29,6 +30,10 @@ public:
     // an end, or one past the next chapter, runs to the next one. Empty when it has none.
     static std::vector<TitledPiece> Chapters(const QString& sourcePath, std::int32_t rate,
                                              std::int64_t frames);
+    // The planned pieces a sheet holds, numbered n/N: each with the tags of
+    // its row in `marked` where there is one, else with its planned title.
+    static std::vector<TitledPiece> OfPlan(const std::vector<PiecePlan::Piece>& pieces,
+                                           const std::vector<TitledPiece>& marked);
     // Writes `pieces` of `sourcePath` to `sheetPath`, replacing it whole or
     // not at all. Throws Error when it cannot be written.
     static void Export(const QString& sheetPath, const QString& sourcePath,

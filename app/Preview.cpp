@@ -79,6 +79,9 @@ void Preview::startPlaying(int row, int segmentRow) {
     playingSegment_ = segmentRow;
     segmentPreview_ = segmentRow >= 0;
     file.Open(state_.JobList[static_cast<size_t>(row)].FileName, 0, 1);
+    // Listening wants a quick start; the runs open the file again for
+    // their exact seeks.
+    file.SetQuickSeeks(true);
     sampleCount_ = file.SampleCount();
     rate_ = file.SampleRate();
     output.OpenPlayer(file.SampleRate(), file.Channels());

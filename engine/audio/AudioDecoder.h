@@ -37,8 +37,19 @@ public:
     // The depth of a lossless source's samples; 0 for lossy ones.
     virtual int bitsPerSample() const { return 0; }
 
-    // Sample-exact; `frame` is clamped to the file.
+    // Sample-exact; `frame` is clamped to the file. What follows a seek is
+    // exactly what a straight decode from the start delivers there, unless
+    // quick seeks are on.
     virtual void seek(long long frame) = 0;
+    // Quick seeks start decoding a few packets before the frame, as a player
+    // does: the position stays exact, but lossy audio whose decoder carries
+    // state across the whole stream (AAC's and WMA's noise, AC-3's dither,
+    // Opus) may then differ a little from a straight decode. For listening,
+    // never for what is written.
+    virtual void setQuickSeeks(bool /*on*/) {}
+    // Whether a seek forward is done by decoding on to the frame: true where
+    // only a straight decode gives the exact samples.
+    virtual bool seeksByDecoding() const { return false; }
     // Up to `maxFrames` frames. Throws Error naming the file and the second
     // when the audio cannot be read up to the file's length.
     virtual Chunk read(int maxFrames) = 0;

@@ -118,6 +118,11 @@ int AudioFile2::Seek(int frame, int) {
     return static_cast<int>(target);
 }
 
+void AudioFile2::SetQuickSeeks(bool on) {
+    if (reader_)
+        reader_->setQuickSeeks(on);
+}
+
 void AudioFile2::SetReadAhead(bool on) {
     if (reader_)
         reader_->setReadAhead(on);

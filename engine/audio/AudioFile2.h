@@ -27,6 +27,7 @@ public:
     SampleArray ReadSamples(int count) override;
     int Seek(int frame, int mode) override;
     void SetReadAhead(bool on) override;
+    void SetQuickSeeks(bool on) override;
 
     void CreateOutput(const QString& fileName, int option) override;
     void WriteSamples(const SampleArray& samples) override;

@@ -53,8 +53,24 @@ void AudioReader::dropConversion() {
 }
 
 void AudioReader::seek(long long frame) {
+    const long long target = std::clamp<long long>(frame, 0, decoder_->totalFrames());
+    // Already there: what was decoded ahead is what comes next.
+    if (target == position_)
+        return;
+    if (target > position_ && decoder_->seeksByDecoding()) {
+        // Read on to the frame, through what was decoded ahead, as a
+        // straight decode would.
+        SampleArray dropped;
+        while (position_ < target) {
+            const long long before = position_;
+            read(static_cast<int>(std::min<long long>(target - position_, 1 << 16)), dropped);
+            if (dropped.samples.empty() || position_ == before)
+                break;
+        }
+        return;
+    }
     stopReadAhead(false);
-    position_ = std::clamp<long long>(frame, 0, decoder_->totalFrames());
+    position_ = target;
     decoder_->seek(position_);
     dropConversion();
 }

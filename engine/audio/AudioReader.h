@@ -34,6 +34,8 @@ public:
     void setOutputFormat(int rate, int channels);
 
     void seek(long long frame);
+    // See AudioDecoder::setQuickSeeks; off for every newly opened file.
+    void setQuickSeeks(bool on) { decoder_->setQuickSeeks(on); }
     // Takes `count` file frames from the current position and returns them
     // converted: exactly as many as they become, fewer only at the end.
     SampleArray read(int count);

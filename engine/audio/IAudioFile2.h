@@ -27,6 +27,10 @@ public:
     // caller works on what it has: for callers that read long stretches in
     // order. What ReadSamples delivers stays the same.
     virtual void SetReadAhead(bool /*on*/) {}
+    // Until the file is closed, seeks start decoding a little before the
+    // frame, as a player does, instead of giving exactly the samples a
+    // straight decode gives there: for listening, never for writing.
+    virtual void SetQuickSeeks(bool /*on*/) {}
 
     // Writing. The format follows the extension (case-insensitive) and the
     // last set-up call for that format.

@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+#include <opus.h>
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -245,6 +247,9 @@ void LibavDecoder::openCodec() {
     slotOf_ = vorbisSlots(codec_->ch_layout);
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(params->codec_id);
     lossless_ = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    settles_ = lossless_ || params->codec_id == AV_CODEC_ID_MP3 ||
+               params->codec_id == AV_CODEC_ID_MP2 || params->codec_id == AV_CODEC_ID_MP1 ||
+               params->codec_id == AV_CODEC_ID_VORBIS;
     // Lossy audio has no depth of its own; float samples count as 32 bits.
     bits_ = 0;
     if (lossless_)
@@ -265,28 +270,94 @@ bool LibavDecoder::readPacket() {
     }
 }
 
-int LibavDecoder::decodedCount(const AVPacket& packet) {
-    // Only when the container gives no duration: decode to count.
+int LibavDecoder::decodedCount(const AVPacket& packet, int* decoderSkip) {
     int frames = 0;
     if (avcodec_send_packet(codec_.get(), &packet) < 0)
         return 0;
     while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+        // What the decoder itself would drop from the start (Opus pre-skip
+        // from the stream header) comes with the first frame it delivers.
+        const AVFrameSideData* side =
+            av_frame_get_side_data(frame_.get(), AV_FRAME_DATA_SKIP_SAMPLES);
+        if (decoderSkip && side && side->size >= 4 && *decoderSkip < 0)
+            *decoderSkip = std::max(0, static_cast<int32_t>(AV_RL32(side->data)));
         frames += frame_->nb_samples;
         av_frame_unref(frame_.get());
     }
     return frames;
 }
 
+long long LibavDecoder::countedFrames(const AVPacket& packet) {
+    const AVCodecParameters* params = format_->streams[stream_]->codecpar;
+    switch (params->codec_id) {
+    case AV_CODEC_ID_VORBIS:
+        if (vorbisParse_) {
+            const int frames = av_vorbis_parse_frame(vorbisParse_.get(), packet.data, packet.size);
+            if (frames >= 0)
+                return frames;
+        }
+        break;
+    case AV_CODEC_ID_OPUS: {
+        const int frames = opus_packet_get_nb_samples(packet.data, packet.size, rate_);
+        if (frames >= 0)
+            return frames;
+        break;
+    }
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3: {
+        // Codecs of one frame size: every packet is one frame.
+        const int frames = av_get_audio_frame_duration2(
+            const_cast<AVCodecParameters*>(params), packet.size);
+        if (frames > 0)
+            return frames;
+        break;
+    }
+    default:
+        break;
+    }
+    // PCM knows its length from its size; anything else is decoded.
+    const int frames = params->codec_id >= AV_CODEC_ID_FIRST_AUDIO &&
+                               params->codec_id < AV_CODEC_ID_ADPCM_IMA_QT
+                           ? av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(params),
+                                                          packet.size)
+                           : 0;
+    return frames > 0 ? frames : decodedCount(packet);
+}
+
 void LibavDecoder::buildIndex() {
-    const AVRational timeBase = format_->streams[stream_]->time_base;
+    const AVStream* stream = format_->streams[stream_];
+    const AVRational timeBase = stream->time_base;
+    // A container whose ticks are longer than a frame (Matroska's and ASF's
+    // milliseconds) gives durations rounded to its ticks; those packets are
+    // counted from their contents instead.
+    const bool exactTimes =
+        timeBase.num > 0 && timeBase.den / timeBase.num >= static_cast<long long>(rate_);
+    if (stream->codecpar->codec_id == AV_CODEC_ID_VORBIS && stream->codecpar->extradata)
+        vorbisParse_.reset(av_vorbis_parse_init(stream->codecpar->extradata,
+                                                stream->codecpar->extradata_size));
+    int decoderSkip = -1;
     while (readPacket()) {
         Packet entry;
         entry.pos = packet_->pos;
         entry.pts = packet_->pts;
         entry.size = packet_->size;
-        const long long duration = packet_->duration > 0
-                                       ? toSamples(packet_->duration, timeBase, rate_)
-                                       : decodedCount(*packet_);
+        long long duration = -1;
+        if (index_.empty()) {
+            // The first packet is decoded from a fresh decoder, to learn
+            // what the decoder drops on its own.
+            const int decoded = decodedCount(*packet_, &decoderSkip);
+            if (vorbisParse_)
+                av_vorbis_parse_frame(vorbisParse_.get(), packet_->data, packet_->size);
+            duration = decoded;
+        } else if (packet_->duration > 0 && exactTimes) {
+            duration = toSamples(packet_->duration, timeBase, rate_);
+        } else {
+            duration = countedFrames(*packet_);
+        }
         if (duration < 0 || duration > 16LL * rate_)
             fail(QStringLiteral("a packet's length cannot be true"));
         entry.frames = static_cast<int>(duration);
@@ -297,6 +368,8 @@ void LibavDecoder::buildIndex() {
             entry.skip = std::max(0, static_cast<int32_t>(AV_RL32(side)));
             entry.padding = static_cast<int>(std::min<uint32_t>(AV_RL32(side + 4), INT32_MAX));
         }
+        if (index_.empty() && entry.skip < 0 && decoderSkip > 0)
+            entry.skip = decoderSkip;
         entry.discard = (packet_->flags & AV_PKT_FLAG_DISCARD) != 0;
         if (!index_.empty() && index_.back().pos == entry.pos && entry.pos >= 0)
             index_.back().posShared = entry.posShared = true;
@@ -369,13 +442,25 @@ void LibavDecoder::settleLastPacket() {
 bool LibavDecoder::matches(const Packet& entry) const {
     if (packet_->size != entry.size)
         return false;
-    // A byte offset of its own tells a packet apart; packets sharing one
-    // (those of one Ogg page) are told apart by their timestamps too.
-    if (packet_->pos >= 0 && entry.pos >= 0 && packet_->pos != entry.pos)
-        return false;
-    if (packet_->pos >= 0 && entry.pos >= 0 && !entry.posShared)
-        return true;
+    // Read in order, the packet expected is the one of its size at its byte
+    // offset. Timestamps count only where the demuxer gives no offset: after
+    // a seek, Ogg demuxing times a page's packets otherwise than a read from
+    // the start does.
+    if (packet_->pos >= 0 && entry.pos >= 0)
+        return packet_->pos == entry.pos;
     return packet_->pts == entry.pts;
+}
+
+bool LibavDecoder::identifies(std::size_t at) const {
+    const Packet& entry = index_[at];
+    if (!matches(entry))
+        return false;
+    if (entry.pos < 0)
+        return entry.pts != AV_NOPTS_VALUE;
+    // Packets sharing a byte offset (one Ogg page, one Matroska lace) cannot
+    // be told apart; after a seek the demuxer starts at a page or block, so
+    // only the first of them is taken as known.
+    return !entry.posShared || at == 0 || index_[at - 1].pos != entry.pos;
 }
 
 std::size_t LibavDecoder::packetAt(long long frame) const {
@@ -392,6 +477,21 @@ void LibavDecoder::walkTo(std::size_t target) {
     openInput();
     current_ = 0;
     skipTo(target);
+}
+
+bool LibavDecoder::verifiedSkipTo(std::size_t target) {
+    while (current_ <= target && current_ < index_.size()) {
+        if (!havePacket_ && !readPacket())
+            return false;
+        havePacket_ = true;
+        if (!matches(index_[current_]))
+            return false;
+        if (current_ == target)
+            return true; // kept in packet_ for the decode
+        havePacket_ = false;
+        ++current_;
+    }
+    return true;
 }
 
 void LibavDecoder::skipTo(std::size_t target) {
@@ -415,14 +515,15 @@ bool LibavDecoder::seekNear(std::size_t target) {
         if (!readPacket())
             return false;
         for (std::size_t i = target + 1; i-- > 0;) {
-            if (!matches(index_[i]))
+            if (!identifies(i))
                 continue;
             if (target - i > 4096)
                 return false;
             current_ = i;
             havePacket_ = true;
-            skipTo(target);
-            return true;
+            // The packets that follow up to the target must agree too, or
+            // the file is walked instead.
+            return verifiedSkipTo(target);
         }
     }
     return false;
@@ -442,7 +543,25 @@ std::size_t LibavDecoder::prerollStart(std::size_t at) const {
 }
 
 void LibavDecoder::seek(long long frame) {
-    next_ = std::clamp<long long>(frame, 0, totalFrames_);
+    const long long target = std::clamp<long long>(frame, 0, totalFrames_);
+    // Where the next read starts already: the decoder goes on as it is,
+    // so pieces cut one after another come out as one straight decode.
+    if (target == next_)
+        return;
+    if (seeksByDecoding()) {
+        if (target > next_) {
+            // On from here: the frames in between are decoded and dropped.
+            heldAt_ = static_cast<int>(
+                std::min<long long>(heldEnd_, heldAt_ + (target - next_)));
+            next_ = target;
+        } else {
+            next_ = target;
+            heldAt_ = heldEnd_ = 0;
+            walkTo(0);
+        }
+        return;
+    }
+    next_ = target;
     heldAt_ = heldEnd_ = 0;
     if (next_ >= totalFrames_)
         return;
@@ -515,6 +634,18 @@ int LibavDecoder::decodeRaw() {
             got += frame_->nb_samples;
             av_frame_unref(frame_.get());
         }
+    }
+    // A decoder that holds audio back (WMA's last frame) gives it up when
+    // told the stream has ended, as a straight decode does at the end.
+    if (current_ + 1 == index_.size() && avcodec_send_packet(codec_.get(), nullptr) == 0) {
+        while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+            if (frame_->ch_layout.nb_channels == channels_ && frame_->sample_rate == rate_) {
+                convert(*frame_, got);
+                got += frame_->nb_samples;
+            }
+            av_frame_unref(frame_.get());
+        }
+        avcodec_flush_buffers(codec_.get());
     }
     ++current_;
     return got;

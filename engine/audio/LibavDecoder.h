@@ -11,10 +11,13 @@
 #include <vector>
 
 // Any audio file libavformat/libavcodec read (MP3, FLAC, Opus, WAV, AIFF,
-// M4A ...). Opening walks every packet of the audio stream once without
-// decoding and keeps an index of them: the length comes from the packets'
-// durations less what the container says to drop (encoder delay and padding,
-// pre-skip, edit lists), exactly as libavcodec drops it on a straight decode.
+// M4A, Matroska, ASF ...). Opening walks every packet of the audio stream once
+// and keeps an index of them: each packet's frames come from the container
+// where it times packets to the frame, else from the packet itself (its
+// codec's frame size, the Vorbis and Opus packet headers) or, for codecs
+// whose packets say nothing of their length, from decoding it. Less what the
+// container and the decoder say to drop (encoder delay and padding, pre-skip,
+// edit lists), that is exactly what libavcodec delivers on a straight decode.
 // Seeks place frames by that index alone, never by the demuxer's timestamps.
 // Files opened again (by each worker of a run) reuse the index.
 // Channels come in the Vorbis order, as from VorbisDecoder.
@@ -33,6 +36,8 @@ public:
 
     void seek(long long frame) override;
     Chunk read(int maxFrames) override;
+    void setQuickSeeks(bool on) override { quickSeeks_ = on; }
+    bool seeksByDecoding() const override { return !quickSeeks_ && !settles_; }
 
 private:
     // One packet of the audio stream, in the order a read from the start
@@ -66,13 +71,16 @@ private:
     void place();
     void settleLastPacket();
     std::size_t prerollStart(std::size_t packet) const;
-    int decodedCount(const AVPacket& packet);
+    int decodedCount(const AVPacket& packet, int* decoderSkip = nullptr);
+    long long countedFrames(const AVPacket& packet);
     bool readPacket();
     bool matches(const Packet& entry) const;
+    bool identifies(std::size_t at) const;
     std::size_t packetAt(long long frame) const;
     bool seekNear(std::size_t target);
     void walkTo(std::size_t target);
     void skipTo(std::size_t target);
+    bool verifiedSkipTo(std::size_t target);
     int decodeRaw();
     void decodeNext();
     void convert(const AVFrame& frame, int at);
@@ -91,10 +99,16 @@ private:
     int channels_ = 0;
     std::vector<int> slotOf_; // each decoded channel's place in the Vorbis order
     bool lossless_ = false;
+    // A decoder whose state after a few packets no longer depends on what
+    // came before (lossless codecs, MPEG audio, Vorbis): a seek that decodes
+    // from a few packets back gives exactly the straight decode's samples.
+    bool settles_ = false;
+    bool quickSeeks_ = false;
     int bits_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
     std::vector<Packet> index_;
+    LibavVorbisParse vorbisParse_; // Vorbis packets' lengths, where the container gives none
 
     std::size_t current_ = 0; // the packet the demuxer delivers next
     bool havePacket_ = false; // packet_ already holds it

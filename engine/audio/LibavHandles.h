@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/vorbis_parser.h>
 #include <libavformat/avformat.h>
 #include <libswresample/swresample.h>
 }
@@ -26,8 +27,13 @@ struct LibavSwrFreer {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
 
+struct LibavVorbisParseFreer {
+    void operator()(AVVorbisParseContext* p) const { av_vorbis_parse_free(&p); }
+};
+
 using LibavFormat = std::unique_ptr<AVFormatContext, LibavFormatCloser>;
 using LibavCodec = std::unique_ptr<AVCodecContext, LibavCodecFreer>;
 using LibavPacket = std::unique_ptr<AVPacket, LibavPacketFreer>;
 using LibavFrame = std::unique_ptr<AVFrame, LibavFrameFreer>;
 using LibavSwr = std::unique_ptr<SwrContext, LibavSwrFreer>;
+using LibavVorbisParse = std::unique_ptr<AVVorbisParseContext, LibavVorbisParseFreer>;

@@ -5,11 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -81,34 +83,50 @@ void writeLittle(QByteArray& bytes, std::uint32_t value, int size) {
         bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
+// Music from a Debian game's data (frozen-bubble-data, installed by
+// setup.sh): real drums, voices and noise, whose transients make lossy
+// encoders switch to short blocks and fill bands with noise as they do on
+// the files people cut. An excerpt from second 20 on, resampled to `rate`
+// and spread over `channels` (each surround speaker a different mix).
+QByteArray recordingExcerpt(int rate, int channels, long long frames) {
+    const QString recording = EncoderCorpus::RealRecording();
+    QString mix;
+    if (channels == 1)
+        mix = QStringLiteral(",pan=mono|c0=0.5*c0+0.5*c1");
+    else if (channels == 6)
+        mix = QStringLiteral(",pan=5.1|FL=c0|FR=c1|FC=0.5*c0+0.5*c1|LFE=0.7*c0-0.2*c1|"
+                             "BL=0.6*c0-0.4*c1|BR=0.7*c1-0.3*c0");
+    else if (channels != 2)
+        mix = QStringLiteral(",aformat=channel_layouts=%1c").arg(channels);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-v", "error", "-stream_loop", "-1", "-ss", "20", "-i", recording,
+                  "-af", QStringLiteral("aresample=%1%2,atrim=end_sample=%3").arg(rate).arg(mix).arg(frames),
+                  "-f", "s16le", "-c:a", "pcm_s16le", "-"});
+    if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitStatus() != QProcess::NormalExit ||
+        ffmpeg.exitCode() != 0)
+        throw std::runtime_error("ffmpeg could not take an excerpt of " + recording.toStdString() +
+                                 ": " + ffmpeg.readAllStandardError().toStdString());
+    QByteArray data = ffmpeg.readAllStandardOutput();
+    if (data.size() != frames * channels * 2)
+        throw std::runtime_error("the excerpt of " + recording.toStdString() + " came out " +
+                                 std::to_string(data.size()) + " bytes long");
+    return data;
+}
+
 } // namespace
 
-// A chord that swells and fades, a noise floor, and a drum-like hit every
-// 0.375 s whose sharp attack makes encoders switch to short blocks. Each
-// channel is pitched apart. Peaks stay near -4 dBFS, so no decoder has to
-// clip.
+QString EncoderCorpus::RealRecording() {
+    const QString path =
+        QStringLiteral("/usr/share/games/frozen-bubble/snd/frozen-mainzik-1p.ogg");
+    if (!QFileInfo::exists(path))
+        throw std::runtime_error(path.toStdString() +
+                                 " is missing: install frozen-bubble-data (./setup.sh does)");
+    return path;
+}
+
 void EncoderCorpus::WriteSource(const QString& path, int rate, int channels, long long frames) {
-    QByteArray data;
-    data.reserve(static_cast<qsizetype>(frames * channels * 2));
-    std::vector<std::uint32_t> noise(static_cast<size_t>(channels));
-    for (int c = 0; c < channels; ++c)
-        noise[static_cast<size_t>(c)] = 12345u + 7919u * static_cast<std::uint32_t>(c);
-    const double pi2 = 2 * std::acos(-1.0);
-    for (long long i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        const double hit = std::exp(-std::fmod(t, 0.375) / 0.012);
-        const double swell = 0.5 + 0.5 * std::sin(pi2 * 0.7 * t);
-        for (int c = 0; c < channels; ++c) {
-            std::uint32_t& n = noise[static_cast<size_t>(c)];
-            n = n * 1103515245u + 12345u;
-            const double white = static_cast<double>(n >> 8) / (1 << 23) - 1.0;
-            const double f = 220.0 * std::pow(2.0, c / 7.0);
-            const double v = 0.1 * std::sin(pi2 * f * t) + 0.1 * std::sin(pi2 * f * 1.5 * t + c) +
-                             0.1 * swell * std::sin(pi2 * f * 2.52 * t) +
-                             (0.02 + 0.3 * hit) * white;
-            writeLittle(data, static_cast<std::uint16_t>(std::lround(v * 32767)), 2);
-        }
-    }
+    const QByteArray data = recordingExcerpt(rate, channels, frames);
     // More than two channels need the extensible header and its speaker
     // mask (5.1 here) for every encoder to accept them.
     const bool extensible = channels > 2;

@@ -47,8 +47,11 @@ public:
     // Throws std::runtime_error when oggdec is missing or fails.
     static std::vector<std::int16_t> DecodeWithOggdec(const QString& path);
 
-    // The source every encoder is given: a 16-bit WAV file of a few seconds
-    // that encoders treat like music. Throws std::runtime_error.
+    // The real recording the sources are cut from. Throws
+    // std::runtime_error when its package is missing.
+    static QString RealRecording();
+    // The source every encoder is given: a 16-bit WAV file, an excerpt of
+    // the real recording. Throws std::runtime_error.
     static void WriteSource(const QString& path, int rate, int channels, long long frames);
     // Runs a program to its end; throws std::runtime_error saying what went
     // wrong.

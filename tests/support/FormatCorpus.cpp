@@ -38,6 +38,13 @@ QStringList lame(const QStringList& options) {
     return QStringList{"lame", "--quiet"} + options + QStringList{"%in", "%out"};
 }
 
+// `elements` between the WAV source and the file written.
+QStringList gstreamer(const QStringList& elements) {
+    return QStringList{"gst-launch-1.0", "-q", "filesrc", "location=%in", "!", "wavparse", "!",
+                       "audioconvert", "!"} +
+           elements + QStringList{"!", "filesink", "location=%out"};
+}
+
 QStringList sox(const QStringList& options) {
     return QStringList{"sox", "%in"} + options + QStringList{"%out"};
 }
@@ -71,6 +78,30 @@ const std::vector<Recipe>& recipes() {
         {"sox_wav16_48000_6", "wav", 48000, 6, 3.3, sox({"-b", "16"}), true},
         {"sox_aiff_44100_2", "aiff", 44100, 2, 4.2, sox({}), true},
         {"sox_aiff24_8000_1", "aiff", 8000, 1, 3.9, sox({"-b", "24"}), true},
+        // The containers FFmpeg writes, each codec as people have it.
+        {"ffmpeg_aac_44100_2", "m4a", 44100, 2, 4.8, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_alac_44100_2", "m4a", 44100, 2, 4.6, ffmpeg({"-c:a", "alac"}), true},
+        {"ffmpeg_wmav2_44100_2", "wma", 44100, 2, 4.7, ffmpeg({"-c:a", "wmav2"}), false, Own::None, true},
+        {"ffmpeg_vorbis_mka_44100_2", "mka", 44100, 2, 4.9, ffmpeg({"-c:a", "libvorbis"}), false},
+        {"ffmpeg_opus_webm_48000_2", "webm", 48000, 2, 4.5, ffmpeg({"-c:a", "libopus"}), false, Own::None, true},
+        {"ffmpeg_opus_mka_48000_6", "mka", 48000, 6, 3.2, ffmpeg({"-c:a", "libopus"}), false, Own::None, true},
+        {"ffmpeg_aac_mka_48000_2", "mka", 48000, 2, 4.1, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_vorbis_ogg_44100_2", "ogg", 44100, 2, 4.3, ffmpeg({"-c:a", "libvorbis"}), false},
+        {"ffmpeg_speex_16000_1", "spx", 16000, 1, 4.4, ffmpeg({"-c:a", "libspeex"}), false, Own::None, true},
+        {"ffmpeg_ac3_48000_6", "ac3", 48000, 6, 3.6, ffmpeg({"-c:a", "ac3"}), false, Own::None, true},
+        {"ffmpeg_ac3_44100_2", "ac3", 44100, 2, 4.2, ffmpeg({"-c:a", "ac3"}), false, Own::None, true},
+        {"ffmpeg_wavpack_44100_2", "wv", 44100, 2, 4.4, ffmpeg({"-c:a", "wavpack"}), true},
+        {"ffmpeg_tta_44100_2", "tta", 44100, 2, 3.8, ffmpeg({"-c:a", "tta"}), true},
+        {"ffmpeg_caf_48000_2", "caf", 48000, 2, 3.5, ffmpeg({"-c:a", "pcm_s24le"}), true},
+        {"ffmpeg_w64_44100_2", "w64", 44100, 2, 3.4, ffmpeg({}), true},
+        {"ffmpeg_aifc_float_44100_2", "aifc", 44100, 2, 3.3, ffmpeg({"-c:a", "pcm_f32be", "-f", "aiff"}), true},
+        {"ffmpeg_wav_float_48000_6", "wav", 48000, 6, 3.1, ffmpeg({"-c:a", "pcm_f32le"}), true},
+        // Other programs' writers of the same containers.
+        {"sndfile_w64_44100_2", "w64", 44100, 2, 3.9, {"sndfile-convert", "-pcm24", "%in", "%out"}, true},
+        {"sndfile_caf_alac_44100_2", "caf", 44100, 2, 3.7, {"sndfile-convert", "-alac16", "%in", "%out"}, true},
+        {"gstreamer_opus_webm_48000_2", "webm", 48000, 2, 4.0, gstreamer({"opusenc", "!", "webmmux"}), false, Own::None, true},
+        {"gstreamer_wavpack_44100_2", "wv", 44100, 2, 3.6, gstreamer({"wavpackenc"}), true},
+        {"gstreamer_lame_44100_2", "mp3", 44100, 2, 4.05, gstreamer({"lamemp3enc", "!", "id3v2mux"}), false},
     };
     return all;
 }

@@ -23,7 +23,9 @@ public:
         QString skipped; // a program it needs is missing: the file was not made
         QString failure; // making or decoding it went wrong
         bool lossless = false;
-        bool randomNoise = false; // bands of made-up noise: seeks match only roughly
+        // Its decoder carries random state through the whole stream (made-up
+        // noise, dither): quick seeks match only roughly.
+        bool randomNoise = false;
         DecodedAudio reference;   // FFmpeg's full decode
         // What the format's own decoder delivers, as 16-bit samples read
         // back; empty when the format has none here.

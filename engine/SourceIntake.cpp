@@ -27,14 +27,19 @@ const QString ErrorOrNotSupported = QStringLiteral(" this File is Error or not s
 const QStringList AudioSuffixes = {
     QStringLiteral("ogg"),  QStringLiteral("oga"), QStringLiteral("opus"), QStringLiteral("mp3"),
     QStringLiteral("flac"), QStringLiteral("wav"), QStringLiteral("aif"),  QStringLiteral("aiff"),
-    QStringLiteral("aifc"), QStringLiteral("m4a"), QStringLiteral("mp4"),  QStringLiteral("aac"),
+    QStringLiteral("aifc"), QStringLiteral("m4a"), QStringLiteral("m4b"),  QStringLiteral("mp4"),
+    QStringLiteral("aac"),  QStringLiteral("mka"), QStringLiteral("webm"), QStringLiteral("wma"),
+    QStringLiteral("ac3"),  QStringLiteral("wv"),  QStringLiteral("tta"),  QStringLiteral("caf"),
+    QStringLiteral("w64"),  QStringLiteral("spx"),
 };
 
 bool isAudioType(const QMimeType& type) {
-    // Ogg and MP4 containers are named by their content as such even when
-    // they hold audio alone.
-    static const QStringList containers = {QStringLiteral("application/ogg"),
-                                           QStringLiteral("video/mp4")};
+    // Ogg, MP4, Matroska, WebM and ASF containers are named by their content
+    // as such even when they hold audio alone.
+    static const QStringList containers = {
+        QStringLiteral("application/ogg"),       QStringLiteral("video/mp4"),
+        QStringLiteral("video/x-matroska"),      QStringLiteral("video/webm"),
+        QStringLiteral("application/vnd.ms-asf"), QStringLiteral("video/x-ms-asf")};
     if (type.name().startsWith(QLatin1String("audio/")) || containers.contains(type.name()))
         return true;
     const QStringList ancestors = type.allAncestors();
@@ -135,7 +140,16 @@ void SourceIntake::resetReader(IAudioFile2& reader) {
 bool SourceIntake::IsAudioFile(const QString& path) {
     if (AudioSuffixes.contains(QFileInfo(path).suffix().toLower()))
         return true;
-    return isAudioType(QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchContent));
+    if (isAudioType(QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchContent)))
+        return true;
+    // Core Audio and Wave64 files, which the MIME database may not know by
+    // their content, by their own signatures.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(16);
+    return head.startsWith("caff") ||
+           head.startsWith(QByteArray::fromHex("726966662e91cf11a5d628db04c10000"));
 }
 
 QStringList SourceIntake::FolderFiles(const QString& folder) {

@@ -53,11 +53,16 @@ public:
 
     // The open dialog's choices: every accepted name first, then each family.
     static inline const QString OpenFilter = QStringLiteral(
-        "Audio Files(*.ogg;*.oga;*.opus;*.mp3;*.flac;*.wav;*.aif;*.aiff;*.aifc;*.m4a;*.mp4;"
-        "*.aac)|*.ogg;*.oga;*.opus;*.mp3;*.flac;*.wav;*.aif;*.aiff;*.aifc;*.m4a;*.mp4;*.aac|"
-        "OGG Files(*.ogg;*.oga)|*.ogg;*.oga|Opus Files(*.opus)|*.opus|MP3 Files(*.mp3)|*.mp3|"
-        "FLAC Files(*.flac)|*.flac|WAV Files(*.wav)|*.wav|AIFF Files(*.aif;*.aiff;*.aifc)|"
-        "*.aif;*.aiff;*.aifc|M4A Files(*.m4a;*.mp4;*.aac)|*.m4a;*.mp4;*.aac|All Files(*)|*");
+        "Audio Files(*.ogg;*.oga;*.opus;*.spx;*.mp3;*.flac;*.wav;*.w64;*.aif;*.aiff;*.aifc;*.m4a;"
+        "*.m4b;*.mp4;*.aac;*.wma;*.mka;*.webm;*.ac3;*.wv;*.tta;*.caf)|*.ogg;*.oga;*.opus;*.spx;"
+        "*.mp3;*.flac;*.wav;*.w64;*.aif;*.aiff;*.aifc;*.m4a;*.m4b;*.mp4;*.aac;*.wma;*.mka;*.webm;"
+        "*.ac3;*.wv;*.tta;*.caf|"
+        "OGG Files(*.ogg;*.oga;*.spx)|*.ogg;*.oga;*.spx|Opus Files(*.opus)|*.opus|"
+        "MP3 Files(*.mp3)|*.mp3|FLAC Files(*.flac)|*.flac|WAV Files(*.wav;*.w64)|*.wav;*.w64|"
+        "AIFF Files(*.aif;*.aiff;*.aifc)|*.aif;*.aiff;*.aifc|"
+        "M4A Files(*.m4a;*.m4b;*.mp4;*.aac)|*.m4a;*.m4b;*.mp4;*.aac|WMA Files(*.wma)|*.wma|"
+        "Matroska Files(*.mka;*.webm)|*.mka;*.webm|"
+        "Other Files(*.ac3;*.wv;*.tta;*.caf)|*.ac3;*.wv;*.tta;*.caf|All Files(*)|*");
     // Smallest slider maximum of a file added through the open dialog or from
     // a folder.
     static constexpr std::int32_t OpenDialogMinRange = 1084;

@@ -31,6 +31,8 @@ constexpr int kPrerollPackets = 8;
 constexpr int kPrerollMs = 200;
 // Packets read after a demuxer's seek before giving up on recognising one.
 constexpr int kMaxUnrecognised = 64;
+// Packets a demuxer's seek may land before its target and still be used.
+constexpr std::size_t kMaxSeekShortfall = 4096;
 
 QString avReason(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -113,14 +115,12 @@ FileStamp stampOf(const QString& path) {
 // measure it and once in every worker, and walking every packet of a long
 // file each time cost more than the demuxing a peer does once.
 constexpr std::size_t kKeptIndexes = 2;
-constexpr std::size_t kMaxKeptPackets = 4'000'000;
 
 } // namespace
 
 struct LibavDecoder::KeptIndex {
     FileStamp stamp;
-    std::shared_ptr<const std::vector<Packet>> packets;
-    long long totalFrames = 0;
+    std::shared_ptr<const PacketIndex> packets;
 };
 
 std::mutex LibavDecoder::keptMutex_;
@@ -132,18 +132,17 @@ bool LibavDecoder::reuseIndex(const KeptIndex& stamped) {
     const std::lock_guard lock(keptMutex_);
     for (const KeptIndex& entry : kept_)
         if (entry.stamp == stamped.stamp) {
-            index_ = *entry.packets;
-            totalFrames_ = entry.totalFrames;
+            index_ = entry.packets;
+            totalFrames_ = index_->totalFrames();
             return true;
         }
     return false;
 }
 
 void LibavDecoder::keepIndex(KeptIndex entry) const {
-    if (index_.size() > kMaxKeptPackets || entry.stamp.size < 0)
+    if (entry.stamp.size < 0)
         return;
-    entry.packets = std::make_shared<const std::vector<Packet>>(index_);
-    entry.totalFrames = totalFrames_;
+    entry.packets = index_;
     const std::lock_guard lock(keptMutex_);
     std::erase_if(kept_, [&](const KeptIndex& e) { return e.stamp.path == entry.stamp.path; });
     kept_.push_front(std::move(entry));
@@ -157,7 +156,7 @@ LibavDecoder::LibavDecoder(const QString& path)
         throw std::bad_alloc();
     openInput();
     // Stamped before reading: a file changed meanwhile is indexed again.
-    KeptIndex kept{stampOf(path_), nullptr, 0};
+    KeptIndex kept{stampOf(path_), nullptr};
     if (!reuseIndex(kept)) {
         buildIndex();
         keepIndex(std::move(kept));
@@ -287,45 +286,41 @@ int LibavDecoder::decodedCount(const AVPacket& packet, int* decoderSkip) {
     return frames;
 }
 
-long long LibavDecoder::countedFrames(const AVPacket& packet) {
-    const AVCodecParameters* params = format_->streams[stream_]->codecpar;
-    switch (params->codec_id) {
-    case AV_CODEC_ID_VORBIS:
-        if (vorbisParse_) {
-            const int frames = av_vorbis_parse_frame(vorbisParse_.get(), packet.data, packet.size);
-            if (frames >= 0)
-                return frames;
-        }
-        break;
-    case AV_CODEC_ID_OPUS: {
-        const int frames = opus_packet_get_nb_samples(packet.data, packet.size, rate_);
-        if (frames >= 0)
-            return frames;
-        break;
-    }
+bool LibavDecoder::oneFrameSize() const {
+    switch (format_->streams[stream_]->codecpar->codec_id) {
     case AV_CODEC_ID_AAC:
     case AV_CODEC_ID_AC3:
     case AV_CODEC_ID_EAC3:
     case AV_CODEC_ID_MP1:
     case AV_CODEC_ID_MP2:
-    case AV_CODEC_ID_MP3: {
-        // Codecs of one frame size: every packet is one frame.
-        const int frames = av_get_audio_frame_duration2(
-            const_cast<AVCodecParameters*>(params), packet.size);
-        if (frames > 0)
-            return frames;
-        break;
-    }
+    case AV_CODEC_ID_MP3:
+        return true;
     default:
-        break;
+        return false;
     }
-    // PCM knows its length from its size; anything else is decoded.
-    const int frames = params->codec_id >= AV_CODEC_ID_FIRST_AUDIO &&
-                               params->codec_id < AV_CODEC_ID_ADPCM_IMA_QT
-                           ? av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(params),
-                                                          packet.size)
-                           : 0;
-    return frames > 0 ? frames : decodedCount(packet);
+}
+
+long long LibavDecoder::parsedFrames(const AVPacket& packet) {
+    AVCodecParameters* params = format_->streams[stream_]->codecpar;
+    const AVCodecID codec = params->codec_id;
+    if (codec == AV_CODEC_ID_VORBIS && vorbisParse_) {
+        const int frames = av_vorbis_parse_frame(vorbisParse_.get(), packet.data, packet.size);
+        return frames >= 0 ? frames : -1;
+    }
+    if (codec == AV_CODEC_ID_OPUS) {
+        const int frames = opus_packet_get_nb_samples(packet.data, packet.size, rate_);
+        return frames >= 0 ? frames : -1;
+    }
+    // PCM knows its length from its size; codecs of one frame size decode
+    // every packet to that many frames, whatever the container's timestamps
+    // say (an MP4 written from a source with uneven timestamps times its AAC
+    // frames 1472, 576 ... frames long).
+    const bool pcm = codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
+    if (pcm || (oneFrameSize() && frameSizeHolds_)) {
+        const int frames = av_get_audio_frame_duration2(params, packet.size);
+        return frames > 0 ? frames : -1;
+    }
+    return -1;
 }
 
 void LibavDecoder::buildIndex() {
@@ -340,92 +335,59 @@ void LibavDecoder::buildIndex() {
         vorbisParse_.reset(av_vorbis_parse_init(stream->codecpar->extradata,
                                                 stream->codecpar->extradata_size));
     int decoderSkip = -1;
+    auto index = std::make_shared<PacketIndex>();
+    index_ = index;
     while (readPacket()) {
-        Packet entry;
-        entry.pos = packet_->pos;
-        entry.pts = packet_->pts;
-        entry.size = packet_->size;
+        PacketIndex::Facts facts;
+        facts.pos = packet_->pos;
+        facts.pts = packet_->pts == AV_NOPTS_VALUE ? PacketIndex::NoTime : packet_->pts;
+        facts.size = packet_->size;
         long long duration = -1;
-        if (index_.empty()) {
+        if (index->empty()) {
             // The first packet is decoded from a fresh decoder, to learn
-            // what the decoder drops on its own.
+            // what the decoder drops on its own, and whether the codec's
+            // frame size is what it delivers (HE-AAC doubles it).
             const int decoded = decodedCount(*packet_, &decoderSkip);
-            if (vorbisParse_)
-                av_vorbis_parse_frame(vorbisParse_.get(), packet_->data, packet_->size);
+            const long long parsed = parsedFrames(*packet_);
+            frameSizeHolds_ = decoded == 0 || parsed == decoded;
             duration = decoded;
-        } else if (packet_->duration > 0 && exactTimes) {
-            duration = toSamples(packet_->duration, timeBase, rate_);
         } else {
-            duration = countedFrames(*packet_);
+            duration = parsedFrames(*packet_);
+            if (duration < 0 && packet_->duration > 0 && exactTimes)
+                duration = toSamples(packet_->duration, timeBase, rate_);
+            if (duration < 0)
+                duration = decodedCount(*packet_);
         }
         if (duration < 0 || duration > 16LL * rate_)
             fail(QStringLiteral("a packet's length cannot be true"));
-        entry.frames = static_cast<int>(duration);
+        facts.frames = static_cast<int>(duration);
         std::size_t sideSize = 0;
         const uint8_t* side =
             av_packet_get_side_data(packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideSize);
         if (side && sideSize >= 10) {
-            entry.skip = std::max(0, static_cast<int32_t>(AV_RL32(side)));
-            entry.padding = static_cast<int>(std::min<uint32_t>(AV_RL32(side + 4), INT32_MAX));
+            facts.skip = std::max(0, static_cast<int32_t>(AV_RL32(side)));
+            facts.padding = static_cast<int>(std::min<uint32_t>(AV_RL32(side + 4), INT32_MAX));
         }
-        if (index_.empty() && entry.skip < 0 && decoderSkip > 0)
-            entry.skip = decoderSkip;
-        entry.discard = (packet_->flags & AV_PKT_FLAG_DISCARD) != 0;
-        if (!index_.empty() && index_.back().pos == entry.pos && entry.pos >= 0)
-            index_.back().posShared = entry.posShared = true;
-        index_.push_back(entry);
+        if (index->empty() && facts.skip < 0 && decoderSkip > 0)
+            facts.skip = decoderSkip;
+        facts.discard = (packet_->flags & AV_PKT_FLAG_DISCARD) != 0;
+        index->add(facts);
     }
-    if (index_.empty())
+    if (index->empty())
         fail(QStringLiteral("the file holds no audio"));
-    place();
-    settleLastPacket();
+    index->place();
+    totalFrames_ = index->totalFrames();
+    settleLastPacket(*index);
     if (totalFrames_ == 0)
         fail(QStringLiteral("the file holds no audio"));
 }
 
-void LibavDecoder::place() {
-    // What libavcodec drops on a straight decode, followed packet by packet:
-    // a packet's skip side data sets how many frames to drop from there on
-    // (encoder delay, pre-skip, an edit list's start) and how many to drop at
-    // its end (padding); a packet flagged as discarded is dropped whole.
-    long long skip = 0;
-    long long frames = 0;
-    for (Packet& entry : index_) {
-        long long padding = 0;
-        if (entry.skip >= 0) {
-            skip = entry.skip;
-            padding = entry.padding;
-        }
-        int keepFrom = 0;
-        int keepTo = entry.frames;
-        if (entry.discard) {
-            skip = std::max<long long>(0, skip - entry.frames);
-            keepFrom = keepTo;
-        } else if (skip > 0) {
-            if (entry.frames <= skip) {
-                skip -= entry.frames;
-                keepFrom = keepTo;
-            } else {
-                keepFrom = static_cast<int>(skip);
-                skip = 0;
-            }
-        }
-        if (keepFrom < keepTo && padding > 0 && padding <= keepTo - keepFrom)
-            keepTo -= static_cast<int>(padding);
-        entry.keepFrom = keepFrom;
-        entry.keepTo = keepTo;
-        entry.first = frames;
-        frames += keepTo - keepFrom;
-    }
-    totalFrames_ = frames;
-}
-
-void LibavDecoder::settleLastPacket() {
+void LibavDecoder::settleLastPacket(PacketIndex& index) {
     // Containers give the last packet the length of the audio left in it
     // (MP4's last sample, Ogg's last granule position), while the decoder
     // delivers a whole frame and drops only what the side data says. What
     // it delivers is found by decoding that one packet.
-    const std::size_t last = index_.size() - 1;
+    const std::size_t last = index.size() - 1;
     const std::size_t start = prerollStart(last);
     if (!seekNear(start))
         walkTo(start);
@@ -433,42 +395,37 @@ void LibavDecoder::settleLastPacket() {
     int got = 0;
     while (current_ <= last)
         got = decodeRaw();
-    if (got > 0 && got != index_[last].frames) {
-        index_[last].frames = got;
-        place();
+    if (got > 0 && got != index.frames(last)) {
+        index.setFrames(last, got);
+        index.place();
+        totalFrames_ = index.totalFrames();
     }
 }
 
-bool LibavDecoder::matches(const Packet& entry) const {
-    if (packet_->size != entry.size)
+bool LibavDecoder::matches(std::size_t at) const {
+    if (packet_->size != index_->bytes(at))
         return false;
     // Read in order, the packet expected is the one of its size at its byte
     // offset. Timestamps count only where the demuxer gives no offset: after
     // a seek, Ogg demuxing times a page's packets otherwise than a read from
     // the start does.
-    if (packet_->pos >= 0 && entry.pos >= 0)
-        return packet_->pos == entry.pos;
-    return packet_->pts == entry.pts;
+    const long long pos = index_->pos(at);
+    if (packet_->pos >= 0 && pos >= 0)
+        return packet_->pos == pos;
+    const long long pts = index_->pts(at);
+    return pts != PacketIndex::NoTime && packet_->pts == pts;
 }
 
 bool LibavDecoder::identifies(std::size_t at) const {
-    const Packet& entry = index_[at];
-    if (!matches(entry))
+    if (!matches(at))
         return false;
-    if (entry.pos < 0)
-        return entry.pts != AV_NOPTS_VALUE;
+    const long long pos = index_->pos(at);
+    if (pos < 0)
+        return true;
     // Packets sharing a byte offset (one Ogg page, one Matroska lace) cannot
     // be told apart; after a seek the demuxer starts at a page or block, so
     // only the first of them is taken as known.
-    return !entry.posShared || at == 0 || index_[at - 1].pos != entry.pos;
-}
-
-std::size_t LibavDecoder::packetAt(long long frame) const {
-    // The last packet starting at or before the frame: one whose frames are
-    // all dropped shares its start with the packet after it.
-    const auto after = std::upper_bound(index_.begin(), index_.end(), frame,
-                                        [](long long f, const Packet& p) { return f < p.first; });
-    return static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, after - index_.begin() - 1));
+    return at == 0 || index_->pos(at - 1) != pos;
 }
 
 void LibavDecoder::walkTo(std::size_t target) {
@@ -480,11 +437,11 @@ void LibavDecoder::walkTo(std::size_t target) {
 }
 
 bool LibavDecoder::verifiedSkipTo(std::size_t target) {
-    while (current_ <= target && current_ < index_.size()) {
+    while (current_ <= target && current_ < index_->size()) {
         if (!havePacket_ && !readPacket())
             return false;
         havePacket_ = true;
-        if (!matches(index_[current_]))
+        if (!matches(current_))
             return false;
         if (current_ == target)
             return true; // kept in packet_ for the decode
@@ -504,9 +461,9 @@ void LibavDecoder::skipTo(std::size_t target) {
 }
 
 bool LibavDecoder::seekNear(std::size_t target) {
-    const Packet& wanted = index_[target];
-    if (wanted.pts == AV_NOPTS_VALUE ||
-        av_seek_frame(format_.get(), stream_, wanted.pts, AVSEEK_FLAG_BACKWARD) < 0)
+    const long long wanted = index_->pts(target);
+    if (wanted == PacketIndex::NoTime ||
+        av_seek_frame(format_.get(), stream_, wanted, AVSEEK_FLAG_BACKWARD) < 0)
         return false;
     havePacket_ = false;
     // The demuxer's seek lands somewhere before the target; where exactly,
@@ -514,11 +471,11 @@ bool LibavDecoder::seekNear(std::size_t target) {
     for (int tries = 0; tries < kMaxUnrecognised; ++tries) {
         if (!readPacket())
             return false;
-        for (std::size_t i = target + 1; i-- > 0;) {
+        // Far before the target a seek has gone astray: walking is better.
+        const std::size_t earliest = target > kMaxSeekShortfall ? target - kMaxSeekShortfall : 0;
+        for (std::size_t i = target + 1; i-- > earliest;) {
             if (!identifies(i))
                 continue;
-            if (target - i > 4096)
-                return false;
             current_ = i;
             havePacket_ = true;
             // The packets that follow up to the target must agree too, or
@@ -537,7 +494,7 @@ std::size_t LibavDecoder::prerollStart(std::size_t at) const {
     long long before = 0;
     while (start > 0 && (at - start < kPrerollPackets || before < preroll)) {
         --start;
-        before += index_[start].frames;
+        before += index_->frames(start);
     }
     return start;
 }
@@ -565,7 +522,7 @@ void LibavDecoder::seek(long long frame) {
     heldAt_ = heldEnd_ = 0;
     if (next_ >= totalFrames_)
         return;
-    const std::size_t start = prerollStart(packetAt(next_));
+    const std::size_t start = prerollStart(index_->packetAt(next_));
     // A short way on is quicker read than sought.
     if (start >= current_ && start - current_ < 64)
         skipTo(start);
@@ -615,12 +572,11 @@ int LibavDecoder::decodeRaw() {
         failReading(QStringLiteral("the audio ends before the end of the file; the file may "
                                    "have been changed or damaged since it was opened"));
     havePacket_ = false;
-    const Packet& entry = index_[current_];
-    if (!matches(entry))
+    if (!matches(current_))
         failReading(QStringLiteral("the file has changed since it was opened"));
     held_.resize(static_cast<std::size_t>(channels_));
     for (auto& plane : held_)
-        plane.assign(static_cast<std::size_t>(std::max(entry.frames, 1)), 0.0f);
+        plane.assign(static_cast<std::size_t>(std::max(index_->frames(current_), 1)), 0.0f);
     // Damaged audio the decoder refuses comes out as silence of the packet's
     // length, so everything after it stays in place.
     int got = 0;
@@ -637,7 +593,7 @@ int LibavDecoder::decodeRaw() {
     }
     // A decoder that holds audio back (WMA's last frame) gives it up when
     // told the stream has ended, as a straight decode does at the end.
-    if (current_ + 1 == index_.size() && avcodec_send_packet(codec_.get(), nullptr) == 0) {
+    if (current_ + 1 == index_->size() && avcodec_send_packet(codec_.get(), nullptr) == 0) {
         while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
             if (frame_->ch_layout.nb_channels == channels_ && frame_->sample_rate == rate_) {
                 convert(*frame_, got);
@@ -652,13 +608,14 @@ int LibavDecoder::decodeRaw() {
 }
 
 void LibavDecoder::decodeNext() {
-    const Packet& entry = index_[current_];
+    const std::size_t packet = current_;
     decodeRaw();
-    heldAt_ = entry.keepFrom;
-    heldEnd_ = entry.keepTo;
+    heldAt_ = index_->keepFrom(packet);
+    heldEnd_ = index_->keepTo(packet);
     // Frames before the position asked for lead up to it and are dropped.
-    if (next_ > entry.first)
-        heldAt_ += static_cast<int>(std::min<long long>(next_ - entry.first, heldEnd_ - heldAt_));
+    const long long first = index_->first(packet);
+    if (next_ > first)
+        heldAt_ += static_cast<int>(std::min<long long>(next_ - first, heldEnd_ - heldAt_));
 }
 
 LibavDecoder::Chunk LibavDecoder::read(int maxFrames) {
@@ -676,7 +633,7 @@ LibavDecoder::Chunk LibavDecoder::read(int maxFrames) {
             next_ += frames;
             return Chunk{view_.data(), frames, rate_, channels_};
         }
-        if (current_ >= index_.size())
+        if (current_ >= index_->size())
             failReading(QStringLiteral("the audio ends before the end of the file"));
         decodeNext();
     }

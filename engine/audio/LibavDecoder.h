@@ -2,11 +2,13 @@
 
 #include "engine/audio/AudioDecoder.h"
 #include "engine/audio/LibavHandles.h"
+#include "engine/audio/PacketIndex.h"
 
 #include <QString>
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -40,22 +42,6 @@ public:
     bool seeksByDecoding() const override { return !quickSeeks_ && !settles_; }
 
 private:
-    // One packet of the audio stream, in the order a read from the start
-    // delivers them.
-    struct Packet {
-        long long pos = -1; // byte offset; -1 when the demuxer gives none
-        long long pts = 0;  // the demuxer's, only to recognise the packet again
-        int size = 0;
-        int frames = 0;         // decoded frames, before any is dropped
-        int skip = -1;          // from the skip side data: frames to drop from here on
-        int padding = 0;        // and frames to drop at the end of this one
-        bool discard = false;   // flagged to be dropped whole
-        bool posShared = false; // another packet starts at the same byte offset
-        int keepFrom = 0;       // of those, [keepFrom, keepTo) are the file's audio
-        int keepTo = 0;
-        long long first = 0; // the file frame keepFrom is
-    };
-
     // Indexes of files opened before, kept while the file is unchanged (its
     // size and modification time); every packet read is still checked
     // against the index.
@@ -68,15 +54,14 @@ private:
     void openInput();
     void openCodec();
     void buildIndex();
-    void place();
-    void settleLastPacket();
+    void settleLastPacket(PacketIndex& index);
     std::size_t prerollStart(std::size_t packet) const;
     int decodedCount(const AVPacket& packet, int* decoderSkip = nullptr);
-    long long countedFrames(const AVPacket& packet);
+    bool oneFrameSize() const;
+    long long parsedFrames(const AVPacket& packet);
     bool readPacket();
-    bool matches(const Packet& entry) const;
+    bool matches(std::size_t at) const;
     bool identifies(std::size_t at) const;
-    std::size_t packetAt(long long frame) const;
     bool seekNear(std::size_t target);
     void walkTo(std::size_t target);
     void skipTo(std::size_t target);
@@ -104,10 +89,11 @@ private:
     // from a few packets back gives exactly the straight decode's samples.
     bool settles_ = false;
     bool quickSeeks_ = false;
+    bool frameSizeHolds_ = true; // the codec's frame size is what a packet decodes to
     int bits_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
-    std::vector<Packet> index_;
+    std::shared_ptr<const PacketIndex> index_; // shared with other decoders of the file
     LibavVorbisParse vorbisParse_; // Vorbis packets' lengths, where the container gives none
 
     std::size_t current_ = 0; // the packet the demuxer delivers next

@@ -5,10 +5,14 @@
 #include "engine/SplitRun.h"
 #include "engine/audio/PeakScanner.h"
 #include "tests/engine/RunFixture.h"
+#include "engine/ConfigureEncoder.h"
+#include "tests/support/CorpusFiles.h"
 #include "tests/support/FormatCorpus.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -101,6 +105,41 @@ TEST_F(SourceFormatRuns, MonoPiecesOfOddBlocksHoldExactlyTheirFrames) {
         }
         for (const QString& name : outputs())
             QFile::remove(outDir + name);
+    }
+}
+
+// Every file of the corpus cut into 2-second FLAC pieces, by one worker and
+// by several: the pieces, decoded by FFmpeg one after another, are FFmpeg's
+// straight decode of the source, sample for sample (lossy audio to 16 bits).
+TEST_F(SourceFormatRuns, CorpusPiecesAreTheStraightDecode) {
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    for (const int workers : {1, 3}) {
+        SCOPED_TRACE(workers);
+        PieceWorkers::SetAllowed(settings, workers);
+        ForEachCorpusFile(FormatCorpus::Shared().files(), [&](const FormatCorpus::File& file) {
+            state.JobList.clear(), state.TagList.clear(), lv.clear();
+            addSource(file.path);
+            split(OutputFlac);
+            const QString stem = QFileInfo(file.path).completeBaseName();
+            std::vector<float> joined;
+            for (int n = 1; QFile::exists(out(stem + QStringLiteral("_%1.flac").arg(n))); ++n) {
+                const DecodedAudio piece = decode(stem + QStringLiteral("_%1.flac").arg(n));
+                ASSERT_EQ(piece.channels, file.reference.channels);
+                ASSERT_EQ(piece.rate, file.reference.rate);
+                joined.insert(joined.end(), piece.samples.begin(), piece.samples.end());
+            }
+            ASSERT_EQ(joined.size(), file.reference.samples.size());
+            // Lossless pieces keep the source's depth (24 bits at most).
+            const float tolerance = file.lossless ? 1.0f / (1 << 23) : 1.0f / 32768;
+            float worst = 0;
+            for (std::size_t i = 0; i < joined.size(); ++i)
+                worst = std::max(worst, std::fabs(joined[i] - std::clamp(file.reference.samples[i],
+                                                                        -1.0f, 32767.0f / 32768)));
+            EXPECT_LE(worst, tolerance);
+            for (const QString& name : outputs())
+                QFile::remove(outDir + name);
+        });
     }
 }
 

@@ -104,7 +104,7 @@ SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& pa
     listrecord& record = entry.record;
     record.FileName = path;
     // Whole seconds and slider positions stay 32-bit: they pass it only
-    // after 68 years of audio, or 12 years for the slider.
+    // after 68 years of audio, the slider range (half seconds) after 34.
     record.Duration = static_cast<std::int32_t>(
         std::min<std::int64_t>(durationMs / 1000, std::numeric_limits<std::int32_t>::max()));
     record.SliderRange = static_cast<std::int32_t>(std::clamp<std::int64_t>(

@@ -14,29 +14,16 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
-#include "platform/MulDiv.h"
 
 #include <QItemSelectionModel>
 
 #include <algorithm>
 #include <exception>
-#include <limits>
 
 namespace {
 
 constexpr int StatusColumn = 2;
 const QString PbName = QStringLiteral("pb");
-
-// x * y / z as MulDiv does it, for callers whose x may pass 32 bits or whose
-// divisor may be 0: the result is clamped to [0, int32 max] and 0 stands in
-// for a missing divisor.
-std::int32_t scaledFrames(qint64 x, std::int32_t y, std::int32_t z) {
-    if (z <= 0 || y <= 0 || x <= 0)
-        return 0;
-    const qint64 limit = std::numeric_limits<std::int32_t>::max();
-    const std::int32_t result = MulDiv(static_cast<std::int32_t>(std::min(x, limit)), y, z);
-    return result < 0 ? static_cast<std::int32_t>(limit) : result;
-}
 
 } // namespace
 
@@ -96,11 +83,11 @@ void Preview::stopQuietly() noexcept {
     }
 }
 
-std::int32_t Preview::secondsToFrame(std::int32_t seconds) const {
-    return static_cast<std::int32_t>(FramePosition::OfSeconds(seconds, rate_, sampleCount_));
+std::int64_t Preview::secondsToFrame(std::int32_t seconds) const {
+    return FramePosition::OfSeconds(seconds, rate_, sampleCount_);
 }
 
-void Preview::showTime(std::int32_t seconds) {
+void Preview::showTime(std::int64_t seconds) {
     if (!skin_.timecaption)
         return;
     skin_.timecaption->SetText(FormatTime(seconds));
@@ -157,16 +144,15 @@ void Preview::PlaySegment() {
         segment_.beginFrame = secondsToFrame(begin);
         // A segment to the end of the file plays its last frames too, as the
         // runs cut them.
-        segment_.lengthFrames = end > begin ? static_cast<std::int32_t>(FramePosition::EndOfSeconds(
-                                                  end, record.Duration, rate_, sampleCount_)) -
-                                                  segment_.beginFrame
-                                            : 0;
+        segment_.lengthFrames =
+            end > begin ? FramePosition::EndOfSeconds(end, record.Duration, rate_, sampleCount_) -
+                              segment_.beginFrame
+                        : 0;
         // A marked piece plays exactly the frames it is cut at.
         if (seg + 1 < static_cast<size_t>(record.SegmentCount) && seg < record.Pieces.size()) {
             const TitledPiece& piece = record.Pieces[seg];
-            segment_.beginFrame = static_cast<std::int32_t>(piece.begin);
-            segment_.lengthFrames =
-                static_cast<std::int32_t>(std::max<std::int64_t>(piece.end - piece.begin, 0));
+            segment_.beginFrame = piece.begin;
+            segment_.lengthFrames = std::max<std::int64_t>(piece.end - piece.begin, 0);
         }
         reader->Seek(segment_.beginFrame, 3);
         startSample_ = 0;
@@ -225,25 +211,26 @@ void Preview::StopPlayback() {
         std::rethrow_exception(failure);
 }
 
-void Preview::AudioPlayer21Timer(int currentSamples, int levelLeft, int levelRight) {
+void Preview::AudioPlayer21Timer(qint64 currentSamples, int levelLeft, qint64 levelRight) {
     Q_UNUSED(currentSamples);
     Q_UNUSED(levelLeft);
     // Late ticks after a stop, and ticks under the user's hand, change nothing.
     if (!state_.Playing || state_.Seeking)
         return;
     runGuarded([&] {
-        const qint64 frame = static_cast<qint64>(startSample_) + std::max(0, levelRight);
+        const std::int64_t frame = startSample_ + std::max<qint64>(0, levelRight);
         const std::int32_t range = slider_.UsableRange();
         std::int32_t position = 0;
         if (segmentPreview_) {
             // An empty or reversed segment is over as soon as it starts.
-            position = segment_.lengthFrames > 0 ? scaledFrames(frame, range, segment_.lengthFrames)
-                                                 : range;
+            position = segment_.lengthFrames > 0
+                           ? PreviewSlider::FrameToPosition(frame, segment_.lengthFrames, range)
+                           : range;
         } else {
-            position = scaledFrames(frame, range, sampleCount_);
+            position = PreviewSlider::FrameToPosition(frame, sampleCount_, range);
         }
         slider_.SetPosition(std::min(position, range));
-        showTime(static_cast<std::int32_t>(rate_ > 0 ? frame / rate_ : 0));
+        showTime(rate_ > 0 ? frame / rate_ : 0);
         // Without a usable slider there is no end to reach; the player's end
         // event stops the preview instead.
         if (range > 0 && slider_.GetPosition() >= range)

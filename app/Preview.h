@@ -42,7 +42,7 @@ public:
     std::int32_t PlayingSegment() const { return playingSegment_; }
     // Frame at which the current stretch of playing began: from the file
     // start in a file preview, from the segment start in a segment preview.
-    std::int32_t StartSample() const { return startSample_; }
+    std::int64_t StartSample() const { return startSample_; }
     // Status the previewed segment row showed before "Playing".
     const QString& SavedStatus() const { return savedStatus_; }
     // True while a segment (not the whole file) is being previewed.
@@ -66,7 +66,7 @@ public:
 public slots:
     // The player's events. The timer's third argument carries the frames
     // played since Play or the last Flush; the other two are not used.
-    void AudioPlayer21Timer(int currentSamples, int levelLeft, int levelRight);
+    void AudioPlayer21Timer(qint64 currentSamples, int levelLeft, qint64 levelRight);
     void AudioPlayer21EndPlay();
     void AudioPlayer21EndArrayPlay();
     void AudioPlayer21RequestOnLoadArray();
@@ -76,8 +76,8 @@ private:
     // of the segment list cannot move it under the playing audio.
     struct Segment {
         std::int32_t seconds = 0;      // end - begin
-        std::int32_t beginFrame = 0;   // in the file
-        std::int32_t lengthFrames = 0; // may be 0 or less for an empty or reversed segment
+        std::int64_t beginFrame = 0;   // in the file
+        std::int64_t lengthFrames = 0; // may be 0 or less for an empty or reversed segment
     };
 
     int selectedFile() const;
@@ -88,8 +88,8 @@ private:
     // file in the reader and the player.
     void startPlaying(int row, int segmentRow);
     void stopQuietly() noexcept;
-    std::int32_t secondsToFrame(std::int32_t seconds) const;
-    void showTime(std::int32_t seconds);
+    std::int64_t secondsToFrame(std::int32_t seconds) const;
+    void showTime(std::int64_t seconds);
     void runGuarded(const std::function<void()>& action);
 
     AppState& state_;
@@ -103,11 +103,11 @@ private:
     Components components_;
 
     std::int32_t playingSegment_ = -1;
-    std::int32_t startSample_ = 0;
+    std::int64_t startSample_ = 0;
     QString savedStatus_;
     bool segmentPreview_ = false;
     Segment segment_;
     // The reader's length of the file being played, taken when it opened.
-    std::int32_t sampleCount_ = 0;
+    std::int64_t sampleCount_ = 0;
     std::int32_t rate_ = 0;
 };

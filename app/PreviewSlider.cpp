@@ -6,6 +6,7 @@
 #include "platform/MulDiv.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -15,6 +16,14 @@ std::int32_t scaled(std::int32_t x, std::int32_t y, std::int32_t z) {
     if (z <= 0 || y <= 0)
         return 0;
     return std::max(0, MulDiv(x, y, z));
+}
+
+// The same for frame counts, which pass 32 bits in files of more than 12
+// hours at 48 kHz; where MulDiv has a result this is the same one.
+std::int64_t scaledFrames(std::int64_t x, std::int64_t y, std::int64_t z) {
+    if (z <= 0 || y <= 0)
+        return 0;
+    return std::max<std::int64_t>(0, MulDiv64(x, y, z));
 }
 
 } // namespace
@@ -55,11 +64,11 @@ std::int32_t PreviewSlider::PositionToSeconds(std::int32_t position, std::int32_
     return PositionToSeconds(position, duration, UsableRange());
 }
 
-std::int32_t PreviewSlider::PositionToFrame(std::int32_t position, std::int32_t sampleCount) const {
+std::int64_t PreviewSlider::PositionToFrame(std::int32_t position, std::int64_t sampleCount) const {
     return PositionToFrame(position, sampleCount, UsableRange());
 }
 
-std::int32_t PreviewSlider::FrameToPosition(std::int32_t frame, std::int32_t sampleCount) const {
+std::int32_t PreviewSlider::FrameToPosition(std::int64_t frame, std::int64_t sampleCount) const {
     return FrameToPosition(frame, sampleCount, UsableRange());
 }
 
@@ -77,16 +86,19 @@ std::int32_t PreviewSlider::PositionToSeconds(std::int32_t position, std::int32_
     return scaled(std::clamp(position, 0, std::max(0, usableRange)), duration, usableRange);
 }
 
-std::int32_t PreviewSlider::PositionToFrame(std::int32_t position, std::int32_t sampleCount,
+std::int64_t PreviewSlider::PositionToFrame(std::int32_t position, std::int64_t sampleCount,
                                             std::int32_t usableRange) {
-    return scaled(std::clamp(position, 0, std::max(0, usableRange)), sampleCount, usableRange);
+    return scaledFrames(std::clamp(position, 0, std::max(0, usableRange)), sampleCount,
+                        usableRange);
 }
 
-std::int32_t PreviewSlider::FrameToPosition(std::int32_t frame, std::int32_t sampleCount,
+std::int32_t PreviewSlider::FrameToPosition(std::int64_t frame, std::int64_t sampleCount,
                                             std::int32_t usableRange) {
     if (sampleCount <= 0)
         return 0;
-    return scaled(frame, usableRange, sampleCount);
+    // A frame past the file's end is still a position past the slider's.
+    return static_cast<std::int32_t>(std::min<std::int64_t>(
+        scaledFrames(frame, usableRange, sampleCount), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int32_t PreviewSlider::StepWidth(std::int32_t duration, std::int32_t usableRange) {

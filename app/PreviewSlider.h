@@ -29,8 +29,10 @@ public:
     void SetPosition(std::int32_t position);
 
     std::int32_t PositionToSeconds(std::int32_t position, std::int32_t duration) const;
-    std::int32_t PositionToFrame(std::int32_t position, std::int32_t sampleCount) const;
-    std::int32_t FrameToPosition(std::int32_t frame, std::int32_t sampleCount) const;
+    // Positions stay 32-bit; frames of a long file do not, and pass through
+    // 64-bit arithmetic that rounds as MulDiv does.
+    std::int64_t PositionToFrame(std::int32_t position, std::int64_t sampleCount) const;
+    std::int32_t FrameToPosition(std::int64_t frame, std::int64_t sampleCount) const;
     // How far one step back or forward moves the slider for a file of
     // `duration` seconds.
     std::int32_t StepWidth(std::int32_t duration) const;
@@ -39,9 +41,9 @@ public:
     static std::int32_t ThumbSize(std::int32_t maximum);
     static std::int32_t PositionToSeconds(std::int32_t position, std::int32_t duration,
                                           std::int32_t usableRange);
-    static std::int32_t PositionToFrame(std::int32_t position, std::int32_t sampleCount,
+    static std::int64_t PositionToFrame(std::int32_t position, std::int64_t sampleCount,
                                         std::int32_t usableRange);
-    static std::int32_t FrameToPosition(std::int32_t frame, std::int32_t sampleCount,
+    static std::int32_t FrameToPosition(std::int64_t frame, std::int64_t sampleCount,
                                         std::int32_t usableRange);
     static std::int32_t StepWidth(std::int32_t duration, std::int32_t usableRange);
 

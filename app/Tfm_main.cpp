@@ -117,9 +117,10 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     mp3LameEncoder_ = std::make_unique<AudioFile2LameEnc>();
     audioTransform21_ = std::make_unique<AudioTransform2>();
     auto player = std::make_unique<AudioPlayer2>();
-    connect(player.get(), &AudioPlayer2::OnTimer, this, [this](int current, int left, int right) {
-        guarded([&] { preview_->AudioPlayer21Timer(current, left, right); });
-    });
+    connect(player.get(), &AudioPlayer2::OnTimer, this,
+            [this](qint64 current, int left, qint64 right) {
+                guarded([&] { preview_->AudioPlayer21Timer(current, left, right); });
+            });
     connect(player.get(), &AudioPlayer2::OnEndPlay, this,
             [this] { guarded([&] { preview_->AudioPlayer21EndPlay(); }); });
     connect(player.get(), &AudioPlayer2::OnEndArrayPlay, this,

@@ -48,7 +48,7 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
                 continue;
             if (!working && k < shown.Pieces.size()) {
                 // Marked pieces are drawn at their exact frames.
-                const double frames = double(std::max(shown.SampleCount, 1));
+                const double frames = double(std::max<std::int64_t>(shown.SampleCount, 1));
                 scene.spans.push_back({std::clamp(double(shown.Pieces[k].begin) / frames, 0.0, 1.0),
                                        std::clamp(double(shown.Pieces[k].end) / frames, 0.0, 1.0),
                                        Span::Kind::Segment});

@@ -369,7 +369,9 @@ std::optional<std::int32_t> CommandLine::ParseTime(const QString& text) {
     if ((hasMinutes && seconds >= 60) || (hasHours && minutes >= 60))
         return std::nullopt;
     const qint64 total = hours * 3600 + minutes * 60 + seconds;
-    if (total > INT32_MAX / 1000)
+    // Times are whole seconds and every conversion to frames is 64-bit, so
+    // any time a 32-bit second count holds is fine (68 years).
+    if (total > INT32_MAX)
         return std::nullopt;
     return static_cast<std::int32_t>(total);
 }

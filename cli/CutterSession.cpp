@@ -158,7 +158,7 @@ int CutterSession::info() {
                                    {"name", source.row.value(0)},
                                    {"length", FormatTime(record.Duration)},
                                    {"seconds", seconds},
-                                   {"frames", record.SampleCount},
+                                   {"frames", qint64{record.SampleCount}},
                                    {"rate", rate},
                                    {"channels", channels},
                                    {"tags", tagObject},

@@ -18,7 +18,7 @@ struct listrecord {
     std::vector<std::int32_t> EndTimes;
     std::int32_t Duration = 0;    // whole seconds
     std::int32_t SliderRange = 0; // maximum of the preview slider for this file
-    std::int32_t SampleCount = 0; // length in sample frames
+    std::int64_t SampleCount = 0; // length in sample frames
     std::int32_t SampleRate = 0;  // frames a second; second t is frame t × SampleRate
     // Pieces another program marked (a cue sheet's tracks, labels, chapters),
     // at exact frames and each with its own tags. When there are any, the

@@ -323,7 +323,7 @@ void JoinRun::joinFile(Kind kind, int file) {
             // The segments are this file's own, or the shared ones cut to
             // its length.
             const FrameRange range = segmentFrames(record, segments, k);
-            c_.reader.Seek(static_cast<std::int32_t>(range.start), 3);
+            c_.reader.Seek(range.start, 3);
             copyBlocks(kind, range.start, range.end);
             SplitRun::MarkFinished(state, c_.lvTime, j);
         }

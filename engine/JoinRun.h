@@ -71,7 +71,7 @@ private:
     QString source_;
     double ratio_ = 1.0;
     bool up_ = true;
-    std::int32_t fadeInLen_ = 0;
+    qint64 fadeInLen_ = 0;
     // Each file's share of T.
     std::vector<qint64> fileFrames_;
     // The fade-out in output frames: its length, the join's length, the

@@ -9,15 +9,15 @@
 void PieceBlocks::Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& writer,
                        IAudioTransform2& transform, const KeepGoing& keepGoing,
                        const Progress& progress) {
-    const std::int32_t L = piece.length;
-    const std::int32_t fadeInLen = piece.fadeInLen;
-    const std::int32_t fadeOutLen = piece.fadeOutLen;
-    std::int32_t P = 0;
-    qint64 asked = 0; // frames of the source asked for so far
+    const std::int64_t L = piece.length;
+    const std::int64_t fadeInLen = piece.fadeInLen;
+    const std::int64_t fadeOutLen = piece.fadeOutLen;
+    std::int64_t P = 0;
+    std::int64_t asked = 0; // frames of the source asked for so far
     while (P < L) {
         if (!keepGoing())
             break;
-        std::int32_t n = std::min(L - P, piece.rate * piece.channels);
+        std::int64_t n = std::min<std::int64_t>(L - P, std::int64_t{piece.rate} * piece.channels);
         const bool firstBlockFade = fadeInLen > 0 && P == 0;
         // The fade-in block stops at the piece's end, never past it.
         if (firstBlockFade)
@@ -30,7 +30,8 @@ void PieceBlocks::Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& wri
             // before the end instead of being skipped by a long block.
             n = std::min(n, L - P - fadeOutLen);
 
-        SampleArray block = reader.ReadSamples(n);
+        // A block is a second, or a fade no longer than one read can take.
+        SampleArray block = reader.ReadSamples(static_cast<int>(n));
         const int U = block.UpperBound();
         if (U < 1) {
             RunSupport::RequireEnd(reader, piece.source, piece.start + asked);

@@ -16,19 +16,21 @@ class PieceBlocks {
 public:
     struct Piece {
         QString source;          // named in read errors
-        std::int32_t start = 0;  // the source frame the piece starts at
-        std::int32_t length = 0; // frames
+        std::int64_t start = 0;  // the source frame the piece starts at
+        std::int64_t length = 0; // frames
         std::int32_t rate = 0;
         std::int32_t channels = 0;
-        std::int32_t fadeInLen = 0; // frames; 0 means no fade
-        std::int32_t fadeOutLen = 0;
+        // Frames, 0 meaning no fade; each is read as one block, so neither
+        // may pass what one read takes (INT32_MAX frames).
+        std::int64_t fadeInLen = 0;
+        std::int64_t fadeOutLen = 0;
     };
 
     // Asked before every block; false ends the piece where it is, as a
     // complete file.
     using KeepGoing = std::function<bool()>;
     // Told the frames done after every block read.
-    using Progress = std::function<void(std::int32_t done)>;
+    using Progress = std::function<void(std::int64_t done)>;
 
     // Copies the piece, exactly its length as planned, from `reader`, positioned at its start, into
     // the open `writer`. A read that ends before the source does throws Error naming the

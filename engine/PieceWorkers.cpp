@@ -99,12 +99,12 @@ void PieceWorkers::work() {
                 throw Error(QStringLiteral("Cannot read %1 at second %2: the file changed while "
                                            "it was being cut")
                                 .arg(source_)
-                                .arg(qint64(job->piece.start) / std::max(job->piece.rate, 1)));
+                                .arg(job->piece.start / std::max(job->piece.rate, 1)));
             reader->Seek(job->piece.start, 3);
             PieceBlocks::Copy(
                 job->piece, *reader, *job->writer, transform,
                 [&job] { return !job->stop.load(std::memory_order_relaxed); },
-                [&job](std::int32_t done) { job->done.store(done, std::memory_order_relaxed); });
+                [&job](std::int64_t done) { job->done.store(done, std::memory_order_relaxed); });
             job->writer->Close();
         } catch (const Stopped&) {
         } catch (...) {

@@ -38,10 +38,10 @@ public:
     struct Job {
         int row = 0;
         PieceBlocks::Piece piece;
-        std::int32_t sourceFrames = 0;               // as the run measured the source
+        std::int64_t sourceFrames = 0;               // as the run measured the source
         std::unique_ptr<IAudioFile2LameEnc> encoder; // the writer's MP3 settings
         std::unique_ptr<IAudioFile2> writer;
-        std::atomic<std::int32_t> done{0}; // frames written so far
+        std::atomic<std::int64_t> done{0}; // frames written so far
         std::atomic<bool> stop{false};     // ends the piece where it is
         // Written by the worker before the job is handed back: whether it
         // was begun (a job stopped before any worker took it is not), and

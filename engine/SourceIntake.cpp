@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -102,14 +103,18 @@ SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& pa
     if (reader.IsOpen())
         reader.Close();
     reader.Open(path, 0, 1);
-    const std::int32_t durationMs = std::max(reader.DurationMs(), 0);
+    const std::int64_t durationMs = std::max<std::int64_t>(reader.DurationMs(), 0);
 
     Entry entry;
     listrecord& record = entry.record;
     record.FileName = path;
-    record.Duration = durationMs / 1000;
-    record.SliderRange = std::max(
-        durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange);
+    // Whole seconds and slider positions stay 32-bit: they pass it only
+    // after 68 years of audio, the slider range (half seconds) after 34.
+    record.Duration = static_cast<std::int32_t>(
+        std::min<std::int64_t>(durationMs / 1000, std::numeric_limits<std::int32_t>::max()));
+    record.SliderRange = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        durationMs / 500, source == Source::OpenDialog ? OpenDialogMinRange : FolderMinRange,
+        std::numeric_limits<std::int32_t>::max()));
     record.SampleCount = reader.SampleCount();
     record.SampleRate = reader.SampleRate();
     record.BeginTimes = {0};

@@ -40,6 +40,7 @@ namespace {
 
 constexpr int StatusColumn = 2;
 
+// A fade is read as one block, so its length is kept to what one read takes.
 std::int32_t clampFrames(std::int64_t frames) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(frames, 0, INT32_MAX));
 }
@@ -259,7 +260,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             // written, and its row keeps the status it had.
             if (!piece.written())
                 continue;
-            writePiece(kind, i, k, clampFrames(piece.begin), clampFrames(piece.frames()));
+            writePiece(kind, i, k, piece.begin, piece.frames());
         }
         c_.reader.Close();
     }
@@ -343,7 +344,7 @@ QString SplitRun::rowNote(int row, const QString& pieceNote) const {
                                                 : cut + QLatin1Char('\n') + pieceNote;
 }
 
-void SplitRun::configureOutput(Kind kind, int file, std::int32_t start, std::int32_t length,
+void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                                IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out) {
     AppState& state = c_.state;
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
@@ -458,7 +459,7 @@ void SplitRun::completeOutput(int file, Output& out) {
                         tagFailure});
 }
 
-void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length) {
+void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length) {
     c_.reader.Seek(start, 3);
     pieceStart_ = start;
 
@@ -484,7 +485,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int32_t start, std:
             // finished: what was written so far is a complete file the user
             // keeps. Stopped before any audio, it would be a file without
             // any: none is left, and the row keeps the status it had.
-            const std::int32_t written = copyBlocks(length);
+            const std::int64_t written = copyBlocks(length);
 
             c_.writer.Close();
             if (written == 0) {
@@ -620,8 +621,8 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         const Piece& piece = pieces[static_cast<size_t>(k)];
         if (!piece.written())
             continue;
-        const std::int32_t start = clampFrames(piece.begin);
-        const std::int32_t length = clampFrames(piece.frames());
+        const std::int64_t start = piece.begin;
+        const std::int64_t length = piece.frames();
         while (running >= pool.count() && state.Busy && !failure)
             step();
         if (!state.Busy || failure)
@@ -681,7 +682,7 @@ bool SplitRun::fades() const {
     return (state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0);
 }
 
-QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length) {
+QString SplitRun::copyObstacle(const listrecord& record, std::int64_t start, std::int64_t length) {
     if (fades())
         return QStringLiteral("fade");
     if (!cutter_ && cutterProblem_.isEmpty()) {
@@ -694,7 +695,7 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
             cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
-            if (std::min<std::int64_t>(cutter_->index().totalFrames(), INT32_MAX) != sampleCount_)
+            if (cutter_->index().totalFrames() != sampleCount_)
                 cutterProblem_ = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
             cutterProblem_ = QStringLiteral("unreadable source");
@@ -702,11 +703,11 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int32_t start, std
     }
     if (!cutterProblem_.isEmpty())
         return cutterProblem_;
-    return cutter_->obstacle(start, std::int64_t(start) + length);
+    return cutter_->obstacle(start, start + length);
 }
 
-QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std::int32_t start,
-                                 std::int32_t length) {
+QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std::int64_t start,
+                                 std::int64_t length) {
     if (fades())
         return QStringLiteral("fade");
     const bool opus = packets == Packets::Opus;
@@ -727,8 +728,7 @@ QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std:
             }
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
-            if (problem.isEmpty() &&
-                (rate != rate_ || std::min<std::int64_t>(frames, INT32_MAX) != sampleCount_))
+            if (problem.isEmpty() && (rate != rate_ || frames != sampleCount_))
                 problem = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
             problem = QStringLiteral("unreadable source");
@@ -736,21 +736,21 @@ QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std:
     }
     if (!problem.isEmpty())
         return problem;
-    const std::int64_t end = std::int64_t(start) + length;
+    const std::int64_t end = start + length;
     return opus ? opusCutter_->obstacle(start, end) : mp3Cutter_->obstacle(start, end);
 }
 
-void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+void SplitRun::copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
                          Packets packets) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
-        showProgress(static_cast<std::int32_t>(std::min<std::int64_t>(frames, length)), length);
+        showProgress(std::min(frames, length), length);
         c_.host.processEvents();
         // Stop ends the piece where it is, still as a complete file.
         return state.Busy;
     };
     MarkConverting(c_.state, c_.lvTime, row);
-    const std::int64_t end = std::int64_t(start) + length;
+    const std::int64_t end = start + length;
     switch (packets) {
     case Packets::Vorbis:
         cutter_->write(start, end, path, progress);
@@ -764,7 +764,7 @@ void SplitRun::copyPiece(int row, const QString& path, std::int32_t start, std::
     }
 }
 
-PieceBlocks::Piece SplitRun::blocksOf(std::int32_t start, std::int32_t length) const {
+PieceBlocks::Piece SplitRun::blocksOf(std::int64_t start, std::int64_t length) const {
     const AppState& state = c_.state;
     PieceBlocks::Piece piece;
     piece.source = source_;
@@ -777,14 +777,14 @@ PieceBlocks::Piece SplitRun::blocksOf(std::int32_t start, std::int32_t length) c
     return piece;
 }
 
-std::int32_t SplitRun::copyBlocks(std::int32_t length) {
+std::int64_t SplitRun::copyBlocks(std::int64_t length) {
     AppState& state = c_.state;
     const auto keepGoing = [&] {
         c_.host.processEvents();
         return state.Busy;
     };
-    std::int32_t written = 0;
-    const auto progress = [&](std::int32_t done) {
+    std::int64_t written = 0;
+    const auto progress = [&](std::int64_t done) {
         written = done;
         showProgress(done, length);
     };
@@ -793,8 +793,9 @@ std::int32_t SplitRun::copyBlocks(std::int32_t length) {
     return written;
 }
 
-void SplitRun::showProgress(std::int32_t done, std::int32_t length) {
-    const std::int32_t v = MulDiv(done, 10000, length);
+void SplitRun::showProgress(std::int64_t done, std::int64_t length) {
+    // As MulDiv(done, 10000, length), which a piece past 2^31 frames would overflow.
+    const auto v = static_cast<std::int32_t>(MulDiv64(done, 10000, length));
     c_.host.SetRunText(QString::number(v / 100) + QLatin1Char('%'));
     c_.host.SetRunProgress(v);
 }

@@ -87,12 +87,12 @@ private:
         int row = -1; // of the segment list
     };
 
-    void writePiece(Kind kind, int file, int row, std::int32_t start, std::int32_t length);
+    void writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length);
     // Tells the host that a piece that started ended other than written.
     void reportUnwritten(int file, const Output& out, RunOutcome::Status status,
                          const QString& problem = {});
     // Sets `writer` and `encoder` up for the piece and chooses its name.
-    void configureOutput(Kind kind, int file, std::int32_t start, std::int32_t length,
+    void configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                          IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);
     // Creates the output under its chosen name, else under the fallback name.
     void createOutput(int file, Output& out, IAudioFile2& writer);
@@ -102,21 +102,21 @@ private:
     int parallelWorkers(const std::vector<Piece>& pieces) const;
     void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
     // Returns the frames written.
-    std::int32_t copyBlocks(std::int32_t length);
+    std::int64_t copyBlocks(std::int64_t length);
     // The piece of the open source starting at frame `start`, as its blocks
     // are copied.
-    PieceBlocks::Piece blocksOf(std::int32_t start, std::int32_t length) const;
+    PieceBlocks::Piece blocksOf(std::int64_t start, std::int64_t length) const;
     // The run display: the piece's percentage and how it is made.
-    void showProgress(std::int32_t done, std::int32_t length);
+    void showProgress(std::int64_t done, std::int64_t length);
     // Why the piece cannot be copied, empty when it can.
-    QString copyObstacle(const listrecord& record, std::int32_t start, std::int32_t length);
+    QString copyObstacle(const listrecord& record, std::int64_t start, std::int64_t length);
     // The same for Opus and MP3 pieces of sources of their own format.
-    QString packetObstacle(Packets packets, const listrecord& record, std::int32_t start,
-                           std::int32_t length);
+    QString packetObstacle(Packets packets, const listrecord& record, std::int64_t start,
+                           std::int64_t length);
     // Whether the pieces of the current file fade in or out.
     bool fades() const;
     // Writes the piece into `path` by copying the source's packets.
-    void copyPiece(int row, const QString& path, std::int32_t start, std::int32_t length,
+    void copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
                    Packets packets);
     // The marked piece on `row` of file `file`; an empty one when the file
     // has none.
@@ -140,11 +140,11 @@ private:
     QSet<QString> givenNames_;
     // The open source, read once after it is opened.
     QString source_;
-    std::int32_t sampleCount_ = 0;
+    std::int64_t sampleCount_ = 0;
     std::int32_t rate_ = 0;
     std::int32_t channels_ = 0;
     int bits_ = 0;                // of a lossless source's samples, else 0
-    std::int32_t pieceStart_ = 0; // the frame the piece being written starts at
+    std::int64_t pieceStart_ = 0; // the frame the piece being written starts at
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;

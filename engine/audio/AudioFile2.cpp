@@ -15,7 +15,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -42,10 +41,6 @@ void rememberSource(const QString& path) {
 bool isSource(const QString& path) {
     QMutexLocker lock(&sourcesLock);
     return knownSources().contains(fileKey(path));
-}
-
-int clampToInt(long long value) {
-    return static_cast<int>(std::clamp<long long>(value, 0, INT_MAX));
 }
 
 } // namespace
@@ -75,14 +70,6 @@ void AudioFile2::Open(const QString& fileName, int, int) {
     requireActive(fileName);
     closeReader();
     auto reader = std::make_unique<AudioReader>(fileName);
-    // Lengths are handed on, and kept in the job list, as 32-bit counts; a
-    // clipped count would put every cut in the wrong place.
-    if (reader->totalFrames() > INT_MAX || reader->durationMs() > INT_MAX)
-        throw Error(QStringLiteral("Cannot open %1: with %2 sample frames it is too long to be "
-                                   "cut (at most %3)")
-                        .arg(fileName)
-                        .arg(reader->totalFrames())
-                        .arg(INT_MAX));
     reader_ = std::move(reader);
     rememberSource(fileName);
 }
@@ -110,12 +97,12 @@ SampleArray AudioFile2::ReadSamples(int count) {
     return reader_->read(count);
 }
 
-int AudioFile2::Seek(int frame, int) {
+std::int64_t AudioFile2::Seek(std::int64_t frame, int) {
     if (!reader_)
         throw Error(QStringLiteral("Cannot seek: no file is open for reading"));
-    const long long target = std::clamp<long long>(frame, 0, reader_->totalFrames());
+    const std::int64_t target = std::clamp<std::int64_t>(frame, 0, reader_->totalFrames());
     reader_->seek(target);
-    return static_cast<int>(target);
+    return target;
 }
 
 void AudioFile2::SetQuickSeeks(bool on) {
@@ -238,16 +225,16 @@ void AudioFile2::SetSampleBits(int bits) {
     inputBits_ = bits;
 }
 
-int AudioFile2::SampleCount() {
-    return reader_ ? clampToInt(reader_->totalFrames()) : 0;
+std::int64_t AudioFile2::SampleCount() {
+    return reader_ ? std::max<std::int64_t>(reader_->totalFrames(), 0) : 0;
 }
 
 bool AudioFile2::IsOpen() {
     return reader_ || writer_;
 }
 
-int AudioFile2::DurationMs() {
-    return reader_ ? clampToInt(reader_->durationMs()) : 0;
+std::int64_t AudioFile2::DurationMs() {
+    return reader_ ? std::max<std::int64_t>(reader_->durationMs(), 0) : 0;
 }
 
 int AudioFile2::Channels() {

@@ -25,7 +25,7 @@ public:
     void Open(const QString& fileName, int option0, int option1) override;
     void Close() override;
     SampleArray ReadSamples(int count) override;
-    int Seek(int frame, int mode) override;
+    std::int64_t Seek(std::int64_t frame, int mode) override;
     void SetReadAhead(bool on) override;
     void SetQuickSeeks(bool on) override;
 
@@ -50,9 +50,9 @@ public:
     void SetSampleBits(int bits) override;
 
     // Of the file being read; 0 when none is open.
-    int SampleCount() override;
+    std::int64_t SampleCount() override;
     bool IsOpen() override;
-    int DurationMs() override;
+    std::int64_t DurationMs() override;
     // Of the file being read (its own format, whatever it is converted to),
     // else of the blocks a writer takes.
     int Channels() override;

@@ -5,17 +5,12 @@
 #include "platform/Error.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
 constexpr int kTimerMs = 100;
 constexpr std::size_t kPeakFrames = 1024;
 constexpr int kLowWaterSeconds = 2;
-
-int toInt(long long value) {
-    return static_cast<int>(std::clamp<long long>(value, 0, INT_MAX));
-}
 } // namespace
 
 AudioPlayer2::AudioPlayer2(QObject* parent) : QObject(parent) {
@@ -140,7 +135,8 @@ void AudioPlayer2::tick() {
         return;
     ++ticks_;
     long long played = PlayedFrames();
-    emit OnTimer(toInt(played), levelAt(played), toInt(played));
+    played = std::max(played, 0LL);
+    emit OnTimer(played, levelAt(played), played);
     if (!playing_)
         return;
 

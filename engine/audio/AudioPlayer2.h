@@ -17,7 +17,8 @@ class AudioOutput;
 //
 // Events, all from a timer a few times a second:
 // - OnTimer: `levelRight` (the third argument, where the preview reads it)
-//   and `currentSamples` carry the frames played since Play or Flush;
+//   and `currentSamples` carry the frames played since Play or Flush, 64-bit
+//   so that hours of playing at high rates are counted right;
 //   `levelLeft` is the peak of the first channel there, 0..32767.
 // - OnEndArrayPlay: a queued array has finished playing.
 // - OnRequestOnLoadArray: less than two seconds remain queued.
@@ -42,7 +43,7 @@ public:
     bool UsesSilentOutput() const { return silent_; }
 
 signals:
-    void OnTimer(int currentSamples, int levelLeft, int levelRight);
+    void OnTimer(qint64 currentSamples, int levelLeft, qint64 levelRight);
     void OnEndArrayPlay();
     void OnRequestOnLoadArray();
     void OnEndPlay();

@@ -4,13 +4,16 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class IAudioFile2LameEnc;
 
 // One audio file, read or written. The program owns two of them: the reader
 // `AudioFileRead` and the writer `AudioFile2write`. Every failure throws
 // `Error` with a message that names the file and the reason.
 //
-// Positions and counts are sample frames of the file being read.
+// Positions and counts are sample frames of the file being read, 64-bit so
+// that files of any length (days at high rates) are cut where they are asked.
 class IAudioFile2 {
 public:
     virtual ~IAudioFile2() = default;
@@ -22,7 +25,7 @@ public:
     // fewer only at the end of the file, empty past it.
     virtual SampleArray ReadSamples(int count) = 0;
     // The next ReadSamples starts at `frame`. `mode` is 3.
-    virtual int Seek(int frame, int mode) = 0;
+    virtual std::int64_t Seek(std::int64_t frame, int mode) = 0;
     // Until the file is closed, decode ahead on a second thread while the
     // caller works on what it has: for callers that read long stretches in
     // order. What ReadSamples delivers stays the same.
@@ -59,9 +62,9 @@ public:
     // a lossy one), which lossless outputs keep.
     virtual void SetSampleBits(int /*bits*/) {}
 
-    virtual int SampleCount() = 0;
+    virtual std::int64_t SampleCount() = 0;
     virtual bool IsOpen() = 0;
-    virtual int DurationMs() = 0;
+    virtual std::int64_t DurationMs() = 0;
     virtual int Channels() = 0;
     virtual int SampleRate() = 0;
     // Of the file being read: the depth of its samples, 0 when it is lossy.

@@ -36,7 +36,10 @@ TEST(CommandLineTest, ReadsTimesAndRanges) {
     EXPECT_EQ(CommandLine::ParseTime("1:30"), 90);
     EXPECT_EQ(CommandLine::ParseTime("1:01:30"), 3690);
     EXPECT_EQ(CommandLine::ParseTime(" 0:05 "), 5);
-    for (const char* bad : {"", "1:60", "1:60:00", "a", "1::2", "-3", "1.5", "1:2:3:4"})
+    EXPECT_EQ(CommandLine::ParseTime("123:04:05"), 443045);
+    EXPECT_EQ(CommandLine::ParseTime("1000:00:00"), 3600000);
+    for (const char* bad :
+         {"", "1:60", "1:60:00", "a", "1::2", "-3", "1.5", "1:2:3:4", "596524:00:00"})
         EXPECT_FALSE(CommandLine::ParseTime(bad)) << bad;
 
     QString error;

@@ -16,7 +16,7 @@ public:
     void Open(const QString& f, int a, int b) override { real_.Open(f, a, b); }
     void Close() override { real_.Close(); }
     SampleArray ReadSamples(int count) override { return real_.ReadSamples(count); }
-    int Seek(int frame, int mode) override { return real_.Seek(frame, mode); }
+    std::int64_t Seek(std::int64_t frame, int mode) override { return real_.Seek(frame, mode); }
     void CreateOutput(const QString& f, int o) override { real_.CreateOutput(f, o); }
     bool CheckMp3Format(int r, int k, int m) override { return real_.CheckMp3Format(r, k, m); }
     bool CheckOggFormat(int r, int c, int k, int mn, int mx) override {
@@ -29,9 +29,9 @@ public:
         real_.SetOggFormat(r, c, k, mn, mx, q);
     }
     void SetWmaProfile(int p) override { real_.SetWmaProfile(p); }
-    int SampleCount() override { return real_.SampleCount(); }
+    std::int64_t SampleCount() override { return real_.SampleCount(); }
     bool IsOpen() override { return real_.IsOpen(); }
-    int DurationMs() override { return real_.DurationMs(); }
+    std::int64_t DurationMs() override { return real_.DurationMs(); }
     int Channels() override { return real_.Channels(); }
     int SampleRate() override { return real_.SampleRate(); }
     void SetActive(bool a) override { real_.SetActive(a); }

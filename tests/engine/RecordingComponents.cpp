@@ -18,7 +18,7 @@ void RecordingComponents::Close() {
 SampleArray RecordingComponents::ReadSamples(int) {
     return {};
 }
-int RecordingComponents::Seek(int, int) {
+std::int64_t RecordingComponents::Seek(std::int64_t, int) {
     return 0;
 }
 void RecordingComponents::CreateOutput(const QString&, int) {
@@ -52,13 +52,13 @@ void RecordingComponents::SetOggFormat(int sampleRate, int channels, int kbps, i
 void RecordingComponents::SetWmaProfile(int profile) {
     record("SetWmaProfile", {profile});
 }
-int RecordingComponents::SampleCount() {
+std::int64_t RecordingComponents::SampleCount() {
     return 0;
 }
 bool RecordingComponents::IsOpen() {
     return open;
 }
-int RecordingComponents::DurationMs() {
+std::int64_t RecordingComponents::DurationMs() {
     return 0;
 }
 int RecordingComponents::Channels() {

@@ -19,7 +19,7 @@ public:
     void Open(const QString& fileName, int option0, int option1) override;
     void Close() override;
     SampleArray ReadSamples(int count) override;
-    int Seek(int frame, int mode) override;
+    std::int64_t Seek(std::int64_t frame, int mode) override;
     void CreateOutput(const QString& fileName, int option) override;
     void WriteSamples(const SampleArray& samples) override;
     bool CheckMp3Format(int sampleRate, int kbps, int channelMode) override;
@@ -30,9 +30,9 @@ public:
     void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                       int quality) override;
     void SetWmaProfile(int profile) override;
-    int SampleCount() override;
+    std::int64_t SampleCount() override;
     bool IsOpen() override;
-    int DurationMs() override;
+    std::int64_t DurationMs() override;
     int Channels() override;
     int SampleRate() override;
     void SetActive(bool active) override;

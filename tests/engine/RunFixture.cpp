@@ -36,7 +36,8 @@ void RunFixture::addSource(QString path) {
     record.Duration = probe.DurationMs() / 1000;
     record.SampleCount = probe.SampleCount();
     record.SampleRate = probe.SampleRate();
-    record.SliderRange = std::max(probe.DurationMs() / 500, 1084);
+    record.SliderRange =
+        static_cast<std::int32_t>(std::max<std::int64_t>(probe.DurationMs() / 500, 1084));
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};
     record.SegmentCount = 1;

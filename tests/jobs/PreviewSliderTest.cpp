@@ -47,6 +47,31 @@ TEST_F(SliderTest, ThousandSecondFileAndFolderMinimum) {
     EXPECT_EQ(slider.UsableRange(), 857);
 }
 
+// 13 hours at 48 kHz: 2,246,400,000 frames, past 32 bits. The slider keeps
+// its 32-bit positions; frames map through 64-bit arithmetic.
+TEST_F(SliderTest, ThirteenHourFileMapsEveryPositionToItsFrame) {
+    constexpr std::int64_t frames = 2'246'400'000;
+    slider.SetSliderRange(46'800'000 / 500);
+    EXPECT_EQ(pb.thumb, 14465);
+    ASSERT_EQ(slider.UsableRange(), 79135);
+    struct Row {
+        std::int32_t position;
+        std::int64_t frame;
+        std::int32_t seconds;
+    };
+    // Position 76091 is where 12:30:00 shows; it lies 0.2 s before that frame.
+    const Row rows[] = {
+        {0, 0, 0}, {1, 28387, 1}, {76091, 2'159'990'174, 45000}, {79135, frames, 46800}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(slider.PositionToFrame(r.position, frames), r.frame) << r.position;
+        EXPECT_EQ(slider.PositionToSeconds(r.position, 46800), r.seconds) << r.position;
+    }
+    EXPECT_EQ(slider.FrameToPosition(std::int64_t{45000} * 48000, frames), 76091);
+    EXPECT_EQ(slider.FrameToPosition(frames, frames), 79135);
+    EXPECT_EQ(slider.FrameToPosition(frames * 4, frames), 4 * 79135);
+    EXPECT_EQ(slider.StepWidth(46800), 2);
+}
+
 TEST_F(SliderTest, ShortAndEmptyFilesNeverDivideByZero) {
     slider.SetSliderRange(1014);
     // A file under one second: one step spans the whole track.

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
+#include <utility>
 
 TEST(MulDiv, RoundsHalvesAwayFromZero) {
     struct Row {
@@ -35,6 +37,35 @@ TEST(MulDiv, SixtyFourBitIntermediateAndOverflow) {
     EXPECT_EQ(MulDiv(7, 3, 0), -1);
 }
 
+// Where MulDiv has a result MulDiv64 has the same; past 32 bits it goes on.
+TEST(MulDiv, SixtyFourBitCountsRoundAsThirtyTwoBitOnes) {
+    const int small[][3] = {{458, 100, 916},
+                            {-3, 1, 2},
+                            {3, 1, -2},
+                            {5, 1, 3},
+                            {-5, 1, 3},
+                            {7, 3, 0},
+                            {2000000000, 2000000000, 2000000000}};
+    for (const auto& r : small)
+        EXPECT_EQ(MulDiv64(r[0], r[1], r[2]), MulDiv(r[0], r[1], r[2]))
+            << r[0] << "*" << r[1] << "/" << r[2];
+    struct Row {
+        std::int64_t x, y, z, expected;
+    };
+    const Row rows[] = {
+        {79135, 2'246'400'000, 79135, 2'246'400'000},
+        {76091, 2'246'400'000, 79135, 2'159'990'174},
+        {2'160'000'000, 79135, 2'246'400'000, 76091},
+        {2'246'400'000, 10000, 4'492'800'000, 5000},
+        {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX},
+        {INT64_MAX, 2, 1, -1},
+        {INT64_MIN, 1, 1, INT64_MIN},
+        {-3, 1, 2, -2},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(MulDiv64(r.x, r.y, r.z), r.expected) << r.x << "*" << r.y << "/" << r.z;
+}
+
 TEST(FormatTime, FieldsOfAtLeastTwoDigits) {
     EXPECT_EQ(FormatTime(0), "00:00:00");
     EXPECT_EQ(FormatTime(59), "00:00:59");
@@ -51,6 +82,25 @@ TEST(FormatTime, MillisecondsShowHundredthsOnlyWhenThere) {
     EXPECT_EQ(FormatTimeMs(257690), "00:04:17.69");
     EXPECT_EQ(FormatTimeMs(80504), "00:01:20.50");
     EXPECT_EQ(FormatTimeMs(80996), "00:01:21");
+}
+
+// Audiobooks and all-day recordings run past 99 hours; the hours then take
+// as many digits as they need.
+TEST(FormatTime, HoursPastNinetyNine) {
+    const std::pair<qint64, const char*> seconds[] = {
+        {46800, "13:00:00"},     {359999, "99:59:59"},         {443045, "123:04:05"},
+        {3600000, "1000:00:00"}, {2147483647, "596523:14:07"},
+    };
+    for (const auto& [s, text] : seconds)
+        EXPECT_EQ(FormatTime(s), text) << s;
+    const std::pair<qint64, const char*> ms[] = {
+        {443045000, "123:04:05"},
+        {443045690, "123:04:05.69"},
+        {359999995, "100:00:00"},
+        {2147483647000LL + 120, "596523:14:07.12"},
+    };
+    for (const auto& [m, text] : ms)
+        EXPECT_EQ(FormatTimeMs(m), text) << m;
 }
 
 TEST(CleanTitle, RemovesTheNineCharactersOnly) {

@@ -184,13 +184,19 @@ void LibavDecoder::openInput() {
     havePacket_ = false;
     AVFormatContext* opened = nullptr;
     const QByteArray name = path_.toUtf8();
-    const int result = avformat_open_input(&opened, name.constData(), nullptr, nullptr);
+    const int result = LibavOpenLocal(&opened, name.constData());
     // Probing a file that is no known format fails in several ways; only a
     // file that cannot be read is something else.
     if (result == AVERROR(ENOENT) || result == AVERROR(EACCES) || result == AVERROR(EIO))
         fail(QStringLiteral("the file could not be read (%1)").arg(avReason(result)));
-    if (result < 0)
+    if (result < 0) {
+        QFile file(path_);
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(16) : QByteArray();
+        if (head.startsWith("#EXTM3U") || head.startsWith("[playlist]") ||
+            head.startsWith("ffconcat"))
+            fail(QStringLiteral("a playlist, not an audio file; the files it names are not read"));
         fail(QStringLiteral("not an audio file"));
+    }
     format_.reset(opened);
     if (avformat_find_stream_info(format_.get(), nullptr) < 0)
         fail(QStringLiteral("not an audio file"));

@@ -37,3 +37,21 @@ using LibavPacket = std::unique_ptr<AVPacket, LibavPacketFreer>;
 using LibavFrame = std::unique_ptr<AVFrame, LibavFrameFreer>;
 using LibavSwr = std::unique_ptr<SwrContext, LibavSwrFreer>;
 using LibavVorbisParse = std::unique_ptr<AVVorbisParseContext, LibavVorbisParseFreer>;
+
+// The demuxers of the formats the program reads, and no other: a file is
+// never handed to a playlist, a concatenation list or an image sequence,
+// whose contents would name other files to read.
+inline constexpr const char* LibavAudioDemuxers =
+    "aac,ac3,aiff,ape,asf,au,caf,dsf,dts,eac3,flac,matroska,webm,mov,mp4,m4a,mp3,mpc,mpc8,ogg,"
+    "shn,tta,w64,wav,wv";
+
+// Opens a local file for reading with those demuxers and the file protocol
+// alone; what avformat_open_input returns.
+inline int LibavOpenLocal(AVFormatContext** context, const char* path) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", LibavAudioDemuxers, 0);
+    const int result = avformat_open_input(context, path, nullptr, &options);
+    av_dict_free(&options);
+    return result;
+}

@@ -14,7 +14,7 @@ std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path, i
         return Error(QStringLiteral("Cannot read the chapters of %1: %2")
                          .arg(QFileInfo(path).fileName(), QLatin1String(reason)));
     };
-    if (avformat_open_input(&opened, name.constData(), nullptr, nullptr) < 0)
+    if (LibavOpenLocal(&opened, name.constData()) < 0)
         throw fail("not an audio file");
     const LibavFormat format(opened);
     if (avformat_find_stream_info(format.get(), nullptr) < 0)

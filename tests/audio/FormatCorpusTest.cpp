@@ -172,6 +172,20 @@ TEST_F(OddFiles, TextIsNotAudio) {
         << error.toStdString();
 }
 
+// A playlist named like audio would have FFmpeg read the files it names,
+// anywhere on the disk; it is refused as what it is.
+TEST_F(OddFiles, PlaylistsAreNotFollowed) {
+    const QString wav = FormatCorpus::Shared().files().front().path;
+    for (const QByteArray& list :
+         {"#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + wav.toUtf8() + "\n#EXT-X-ENDLIST\n",
+          "ffconcat version 1.0\nfile '" + wav.toUtf8() + "'\n"}) {
+        const QString path = write("list.mp3", list);
+        EXPECT_EQ(openingError(path), "Cannot open " + path +
+                                          ": a playlist, not an audio file; the files it names "
+                                          "are not read");
+    }
+}
+
 TEST_F(OddFiles, EmptyFileIsRefused) {
     const QString path = write("empty.flac", {});
     EXPECT_TRUE(openingError(path).startsWith("Cannot open " + path + ": "));

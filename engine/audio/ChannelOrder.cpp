@@ -70,6 +70,11 @@ std::vector<ChannelOrder::Speaker> ChannelOrder::Wav(int channels) {
     }
 }
 
+std::vector<ChannelOrder::Speaker> ChannelOrder::Flac(int channels) {
+    // FLAC's assignments for 3 to 8 channels are the WAV masks' orders.
+    return Wav(channels);
+}
+
 std::vector<ChannelOrder::Speaker> ChannelOrder::Sdl(int channels) {
     switch (channels) {
     case 6:

@@ -1,5 +1,6 @@
 #include "engine/audio/FlacEncoder.h"
 
+#include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
 
 #include <FLAC/stream_encoder.h>
@@ -95,7 +96,9 @@ int FlacEncoder::outputBits(int sourceBits) {
     return sourceBits <= 0 ? 16 : std::clamp(sourceBits, 8, 24);
 }
 
-FlacEncoder::FlacEncoder(const QString& path, const Format& format) : format_(format), path_(path) {
+FlacEncoder::FlacEncoder(const QString& path, const Format& format)
+    : format_(format), path_(path), order_(ChannelOrder::Map(ChannelOrder::Vorbis(format.channels),
+                                                             ChannelOrder::Flac(format.channels))) {
     const bool valid = format.channels >= 1 && format.channels <= 8 && format.bits >= 8 &&
                        format.bits <= 24 && format.level >= 0 && format.level <= 8 &&
                        FLAC__format_sample_rate_is_valid(static_cast<unsigned>(format.rate));
@@ -167,10 +170,13 @@ void FlacEncoder::write(const float* interleaved, std::size_t frames) {
         const float* in = interleaved + done * channels;
         // Exact for samples that came from integers of this depth; overs
         // are clipped, never wrapped, and what is no number is silence.
-        for (std::size_t i = 0; i < n * channels; ++i) {
-            const double v = std::isfinite(in[i]) ? in[i] * scale : 0.0;
-            block_[i] = static_cast<int>(std::nearbyint(std::clamp(v, low, high)));
-        }
+        for (std::size_t f = 0; f < n; ++f)
+            for (std::size_t c = 0; c < channels; ++c) {
+                const float x = in[f * channels + static_cast<std::size_t>(order_[c])];
+                const double v = std::isfinite(x) ? x * scale : 0.0;
+                block_[f * channels + c] =
+                    static_cast<int>(std::nearbyint(std::clamp(v, low, high)));
+            }
         if (!FLAC__stream_encoder_process_interleaved(encoder_->encoder, block_.data(),
                                                       static_cast<unsigned>(n)))
             fail(QStringLiteral("write"));

@@ -12,7 +12,9 @@
 // FLAC through libFLAC, at the rate and channel count of the frames it is
 // given. Samples are stored at `bits` per sample (the source's depth where it
 // had one): a lossless source's samples come back exactly. Compression level
-// 0..8 only trades time for size.
+// 0..8 only trades time for size. Frames come in the program's (Vorbis)
+// channel order and are written in the one FLAC defines for their count
+// (ChannelOrder::Flac), which every decoder assumes.
 class FlacEncoder : public AudioEncoder {
 public:
     struct Format {
@@ -46,6 +48,7 @@ private:
     Format format_;
     QString path_;
     std::optional<OutputFile> file_;
+    std::vector<int> order_; // for each written channel, the one it is taken from
     std::vector<int> block_;
     // The file's first bytes up to the end of STREAMINFO, rewritten with the
     // final length and checksum once the stream is complete.

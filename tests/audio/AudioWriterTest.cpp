@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -21,6 +22,8 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -186,41 +189,73 @@ private:
     sf_count_t end_ = 0;
 };
 
+// Past 4 GiB the RIFF header becomes RF64's, with the sizes in the ds64
+// chunk that took the JUNK chunk's place; the format chunk stays what it
+// was: plain PCM for 16-bit stereo, extensible for 32 bits.
 TEST_F(AudioWriterTest, WavPastFourGiBIsRf64AndReadsBackWhole) {
-    // Three and a half hours of 32-bit stereo: past what a WAV header counts.
-    constexpr sf_count_t frames = ((sf_count_t{4} << 30) + (1 << 20)) / 8;
-    constexpr sf_count_t marked = 1000;
-    SparseFile file;
-    {
-        WavEncoder wav(QStringLiteral("long.wav"), file.io, &file, 44100, 2, 32);
-        const std::vector<float> first(2 * marked, 0.25f);
-        const std::vector<float> silence(2 * 65536, 0.0f);
-        const std::vector<float> last(2 * marked, -0.5f);
-        wav.write(first.data(), marked);
-        for (sf_count_t done = marked; done < frames - marked;) {
-            const auto n = std::min<sf_count_t>(65536, frames - marked - done);
-            wav.write(silence.data(), static_cast<std::size_t>(n));
-            done += n;
+    for (const int bits : {16, 32}) {
+        SCOPED_TRACE(bits);
+        // Over three hours of stereo: past what a WAV header counts.
+        const sf_count_t frames = ((sf_count_t{4} << 30) + (1 << 20)) / (2 * bits / 8);
+        constexpr sf_count_t marked = 1000;
+        SparseFile file;
+        {
+            WavEncoder wav(QStringLiteral("long.wav"), file.io, &file, 44100, 2, bits);
+            const std::vector<float> first(2 * marked, 0.25f);
+            const std::vector<float> silence(2 * 65536, 0.0f);
+            const std::vector<float> last(2 * marked, -0.5f);
+            wav.write(first.data(), marked);
+            for (sf_count_t done = marked; done < frames - marked;) {
+                const auto n = std::min<sf_count_t>(65536, frames - marked - done);
+                wav.write(silence.data(), static_cast<std::size_t>(n));
+                done += n;
+            }
+            wav.write(last.data(), marked);
+            wav.finish();
         }
-        wav.write(last.data(), marked);
-        wav.finish();
-    }
 
-    SF_INFO info{};
-    file.rewind();
-    SNDFILE* back = sf_open_virtual(&file.io, SFM_READ, &info, &file);
-    ASSERT_NE(back, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
-    EXPECT_EQ(info.frames, frames);
-    std::vector<float> block(2 * marked);
-    EXPECT_EQ(sf_readf_float(back, block.data(), marked), marked);
-    EXPECT_EQ(block.front(), 0.25f);
-    EXPECT_EQ(block.back(), 0.25f);
-    EXPECT_EQ(sf_seek(back, frames - marked, SEEK_SET), frames - marked);
-    EXPECT_EQ(sf_readf_float(back, block.data(), 2 * marked), marked);
-    EXPECT_EQ(block.front(), -0.5f);
-    EXPECT_EQ(block[2 * marked - 1], -0.5f);
-    sf_close(back);
+        const bool extensible = bits > 16;
+        const std::uint64_t data = static_cast<std::uint64_t>(frames) * 2 * (bits / 8);
+        const std::uint64_t headerSize = extensible ? 104 : 80;
+        QByteArray head(static_cast<qsizetype>(headerSize), 0);
+        file.rewind();
+        ASSERT_EQ(file.io.read(head.data(), head.size(), &file), head.size());
+        const auto u32 = [&](int at) {
+            return qFromLittleEndian<std::uint32_t>(head.constData() + at);
+        };
+        const auto u64 = [&](int at) {
+            return qFromLittleEndian<std::uint64_t>(head.constData() + at);
+        };
+        EXPECT_EQ(head.left(4), "RF64");
+        EXPECT_EQ(u32(4), 0xFFFFFFFFu);
+        EXPECT_EQ(head.mid(8, 8), "WAVEds64");
+        EXPECT_EQ(u32(16), 28u);
+        EXPECT_EQ(u64(20), headerSize - 8 + data); // RIFF size
+        EXPECT_EQ(u64(28), data);
+        EXPECT_EQ(u64(36), static_cast<std::uint64_t>(frames));
+        EXPECT_EQ(u32(44), 0u); // no table
+        EXPECT_EQ(head.mid(48, 4), "fmt ");
+        EXPECT_EQ(u32(52), extensible ? 40u : 16u);
+        EXPECT_EQ(qFromLittleEndian<std::uint16_t>(head.constData() + 56), extensible ? 0xFFFE : 1);
+        EXPECT_EQ(head.mid(static_cast<qsizetype>(headerSize) - 8, 4), "data");
+        EXPECT_EQ(u32(static_cast<int>(headerSize) - 4), 0xFFFFFFFFu);
+
+        SF_INFO info{};
+        file.rewind();
+        SNDFILE* back = sf_open_virtual(&file.io, SFM_READ, &info, &file);
+        ASSERT_NE(back, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+        EXPECT_EQ(info.frames, frames);
+        std::vector<float> block(2 * marked);
+        EXPECT_EQ(sf_readf_float(back, block.data(), marked), marked);
+        EXPECT_EQ(block.front(), 0.25f);
+        EXPECT_EQ(block.back(), 0.25f);
+        EXPECT_EQ(sf_seek(back, frames - marked, SEEK_SET), frames - marked);
+        EXPECT_EQ(sf_readf_float(back, block.data(), 2 * marked), marked);
+        EXPECT_EQ(block.front(), -0.5f);
+        EXPECT_EQ(block[2 * marked - 1], -0.5f);
+        sf_close(back);
+    }
 }
 
 TEST_F(AudioWriterTest, ASmallWavStaysPlainRiffWav) {
@@ -235,6 +270,77 @@ TEST_F(AudioWriterTest, ASmallWavStaysPlainRiffWav) {
     EXPECT_EQ(head.mid(8, 4), "WAVE");
     EXPECT_FALSE(head.contains("ds64"));
     EXPECT_EQ(decodeWithFfmpeg(files.path("out.wav")).frames(), 44100);
+}
+
+// The header, byte for byte: RIFF WAVE, a JUNK chunk keeping the room RF64's
+// ds64 chunk would take, the format chunk, data. Up to 2 channels of up to 16
+// bits get the plain PCM format chunk (format tag 1) that every reader takes,
+// Python's wave module and shntool included; more channels or more bits get
+// WAVE_FORMAT_EXTENSIBLE (0xFFFE) with the valid bits and the speakers, which
+// FFmpeg reads back as the layout. PCM needs no fact chunk; there is none.
+// (The speakers FFmpeg names, "?" for a channel of no named speaker.)
+TEST_F(AudioWriterTest, WavHeadersArePlainPcmWhereThatSufficesAndExtensibleWhereNot) {
+    struct Case {
+        int channels;
+        int bits;
+        const char* fmt; // the format chunk's body
+        const char* codec;
+        const char* speakers;
+    };
+    const Case cases[] = {
+        // No speakers named: a reader takes mono and stereo as such.
+        {1, 8, "0100 0100 44ac0000 44ac0000 0100 0800", "pcm_u8", "?"},
+        {2, 16, "0100 0200 44ac0000 10b10200 0400 1000", "pcm_s16le", "? ?"},
+        {1, 24, "feff 0100 44ac0000 cc040200 0300 1800 1600 1800 04000000", "pcm_s24le", "FC"},
+        {2, 24, "feff 0200 44ac0000 98090400 0600 1800 1600 1800 03000000", "pcm_s24le", "FL FR"},
+        {2, 32, "feff 0200 44ac0000 20620500 0800 2000 1600 2000 03000000", "pcm_s32le", "FL FR"},
+        {3, 16, "feff 0300 44ac0000 98090400 0600 1000 1600 1000 07000000", "pcm_s16le",
+         "FL FR FC"},
+        {6, 16, "feff 0600 44ac0000 30130800 0c00 1000 1600 1000 3f000000", "pcm_s16le",
+         "FL FR FC LFE BL BR"},
+        {7, 24, "feff 0700 44ac0000 94210e00 1500 1800 1600 1800 0f070000", "pcm_s24le",
+         "FL FR FC LFE BC SL SR"},
+        {8, 32, "feff 0800 44ac0000 80881500 2000 2000 1600 2000 3f060000", "pcm_s32le",
+         "FL FR FC LFE BL BR SL SR"},
+    };
+    // KSDATAFORMAT_SUBTYPE_PCM ends an extensible format chunk.
+    const QByteArray subtypePcm = QByteArray::fromHex("0100000000001000800000aa00389b71");
+    const auto le32 = [](qint64 value) {
+        QByteArray bytes(4, 0);
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<char>(value >> (8 * i));
+        return bytes;
+    };
+    // Odd: 8 and 24-bit mono end on a pad byte.
+    constexpr int frames = 1001;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.bits) + " bits");
+        const QString path = files.path(QStringLiteral("h%1_%2.wav").arg(c.channels).arg(c.bits));
+        {
+            WavEncoder wav(path, 44100, c.channels, c.bits);
+            const std::vector<float> quarter(static_cast<std::size_t>(frames * c.channels), 0.25f);
+            wav.write(quarter.data(), frames);
+            wav.finish();
+        }
+        QByteArray fmt = QByteArray::fromHex(c.fmt);
+        if (fmt.size() > 16)
+            fmt += subtypePcm;
+        const qint64 data = qint64{frames} * c.channels * (c.bits / 8);
+        const QByteArray header = "WAVE" + ("JUNK" + le32(28) + QByteArray(28, 0)) +
+                                  ("fmt " + le32(fmt.size()) + fmt) + ("data" + le32(data));
+        const qint64 size = 8 + header.size() + data + (data & 1);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        EXPECT_EQ(written.size(), size);
+        EXPECT_EQ(written.left(8 + header.size()).toHex(' ').toStdString(),
+                  ("RIFF" + le32(size - 8) + header).toHex(' ').toStdString());
+        const DecodedAudio decoded = decodeWithFfmpeg(path);
+        EXPECT_EQ(decoded.codec, QString::fromLatin1(c.codec));
+        EXPECT_EQ(decoded.speakers.join(' ').toStdString(), c.speakers);
+        ASSERT_EQ(decoded.frames(), frames);
+        EXPECT_NEAR(decoded.samples.back(), 0.25f, 1.0f / 128);
+    }
 }
 
 TEST_F(AudioWriterTest, WavConvertsRateAndChannels) {

@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/samplefmt.h>
 }
 
@@ -46,10 +47,24 @@ float sampleAt(const AVFrame& frame, AVSampleFormat fmt, int channels, int index
     }
 }
 
+QStringList speakerNames(const AVChannelLayout& layout) {
+    QStringList names;
+    for (int i = 0; i < layout.nb_channels; ++i) {
+        const AVChannel channel = av_channel_layout_channel_from_index(&layout, i);
+        char name[32] = "?";
+        if (channel != AV_CHAN_NONE)
+            av_channel_name(name, sizeof name, channel);
+        names.append(QString::fromLatin1(name));
+    }
+    return names;
+}
+
 void drain(AVCodecContext* codec, AVFrame* frame, DecodedAudio& out) {
     while (avcodec_receive_frame(codec, frame) == 0) {
         const auto fmt = static_cast<AVSampleFormat>(frame->format);
         const int channels = frame->ch_layout.nb_channels;
+        if (out.speakers.isEmpty())
+            out.speakers = speakerNames(frame->ch_layout);
         for (int i = 0; i < frame->nb_samples; ++i)
             for (int ch = 0; ch < channels; ++ch)
                 out.samples.push_back(sampleAt(*frame, fmt, channels, i, ch));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <vector>
@@ -15,6 +16,10 @@ struct DecodedAudio {
     int bitsPerSample = 0;      // for PCM: bits of the stored samples
     long long bitRate = 0;      // as the container or codec reports it, bits per second
     std::vector<float> samples; // interleaved
+    // The speaker FFmpeg names for each channel of `samples`, as ffprobe
+    // lists a layout ("FL", "FR", "FC", "LFE", "BL", "BR", "SL" ...); "?" for
+    // a channel of a layout that names none.
+    QStringList speakers;
     // The container's and the audio stream's tags, keys in lower case.
     std::map<QString, QString> tags;
 

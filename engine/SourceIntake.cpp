@@ -39,7 +39,8 @@ bool isAudioType(const QMimeType& type) {
     // as such even when they hold audio alone.
     static const QStringList containers = {
         QStringLiteral("application/ogg"),       QStringLiteral("video/mp4"),
-        QStringLiteral("video/x-matroska"),      QStringLiteral("video/webm"),
+        QStringLiteral("application/x-matroska"), QStringLiteral("video/x-matroska"),
+        QStringLiteral("video/webm"),
         QStringLiteral("application/vnd.ms-asf"), QStringLiteral("video/x-ms-asf")};
     if (type.name().startsWith(QLatin1String("audio/")) || containers.contains(type.name()))
         return true;

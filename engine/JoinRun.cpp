@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -137,6 +139,8 @@ void JoinRun::run(Kind kind, const Output& output) {
                                ? QFileInfo(output.path).canonicalFilePath()
                                : output.path;
     PendingOutput pending;
+    // Sources whose samples had faults the writer clipped, with how many.
+    std::vector<std::pair<QString, std::int64_t>> faulty;
     try {
         ConfigureEncoder(output.filterIndex - 1, c_.settings, state.Mp3CommandLine, c_.writer,
                          c_.encoder);
@@ -175,7 +179,10 @@ void JoinRun::run(Kind kind, const Output& output) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
+            const std::int64_t faultsBefore = c_.writer.FaultySamples();
             joinFile(kind, i);
+            if (const std::int64_t faults = c_.writer.FaultySamples() - faultsBefore; faults > 0)
+                faulty.emplace_back(state.JobList[static_cast<size_t>(i)].FileName, faults);
         }
 
         c_.writer.Close();
@@ -202,6 +209,12 @@ void JoinRun::run(Kind kind, const Output& output) {
         pending.abandon();
     }
     RunSupport::ResetProgress(c_.host);
+    for (const auto& [name, faults] : faulty)
+        c_.desktop.warning(QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
+                                          "beyond full scale; they were clipped in the joined "
+                                          "file.")
+                               .arg(name)
+                               .arg(faults));
     if (pending.finalPath() != target)
         c_.desktop.information(QStringLiteral("A file named \"%1\" appeared while the files were "
                                               "joined. The joined file was saved as \"%2\".")

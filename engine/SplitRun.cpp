@@ -100,6 +100,7 @@ void SplitRun::run(Kind kind) {
     state.ConvertingRows.clear();
     tagFailures_.clear();
     nothingWritten_.clear();
+    faultySamples_.clear();
 
     // Which files had their working row taken off the list, so that exactly
     // those get it back at the end. A file cut as its single segment keeps
@@ -144,7 +145,23 @@ void SplitRun::run(Kind kind) {
     reportAtEnd();
 }
 
+void SplitRun::countFaults(int file, IAudioFile2& writer) {
+    const std::int64_t faults = writer.FaultySamples();
+    if (faults == 0)
+        return;
+    const QString& name = c_.state.JobList[static_cast<size_t>(file)].FileName;
+    if (faultySamples_.empty() || faultySamples_.back().first != name)
+        faultySamples_.emplace_back(name, 0);
+    faultySamples_.back().second += faults;
+}
+
 void SplitRun::reportAtEnd() {
+    // Once per source, however many pieces it gave.
+    for (const auto& [name, faults] : faultySamples_)
+        c_.desktop.warning(QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
+                                          "beyond full scale; they were clipped in its outputs.")
+                               .arg(name)
+                               .arg(faults));
     if (!tagFailures_.isEmpty())
         c_.desktop.warning(
             QStringLiteral("The tags of these files could not be written; their audio is "
@@ -488,6 +505,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
             const std::int64_t written = copyBlocks(length);
 
             c_.writer.Close();
+            countFaults(file, c_.writer);
             if (written == 0) {
                 out.file.discard();
                 RestoreStatus(c_.state, c_.lvTime, row);
@@ -573,6 +591,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         try {
             if (job->error)
                 std::rethrow_exception(job->error);
+            countFaults(file, *job->writer);
             completeOutput(file, flight.out);
             // As in turn, a piece cut short by Stop is finished too.
             MarkFinished(state, c_.lvTime, job->row);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class IAudioFile2;
@@ -98,6 +99,8 @@ private:
     void createOutput(int file, Output& out, IAudioFile2& writer);
     // Tags the written output and gives it its final name.
     void completeOutput(int file, Output& out);
+    // Counts what the writer of a piece of `file` had to clip.
+    void countFaults(int file, IAudioFile2& writer);
     // How many workers write the pieces of the open source; 1 means in turn.
     int parallelWorkers(const std::vector<Piece>& pieces) const;
     void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
@@ -164,6 +167,9 @@ private:
     QStringList tagFailures_;
     // Files that had nothing to write, each with the reason.
     QStringList nothingWritten_;
+    // Per source file, in run order: how many of its samples were faults
+    // (not numbers, infinite, far beyond full scale) clipped in its outputs.
+    std::vector<std::pair<QString, std::int64_t>> faultySamples_;
     // Per row of the current file, where its end cut went when cuts were
     // moved to silences; kept beside the piece's own note.
     std::vector<QString> cutNotes_;

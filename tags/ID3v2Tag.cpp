@@ -152,7 +152,17 @@ void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag) {
     }
     if (audio.error() != QFileDevice::NoError)
         throw fail(audio.errorString());
+    const qint64 audioBytes = audio.size();
     audio.close();
+    // Proved before it takes the old file's place: all of it on the disk,
+    // and the tag reads back as written.
+    if (!tagged.finish())
+        throw fail(tagged.errorString());
+    QFile check(tagged.fileName());
+    if (!check.open(QIODevice::ReadOnly) || check.size() != tagBytes.size() + audioBytes ||
+        check.read(tagBytes.size()) != tagBytes)
+        throw fail(QStringLiteral("the disk did not take the whole new file"));
+    check.close();
     if (!tagged.commit(permissions))
         throw fail(tagged.errorString());
 }

@@ -1,6 +1,7 @@
 #include "tags/OggComments.h"
 
 #include "platform/Error.h"
+#include "tags/AudioPayload.h"
 #include "tags/ReplacementFile.h"
 #include "tags/SavedPermissions.h"
 #include "tags/SharedLibrary.h"
@@ -185,6 +186,9 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
 
     SavedPermissions permissions(fileName);
     permissions.openUp();
+    // The audio the new file must carry unchanged; a file this cannot read
+    // page by page (a chain, a damaged page) is checked by its comments only.
+    const AudioPayload audio = AudioPayload::OfOgg(fileName, 3);
     QFile source(fileName);
     if (!source.open(QIODevice::ReadOnly))
         throw Error(openFailure(fileName, source.errorString()));
@@ -219,6 +223,8 @@ bool WriteOggComments(const QString& fileName, OGGTag tag) {
     const QString unread = readBackFailure(vcedit, replacement, written);
     if (!unread.isEmpty())
         throw Error(writeFailure(unread));
+    if (audio.valid() && AudioPayload::OfOgg(replacement.fileName(), 3) != audio)
+        throw Error(writeFailure(QStringLiteral("the disk did not take the whole new file")));
 
     if (!replacement.commit(permissions.saved()))
         throw Error(writeFailure(replacement.errorString()));

@@ -118,6 +118,7 @@ void AudioFile2::SetReadAhead(bool on) {
 void AudioFile2::CreateOutput(const QString& fileName, int) {
     requireActive(fileName);
     closeWriter();
+    faults_ = 0;
     if (isSource(fileName))
         throw Error(QStringLiteral("Cannot create %1: it is one of the source files and would "
                                    "be overwritten")
@@ -163,6 +164,7 @@ void AudioFile2::WriteSamples(const SampleArray& samples) {
     if (!writer_)
         throw Error(QStringLiteral("Cannot write samples: no output file is open"));
     writer_->write(samples);
+    faults_ = writer_->faultySamples();
 }
 
 bool AudioFile2::CheckMp3Format(int sampleRate, int kbps, int channelMode) {

@@ -31,6 +31,7 @@ public:
 
     void CreateOutput(const QString& fileName, int option) override;
     void WriteSamples(const SampleArray& samples) override;
+    std::int64_t FaultySamples() override { return faults_; }
 
     // `channelMode` is the position in the MP3 channel list plus one:
     // 1 mono, 2 stereo, 3 joint stereo, 4 forced joint stereo, 5 dual channel.
@@ -74,6 +75,7 @@ private:
     bool active_ = true;
     std::unique_ptr<AudioReader> reader_;
     std::unique_ptr<AudioWriter> writer_;
+    std::int64_t faults_ = 0; // of the last output, kept after it is closed
 
     int inputRate_ = 44100;
     int inputChannels_ = 2;

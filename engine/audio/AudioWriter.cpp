@@ -1,11 +1,41 @@
 #include "engine/audio/AudioWriter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // Frames converted per step, which bounds the conversion buffers whatever
 // the size of the blocks the caller writes.
 constexpr std::size_t kStepFrames = 65536;
+
+bool clean(float sample) {
+    // False for a NaN too.
+    return sample >= -1.0f && sample <= 1.0f;
+}
+
+// Lossy decoders overshoot full scale a little; a sample that is not a
+// number, infinite or beyond twice full scale is a fault of the source.
+bool faulty(float sample) {
+    return !(std::fabs(sample) <= 2.0f);
+}
+
+float mended(float sample) {
+    if (std::isnan(sample))
+        return 0.0f;
+    return std::clamp(sample, -1.0f, 1.0f);
+}
+
+// Clips the samples in place; how many of them were faulty.
+std::int64_t mend(float* samples, std::size_t count) {
+    std::int64_t faults = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!clean(samples[i])) {
+            faults += faulty(samples[i]) ? 1 : 0;
+            samples[i] = mended(samples[i]);
+        }
+    }
+    return faults;
+}
 } // namespace
 
 AudioWriter::AudioWriter(const QString& path, std::unique_ptr<AudioEncoder> encoder, int inputRate,
@@ -20,7 +50,7 @@ void AudioWriter::setInputFormat(int rate, int channels) {
     converted_.clear();
     converter_.flush(converted_);
     carry_.clear();
-    encode(converted_.data(), converted_.size() / static_cast<std::size_t>(encoder_->channels()));
+    encodeConverted();
     converter_.configure(rate, channels, encoder_->rate(), encoder_->channels());
 }
 
@@ -33,6 +63,15 @@ void AudioWriter::write(const SampleArray& samples) {
         joined = carry_;
         joined.insert(joined.end(), samples.samples.begin(), samples.samples.end());
         source = &joined;
+    }
+    // Mended before the resampler too, which would spread a NaN over its
+    // neighbours. A clean block, the usual case, is not copied.
+    if (!std::all_of(source->begin(), source->end(), clean)) {
+        if (source != &joined)
+            clean_.assign(source->begin(), source->end());
+        std::vector<float>& own = source == &joined ? joined : clean_;
+        faults_ += mend(own.data(), own.size());
+        source = &own;
     }
     const std::size_t frames = source->size() / channels;
     // A block that ends inside a frame keeps the rest for the next one, so
@@ -49,8 +88,7 @@ void AudioWriter::write(const SampleArray& samples) {
         }
         converted_.clear();
         converter_.process(source->data() + done * channels, n, converted_);
-        encode(converted_.data(),
-               converted_.size() / static_cast<std::size_t>(encoder_->channels()));
+        encodeConverted();
         done += n;
     }
     carry_ = std::move(rest);
@@ -61,10 +99,17 @@ void AudioWriter::encode(const float* interleaved, std::size_t frames) {
         encoder_->write(interleaved, frames);
 }
 
+void AudioWriter::encodeConverted() {
+    // The resampler may overshoot full scale a little near clipped input.
+    for (float& sample : converted_)
+        sample = mended(sample);
+    encode(converted_.data(), converted_.size() / static_cast<std::size_t>(encoder_->channels()));
+}
+
 void AudioWriter::finish() {
     converted_.clear();
     converter_.flush(converted_);
-    encode(converted_.data(), converted_.size() / static_cast<std::size_t>(encoder_->channels()));
+    encodeConverted();
     carry_.clear();
     encoder_->finish();
 }

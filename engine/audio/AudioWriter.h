@@ -6,11 +6,14 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 // The writing side of an audio file: takes blocks in the caller's format,
-// converts them to the encoder's and feeds it.
+// converts them to the encoder's and feeds it. No encoder ever sees a sample
+// that is not finite or lies outside -1..1: a float source may hold them, and
+// LAME asserts on them.
 class AudioWriter {
 public:
     AudioWriter(const QString& path, std::unique_ptr<AudioEncoder> encoder, int inputRate,
@@ -23,13 +26,21 @@ public:
     void write(const SampleArray& samples);
     // Flushes the conversion and completes the file.
     void finish();
+    // How many samples so far were not numbers, infinite or beyond twice
+    // full scale: faults of the source, clipped like every sample outside
+    // -1..1 (a NaN became 0).
+    std::int64_t faultySamples() const { return faults_; }
 
 private:
     void encode(const float* interleaved, std::size_t frames);
+    // Encodes what the converter delivered, clipped to full scale.
+    void encodeConverted();
 
     QString path_;
     std::unique_ptr<AudioEncoder> encoder_;
     StreamConverter converter_;
     std::vector<float> converted_;
     std::vector<float> carry_; // a partial frame left from the last block
+    std::vector<float> clean_; // a block whose samples needed mending
+    std::int64_t faults_ = 0;
 };

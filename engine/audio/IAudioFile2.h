@@ -38,7 +38,12 @@ public:
     // Writing. The format follows the extension (case-insensitive) and the
     // last set-up call for that format.
     virtual void CreateOutput(const QString& fileName, int option) = 0;
+    // Samples that are not finite or lie outside -1..1 are clipped to full
+    // scale (a NaN becomes 0) before any encoder sees them.
     virtual void WriteSamples(const SampleArray& samples) = 0;
+    // How many samples given to the last output created were faults of the
+    // source: not numbers, infinite or beyond twice full scale.
+    virtual std::int64_t FaultySamples() { return 0; }
 
     virtual bool CheckMp3Format(int sampleRate, int kbps, int channelMode) = 0;
     virtual bool CheckOggFormat(int sampleRate, int channels, int kbps, int minKbps,

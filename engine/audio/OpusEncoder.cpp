@@ -107,15 +107,22 @@ void OpusEncoder::write(const float* interleaved, std::size_t frames) {
         if (error != OPE_OK || !writeError_.isEmpty())
             fail(QStringLiteral("write"), error);
         done += n;
+        written_ += n;
     }
 }
 
 void OpusEncoder::finish() {
     if (!file_)
         return;
-    const int error = ope_encoder_drain(encoder_.get());
-    if (error != OPE_OK || !writeError_.isEmpty())
-        fail(QStringLiteral("complete"), error);
+    // libopusenc cannot end a stream that holds no audio (draining one
+    // aborts the program): such a file stays empty, and whoever closes it
+    // without audio (a piece stopped at once, or never begun after another
+    // failed) discards it.
+    if (written_ > 0) {
+        const int error = ope_encoder_drain(encoder_.get());
+        if (error != OPE_OK || !writeError_.isEmpty())
+            fail(QStringLiteral("complete"), error);
+    }
     encoder_.reset();
     OutputFile file = std::move(*file_);
     file_.reset();

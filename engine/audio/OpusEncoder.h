@@ -49,6 +49,7 @@ private:
     std::optional<OutputFile> file_;
     std::unique_ptr<OggOpusComments, Deleter> comments_;
     QString writeError_;
+    std::size_t written_ = 0; // frames handed to the encoder
     // Last, so it goes first, while what it calls back into is still there.
     std::unique_ptr<OggOpusEnc, Deleter> encoder_;
 };

@@ -12,12 +12,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -144,6 +147,65 @@ TEST_F(SourceFormatRuns, CorpusPiecesAreTheStraightDecode) {
             for (const QString& name : outputs())
                 QFile::remove(outDir + name);
         });
+    }
+}
+
+// A 32-bit float WAV may hold what no encoder takes: NaN, infinities, values
+// far beyond full scale (LAME asserts on them). Every encoder gets them
+// clipped, the pieces decode to finite audio within full scale, and the run
+// says once for the file how many there were.
+TEST_F(SourceFormatRuns, FaultyFloatSamplesReachNoEncoderAndAreToldOncePerFile) {
+    constexpr int rate = 44100;
+    std::vector<float> samples(static_cast<size_t>(4 * rate * 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * double(i / 2) / rate));
+    const float faults[] = {NAN, INFINITY, -INFINITY, 3e38f, -3e38f};
+    constexpr int faultCount = 15; // spread over both pieces
+    for (int k = 0; k < faultCount; ++k)
+        samples[static_cast<size_t>(k) * 20011] = faults[k % 5];
+    // Overs a lossy decoder could give: clipped, but no fault of the source.
+    samples[7] = 1.5f;
+    samples[300001] = -1.2f;
+    QByteArray wav("RIFF....WAVEfmt ");
+    const auto put = [&wav](std::uint32_t value, int bytes) {
+        for (int b = 0; b < bytes; ++b)
+            wav.append(static_cast<char>((value >> (8 * b)) & 0xFF));
+    };
+    put(16, 4), put(3, 2), put(2, 2), put(rate, 4), put(rate * 8, 4), put(8, 2), put(32, 2);
+    wav.append("data");
+    put(static_cast<std::uint32_t>(samples.size() * 4), 4);
+    wav.append(reinterpret_cast<const char*>(samples.data()),
+               static_cast<qsizetype>(samples.size() * 4));
+    qToLittleEndian<std::uint32_t>(static_cast<std::uint32_t>(wav.size() - 8), wav.data() + 4);
+    const QString path = srcDir + QStringLiteral("float.wav");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(wav), wav.size());
+    }
+    addSource(path);
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 2;
+    for (const int format : {0, 1, 2, 3, int{OutputFlac}, int{OutputOpus}}) {
+        SCOPED_TRACE(format);
+        desktop.informations.clear();
+        split(format);
+        const QStringList told = desktop.informations.filter(QStringLiteral("float.wav"));
+        ASSERT_EQ(told.size(), 1) << desktop.informations.join('\n').toStdString();
+        EXPECT_TRUE(told.front().contains(QStringLiteral(" %1 samples").arg(faultCount)))
+            << told.front().toStdString();
+        const QStringList pieces = outputs();
+        ASSERT_EQ(pieces.size(), 2) << pieces.join(' ').toStdString();
+        for (const QString& name : pieces) {
+            const DecodedAudio piece = decode(name);
+            EXPECT_NEAR(piece.seconds(), 2.0, 0.05) << name.toStdString();
+            // Lossy decoders may overshoot full scale a little.
+            const float limit = format == 1 || format == OutputFlac ? 1.0f : 1.5f;
+            EXPECT_TRUE(std::all_of(piece.samples.begin(), piece.samples.end(), [&](float v) {
+                return std::fabs(v) <= limit;
+            })) << name.toStdString();
+            QFile::remove(out(name));
+        }
     }
 }
 

@@ -273,4 +273,37 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
     RunSupport::StopRun(state, host, lvTime);
 }
 
+TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorkerCount) {
+    // The source loses two thirds once the pieces are under way: the piece
+    // that reaches the cut fails, and those after it end before any of their
+    // audio, as pieces never begun do. Every encoder is closed without its
+    // audio then, and nothing of those pieces may stay.
+    state.SplitSeconds = 3;
+    for (const int format : {Mp3, Wav, 2, Ogg, 4, 5}) {
+        for (const int workers : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << "format " << format << ", workers " << workers);
+            state.JobList.clear(), state.TagList.clear(), lv.clear();
+            const QString source =
+                addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(12.0));
+            setFormat(format);
+            PieceWorkers::SetAllowed(settings, workers);
+            state.Busy = false;
+            const qint64 whole = QFileInfo(source).size();
+            host.onPump = [&] {
+                if (!converting().isEmpty() && QFileInfo(source).size() == whole)
+                    QFile(source).resize(whole / 3);
+            };
+            EXPECT_THROW(SplitRun(context).RunTimeSplit(), Error);
+            host.onPump = nullptr;
+            EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
+            // What stays is whole.
+            for (const QString& name : outputs()) {
+                EXPECT_NEAR(decode(name).seconds(), 3.0, 0.05) << name.toStdString();
+                QFile::remove(out(name));
+            }
+            RunSupport::StopRun(state, host, lvTime);
+        }
+    }
+}
+
 } // namespace

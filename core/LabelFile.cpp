@@ -99,8 +99,10 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
 
 std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
                                          std::int64_t frames) {
+    // A file that cannot be read names itself.
+    const QString text = ReadSheetText(path);
     try {
-        return Parse(ReadSheetText(path), rate, frames);
+        return Parse(text, rate, frames);
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
     }

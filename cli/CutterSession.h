@@ -76,6 +76,8 @@ private:
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
+    // Whether Ctrl-C or SIGTERM has come; the tool then starts nothing more.
+    bool stopped();
     void say(const QString& text) const;
     void fail(const QString& text);
 

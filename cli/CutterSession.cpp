@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -329,8 +330,7 @@ void CutterSession::markPieces(listrecord& record) const {
 }
 
 QString CutterSession::plannedPath(const Source& source, const listrecord& record,
-                                   const PiecePlan::Piece& piece,
-                                   const QSet<QString>& planned) const {
+                                   const PiecePlan::Piece& piece, GivenNames& planned) const {
     const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
                                    ? record.Pieces[static_cast<size_t>(piece.row)]
                                    : TitledPiece();
@@ -377,7 +377,7 @@ QJsonObject CutterSession::outputJson(const listrecord& record, const PiecePlan:
 
 void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
-    QSet<QString> planned;
+    GivenNames planned;
     for (const Source& source : sources_) {
         if (stopped())
             return;
@@ -484,11 +484,13 @@ int CutterSession::split() {
         QStringList written;
         int untagged = 0;
         const RunOutcome outcome = host_.takeOutcome();
+        std::unordered_map<int, const PiecePlan::Piece*> planned;
+        for (const PiecePlan::Piece& piece : plan)
+            planned.emplace(piece.row, &piece);
         for (const RunOutcome::Piece& output : outcome.pieces) {
-            const auto at = std::find_if(plan.begin(), plan.end(), [&](const PiecePlan::Piece& p) {
-                return p.row == output.row;
-            });
-            outputs_.append(outputJson(job.record, at == plan.end() ? nullptr : &*at, output));
+            const auto at = planned.find(output.row);
+            outputs_.append(
+                outputJson(job.record, at == planned.end() ? nullptr : at->second, output));
         }
         for (const RunOutcome::Piece& output : outcome.written()) {
             QString entry = QFileInfo(output.path).fileName();

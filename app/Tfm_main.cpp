@@ -438,6 +438,9 @@ void Tfm_main::ReadSettings() {
     MainSettings::Read(state_, *settings_);
     edt_dir->setText(state_.OutputDir);
     cb_format->setCurrentIndex(state_.OutputFormat);
+    // The window opens with the defaults; the file stays as it is.
+    if (const QString problem = settings_->problem(); !problem.isEmpty())
+        desktop_.warning(problem);
 }
 
 void Tfm_main::WriteSettings() {

@@ -8,6 +8,7 @@
 #include "engine/audio/PeakScanner.h"
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
+#include "platform/TerminationSignal.h"
 #include "tags/SourceTags.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -67,6 +69,12 @@ CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
 }
 
 int CutterSession::run() {
+    // A settings file that cannot be read would cut with settings the user
+    // did not choose.
+    if (const QString problem = settings_.problem(); !problem.isEmpty()) {
+        ConsoleDesktop::printError(problem);
+        return SomeFailed;
+    }
     switch (options_.command) {
     case CommandLine::Command::Info:
         return info();
@@ -83,6 +91,14 @@ void CutterSession::stop() {
     command_.Stop(host_, lvTime_);
 }
 
+bool CutterSession::stopped() {
+    // Between the steps that turn no event loop, the signal is looked for
+    // here; during a run it arrives through the run's event pump.
+    if (TerminationSignal::Requested())
+        interrupted_ = true;
+    return interrupted_;
+}
+
 void CutterSession::say(const QString& text) const {
     // With --json, standard output holds the JSON alone.
     if (!options_.quiet && !options_.json)
@@ -97,6 +113,8 @@ void CutterSession::fail(const QString& text) {
 
 void CutterSession::addFiles() {
     for (const QString& file : options_.files) {
+        if (stopped())
+            return;
         // A folder is offered too, and refused as the window refuses it.
         if (!QFileInfo(file).exists()) {
             fail(QStringLiteral("%1: no such file").arg(file));
@@ -119,6 +137,8 @@ int CutterSession::info() {
     addFiles();
     QJsonArray all;
     for (const Source& source : sources_) {
+        if (stopped())
+            return Interrupted;
         const listrecord& record = source.record;
         int rate = 0;
         int channels = 0;
@@ -310,8 +330,7 @@ void CutterSession::markPieces(listrecord& record) const {
 }
 
 QString CutterSession::plannedPath(const Source& source, const listrecord& record,
-                                   const PiecePlan::Piece& piece,
-                                   const QSet<QString>& planned) const {
+                                   const PiecePlan::Piece& piece, GivenNames& planned) const {
     const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
                                    ? record.Pieces[static_cast<size_t>(piece.row)]
                                    : TitledPiece();
@@ -358,8 +377,10 @@ QJsonObject CutterSession::outputJson(const listrecord& record, const PiecePlan:
 
 void CutterSession::listPlannedSplit() {
     const QString extension = OutputNames::Extension(options_.format);
-    QSet<QString> planned;
+    GivenNames planned;
     for (const Source& source : sources_) {
+        if (stopped())
+            return;
         const bool atSilences = PiecePlan::NeedsSilences(state_);
         std::vector<PiecePlan::Piece> pieces;
         try {
@@ -377,7 +398,7 @@ void CutterSession::listPlannedSplit() {
         listrecord record = source.record;
         if (options_.marked())
             markPieces(record);
-        for (size_t k = 0; k < pieces.size(); ++k) {
+        for (size_t k = 0; k < pieces.size() && !stopped(); ++k) {
             const PiecePlan::Piece& piece = pieces[k];
             const std::int32_t rate = source.record.SampleRate;
             const QString path = plannedPath(source, record, piece, planned);
@@ -411,14 +432,14 @@ int CutterSession::split() {
     addFiles();
     if (options_.dryRun) {
         listPlannedSplit();
-        return failed_ > 0 ? SomeFailed : 0;
+        return stopped() ? Interrupted : failed_ > 0 ? SomeFailed : 0;
     }
     int done = 0;
     int pieces = 0;
     // One file at a time, so that a file that fails does not keep the others
     // from being cut.
     for (const Source& source : sources_) {
-        if (interrupted_)
+        if (stopped())
             break;
         const QString name = QFileInfo(source.record.FileName).fileName();
         Source job = source;
@@ -463,11 +484,13 @@ int CutterSession::split() {
         QStringList written;
         int untagged = 0;
         const RunOutcome outcome = host_.takeOutcome();
+        std::unordered_map<int, const PiecePlan::Piece*> planned;
+        for (const PiecePlan::Piece& piece : plan)
+            planned.emplace(piece.row, &piece);
         for (const RunOutcome::Piece& output : outcome.pieces) {
-            const auto at = std::find_if(plan.begin(), plan.end(), [&](const PiecePlan::Piece& p) {
-                return p.row == output.row;
-            });
-            outputs_.append(outputJson(job.record, at == plan.end() ? nullptr : &*at, output));
+            const auto at = planned.find(output.row);
+            outputs_.append(
+                outputJson(job.record, at == planned.end() ? nullptr : at->second, output));
         }
         for (const RunOutcome::Piece& output : outcome.written()) {
             QString entry = QFileInfo(output.path).fileName();
@@ -504,6 +527,8 @@ int CutterSession::split() {
 
 int CutterSession::listPlannedJoin(const QString& output) {
     for (const Source& source : sources_) {
+        if (stopped())
+            return Interrupted;
         const QString name = QFileInfo(source.record.FileName).fileName();
         const listrecord& record = source.record;
         if (state_.FunctionChoice == FunctionSplitByTime) {
@@ -566,7 +591,7 @@ int CutterSession::join() {
     sources_ = sources;
     if (options_.dryRun)
         return listPlannedJoin(output);
-    if (sources_.empty())
+    if (sources_.empty() || stopped())
         return finish(0, 0);
 
     loadList(sources_);

@@ -7,6 +7,7 @@
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ContextRunSteps.h"
+#include "engine/GivenNames.h"
 #include "engine/PiecePlan.h"
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
@@ -69,13 +70,15 @@ private:
     void markPieces(listrecord& record) const;
     // The output path a piece of the plan is given, as the run names it.
     QString plannedPath(const Source& source, const listrecord& record,
-                        const PiecePlan::Piece& piece, const QSet<QString>& planned) const;
+                        const PiecePlan::Piece& piece, GivenNames& planned) const;
     // What --json prints of one output.
     QJsonObject outputJson(const listrecord& record, const PiecePlan::Piece* piece,
                            const RunOutcome::Piece& output) const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
+    // Whether Ctrl-C or SIGTERM has come; the tool then starts nothing more.
+    bool stopped();
     void say(const QString& text) const;
     void fail(const QString& text);
 

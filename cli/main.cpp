@@ -20,11 +20,13 @@ int main(int argc, char* argv[]) {
     // The WMA tag library is looked up once; without it WMA outputs get no tags.
     LoadWmaLibrary();
 
+    // Ctrl-C and SIGTERM arrive between blocks, through the event pump the
+    // runs keep turning, and stop as the Stop button does; before and
+    // between runs the session looks for them itself. Caught from the
+    // start, so that no read goes on with the signal lost.
+    TerminationSignal termination;
     CutterSession session(options, options.settings.isEmpty() ? SettingsFile::defaultPath()
                                                               : options.settings);
-    // Ctrl-C and SIGTERM arrive between blocks, through the event pump the
-    // runs keep turning, and stop as the Stop button does.
-    TerminationSignal termination;
     QObject::connect(&termination, &TerminationSignal::terminationRequested,
                      [&session] { session.stop(); });
     return session.run();

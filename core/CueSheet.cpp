@@ -182,8 +182,10 @@ CueSheet CueSheet::Parse(const QString& text) {
 }
 
 CueSheet CueSheet::Read(const QString& path) {
+    // A file that cannot be read names itself.
+    const QString text = ReadSheetText(path);
     try {
-        return Parse(ReadSheetText(path));
+        return Parse(text);
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
     }

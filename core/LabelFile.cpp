@@ -78,7 +78,13 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
     std::vector<TitledPiece> pieces;
     for (const TitledPiece& region : regions) {
         TitledPiece piece = region;
-        for (const TitledPiece& point : points) {
+        // Only the points from the region's start up to its end touch it;
+        // looked up, so thousands of labels cost no more than their count.
+        const auto first = std::lower_bound(
+            points.begin(), points.end(), region.begin,
+            [](const TitledPiece& point, std::int64_t frame) { return point.begin < frame; });
+        for (auto it = first; it != points.end() && it->begin < region.end; ++it) {
+            const TitledPiece& point = *it;
             // A point at a region's very start names it when the region has
             // no name of its own.
             if (point.begin == piece.begin && piece.tags.title.isEmpty())
@@ -99,8 +105,10 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
 
 std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
                                          std::int64_t frames) {
+    // A file that cannot be read names itself.
+    const QString text = ReadSheetText(path);
     try {
-        return Parse(ReadSheetText(path), rate, frames);
+        return Parse(text, rate, frames);
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
     }

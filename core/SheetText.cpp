@@ -1,9 +1,7 @@
 #include "core/SheetText.h"
 
-#include "platform/Error.h"
+#include "platform/InputFile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 QString DecodeSheetText(const QByteArray& bytes) {
@@ -20,9 +18,5 @@ QString DecodeSheetText(const QByteArray& bytes) {
 }
 
 QString ReadSheetText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot read %1: %2")
-                        .arg(QFileInfo(path).fileName(), file.errorString()));
-    return DecodeSheetText(file.readAll());
+    return DecodeSheetText(InputFile::Read(path));
 }

@@ -9,5 +9,5 @@
 // "\r\n" or "\r".
 QString DecodeSheetText(const QByteArray& bytes);
 // Reads and decodes such a file; throws Error naming it when it cannot be
-// read.
+// read, is not a regular file or is larger than InputFile::MaxBytes.
 QString ReadSheetText(const QString& path);

@@ -1,5 +1,6 @@
 #include "engine/OutputNames.h"
 
+#include "engine/GivenNames.h"
 #include "engine/PendingOutput.h"
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
@@ -44,6 +45,34 @@ std::function<bool(const QString&)> takenIn(const QString& folder) {
                 return true;
         return false;
     };
+}
+
+// `first` when it is free, else the first free of "<stem>_<n><extension>" in
+// `folder`, for a run that has given out `given`. Each series goes on from
+// the number it last found free: the names below it were given out or taken,
+// so they need not be looked at again for the next piece.
+QString firstFreeOf(const QString& folder, const QString& first, const QString& stem,
+                    const QString& extension, GivenNames& given) {
+    const auto taken = [&](const QString& path) {
+        if (given.contains(path) || OutputNames::Exists(path))
+            return true;
+        const QSet<QString>& pending = given.pending(folder);
+        for (const QString& key : OutputNames::PendingKeys(QFileInfo(path).fileName()))
+            if (pending.contains(key))
+                return true;
+        return false;
+    };
+    if (!taken(first))
+        return first;
+    const QString series = folder + stem + QLatin1Char('\n') + extension;
+    for (int n = given.firstNumber(series); n <= MaxVariant; ++n) {
+        const QString candidate = folder + stem + QLatin1Char('_') + QString::number(n) + extension;
+        if (!taken(candidate)) {
+            given.foundFree(series, n);
+            return candidate;
+        }
+    }
+    throw Error(QStringLiteral("No free file name for %1").arg(first));
 }
 
 // A file list caption as the stem of output names; never empty, so no name
@@ -160,6 +189,12 @@ QString OutputNames::Folder(const QString& outputDir) {
 QString OutputNames::SplitOutput(const QString& outputDir, const QString& caption,
                                  const QString& extension, bool numbered,
                                  const QSet<QString>& planned) {
+    GivenNames given(planned);
+    return SplitOutput(outputDir, caption, extension, numbered, given);
+}
+
+QString OutputNames::SplitOutput(const QString& outputDir, const QString& caption,
+                                 const QString& extension, bool numbered, GivenNames& given) {
     const QString folder = Folder(outputDir);
     // Cleaned before the base is taken: a title read from a file's comments
     // may hold a "/", which must not lead into another folder, and what is
@@ -167,12 +202,7 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
     // numbered variants count on from the first name.
     const QString stem = stemOf(caption);
     const QString first = folder + stem + (numbered ? QStringLiteral("_1") : QString()) + extension;
-    return firstFree(
-        first,
-        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
-        [&planned, taken = takenIn(folder)](const QString& path) {
-            return planned.contains(path) || taken(path);
-        });
+    return firstFreeOf(folder, first, stem, extension, given);
 }
 
 QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& tags,
@@ -249,25 +279,26 @@ QString OutputNames::PatternFault(const QString& pattern) {
 
 QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
                                  const QString& extension, const QSet<QString>& planned) {
+    GivenNames given(planned);
+    return NamedOutput(outputDir, stem, extension, given);
+}
+
+QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
+                                 const QString& extension, GivenNames& given) {
     const QString folder = Folder(outputDir);
-    return firstFree(
-        folder + stem + extension,
-        [&](int n) { return folder + stem + QLatin1Char('_') + QString::number(n) + extension; },
-        [&planned, taken = takenIn(folder)](const QString& path) {
-            return planned.contains(path) || taken(path);
-        });
+    return firstFreeOf(folder, folder + stem + extension, stem, extension, given);
 }
 
 QString OutputNames::PieceOutput(const QString& outputDir, const QString& caption,
                                  const QString& extension, bool numbered, const QString& pattern,
                                  bool titled, int index, const PieceTags& tags,
-                                 std::int64_t beginMs, const QSet<QString>& planned) {
+                                 std::int64_t beginMs, GivenNames& given) {
     if (pattern.isEmpty() && !titled)
-        return SplitOutput(outputDir, caption, extension, numbered, planned);
+        return SplitOutput(outputDir, caption, extension, numbered, given);
     const int n = tags.track > 0 ? tags.track : index + 1;
     const QString stem =
         PieceStem(pattern.isEmpty() ? DefaultPattern() : pattern, n, tags, caption, beginMs);
-    return NamedOutput(outputDir, stem, extension, planned);
+    return NamedOutput(outputDir, stem, extension, given);
 }
 
 QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePath,

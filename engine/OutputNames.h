@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+class GivenNames;
 class SettingsFile;
 
 // How the runs name their outputs. A run never writes over an existing file:
@@ -36,6 +37,9 @@ public:
     static QString SplitOutput(const QString& outputDir, const QString& caption,
                                const QString& extension, bool numbered,
                                const QSet<QString>& planned = {});
+    // The same for a run that has given out `given`; the name is not added.
+    static QString SplitOutput(const QString& outputDir, const QString& caption,
+                               const QString& extension, bool numbered, GivenNames& given);
     // The name a template gives a piece: "{n}" its number, "{n:02}" the
     // number padded with zeros to that width, "{title}", "{artist}",
     // "{album}" its tags, "{source}" the base of its file list caption,
@@ -65,6 +69,8 @@ public:
     // when that is taken, as SplitOutput does.
     static QString NamedOutput(const QString& outputDir, const QString& stem,
                                const QString& extension, const QSet<QString>& planned = {});
+    static QString NamedOutput(const QString& outputDir, const QString& stem,
+                               const QString& extension, GivenNames& given);
 
     // The output path of piece `index` (from 0) of a split: by `pattern`
     // when one is chosen, else by the default template when the piece has a
@@ -73,7 +79,7 @@ public:
     static QString PieceOutput(const QString& outputDir, const QString& caption,
                                const QString& extension, bool numbered, const QString& pattern,
                                bool titled, int index, const PieceTags& tags, std::int64_t beginMs,
-                               const QSet<QString>& planned = {});
+                               GivenNames& given);
 
     // The name used when the output could not be created under its own name:
     // the source's file name with the output's extension, in the output

@@ -9,11 +9,14 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -68,6 +71,25 @@ bool stillNamed(int fd, const QByteArray& path) {
            sameFile(open, named);
 }
 
+// Removes the folder's leftovers, unless that was done a short while ago: a
+// temporary counts as left behind only after a minute unchanged, and reading
+// a folder of thousands of outputs for every piece would cost more than
+// cutting the piece.
+void sweepNowAndThen(const QString& folder) {
+    static std::mutex mutex;
+    static std::map<QString, std::chrono::steady_clock::time_point> swept;
+    const auto now = std::chrono::steady_clock::now();
+    {
+        const std::lock_guard lock(mutex);
+        const auto last = swept.find(folder);
+        if (last != swept.end() &&
+            now - last->second < std::chrono::seconds(PendingOutput::LeftoverSeconds / 6))
+            return;
+        swept[folder] = now;
+    }
+    PendingOutput::RemoveLeftovers(folder);
+}
+
 } // namespace
 
 PendingOutput::~PendingOutput() {
@@ -83,7 +105,7 @@ void PendingOutput::create(const QString& finalPath) {
     // written, as it would when the file is created under it.
     if (!OutputNames::NameFits(finalPath))
         throw Error(QStringLiteral("Cannot create %1: %2").arg(finalPath, reason(ENAMETOOLONG)));
-    RemoveLeftovers(folder);
+    sweepNowAndThen(folder);
     int error = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = OutputNames::Temporary(finalPath, randomTag());

@@ -2,6 +2,7 @@
 
 #include "core/PieceTags.h"
 #include "core/TitledPiece.h"
+#include "engine/GivenNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
 #include "engine/PiecePlan.h"
@@ -140,7 +141,7 @@ private:
 
     RunContext& c_;
     // The output paths given out in this run.
-    QSet<QString> givenNames_;
+    GivenNames givenNames_;
     // The open source, read once after it is opened.
     QString source_;
     std::int64_t sampleCount_ = 0;

@@ -1,18 +1,43 @@
 #include "platform/SettingsFile.h"
 
 #include "platform/Error.h"
+#include "platform/InputFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
 const QString kFileName = QStringLiteral("Velmora.ini");
+
+std::atomic<int> fileReads{0};
+
+std::int64_t nanoseconds(const timespec& t) {
+    return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+std::int64_t nowNanoseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
+}
+
+// A file changed within this long before it was read may change again with
+// the same size and times (file systems keep times in ticks, some of two
+// seconds), so its stamp proves nothing until it is older.
+constexpr std::int64_t UncertainNanoseconds = std::int64_t{2} * 1000000000;
 
 // The section name of a "[name]" line, or nothing for any other line.
 std::optional<QString> sectionOf(const QString& line) {
@@ -53,7 +78,142 @@ QString oneLine(QString text) {
 
 } // namespace
 
-SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {}
+// The file as last read or written, shared by every object on its path, with
+// each key's value looked up by its folded section and key names.
+struct SettingsFile::Contents {
+    // One line of the file as stored, and as the reading rules see it.
+    struct Line {
+        QByteArray bytes;  // without the line ending
+        QByteArray ending; // "\n", "\r\n", or empty for a last line without one
+        QString text;      // the bytes decoded as UTF-8
+    };
+    // What tells one state of the file from another without reading it.
+    struct Stamp {
+        bool present = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        std::int64_t modified = 0; // nanoseconds
+        std::int64_t changed = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    std::mutex mutex;
+    bool known = false;
+    Stamp stamp;
+    std::int64_t readAt = 0;
+    std::vector<Line> lines;
+    QHash<QString, QString> values;
+    QString problem;
+
+    static Stamp stampOf(const QString& path) {
+        struct stat info;
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+            return {};
+        return {true,
+                info.st_dev,
+                info.st_ino,
+                info.st_size,
+                nanoseconds(info.st_mtim),
+                nanoseconds(info.st_ctim)};
+    }
+
+    // Brings the contents up to the file as it is now; reads it only when
+    // it has changed, or may have.
+    void refresh(const QString& path) {
+        const Stamp now = stampOf(path);
+        const bool settled = stamp.modified + UncertainNanoseconds < readAt;
+        if (known && now == stamp && (settled || !now.present))
+            return;
+        std::vector<Line> read;
+        problem.clear();
+        if (now.present) {
+            ++fileReads;
+            try {
+                if (const auto bytes = InputFile::ReadIfPresent(path))
+                    read = linesOf(*bytes);
+            } catch (const Error& e) {
+                problem = e.message();
+            }
+        }
+        take(std::move(read), now);
+    }
+
+    // Takes `newLines` as the file's contents, stamped `now`.
+    void take(std::vector<Line> newLines, const Stamp& now) {
+        lines = std::move(newLines);
+        stamp = now;
+        readAt = nowNanoseconds();
+        known = true;
+        values.clear();
+        // The first line of a key in any section of its name counts.
+        std::optional<QString> section;
+        for (const Line& line : lines) {
+            if (const auto name = sectionOf(line.text)) {
+                section = name->toCaseFolded();
+                continue;
+            }
+            QString k;
+            QString v;
+            if (section && splitEntry(line.text, k, v)) {
+                const QString id = keyId(*section, k.toCaseFolded());
+                if (!values.contains(id))
+                    values.insert(id, v);
+            }
+        }
+    }
+
+    std::optional<QString> value(const QString& section, const QString& key) const {
+        const auto found = values.constFind(keyId(section.toCaseFolded(), key.toCaseFolded()));
+        if (found == values.constEnd())
+            return std::nullopt;
+        return *found;
+    }
+
+    static QString keyId(const QString& foldedSection, const QString& foldedKey) {
+        // A line break is in no name read from the file.
+        return foldedSection + QLatin1Char('\n') + foldedKey;
+    }
+
+    static std::vector<Line> linesOf(const QByteArray& bytes) {
+        std::vector<Line> lines;
+        qsizetype from = 0;
+        while (from < bytes.size()) {
+            const qsizetype newline = bytes.indexOf('\n', from);
+            Line line;
+            if (newline < 0) {
+                line.bytes = bytes.mid(from);
+                from = bytes.size();
+            } else {
+                line.bytes = bytes.mid(from, newline - from);
+                line.ending = QByteArrayLiteral("\n");
+                if (line.bytes.endsWith('\r')) {
+                    line.bytes.chop(1);
+                    line.ending.prepend('\r');
+                }
+                from = newline + 1;
+            }
+            line.text = QString::fromUtf8(line.bytes);
+            lines.push_back(std::move(line));
+        }
+        return lines;
+    }
+};
+
+SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
+    // One copy of the contents a path, for as long as an object uses it.
+    static std::mutex mutex;
+    static std::map<QString, std::weak_ptr<Contents>> all;
+    const QString id = QDir::cleanPath(QFileInfo(path_).absoluteFilePath());
+    const std::lock_guard lock(mutex);
+    std::erase_if(all, [](const auto& entry) { return entry.second.expired(); });
+    std::weak_ptr<Contents>& shared = all[id];
+    contents_ = shared.lock();
+    if (!contents_) {
+        contents_ = std::make_shared<Contents>();
+        shared = contents_;
+    }
+}
 
 QString SettingsFile::defaultPath() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -89,56 +249,22 @@ bool SettingsFile::parseInteger(const QString& text, int& value) {
     return true;
 }
 
-std::vector<SettingsFile::Line> SettingsFile::readLines() const {
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<Line> lines;
-    qsizetype from = 0;
-    while (from < bytes.size()) {
-        const qsizetype newline = bytes.indexOf('\n', from);
-        Line line;
-        if (newline < 0) {
-            line.bytes = bytes.mid(from);
-            from = bytes.size();
-        } else {
-            line.bytes = bytes.mid(from, newline - from);
-            line.ending = QByteArrayLiteral("\n");
-            if (line.bytes.endsWith('\r')) {
-                line.bytes.chop(1);
-                line.ending.prepend('\r');
-            }
-            from = newline + 1;
-        }
-        line.text = QString::fromUtf8(line.bytes);
-        lines.push_back(std::move(line));
-    }
-    return lines;
+int SettingsFile::FileReads() {
+    return fileReads;
 }
 
-bool SettingsFile::findValue(const std::vector<Line>& lines, const QString& section,
-                             const QString& key, QString& value) {
-    bool inSection = false;
-    for (const Line& line : lines) {
-        if (const auto name = sectionOf(line.text)) {
-            inSection = sameName(*name, section);
-            continue;
-        }
-        QString k;
-        QString v;
-        if (inSection && splitEntry(line.text, k, v) && sameName(k, key)) {
-            value = v;
-            return true;
-        }
-    }
-    return false;
+QString SettingsFile::problem() const {
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    return contents_->problem;
 }
 
 int SettingsFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
-    QString text;
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    const std::optional<QString> text = contents_->value(section, key);
     int value = defaultValue;
-    if (findValue(readLines(), section, key, text) && parseInteger(text, value))
+    if (text && parseInteger(*text, value))
         return value;
     return defaultValue;
 }
@@ -149,15 +275,16 @@ bool SettingsFile::ReadBool(const QString& section, const QString& key, bool def
 
 QString SettingsFile::ReadString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
-    QString text;
-    if (!findValue(readLines(), section, key, text))
-        return defaultValue;
-    return text.left(MaxStringLength);
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    const std::optional<QString> text = contents_->value(section, key);
+    return text ? text->left(MaxStringLength) : defaultValue;
 }
 
 bool SettingsFile::Contains(const QString& section, const QString& key) const {
-    QString text;
-    return findValue(readLines(), section, key, text);
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    return contents_->value(section, key).has_value();
 }
 
 void SettingsFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -172,7 +299,15 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
     const QString sectionName = oneLine(section);
     const QString keyName = oneLine(key);
     const QString valueText = oneLine(value);
-    std::vector<Line> lines = readLines();
+    using Line = Contents::Line;
+    const QString failure =
+        QStringLiteral("Unable to write to %1").arg(QFileInfo(path_).fileName());
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    // What cannot be read is not replaced by the few keys written to it.
+    if (!contents_->problem.isEmpty())
+        throw Error(failure);
+    std::vector<Line> lines = contents_->lines;
 
     // Find the section and, inside it, the key and the last line that holds
     // anything, so a new key goes after the section's entries and before the
@@ -229,8 +364,6 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         insertAt(count + 1, entry);
     }
 
-    const QString failure =
-        QStringLiteral("Unable to write to %1").arg(QFileInfo(path_).fileName());
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         throw Error(failure);
     // Written beside the old file and renamed over it: a crash or a full disk
@@ -243,4 +376,6 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         bytes += line.bytes + line.ending;
     if (file.write(bytes) != bytes.size() || !file.commit())
         throw Error(failure);
+    // Read back at once, by this object and every other on the file.
+    contents_->take(std::move(lines), Contents::stampOf(path_));
 }

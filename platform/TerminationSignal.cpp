@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 int TerminationSignal::fds_[2] = {-1, -1};
+volatile std::sig_atomic_t TerminationSignal::requested_ = 0;
 
 TerminationSignal::TerminationSignal(QObject* parent) : QObject(parent) {
+    requested_ = 0;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0)
         return;
     notifier_ = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);
@@ -32,7 +34,8 @@ TerminationSignal::~TerminationSignal() {
 }
 
 void TerminationSignal::handle(int) {
-    // Only async-signal-safe work here: one byte into the pipe.
+    // Only async-signal-safe work here: a flag and one byte into the pipe.
+    requested_ = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(fds_[0], &byte, 1);
 }

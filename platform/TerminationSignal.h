@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <csignal>
+
 class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP (the session ending, Ctrl+C in a terminal)
@@ -14,6 +16,10 @@ public:
     explicit TerminationSignal(QObject* parent = nullptr);
     ~TerminationSignal() override;
 
+    // Whether a signal has come since the object was made. Work that turns
+    // no event loop looks here between its steps.
+    static bool Requested() { return requested_ != 0; }
+
 signals:
     void terminationRequested();
 
@@ -23,4 +29,5 @@ private:
 
     QSocketNotifier* notifier_ = nullptr;
     static int fds_[2];
+    static volatile std::sig_atomic_t requested_;
 };

@@ -3,6 +3,7 @@
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/FormatCorpus.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/UnreadableFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -317,6 +318,37 @@ TEST_F(CliProgramTest, ADryRunFailsWhereTheRunWould) {
     for (const Result& r : {plan, done})
         EXPECT_TRUE(r.err.contains("short.ogg: every segment begins after the file's end"))
             << r.err.toStdString();
+    EXPECT_EQ(outputs(), QStringList());
+}
+
+// What the tool reads whole is a regular file of at most 8 MB: a FIFO that
+// nobody writes to, a device without end and a file too large are refused at
+// once with the reason, instead of waiting past Ctrl-C or filling the memory.
+TEST_F(CliProgramTest, ASettingsOrSheetFileThatIsNoPlainFileOfAFewMegabytesIsRefused) {
+    const QString song = tone("song.ogg", 2.0);
+    const QString fifo = UnreadableFiles::fifo(dir.filePath("fifo.ini"));
+    const QString fifoLabels = UnreadableFiles::fifo(dir.filePath("fifo.txt"));
+    const QString large = UnreadableFiles::tooLarge(dir.filePath("large.ini"));
+    const QString largeLabels = UnreadableFiles::tooLarge(dir.filePath("large.txt"), "0\t1\tone\n");
+    const QString largeCue = UnreadableFiles::tooLarge(dir.filePath("large.cue"));
+    ASSERT_FALSE(fifo.isEmpty() || fifoLabels.isEmpty() || large.isEmpty() ||
+                 largeLabels.isEmpty() || largeCue.isEmpty());
+    const std::pair<QStringList, QString> cases[] = {
+        {{"--settings", fifo, "--time", "1"}, "Cannot read fifo.ini: not a regular file"},
+        {{"--settings", "/dev/zero", "--time", "1"}, "Cannot read zero: not a regular file"},
+        {{"--settings", large, "--time", "1"}, "Cannot read large.ini: larger than 8 MB"},
+        {{"--labels", fifoLabels}, "Cannot read fifo.txt: not a regular file"},
+        {{"--labels", largeLabels}, "Cannot read large.txt: larger than 8 MB"},
+        {{"--cue", largeCue}, "Cannot read large.cue: larger than 8 MB"},
+    };
+    for (const auto& [options, reason] : cases) {
+        for (const char* mode : {"--dry-run", "--quiet"}) {
+            const Result r =
+                run(QStringList{"split", song, "--format", "wav", "--out", out(), mode} + options);
+            EXPECT_EQ(r.status, 1) << options.join(' ').toStdString();
+            EXPECT_TRUE(r.err.contains(reason)) << r.err.toStdString();
+        }
+    }
     EXPECT_EQ(outputs(), QStringList());
 }
 

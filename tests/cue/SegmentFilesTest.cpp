@@ -4,6 +4,7 @@
 #include "core/FramePosition.h"
 #include "core/LabelFile.h"
 #include "core/SheetText.h"
+#include "engine/GivenNames.h"
 #include "engine/OutputNames.h"
 #include "platform/Error.h"
 #include "tests/support/ChapterFiles.h"
@@ -225,6 +226,52 @@ TEST(LabelFile, WrittenLabelsReadBackOnTheSameFrames) {
     }
     EXPECT_EQ(LabelFile::Seconds(1, 44100), QStringLiteral("0.000023"));
     EXPECT_EQ(LabelFile::Seconds(44100LL * 3600 + 22050, 44100), QStringLiteral("3600.500000"));
+}
+
+// Ten thousand labels: 5,000 untitled regions of 20 ms, each cut in two by a
+// titled point, become 10,000 pieces that follow on each other, and each is
+// given its own name, the numbered ones going on past a name already taken.
+TEST(LabelFile, TenThousandLabelsArePlannedAndNamedInOrder) {
+    constexpr int Regions = 5000;
+    constexpr std::int64_t Step = 882; // 20 ms at 44100 Hz
+    QString text;
+    for (int i = 0; i < Regions; ++i)
+        text += QStringLiteral("%1\t%2\t\n")
+                    .arg(LabelFile::Seconds(i * Step, 44100),
+                         LabelFile::Seconds((i + 1) * Step, 44100));
+    for (int i = Regions - 1; i >= 0; --i) {
+        const QString at = LabelFile::Seconds(i * Step + Step / 2, 44100);
+        text += QStringLiteral("%1\t%1\tp%2\n").arg(at).arg(i);
+    }
+    const auto pieces = LabelFile::Parse(text, 44100, Regions * Step + 1000);
+    ASSERT_EQ(pieces.size(), 2u * Regions);
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const std::int64_t begin = static_cast<std::int64_t>(k / 2) * Step + (k % 2) * Step / 2;
+        ASSERT_EQ(pieces[k], piece(begin, begin + Step / 2,
+                                   k % 2 ? qPrintable(QStringLiteral("p%1").arg(k / 2)) : ""))
+            << k;
+    }
+
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    QFile taken(folder + QStringLiteral("song_2.wav"));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    GivenNames given;
+    QStringList names;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const bool titled = !pieces[k].tags.title.isEmpty();
+        PieceTags tags = pieces[k].tags;
+        tags.track = static_cast<int>(k) + 1;
+        names << OutputNames::PieceOutput(folder, QStringLiteral("song.ogg"),
+                                          QStringLiteral(".wav"), true, QString(), titled,
+                                          static_cast<int>(k), tags, 0, given);
+        given.insert(names.back());
+    }
+    EXPECT_EQ(names.mid(0, 4), QStringList({folder + "song_1.wav", folder + "02 - p0.wav",
+                                            folder + "song_3.wav", folder + "04 - p1.wav"}));
+    EXPECT_EQ(names.last(), folder + QStringLiteral("10000 - p%1.wav").arg(Regions - 1));
+    EXPECT_EQ(names[names.size() - 2], folder + QStringLiteral("song_%1.wav").arg(Regions + 1));
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), names.size());
 }
 
 TEST(SegmentFiles, ExportedFilesImportUnchangedAndAForeignSheetIsRefused) {

@@ -9,6 +9,7 @@
 #include "tests/engine/RunFixture.h"
 #include "tests/support/OggInfo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
 #include <QFile>
@@ -102,6 +103,23 @@ TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleWritesNoFileForItsEmptyLastPiece)
     EXPECT_EQ(status(0), "Finish");
     EXPECT_EQ(status(1), "Unconvert");
     EXPECT_EQ(state.JobList[1].SegmentCount, 1);
+}
+
+TEST_F(SplitRunTest, ARunReadsTheSettingsFileOnceHoweverManyPiecesItConfigures) {
+    writeFile(settings.path(), "[mp3]\nquality=7\n[ogg]\noggquality=1\n");
+    // Last changed long ago, as a user's settings are.
+    QFile aged(settings.path());
+    ASSERT_TRUE(aged.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(aged.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+    addFile(QStringLiteral("a.ogg"), tone(8.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 1;
+    setFormat(0);
+    const int before = SettingsFile::FileReads();
+    run(&SplitRun::RunTimeSplit);
+    EXPECT_EQ(outputs().size(), 8);
+    EXPECT_LE(SettingsFile::FileReads() - before, 1);
 }
 
 TEST_F(SplitRunTest, CountSplitOfAShortFileWritesNothingAndDropsTheRemainder) {

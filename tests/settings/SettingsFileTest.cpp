@@ -1,8 +1,11 @@
 #include "platform/SettingsFile.h"
 #include "platform/Error.h"
+#include "tests/support/UnreadableFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,6 +25,13 @@ protected:
     QByteArray text() {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // As a file last changed long ago, whose times prove it unchanged.
+    void age() {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
     }
 };
 
@@ -131,6 +141,54 @@ TEST_F(SettingsFileTest, RefusedWriteRaisesTheFilesName) {
         }
     }
     EXPECT_EQ(text(), "not a folder");
+}
+
+TEST_F(SettingsFileTest, ReadOnceUntilChangedAndSharedByEveryObjectOnTheFile) {
+    writeText("[mp3]\nbitrate=3\n");
+    age();
+    SettingsFile s(path);
+    const int before = SettingsFile::FileReads();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(s.ReadInteger("MP3", "bitrate", 9), 3);
+    EXPECT_EQ(SettingsFile::FileReads() - before, 1);
+
+    // Written through one object: read back at once through both, and
+    // neither loses the other's writes.
+    SettingsFile t(path);
+    t.WriteInteger("ogg", "quality", 500);
+    EXPECT_EQ(s.ReadInteger("ogg", "quality", 300), 500);
+    s.WriteInteger("mp3", "bitrate", 4);
+    t.WriteInteger("wav", "mode", 2);
+    EXPECT_EQ(t.ReadInteger("mp3", "bitrate", 9), 4);
+    EXPECT_EQ(text(), "[mp3]\nbitrate=4\n[ogg]\nquality=500\n[wav]\nmode=2\n");
+
+    // Changed by hand in place, at once and to the same size: seen.
+    writeText("[mp3]\nbitrate=5\n[ogg]\nquality=500\n[wav]\nmode=2\n");
+    EXPECT_EQ(s.ReadInteger("mp3", "bitrate", 9), 5);
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadGivesDefaultsAndIsNeverReplaced) {
+    const QString fifo = UnreadableFiles::fifo(dir.filePath("fifo.ini"));
+    const QString large =
+        UnreadableFiles::tooLarge(dir.filePath("large.ini"), "[mp3]\nbitrate=3\n");
+    ASSERT_FALSE(fifo.isEmpty() || large.isEmpty());
+    const std::pair<QString, QString> cases[] = {
+        {fifo, "Cannot read fifo.ini: not a regular file"},
+        {"/dev/zero", "Cannot read zero: not a regular file"},
+        {large, "Cannot read large.ini: larger than 8 MB"},
+    };
+    for (const auto& [file, problem] : cases) {
+        SettingsFile s(file);
+        EXPECT_EQ(s.problem(), problem);
+        EXPECT_EQ(s.ReadInteger("mp3", "bitrate", 9), 9);
+        // Never tried on a device of the system's.
+        if (file.startsWith(dir.path())) {
+            EXPECT_THROW(s.WriteInteger("mp3", "bitrate", 4), Error);
+        }
+    }
+    EXPECT_EQ(QFileInfo(large).size(), UnreadableFiles::TooLarge);
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_EQ(SettingsFile(path).problem(), QString()) << "a missing file is no problem";
 }
 
 TEST_F(SettingsFileTest, DefaultPathIsInTheUsersConfigFolder) {

@@ -7,9 +7,11 @@
 
 #include "platform/SettingsFile.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/RealRecording.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <ogg/ogg.h>
@@ -103,6 +105,41 @@ void writeOggSeeds(const QDir& out) {
               longer);
 }
 
+// A second of the real recording in every container and codec the reader
+// takes, as FFmpeg writes them. Without FFmpeg or the recording the Ogg seeds
+// above stand alone.
+void writeRecordingSeeds(const QDir& out) {
+    QString recording;
+    try {
+        recording = RealRecording();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "no recorded seeds: %s\n", e.what());
+        return;
+    }
+    const QDir files(out.filePath(QStringLiteral("audio_reader")));
+    const QList<QStringList> made = {
+        {"aac.m4a", "-c:a", "aac"},        {"alac.m4a", "-c:a", "alac"},
+        {"wma.wma", "-c:a", "wmav2"},      {"vorbis.mka", "-c:a", "libvorbis"},
+        {"opus.webm", "-c:a", "libopus"},  {"speex.spx", "-c:a", "libspeex", "-ar", "16000"},
+        {"ac3.ac3", "-c:a", "ac3"},        {"wavpack.wv", "-c:a", "wavpack"},
+        {"tta.tta", "-c:a", "tta"},        {"pcm.caf", "-c:a", "pcm_s16le"},
+        {"pcm.w64", "-c:a", "pcm_s16le"},  {"float.aifc", "-c:a", "pcm_f32be", "-f", "aiff"},
+        {"flac.flac", "-c:a", "flac"},     {"mp3.mp3", "-c:a", "libmp3lame"},
+        {"float.wav", "-c:a", "pcm_f32le"}, {"opus.opus", "-c:a", "libopus"},
+    };
+    for (const QStringList& seed : made) {
+        const QString path = files.filePath(seed.front());
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     QStringList{"-nostdin", "-v", "error", "-y", "-ss", "20", "-t", "1", "-i",
+                                 recording, "-ac", "1"} +
+                         seed.mid(1) + QStringList{path});
+        if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0)
+            std::fprintf(stderr, "no seed %s: %s\n", qPrintable(seed.front()),
+                         ffmpeg.readAllStandardError().constData());
+    }
+}
+
 // A settings seed in the settings fuzzer's layout: the value, a backslash
 // and a byte that end it, the file, and a byte choosing the key.
 QByteArray settingsSeed(const QByteArray& value, const QByteArray& file, char key) {
@@ -170,6 +207,7 @@ int main(int argc, char** argv) {
         }
     try {
         writeOggSeeds(out);
+        writeRecordingSeeds(out);
         writeSettingsSeeds(out);
         writeSheetSeeds(out);
     } catch (const std::exception& e) {

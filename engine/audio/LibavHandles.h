@@ -7,6 +7,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <cstddef>
 #include <memory>
 
 // Owners for libav's C handles, each released by the call made for it, so no
@@ -48,6 +49,11 @@ inline constexpr const char* LibavAudioDemuxers =
 // Opens a local file for reading with those demuxers and the file protocol
 // alone; what avformat_open_input returns.
 inline int LibavOpenLocal(AVFormatContext** context, const char* path) {
+    // A damaged header can make a demuxer ask for gigabytes at once; no real
+    // audio file needs more than this in one piece, so such a file fails to
+    // open instead of taking the machine's memory.
+    static const bool capped = (av_max_alloc(std::size_t{512} << 20), true);
+    (void)capped;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", LibavAudioDemuxers, 0);

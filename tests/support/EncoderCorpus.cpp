@@ -2,6 +2,7 @@
 
 #include "tests/support/OggFixture.h"
 #include "tests/support/OggPages.h"
+#include "tests/support/RealRecording.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,10 +84,7 @@ void writeLittle(QByteArray& bytes, std::uint32_t value, int size) {
         bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
-// Music from a Debian game's data (frozen-bubble-data, installed by
-// setup.sh): real drums, voices and noise, whose transients make lossy
-// encoders switch to short blocks and fill bands with noise as they do on
-// the files people cut. An excerpt from second 20 on, resampled to `rate`
+// An excerpt of the real recording from second 20 on, resampled to `rate`
 // and spread over `channels` (each surround speaker a different mix).
 QByteArray recordingExcerpt(int rate, int channels, long long frames) {
     const QString recording = EncoderCorpus::RealRecording();
@@ -117,12 +115,7 @@ QByteArray recordingExcerpt(int rate, int channels, long long frames) {
 } // namespace
 
 QString EncoderCorpus::RealRecording() {
-    const QString path =
-        QStringLiteral("/usr/share/games/frozen-bubble/snd/frozen-mainzik-1p.ogg");
-    if (!QFileInfo::exists(path))
-        throw std::runtime_error(path.toStdString() +
-                                 " is missing: install frozen-bubble-data (./setup.sh does)");
-    return path;
+    return ::RealRecording();
 }
 
 void EncoderCorpus::WriteSource(const QString& path, int rate, int channels, long long frames) {

@@ -163,6 +163,7 @@ LibavDecoder::LibavDecoder(const QString& path)
     }
     durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
     walkTo(0);
+    opened_ = true;
 }
 
 LibavDecoder::~LibavDecoder() = default;
@@ -172,6 +173,9 @@ void LibavDecoder::fail(const QString& reason) const {
 }
 
 void LibavDecoder::failReading(const QString& reason) const {
+    // While the file is being opened, no position has been read yet.
+    if (!opened_)
+        fail(reason);
     throw Error(QStringLiteral("Cannot read %1 at second %2: %3")
                     .arg(path_)
                     .arg(next_ / rate_)

@@ -89,6 +89,7 @@ private:
     // from a few packets back gives exactly the straight decode's samples.
     bool settles_ = false;
     bool quickSeeks_ = false;
+    bool opened_ = false; // the index is built and the decoder at the start
     bool frameSizeHolds_ = true; // the codec's frame size is what a packet decodes to
     int bits_ = 0;
     long long totalFrames_ = 0;

@@ -186,6 +186,18 @@ TEST_F(OddFiles, PlaylistsAreNotFollowed) {
     }
 }
 
+// Two MP3s of other rates one after the other: refused with the reason,
+// never cut at the first one's rate.
+TEST_F(OddFiles, AFormatChangeWithinTheFileIsRefusedWithTheReason) {
+    QByteArray both;
+    for (const File& file : FormatCorpus::Shared().files())
+        if (file.name == "lame_cbr128_44100_2" || file.name == "lame_cbr32_22050_1")
+            both += contents(file.path);
+    const QString path = write("mixed.mp3", both);
+    EXPECT_EQ(openingError(path),
+              "Cannot open " + path + ": the audio format changes within the file");
+}
+
 TEST_F(OddFiles, EmptyFileIsRefused) {
     const QString path = write("empty.flac", {});
     EXPECT_TRUE(openingError(path).startsWith("Cannot open " + path + ": "));

@@ -321,6 +321,17 @@ long long LibavDecoder::parsedFrames(const AVPacket& packet) {
         const int frames = opus_packet_get_nb_samples(packet.data, packet.size, rate_);
         return frames >= 0 ? frames : -1;
     }
+    if (codec == AV_CODEC_ID_ALAC && params->extradata_size >= 16 && packet.size >= 7) {
+        // An ALAC frame holds the stream's frame length (from its magic
+        // cookie) unless its first element says otherwise: after a 3-bit
+        // element type, 16 bits of tag and padding, a flag at bit 19, and
+        // then, 4 bits on, a 32-bit count.
+        const uint8_t* bits = packet.data;
+        if (!(bits[2] & 0x10))
+            return AV_RB32(params->extradata + 12);
+        const uint64_t head = AV_RB64(bits) >> 8; // bits 0..55
+        return static_cast<long long>((head >> (56 - 23 - 32)) & 0xffffffffu);
+    }
     // PCM knows its length from its size; codecs of one frame size decode
     // every packet to that many frames, whatever the container's timestamps
     // say (an MP4 written from a source with uneven timestamps times its AAC

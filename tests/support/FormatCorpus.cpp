@@ -80,10 +80,12 @@ const std::vector<Recipe>& recipes() {
         {"sox_aiff24_8000_1", "aiff", 8000, 1, 3.9, sox({"-b", "24"}), true},
         // The containers FFmpeg writes, each codec as people have it.
         {"ffmpeg_aac_44100_2", "m4a", 44100, 2, 4.8, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
-        // AAC made from an Ogg Vorbis download: the MP4 times its frames
-        // unevenly (1472, 576 ...), though each decodes to 1024 frames.
+        // AAC and ALAC made from an Ogg Vorbis download: the MP4 times their
+        // frames unevenly (1472, 576 ...), though each decodes to 1024
+        // (4096) frames.
         {"ffmpeg_aac_from_ogg_44100_2", "m4a", 44100, 2, 4.7, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a aac '%out'"}, false, Own::None, true},
         {"ffmpeg_alac_44100_2", "m4a", 44100, 2, 4.6, ffmpeg({"-c:a", "alac"}), true},
+        {"ffmpeg_alac_from_ogg_44100_2", "m4a", 44100, 2, 4.5, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a alac '%out'"}, true},
         {"ffmpeg_wmav2_44100_2", "wma", 44100, 2, 4.7, ffmpeg({"-c:a", "wmav2"}), false, Own::None, true},
         {"ffmpeg_vorbis_mka_44100_2", "mka", 44100, 2, 4.9, ffmpeg({"-c:a", "libvorbis"}), false},
         {"ffmpeg_opus_webm_48000_2", "webm", 48000, 2, 4.5, ffmpeg({"-c:a", "libopus"}), false, Own::None, true},

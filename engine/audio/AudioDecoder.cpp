@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <sys/stat.h>
 
 bool AudioDecoder::IsOggVorbis(const QString& path) {
     // Only the first page is looked at.
@@ -25,6 +26,12 @@ bool AudioDecoder::IsOggVorbis(const QString& path) {
 }
 
 std::unique_ptr<AudioDecoder> AudioDecoder::Open(const QString& path) {
+    // A FIFO or a device would block the open, or never end; only regular
+    // files (or links to them) are audio files here.
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode) &&
+        !S_ISDIR(status.st_mode))
+        throw Error(QStringLiteral("Cannot open %1: not a regular file").arg(path));
     const QFileInfo info(path);
     // Both decoders say so in the same words; a file that cannot be read at
     // all stays with vorbisfile, whose messages callers already know.

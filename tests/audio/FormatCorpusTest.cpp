@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -196,6 +197,15 @@ TEST_F(OddFiles, AFormatChangeWithinTheFileIsRefusedWithTheReason) {
     const QString path = write("mixed.mp3", both);
     EXPECT_EQ(openingError(path),
               "Cannot open " + path + ": the audio format changes within the file");
+}
+
+// A FIFO would block the open until something writes to it, a device would
+// never end: both refused at once.
+TEST_F(OddFiles, OnlyRegularFilesAreOpened) {
+    const QString fifo = dir_.filePath("pipe.mp3");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")})
+        EXPECT_EQ(openingError(path), "Cannot open " + path + ": not a regular file");
 }
 
 TEST_F(OddFiles, EmptyFileIsRefused) {

@@ -51,9 +51,12 @@ inline constexpr const char* LibavAudioDemuxers =
 inline int LibavOpenLocal(AVFormatContext** context, const char* path) {
     // A damaged header can make a demuxer ask for gigabytes at once; no real
     // audio file needs more than this in one piece, so such a file fails to
-    // open instead of taking the machine's memory.
-    static const bool capped = (av_max_alloc(std::size_t{512} << 20), true);
-    (void)capped;
+    // open instead of taking the machine's memory. The libraries' own log
+    // lines stay out of the program's output: a failure is told with its
+    // reason by the caller.
+    static const bool set = (av_max_alloc(std::size_t{512} << 20),
+                             av_log_set_level(AV_LOG_QUIET), true);
+    (void)set;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", LibavAudioDemuxers, 0);

@@ -100,7 +100,7 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
 std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
                                          std::int64_t frames) {
     try {
-        return Parse(ReadSheetText(path), rate, frames);
+        return Parse(ReadSheetText(path).text, rate, frames);
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
     }

@@ -17,10 +17,11 @@ namespace {
 // The fields in the order and with the names the Ogg Vorbis outputs use.
 void fill(TagLib::Ogg::XiphComment& comment, const OGGTag& tag) {
     const std::pair<const char*, const QString*> fields[] = {
-        {"TITLE", &tag.Title},    {"ARTIST", &tag.Artist},
-        {"ALBUM", &tag.Album},    {"TRACKNUMBER", &tag.TrackNumber},
-        {"DATE", &tag.Date},      {"GENRE", &tag.Genre},
-        {"COMMENT", &tag.Comment}};
+        {"TITLE", &tag.Title},           {"ARTIST", &tag.Artist},
+        {"ALBUM", &tag.Album},           {"TRACKNUMBER", &tag.TrackNumber},
+        {"TRACKTOTAL", &tag.TrackTotal}, {"DISCNUMBER", &tag.DiscNumber},
+        {"DISCTOTAL", &tag.DiscTotal},   {"DATE", &tag.Date},
+        {"GENRE", &tag.Genre},           {"COMMENT", &tag.Comment}};
     for (const auto& [key, value] : fields) {
         comment.removeFields(key);
         if (!value->isEmpty())

@@ -132,14 +132,15 @@ TextEncoding::Decoded TextEncoding::Decode(const QByteArray& bytes, const QStrin
         if (bytes.startsWith(little ? "\xFF\xFE" : "\xFE\xFF"))
             return {withoutMark(*decodeIn(bytes, QLatin1String(form), false)), QLatin1String(form)};
     }
-    // A guess is taken only when the whole text decodes in it; plain ASCII
-    // and UTF-8 are the fallback's anyway.
+    // Valid UTF-8 is UTF-8: text in a code page hardly ever is, while
+    // uchardet takes a sheet with one accented title for Windows-1250.
+    if (const auto text = decodeIn(bytes, QStringLiteral("UTF-8"), true))
+        return {withoutMark(*text), QStringLiteral("UTF-8")};
+    // A guess is taken only when the whole text decodes in it.
     const QString guess = detected(bytes);
     if (!guess.isEmpty() && guess.compare(QLatin1String("ASCII"), Qt::CaseInsensitive) != 0)
         if (const auto text = decodeIn(bytes, guess, true))
             return {withoutMark(*text), guess};
-    if (const auto text = decodeIn(bytes, QStringLiteral("UTF-8"), true))
-        return {withoutMark(*text), QStringLiteral("UTF-8")};
     const QString windows = QStringLiteral("WINDOWS-1252");
     return {withoutMark(*decodeIn(bytes, windows, false)), windows};
 }

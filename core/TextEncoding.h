@@ -4,10 +4,10 @@
 #include <QString>
 
 // The encoding of a text file another program wrote, cue sheets above all:
-// UTF-8 or UTF-16 by their byte order marks, else what uchardet finds (the
-// code pages of Western and Central Europe, Cyrillic, Greek, Japanese,
-// Chinese and Korean), else UTF-8 where the bytes are valid UTF-8, else
-// Windows-1252. Encodings are named as iconv names them ("UTF-8",
+// UTF-8 or UTF-16 by their byte order marks, else UTF-8 where the bytes are
+// valid UTF-8, else what uchardet finds (the code pages of Western and
+// Central Europe, Cyrillic, Greek, Japanese, Chinese and Korean) where the
+// text decodes in it, else Windows-1252. Encodings are named as iconv names them ("UTF-8",
 // "UTF-16LE", "WINDOWS-1251", "SHIFT_JIS"), so a name shown can be given
 // back to force it.
 class TextEncoding {

@@ -131,6 +131,7 @@ TEST(CueSheet, ReadsSheetsInTheEncodingTheyWereSavedIn) {
     };
     const Case cases[] = {
         {"UTF-8", "UTF-8", "Кино", "Группа крови", {"Война", "Спокойная ночь", "Легенда"}},
+        {"UTF-8", "UTF-8", "Band", "Live", {"Café", "Two", "Three"}}, // uchardet: Windows-1250
         {"UTF-8 BOM", "UTF-8", "坂本九", "上を向いて歩こう", {"明日があるさ", "Señorita", "见"}},
         {"UTF-16LE", "UTF-16LE", "Μίκης", "Ζορμπάς", {"Кино", "日本", "Ünïcode 🎵"}},
         {"UTF-16BE", "UTF-16BE", "조용필", "단발머리", {"친구여", "Œuvre", "甜蜜蜜"}},

@@ -97,7 +97,7 @@ CLI::Validator textEncoding() {
                 return {};
             return "'" + text + "' is not a text encoding this system knows";
         },
-        "NAME");
+        "an encoding iconv knows");
 }
 
 // How silences are found; `info` takes these too.

@@ -24,6 +24,7 @@ packages=(
     libflac-dev libopusenc-dev      # FLAC and Opus outputs
     googletest libgtest-dev
     libcli11-dev
+    libuchardet-dev                 # finds the encoding of cue sheets from other systems
     desktop-file-utils appstream
     clang libclang-rt-14-dev
     # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the

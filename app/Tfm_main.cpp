@@ -52,6 +52,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -818,8 +819,13 @@ void Tfm_main::importSegmentsFrom(const QString& sheetPath) {
         return;
     }
     segmentEditor_->ImportSegments([&](const listrecord& record, PieceTags& sheet) {
-        return SegmentFiles::Import(sheetPath, record.FileName, record.SampleRate,
-                                    record.SampleCount, &sheet);
+        SegmentFiles::Imported imported = SegmentFiles::ImportSheet(
+            sheetPath, record.FileName, record.SampleRate, record.SampleCount, {});
+        sheet = imported.disc;
+        // Tracks past the file's end are not cut; the user is told which.
+        if (!imported.warnings.isEmpty())
+            desktop_.warning(imported.warnings.join(QLatin1Char('\n')));
+        return std::move(imported.pieces);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "core/AppState.h"
+#include "core/TextEncoding.h"
 
 #include <CLI/CLI.hpp>
 
@@ -50,6 +51,8 @@ struct Shared {
     double minSilence = -1;
     int minPiece = -1;
     std::string cue;
+    std::string cueEncoding;
+    std::string pregap = "first";
     std::string labels;
     bool chapters = false;
     std::string pattern;
@@ -84,6 +87,17 @@ CLI::Validator positiveSeconds() {
             return {};
         },
         "seconds above 0");
+}
+
+// An encoding name iconv or Qt knows.
+CLI::Validator textEncoding() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            if (TextEncoding::IsKnown(QString::fromStdString(text)))
+                return {};
+            return "'" + text + "' is not a text encoding this system knows";
+        },
+        "an encoding iconv knows");
 }
 
 // How silences are found; `info` takes these too.
@@ -130,6 +144,21 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
                                        "Cut the tracks of a cue sheet, each at its exact frame "
                                        "and with its title");
         cue->type_name("FILE")->check(CLI::ExistingFile);
+        command
+            .add_option("--cue-encoding", shared.cueEncoding,
+                        "With --cue: read the sheet in encoding NAME, e.g. UTF-8, WINDOWS-1251, "
+                        "SHIFT_JIS, GB18030 (default: the one found in the sheet)")
+            ->type_name("NAME")
+            ->check(textEncoding())
+            ->needs(cue);
+        command
+            .add_option("--pregap", shared.pregap,
+                        "With --cue: the audio before the first track goes into track 1 "
+                        "(first, the default), into a piece of its own numbered 0 (own), or "
+                        "nowhere (drop)")
+            ->type_name("WHERE")
+            ->transform(CLI::IsMember({"first", "own", "drop"}, CLI::ignore_case))
+            ->needs(cue);
         auto* labels = command.add_option(
             "--labels", shared.labels,
             "Cut at the labels of a label file (start<TAB>end<TAB>label, seconds)");
@@ -309,6 +338,11 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     options.command = split->parsed() ? Command::Split : Command::Join;
     options.joinName = QString::fromStdString(joinName);
     options.cue = QString::fromStdString(shared.cue);
+    options.cueEncoding = QString::fromStdString(shared.cueEncoding);
+    const QString pregap = QString::fromStdString(shared.pregap).toLower();
+    options.pregap = pregap == QLatin1String("own")    ? CueSheet::Pregap::Own
+                     : pregap == QLatin1String("drop") ? CueSheet::Pregap::Drop
+                                                       : CueSheet::Pregap::First;
     options.labels = QString::fromStdString(shared.labels);
     options.chapters = shared.chapters;
     options.pattern = QString::fromStdString(shared.pattern);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CueSheet.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -48,6 +50,10 @@ public:
         // Pieces marked by another program: a cue sheet, a label file, or
         // the source's own chapters; each at its exact frames, with a title.
         QString cue;
+        // The cue sheet's encoding; empty: the one found in it. Where the
+        // audio before its first track goes.
+        QString cueEncoding;
+        CueSheet::Pregap pregap = CueSheet::Pregap::First;
         QString labels;
         bool chapters = false;
         // How outputs are named; empty: "NN - Title" for pieces with titles.

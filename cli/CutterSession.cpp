@@ -111,6 +111,12 @@ void CutterSession::fail(const QString& text) {
     ++failed_;
 }
 
+void CutterSession::warn(const QString& text) {
+    host_.clearLine();
+    desktop_.warning(text);
+    ++warned_;
+}
+
 void CutterSession::addFiles() {
     for (const QString& file : options_.files) {
         if (stopped())
@@ -315,14 +321,22 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
     return pieces;
 }
 
-void CutterSession::markPieces(listrecord& record) const {
+void CutterSession::markPieces(listrecord& record, bool report) {
     const std::int32_t rate = record.SampleRate;
     const std::int64_t frames = record.SampleCount;
     const QString sheet = !options_.cue.isEmpty() ? options_.cue : options_.labels;
     record.Sheet = {};
-    record.Pieces = options_.chapters
-                        ? SegmentFiles::Chapters(record.FileName, rate, frames)
-                        : SegmentFiles::Import(sheet, record.FileName, rate, frames, &record.Sheet);
+    if (options_.chapters) {
+        record.Pieces = SegmentFiles::Chapters(record.FileName, rate, frames);
+    } else {
+        SegmentFiles::Imported imported = SegmentFiles::ImportSheet(
+            sheet, record.FileName, rate, frames, {options_.cueEncoding, options_.pregap});
+        record.Pieces = std::move(imported.pieces);
+        record.Sheet = imported.disc;
+        if (report)
+            for (const QString& warning : imported.warnings)
+                warn(warning);
+    }
     if (record.Pieces.empty())
         throw Error(options_.chapters ? QStringLiteral("%1 has no chapters").arg(record.FileName)
                                       : QStringLiteral("%1 marks no piece of %2")
@@ -397,7 +411,7 @@ void CutterSession::listPlannedSplit() {
         }
         listrecord record = source.record;
         if (options_.marked())
-            markPieces(record);
+            markPieces(record, true);
         for (size_t k = 0; k < pieces.size() && !stopped(); ++k) {
             const PiecePlan::Piece& piece = pieces[k];
             const std::int32_t rate = source.record.SampleRate;
@@ -432,7 +446,7 @@ int CutterSession::split() {
     addFiles();
     if (options_.dryRun) {
         listPlannedSplit();
-        return stopped() ? Interrupted : failed_ > 0 ? SomeFailed : 0;
+        return stopped() ? Interrupted : failed_ > 0 || warned_ > 0 ? SomeFailed : 0;
     }
     int done = 0;
     int pieces = 0;
@@ -455,7 +469,7 @@ int CutterSession::split() {
         std::vector<PiecePlan::Piece> plan;
         try {
             if (options_.marked())
-                markPieces(job.record);
+                markPieces(job.record, true);
             // The outputs' ranges, which the outcome gives by row.
             if (options_.json)
                 plan = piecesOf(source, true);
@@ -648,5 +662,5 @@ int CutterSession::finish(int done, int pieces) {
     say(summary);
     if (interrupted_)
         return Interrupted;
-    return failed_ > 0 || done < total ? SomeFailed : 0;
+    return failed_ > 0 || warned_ > 0 || done < total ? SomeFailed : 0;
 }

@@ -66,8 +66,10 @@ private:
     // The silence levels: the settings file's, then the command line's.
     SilenceParams silenceLevels() const;
     // Puts the pieces the cue sheet, labels or chapters of the options mark
-    // in `record`'s file into it; throws Error when there are none.
-    void markPieces(listrecord& record) const;
+    // in `record`'s file into it; throws Error when there are none. Tracks
+    // of the sheet that are not in the file are told as warnings when
+    // `report` is on (the plan reads the sheet again, without).
+    void markPieces(listrecord& record, bool report = false);
     // The output path a piece of the plan is given, as the run names it.
     QString plannedPath(const Source& source, const listrecord& record,
                         const PiecePlan::Piece& piece, GivenNames& planned) const;
@@ -81,6 +83,8 @@ private:
     bool stopped();
     void say(const QString& text) const;
     void fail(const QString& text);
+    // A note on standard error; the tool then ends with status 1.
+    void warn(const QString& text);
 
     CommandLine::Options options_;
     ConsoleDesktop desktop_;
@@ -104,5 +108,6 @@ private:
     // The outputs --json prints at the end.
     QJsonArray outputs_;
     int failed_ = 0;
+    int warned_ = 0;
     bool interrupted_ = false;
 };

@@ -12,4 +12,6 @@ struct AudioFileinfo {
     QString Genre;
     // "n/N" for a piece that has a number of its own; empty otherwise.
     QString Track;
+    // "n/N" or "n" for a piece of a numbered disc; empty otherwise.
+    QString Disc;
 };

@@ -2,6 +2,7 @@
 
 #include "core/FramePosition.h"
 #include "core/SheetText.h"
+#include "core/TextEncoding.h"
 #include "platform/Error.h"
 
 #include <QFileInfo>
@@ -17,31 +18,57 @@ namespace {
     throw Error(QStringLiteral("Cue sheet line %1: %2").arg(line).arg(what));
 }
 
-// Words and "quoted texts" of one line.
-QStringList tokens(const QString& line, int number) {
-    QStringList out;
-    int i = 0;
-    const int n = static_cast<int>(line.size());
-    while (i < n) {
-        if (line[i].isSpace()) {
-            ++i;
-            continue;
-        }
-        if (line[i] == QLatin1Char('"')) {
-            const int close = static_cast<int>(line.indexOf(QLatin1Char('"'), i + 1));
-            if (close < 0)
-                failAt(number, QStringLiteral("a quote is not closed"));
-            out << line.mid(i + 1, close - i - 1);
-            i = close + 1;
-            continue;
-        }
-        int j = i;
-        while (j < n && !line[j].isSpace())
-            ++j;
-        out << line.mid(i, j - i);
-        i = j;
-    }
-    return out;
+// One line of a sheet: its command, upper-cased, and the rest, trimmed.
+struct Line {
+    QString command;
+    QString rest;
+};
+
+const QRegularExpression& blank() {
+    static const QRegularExpression space(QStringLiteral("\\s"));
+    return space;
+}
+
+// The first word of `text` and what follows it, trimmed.
+std::pair<QString, QString> firstWord(const QString& text) {
+    const QString trimmed = text.trimmed();
+    const auto space = trimmed.indexOf(blank());
+    if (space < 0)
+        return {trimmed, QString()};
+    return {trimmed.left(space), trimmed.mid(space).trimmed()};
+}
+
+Line lineOf(const QString& text) {
+    const auto [command, rest] = firstWord(text);
+    return {command.toUpper(), rest};
+}
+
+// Sheets know no escape for a quote, and some programs write quotes inside
+// a quoted value or none around a value of several words: a quoted value
+// runs to the line's last quote, an unquoted one to the line's end.
+QString valueOf(const QString& rest) {
+    if (!rest.startsWith(QLatin1Char('"')))
+        return rest;
+    const auto last = rest.lastIndexOf(QLatin1Char('"'));
+    return last > 0 ? rest.mid(1, last - 1) : rest.mid(1).trimmed();
+}
+
+// A FILE's name; unquoted (or with its quote not closed) it runs to the
+// type that ends the line.
+QString fileNameIn(const QString& rest) {
+    const auto last = rest.lastIndexOf(QLatin1Char('"'));
+    if (rest.startsWith(QLatin1Char('"')) && last > 0)
+        return rest.mid(1, last - 1);
+    const QString name = rest.startsWith(QLatin1Char('"')) ? rest.mid(1).trimmed() : rest;
+    const auto space = name.lastIndexOf(blank());
+    return space > 0 ? name.left(space).trimmed() : name;
+}
+
+// "n" or "n/N" of REM DISCNUMBER.
+void discNumberOf(const QString& value, PieceTags& tags) {
+    tags.discNumber = std::max(0, value.section(QLatin1Char('/'), 0, 0).trimmed().toInt());
+    if (value.contains(QLatin1Char('/')))
+        tags.discTotal = std::max(0, value.section(QLatin1Char('/'), 1, 1).trimmed().toInt());
 }
 
 std::int64_t cueTime(const QString& text, int line) {
@@ -116,25 +143,31 @@ CueSheet CueSheet::Parse(const QString& text) {
     const auto close = [&] {
         if (!open || !open->audio)
             return;
-        if (open->file < 0)
-            failAt(open->line,
-                   QStringLiteral("TRACK %1 has no INDEX 01").arg(open->track.tags.track));
-        sheet.files[static_cast<size_t>(open->file)].tracks.push_back(open->track);
+        if (open->file >= 0) {
+            sheet.files[static_cast<size_t>(open->file)].tracks.push_back(open->track);
+            return;
+        }
+        // A track 0 without INDEX 01 names the audio before track 1.
+        if (open->track.tags.track == 0) {
+            sheet.files.back().pregapTitle = open->track.tags.title;
+            return;
+        }
+        failAt(open->line, QStringLiteral("TRACK %1 has no INDEX 01").arg(open->track.tags.track));
     };
 
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
     for (int i = 0; i < lines.size(); ++i) {
         const int number = i + 1;
-        const QStringList t = tokens(lines[i], number);
-        if (t.isEmpty())
+        const Line line = lineOf(lines[i]);
+        if (line.command.isEmpty())
             continue;
-        const QString command = t[0].toUpper();
-        const QString argument = t.value(1);
+        const QString& command = line.command;
+        const auto [argument, after] = firstWord(line.rest);
         PieceTags& tags = open ? open->track.tags : sheet.disc;
         if (command == QLatin1String("FILE")) {
-            if (t.size() < 2)
+            if (line.rest.isEmpty())
                 failAt(number, QStringLiteral("FILE names no file"));
-            sheet.files.push_back({argument, {}});
+            sheet.files.push_back({fileNameIn(line.rest), {}, {}});
         } else if (command == QLatin1String("TRACK")) {
             if (sheet.files.empty())
                 failAt(number, QStringLiteral("TRACK comes before any FILE"));
@@ -146,11 +179,12 @@ CueSheet CueSheet::Parse(const QString& text) {
             open = Open{};
             open->track.tags.track = n;
             open->line = number;
-            open->audio = t.value(2).compare(QLatin1String("AUDIO"), Qt::CaseInsensitive) == 0;
+            open->audio =
+                firstWord(after).first.compare(QLatin1String("AUDIO"), Qt::CaseInsensitive) == 0;
         } else if (command == QLatin1String("INDEX")) {
             if (!open)
                 failAt(number, QStringLiteral("INDEX comes before any TRACK"));
-            const std::int64_t at = cueTime(t.value(2), number);
+            const std::int64_t at = cueTime(firstWord(after).first, number);
             if (argument.toInt() != 1 || !open->audio)
                 continue;
             auto& tracks = sheet.files.back().tracks;
@@ -159,18 +193,22 @@ CueSheet CueSheet::Parse(const QString& text) {
             open->track.start = at;
             open->file = static_cast<int>(sheet.files.size()) - 1;
         } else if (command == QLatin1String("TITLE")) {
-            (open ? tags.title : tags.album) = argument;
+            (open ? tags.title : tags.album) = valueOf(line.rest);
         } else if (command == QLatin1String("PERFORMER")) {
-            tags.artist = argument;
+            tags.artist = valueOf(line.rest);
         } else if (command == QLatin1String("REM")) {
             const QString key = argument.toUpper();
-            const QString value = t.mid(2).join(QLatin1Char(' '));
+            const QString value = valueOf(after);
             if (key == QLatin1String("DATE"))
                 tags.date = value;
             else if (key == QLatin1String("GENRE"))
                 tags.genre = value;
+            else if (key == QLatin1String("DISCNUMBER"))
+                discNumberOf(value, tags);
+            else if (key == QLatin1String("TOTALDISCS"))
+                tags.discTotal = std::max(0, value.toInt());
             else if (key == QLatin1String("END") && open)
-                open->track.end = cueTime(t.value(2), number);
+                open->track.end = cueTime(value, number);
         }
     }
     close();
@@ -181,11 +219,13 @@ CueSheet CueSheet::Parse(const QString& text) {
     return sheet;
 }
 
-CueSheet CueSheet::Read(const QString& path) {
+CueSheet CueSheet::Read(const QString& path, const QString& encoding) {
     // A file that cannot be read names itself.
-    const QString text = ReadSheetText(path);
+    const TextEncoding::Decoded text = ReadSheetText(path, encoding);
     try {
-        return Parse(text);
+        CueSheet sheet = Parse(text.text);
+        sheet.encoding = text.encoding;
+        return sheet;
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), e.message()));
     }
@@ -209,18 +249,45 @@ int CueSheet::fileFor(const QString& sourcePath) const {
     return found;
 }
 
-std::vector<TitledPiece> CueSheet::pieces(int file, std::int32_t rate, std::int64_t frames) const {
+std::vector<TitledPiece> CueSheet::pieces(int file, std::int32_t rate, std::int64_t frames,
+                                          Pregap pregap, QStringList* warnings) const {
     std::vector<TitledPiece> out;
     if (file < 0 || static_cast<size_t>(file) >= files.size())
         return out;
-    int total = 0;
+    // A sheet that skips numbers (1, 2, 9, 10) counts to its highest, so no
+    // piece is numbered past the count.
+    int count = 0;
+    int highest = 0;
     for (const File& f : files)
-        total += static_cast<int>(f.tracks.size());
-    const auto& tracks = files[static_cast<size_t>(file)].tracks;
+        for (const Track& track : f.tracks) {
+            ++count;
+            highest = std::max(highest, track.tags.track);
+        }
+    const int total = std::max(count, highest);
+    const auto numbered = [&](PieceTags tags) {
+        tags.tracks = total;
+        if (tags.discNumber == 0) {
+            tags.discNumber = disc.discNumber;
+            tags.discTotal = disc.discTotal;
+        }
+        return tags;
+    };
+    const File& source = files[static_cast<size_t>(file)];
+    const auto& tracks = source.tracks;
+    if (!tracks.empty() && tracks.front().start > 0 && pregap == Pregap::Own) {
+        TitledPiece gap;
+        gap.end = std::min(FramePosition::OfCueFrames(tracks.front().start, rate), frames);
+        gap.tags.title =
+            source.pregapTitle.isEmpty() ? QStringLiteral("Pregap") : source.pregapTitle;
+        gap.tags = numbered(gap.tags);
+        if (gap.begin < gap.end)
+            out.push_back(gap);
+    }
     for (size_t i = 0; i < tracks.size(); ++i) {
         const Track& track = tracks[i];
         TitledPiece piece;
-        piece.begin = FramePosition::OfCueFrames(track.start, rate);
+        piece.begin =
+            i == 0 && pregap == Pregap::First ? 0 : FramePosition::OfCueFrames(track.start, rate);
         if (track.end >= 0)
             piece.end = FramePosition::OfCueFrames(track.end, rate);
         else if (i + 1 < tracks.size())
@@ -228,8 +295,18 @@ std::vector<TitledPiece> CueSheet::pieces(int file, std::int32_t rate, std::int6
         else
             piece.end = frames;
         piece.end = std::min(piece.end, frames);
-        piece.tags = track.tags;
-        piece.tags.tracks = total;
+        piece.tags = numbered(track.tags);
+        if (FramePosition::OfCueFrames(track.start, rate) >= frames) {
+            if (warnings)
+                warnings->append(
+                    QStringLiteral("TRACK %1%2 begins at %3, after the end of the audio; left out")
+                        .arg(track.tags.track, 2, 10, QLatin1Char('0'))
+                        .arg(track.tags.title.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" \"%1\"").arg(track.tags.title),
+                             cueTimeText(track.start)));
+            continue;
+        }
         if (piece.begin < piece.end)
             out.push_back(piece);
     }

@@ -4,6 +4,7 @@
 #include "core/TitledPiece.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -12,10 +13,22 @@
 // its INDEX 01 (mm:ss:ff, 75 cue frames a second) and running to the next
 // track's INDEX 01 in the same file, or to the file's end. INDEX 00 (the
 // pregap) does not cut: on a disc the gap plays at the end of the track
-// before. Pieces that do not follow on each other are written with an end
-// of their own, "REM END mm:ss:ff", which other programs skip as a remark.
+// before. The audio before a file's first INDEX 01 (the pregap of track 1,
+// on some discs a hidden track) goes as `Pregap` says. Pieces that do not
+// follow on each other are written with an end of their own,
+// "REM END mm:ss:ff", which other programs skip as a remark.
+//
+// A value runs to the end of its line, as sheets from every program are
+// written: a quoted one to the line's last quote (or its end when the
+// quote is not closed), so quotes inside it stay; an unquoted one is the
+// rest of the line, trimmed.
 class CueSheet {
 public:
+    // Where the audio before a file's first track goes: into that track,
+    // which then starts at the file's start; into a piece of its own,
+    // numbered 0; or nowhere.
+    enum class Pregap { First, Own, Drop };
+
     struct Track {
         PieceTags tags;         // TITLE, PERFORMER, the track's number
         std::int64_t start = 0; // INDEX 01, in cue frames
@@ -25,20 +38,29 @@ public:
     struct File {
         QString name; // as the sheet writes it
         std::vector<Track> tracks;
+        // The TITLE of a TRACK 00 that has no INDEX 01: the name of the
+        // audio before the first track.
+        QString pregapTitle;
         bool operator==(const File&) const = default;
     };
 
-    // TITLE as album, PERFORMER as artist, REM DATE, REM GENRE.
+    // TITLE as album, PERFORMER as artist, REM DATE, REM GENRE, REM
+    // DISCNUMBER and REM TOTALDISCS.
     PieceTags disc;
     std::vector<File> files;
+    // The encoding the sheet was read in, as TextEncoding names it; empty
+    // for a sheet parsed from text.
+    QString encoding;
 
     bool operator==(const CueSheet&) const = default;
 
     // Reads a sheet, skipping commands it does not use. Throws Error naming
     // the line of what it cannot read: a track without INDEX 01, a time that
-    // is not mm:ss:ff, tracks out of order, an open quote.
+    // is not mm:ss:ff, tracks out of order.
     static CueSheet Parse(const QString& text);
-    static CueSheet Read(const QString& path);
+    // Reads the sheet at `path` in the encoding found, or in `encoding` when
+    // it is not empty.
+    static CueSheet Read(const QString& path, const QString& encoding = QString());
 
     // The sheet's FILE that stands for `sourcePath`: the same file name (in
     // any case), else the same name without extension (a sheet made for a
@@ -46,9 +68,12 @@ public:
     // none fits.
     int fileFor(const QString& sourcePath) const;
     // The pieces of FILE `file` in a source of `frames` frames at `rate`,
-    // numbered n/N across the whole sheet. Tracks past the source's end are
-    // left out.
-    std::vector<TitledPiece> pieces(int file, std::int32_t rate, std::int64_t frames) const;
+    // numbered n/N across the whole sheet, N the count of tracks or the
+    // highest number where that is more. Tracks that begin at or past the
+    // source's end are left out, each named in `warnings`.
+    std::vector<TitledPiece> pieces(int file, std::int32_t rate, std::int64_t frames,
+                                    Pregap pregap = Pregap::First,
+                                    QStringList* warnings = nullptr) const;
 
     // A sheet of one FILE for `pieces` of `sourcePath`, each time rounded to
     // the nearest cue frame.

@@ -106,7 +106,7 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
 std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
                                          std::int64_t frames) {
     // A file that cannot be read names itself.
-    const QString text = ReadSheetText(path);
+    const QString text = ReadSheetText(path).text;
     try {
         return Parse(text, rate, frames);
     } catch (const Error& e) {

@@ -20,6 +20,9 @@ PieceTags PieceTags::Derive(const PieceTags& piece, const PieceTags& sheet,
     tags.genre = firstOf(piece.genre, firstOf(sheet.genre, source.Genre));
     tags.track = piece.track;
     tags.tracks = piece.tracks;
+    const bool own = piece.discNumber > 0;
+    tags.discNumber = own ? piece.discNumber : sheet.discNumber;
+    tags.discTotal = own ? piece.discTotal : sheet.discTotal;
     return tags;
 }
 
@@ -33,5 +36,8 @@ AudioFileinfo PieceTags::fileinfo(const AudioFileinfo& source) const {
     if (track > 0)
         info.Track =
             tracks > 0 ? QStringLiteral("%1/%2").arg(track).arg(tracks) : QString::number(track);
+    if (discNumber > 0)
+        info.Disc = discTotal > 0 ? QStringLiteral("%1/%2").arg(discNumber).arg(discTotal)
+                                  : QString::number(discNumber);
     return info;
 }

@@ -5,8 +5,8 @@
 struct AudioFileinfo;
 
 // The tags of one piece cut from a source, or of a whole cue sheet (its
-// TITLE is the album, its PERFORMER the artist). A track number of 0 means
-// none.
+// TITLE is the album, its PERFORMER the artist). A track or disc number of 0
+// means none; a count of 0 means unknown.
 struct PieceTags {
     QString title;
     QString artist;
@@ -15,13 +15,16 @@ struct PieceTags {
     QString genre;
     int track = 0;
     int tracks = 0;
+    int discNumber = 0;
+    int discTotal = 0;
 
     bool operator==(const PieceTags&) const = default;
 
     // What a piece is tagged with: its own title, performer and number; the
     // sheet's TITLE as album, else the source's; the piece's performer, else
     // the sheet's, else the source's artist; date and genre from the sheet
-    // where it gives them, else from the source. A piece without a title
+    // where it gives them, else from the source; the disc number the piece's,
+    // else the sheet's. A piece without a title
     // keeps the source's.
     static PieceTags Derive(const PieceTags& piece, const PieceTags& sheet,
                             const AudioFileinfo& source);

@@ -2,21 +2,10 @@
 
 #include "platform/InputFile.h"
 
-#include <QStringDecoder>
-
 QString DecodeSheetText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        // Older sheets come from Windows programs.
-        QStringDecoder windows("windows-1252");
-        text = windows.isValid() ? windows.decode(bytes) : QString::fromLatin1(bytes);
-    }
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return text;
+    return TextEncoding::Decode(bytes).text;
 }
 
-QString ReadSheetText(const QString& path) {
-    return DecodeSheetText(InputFile::Read(path));
+TextEncoding::Decoded ReadSheetText(const QString& path, const QString& forced) {
+    return TextEncoding::Decode(InputFile::Read(path), forced);
 }

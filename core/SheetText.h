@@ -1,13 +1,15 @@
 #pragma once
 
+#include "core/TextEncoding.h"
+
 #include <QByteArray>
 #include <QString>
 
-// The text of a cue sheet or label file, as other programs save them: UTF-8
-// with or without a byte order mark, or an older 8-bit file, taken as
-// Windows-1252 (Latin-1 where that is missing) when it is not valid UTF-8. Line ends are "\n",
-// "\r\n" or "\r".
+// The text of a cue sheet or label file, as other programs save them: in
+// the encoding TextEncoding finds, or in `forced` when it is not empty. Line
+// ends are "\n", "\r\n" or "\r".
 QString DecodeSheetText(const QByteArray& bytes);
 // Reads and decodes such a file; throws Error naming it when it cannot be
-// read, is not a regular file or is larger than InputFile::MaxBytes.
-QString ReadSheetText(const QString& path);
+// read, is not a regular file or is larger than InputFile::MaxBytes, or
+// `forced` is no encoding.
+TextEncoding::Decoded ReadSheetText(const QString& path, const QString& forced = QString());

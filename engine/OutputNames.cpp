@@ -295,7 +295,9 @@ QString OutputNames::PieceOutput(const QString& outputDir, const QString& captio
                                  std::int64_t beginMs, GivenNames& given) {
     if (pattern.isEmpty() && !titled)
         return SplitOutput(outputDir, caption, extension, numbered, given);
-    const int n = tags.track > 0 ? tags.track : index + 1;
+    // A piece of a numbered set keeps its number, also 0: the audio before
+    // a cue sheet's first track.
+    const int n = tags.track > 0 || tags.tracks > 0 ? tags.track : index + 1;
     const QString stem =
         PieceStem(pattern.isEmpty() ? DefaultPattern() : pattern, n, tags, caption, beginMs);
     return NamedOutput(outputDir, stem, extension, given);

@@ -21,22 +21,37 @@ bool SegmentFiles::IsSheet(const QString& path) {
            QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 }
 
-std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QString& sourcePath,
-                                              std::int32_t rate, std::int64_t frames,
-                                              PieceTags* disc) {
+SegmentFiles::Imported SegmentFiles::ImportSheet(const QString& sheetPath,
+                                                 const QString& sourcePath, std::int32_t rate,
+                                                 std::int64_t frames, const CueChoices& choices) {
+    Imported imported;
     if (!IsCueSheet(sheetPath)) {
-        auto pieces = LabelFile::Read(sheetPath, rate, frames);
-        RecordPieces::Number(pieces);
-        return pieces;
+        imported.pieces = LabelFile::Read(sheetPath, rate, frames);
+        RecordPieces::Number(imported.pieces);
+        return imported;
     }
-    const CueSheet sheet = CueSheet::Read(sheetPath);
+    const CueSheet sheet = CueSheet::Read(sheetPath, choices.encoding);
     const int file = sheet.fileFor(sourcePath);
     if (file < 0)
         throw Error(QStringLiteral("%1 has no FILE for %2")
                         .arg(QFileInfo(sheetPath).fileName(), QFileInfo(sourcePath).fileName()));
-    if (disc)
-        *disc = sheet.disc;
-    return sheet.pieces(file, rate, frames);
+    imported.disc = sheet.disc;
+    imported.encoding = sheet.encoding;
+    QStringList late;
+    imported.pieces = sheet.pieces(file, rate, frames, choices.pregap, &late);
+    for (const QString& warning : late)
+        imported.warnings.append(
+            QStringLiteral("%1: %2").arg(QFileInfo(sheetPath).fileName(), warning));
+    return imported;
+}
+
+std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QString& sourcePath,
+                                              std::int32_t rate, std::int64_t frames,
+                                              PieceTags* disc) {
+    Imported imported = ImportSheet(sheetPath, sourcePath, rate, frames, CueChoices());
+    if (disc && IsCueSheet(sheetPath))
+        *disc = imported.disc;
+    return std::move(imported.pieces);
 }
 
 std::vector<TitledPiece> SegmentFiles::Chapters(const QString& sourcePath, std::int32_t rate,

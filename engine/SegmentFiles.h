@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/CueSheet.h"
 #include "core/PieceTags.h"
 #include "core/TitledPiece.h"
 #include "engine/PiecePlan.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -19,6 +21,26 @@ public:
     // Whether `path` names a cue sheet or a label file (".txt"), by its name.
     static bool IsSheet(const QString& path);
 
+    // How a cue sheet is read: in `encoding` when it is not empty, else in
+    // the one found; the audio before its first track as `pregap` says.
+    struct CueChoices {
+        QString encoding;
+        CueSheet::Pregap pregap = CueSheet::Pregap::First;
+    };
+    // A sheet's pieces, numbered n/N; for a cue sheet its own TITLE,
+    // PERFORMER, date, genre and disc number, the encoding it was read in,
+    // and a line for each track it marks that is not in the source.
+    struct Imported {
+        std::vector<TitledPiece> pieces;
+        PieceTags disc;
+        QString encoding;
+        QStringList warnings;
+    };
+    // Throws Error when the file cannot be read, or a cue sheet names no
+    // file that stands for the source.
+    static Imported ImportSheet(const QString& sheetPath, const QString& sourcePath,
+                                std::int32_t rate, std::int64_t frames,
+                                const CueChoices& choices);
     // The pieces `sheetPath` marks in `sourcePath`, numbered n/N. For a cue
     // sheet, `disc` receives its own TITLE, PERFORMER, date and genre. Throws
     // Error when the file cannot be read, or a cue sheet names no file that

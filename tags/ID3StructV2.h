@@ -12,4 +12,6 @@ struct ID3StructV2 {
     QString Track;
     QString Comment;
     QString Genre;
+    // "n/N" of a numbered disc (TPOS); without it the tag has no such frame.
+    QString Disc;
 };

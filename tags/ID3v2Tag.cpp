@@ -21,11 +21,18 @@ struct FrameField {
     QString ID3StructV2::*field;
 };
 
-constexpr FrameField FrameOrder[7] = {
+constexpr FrameField FrameOrder[8] = {
     {"TIT2", &ID3StructV2::Title},   {"TPE1", &ID3StructV2::Artist}, {"TALB", &ID3StructV2::Album},
     {"TRCK", &ID3StructV2::Track},   {"TYER", &ID3StructV2::Year},   {"TCON", &ID3StructV2::Genre},
-    {"COMM", &ID3StructV2::Comment},
+    {"COMM", &ID3StructV2::Comment}, {"TPOS", &ID3StructV2::Disc},
 };
+
+// Frames every tag has, empty or not; the others only with a text.
+constexpr size_t AlwaysWritten = 7;
+
+bool used(const ID3v2FrameSlot& slot) {
+    return slot.header[0] != 0;
+}
 
 bool isComment(const ID3v2FrameSlot& slot) {
     return std::equal(slot.header.begin(), slot.header.begin() + 4, "COMM");
@@ -72,6 +79,8 @@ ID3v2Buffer BuildID3v2Buffer(const ID3StructV2& tag) {
     for (size_t i = 0; i < std::size(FrameOrder); ++i) {
         ID3v2FrameSlot& slot = buffer.frames[i];
         slot.data.fill(0);
+        if (i >= AlwaysWritten && (tag.*FrameOrder[i].field).isEmpty())
+            continue;
         const ID3v2Text text = EncodeID3v2Text(tag.*FrameOrder[i].field);
         std::copy_n(FrameOrder[i].id, 4, slot.header.begin());
         slot.encoding = text.encoding;
@@ -94,7 +103,8 @@ void ComputeTagSize(ID3v2Buffer& buffer) {
     // The ten bytes of padding count, the header's own ten do not.
     std::uint32_t total = 10;
     for (const ID3v2FrameSlot& slot : buffer.frames)
-        total += 10 + (frameSize(slot) & 0x00FFFFFF);
+        if (used(slot))
+            total += 10 + (frameSize(slot) & 0x00FFFFFF);
     buffer.header[9] = static_cast<std::uint8_t>(total % 128);
     buffer.header[8] = static_cast<std::uint8_t>((total / 128) % 128);
     buffer.header[7] = static_cast<std::uint8_t>((total / 16384) % 128);
@@ -104,6 +114,8 @@ void ComputeTagSize(ID3v2Buffer& buffer) {
 QByteArray ID3v2TagBytes(const ID3v2Buffer& buffer) {
     QByteArray bytes(reinterpret_cast<const char*>(buffer.header.data()), 10);
     for (const ID3v2FrameSlot& slot : buffer.frames) {
+        if (!used(slot))
+            continue;
         bytes.append(reinterpret_cast<const char*>(slot.header.data()), 10);
         bytes.append(static_cast<char>(slot.encoding));
         qsizetype textBytes = static_cast<qsizetype>(frameSize(slot)) - 1;

@@ -9,8 +9,9 @@
 #include <cstdint>
 
 // The tag is built in a working buffer of fixed slots, one per frame in
-// writing order (TIT2, TPE1, TALB, TRCK, TYER, TCON, COMM), then written
-// out with ten bytes of padding.
+// writing order (TIT2, TPE1, TALB, TRCK, TYER, TCON, COMM, TPOS), then written
+// out with ten bytes of padding. The TPOS slot is used only for a disc
+// number; an unused slot has no id and is not written.
 struct ID3v2FrameSlot {
     std::array<std::uint8_t, 10> header{}; // id, size (big-endian), flags
     std::uint8_t encoding = 0;             // 0 ISO-8859-1, 1 UTF-16 with byte-order mark
@@ -19,7 +20,7 @@ struct ID3v2FrameSlot {
 
 struct ID3v2Buffer {
     std::array<std::uint8_t, 10> header{};
-    std::array<ID3v2FrameSlot, 7> frames{};
+    std::array<ID3v2FrameSlot, 8> frames{};
 };
 
 // One text as a frame carries it: ISO-8859-1 when every character exists

@@ -12,4 +12,9 @@ struct OGGTag {
     QString Genre;
     QString Date;
     QString TrackNumber;
+    // Written only: players read the counts and the disc from fields of
+    // their own.
+    QString TrackTotal;
+    QString DiscNumber;
+    QString DiscTotal;
 };

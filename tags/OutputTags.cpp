@@ -10,6 +10,14 @@
 
 namespace {
 
+// Vorbis comments give the number and the count fields of their own.
+void numberFields(const AudioFileinfo& info, OGGTag& tag) {
+    tag.TrackNumber = info.Track.section(QLatin1Char('/'), 0, 0);
+    tag.TrackTotal = info.Track.section(QLatin1Char('/'), 1, 1);
+    tag.DiscNumber = info.Disc.section(QLatin1Char('/'), 0, 0);
+    tag.DiscTotal = info.Disc.section(QLatin1Char('/'), 1, 1);
+}
+
 // The ID3 and Vorbis comment records name these four fields alike.
 template <typename Tag> Tag namedFields(const AudioFileinfo& info) {
     Tag tag;
@@ -31,6 +39,7 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
             auto tag = namedFields<ID3StructV2>(info);
             tag.Year = info.Year;
             tag.Track = info.Track;
+            tag.Disc = info.Disc;
             WriteID3v2Tag(outputName, tag);
         }
         if (extension == QLatin1String(".wma")) {
@@ -40,6 +49,7 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
             SetWmaField(tag.Album, info.Album);
             SetWmaField(tag.Year, info.Year);
             SetWmaField(tag.Genre, info.Genre);
+            SetWmaField(tag.PartOfSet, info.Disc);
             // The attribute holds the number alone, without the count.
             tag.TrackNumber =
                 static_cast<std::uint16_t>(info.Track.section(QLatin1Char('/'), 0, 0).toUInt());
@@ -50,14 +60,14 @@ void WriteOutputTags(const QString& outputName, AudioFileinfo info) {
         if (extension == QLatin1String(".ogg")) {
             auto tag = namedFields<OGGTag>(info);
             tag.Date = info.Year;
-            tag.TrackNumber = info.Track;
+            numberFields(info, tag);
             // Failures to write throw; false is no library.
             WriteOggComments(outputName, tag);
         }
         if (extension == QLatin1String(".flac") || extension == QLatin1String(".opus")) {
             auto tag = namedFields<OGGTag>(info);
             tag.Date = info.Year;
-            tag.TrackNumber = info.Track;
+            numberFields(info, tag);
             WriteXiphComments(outputName, tag);
         }
     } catch (const Error& e) {

@@ -16,6 +16,7 @@ struct WmaTagBuffer {
     char Album[128] = {};
     char Description[255] = {};
     char Genre[32] = {};
+    char PartOfSet[16] = {}; // "n/N" of a numbered disc
 };
 
 // The text a field holds.

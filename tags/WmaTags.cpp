@@ -173,6 +173,8 @@ bool WriteWmaTags(const QString& fileName, WmaTagBuffer tag, QString* failure) {
     SetWmaText(info.get(), u"Description", WmaFieldText(tag.Description));
     SetWmaText(info.get(), u"WM/Genre", WmaFieldText(tag.Genre));
     SetWmaNumber(info.get(), u"WM/TrackNumber", tag.TrackNumber);
+    if (tag.PartOfSet[0] != 0)
+        SetWmaText(info.get(), u"WM/PartOfSet", WmaFieldText(tag.PartOfSet));
     const qint64 body = bodyBytes(fileName);
     KeptOriginal untagged(fileName);
     const std::int32_t saved = info->lpVtbl->Save(info.get());

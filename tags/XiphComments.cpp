@@ -27,10 +27,11 @@ using Fields = std::vector<std::pair<const char*, TagLib::String>>;
 // the empty ones are removed.
 Fields fieldsOf(const OGGTag& tag) {
     const std::pair<const char*, const QString*> fields[] = {
-        {"TITLE", &tag.Title},    {"ARTIST", &tag.Artist},
-        {"ALBUM", &tag.Album},    {"TRACKNUMBER", &tag.TrackNumber},
-        {"DATE", &tag.Date},      {"GENRE", &tag.Genre},
-        {"COMMENT", &tag.Comment}};
+        {"TITLE", &tag.Title},           {"ARTIST", &tag.Artist},
+        {"ALBUM", &tag.Album},           {"TRACKNUMBER", &tag.TrackNumber},
+        {"TRACKTOTAL", &tag.TrackTotal}, {"DISCNUMBER", &tag.DiscNumber},
+        {"DISCTOTAL", &tag.DiscTotal},   {"DATE", &tag.Date},
+        {"GENRE", &tag.Genre},           {"COMMENT", &tag.Comment}};
     Fields filled;
     for (const auto& [key, value] : fields)
         filled.emplace_back(key, TagLib::String(value->toStdString(), TagLib::String::UTF8));

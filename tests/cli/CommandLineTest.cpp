@@ -83,6 +83,23 @@ TEST(CommandLineTest, TakesEveryOptionOfASplitAndAJoin) {
     CommandLine::Options custom;
     ASSERT_FALSE(parse({"split", "a.ogg", "--segments", "5-9"}, custom));
     EXPECT_EQ(custom.functionChoice(), FunctionCustom);
+
+    QTemporaryFile sheet;
+    ASSERT_TRUE(sheet.open());
+    const QByteArray path = sheet.fileName().toLocal8Bit();
+    CommandLine::Options cue;
+    ASSERT_FALSE(parse({"split", "a.ogg", "--cue", path.constData()}, cue));
+    EXPECT_TRUE(cue.cueEncoding.isEmpty());
+    EXPECT_EQ(cue.pregap, CueSheet::Pregap::First);
+    ASSERT_FALSE(parse({"split", "a.ogg", "--cue", path.constData(), "--cue-encoding",
+                        "windows-1251", "--pregap", "OWN"},
+                       cue));
+    EXPECT_EQ(cue.cueEncoding, "windows-1251");
+    EXPECT_EQ(cue.pregap, CueSheet::Pregap::Own);
+    for (const char* wrong : {"--cue-encoding=NO-SUCH-CODE", "--pregap=later"})
+        EXPECT_EQ(parse({"split", "a.ogg", "--cue", path.constData(), wrong}),
+                  CommandLine::UsageError)
+            << wrong;
 }
 
 TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
@@ -103,6 +120,8 @@ TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
         {"split", "a.ogg", "--chapters", "--time", "10"},
         {"split", "a.ogg", "--chapters", "--labels", "/no/such/labels.txt"},
         {"split", "a.ogg", "--chapters", "--export-cue", "x.cue"},
+        {"split", "a.ogg", "--time", "10", "--cue-encoding", "UTF-8"},
+        {"split", "a.ogg", "--chapters", "--pregap", "own"},
         {"split", "a.ogg", "b.ogg", "--chapters", "--dry-run", "--export-labels", "x.txt"},
         {"join", "a.ogg"},
         {"join", "a.ogg", "-o", "mix", "--chapters"},

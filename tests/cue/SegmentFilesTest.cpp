@@ -11,9 +11,13 @@
 #include "tests/support/CorpusFiles.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <string>
 
 namespace {
 
@@ -116,6 +120,191 @@ TEST(CueSheet, ReadsAWindowsSheet) {
     EXPECT_EQ(sheet.files[0].tracks[0].tags.title, QStringLiteral("It’s"));
 }
 
+TEST(CueSheet, ReadsSheetsInTheEncodingTheyWereSavedIn) {
+    // Each sheet encoded by Qt's converters (ICU), read through uchardet and
+    // iconv; `found` is the name the reader reports.
+    struct Case {
+        const char* encoding;
+        const char* found;
+        const char* performer;
+        const char* album;
+        std::array<const char*, 3> titles;
+    };
+    const Case cases[] = {
+        {"UTF-8", "UTF-8", "Кино", "Группа крови", {"Война", "Спокойная ночь", "Легенда"}},
+        {"UTF-8", "UTF-8", "Band", "Live", {"Café", "Two", "Three"}}, // uchardet: Windows-1250
+        {"UTF-8 BOM", "UTF-8", "坂本九", "上を向いて歩こう", {"明日があるさ", "Señorita", "见"}},
+        {"UTF-16LE", "UTF-16LE", "Μίκης", "Ζορμπάς", {"Кино", "日本", "Ünïcode 🎵"}},
+        {"UTF-16BE", "UTF-16BE", "조용필", "단발머리", {"친구여", "Œuvre", "甜蜜蜜"}},
+        {"windows-1251",
+         "WINDOWS-1251",
+         "Кино",
+         "Группа крови",
+         {"Группа крови", "Закрой за мной дверь, я ухожу", "Война"}},
+        {"windows-1252",
+         "WINDOWS-1252",
+         "Françoise Hardy",
+         "Le temps de l’amour",
+         {"Tous les garçons et les filles", "Ça a raté", "Le temps de l’amour"}},
+        {"windows-1250",
+         "WINDOWS-1250",
+         "Český rozhlas",
+         "Píseň o řece",
+         {"Příliš žluťoučký kůň", "Úpěl ďábelské ódy", "Šťastná cesta"}},
+        {"windows-1253",
+         "WINDOWS-1253",
+         "Μίκης Θεοδωράκης",
+         "Ζορμπάς",
+         {"Το τραγούδι του Ζορμπά", "Άρνηση", "Στρώσε το στρώμα σου"}},
+        {"Shift_JIS",
+         "SHIFT_JIS",
+         "坂本九",
+         "上を向いて歩こう",
+         {"上を向いて歩こう", "見上げてごらん夜の星を", "明日があるさ"}},
+        {"GBK", "GB18030", "邓丽君", "月亮代表我的心", {"月亮代表我的心", "甜蜜蜜", "我只在乎你"}},
+        {"Big5", "BIG5", "鄧麗君", "月亮代表我的心", {"月亮代表我的心", "甜蜜蜜", "我只在乎你"}},
+        {"EUC-KR", "UHC", "조용필", "단발머리", {"단발머리", "친구여", "돌아와요 부산항에"}},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        const QString album = QString::fromUtf8(c.album);
+        QString text = QStringLiteral("REM GENRE Pop\r\nPERFORMER \"%1\"\r\nTITLE \"%2\"\r\n"
+                                      "FILE \"%2.wav\" WAVE\r\n")
+                           .arg(QString::fromUtf8(c.performer), album);
+        for (int i = 0; i < 3; ++i)
+            text += QStringLiteral("  TRACK %1 AUDIO\r\n    TITLE \"%2\"\r\n"
+                                   "    INDEX 01 %3:00:00\r\n")
+                        .arg(i + 1, 2, 10, QLatin1Char('0'))
+                        .arg(QString::fromUtf8(c.titles[static_cast<size_t>(i)]))
+                        .arg(i * 3, 2, 10, QLatin1Char('0'));
+        const QByteArray name(c.encoding);
+        QByteArray bytes;
+        if (name.startsWith("UTF-8"))
+            bytes =
+                (name.endsWith("BOM") ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
+        else {
+            QStringEncoder encoder =
+                name.startsWith("UTF-16")
+                    ? QStringEncoder(name.endsWith("LE") ? QStringEncoder::Utf16LE
+                                                         : QStringEncoder::Utf16BE,
+                                     QStringEncoder::Flag::WriteBom)
+                    : QStringEncoder(c.encoding);
+            ASSERT_TRUE(encoder.isValid());
+            bytes = encoder.encode(text);
+            ASSERT_FALSE(encoder.hasError());
+        }
+        const QString path = dir.filePath(QLatin1String(c.encoding) + QStringLiteral(".cue"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+
+        const CueSheet sheet = CueSheet::Read(path);
+        EXPECT_EQ(sheet.encoding, QLatin1String(c.found));
+        EXPECT_EQ(sheet.disc.artist, QString::fromUtf8(c.performer));
+        EXPECT_EQ(sheet.disc.album, album);
+        ASSERT_EQ(sheet.files.size(), 1u);
+        EXPECT_EQ(sheet.files[0].name, album + QStringLiteral(".wav"));
+        ASSERT_EQ(sheet.files[0].tracks.size(), 3u);
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(sheet.files[0].tracks[i].tags.title, QString::fromUtf8(c.titles[i])) << i;
+    }
+
+    // An encoding given wins over the one found; one nobody knows is refused.
+    const QString cyrillic = dir.filePath(QStringLiteral("windows-1251.cue"));
+    EXPECT_EQ(CueSheet::Read(cyrillic, QStringLiteral("KOI8-R")).disc.album,
+              QStringLiteral("цПСООЮ ЙПНБХ"));
+    EXPECT_EQ(CueSheet::Read(cyrillic, QStringLiteral("windows-1251")).encoding,
+              QStringLiteral("windows-1251"));
+    EXPECT_TRUE(errorOf([&] {
+                    CueSheet::Read(cyrillic, QStringLiteral("NO-SUCH-CODE"));
+                }).contains(QLatin1String("NO-SUCH-CODE")));
+}
+
+TEST(CueSheet, ValuesRunToTheEndOfTheirLine) {
+    const std::pair<const char*, const char*> titles[] = {
+        {"TITLE \"Live at \"Wembley\" 1986\"", "Live at \"Wembley\" 1986"},
+        {"TITLE Two Words", "Two Words"},
+        {"TITLE \t Spaced   Out  ", "Spaced   Out"},
+        {"TITLE \"Not closed", "Not closed"},
+        {"TITLE \"Quoted\"  ", "Quoted"},
+        {"TITLE \"\"", ""},
+        {"TITLE \"It's \"OK\"\" junk", "It's \"OK\""},
+        {"REM COMMENT \"not closed\n TITLE \"After\"", "After"},
+        {"title lower case", "lower case"},
+    };
+    for (const auto& [line, title] : titles) {
+        const std::string text =
+            std::string("FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\n") + line + "\nINDEX 01 00:00:00\n";
+        const CueSheet sheet = parse(text.c_str());
+        EXPECT_EQ(sheet.files[0].tracks[0].tags.title, QString::fromUtf8(title)) << line;
+    }
+    const std::pair<const char*, const char*> files[] = {
+        {"FILE \"My \"Best\" Disc.wav\" WAVE", "My \"Best\" Disc.wav"},
+        {"FILE My Disc.wav WAVE", "My Disc.wav"},
+        {"FILE \"a b.wav WAVE", "a b.wav"},
+        {"FILE single.wav", "single.wav"},
+    };
+    for (const auto& [line, name] : files) {
+        const std::string text = std::string(line) + "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+        EXPECT_EQ(parse(text.c_str()).files[0].name, QString::fromUtf8(name)) << line;
+    }
+    const CueSheet remarks = parse("REM GENRE Classic Rock\nREM DATE \"1985\"\nPERFORMER The Band\n"
+                                   "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    EXPECT_EQ(remarks.disc.genre + '|' + remarks.disc.date + '|' + remarks.disc.artist,
+              QStringLiteral("Classic Rock|1985|The Band"));
+}
+
+TEST(CueSheet, NumbersNeverPassTheirCountAndEveryPieceKnowsItsDisc) {
+    const char* const sheets[] = {
+        "REM DISCNUMBER 2\nREM TOTALDISCS 3\nFILE a.wav WAVE\n",
+        "REM DISCNUMBER 2/3\nFILE a.wav WAVE\n",
+    };
+    for (const char* head : sheets) {
+        const std::string text =
+            std::string(head) +
+            "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n"
+            "TRACK 09 AUDIO\nINDEX 01 00:02:00\nTRACK 10 AUDIO\nINDEX 01 00:03:00\n";
+        const CueSheet sheet = parse(text.c_str());
+        const auto pieces = sheet.pieces(0, 44100, 5 * 44100);
+        ASSERT_EQ(pieces.size(), 4u) << head;
+        for (const TitledPiece& p : pieces) {
+            EXPECT_LE(p.tags.track, p.tags.tracks) << head;
+            EXPECT_EQ(p.tags.tracks, 10) << head;
+            EXPECT_EQ(p.tags.discNumber * 10 + p.tags.discTotal, 23) << head;
+        }
+        EXPECT_EQ(PieceTags::Derive(pieces[2].tags, sheet.disc, {}).fileinfo({}).Disc,
+                  QStringLiteral("2/3"));
+        EXPECT_EQ(pieces[2].tags.fileinfo({}).Track, QStringLiteral("9/10"));
+    }
+}
+
+TEST(CueSheet, AudioBeforeTheFirstTrackGoesAsAskedAndLateTracksAreNamed) {
+    // A hidden track named by a TRACK 00 without INDEX 01, a pregap, and a
+    // track past the end of a five second source.
+    const CueSheet sheet =
+        parse("FILE a.wav WAVE\nTRACK 00 AUDIO\nTITLE \"Hidden\"\n"
+              "INDEX 00 00:00:00\nTRACK 01 AUDIO\nTITLE One\nINDEX 00 00:01:00\n"
+              "INDEX 01 00:02:00\nTRACK 02 AUDIO\nTITLE Late\nINDEX 01 00:09:00\n");
+    const std::int64_t frames = 5 * 44100;
+    const std::pair<CueSheet::Pregap, std::vector<TitledPiece>> cases[] = {
+        {CueSheet::Pregap::First, {piece(0, frames, "One")}},
+        {CueSheet::Pregap::Own, {piece(0, 2 * 44100, "Hidden"), piece(2 * 44100, frames, "One")}},
+        {CueSheet::Pregap::Drop, {piece(2 * 44100, frames, "One")}},
+    };
+    for (const auto& [pregap, expected] : cases) {
+        QStringList warnings;
+        auto pieces = sheet.pieces(0, 44100, frames, pregap, &warnings);
+        EXPECT_EQ(pieces.front().tags.track, pieces.size() == 2 ? 0 : 1);
+        for (auto& p : pieces)
+            p.tags = {p.tags.title, {}, {}, {}, {}, 0, 0, 0, 0};
+        EXPECT_EQ(pieces, expected) << static_cast<int>(pregap);
+        EXPECT_EQ(warnings, QStringList{QStringLiteral("TRACK 02 \"Late\" begins at 00:09:00, "
+                                                       "after the end of the audio; left out")});
+    }
+}
+
 TEST(CueSheet, MatchesEachFileOfASheetToItsSource) {
     const CueSheet sheet = parse("FILE \"Disc 1.flac\" WAVE\n"
                                  "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
@@ -145,7 +334,6 @@ TEST(CueSheet, NamesTheLineOfABrokenSheet) {
         {"FILE a.wav WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:61:00\n", "line 3"},
         {"FILE a.wav WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:75\n", "line 3"},
         {"REM x\nTRACK 01 AUDIO\n", "line 2"},
-        {"FILE \"a.wav WAVE\n", "line 1"},
         {"FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE x\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", "line 2"},
         {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 01:00:00\nTRACK 02 AUDIO\nINDEX 01 00:59:00\n",
          "line 5"},
@@ -171,7 +359,11 @@ TEST(CueSheet, WritesPiecesThatReadBackAsTheSameSegments) {
         CueSheet::Of(QStringLiteral("/m/take.ogg"), disc, pieces, 44100, frames);
     const CueSheet read = CueSheet::Parse(written.text());
     EXPECT_EQ(read.text(), written.text());
-    const auto back = read.pieces(read.fileFor(QStringLiteral("/m/take.ogg")), 44100, frames);
+    // The audio before the first piece is a pregap to the reader: left out
+    // on request, it reads back as it was written.
+    const int file = read.fileFor(QStringLiteral("/m/take.ogg"));
+    EXPECT_EQ(read.pieces(file, 44100, frames).front().begin, 0);
+    const auto back = read.pieces(file, 44100, frames, CueSheet::Pregap::Drop);
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].begin, 2 * 588); // the nearest cue frame
     EXPECT_EQ(back[0].tags.title, QStringLiteral("Say 'hi'"));

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -188,6 +189,8 @@ TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
     PieceTags sheet;
     sheet.album = QStringLiteral("Live");
     sheet.artist = QStringLiteral("Band");
+    sheet.discNumber = 2;
+    sheet.discTotal = 3;
     std::vector<TitledPiece> pieces{one, two};
     RecordPieces::Number(pieces);
     RecordPieces::Adopt(state.JobList[0], pieces, sheet);
@@ -216,6 +219,24 @@ TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
             const DecodedAudio decoded = decodeWithFfmpeg(path);
             EXPECT_EQ(decoded.tags.at(QStringLiteral("title")), title);
             EXPECT_TRUE(decoded.tags.at(QStringLiteral("track")).startsWith(QString::number(n)));
+            // Track and disc numbers as the format's players read them:
+            // Vorbis comments in fields of their own, ID3 and WMA as "n/N".
+            const TagLib::PropertyMap properties = ref.file()->properties();
+            const auto field = [&](const char* key) {
+                return properties[key].toString().to8Bit(true);
+            };
+            if (QLatin1String(extension) == QLatin1String("mp3") ||
+                QLatin1String(extension) == QLatin1String("wma")) {
+                EXPECT_EQ(field("DISCNUMBER"), "2/3");
+                if (QLatin1String(extension) == QLatin1String("mp3")) {
+                    EXPECT_EQ(field("TRACKNUMBER"), std::to_string(n) + "/2");
+                }
+            } else {
+                EXPECT_EQ(field("TRACKNUMBER"), std::to_string(n));
+                EXPECT_EQ(field("TRACKTOTAL"), "2");
+                EXPECT_EQ(field("DISCNUMBER"), "2");
+                EXPECT_EQ(field("DISCTOTAL"), "3");
+            }
         }
     }
 }

@@ -86,12 +86,14 @@ std::size_t AudioReader::stepsAhead() const {
 }
 
 void AudioReader::stopReadAhead(bool keepSteps) {
-    if (!ahead_)
-        return;
-    std::deque<DecodeAhead::Step> left = ahead_->stop();
-    ahead_.reset();
+    std::deque<DecodeAhead::Step> left;
+    if (ahead_) {
+        left = ahead_->stop();
+        ahead_.reset();
+    }
     // Switched off midway, the steps made ahead are still to be delivered;
-    // before a seek or a new format they are of no use.
+    // before a seek or a new format they are of no use, also those left
+    // from an earlier switch that no thread holds any more.
     if (keepSteps)
         std::move(left.begin(), left.end(), std::back_inserter(aheadLeft_));
     else

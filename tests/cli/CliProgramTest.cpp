@@ -44,6 +44,16 @@ protected:
     }
     QString src(const QString& name = {}) const { return dir.filePath("src/" + name); }
     QString out(const QString& name = {}) const { return dir.filePath("out/" + name); }
+    // The corpus' FLAC file from flac, copied as src/image.flac: a CD image
+    // to cut by cue sheets. Null when flac did not make it.
+    const FormatCorpus::File* copyFlacImage() const {
+        for (const FormatCorpus::File& f : FormatCorpus::Shared().files())
+            if (f.name == "flac_44100_2" && !f.path.isEmpty()) {
+                EXPECT_TRUE(QFile::copy(f.path, src("image.flac")));
+                return &f;
+            }
+        return nullptr;
+    }
     QString tone(const QString& name, double seconds, QStringList comments = {}) const {
         OggFixture fixture = OggFixture::Tone(seconds, 440.0, Rate, 2);
         fixture.comments = std::move(comments);
@@ -484,13 +494,9 @@ TEST_F(CliProgramTest, SplitsOtherFormatsAndListsTheOutputsOfEverySourceDotNamed
 }
 
 TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAlike) {
-    const auto& files = FormatCorpus::Shared().files();
-    const auto made = std::find_if(files.begin(), files.end(), [](const FormatCorpus::File& f) {
-        return f.name == "flac_44100_2" && !f.path.isEmpty();
-    });
-    if (made == files.end())
+    const FormatCorpus::File* made = copyFlacImage();
+    if (!made)
         GTEST_SKIP() << "flac did not make its file";
-    ASSERT_TRUE(QFile::copy(made->path, src("image.flac")));
     // Written for the WAV the image was made from; INDEX 00 does not cut.
     const QString sheet = src("image.cue");
     QFile cue(sheet);
@@ -574,13 +580,9 @@ TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAl
 }
 
 TEST_F(CliProgramTest, ACueSheetFromWindowsLosesNoAudioAndNamesTheTracksItCannotCut) {
-    const auto& files = FormatCorpus::Shared().files();
-    const auto made = std::find_if(files.begin(), files.end(), [](const FormatCorpus::File& f) {
-        return f.name == "flac_44100_2" && !f.path.isEmpty();
-    });
-    if (made == files.end())
+    const FormatCorpus::File* made = copyFlacImage();
+    if (!made)
         GTEST_SKIP() << "flac did not make its file";
-    ASSERT_TRUE(QFile::copy(made->path, src("image.flac")));
     // Saved in Windows-1251, with a second of pregap before track 1 and a
     // track past the end of the image.
     QStringEncoder windows("windows-1251");

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ConsoleRunHost.h"
+#include "cli/Reporter.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
@@ -23,6 +24,7 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <memory>
 #include <vector>
 
 // One run of tarnwell-cli: the window's job model, audio components and
@@ -73,9 +75,9 @@ private:
     // The output path a piece of the plan is given, as the run names it.
     QString plannedPath(const Source& source, const listrecord& record,
                         const PiecePlan::Piece& piece, GivenNames& planned) const;
-    // What --json prints of one output.
-    QJsonObject outputJson(const listrecord& record, const PiecePlan::Piece* piece,
-                           const RunOutcome::Piece& output) const;
+    // A piece of the plan as the outcome of a dry run.
+    RunOutcome::Piece plannedPiece(const listrecord& record, const PiecePlan::Piece& piece,
+                                   const QString& path) const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
@@ -105,8 +107,8 @@ private:
     RunCommand command_;
 
     std::vector<Source> sources_;
-    // The outputs --json prints at the end.
-    QJsonArray outputs_;
+    // Prints what was planned or done, as text or as JSON.
+    std::unique_ptr<Reporter> reporter_;
     int failed_ = 0;
     int warned_ = 0;
     bool interrupted_ = false;

@@ -250,13 +250,15 @@ SilenceParams CutterSession::silenceLevels() const {
             options_.minSilenceMs.value_or(state_.SilenceMinimumMs)};
 }
 
-std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record) const {
+std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record,
+                                                            bool report) const {
     std::vector<CommandLine::Segment> inside;
     for (const CommandLine::Segment& segment : options_.segments) {
         if (segment.begin >= record.Duration) {
-            say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
-                    .arg(QFileInfo(record.FileName).fileName(), range(segment.begin, segment.end),
-                         FormatTime(record.Duration)));
+            if (report)
+                say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
+                        .arg(QFileInfo(record.FileName).fileName(),
+                             range(segment.begin, segment.end), FormatTime(record.Duration)));
             continue;
         }
         inside.push_back({segment.begin, std::min(segment.end, record.Duration)});
@@ -296,7 +298,8 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
     const bool segmented = !options_.marked() && (state_.FunctionChoice == FunctionCustom ||
                                                   state_.FunctionChoice == FunctionUnification);
     if (segmented) {
-        const std::vector<CommandLine::Segment> inside = segmentsIn(record);
+        // A join has told the ranges it leaves out already.
+        const std::vector<CommandLine::Segment> inside = segmentsIn(record, split);
         if (inside.empty())
             return {};
         setSegments(record, inside);

@@ -59,8 +59,9 @@ private:
     // Puts exactly `sources` on the list, with the segments of the options.
     void loadList(const std::vector<Source>& sources);
     // The --segments ranges that lie in a file, cut at its end; those that
-    // begin after it are left out with a note.
-    std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
+    // begin after it are left out, with a note when `report` is on.
+    std::vector<CommandLine::Segment> segmentsIn(const listrecord& record,
+                                                 bool report = true) const;
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
     // The pieces a split (or, with `split` off, a join) cuts from `source`,
     // as the run will cut them; those of no length are left out.

@@ -425,6 +425,29 @@ TEST_F(CliProgramTest, VersionAndUsageErrorsSpeakAsTheTool) {
     }
 }
 
+// A "/" in --name makes folders below --out, never above it; a template
+// with a field mistyped is refused with the settings dialog's message.
+TEST_F(CliProgramTest, ANameTemplateMakesFoldersInsideTheOutputFolderOnly) {
+    const QString song =
+        tone("song.ogg", 2.0, {"TITLE=Night Song", "ARTIST=../../Some/one", "ALBUM=Live"});
+    const QStringList split{
+        "split", song,    "--time", "1",      "--format",
+        "wav",   "--out", out(),    "--name", "{artist}/{album}/{n:02} {title}"};
+    const Result plan = run(split + QStringList{"--dry-run"});
+    ASSERT_EQ(run(split).status, 0);
+    const QStringList names{"Someone/Live/01 Night Song.wav", "Someone/Live/02 Night Song.wav"};
+    for (const QString& name : names) {
+        EXPECT_TRUE(plan.out.contains("\t" + out(name))) << plan.out.toStdString();
+        EXPECT_NEAR(decodeWithFfmpeg(out(name)).seconds(), 1.0, 0.01) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"out", "src"}));
+    const Result bad = run({"split", song, "--time", "1", "--name", "{title", "--out", out()});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains("{title is not a field of the name template. The fields are"))
+        << bad.err.toStdString();
+}
+
 TEST_F(CliProgramTest, ADryRunFailsWhereTheRunWould) {
     const QString song = tone("short.ogg", 1.5);
     const QStringList arguments{"split", song,  "--segments", "0:05-0:08",

@@ -524,6 +524,22 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
               QStringLiteral("untitled"));
     EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist} - {album} {n}"), 4, {}, caption, 0),
               QStringLiteral("4"));
+    // Folders: a value never adds one nor climbs out, an empty one is left out.
+    tags.artist = QStringLiteral("../..");
+    tags.album = QString();
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist}/{album}/{n:02} {title}"), 1, tags,
+                                     caption, 0),
+              QStringLiteral("01 Dos Two"));
+    tags.artist = QStringLiteral("AC/DC");
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist}/Live/{n}"), 1, tags, caption, 0),
+              QStringLiteral("ACDC/Live/1"));
+    for (const char* bad : {"{unknown}", "{title", "{n:99999999999}", "a}b", "/abs/{n}",
+                            "{artist}/../{n}", "a//{n}", "{artist}/", "./{n}"})
+        EXPECT_FALSE(OutputNames::PatternFault(QString::fromUtf8(bad)).isEmpty()) << bad;
+    for (const char* good : {"", "{artist}/{album}/{n:02} {title}", "{n:02} - {title}", "({n})"})
+        EXPECT_EQ(OutputNames::PatternFault(QString::fromUtf8(good)), QString()) << good;
+    EXPECT_TRUE(OutputNames::PatternFault(QStringLiteral("{n:99999999999}"))
+                    .startsWith(QStringLiteral("{n:99999999999} is not a field")));
 
     QTemporaryDir dir;
     QFile taken(dir.filePath(QStringLiteral("01 - One.flac")));
@@ -532,4 +548,7 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
     EXPECT_EQ(OutputNames::NamedOutput(dir.path(), QStringLiteral("01 - One"),
                                        QStringLiteral(".flac"), {planned}),
               dir.filePath(QStringLiteral("01 - One_2.flac")));
+    EXPECT_EQ(OutputNames::NamedOutput(dir.path(), QStringLiteral("Band/../../01"),
+                                       QStringLiteral(".flac")),
+              dir.filePath(QStringLiteral("Band/01.flac")));
 }

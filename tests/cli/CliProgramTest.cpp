@@ -25,6 +25,7 @@
 #include <csignal>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -303,6 +304,45 @@ TEST_F(CliProgramTest, ARefusedFileIsFollowedByTheReason) {
     EXPECT_TRUE(r.err.contains(QFileInfo(folder).fileName() + " this File is not supported. " +
                                folder + " is a folder."))
         << r.err.toStdString();
+
+    // A FLAC file cut short says so, with what it holds and announces.
+    FormatCorpus::Synthesize("aevalsrc=sin(2*PI*440*t):s=44100:d=4", {"-c:a", "flac"},
+                             src("whole.flac"));
+    QFile whole(src("whole.flac"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(src("cut.flac"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(whole.size() / 8));
+    cut.close();
+    const Result shortened = run({"info", cut.fileName()});
+    EXPECT_EQ(shortened.status, 1);
+    EXPECT_TRUE(shortened.err.contains("cut.flac this File is Error or not supported. " +
+                                       cut.fileName() + " ends after 0."))
+        << shortened.err.toStdString();
+    EXPECT_TRUE(shortened.err.contains(
+        " seconds, though it announces 4.00: the file is cut short or damaged."))
+        << shortened.err.toStdString();
+
+    // A file that cannot be opened says so first, and why; the superuser
+    // tries it as nobody, whom permissions bind.
+    const QString locked = tone("locked.ogg", 1.2);
+    ASSERT_TRUE(QFile::setPermissions(locked, {}));
+    QStringList command{
+        "env", "HOME=" + dir.path(), "XDG_CONFIG_HOME=" + dir.filePath("config"), program(), "info",
+        locked};
+    if (::geteuid() == 0) {
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                          QFile::ReadOther | QFile::ExeOther;
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), open) && QFile::setPermissions(src(), open));
+        command =
+            QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
+    }
+    QProcess denied;
+    denied.start(command.takeFirst(), command);
+    ASSERT_TRUE(denied.waitForFinished(240000));
+    const QString deniedText = QString::fromUtf8(denied.readAllStandardError());
+    EXPECT_EQ(denied.exitCode(), 1);
+    EXPECT_EQ(deniedText, "tarnwell-cli: Cannot open locked.ogg: Permission denied.\n");
 }
 
 TEST_F(CliProgramTest, AFileThatGivesNothingToWriteSaysWhyAndFails) {

@@ -388,12 +388,20 @@ TEST(LabelFile, ReadsPointsAndRegionsAtTheirNearestFrames) {
     EXPECT_EQ(points[1], piece(544444, 30 * 44100, "Verse"));
     EXPECT_EQ(points[2], piece(30 * 44100, frames, "Outro"));
 
-    // A point cuts the region it lies in; one outside every region is left.
+    // A point cuts the region it lies in; one in a gap starts a piece there
+    // that runs to the next label, or the end.
     const auto regions =
-        LabelFile::Parse(QStringLiteral("1.5\t4.25\tA\n2\t2\tB\n9\t9\tnowhere\n"), 44100, frames);
-    ASSERT_EQ(regions.size(), 2u);
-    EXPECT_EQ(regions[0], piece(66150, 88200, "A"));
-    EXPECT_EQ(regions[1], piece(88200, 187425, "B"));
+        LabelFile::Parse(QStringLiteral("1.5\t4.25\tA\n2\t2\tB\n9\t9\tAfter\n0.5\t0.5\tBefore\n"
+                                        "4.25\t4.25\tAt end\n5\t5\tGap\n6\t8\tC\n"),
+                         44100, frames);
+    ASSERT_EQ(regions.size(), 7u);
+    EXPECT_EQ(regions[0], piece(22050, 66150, "Before"));
+    EXPECT_EQ(regions[1], piece(66150, 88200, "A"));
+    EXPECT_EQ(regions[2], piece(88200, 187425, "B"));
+    EXPECT_EQ(regions[3], piece(187425, 5 * 44100, "At end"));
+    EXPECT_EQ(regions[4], piece(5 * 44100, 6 * 44100, "Gap"));
+    EXPECT_EQ(regions[5], piece(6 * 44100, 8 * 44100, "C"));
+    EXPECT_EQ(regions[6], piece(9 * 44100, frames, "After"));
 
     // Spaces for tabs and a decimal comma, as some tools and locales write.
     EXPECT_EQ(LabelFile::Parse(QStringLiteral("1.5  4,25 A b\n"), 44100, frames),

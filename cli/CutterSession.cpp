@@ -22,8 +22,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <unordered_map>
 #include <utility>
 
 namespace {

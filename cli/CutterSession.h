@@ -20,8 +20,6 @@
 #include "platform/SettingsFile.h"
 
 #include <QItemSelectionModel>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QSet>
 
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/TextEncoding.h"
+#include "engine/OutputNames.h"
 
 #include <CLI/CLI.hpp>
 
@@ -174,8 +175,9 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
         command
             .add_option("--name", shared.pattern,
                         "Name the outputs by TEMPLATE: {n}, {n:02}, {title}, {artist}, {album}, "
-                        "{source}, {begin} (default for pieces with titles: the settings "
-                        "file's, else \"{n:02} - {title}\")")
+                        "{source}, {begin}; a \"/\" makes a folder, as in "
+                        "\"{artist}/{album}/{n:02} {title}\" (default for pieces with titles: "
+                        "the settings file's, else \"{n:02} - {title}\")")
             ->type_name("TEMPLATE");
         command
             .add_option("--min-piece", shared.minPiece,
@@ -346,6 +348,9 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     options.labels = QString::fromStdString(shared.labels);
     options.chapters = shared.chapters;
     options.pattern = QString::fromStdString(shared.pattern);
+    // The window's own rule and message for a template that names nothing.
+    if (const QString fault = OutputNames::PatternFault(options.pattern); !fault.isEmpty())
+        return usageError(QStringLiteral("--name: ") + fault);
     options.exportCue = QString::fromStdString(shared.exportCue);
     options.exportLabels = QString::fromStdString(shared.exportLabels);
     options.seconds = shared.seconds;

@@ -1,5 +1,7 @@
 #include "cli/CutterSession.h"
 
+#include "cli/JsonReporter.h"
+#include "cli/TextReporter.h"
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
@@ -20,8 +22,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -31,11 +31,7 @@ QString range(std::int32_t begin, std::int32_t end) {
 }
 
 void print(const QString& text) {
-    // Written whole: a tag value may hold a zero byte, which would end a
-    // C string before the line does.
-    const QByteArray line = (text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-    std::fflush(stdout);
+    Reporter::Print(text);
 }
 
 // A file none of whose --segments lies inside it: nothing to cut.
@@ -61,7 +57,9 @@ CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
       context_{state_,    lv_,      lvTime_,  SegmentList{state_, lvTime_},
                reader_,   writer_,  encoder_, transform_,
                settings_, desktop_, host_},
-      command_(state_, lv_, desktop_, steps_) {
+      command_(state_, lv_, desktop_, steps_),
+      reporter_(options_.json ? std::unique_ptr<Reporter>(std::make_unique<JsonReporter>())
+                              : std::make_unique<TextReporter>(options_.quiet)) {
     // A failed run needs no Stop here: the tool goes on with the next file.
     command_.setStopHint(QString());
     reader_.SetActive(true);
@@ -250,13 +248,15 @@ SilenceParams CutterSession::silenceLevels() const {
             options_.minSilenceMs.value_or(state_.SilenceMinimumMs)};
 }
 
-std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record) const {
+std::vector<CommandLine::Segment> CutterSession::segmentsIn(const listrecord& record,
+                                                            bool report) const {
     std::vector<CommandLine::Segment> inside;
     for (const CommandLine::Segment& segment : options_.segments) {
         if (segment.begin >= record.Duration) {
-            say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
-                    .arg(QFileInfo(record.FileName).fileName(), range(segment.begin, segment.end),
-                         FormatTime(record.Duration)));
+            if (report)
+                say(QStringLiteral("%1: %2 begins after the file's end (%3); left out")
+                        .arg(QFileInfo(record.FileName).fileName(),
+                             range(segment.begin, segment.end), FormatTime(record.Duration)));
             continue;
         }
         inside.push_back({segment.begin, std::min(segment.end, record.Duration)});
@@ -296,7 +296,8 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
     const bool segmented = !options_.marked() && (state_.FunctionChoice == FunctionCustom ||
                                                   state_.FunctionChoice == FunctionUnification);
     if (segmented) {
-        const std::vector<CommandLine::Segment> inside = segmentsIn(record);
+        // A join has told the ranges it leaves out already.
+        const std::vector<CommandLine::Segment> inside = segmentsIn(record, split);
         if (inside.empty())
             return {};
         setSegments(record, inside);
@@ -357,40 +358,28 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }
 
-QJsonObject CutterSession::outputJson(const listrecord& record, const PiecePlan::Piece* piece,
-                                      const RunOutcome::Piece& output) const {
-    static const char* const statuses[] = {"written", "failed", "left out"};
-    QJsonObject object{{"source", record.FileName},
-                       {"path", output.path},
-                       {"status", QLatin1String(statuses[static_cast<int>(output.status)])}};
-    // "copied", "re-encoded (why)", or simply encoded where copying was not in question.
-    object.insert(QStringLiteral("made"),
-                  output.note.isEmpty() ? QStringLiteral("encoded") : output.note);
-    if (!output.problem.isEmpty())
-        object.insert(QStringLiteral("problem"), output.problem);
-    if (!output.tagFailure.isEmpty())
-        object.insert(QStringLiteral("tagFailure"), output.tagFailure);
-    if (piece) {
-        const double rate = record.SampleRate > 0 ? record.SampleRate : 1;
-        object.insert(
-            QStringLiteral("begin"),
-            QJsonObject{{"frame", qint64(piece->begin)}, {"seconds", double(piece->begin) / rate}});
-        object.insert(QStringLiteral("end"), QJsonObject{{"frame", qint64(piece->end)},
-                                                         {"seconds", double(piece->end) / rate}});
-        const TitledPiece marked = piece->row < static_cast<int>(record.Pieces.size())
-                                       ? record.Pieces[static_cast<size_t>(piece->row)]
-                                       : TitledPiece();
-        if (!marked.tags.title.isEmpty())
-            object.insert(QStringLiteral("title"), marked.tags.title);
-        if (marked.tags.track > 0)
-            object.insert(QStringLiteral("track"),
-                          QStringLiteral("%1/%2").arg(marked.tags.track).arg(marked.tags.tracks));
-    }
-    return object;
+RunOutcome::Piece CutterSession::plannedPiece(const listrecord& record,
+                                              const PiecePlan::Piece& piece,
+                                              const QString& path) const {
+    const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
+                                   ? record.Pieces[static_cast<size_t>(piece.row)]
+                                   : TitledPiece();
+    RunOutcome::Piece planned;
+    planned.file = 0;
+    planned.row = piece.row;
+    planned.status = RunOutcome::Status::Planned;
+    planned.begin = piece.begin;
+    planned.end = piece.end;
+    planned.rate = record.SampleRate;
+    planned.planned = path;
+    planned.title = marked.tags.title;
+    planned.track = marked.tags.track;
+    planned.tracks = marked.tags.tracks;
+    planned.cut = piece.cutNote;
+    return planned;
 }
 
 void CutterSession::listPlannedSplit() {
-    const QString extension = OutputNames::Extension(options_.format);
     GivenNames planned;
     for (const Source& source : sources_) {
         if (stopped())
@@ -412,21 +401,14 @@ void CutterSession::listPlannedSplit() {
         listrecord record = source.record;
         if (options_.marked())
             markPieces(record, true);
+        RunOutcome plan;
         for (size_t k = 0; k < pieces.size() && !stopped(); ++k) {
             const PiecePlan::Piece& piece = pieces[k];
-            const std::int32_t rate = source.record.SampleRate;
             const QString path = plannedPath(source, record, piece, planned);
             planned.insert(path);
-            const QString& note = piece.cutNote;
-            const QString title =
-                piece.title.isEmpty() ? QString() : QLatin1Char('\t') + piece.title;
-            print(QStringLiteral("%1\t%2\t%3%4%5")
-                      .arg(QFileInfo(source.record.FileName).fileName(),
-                           FormatTimeMs(PiecePlan::Milliseconds(piece.begin, rate)) +
-                               QLatin1Char('-') +
-                               FormatTimeMs(PiecePlan::Milliseconds(piece.end, rate)),
-                           path, title, note.isEmpty() ? QString() : QLatin1Char('\t') + note));
+            plan.pieces.push_back(plannedPiece(record, piece, path));
         }
+        reporter_->split(source.record.FileName, plan, QString());
         for (const QString& sheet : {options_.exportCue, options_.exportLabels}) {
             if (sheet.isEmpty())
                 continue;
@@ -446,6 +428,7 @@ int CutterSession::split() {
     addFiles();
     if (options_.dryRun) {
         listPlannedSplit();
+        reporter_->summary(QString());
         return stopped() ? Interrupted : failed_ > 0 || warned_ > 0 ? SomeFailed : 0;
     }
     int done = 0;
@@ -466,15 +449,10 @@ int CutterSession::split() {
             }
             setSegments(job.record, inside);
         }
-        std::vector<PiecePlan::Piece> plan;
         try {
             if (options_.marked())
                 markPieces(job.record, true);
-            // The outputs' ranges, which the outcome gives by row.
-            if (options_.json)
-                plan = piecesOf(source, true);
         } catch (const Error& e) {
-            RunSupport::CloseQuietly(reader_);
             fail(e.message());
             continue;
         }
@@ -495,84 +473,59 @@ int CutterSession::split() {
         host_.clearLine();
         // Every output the run finished, also those of a file that failed
         // part way: they stay, complete.
-        QStringList written;
-        int untagged = 0;
         const RunOutcome outcome = host_.takeOutcome();
-        std::unordered_map<int, const PiecePlan::Piece*> planned;
-        for (const PiecePlan::Piece& piece : plan)
-            planned.emplace(piece.row, &piece);
-        for (const RunOutcome::Piece& output : outcome.pieces) {
-            const auto at = planned.find(output.row);
-            outputs_.append(
-                outputJson(job.record, at == planned.end() ? nullptr : at->second, output));
-        }
-        for (const RunOutcome::Piece& output : outcome.written()) {
-            QString entry = QFileInfo(output.path).fileName();
-            // How an OGG piece was made, as its row shows it in the window.
-            if (!output.note.isEmpty())
-                entry += QStringLiteral(" [%1]").arg(output.note);
-            written.append(entry);
-            if (!output.tagFailure.isEmpty())
-                ++untagged;
-        }
+        const std::vector<RunOutcome::Piece> written = outcome.written();
         pieces += static_cast<int>(written.size());
         // The run has said which files lack their tags, and why.
-        failed_ += untagged;
+        failed_ += static_cast<int>(std::count_if(
+            written.begin(), written.end(), [](const auto& p) { return !p.tagFailure.isEmpty(); }));
         QString result;
         if (failedHere)
             result = QStringLiteral("failed");
         else if (interrupted_)
             result = QStringLiteral("stopped");
-        else if (written.isEmpty())
+        else if (written.empty())
             result = QStringLiteral("not done"); // the run has said why
         else
             result = QStringLiteral("done");
         if (result == QLatin1String("done"))
             ++done;
-        if (failedHere && written.isEmpty())
-            continue;
-        say(QStringLiteral("%1: %2 -> %3")
-                .arg(name, result,
-                     written.isEmpty() ? QStringLiteral("nothing written")
-                                       : written.join(QStringLiteral(", "))));
+        reporter_->split(source.record.FileName, outcome, result);
     }
     return finish(done, pieces);
 }
 
 int CutterSession::listPlannedJoin(const QString& output) {
+    RunOutcome::Piece plan;
+    plan.status = RunOutcome::Status::Planned;
+    QStringList files;
     for (const Source& source : sources_) {
         if (stopped())
             return Interrupted;
-        const QString name = QFileInfo(source.record.FileName).fileName();
         const listrecord& record = source.record;
+        const int file = static_cast<int>(files.size());
+        files.append(record.FileName);
+        if (plan.rate == 0)
+            plan.rate = record.SampleRate;
+        // Whole files run to their last frame.
         if (state_.FunctionChoice == FunctionSplitByTime) {
-            // A whole file, to its last frame.
-            const std::int64_t lengthMs =
-                record.SampleRate > 0 ? std::int64_t{record.SampleCount} * 1000 / record.SampleRate
-                                      : 0;
-            print(QStringLiteral("%1\t%2-%3").arg(name, FormatTime(0), FormatTimeMs(lengthMs)));
+            plan.joined.push_back({file, 0, 0, record.SampleCount, record.SampleRate});
             continue;
         }
         for (const PiecePlan::Piece& piece : piecesOf(source, false))
-            print(QStringLiteral("%1\t%2-%3")
-                      .arg(name,
-                           FormatTimeMs(PiecePlan::Milliseconds(piece.begin, record.SampleRate)),
-                           FormatTimeMs(PiecePlan::Milliseconds(piece.end, record.SampleRate))));
+            plan.joined.push_back({file, piece.row, piece.begin, piece.end, record.SampleRate});
     }
     const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
-    QStringList files;
-    for (const Source& source : sources_)
-        files.append(source.record.FileName);
     const JoinRun::NameCheck check = JoinRun::CheckName(path, files);
-    if (!check.refusal.isEmpty()) {
+    if (!check.refusal.isEmpty())
         fail(check.refusal);
-        return SomeFailed;
-    }
-    if (check.exists) {
+    else if (check.exists)
         fail(QStringLiteral("\"%1\" already exists; the join would not replace it").arg(path));
-        return SomeFailed;
+    else {
+        plan.planned = path;
+        reporter_->join(files, plan, QString());
     }
-    print(QStringLiteral("-> %1").arg(path));
+    reporter_->summary(QString());
     return failed_ > 0 ? SomeFailed : 0;
 }
 
@@ -613,34 +566,29 @@ int CutterSession::join() {
     host_.setFile(
         QFileInfo(OutputNames::JoinOutput(output, OutputNames::Extension(options_.format)))
             .fileName());
+    QStringList files;
+    for (const Source& source : sources_)
+        files.append(source.record.FileName);
     try {
         command_.Join(false);
     } catch (const Error& e) {
         fail(e.message());
         command_.Stop(host_, lvTime_);
+        for (const RunOutcome::Piece& failed : host_.takeOutcome().pieces)
+            reporter_->join(files, failed, QStringLiteral("failed"));
         return finish(0, 0);
     }
     host_.clearLine();
-    // The name the join wrote, which differs from the one asked for when a
-    // file of that name appeared meanwhile.
-    QString joined = steps_.joinOutput().path;
-    for (const RunOutcome::Piece& piece : host_.takeOutcome().written())
-        joined = piece.path;
+    const std::vector<RunOutcome::Piece> written = host_.takeOutcome().written();
     // Refused (the name is a source, or taken): the desktop said why.
-    if (joined.isEmpty()) {
+    if (written.empty()) {
         ++failed_;
         return finish(0, 0);
     }
-    QJsonArray joinedSources;
-    for (const Source& source : sources_)
-        joinedSources.append(source.record.FileName);
-    outputs_.append(QJsonObject{
-        {"sources", joinedSources},
-        {"path", joined},
-        {"status", interrupted_ ? QStringLiteral("stopped") : QStringLiteral("written")}});
-    say(QStringLiteral("%1 files %2 -> %3")
-            .arg(sources_.size())
-            .arg(interrupted_ ? QStringLiteral("stopped") : QStringLiteral("joined"), joined));
+    // Under the name the join wrote, which differs from the one asked for
+    // when a file of that name appeared meanwhile.
+    reporter_->join(files, written.back(),
+                    interrupted_ ? QStringLiteral("stopped") : QStringLiteral("joined"));
     return finish(interrupted_ ? 0 : static_cast<int>(sources_.size()), 1);
 }
 
@@ -655,11 +603,9 @@ int CutterSession::finish(int done, int pieces) {
                           .arg(pieces == 1 ? QStringLiteral("file") : QStringLiteral("files"));
     if (failed_ > 0)
         summary += QStringLiteral(", %1 failed").arg(failed_);
-    if (options_.json)
-        print(QString::fromUtf8(QJsonDocument(outputs_).toJson(QJsonDocument::Indented)).trimmed());
     if (interrupted_)
         summary += QStringLiteral(", stopped");
-    say(summary);
+    reporter_->summary(summary);
     if (interrupted_)
         return Interrupted;
     return failed_ > 0 || warned_ > 0 || done < total ? SomeFailed : 0;

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleDesktop.h"
 #include "cli/ConsoleRunHost.h"
+#include "cli/Reporter.h"
 #include "core/AppState.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
@@ -19,10 +20,9 @@
 #include "platform/SettingsFile.h"
 
 #include <QItemSelectionModel>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QSet>
 
+#include <memory>
 #include <vector>
 
 // One run of tarnwell-cli: the window's job model, audio components and
@@ -57,8 +57,9 @@ private:
     // Puts exactly `sources` on the list, with the segments of the options.
     void loadList(const std::vector<Source>& sources);
     // The --segments ranges that lie in a file, cut at its end; those that
-    // begin after it are left out with a note.
-    std::vector<CommandLine::Segment> segmentsIn(const listrecord& record) const;
+    // begin after it are left out, with a note when `report` is on.
+    std::vector<CommandLine::Segment> segmentsIn(const listrecord& record,
+                                                 bool report = true) const;
     void setSegments(listrecord& record, const std::vector<CommandLine::Segment>& segments) const;
     // The pieces a split (or, with `split` off, a join) cuts from `source`,
     // as the run will cut them; those of no length are left out.
@@ -73,9 +74,9 @@ private:
     // The output path a piece of the plan is given, as the run names it.
     QString plannedPath(const Source& source, const listrecord& record,
                         const PiecePlan::Piece& piece, GivenNames& planned) const;
-    // What --json prints of one output.
-    QJsonObject outputJson(const listrecord& record, const PiecePlan::Piece* piece,
-                           const RunOutcome::Piece& output) const;
+    // A piece of the plan as the outcome of a dry run.
+    RunOutcome::Piece plannedPiece(const listrecord& record, const PiecePlan::Piece& piece,
+                                   const QString& path) const;
     void listPlannedSplit();
     int listPlannedJoin(const QString& output);
     int finish(int done, int pieces);
@@ -105,8 +106,8 @@ private:
     RunCommand command_;
 
     std::vector<Source> sources_;
-    // The outputs --json prints at the end.
-    QJsonArray outputs_;
+    // Prints what was planned or done, as text or as JSON.
+    std::unique_ptr<Reporter> reporter_;
     int failed_ = 0;
     int warned_ = 0;
     bool interrupted_ = false;

@@ -52,3 +52,7 @@ std::int64_t FramePosition::OfFraction(std::int64_t whole, std::int64_t numerato
         return 0;
     return whole * rate + (numerator * rate * 2 + denominator) / (2 * denominator);
 }
+
+double FramePosition::Seconds(std::int64_t frame, std::int32_t rate) {
+    return rate > 0 ? static_cast<double>(frame) / rate : 0.0;
+}

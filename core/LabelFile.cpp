@@ -99,8 +99,49 @@ std::vector<TitledPiece> LabelFile::Parse(const QString& text, std::int32_t rate
         }
         pieces.push_back(piece);
     }
+    cutGaps(regions, points, frames, pieces);
     std::erase_if(pieces, [](const TitledPiece& p) { return p.begin >= p.end; });
+    std::stable_sort(pieces.begin(), pieces.end(), byBegin);
     return pieces;
+}
+
+void LabelFile::cutGaps(std::vector<TitledPiece> regions, const std::vector<TitledPiece>& points,
+                        std::int64_t frames, std::vector<TitledPiece>& pieces) {
+    // A point outside every region starts a piece in the gap it lies in, up
+    // to the next label, as an editor exports pieces at its labels; the gap
+    // before it stays out, as every gap does.
+    std::sort(regions.begin(), regions.end(),
+              [](const TitledPiece& a, const TitledPiece& b) { return a.begin < b.begin; });
+    // Where regions cover the source, overlapping ones merged.
+    std::vector<std::pair<std::int64_t, std::int64_t>> covered;
+    for (const TitledPiece& region : regions) {
+        if (!covered.empty() && region.begin <= covered.back().second)
+            covered.back().second = std::max(covered.back().second, region.end);
+        else
+            covered.emplace_back(region.begin, region.end);
+    }
+    const auto inRegion = [&](std::int64_t frame) {
+        const auto after =
+            std::upper_bound(covered.begin(), covered.end(), frame,
+                             [](std::int64_t f, const auto& span) { return f < span.first; });
+        return after != covered.begin() && frame < std::prev(after)->second;
+    };
+    std::vector<TitledPiece> gapPoints;
+    for (const TitledPiece& point : points)
+        if (!inRegion(point.begin) && (gapPoints.empty() || gapPoints.back().begin != point.begin))
+            gapPoints.push_back(point);
+    for (size_t k = 0; k < gapPoints.size(); ++k) {
+        TitledPiece piece = gapPoints[k];
+        piece.end = std::max<std::int64_t>(frames, 0);
+        if (k + 1 < gapPoints.size())
+            piece.end = gapPoints[k + 1].begin;
+        const auto next =
+            std::upper_bound(covered.begin(), covered.end(), piece.begin,
+                             [](std::int64_t f, const auto& span) { return f < span.first; });
+        if (next != covered.end())
+            piece.end = std::min(piece.end, next->first);
+        pieces.push_back(piece);
+    }
 }
 
 std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,

@@ -146,6 +146,7 @@ void JoinRun::run(Kind kind, const Output& output) {
                          c_.encoder);
         T = total(kind);
         W = 0;
+        joined_.clear();
         fadeSpan_ = 0;
         written_ = 0;
 
@@ -194,16 +195,24 @@ void JoinRun::run(Kind kind, const Output& output) {
         // Under the name it got, which a file appearing meanwhile may have
         // changed; a replaced link keeps the name the user gave.
         const QString written = pending.finalPath() == target ? output.path : pending.finalPath();
-        c_.host.PieceEnded({0, 0, written, {}, RunOutcome::Status::Written, {}, {}});
+        RunOutcome::Piece ended{0, 0, written, {}, RunOutcome::Status::Written, {}, {}};
+        ended.rate = R0;
+        ended.planned = target;
+        ended.joined = joined_;
+        c_.host.PieceEnded(ended);
     } catch (...) {
         // Nothing of a failed join is left behind; the error is shown after.
-        c_.host.PieceEnded({0,
-                            0,
-                            {},
-                            {},
-                            RunOutcome::Status::Failed,
-                            RunSupport::ReasonOf(std::current_exception()),
-                            {}});
+        RunOutcome::Piece ended{0,
+                                0,
+                                {},
+                                {},
+                                RunOutcome::Status::Failed,
+                                RunSupport::ReasonOf(std::current_exception()),
+                                {}};
+        ended.rate = R0;
+        ended.planned = target;
+        ended.joined = joined_;
+        c_.host.PieceEnded(ended);
         RunSupport::CloseQuietly(c_.writer);
         RunSupport::CloseQuietly(c_.reader);
         pending.abandon();
@@ -323,7 +332,8 @@ void JoinRun::joinFile(Kind kind, int file) {
     c_.reader.SetReadAhead(true);
 
     if (kind == Kind::Whole) {
-        copyBlocks(kind, 0, 0);
+        const qint64 reached = copyBlocks(kind, 0, 0);
+        joined_.push_back({file, 0, 0, state.Busy ? record.SampleCount : reached, rate});
         c_.lvTime.setText(0, StatusColumn, SegmentStatus::Finish);
     } else {
         const int rows = c_.lvTime.count();
@@ -337,14 +347,17 @@ void JoinRun::joinFile(Kind kind, int file) {
             // its length.
             const FrameRange range = segmentFrames(record, segments, k);
             c_.reader.Seek(range.start, 3);
-            copyBlocks(kind, range.start, range.end);
+            const qint64 reached = copyBlocks(kind, range.start, range.end);
+            if (range.end > range.start)
+                joined_.push_back({file, j, range.start,
+                                   state.Busy ? range.end : std::min(reached, range.end), rate});
             SplitRun::MarkFinished(state, c_.lvTime, j);
         }
     }
     c_.reader.Close();
 }
 
-void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
+qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
     AppState& state = c_.state;
     const bool whole = kind == Kind::Whole;
     const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
@@ -420,6 +433,7 @@ void JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         showProgress();
         c_.writer.WriteSamples(block);
     } while (whole || pos < end);
+    return pos;
 }
 
 double JoinRun::sourceFrames(qint64 outputFrames) const {

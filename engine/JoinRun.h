@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RunContext.h"
+#include "engine/RunOutcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,7 +58,8 @@ private:
     // Output frames as frames of the current file.
     double sourceFrames(qint64 outputFrames) const;
     void joinFile(Kind kind, int file);
-    void copyBlocks(Kind kind, qint64 start, qint64 end);
+    // Returns the source frame it reached.
+    qint64 copyBlocks(Kind kind, qint64 start, qint64 end);
     void showProgress();
 
     RunContext& c_;
@@ -72,6 +74,8 @@ private:
     double ratio_ = 1.0;
     bool up_ = true;
     qint64 fadeInLen_ = 0;
+    // What of each source the output holds so far.
+    std::vector<RunOutcome::Range> joined_;
     // Each file's share of T.
     std::vector<qint64> fileFrames_;
     // The fade-out in output frames: its length, the join's length, the

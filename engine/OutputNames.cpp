@@ -207,6 +207,22 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
 
 QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& tags,
                                const QString& caption, std::int64_t beginMs) {
+    // Each "/" opens a folder below the output folder. Values cannot add
+    // one, and a folder whose fields came out empty is left out.
+    const QStringList parts = pattern.split(QLatin1Char('/'));
+    QStringList stem;
+    for (qsizetype k = 0; k < parts.size(); ++k) {
+        const QString part = StemPart(parts[k], n, tags, caption, beginMs);
+        if (!part.isEmpty())
+            stem.append(part);
+        else if (k + 1 == parts.size())
+            stem.append(QStringLiteral("untitled"));
+    }
+    return stem.join(QLatin1Char('/'));
+}
+
+QString OutputNames::StemPart(const QString& pattern, int n, const PieceTags& tags,
+                              const QString& caption, std::int64_t beginMs) {
     QString name;
     qsizetype at = 0;
     for (auto it = fieldForm().globalMatch(pattern); it.hasNext();) {
@@ -233,8 +249,8 @@ QString OutputNames::PieceStem(const QString& pattern, int n, const PieceTags& t
         name += CleanTitle(value).simplified();
     }
     name += pattern.mid(at);
-    name = withoutDangling(name);
-    return name.isEmpty() ? QStringLiteral("untitled") : name;
+    // Also what keeps a folder from being "." or "..": no part begins with a dot.
+    return withoutDangling(name);
 }
 
 QString OutputNames::DefaultPattern() {
@@ -261,14 +277,47 @@ QString OutputNames::ChosenPattern(const QString& asked, const SettingsFile& set
 QString OutputNames::PatternFault(const QString& pattern) {
     if (pattern.trimmed().isEmpty())
         return {};
+    const auto notAField = [](const QString& field) {
+        return QStringLiteral("%1 is not a field of the name template. The fields are {n}, "
+                              "{n:02}, {title}, {artist}, {album}, {source} and {begin}.")
+            .arg(field);
+    };
+    // Braces belong to fields alone: "{title" or "{n:99999999999}" is a
+    // field mistyped, never text to keep.
+    const auto strayBrace = [&](qsizetype from, qsizetype to) {
+        const QString between = pattern.mid(from, to - from);
+        const qsizetype brace = between.indexOf(QRegularExpression(QStringLiteral("[{}]")));
+        if (brace < 0)
+            return QString();
+        const qsizetype close = between.indexOf(QLatin1Char('}'), brace + 1);
+        const qsizetype open = between.indexOf(QLatin1Char('{'), brace + 1);
+        const qsizetype end = between[brace] == QLatin1Char('}')         ? brace + 1
+                              : close >= 0 && (open < 0 || close < open) ? close + 1
+                              : open >= 0                                ? open
+                                                                         : between.size();
+        return notAField(between.mid(brace, end - brace));
+    };
     bool anyField = false;
+    qsizetype at = 0;
     for (auto it = fieldForm().globalMatch(pattern); it.hasNext();) {
         const auto m = it.next();
+        if (const QString stray = strayBrace(at, m.capturedStart()); !stray.isEmpty())
+            return stray;
         if (!knownField(m.captured(1)))
-            return QStringLiteral("%1 is not a field of the name template. The fields are {n}, "
-                                  "{n:02}, {title}, {artist}, {album}, {source} and {begin}.")
-                .arg(m.captured(0));
+            return notAField(m.captured(0));
         anyField = true;
+        at = m.capturedEnd();
+    }
+    if (const QString stray = strayBrace(at, pattern.size()); !stray.isEmpty())
+        return stray;
+    // Folders lie inside the output folder.
+    for (const QString& part : pattern.split(QLatin1Char('/'))) {
+        const QString name = part.trimmed();
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+            return QStringLiteral("The name template \"%1\" names a folder that is empty, \".\" "
+                                  "or \"..\", or begins with \"/\". Its folders lie inside the "
+                                  "output folder, as in {artist}/{album}/{n:02} {title}.")
+                .arg(pattern);
     }
     if (!anyField && withoutDangling(pattern).isEmpty())
         return QStringLiteral("The name template \"%1\" holds nothing but separators, which "
@@ -285,8 +334,15 @@ QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
 
 QString OutputNames::NamedOutput(const QString& outputDir, const QString& stem,
                                  const QString& extension, GivenNames& given) {
-    const QString folder = Folder(outputDir);
-    return firstFreeOf(folder, folder + stem + extension, stem, extension, given);
+    // A stem with folders ("Band/Album/01 - Song") goes below the output
+    // folder, never above it.
+    QStringList folders = stem.split(QLatin1Char('/'));
+    const QString name = folders.takeLast();
+    QString folder = Folder(outputDir);
+    for (const QString& part : folders)
+        if (!part.isEmpty() && part != QLatin1String(".") && part != QLatin1String(".."))
+            folder += part + QLatin1Char('/');
+    return firstFreeOf(folder, folder + name + extension, name, extension, given);
 }
 
 QString OutputNames::PieceOutput(const QString& outputDir, const QString& caption,

@@ -45,7 +45,8 @@ public:
     // "{album}" its tags, "{source}" the base of its file list caption,
     // "{begin}" where it begins ("00-04-17.69"); any other text stays. Each
     // field is cleaned as a title is, and so is the whole name; "untitled"
-    // when nothing is left.
+    // when nothing is left. A "/" makes a folder ("{artist}/{album}/{title}"
+    // gives "Band/Live/Song"); a folder that comes out empty is left out.
     static QString PieceStem(const QString& pattern, int n, const PieceTags& tags,
                              const QString& caption, std::int64_t beginMs);
     // The template of pieces that have titles when none is chosen.
@@ -62,10 +63,12 @@ public:
     // unless asked otherwise.
     static QString ChosenPattern(const QString& asked, const SettingsFile& settings, bool titled);
     // Why `pattern` could give no name of its own: a field that is not
-    // known, or nothing but separators. Empty when it will do, as a blank
-    // one does.
+    // known or a brace outside one, nothing but separators, or a folder that
+    // is empty, "." or "..". Empty when it will do, as a blank one does.
+    // Both front ends refuse a template with this message.
     static QString PatternFault(const QString& pattern);
-    // `stem` with `extension` in the output folder, counting "_1", "_2", ...
+    // `stem` with `extension` in the output folder (in its folders below
+    // it when it has any), counting "_1", "_2", ...
     // when that is taken, as SplitOutput does.
     static QString NamedOutput(const QString& outputDir, const QString& stem,
                                const QString& extension, const QSet<QString>& planned = {});
@@ -121,4 +124,9 @@ public:
     // Both paths name the same file (after resolving links for files that
     // exist).
     static bool SameFile(const QString& a, const QString& b);
+
+private:
+    // One folder or file name of PieceStem; empty when nothing is left.
+    static QString StemPart(const QString& pattern, int n, const PieceTags& tags,
+                            const QString& caption, std::int64_t beginMs);
 };

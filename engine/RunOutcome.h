@@ -2,16 +2,29 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
-// What a split run made of each piece it started, in the order the pieces
-// ended; a join reports its one output as a piece of file 0, row 0. Front ends report from it,
-// never from what the output folder holds.
+// What a split run made of each piece it planned, in the order the pieces
+// ended; pieces never started after a failure or a stop follow as left out.
+// A join reports its one output as a piece of file 0, row 0, with the ranges
+// of the sources it holds. Front ends report from it, never from what the
+// output folder holds.
 struct RunOutcome {
     enum class Status {
         Written, // complete under its final name
         Failed,  // nothing of it is left; `problem` says why
-        LeftOut, // stopped before any audio: no file was kept
+        LeftOut, // stopped before any audio, or never started: no file was kept
+        Planned, // a dry run's: what a run would make of it
+    };
+    // Source frames [begin, end) of file `file`, segment row `row`.
+    struct Range {
+        int file = -1;
+        int row = -1;
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        std::int32_t rate = 0; // of that source
+        bool operator==(const Range&) const = default;
     };
     struct Piece {
         int file = -1; // row of the file list
@@ -23,6 +36,22 @@ struct RunOutcome {
         Status status = Status::Written;
         QString problem;    // why it failed
         QString tagFailure; // why its tags could not be written; empty when they were
+        // The source frames it holds: as planned, and for a piece cut short
+        // by Stop, up to where it stopped.
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        std::int32_t rate = 0; // of the source, so frames can be told as times
+        QString planned;       // the name chosen for it before it was written
+        QString title;         // its own title; empty when it takes the source's
+        int track = 0;         // its number in a numbered set, 0 when none
+        int tracks = 0;
+        // Where its end cut went when cuts move to silences.
+        QString cut;
+        // A join: what of each source it holds, in order.
+        std::vector<Range> joined;
+
+        // Where it is, or would have been.
+        const QString& where() const { return path.isEmpty() ? planned : path; }
     };
 
     std::vector<Piece> pieces;

@@ -1,9 +1,12 @@
 #include "engine/SourceIntake.h"
 
+#include "core/FramePosition.h"
 #include "engine/RunSupport.h"
+#include "engine/audio/AudioDecoder.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/CleanTitle.h"
 #include "platform/Error.h"
+#include "platform/FileHandle.h"
 #include "platform/FormatTime.h"
 
 #include <QDir>
@@ -12,7 +15,9 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <climits>
+#include <fcntl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -37,17 +42,31 @@ const QStringList AudioSuffixes = {
 bool isAudioType(const QMimeType& type) {
     // Ogg, MP4, Matroska, WebM and ASF containers are named by their content
     // as such even when they hold audio alone.
-    static const QStringList containers = {
-        QStringLiteral("application/ogg"),       QStringLiteral("video/mp4"),
-        QStringLiteral("application/x-matroska"), QStringLiteral("video/x-matroska"),
-        QStringLiteral("video/webm"),
-        QStringLiteral("application/vnd.ms-asf"), QStringLiteral("video/x-ms-asf")};
+    static const QStringList containers = {QStringLiteral("application/ogg"),
+                                           QStringLiteral("video/mp4"),
+                                           QStringLiteral("application/x-matroska"),
+                                           QStringLiteral("video/x-matroska"),
+                                           QStringLiteral("video/webm"),
+                                           QStringLiteral("application/vnd.ms-asf"),
+                                           QStringLiteral("video/x-ms-asf")};
     if (type.name().startsWith(QLatin1String("audio/")) || containers.contains(type.name()))
         return true;
     const QStringList ancestors = type.allAncestors();
     return std::any_of(ancestors.begin(), ancestors.end(), [](const QString& name) {
         return name.startsWith(QLatin1String("audio/"));
     });
+}
+
+// Why a file that is there cannot be opened for reading ("Permission
+// denied"); empty when it can, or is not there at all.
+QString openProblem(const QString& path) {
+    // Without blocking: a FIFO is refused later, as every file that is not
+    // a regular one.
+    const FileHandle file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file || errno == ENOENT || errno == ENOTDIR)
+        return {};
+    return qt_error_string(errno);
 }
 
 } // namespace
@@ -57,6 +76,10 @@ SourceIntake::SourceIntake(TagReader readTags) : readTags_(std::move(readTags)) 
 SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader,
                                         Source source) const {
     const QString name = QFileInfo(path).fileName();
+    // A file that is there but cannot be opened is no question of its
+    // format: that comes first, with the system's reason.
+    if (const QString denied = openProblem(path); !denied.isEmpty())
+        return {std::nullopt, {QStringLiteral("Cannot open %1: %2.").arg(name, denied), {}}};
     Entry entry;
     try {
         // Measured first: when the file is refused, the reader says why.
@@ -68,12 +91,23 @@ SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader
             reason = QStringLiteral("%1 is a folder.").arg(path);
         return {std::nullopt, {name + NotSupported, reason}};
     }
-    // Under a second there is nothing to cut, and every time shows 0.
-    if (entry.record.Duration == 0)
-        return {
-            std::nullopt,
-            {name + ErrorOrNotSupported,
-             QStringLiteral("%1 lasts less than one second: there is nothing to cut.").arg(path)}};
+    // Under a second there is nothing to cut, and every time shows 0; a
+    // file that announces more than it holds is cut short or damaged.
+    if (entry.record.Duration == 0) {
+        const double seconds =
+            FramePosition::Seconds(entry.record.SampleCount, entry.record.SampleRate);
+        const double announced = static_cast<double>(AudioDecoder::AnnouncedMs(path)) / 1000;
+        const QString reason =
+            announced >= 1.0 && announced > seconds + 0.5
+                ? QStringLiteral("%1 ends after %2 seconds, though it announces %3: the file is "
+                                 "cut short or damaged.")
+                      .arg(path)
+                      .arg(seconds, 0, 'f', 2)
+                      .arg(announced, 0, 'f', 2)
+                : QStringLiteral("%1 lasts less than one second: there is nothing to cut.")
+                      .arg(path);
+        return {std::nullopt, {name + ErrorOrNotSupported, reason}};
+    }
 
     // A file without tags, or with tags in a form not read, is still cut:
     // its pieces are then untagged.

@@ -29,6 +29,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <climits>
@@ -246,6 +247,9 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
         const std::vector<Piece> pieces =
             atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
+        // However the file's pieces end, those never started are told.
+        endedRows_.clear();
+        const auto toldAll = qScopeGuard([&] { reportNeverStarted(kind, i, pieces); });
         // The rows show the pieces as they are cut; a run stopped while the
         // silences were looked for leaves them as they were.
         const bool planRows = kind == Kind::Time || kind == Kind::Count ||
@@ -373,24 +377,17 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString extension = OutputNames::Extension(format);
     const QString folder = state.OutputDir;
-    const QString caption = c_.lv.text(file, 0);
     // Asked again when a file of the chosen name turns up before the output
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never
     // given again.
-    const TitledPiece marked = markedPiece(file, out.row);
-    const bool titled = !marked.tags.title.isEmpty();
-    out.name = [this, folder, caption, extension, numbered = kind != Kind::Custom,
-                pattern = OutputNames::ChosenPattern(state.PiecePattern, c_.settings, titled),
-                titled, index = out.row, tags = pieceTags(file, out.row),
-                beginMs = PiecePlan::Milliseconds(start, rate_)] {
-        const QString path = OutputNames::PieceOutput(folder, caption, extension, numbered, pattern,
-                                                      titled, index, tags, beginMs, givenNames_);
-        givenNames_.insert(path);
-        return path;
+    out.name = [this, kind, file, row = out.row, start, folder, extension] {
+        return pieceName(kind, file, row, start, folder, extension);
     };
     out.folder = folder;
     out.extension = extension;
+    out.begin = start;
+    out.end = start + length;
 
     writer.SetSampleFormat(rate_, channels_);
     writer.SetSampleBits(bits_);
@@ -425,7 +422,10 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
 void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
     const AppState& state = c_.state;
     const auto open = [&] {
-        out.file.create(out.name());
+        const QString name = out.name();
+        if (out.planned.isEmpty())
+            out.planned = name;
+        out.file.create(name);
         if (!out.copy)
             writer.CreateOutput(out.file.path(), 0);
     };
@@ -467,13 +467,62 @@ void SplitRun::completeOutput(int file, Output& out) {
         tagFailure.replace(temporary, out.file.finalPath());
         tagFailures_.append(tagFailure);
     }
-    c_.host.PieceEnded({file,
-                        out.row,
-                        out.file.finalPath(),
-                        out.note,
-                        RunOutcome::Status::Written,
-                        {},
-                        tagFailure});
+    pieceEnded(file, out,
+               {file,
+                out.row,
+                out.file.finalPath(),
+                out.note,
+                RunOutcome::Status::Written,
+                {},
+                tagFailure});
+}
+
+QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
+                            const QString& extension) {
+    const TitledPiece marked = markedPiece(file, row);
+    const bool titled = !marked.tags.title.isEmpty();
+    const QString path = OutputNames::PieceOutput(
+        folder, c_.lv.text(file, 0), extension, kind != Kind::Custom,
+        OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled), titled, row,
+        pieceTags(file, row), PiecePlan::Milliseconds(start, rate_), givenNames_);
+    givenNames_.insert(path);
+    return path;
+}
+
+void SplitRun::pieceEnded(int file, const Output& out, RunOutcome::Piece ended) {
+    const TitledPiece marked = markedPiece(file, out.row);
+    ended.begin = out.begin;
+    ended.end = out.end;
+    ended.rate = rate_;
+    ended.planned = out.planned;
+    ended.title = marked.tags.title;
+    ended.track = marked.tags.track;
+    ended.tracks = marked.tags.tracks;
+    if (out.row >= 0 && out.row < static_cast<int>(cutNotes_.size()))
+        ended.cut = cutNotes_[static_cast<size_t>(out.row)];
+    endedRows_.insert(out.row);
+    c_.host.PieceEnded(ended);
+}
+
+void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces) {
+    const int format = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
+    for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
+        const Piece& piece = pieces[static_cast<size_t>(k)];
+        if (!piece.written() || endedRows_.contains(k))
+            continue;
+        Output out;
+        out.row = k;
+        out.begin = piece.begin;
+        out.end = piece.end;
+        try {
+            out.planned = pieceName(kind, file, k, piece.begin, c_.state.OutputDir,
+                                    OutputNames::Extension(format));
+        } catch (...) {
+            // Only a folder with no free name left gets here; the piece is
+            // told without one.
+        }
+        reportUnwritten(file, out, RunOutcome::Status::LeftOut);
+    }
 }
 
 void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length) {
@@ -482,17 +531,20 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
 
     Output out;
     out.row = row;
-    configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
-    if (out.copy)
-        out.note = QStringLiteral("copied");
-    pieceNote_ = out.note;
+    out.begin = start;
+    out.end = start + length;
     try {
+        configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
+        if (out.copy)
+            out.note = QStringLiteral("copied");
+        pieceNote_ = out.note;
         createOutput(file, out, c_.writer);
         // How the piece is made shows on its row while it is written.
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
             c_.host.PieceStarted(file, row, c_.lvTime.count());
-            copyPiece(row, out.file.path(), start, length, out.packets);
+            out.end = start +
+                      std::min(copyPiece(row, out.file.path(), start, length, out.packets), length);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
             c_.host.PieceStarted(file, row, c_.lvTime.count());
@@ -503,6 +555,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
             // keeps. Stopped before any audio, it would be a file without
             // any: none is left, and the row keeps the status it had.
             const std::int64_t written = copyBlocks(length);
+            out.end = start + written;
 
             c_.writer.Close();
             countFaults(file, c_.writer);
@@ -527,7 +580,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
 
 void SplitRun::reportUnwritten(int file, const Output& out, RunOutcome::Status status,
                                const QString& problem) {
-    c_.host.PieceEnded({file, out.row, {}, out.note, status, problem, {}});
+    pieceEnded(file, out, {file, out.row, {}, out.note, status, problem, {}});
 }
 
 int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
@@ -592,6 +645,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             if (job->error)
                 std::rethrow_exception(job->error);
             countFaults(file, *job->writer);
+            flight.out.end = flight.out.begin + std::min(job->done.load(), job->piece.length);
             completeOutput(file, flight.out);
             // As in turn, a piece cut short by Stop is finished too.
             MarkFinished(state, c_.lvTime, job->row);
@@ -759,8 +813,8 @@ QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std:
     return opus ? opusCutter_->obstacle(start, end) : mp3Cutter_->obstacle(start, end);
 }
 
-void SplitRun::copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
-                         Packets packets) {
+std::int64_t SplitRun::copyPiece(int row, const QString& path, std::int64_t start,
+                                 std::int64_t length, Packets packets) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(std::min(frames, length), length);
@@ -772,15 +826,13 @@ void SplitRun::copyPiece(int row, const QString& path, std::int64_t start, std::
     const std::int64_t end = start + length;
     switch (packets) {
     case Packets::Vorbis:
-        cutter_->write(start, end, path, progress);
-        break;
+        return cutter_->write(start, end, path, progress);
     case Packets::Opus:
-        opusCutter_->write(start, end, path, progress);
-        break;
+        return opusCutter_->write(start, end, path, progress);
     case Packets::Mp3:
-        mp3Cutter_->write(start, end, path, progress);
-        break;
+        return mp3Cutter_->write(start, end, path, progress);
     }
+    return 0;
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(std::int64_t start, std::int64_t length) const {

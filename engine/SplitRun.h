@@ -87,12 +87,25 @@ private:
         Packets packets = Packets::Vorbis; // what a copy is made of
         QString note;
         int row = -1; // of the segment list
+        // The source frames it is to hold, and the name first chosen for it.
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        QString planned;
     };
 
     void writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length);
     // Tells the host that a piece that started ended other than written.
     void reportUnwritten(int file, const Output& out, RunOutcome::Status status,
                          const QString& problem = {});
+    // Tells the host how a piece ended, with its frames, names and tags.
+    void pieceEnded(int file, const Output& out, RunOutcome::Piece ended);
+    // The pieces of `file` that never started, after a stop or a failure,
+    // are told as left out, each with the name it would have had.
+    void reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces);
+    // The next free name for the piece on `row` starting at frame `start`;
+    // given out, so no later piece takes it.
+    QString pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
+                      const QString& extension);
     // Sets `writer` and `encoder` up for the piece and chooses its name.
     void configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                          IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);
@@ -120,8 +133,9 @@ private:
     // Whether the pieces of the current file fade in or out.
     bool fades() const;
     // Writes the piece into `path` by copying the source's packets.
-    void copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
-                   Packets packets);
+    // Returns the frames the piece holds.
+    std::int64_t copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
+                           Packets packets);
     // The marked piece on `row` of file `file`; an empty one when the file
     // has none.
     TitledPiece markedPiece(int file, int row) const;
@@ -142,6 +156,8 @@ private:
     RunContext& c_;
     // The output paths given out in this run.
     GivenNames givenNames_;
+    // The rows of the current file whose pieces have been told as ended.
+    QSet<int> endedRows_;
     // The open source, read once after it is opened.
     QString source_;
     std::int64_t sampleCount_ = 0;

@@ -1,6 +1,7 @@
 #include "engine/audio/AudioDecoder.h"
 
 #include "engine/audio/LibavDecoder.h"
+#include "engine/audio/LibavHandles.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
 
@@ -23,6 +24,24 @@ bool AudioDecoder::IsOggVorbis(const QString& path) {
     const int packet = 27 + segments;
     return head.size() >= packet + 7 &&
            std::memcmp(head.constData() + packet, "\x01vorbis", 7) == 0;
+}
+
+long long AudioDecoder::AnnouncedMs(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return -1;
+    AVFormatContext* opened = nullptr;
+    if (LibavOpenLocal(&opened, path.toUtf8().constData()) < 0)
+        return -1;
+    const LibavFormat format(opened);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return -1;
+    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        return -1;
+    const AVStream* audio = format->streams[stream];
+    if (audio->duration > 0)
+        return av_rescale_q(audio->duration, audio->time_base, AVRational{1, 1000});
+    return format->duration > 0 ? format->duration / (AV_TIME_BASE / 1000) : -1;
 }
 
 std::unique_ptr<AudioDecoder> AudioDecoder::Open(const QString& path) {

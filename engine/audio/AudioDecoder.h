@@ -25,6 +25,10 @@ public:
     // identification header: the files vorbisfile decodes and whose packets
     // can be copied. An Ogg file of another codec (Opus, FLAC) is not.
     static bool IsOggVorbis(const QString& path);
+    // The length the file's header or container announces, in milliseconds;
+    // -1 when it announces none or cannot be read. A file cut short decodes
+    // to less.
+    static long long AnnouncedMs(const QString& path);
 
     virtual ~AudioDecoder() = default;
     AudioDecoder(const AudioDecoder&) = delete;

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include <csignal>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -58,6 +60,12 @@ protected:
         OggFixture fixture = OggFixture::Tone(seconds, 440.0, Rate, 2);
         fixture.comments = std::move(comments);
         return fixture.write(src(name));
+    }
+    QString textFile(const QString& name, const QByteArray& text) const {
+        QFile file(src(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return file.fileName();
     }
     QStringList outputs() const {
         return QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -127,8 +135,8 @@ TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
 TEST_F(CliProgramTest, LibraryLogLinesStayOutOfTheOutput) {
     QStringList arguments{"split", "--time", "2", "--dry-run", "--out", out()};
     for (const FormatCorpus::File& file : FormatCorpus::Shared().files())
-        if (!file.path.isEmpty() && (file.name.startsWith("ffmpeg_ac3") ||
-                                     file.name.startsWith("ffmpeg_wmav2")))
+        if (!file.path.isEmpty() &&
+            (file.name.startsWith("ffmpeg_ac3") || file.name.startsWith("ffmpeg_wmav2")))
             arguments << file.path;
     ASSERT_GT(arguments.size(), 6);
     const Result plan = run(arguments);
@@ -164,6 +172,74 @@ TEST_F(CliProgramTest, DryRunListsExactlyTheNamesARunThenWrites) {
     EXPECT_EQ(outputs(), QStringList({"a.wav", "a_1.wav", "a_2.wav", "b.wav"}));
     // Cut at the file's true end, not at the whole seconds the list counts.
     EXPECT_EQ(decodeWithFfmpeg(out("a_2.wav")).frames(), 6 * Rate / 5);
+}
+
+// Whatever the way of cutting, a dry run and a run with --json tell the same
+// pieces, and the files written are exactly those, each of its frames.
+TEST_F(CliProgramTest, DryRunJsonAndWrittenFilesAgreeForEveryWayToCut) {
+    OggFixture speech = OggFixture::Tone(9.0, 330.0, Rate, 2);
+    speech.quiet = {{3.0, 5.0}};
+    speech.comments = {"TITLE=Talk"};
+    const QString a = speech.write(src("a.ogg"));
+    const QString b = tone("b.ogg", 3.2);
+    const QString labels = textFile("a.txt", "0.5\t2.25\tFirst\n4\t6\tSecond\n");
+    const QString sheet = textFile("a.cue", "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE "
+                                            "\"One\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                                            "    TITLE \"Two\"\n    INDEX 01 00:04:30\n");
+    const QStringList keys{"begin",  "cut",        "end",     "joined", "made",
+                           "path",   "planned",    "problem", "source", "sources",
+                           "status", "tagFailure", "title",   "track"};
+    const std::pair<const char*, QStringList> ways[] = {
+        {"segments", {"split", a, b, "--segments", "0-2,0:03-0:09"}},
+        {"labels", {"split", a, "--labels", labels}},
+        {"cue", {"split", a, "--cue", sheet}},
+        {"time", {"split", a, b, "--time", "2"}},
+        {"count", {"split", a, b, "--count", "3"}},
+        {"silence", {"split", a, "--silence", "--min-piece", "0"}},
+        {"unify", {"split", a, b, "--segments", "1-2,3-4", "--unify"}},
+        {"join", {"join", a, b, "-o", "mix", "--segments", "1-2,0:03-0:04"}},
+        {"join whole", {"join", a, b, "-o", "mix"}},
+    };
+    for (const auto& [way, arguments] : ways) {
+        SCOPED_TRACE(way);
+        QDir(out()).removeRecursively();
+        const QStringList common = arguments + QStringList{"--format", "wav", "--out", out()};
+        const Result text = run(common + QStringList{"--dry-run"});
+        const Result plan = run(common + QStringList{"--dry-run", "--json"});
+        ASSERT_EQ(plan.status, 0) << plan.err.toStdString();
+        EXPECT_TRUE(outputs().isEmpty());
+        const Result done = run(common + QStringList{"--json"});
+        ASSERT_EQ(done.status, 0) << done.err.toStdString();
+        const QJsonArray planned = QJsonDocument::fromJson(plan.out.toUtf8()).array();
+        const QJsonArray written = QJsonDocument::fromJson(done.out.toUtf8()).array();
+        ASSERT_FALSE(planned.isEmpty()) << plan.out.toStdString();
+        ASSERT_EQ(planned.size(), written.size()) << done.out.toStdString();
+        QStringList paths;
+        for (qsizetype k = 0; k < planned.size(); ++k) {
+            const QJsonObject before = planned[k].toObject();
+            const QJsonObject after = written[k].toObject();
+            EXPECT_EQ(before.keys(), keys);
+            EXPECT_EQ(after.keys(), keys);
+            EXPECT_EQ(before["status"], "planned");
+            EXPECT_EQ(after["status"], "written");
+            for (const char* key : {"source", "sources", "begin", "end", "joined", "planned",
+                                    "path", "title", "track"})
+                EXPECT_EQ(before[key], after[key]) << key;
+            // The frames of the piece, or of every range the join holds.
+            long long frames =
+                after["end"]["frame"].toInteger() - after["begin"]["frame"].toInteger();
+            for (const QJsonValue range : after["joined"].toArray())
+                frames += range["end"]["frame"].toInteger() - range["begin"]["frame"].toInteger();
+            const QString path = after["path"].toString();
+            EXPECT_EQ(decodeWithFfmpeg(path).frames(), frames) << path.toStdString();
+            EXPECT_TRUE(text.out.contains(
+                QRegularExpression("(\t|-> )" + QRegularExpression::escape(path))))
+                << text.out.toStdString();
+            paths << QFileInfo(path).fileName();
+        }
+        paths.sort();
+        EXPECT_EQ(outputs(), paths);
+    }
 }
 
 TEST_F(CliProgramTest, JoinsThroughTheToolAndNeverReplacesAFile) {
@@ -228,6 +304,45 @@ TEST_F(CliProgramTest, ARefusedFileIsFollowedByTheReason) {
     EXPECT_TRUE(r.err.contains(QFileInfo(folder).fileName() + " this File is not supported. " +
                                folder + " is a folder."))
         << r.err.toStdString();
+
+    // A FLAC file cut short says so, with what it holds and announces.
+    FormatCorpus::Synthesize("aevalsrc=sin(2*PI*440*t):s=44100:d=4", {"-c:a", "flac"},
+                             src("whole.flac"));
+    QFile whole(src("whole.flac"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(src("cut.flac"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(whole.size() / 8));
+    cut.close();
+    const Result shortened = run({"info", cut.fileName()});
+    EXPECT_EQ(shortened.status, 1);
+    EXPECT_TRUE(shortened.err.contains("cut.flac this File is Error or not supported. " +
+                                       cut.fileName() + " ends after 0."))
+        << shortened.err.toStdString();
+    EXPECT_TRUE(shortened.err.contains(
+        " seconds, though it announces 4.00: the file is cut short or damaged."))
+        << shortened.err.toStdString();
+
+    // A file that cannot be opened says so first, and why; the superuser
+    // tries it as nobody, whom permissions bind.
+    const QString locked = tone("locked.ogg", 1.2);
+    ASSERT_TRUE(QFile::setPermissions(locked, {}));
+    QStringList command{
+        "env", "HOME=" + dir.path(), "XDG_CONFIG_HOME=" + dir.filePath("config"), program(), "info",
+        locked};
+    if (::geteuid() == 0) {
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                          QFile::ReadOther | QFile::ExeOther;
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), open) && QFile::setPermissions(src(), open));
+        command =
+            QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
+    }
+    QProcess denied;
+    denied.start(command.takeFirst(), command);
+    ASSERT_TRUE(denied.waitForFinished(240000));
+    const QString deniedText = QString::fromUtf8(denied.readAllStandardError());
+    EXPECT_EQ(denied.exitCode(), 1);
+    EXPECT_EQ(deniedText, "tarnwell-cli: Cannot open locked.ogg: Permission denied.\n");
 }
 
 TEST_F(CliProgramTest, AFileThatGivesNothingToWriteSaysWhyAndFails) {
@@ -244,18 +359,34 @@ TEST_F(CliProgramTest, AFileThatGivesNothingToWriteSaysWhyAndFails) {
 TEST_F(CliProgramTest, PiecesFinishedBeforeAFailureAreCountedAsWritten) {
     const QString song = tone("song.ogg", 3.0);
     // Room for a piece of one second, not for one of two.
-    QProcess process;
-    process.start(QStringLiteral("bash"),
-                  {"-c", "trap '' XFSZ; ulimit -f 250; exec \"$0\" \"$@\"", program(), "split",
-                   song, "--segments", "0-1,1-3", "--format", "wav", "--out", out()});
-    ASSERT_TRUE(process.waitForFinished(240000));
-    const QString stdoutText = QString::fromUtf8(process.readAllStandardOutput());
-    const QString stderrText = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 1) << stderrText.toStdString();
-    EXPECT_EQ(outputs(), QStringList{"song.wav"});
-    EXPECT_TRUE(stdoutText.contains("song.ogg: failed -> song.wav")) << stdoutText.toStdString();
+    const auto cut = [&](const QStringList& more) {
+        QDir(out()).removeRecursively();
+        QProcess process;
+        process.start(QStringLiteral("bash"),
+                      QStringList{"-c", "trap '' XFSZ; ulimit -f 250; exec \"$0\" \"$@\"",
+                                  program(), "split", song, "--segments", "0-1,1-3,0-1", "--format",
+                                  "wav", "--out", out()} +
+                          more);
+        EXPECT_TRUE(process.waitForFinished(240000));
+        EXPECT_EQ(process.exitCode(), 1) << process.readAllStandardError().toStdString();
+        EXPECT_EQ(outputs(), QStringList{"song.wav"});
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString stdoutText = cut({});
+    EXPECT_TRUE(stdoutText.contains("song.ogg: failed -> song.wav; left out: song_2.wav"))
+        << stdoutText.toStdString();
     EXPECT_TRUE(stdoutText.contains("0 of 1 file done, 1 output file written, 1 failed"))
         << stdoutText.toStdString();
+    // The failed piece keeps the name it was to have; the one after it was
+    // never started.
+    const QJsonArray json = QJsonDocument::fromJson(cut({"--json"}).toUtf8()).array();
+    ASSERT_EQ(json.size(), 3);
+    EXPECT_EQ(json[1]["status"], "failed");
+    EXPECT_EQ(json[1]["path"], out("song_1.wav"));
+    EXPECT_EQ(json[1]["problem"].toString().isEmpty(), false);
+    EXPECT_EQ(json[2]["status"], "left out");
+    EXPECT_EQ(json[2]["path"], out("song_2.wav"));
+    EXPECT_EQ(json[2]["begin"]["frame"].toInteger(), 0);
 }
 
 TEST_F(CliProgramTest, APieceWhoseTagsCannotBeWrittenStaysAndTheToolFails) {
@@ -332,6 +463,29 @@ TEST_F(CliProgramTest, VersionAndUsageErrorsSpeakAsTheTool) {
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(usage.err.startsWith("tarnwell-cli: ")) << usage.err.toStdString();
     }
+}
+
+// A "/" in --name makes folders below --out, never above it; a template
+// with a field mistyped is refused with the settings dialog's message.
+TEST_F(CliProgramTest, ANameTemplateMakesFoldersInsideTheOutputFolderOnly) {
+    const QString song =
+        tone("song.ogg", 2.0, {"TITLE=Night Song", "ARTIST=../../Some/one", "ALBUM=Live"});
+    const QStringList split{
+        "split", song,    "--time", "1",      "--format",
+        "wav",   "--out", out(),    "--name", "{artist}/{album}/{n:02} {title}"};
+    const Result plan = run(split + QStringList{"--dry-run"});
+    ASSERT_EQ(run(split).status, 0);
+    const QStringList names{"Someone/Live/01 Night Song.wav", "Someone/Live/02 Night Song.wav"};
+    for (const QString& name : names) {
+        EXPECT_TRUE(plan.out.contains("\t" + out(name))) << plan.out.toStdString();
+        EXPECT_NEAR(decodeWithFfmpeg(out(name)).seconds(), 1.0, 0.01) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"out", "src"}));
+    const Result bad = run({"split", song, "--time", "1", "--name", "{title", "--out", out()});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains("{title is not a field of the name template. The fields are"))
+        << bad.err.toStdString();
 }
 
 TEST_F(CliProgramTest, ADryRunFailsWhereTheRunWould) {

@@ -388,12 +388,20 @@ TEST(LabelFile, ReadsPointsAndRegionsAtTheirNearestFrames) {
     EXPECT_EQ(points[1], piece(544444, 30 * 44100, "Verse"));
     EXPECT_EQ(points[2], piece(30 * 44100, frames, "Outro"));
 
-    // A point cuts the region it lies in; one outside every region is left.
+    // A point cuts the region it lies in; one in a gap starts a piece there
+    // that runs to the next label, or the end.
     const auto regions =
-        LabelFile::Parse(QStringLiteral("1.5\t4.25\tA\n2\t2\tB\n9\t9\tnowhere\n"), 44100, frames);
-    ASSERT_EQ(regions.size(), 2u);
-    EXPECT_EQ(regions[0], piece(66150, 88200, "A"));
-    EXPECT_EQ(regions[1], piece(88200, 187425, "B"));
+        LabelFile::Parse(QStringLiteral("1.5\t4.25\tA\n2\t2\tB\n9\t9\tAfter\n0.5\t0.5\tBefore\n"
+                                        "4.25\t4.25\tAt end\n5\t5\tGap\n6\t8\tC\n"),
+                         44100, frames);
+    ASSERT_EQ(regions.size(), 7u);
+    EXPECT_EQ(regions[0], piece(22050, 66150, "Before"));
+    EXPECT_EQ(regions[1], piece(66150, 88200, "A"));
+    EXPECT_EQ(regions[2], piece(88200, 187425, "B"));
+    EXPECT_EQ(regions[3], piece(187425, 5 * 44100, "At end"));
+    EXPECT_EQ(regions[4], piece(5 * 44100, 6 * 44100, "Gap"));
+    EXPECT_EQ(regions[5], piece(6 * 44100, 8 * 44100, "C"));
+    EXPECT_EQ(regions[6], piece(9 * 44100, frames, "After"));
 
     // Spaces for tabs and a decimal comma, as some tools and locales write.
     EXPECT_EQ(LabelFile::Parse(QStringLiteral("1.5  4,25 A b\n"), 44100, frames),
@@ -524,6 +532,22 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
               QStringLiteral("untitled"));
     EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist} - {album} {n}"), 4, {}, caption, 0),
               QStringLiteral("4"));
+    // Folders: a value never adds one nor climbs out, an empty one is left out.
+    tags.artist = QStringLiteral("../..");
+    tags.album = QString();
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist}/{album}/{n:02} {title}"), 1, tags,
+                                     caption, 0),
+              QStringLiteral("01 Dos Two"));
+    tags.artist = QStringLiteral("AC/DC");
+    EXPECT_EQ(OutputNames::PieceStem(QStringLiteral("{artist}/Live/{n}"), 1, tags, caption, 0),
+              QStringLiteral("ACDC/Live/1"));
+    for (const char* bad : {"{unknown}", "{title", "{n:99999999999}", "a}b", "/abs/{n}",
+                            "{artist}/../{n}", "a//{n}", "{artist}/", "./{n}"})
+        EXPECT_FALSE(OutputNames::PatternFault(QString::fromUtf8(bad)).isEmpty()) << bad;
+    for (const char* good : {"", "{artist}/{album}/{n:02} {title}", "{n:02} - {title}", "({n})"})
+        EXPECT_EQ(OutputNames::PatternFault(QString::fromUtf8(good)), QString()) << good;
+    EXPECT_TRUE(OutputNames::PatternFault(QStringLiteral("{n:99999999999}"))
+                    .startsWith(QStringLiteral("{n:99999999999} is not a field")));
 
     QTemporaryDir dir;
     QFile taken(dir.filePath(QStringLiteral("01 - One.flac")));
@@ -532,4 +556,7 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
     EXPECT_EQ(OutputNames::NamedOutput(dir.path(), QStringLiteral("01 - One"),
                                        QStringLiteral(".flac"), {planned}),
               dir.filePath(QStringLiteral("01 - One_2.flac")));
+    EXPECT_EQ(OutputNames::NamedOutput(dir.path(), QStringLiteral("Band/../../01"),
+                                       QStringLiteral(".flac")),
+              dir.filePath(QStringLiteral("Band/01.flac")));
 }

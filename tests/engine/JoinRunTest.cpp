@@ -449,6 +449,11 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(desktop.openedUrls.size(), 1u);
     EXPECT_TRUE(runBarEmpty());
+    // The outcome holds what the file holds: the first two seconds of a.ogg.
+    const RunOutcome outcome = host.takeOutcome();
+    ASSERT_EQ(outcome.pieces.size(), 1u);
+    EXPECT_EQ(outcome.pieces[0].joined,
+              (std::vector<RunOutcome::Range>{{0, 0, 0, 2 * Rate, Rate}}));
 }
 
 } // namespace

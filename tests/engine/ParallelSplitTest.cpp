@@ -163,16 +163,25 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
     const int first = stoppedDuring.front();
     EXPECT_FALSE(state.Busy);
     EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
+    // The run's account, in row order: as many frames as each file holds.
+    std::vector<RunOutcome::Piece> told = host.takeOutcome().pieces;
+    std::sort(told.begin(), told.end(), [](const auto& a, const auto& b) { return a.row < b.row; });
+    ASSERT_EQ(told.size(), 4u);
     for (int row = 0; row < 4; ++row) {
         const QString name = QStringLiteral("one_%1.mp3").arg(row + 1);
         SCOPED_TRACE(name.toStdString());
+        const RunOutcome::Piece& piece = told[static_cast<size_t>(row)];
+        EXPECT_EQ(piece.planned, out(name));
         if (row > first) {
+            EXPECT_EQ(piece.status, RunOutcome::Status::LeftOut);
             EXPECT_EQ(status(row), "Unconvert");
             EXPECT_FALSE(QFileInfo::exists(out(name)));
             continue;
         }
+        EXPECT_EQ(piece.status, RunOutcome::Status::Written);
         EXPECT_EQ(status(row), "Finish");
         const long long frames = decode(name).frames();
+        EXPECT_NEAR(piece.end - piece.begin, frames, Rate / 10);
         if (row == first) {
             // It may have had all its blocks written already.
             EXPECT_GT(frames, 0);

@@ -11,9 +11,9 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -290,6 +290,62 @@ TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
     EXPECT_EQ(pieces[1].row, 1);
     EXPECT_EQ(pieces[1].status, RunOutcome::Status::LeftOut);
     EXPECT_EQ(pieces[1].path, "");
+}
+
+// The run's account of every piece: its frames (a stopped piece up to what
+// it holds), its names, and the pieces a stop or a failure never started.
+TEST_F(SplitRunTest, TheOutcomeTellsEveryPiecesFramesAndThoseNeverStarted) {
+    addFile(QStringLiteral("one.ogg"), tone(10.0));
+    state.FunctionChoice = FunctionSplitByTime;
+    state.SplitSeconds = 4;
+    const std::int64_t piece = 4 * Rate;
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "stopped" : "failed");
+        QDir(outDir).removeRecursively();
+        host.takeOutcome();
+        state.Busy = false;
+        // Stopped, or failed, once the second piece holds its first block.
+        FailingWriter failing(writer, stop ? -1 : 3);
+        RunContext runOn = runContext(desktop, host, nullptr, &failing);
+        host.onPump = [&] {
+            if (stop && status(1) == "Converting" && host.runProgress() > 0 &&
+                host.runProgress() < 10000 && state.Busy)
+                RunSupport::StopRun(state, host, lvTime);
+        };
+        SplitRun split(runOn);
+        if (stop)
+            split.RunTimeSplit();
+        else
+            EXPECT_THROW(split.RunTimeSplit(), Error);
+        host.onPump = nullptr;
+
+        const std::vector<RunOutcome::Piece> pieces = host.takeOutcome().pieces;
+        ASSERT_EQ(pieces.size(), 3u);
+        EXPECT_EQ(pieces[0].status, RunOutcome::Status::Written);
+        EXPECT_EQ(pieces[0].begin, 0);
+        EXPECT_EQ(pieces[0].end, piece);
+        EXPECT_EQ(pieces[0].planned, out("one_1.wav"));
+        EXPECT_EQ(decode("one_1.wav").frames(), piece);
+        const RunOutcome::Piece& second = pieces[1];
+        EXPECT_EQ(second.begin, piece);
+        EXPECT_EQ(second.planned, out("one_2.wav"));
+        if (stop) {
+            // Ends where its file ends, not where it was to end.
+            EXPECT_EQ(second.status, RunOutcome::Status::Written);
+            EXPECT_LT(second.end, 2 * piece);
+            EXPECT_EQ(decode("one_2.wav").frames(), second.end - second.begin);
+        } else {
+            EXPECT_EQ(second.status, RunOutcome::Status::Failed);
+            EXPECT_EQ(second.path, "");
+            EXPECT_FALSE(second.problem.isEmpty());
+        }
+        EXPECT_EQ(pieces[2].status, RunOutcome::Status::LeftOut);
+        EXPECT_EQ(pieces[2].row, 2);
+        EXPECT_EQ(pieces[2].begin, 2 * piece);
+        EXPECT_EQ(pieces[2].end, OggFixture::Tone(10.0).frames());
+        EXPECT_EQ(pieces[2].planned, out("one_3.wav"));
+        EXPECT_FALSE(QFileInfo::exists(out("one_3.wav")));
+    }
 }
 
 TEST_F(SplitRunTest, AMissingOutputFolderIsCreated) {

@@ -357,6 +357,35 @@ TEST_F(MainWindowJobsTest, EveryCommonFormatIsAddedByTheOpenDialogAndFromAFolder
         expectMeasured(2 + static_cast<int>(k), *inNameOrder[k]);
 }
 
+// A folder's playlists, cue sheets, pictures and notes are passed over
+// without a word; a file that looks like audio and cannot be read is named.
+TEST_F(MainWindowJobsTest, AddFolderPassesOverWhatIsNotAudioAndNamesBrokenAudio) {
+    QFile::copy(ogg("music/one.ogg", 2.2), dir.filePath("music/no extension"));
+    const std::pair<const char*, QByteArray> others[] = {
+        {"list.m3u", "#EXTM3U\n#EXTINF:2,One\none.ogg\n"},
+        {"list.pls", "[playlist]\nFile1=one.ogg\nNumberOfEntries=1\nVersion=2\n"},
+        {"list.asx", "<asx version=\"3.0\"><entry><ref href=\"one.ogg\"/></entry></asx>\n"},
+        {"sheet.cue", "REM GENRE Rock\nFILE \"one.ogg\" WAVE\n  TRACK 01 AUDIO\n"
+                      "    INDEX 01 00:00:00\n"},
+        {"cover.jpg", QByteArray::fromHex("ffd8ffe000104a46494600010100000100010000ffd9")},
+        {"notes.txt", "Recorded live.\n"},
+        {"broken.mp3", "not audio at all"}};
+    for (const auto& [name, bytes] : others) {
+        QFile file(dir.filePath(QStringLiteral("music/") + name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    desktop.onModal = [&](QWidget&) {
+        EXPECT_TRUE(folderDialog->SelectPath(dir.filePath("music")));
+        folderDialog->btn_okClick();
+        return 1;
+    };
+    main->AddFolder1Click();
+    EXPECT_EQ(captions(), (QStringList{"no extension", "one.ogg"}));
+    EXPECT_EQ(desktop.informations.join('|').toStdString(),
+              "broken.mp3 this File is not supported.");
+}
+
 // What Qt says on standard error while one is alive.
 class QtMessages {
 public:

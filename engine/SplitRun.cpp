@@ -380,7 +380,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
     ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString extension = OutputNames::Extension(format);
     const QString folder = state.OutputDir;
-    const QString caption = c_.lv.text(file, 0);
+    const QString caption = OutputNames::SourceName(c_.lv.text(file, 0), record.FileName);
     // Asked again when a file of the chosen name turns up before the output
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never

@@ -509,7 +509,8 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
     tags.title = QStringLiteral("A/B: C?");
     tags.artist = QStringLiteral("Band");
     tags.album = QStringLiteral(".Hidden");
-    const QString caption = QStringLiteral("show.part.ogg");
+    const QString caption = OutputNames::SourceName(QStringLiteral("show.part.ogg"),
+                                                    QStringLiteral("/music/show.part.ogg"));
     EXPECT_EQ(OutputNames::PieceStem(OutputNames::DefaultPattern(), 3, tags, caption, 0),
               QStringLiteral("03 - AB C"));
     tags.title = QStringLiteral("Dos / Two");

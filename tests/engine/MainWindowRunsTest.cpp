@@ -248,4 +248,23 @@ TEST_F(MainWindowRunsTest, ATitleOnTheSharedSegmentsNamesThatPieceOfEveryFile) {
     EXPECT_EQ(track("bbb_1.mp3"), "");
 }
 
+// A title names pieces whole, dots and all, though never as a hidden file;
+// a file listed by its name loses what follows its first dot.
+TEST_F(MainWindowRunsTest, TitlesNamePiecesWholeAndFileNamesLoseTheirExtension) {
+    const std::pair<const char*, const char*> files[] = {
+        {"a.ogg", "TITLE=Mr. Blue Sky"}, {"b.ogg", "TITLE=...And Justice"}, {"c.d.ogg", nullptr}};
+    for (const auto& [name, title] : files) {
+        OggFixture f;
+        f.seconds = 1.0;
+        if (title)
+            f.comments = {QString::fromLatin1(title)};
+        addFiles({f.write(dir.filePath(name))});
+    }
+    EXPECT_EQ(captions(), QStringList({"Mr. Blue Sky", "...And Justice", "c.d.ogg"}));
+    main->state().FunctionChoice = FunctionSplitByCount;
+    main->state().SplitCount = 1;
+    click("Split");
+    EXPECT_EQ(outputs(), QStringList({"And Justice_1.wav", "Mr. Blue Sky_1.wav", "c_1.wav"}));
+}
+
 } // namespace

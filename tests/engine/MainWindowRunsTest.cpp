@@ -248,6 +248,18 @@ TEST_F(MainWindowRunsTest, ATitleOnTheSharedSegmentsNamesThatPieceOfEveryFile) {
     EXPECT_EQ(track("bbb_1.mp3"), "");
 }
 
+// The join's folder is opened, wherever the join was saved.
+TEST_F(MainWindowRunsTest, JoinOpensTheFolderItWasWrittenTo) {
+    addFile("a.ogg", 1.0);
+    const QString elsewhere = dir.filePath("elsewhere") + "/";
+    QDir().mkpath(elsewhere);
+    desktop.saveAnswers.push_back({elsewhere + "mix", 2});
+    click("Join");
+    ASSERT_TRUE(QFileInfo::exists(elsewhere + "mix.wav"));
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(elsewhere));
+}
+
 // A title names pieces whole, dots and all, though never as a hidden file;
 // a file listed by its name loses what follows its first dot.
 TEST_F(MainWindowRunsTest, TitlesNamePiecesWholeAndFileNamesLoseTheirExtension) {

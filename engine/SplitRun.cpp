@@ -408,7 +408,8 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    const bool copyChosen = state.OggCopy.value_or(CopyOggPieces(c_.settings));
+    const bool copyChosen =
+        state.OggCopy.value_or(CopyPieces(c_.settings, format, state.Mp3CommandLine));
     // Copying is in question for OGG pieces, and for Opus and MP3 pieces of
     // sources of their own format.
     std::optional<Packets> packets;

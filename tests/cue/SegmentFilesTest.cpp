@@ -454,7 +454,7 @@ TEST(LabelFile, TenThousandLabelsArePlannedAndNamedInOrder) {
         const bool titled = !pieces[k].tags.title.isEmpty();
         PieceTags tags = pieces[k].tags;
         tags.track = static_cast<int>(k) + 1;
-        names << OutputNames::PieceOutput(folder, QStringLiteral("song.ogg"),
+        names << OutputNames::PieceOutput(folder, QStringLiteral("song"),
                                           QStringLiteral(".wav"), true, QString(), titled,
                                           static_cast<int>(k), tags, 0, given);
         given.insert(names.back());

@@ -291,6 +291,19 @@ void SegmentEditor::TitleEdited(int row, const QString& title) {
     }
 }
 
+bool SegmentEditor::CanChange(int row) const {
+    if (state_.Busy || isSplitFunction() || lv_.count() == 0 || state_.JobList.empty())
+        return false;
+    if (lvTime_.text(row, SegmentList::StatusColumn) == SegmentStatus::Unconvert)
+        return false;
+    const int file = state_.FunctionChoice == FunctionUnification ? 0 : selectedFile();
+    if (file < 0)
+        return false;
+    listrecord record = state_.JobList[static_cast<size_t>(file)];
+    Segments::Normalise(record);
+    return row >= 0 && row < record.SegmentCount - 1;
+}
+
 void SegmentEditor::ClearSegments() {
     lvTime_.clear();
     listrecord* record = nullptr;

@@ -70,6 +70,10 @@ public:
     using WritePieces = std::function<void(const listrecord&, const std::vector<TitledPiece>&,
                                            const PieceTags& sheet)>;
     void ExportSegments(const WritePieces& write);
+    // Whether row `row` shows a piece that can change, so that its times
+    // and title may be typed in place: a confirmed segment of the record in
+    // use, never the working segment, a computed piece, or during a run.
+    bool CanChange(int row) const;
     // A title typed into row `row` of the list.
     void TitleEdited(int row, const QString& title);
     // Times typed into row `row` ("04:17.69 - 05:02.13"): the segment then

@@ -56,6 +56,12 @@ Shortcuts::Shortcuts(Tfm_main& window) : QObject(&window), window_(window) {
          {"Clear"},
          {"Clear1Click", "Clear2Click"}});
     add({"keySplit", {QKeySequence(Qt::CTRL | Qt::Key_S)}, click("Split"), {"Split"}, {}});
+    // The menu's Cutter: the same run, the output folder left closed.
+    add({"keyCutter",
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+         [this] { window_.Start1Click(); },
+         {},
+         {"Start1Click"}});
     add({"keyJoin", {QKeySequence(Qt::CTRL | Qt::Key_J)}, click("Join"), {"Join"}, {}});
     add({"keyStop",
          {QKeySequence(Qt::Key_Escape)},

@@ -195,6 +195,8 @@ Tfm_main::~Tfm_main() {
     // An edit still open in the segment list is committed when focus leaves
     // it as the window goes; by then there is no editor to take it.
     disconnect(lvTimeModel_, &ReportListModel::textEdited, this, nullptr);
+    // Nor any editor to ask about while the views go.
+    lvTimeModel_->setEditableRows({});
 }
 
 DialogContext Tfm_main::dialogContext() {
@@ -224,6 +226,10 @@ void Tfm_main::buildLists() {
     // A segment's times and title are typed in place; the segment editor
     // keeps them.
     lvTimeModel_->setEditableColumns({SegmentList::RangeColumn, SegmentList::TitleColumn});
+    // Only a piece that can change opens an editor; elsewhere a double
+    // click is a click.
+    lvTimeModel_->setEditableRows(
+        [this](int row) { return segmentEditor_ && segmentEditor_->CanChange(row); });
     connect(lvTimeModel_, &ReportListModel::textEdited, this,
             [this](int row, int column, const QString& text) {
                 guarded([&] {

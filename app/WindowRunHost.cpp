@@ -100,6 +100,12 @@ void WindowRunHost::RunCustomJoin() {
     runs().RunCustomJoin();
 }
 
+QString WindowRunHost::JoinedFile() const {
+    if (runs_)
+        return runs_->JoinedFile();
+    return engine_ ? engine_->JoinedFile() : QString();
+}
+
 void WindowRunHost::RunWholeJoin() {
     runs().RunWholeJoin();
 }

@@ -40,6 +40,7 @@ public:
     void RunCustomJoin() override;
     void RunWholeJoin() override;
     void UnifiAudoJoiner() override;
+    QString JoinedFile() const override;
     // The total time, which the settings may have changed during the run.
     void RunEnded() override;
 

@@ -2,6 +2,7 @@
 
 #include "cli/JsonReporter.h"
 #include "cli/TextReporter.h"
+#include "core/RecordPieces.h"
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
 #include "engine/OutputNames.h"
@@ -346,13 +347,11 @@ void CutterSession::markPieces(listrecord& record, bool report) {
 
 QString CutterSession::plannedPath(const Source& source, const listrecord& record,
                                    const PiecePlan::Piece& piece, GivenNames& planned) const {
-    const TitledPiece marked = piece.row < static_cast<int>(record.Pieces.size())
-                                   ? record.Pieces[static_cast<size_t>(piece.row)]
-                                   : TitledPiece();
+    const TitledPiece marked = RecordPieces::Numbered(record, static_cast<size_t>(piece.row));
     const bool titled = !marked.tags.title.isEmpty();
     return OutputNames::PieceOutput(
-        state_.OutputDir, source.row.value(0), OutputNames::Extension(options_.format),
-        state_.FunctionChoice != FunctionCustom,
+        state_.OutputDir, OutputNames::SourceName(source.row.value(0), record.FileName),
+        OutputNames::Extension(options_.format), state_.FunctionChoice != FunctionCustom,
         OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled), titled, piece.row,
         PieceTags::Derive(marked.tags, record.Sheet, source.tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);

@@ -64,14 +64,20 @@ void RecordPieces::ConfirmWorking(listrecord& record) {
         FramePosition::OfSeconds(record.BeginTimes[last], record.SampleRate, record.SampleCount);
     piece.end = FramePosition::EndOfSeconds(record.EndTimes[last], record.Duration,
                                             record.SampleRate, record.SampleCount);
-    // Numbered after the last, so the sheet's own numbers stay.
-    int number = 1;
-    for (const TitledPiece& p : record.Pieces)
-        number = std::max(number, p.tags.track + 1);
-    piece.tags.track = number;
+    // Numbered after the last, so the sheet's own numbers stay; pieces
+    // marked by hand have no numbers of their own (see Numbered).
+    const bool numbered = std::any_of(record.Pieces.begin(), record.Pieces.end(),
+                                      [](const TitledPiece& p) { return p.tags.track > 0; });
+    if (numbered) {
+        int number = 1;
+        for (const TitledPiece& p : record.Pieces)
+            number = std::max(number, p.tags.track + 1);
+        piece.tags.track = number;
+        piece.tags.tracks = number;
+        for (TitledPiece& p : record.Pieces)
+            p.tags.tracks = std::max(p.tags.tracks, number);
+    }
     record.Pieces.push_back(piece);
-    for (TitledPiece& p : record.Pieces)
-        p.tags.tracks = std::max(p.tags.tracks, number);
     SetMarked(record, record.Pieces);
 }
 
@@ -104,7 +110,9 @@ bool asPieces(listrecord& record, int row) {
         // A segment with no frames in it has no piece to carry the edit.
         if (static_cast<int>(marked.size()) != std::max(record.SegmentCount - 1, 0))
             return false;
-        RecordPieces::Number(marked);
+        // Not numbered: a piece marked by hand takes its number from its
+        // place (see Numbered), so untitled ones stay unnumbered and a
+        // removed row leaves no gap.
         record.Pieces = std::move(marked);
     }
     return row >= 0 && row < static_cast<int>(record.Pieces.size());
@@ -137,6 +145,15 @@ bool RecordPieces::SetRange(listrecord& record, int row, std::int64_t begin, std
     record.BeginTimes.back() = workBegin;
     record.EndTimes.back() = workEnd;
     return true;
+}
+
+TitledPiece RecordPieces::Numbered(const listrecord& record, size_t k) {
+    TitledPiece piece = k < record.Pieces.size() ? record.Pieces[k] : TitledPiece();
+    if (piece.tags.track == 0 && piece.tags.tracks == 0 && !piece.tags.title.isEmpty()) {
+        piece.tags.track = static_cast<int>(k) + 1;
+        piece.tags.tracks = static_cast<int>(record.Pieces.size());
+    }
+    return piece;
 }
 
 TitledPiece RecordPieces::At(const listrecord& marked, size_t k, std::int32_t rate,

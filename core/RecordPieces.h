@@ -27,6 +27,11 @@ public:
     static TitledPiece At(const listrecord& marked, size_t k, std::int32_t rate,
                           std::int64_t frames);
 
+    // Piece `k` of the record's pieces as it is cut: a titled piece without
+    // a number of its own (one marked by hand) is numbered by its place, n
+    // of the record's N; an untitled one has no number.
+    static TitledPiece Numbered(const listrecord& record, size_t k);
+
     // Numbers `pieces` n/N in their order.
     static void Number(std::vector<TitledPiece>& pieces);
 
@@ -39,7 +44,7 @@ public:
     // pieces.
     static void ConfirmWorking(listrecord& record);
     // Takes confirmed row `row` out of the record's pieces; the others keep
-    // their numbers.
+    // their own numbers, and those numbered by their place move up.
     static void Remove(listrecord& record, int row);
     // Gives confirmed row `row` its title; a record of whole-second segments
     // takes them as pieces first. False for the working row or a row the

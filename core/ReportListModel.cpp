@@ -32,13 +32,14 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.isValid() && editableColumns_.contains(index.column()))
+    if (index.isValid() && editableColumns_.contains(index.column()) &&
+        (!editableRows_ || editableRows_(index.row())))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || !editableColumns_.contains(index.column()))
+    if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
     emit textEdited(index.row(), index.column(), value.toString());
     return true;
@@ -117,4 +118,24 @@ void ReportListModel::swap(int a, int b) {
     std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
     std::swap(notes_[static_cast<size_t>(a)], notes_[static_cast<size_t>(b)]);
     emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), columnCount() - 1));
+}
+
+void ReportListModel::assign(std::vector<QStringList> rows, std::vector<QString> notes) {
+    notes.resize(rows.size());
+    if (rows.size() != rows_.size()) {
+        beginResetModel();
+        rows_ = std::move(rows);
+        notes_ = std::move(notes);
+        endResetModel();
+        return;
+    }
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const int row = static_cast<int>(r);
+        if (rows_[r] != rows[r]) {
+            rows_[r] = std::move(rows[r]);
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        }
+        if (notes_[r] != notes[r])
+            setNote(row, notes[r]);
+    }
 }

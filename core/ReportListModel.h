@@ -4,6 +4,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,10 @@ public:
     // it is handed on through textEdited, whose receiver decides what the
     // row shows.
     void setEditableColumns(QList<int> columns) { editableColumns_ = std::move(columns); }
+    // Which rows may be edited at all; every row when not set.
+    void setEditableRows(std::function<bool(int row)> editable) {
+        editableRows_ = std::move(editable);
+    }
 
     int count() const { return static_cast<int>(rows_.size()); }
     // Column 0 is the caption; 1.. are the sub-items. Out of range gives "".
@@ -45,12 +51,17 @@ public:
     void remove(int row);
     void clear();
     void swap(int a, int b);
+    // Replaces every row and its note (`notes` may be shorter). With the
+    // same number of rows they change in place, so an editor open on a row
+    // stays the view's own while its edit is handed on.
+    void assign(std::vector<QStringList> rows, std::vector<QString> notes = {});
 
 signals:
     void textEdited(int row, int column, const QString& text);
 
 private:
     QList<int> editableColumns_;
+    std::function<bool(int)> editableRows_;
     QStringList headers_;
     std::vector<QStringList> rows_;
     std::vector<QString> notes_; // one for every row

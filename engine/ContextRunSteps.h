@@ -24,6 +24,7 @@ public:
     void RunCustomJoin() override;
     void RunWholeJoin() override;
     void UnifiAudoJoiner() override;
+    QString JoinedFile() const override { return output_.path; }
 
     // The join output chosen last.
     const JoinRun::Output& joinOutput() const { return output_; }

@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "platform/FormatTime.h"
 #include "platform/SettingsFile.h"
+#include "platform/VisibleName.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -75,11 +76,11 @@ QString firstFreeOf(const QString& folder, const QString& first, const QString& 
     throw Error(QStringLiteral("No free file name for %1").arg(first));
 }
 
-// A file list caption as the stem of output names; never empty, so no name
-// is only its extension.
-QString stemOf(const QString& caption) {
-    const QString base = OutputNames::Base(CleanTitle(caption));
-    return base.isEmpty() ? QStringLiteral("untitled") : base;
+// A source's name (SourceName) as the stem of output names; never empty, so
+// no name is only its extension.
+QString stemOf(const QString& name) {
+    const QString stem = VisibleName(CleanTitle(name));
+    return stem.isEmpty() ? QStringLiteral("untitled") : stem;
 }
 
 // The temporary's marks around the final name's part: "." in front, and
@@ -175,6 +176,12 @@ QString OutputNames::Base(const QString& caption) {
     return caption.mid(start, dot < 0 ? -1 : dot - start);
 }
 
+QString OutputNames::SourceName(const QString& caption, const QString& sourcePath) {
+    // A title is whole ("Mr. Blue Sky"); the list shows a file without one
+    // by its file name.
+    return caption == QFileInfo(sourcePath).fileName() ? Base(caption) : caption;
+}
+
 QString OutputNames::ChangeExtension(const QString& name, const QString& extension) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return (dot < 0 ? name : name.left(dot)) + extension;
@@ -196,10 +203,9 @@ QString OutputNames::SplitOutput(const QString& outputDir, const QString& captio
 QString OutputNames::SplitOutput(const QString& outputDir, const QString& caption,
                                  const QString& extension, bool numbered, GivenNames& given) {
     const QString folder = Folder(outputDir);
-    // Cleaned before the base is taken: a title read from a file's comments
-    // may hold a "/", which must not lead into another folder, and what is
-    // left of "../x" must not start with a dot. The stem holds no dot, so the
-    // numbered variants count on from the first name.
+    // Cleaned: a title read from a file's comments may hold a "/", which
+    // must not lead into another folder, and what is left of "../x" must not
+    // start with a dot.
     const QString stem = stemOf(caption);
     const QString first = folder + stem + (numbered ? QStringLiteral("_1") : QString()) + extension;
     return firstFreeOf(folder, first, stem, extension, given);
@@ -240,13 +246,13 @@ QString OutputNames::StemPart(const QString& pattern, int n, const PieceTags& ta
         else if (key == QLatin1String("album"))
             value = tags.album;
         else if (key == QLatin1String("source"))
-            value = Base(caption);
+            value = caption;
         else if (key == QLatin1String("begin"))
             value = FormatTimeMs(beginMs).replace(QLatin1Char(':'), QLatin1Char('-'));
         else
             value = m.captured(0);
         // A character taken out ("Dos / Two") leaves no double space.
-        name += CleanTitle(value).simplified();
+        name += VisibleName(CleanTitle(value)).simplified();
     }
     name += pattern.mid(at);
     // Also what keeps a folder from being "." or "..": no part begins with a dot.
@@ -363,7 +369,8 @@ QString OutputNames::Fallback(const QString& outputDir, const QString& sourcePat
                               const QString& extension, const QStringList& sources) {
     const QString folder = Folder(outputDir);
     // Cleaned as a title is: a source may be hidden, or hold a line break.
-    QString stem = CleanTitle(ChangeExtension(QFileInfo(sourcePath).fileName(), QString()));
+    QString stem =
+        VisibleName(CleanTitle(ChangeExtension(QFileInfo(sourcePath).fileName(), QString())));
     if (stem.isEmpty())
         stem = QStringLiteral("untitled");
     const auto taken = takenIn(folder);

@@ -25,12 +25,17 @@ public:
     // dots at its start: an output name never begins with one, which would
     // hide it (".hidden start.ogg" gives "hidden start").
     static QString Base(const QString& caption);
+    // What the pieces of a source are named after: the title its file list
+    // caption shows, whole, or when the caption is the source's file name,
+    // that name's Base. The `caption` the naming functions below take is
+    // this name.
+    static QString SourceName(const QString& caption, const QString& sourcePath);
     // Replaces the text from the last "." on, or appends.
     static QString ChangeExtension(const QString& name, const QString& extension);
     // The folder with a final "/", so names can be appended to it.
     static QString Folder(const QString& outputDir);
 
-    // The output path of the next piece cut from the file captioned `caption`:
+    // The output path of the next piece cut from the source named `caption`:
     // the custom run's first piece is named after the caption's base itself,
     // every other piece gets a number. Never an existing file, nor one of
     // `planned` (full paths the run has already given out, in piece order).
@@ -42,7 +47,7 @@ public:
                                const QString& extension, bool numbered, GivenNames& given);
     // The name a template gives a piece: "{n}" its number, "{n:02}" the
     // number padded with zeros to that width, "{title}", "{artist}",
-    // "{album}" its tags, "{source}" the base of its file list caption,
+    // "{album}" its tags, "{source}" the source's name (`caption`),
     // "{begin}" where it begins ("00-04-17.69"); any other text stays. Each
     // field is cleaned as a title is, and so is the whole name; "untitled"
     // when nothing is left. A "/" makes a folder ("{artist}/{album}/{title}"

@@ -6,6 +6,8 @@
 #include "engine/RunSupport.h"
 #include "platform/Error.h"
 
+#include <QFileInfo>
+
 #include <exception>
 
 const QString RunCommand::StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
@@ -85,8 +87,14 @@ void RunCommand::Join(bool openFolder) {
     });
     state_.Busy = false;
     steps_.RunEnded();
-    if (openFolder)
+    if (!openFolder)
+        return;
+    // The join may have been saved outside the output folder.
+    const QString joined = steps_.JoinedFile();
+    if (joined.isEmpty())
         openOutputFolder();
+    else
+        RunSupport::OpenOutputFolder(desktop_, QFileInfo(joined).absolutePath() + QLatin1Char('/'));
 }
 
 void RunCommand::Stop(RunHost& host, ReportListModel& lvTime) {

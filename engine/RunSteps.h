@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The steps of the split and join commands that a front end carries out:
 // stopping its preview, asking for the join output, and the runs themselves.
 // `RunCommand` strings them together the same way for every front end. The
@@ -23,6 +25,8 @@ public:
     virtual void RunCustomJoin() = 0;
     virtual void RunWholeJoin() = 0;
     virtual void UnifiAudoJoiner() = 0;
+    // The file the last join was written to; empty when not known.
+    virtual QString JoinedFile() const { return {}; }
 
     // After a run that ended without a failure: the front end brings its
     // displays up to date (the settings may have changed during the run).

@@ -8,11 +8,12 @@ SegmentList::SegmentList(const AppState& state, ReportListModel& lvTime)
     : state_(state), lvTime_(lvTime) {}
 
 void SegmentList::FillSegments(const listrecord& record) {
-    lvTime_.clear();
     listrecord copy = record;
     Segments::Normalise(copy);
     // Marked pieces stand for all confirmed segments, at their exact frames.
     const auto pieces = static_cast<std::int32_t>(copy.Pieces.size());
+    std::vector<QStringList> rows;
+    std::vector<QString> notes;
     for (std::int32_t j = 0; j < copy.SegmentCount; ++j) {
         const bool working = j == copy.SegmentCount - 1;
         if (!working && j < pieces) {
@@ -21,17 +22,19 @@ void SegmentList::FillSegments(const listrecord& record) {
                 PiecePlan::Milliseconds(piece.begin, copy.SampleRate),
                 PiecePlan::Milliseconds(piece.end, copy.SampleRate), SegmentStatus::Confirmed);
             row << piece.tags.title;
-            const int at = lvTime_.append(row);
+            rows.push_back(row);
             // The title column lies past the list's width; the tooltip
             // names the piece wherever the pointer is.
-            if (!piece.tags.title.isEmpty())
-                lvTime_.setNote(at, piece.tags.title);
+            notes.push_back(piece.tags.title);
             continue;
         }
-        lvTime_.append(Segments::SegmentRow(
+        rows.push_back(Segments::SegmentRow(
             copy.BeginTimes[static_cast<size_t>(j)], copy.EndTimes[static_cast<size_t>(j)],
             working ? SegmentStatus::Uncertain : SegmentStatus::Confirmed));
+        notes.emplace_back();
     }
+    // In place: a row typed into keeps its editor until the edit is done.
+    lvTime_.assign(std::move(rows), std::move(notes));
 }
 
 void SegmentList::FillPieces(const std::vector<PiecePlan::Piece>& pieces, std::int32_t rate) {

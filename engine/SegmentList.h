@@ -17,6 +17,7 @@ class SegmentList {
 public:
     // The columns of a piece's range and of its title.
     static constexpr int RangeColumn = 0;
+    static constexpr int StatusColumn = 2;
     static constexpr int TitleColumn = 3;
 
     SegmentList(const AppState& state, ReportListModel& lvTime);

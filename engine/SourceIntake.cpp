@@ -40,6 +40,15 @@ const QStringList AudioSuffixes = {
 };
 
 bool isAudioType(const QMimeType& type) {
+    // Playlists are audio types by name, but they only name audio files, as
+    // a cue sheet does.
+    static const QStringList playlists = {
+        QStringLiteral("audio/x-scpls"), QStringLiteral("audio/x-ms-asx"),
+        QStringLiteral("audio/x-iriver-pla"), QStringLiteral("audio/x-mpegurl")};
+    if (type.inherits(QStringLiteral("text/plain")) ||
+        std::any_of(playlists.begin(), playlists.end(),
+                    [&](const QString& name) { return type.inherits(name); }))
+        return false;
     // Ogg, MP4, Matroska, WebM and ASF containers are named by their content
     // as such even when they hold audio alone.
     static const QStringList containers = {QStringLiteral("application/ogg"),

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/FramePosition.h"
+#include "core/RecordPieces.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
@@ -97,6 +98,7 @@ void SplitRun::run(Kind kind) {
         return;
 
     state.Busy = true;
+    kind_ = kind;
     givenNames_.clear();
     state.ConvertingRows.clear();
     tagFailures_.clear();
@@ -343,10 +345,14 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
                                      std::int64_t{state.SnapSeconds} * 1000);
 }
 
+const listrecord& SplitRun::marking(int file) const {
+    // Unification cuts the first file's marks, titles included, from every file.
+    return c_.state.JobList[kind_ == Kind::Unified ? 0 : static_cast<size_t>(file)];
+}
+
 TitledPiece SplitRun::markedPiece(int file, int row) const {
-    const std::vector<TitledPiece>& marked = c_.state.JobList[static_cast<size_t>(file)].Pieces;
-    return row >= 0 && row < static_cast<int>(marked.size()) ? marked[static_cast<size_t>(row)]
-                                                             : TitledPiece();
+    return row >= 0 ? RecordPieces::Numbered(marking(file), static_cast<size_t>(row))
+                    : TitledPiece();
 }
 
 PieceTags SplitRun::pieceTags(int file, int row) const {
@@ -354,6 +360,7 @@ PieceTags SplitRun::pieceTags(int file, int row) const {
     const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
                                      ? state.TagList[static_cast<size_t>(file)]
                                      : AudioFileinfo();
+    // A sheet's album and performer belong to the file it was read for.
     return PieceTags::Derive(markedPiece(file, row).tags,
                              state.JobList[static_cast<size_t>(file)].Sheet, source);
 }
@@ -398,7 +405,8 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    const bool copyChosen = state.OggCopy.value_or(CopyOggPieces(c_.settings));
+    const bool copyChosen =
+        state.OggCopy.value_or(CopyPieces(c_.settings, format, state.Mp3CommandLine));
     // Copying is in question for OGG pieces, and for Opus and MP3 pieces of
     // sources of their own format.
     std::optional<Packets> packets;
@@ -449,9 +457,8 @@ void SplitRun::completeOutput(int file, Output& out) {
     const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
                                      ? state.TagList[static_cast<size_t>(file)]
                                      : AudioFileinfo();
-    const AudioFileinfo tags = state.JobList[static_cast<size_t>(file)].Pieces.empty()
-                                   ? source
-                                   : pieceTags(file, out.row).fileinfo(source);
+    const AudioFileinfo tags =
+        marking(file).Pieces.empty() ? source : pieceTags(file, out.row).fileinfo(source);
     // Tags that cannot be written cost the piece nothing: its audio is
     // complete. The run goes on and tells which files lack their tags.
     const QString temporary = out.file.path();
@@ -481,8 +488,10 @@ QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, co
                             const QString& extension) {
     const TitledPiece marked = markedPiece(file, row);
     const bool titled = !marked.tags.title.isEmpty();
+    const QString caption = OutputNames::SourceName(
+        c_.lv.text(file, 0), c_.state.JobList[static_cast<size_t>(file)].FileName);
     const QString path = OutputNames::PieceOutput(
-        folder, c_.lv.text(file, 0), extension, kind != Kind::Custom,
+        folder, caption, extension, kind != Kind::Custom,
         OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled), titled, row,
         pieceTags(file, row), PiecePlan::Milliseconds(start, rate_), givenNames_);
     givenNames_.insert(path);

@@ -136,8 +136,10 @@ private:
     // Returns the frames the piece holds.
     std::int64_t copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
                            Packets packets);
-    // The marked piece on `row` of file `file`; an empty one when the file
-    // has none.
+    // The record whose marks the run cuts from `file`.
+    const listrecord& marking(int file) const;
+    // The marked piece on `row` of file `file`, numbered; an empty one when
+    // the file has none.
     TitledPiece markedPiece(int file, int row) const;
     // What the piece on `row` is tagged with and named after.
     PieceTags pieceTags(int file, int row) const;
@@ -154,6 +156,7 @@ private:
     std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
 
     RunContext& c_;
+    Kind kind_ = Kind::Custom;
     // The output paths given out in this run.
     GivenNames givenNames_;
     // The rows of the current file whose pieces have been told as ended.

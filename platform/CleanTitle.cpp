@@ -26,13 +26,5 @@ QString CleanTitle(const QString& title) {
         pendingBlank = false;
         result.append(c);
     }
-
-    // "...", "../../escape" or " .5 mix" would give hidden files: the dots
-    // (and the blanks among them) in front of the first other character go.
-    qsizetype lead = 0;
-    while (lead < result.size() && (result[lead] == QLatin1Char('.') || result[lead].isSpace()))
-        ++lead;
-    if (result.left(lead).contains(QLatin1Char('.')))
-        result.remove(0, lead);
     return result;
 }

@@ -277,9 +277,9 @@ void Tfm_id3::FormShow() {
     lv_id3->clear();
     clearControls();
     filling_ = false;
+    // Files added from a folder carry their tags like any other, so the
+    // dialog shows them whatever way the files came.
     placeOverMainWindow();
-    if (context_.state.FolderAddMode)
-        return;
     if (edt_genre->count() != GenreNames().size()) {
         const QSignalBlocker blocker(edt_genre);
         const QString text = edt_genre->currentText();

@@ -128,7 +128,8 @@ const QString Tfm_set::OggCopyExplanation =
                    "settings above apply only to what is re-encoded: pieces with a fade, "
                    "damaged sources, chained sources whose parts differ in format, and joins. "
                    "Opus pieces of Opus sources and MP3 pieces of MP3 sources are copied the "
-                   "same way.");
+                   "same way while the Opus and MP3 pages hold their defaults; once they are "
+                   "changed, those pieces are encoded with them.");
 
 const QString Tfm_set::OggCopyOffExplanation =
     QStringLiteral("Copying went off because the settings above were changed: pieces are "
@@ -696,7 +697,8 @@ void Tfm_set::buildOpusPage() {
     lb_opus_rate = new QLabel(QStringLiteral("Opus always runs at 48000 Hz: sources of other "
                                              "rates are resampled to it. Pieces of Opus sources "
                                              "are copied without re-encoding while the OGG "
-                                             "page's copy box is ticked."),
+                                             "page's copy box is ticked and this page holds "
+                                             "its defaults."),
                               group);
     lb_opus_rate->setObjectName(QStringLiteral("lb_opus_rate"));
     lb_opus_rate->setWordWrap(true);

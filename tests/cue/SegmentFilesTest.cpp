@@ -462,7 +462,7 @@ TEST(LabelFile, TenThousandLabelsArePlannedAndNamedInOrder) {
         const bool titled = !pieces[k].tags.title.isEmpty();
         PieceTags tags = pieces[k].tags;
         tags.track = static_cast<int>(k) + 1;
-        names << OutputNames::PieceOutput(folder, QStringLiteral("song.ogg"),
+        names << OutputNames::PieceOutput(folder, QStringLiteral("song"),
                                           QStringLiteral(".wav"), true, QString(), titled,
                                           static_cast<int>(k), tags, 0, given);
         given.insert(names.back());
@@ -517,7 +517,8 @@ TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {
     tags.title = QStringLiteral("A/B: C?");
     tags.artist = QStringLiteral("Band");
     tags.album = QStringLiteral(".Hidden");
-    const QString caption = QStringLiteral("show.part.ogg");
+    const QString caption = OutputNames::SourceName(QStringLiteral("show.part.ogg"),
+                                                    QStringLiteral("/music/show.part.ogg"));
     EXPECT_EQ(OutputNames::PieceStem(OutputNames::DefaultPattern(), 3, tags, caption, 0),
               QStringLiteral("03 - AB C"));
     tags.title = QStringLiteral("Dos / Two");

@@ -327,6 +327,17 @@ TEST_F(DesktopTest, KeysAreShownInTooltipsMenusAndTabOrderFollowsReading) {
                 << item.toStdString();
     }
     EXPECT_EQ(main->findChild<QAction*>("AddFile1Click")->text(), "Add File");
+    // The Action menu's Cutter has a key of its own, shown beside it.
+    EXPECT_EQ(main->findChild<QAction*>("Start1Click")->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    // The guide names it, and every output format the format box offers.
+    QFile guide(QCoreApplication::applicationDirPath() + "/help/Ostrel.html");
+    ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(guide.readAll());
+    EXPECT_TRUE(text.contains("<kbd>Ctrl+Shift+S</kbd>"));
+    for (int i = 0; i < main->cb_format->count(); ++i)
+        EXPECT_TRUE(text.contains("<b>" + main->cb_format->itemText(i) + "</b>"))
+            << main->cb_format->itemText(i).toStdString();
 
     activate();
     main->lv->setFocus();

@@ -143,9 +143,9 @@ TEST_F(FlacOpusOutputTest, OpusPiecesAre48kHzWithTheExactLengthOfTheirRangeAndSe
         // The same sound: the piece's level follows the source's (48 kbps
         // drops the music's top octave, some 15 % of its level).
         const std::vector<float> left = second.channel(0);
-        EXPECT_NEAR(rms(left, 0, left.size()) /
-                        rms(file->reference.channel(0), static_cast<std::size_t>(2 * rate),
-                            static_cast<std::size_t>(4 * rate)),
+        EXPECT_NEAR(rms(left, 0, left.size()) / rms(file->reference.channel(0),
+                                                    static_cast<std::size_t>(2 * rate),
+                                                    static_cast<std::size_t>(4 * rate)),
                     1.0, 0.25);
         expectTags(out(file->name + QStringLiteral("_1.opus")));
         // Two seconds at 48 kbps, give or take the headers and the tags.
@@ -169,6 +169,37 @@ TEST_F(FlacOpusOutputTest, OpusPiecesOfOpusSourcesAreCopiedToTheExactFrame) {
         EXPECT_LE(largestDifference(copied, reference, (row + 1) * 48000, 4800), 0.01);
     }
     expectTags(out("opusenc_48000_2_1.opus"));
+}
+
+// A changed MP3 or Opus page shapes the pieces of sources of its own format,
+// as a changed OGG page does: they are encoded with it, not copied.
+TEST_F(FlacOpusOutputTest, AChangedPageReencodesPiecesThatWouldBeCopied) {
+    using namespace EncoderKeys;
+    Mp3Bitrate.write(settings, 5); // 64 kbps
+    Mp3Channel.write(settings, 0); // mono
+    OpusBitrate.write(settings, 48);
+    const struct {
+        const char* name;
+        int format;
+        const char* extension;
+        int channels;
+        double bytes; // of the two-second piece, give or take the headers
+    } cases[] = {{"lame_cbr128_44100_2", OutputMp3, "mp3", 1, 2 * 64000 / 8},
+                 {"opusenc_48000_2", OutputOpus, "opus", 2, 2 * 48000 / 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.JobList.clear();
+        state.TagList.clear();
+        lv.clear();
+        const auto files = cut({c.name}, c.format);
+        if (files.empty())
+            continue;
+        EXPECT_EQ(lvTime.note(1), "");
+        EXPECT_EQ(piece(*files[0], 1, c.extension).channels, c.channels);
+        EXPECT_NEAR(
+            static_cast<double>(QFileInfo(out(files[0]->name + "_1." + c.extension)).size()),
+            c.bytes, 3000);
+    }
 }
 
 // Pieces from a cue sheet are named and tagged each by its own title,

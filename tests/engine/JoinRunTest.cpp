@@ -91,9 +91,9 @@ TEST_F(JoinRunTest, WholeJoinConvertsLaterFilesToTheFirstFilesRate) {
     EXPECT_EQ(host.runText(), "");
     EXPECT_FALSE(state.Busy);
     EXPECT_FALSE(writer.IsOpen());
-    // The output folder is opened, not the folder the join went to.
+    // The folder the join went to is opened, not the output folder.
     ASSERT_EQ(desktop.openedUrls.size(), 1u);
-    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(elsewhere + "/"));
     EXPECT_TRUE(outputs().isEmpty());
 }
 

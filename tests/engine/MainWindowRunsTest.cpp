@@ -1,6 +1,7 @@
 // The runs started, stopped and refused through the real main window: skin
 // clicks and menu items, the scripted desktop, the real components and skin.
 #include "app/skin/SkinObject.h"
+#include "engine/SegmentList.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
 
 #include <functional>
 
@@ -38,6 +41,17 @@ protected:
         return path;
     }
     QStringList outputs() const { return QDir(outDir).entryList(QDir::Files, QDir::Name); }
+    // The track number an output is tagged with, "" without one.
+    QString track(const QString& name) const {
+        const TagLib::FileRef file(QFile::encodeName(outDir + name).constData());
+        if (file.isNull())
+            return QStringLiteral("no file");
+        const TagLib::StringList values = file.file()->properties()["TRACKNUMBER"];
+        return values.isEmpty() ? QString() : QString::fromStdString(values.front().to8Bit(true));
+    }
+    void typeTitle(int row, const QString& title) {
+        lvTime().setData(lvTime().index(row, SegmentList::TitleColumn), title, Qt::EditRole);
+    }
     int barWidth() {
         const SkinRect r = main->skinObjects().convertpbElement->GetRect();
         return r.right - r.left;
@@ -188,6 +202,81 @@ TEST_F(MainWindowRunsTest, AFailedRunShowsItsErrorAndStaysBusyUntilStop) {
     EXPECT_EQ(barWidth(), 0);
     EXPECT_EQ(status(0), "Unconvert");
     EXPECT_EQ(skinText("pbpos"), "");
+}
+
+// A title typed on one segment names and numbers that piece alone: the
+// others keep the names and the missing track number of untitled pieces,
+// and the number is the piece's place, which closes up when a row goes.
+TEST_F(MainWindowRunsTest, ATitledSegmentIsNumberedByItsPlaceAndTheOthersStayUntitled) {
+    addFile("song.ogg", 6.0);
+    main->cb_format->setCurrentIndex(0);
+    for (int k = 0; k < 3; ++k)
+        confirmSegment(2 * k, 2 * k + 2, 6);
+    typeTitle(1, "Middle");
+    click("Split");
+    ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+    EXPECT_EQ(outputs(), QStringList({"02 - Middle.mp3", "song.mp3", "song_1.mp3"}));
+    EXPECT_EQ(track("song.mp3"), "");
+    EXPECT_EQ(track("song_1.mp3"), "");
+    EXPECT_EQ(track("02 - Middle.mp3"), "2/3");
+
+    QDir(outDir).removeRecursively();
+    QDir().mkpath(outDir);
+    selectSegment(0);
+    click("Remove");
+    click("Split");
+    EXPECT_EQ(outputs(), QStringList({"01 - Middle.mp3", "song.mp3"}));
+    EXPECT_EQ(track("01 - Middle.mp3"), "1/2");
+    EXPECT_EQ(track("song.mp3"), "");
+}
+
+// Unification: a title on the shared list names that piece of every file.
+TEST_F(MainWindowRunsTest, ATitleOnTheSharedSegmentsNamesThatPieceOfEveryFile) {
+    main->state().FunctionChoice = FunctionUnification;
+    addFile("aaa.ogg", 4.0);
+    addFile("bbb.ogg", 4.0);
+    main->cb_format->setCurrentIndex(0);
+    selectFile(0);
+    confirmSegment(0, 2, 4);
+    confirmSegment(2, 4, 4);
+    typeTitle(0, "Intro");
+    click("Split");
+    ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+    EXPECT_EQ(outputs(),
+              QStringList({"01 - Intro.mp3", "01 - Intro_1.mp3", "aaa_1.mp3", "bbb_1.mp3"}));
+    EXPECT_EQ(track("01 - Intro_1.mp3"), "1/2");
+    EXPECT_EQ(track("bbb_1.mp3"), "");
+}
+
+// The join's folder is opened, wherever the join was saved.
+TEST_F(MainWindowRunsTest, JoinOpensTheFolderItWasWrittenTo) {
+    addFile("a.ogg", 1.0);
+    const QString elsewhere = dir.filePath("elsewhere") + "/";
+    QDir().mkpath(elsewhere);
+    desktop.saveAnswers.push_back({elsewhere + "mix", 2});
+    click("Join");
+    ASSERT_TRUE(QFileInfo::exists(elsewhere + "mix.wav"));
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(elsewhere));
+}
+
+// A title names pieces whole, dots and all, though never as a hidden file;
+// a file listed by its name loses what follows its first dot.
+TEST_F(MainWindowRunsTest, TitlesNamePiecesWholeAndFileNamesLoseTheirExtension) {
+    const std::pair<const char*, const char*> files[] = {
+        {"a.ogg", "TITLE=Mr. Blue Sky"}, {"b.ogg", "TITLE=...And Justice"}, {"c.d.ogg", nullptr}};
+    for (const auto& [name, title] : files) {
+        OggFixture f;
+        f.seconds = 1.0;
+        if (title)
+            f.comments = {QString::fromLatin1(title)};
+        addFiles({f.write(dir.filePath(name))});
+    }
+    EXPECT_EQ(captions(), QStringList({"Mr. Blue Sky", "...And Justice", "c.d.ogg"}));
+    main->state().FunctionChoice = FunctionSplitByCount;
+    main->state().SplitCount = 1;
+    click("Split");
+    EXPECT_EQ(outputs(), QStringList({"And Justice_1.wav", "Mr. Blue Sky_1.wav", "c_1.wav"}));
 }
 
 } // namespace

@@ -126,7 +126,9 @@ TEST_F(ParallelSplitTest, NamesFollowThePieceOrderAListingShows) {
     QSet<QString> planned;
     QStringList listed;
     for (int k = 0; k < 3; ++k) {
-        listed << OutputNames::SplitOutput(outDir, lv.text(0, 0), ".wav", false, planned);
+        listed << OutputNames::SplitOutput(
+            outDir, OutputNames::SourceName(lv.text(0, 0), state.JobList[0].FileName), ".wav",
+            false, planned);
         planned.insert(listed.back());
     }
     ASSERT_EQ(listed, QStringList({out("5 mix_1.wav"), out("5 mix_2.wav"), out("5 mix_3.wav")}));

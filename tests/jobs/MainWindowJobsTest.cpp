@@ -17,10 +17,12 @@
 #include "tests/support/OggFixture.h"
 #include "tests/support/ScriptedDesktop.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -353,6 +355,113 @@ TEST_F(MainWindowJobsTest, EveryCommonFormatIsAddedByTheOpenDialogAndFromAFolder
               [](auto* a, auto* b) { return a->name.compare(b->name, Qt::CaseInsensitive) < 0; });
     for (size_t k = 0; k < inNameOrder.size(); ++k)
         expectMeasured(2 + static_cast<int>(k), *inNameOrder[k]);
+}
+
+// A folder's playlists, cue sheets, pictures and notes are passed over
+// without a word; a file that looks like audio and cannot be read is named.
+TEST_F(MainWindowJobsTest, AddFolderPassesOverWhatIsNotAudioAndNamesBrokenAudio) {
+    QFile::copy(ogg("music/one.ogg", 2.2), dir.filePath("music/no extension"));
+    const std::pair<const char*, QByteArray> others[] = {
+        {"list.m3u", "#EXTM3U\n#EXTINF:2,One\none.ogg\n"},
+        {"list.pls", "[playlist]\nFile1=one.ogg\nNumberOfEntries=1\nVersion=2\n"},
+        {"list.asx", "<asx version=\"3.0\"><entry><ref href=\"one.ogg\"/></entry></asx>\n"},
+        {"sheet.cue", "REM GENRE Rock\nFILE \"one.ogg\" WAVE\n  TRACK 01 AUDIO\n"
+                      "    INDEX 01 00:00:00\n"},
+        {"cover.jpg", QByteArray::fromHex("ffd8ffe000104a46494600010100000100010000ffd9")},
+        {"notes.txt", "Recorded live.\n"},
+        {"broken.mp3", "not audio at all"}};
+    for (const auto& [name, bytes] : others) {
+        QFile file(dir.filePath(QStringLiteral("music/") + name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    desktop.onModal = [&](QWidget&) {
+        EXPECT_TRUE(folderDialog->SelectPath(dir.filePath("music")));
+        folderDialog->btn_okClick();
+        return 1;
+    };
+    main->AddFolder1Click();
+    EXPECT_EQ(captions(), (QStringList{"no extension", "one.ogg"}));
+    EXPECT_EQ(desktop.informations.join('|').toStdString(),
+              "broken.mp3 this File is not supported.");
+}
+
+// What Qt says on standard error while one is alive.
+class QtMessages {
+public:
+    QtMessages() {
+        seen_ = &messages;
+        previous_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { seen_->append(text); });
+    }
+    ~QtMessages() { qInstallMessageHandler(previous_); }
+    QStringList messages;
+
+private:
+    static inline QStringList* seen_ = nullptr;
+    QtMessageHandler previous_;
+};
+
+class InPlaceEditTest : public MainWindowJobsTest {
+protected:
+    void SetUp() override {
+        MainWindowJobsTest::SetUp();
+        addFiles({ogg("hundred.ogg", 100.3)});
+        confirmSegment(10, 20, 100);
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    }
+    // Double-clicks cell (row, 0) of the segment list as a hand does, the
+    // first press selecting the row; the editor it opens.
+    QLineEdit* doubleClick(int row) {
+        QTreeView* view = main->lv_time;
+        view->setFocus();
+        const QRect cell = view->visualRect(lvTime().index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return editor && main->lv_time->isAncestorOf(editor) ? editor : nullptr;
+    }
+};
+
+TEST_F(InPlaceEditTest, ReturnCommitsTheEditAndLeavesTheFocusOnTheList) {
+    QtMessages qt;
+    const QString folder = main->edt_dir->text();
+    QLineEdit* editor = doubleClick(0);
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "00:00:12 - 00:00:18");
+    const QPointer<QLineEdit> open = editor;
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The view closes its editor from the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !open || !open->isVisible(); }, 10000));
+    EXPECT_EQ(segmentRows(), (QStringList{"00:00:12 - 00:00:18|00:00:06|OK|",
+                                          "00:00:00 - 00:01:40|00:01:40|Uncertain"}));
+    EXPECT_EQ(QApplication::focusWidget(), main->lv_time);
+    QTest::keyClicks(QApplication::focusWidget(), "z");
+    EXPECT_EQ(main->edt_dir->text(), folder);
+    EXPECT_EQ(qt.messages, QStringList());
+}
+
+// The working row, computed pieces and every row during a run cannot
+// change: a double click there only selects, as a click does.
+TEST_F(InPlaceEditTest, RowsThatCannotChangeOpenNoEditor) {
+    EXPECT_EQ(doubleClick(1), nullptr);
+    EXPECT_EQ(main->state().CurrentSegment, 1);
+    EXPECT_TRUE(main->state().SegmentFocus);
+
+    main->state().Busy = true;
+    EXPECT_EQ(doubleClick(0), nullptr);
+    EXPECT_EQ(main->state().CurrentSegment, 0);
+    main->state().Busy = false;
+
+    main->state().FunctionChoice = FunctionSplitByTime;
+    selectFile(0);
+    ASSERT_EQ(status(0), "Unconvert");
+    EXPECT_EQ(doubleClick(0), nullptr);
+    main->state().FunctionChoice = FunctionCustom;
+    selectFile(0);
+    EXPECT_NE(doubleClick(0), nullptr) << "a confirmed segment still opens one";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/EventPump.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
+#include "platform/VisibleName.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -109,11 +110,13 @@ TEST(CleanTitle, RemovesTheNineCharactersOnly) {
     EXPECT_EQ(CleanTitle("***"), "");
 }
 
-TEST(CleanTitle, GivesNoHiddenNameAndNoLineBreak) {
-    EXPECT_EQ(CleanTitle("..."), "");
-    EXPECT_EQ(CleanTitle("../../escape"), "escape");
-    EXPECT_EQ(CleanTitle(".5 mix"), "5 mix");
-    EXPECT_EQ(CleanTitle(" . hidden"), "hidden");
+TEST(CleanTitle, KeepsLeadingDotsWhichOnlyFileNamesLose) {
+    EXPECT_EQ(CleanTitle("...And Justice"), "...And Justice");
+    EXPECT_EQ(VisibleName(CleanTitle("...")), "");
+    EXPECT_EQ(VisibleName(CleanTitle("../../escape")), "escape");
+    EXPECT_EQ(VisibleName(CleanTitle(".5 mix")), "5 mix");
+    EXPECT_EQ(VisibleName(CleanTitle(" . hidden")), "hidden");
+    EXPECT_EQ(VisibleName("  plain"), "  plain");
     EXPECT_EQ(CleanTitle("Part 1\r\nPart 2\n"), "Part 1 Part 2");
     EXPECT_EQ(CleanTitle("\ttab\x01\x7f end"), "tab end");
     EXPECT_EQ(CleanTitle("Live 2.0"), "Live 2.0");

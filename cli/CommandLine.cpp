@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/TextEncoding.h"
+#include "engine/SourceIntake.h"
 
 #include <CLI/CLI.hpp>
 
@@ -354,7 +355,7 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     if (split->parsed()) {
         // A bare --cue may have taken the first file for its sheet.
         const bool given = split->get_option("--cue")->count() > 0;
-        if (given && !options.cue.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive)) {
+        if (given && (options.cue.isEmpty() || SourceIntake::IsAudioFile(options.cue))) {
             if (!options.cue.isEmpty())
                 options.files.prepend(options.cue);
             options.cue.clear();

@@ -615,6 +615,18 @@ TEST_F(CliProgramTest, CdImageTracksCarryEverythingALibraryNeeds) {
                               {"opus", "isrc", "catalognumber"},
                               {"wma", "wm/isrc", "wm/catalogno"}};
     ForEachCorpusFile(images.files(), [&](const CdImages::File& image) {
+        if (image.name == "comment.ogg") {
+            // Copied pieces were never decoded: they are measured from their file.
+            QDir(out()).removeRecursively();
+            const Result r = run({"split", image.path, "--cue", "--format", "ogg", "--out", out(),
+                                  "--replaygain", "--copy", "--json"});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out.count("\"copied\""), 3) << r.out.toStdString();
+            for (const QString& name : outputs())
+                EXPECT_TRUE(decodeWithFfmpeg(out(name)).tags.count("replaygain_track_gain"))
+                    << name.toStdString();
+            return;
+        }
         if (image.name != "text.flac" && image.name != "block.flac")
             return;
         // Beside the copy lies the folder picture; the block-only image

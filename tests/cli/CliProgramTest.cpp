@@ -691,6 +691,20 @@ TEST_F(CliProgramTest, CdImageTracksCarryEverythingALibraryNeeds) {
                             0.15);
             }
         }
+        // One piece at a time measures as the workers do.
+        QFile ini(src("Velmora.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Run]\nworkers=1\n");
+        ini.close();
+        QDir(out()).removeRecursively();
+        ASSERT_EQ(run({"split", src(image.name), "--cue", "--format", "flac", "--out", out(),
+                       "--replaygain", "--settings", ini.fileName()})
+                      .status,
+                  0);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(decodeWithFfmpeg(out(outputs()[k])).tags["replaygain_track_gain"],
+                      flacGains[k])
+                << k;
     });
 }
 

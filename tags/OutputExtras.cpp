@@ -116,6 +116,7 @@ void writeId3(TagLib::ID3v2::Tag& tag, const OutputExtras& extras) {
         tag.addFrame(frame);
     }
     setUser(QStringLiteral("CATALOGNUMBER"), extras.catalog);
+    setUser(QStringLiteral("BARCODE"), extras.catalog);
     for (const auto& [key, value] : gainFields(extras))
         setUser(key, value);
     if (!extras.cover.empty()) {
@@ -141,7 +142,8 @@ void writeXiph(TagLib::Ogg::XiphComment& comment, const OutputExtras& extras, bo
     Fields fields{{QStringLiteral("COMPOSER"), extras.composer},
                   {QStringLiteral("COMMENT"), extras.comment},
                   {QStringLiteral("ISRC"), extras.isrc},
-                  {QStringLiteral("CATALOGNUMBER"), extras.catalog}};
+                  {QStringLiteral("CATALOGNUMBER"), extras.catalog},
+                  {QStringLiteral("BARCODE"), extras.catalog}};
     if (opus) {
         // Opus players apply R128 gains, never ReplayGain fields.
         if (extras.track)
@@ -171,6 +173,7 @@ void writeAsf(TagLib::ASF::Tag& tag, const OutputExtras& extras) {
     set("WM/Composer", extras.composer);
     set("WM/ISRC", extras.isrc);
     set("WM/CatalogNo", extras.catalog);
+    set("WM/Barcode", extras.catalog);
     if (!extras.comment.isEmpty())
         tag.setComment(text(extras.comment));
     for (const auto& [key, value] : gainFields(extras))
@@ -194,6 +197,7 @@ void writeMp4(TagLib::MP4::Tag& tag, const OutputExtras& extras) {
     set("\251cmt", extras.comment);
     set(freeForm + "ISRC", extras.isrc);
     set(freeForm + "CATALOGNUMBER", extras.catalog);
+    set(freeForm + "BARCODE", extras.catalog);
     for (const auto& [key, value] : gainFields(extras))
         set(freeForm + text(key.toLower()), value);
     if (!extras.cover.empty()) {

@@ -9,16 +9,21 @@
 // What a piece carries besides the fields every output gets (title, artist,
 // album, date, genre, numbers): the sheet's composer, comment, ISRC and
 // catalog number, the source's front cover, and the loudness measured as it
-// was encoded. Each output format takes them in its usual fields: ID3v2
-// TCOM, COMM, TSRC, TXXX:CATALOGNUMBER, APIC and TXXX:REPLAYGAIN_*; Vorbis
-// comments COMPOSER, COMMENT, ISRC, CATALOGNUMBER, METADATA_BLOCK_PICTURE
-// (a PICTURE block in FLAC) and REPLAYGAIN_* (Opus: R128_*_GAIN); WMA
-// WM/Composer, Description, WM/ISRC, WM/CatalogNo, WM/Picture and
-// REPLAYGAIN_*; MP4 ©wrt, ©cmt, covr and iTunes' free-form atoms.
+// was encoded. A sheet's CATALOG is the disc's UPC/EAN, which players know
+// as the catalog number or as the barcode: both fields get it. Each format
+// takes them in its usual fields:
+// - ID3v2: TCOM, COMM, TSRC, TXXX:CATALOGNUMBER and BARCODE, APIC,
+//   TXXX:REPLAYGAIN_*;
+// - Vorbis comments: COMPOSER, COMMENT, ISRC, CATALOGNUMBER, BARCODE,
+//   METADATA_BLOCK_PICTURE (a PICTURE block in FLAC), REPLAYGAIN_* (Opus:
+//   R128_TRACK_GAIN and R128_ALBUM_GAIN);
+// - WMA: WM/Composer, Description, WM/ISRC, WM/CatalogNo, WM/Barcode,
+//   WM/Picture, REPLAYGAIN_*;
+// - MP4: ©wrt, ©cmt, covr and iTunes' free-form atoms.
 class OutputExtras {
 public:
-    // Loudness in LUFS (EBU R128 integrated) and true peak as a fraction of
-    // full scale.
+    // Loudness in LUFS (EBU R128 integrated) and sample peak as a fraction
+    // of full scale.
     struct Loudness {
         double lufs = 0;
         double peak = 0;

@@ -605,15 +605,16 @@ TEST_F(CliProgramTest, CdImageTracksCarryEverythingALibraryNeeds) {
     const CdImages& images = CdImages::Shared();
     struct Format {
         const char* name;
-        // FFmpeg's names of composer, ISRC and catalog number.
+        // FFmpeg's names of the ISRC, the catalog number and the barcode.
         const char* isrc;
         const char* catalog;
+        const char* barcode;
     };
-    const Format formats[] = {{"flac", "isrc", "catalognumber"},
-                              {"mp3", "tsrc", "catalognumber"},
-                              {"ogg", "isrc", "catalognumber"},
-                              {"opus", "isrc", "catalognumber"},
-                              {"wma", "wm/isrc", "wm/catalogno"}};
+    const Format formats[] = {{"flac", "isrc", "catalognumber", "barcode"},
+                              {"mp3", "tsrc", "catalognumber", "barcode"},
+                              {"ogg", "isrc", "catalognumber", "barcode"},
+                              {"opus", "isrc", "catalognumber", "barcode"},
+                              {"wma", "wm/isrc", "wm/catalogno", "wm/barcode"}};
     ForEachCorpusFile(images.files(), [&](const CdImages::File& image) {
         if (image.name == "comment.ogg") {
             // Copied pieces were never decoded: they are measured from their file.
@@ -655,6 +656,7 @@ TEST_F(CliProgramTest, CdImageTracksCarryEverythingALibraryNeeds) {
                 };
                 EXPECT_EQ(tag(format.isrc), CdImages::Isrc[k]) << k;
                 EXPECT_EQ(tag(format.catalog), "0123456789012") << k;
+                EXPECT_EQ(tag(format.barcode), "0123456789012") << k;
                 EXPECT_EQ(piece.cover, cover) << k;
                 if (image.titled) {
                     EXPECT_EQ(tag("composer"), k == 0 ? "First Writer" : "Disc Writer") << k;

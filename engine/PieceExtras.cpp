@@ -25,6 +25,9 @@ bool PieceExtras::ReplayGainChosen(const SettingsFile& settings) {
 }
 
 void PieceExtras::SetReplayGain(SettingsFile& settings, bool on) {
+    // A file the user never turned it on in stays as it was.
+    if (!on && !settings.Contains(Section, Key))
+        return;
     settings.WriteInteger(Section, Key, on ? 1 : 0);
 }
 

@@ -25,6 +25,7 @@ packages=(
     googletest libgtest-dev
     libcli11-dev
     libuchardet-dev                 # finds the encoding of cue sheets from other systems
+    libebur128-dev                  # loudness of the pieces for ReplayGain
     desktop-file-utils appstream
     clang libclang-rt-14-dev
     # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the

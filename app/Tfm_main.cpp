@@ -11,6 +11,7 @@
 #include "app/Shortcuts.h"
 #include "app/WaveformPanel.h"
 #include "app/WindowRunHost.h"
+#include "app/dialogs/Tfm_cue.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
@@ -20,6 +21,7 @@
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
+#include "engine/SheetImport.h"
 #include "engine/SourceIntake.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
@@ -797,6 +799,14 @@ void Tfm_main::ImportSegments1Click() {
             desktop_.warning(NoFileForSegmentsMessage);
             return;
         }
+        // A CD image's own sheet is offered before any file.
+        if (SegmentFiles::HasEmbeddedSheet(record->FileName) &&
+            desktop_.confirm(QStringLiteral("%1 carries its own cue sheet. Import it?\n(No "
+                                            "chooses a sheet file instead.)")
+                                 .arg(QFileInfo(record->FileName).fileName()))) {
+            importSegmentsFrom(QString());
+            return;
+        }
         const QStringList chosen =
             desktop_.openFiles(SegmentsFilter, QFileInfo(record->FileName).absolutePath());
         if (!chosen.isEmpty())
@@ -824,15 +834,32 @@ void Tfm_main::importSegmentsFrom(const QString& sheetPath) {
         desktop_.warning(NoFileForSegmentsMessage);
         return;
     }
+    QString marked;
     segmentEditor_->ImportSegments([&](const listrecord& record, PieceTags& sheet) {
-        SegmentFiles::Imported imported = SegmentFiles::ImportSheet(
-            sheetPath, record.FileName, record.SampleRate, record.SampleCount, {});
+        marked = record.FileName;
+        SegmentFiles::Imported imported;
+        if (sheetPath.isEmpty() || SegmentFiles::IsCueSheet(sheetPath)) {
+            // What a cue sheet cuts is shown, with its encoding and pregap
+            // to choose, before anything is marked.
+            SheetImport import(sheetPath, record.FileName, record.SampleRate, record.SampleCount);
+            Tfm_cue preview(*this, desktop_, import);
+            if (desktop_.runModal(preview) != QDialog::Accepted)
+                return std::vector<TitledPiece>();
+            imported = import.imported();
+        } else {
+            imported = SegmentFiles::ImportSheet(sheetPath, record.FileName, record.SampleRate,
+                                                 record.SampleCount, {});
+        }
         sheet = imported.disc;
         // Tracks past the file's end are not cut; the user is told which.
         if (!imported.warnings.isEmpty())
             desktop_.warning(imported.warnings.join(QLatin1Char('\n')));
         return std::move(imported.pieces);
     });
+    // A cover beside the sheet goes into the pieces too.
+    for (listrecord& record : state_.JobList)
+        if (record.FileName == marked && !record.Pieces.empty())
+            record.SheetFile = sheetPath.isEmpty() ? record.FileName : sheetPath;
 }
 
 void Tfm_main::ExportSegments1Click() {

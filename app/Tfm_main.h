@@ -138,7 +138,8 @@ public:
     void ImportSegments1Click();
     void ChapterSegments1Click();
     void ExportSegments1Click();
-    // Replaces the segments of the file in use by those a cue sheet or a
+    // Replaces the segments of the file in use by those a cue sheet (empty:
+    // the one the file carries inside) or a
     // label file marks.
     void importSegmentsFrom(const QString& sheetPath);
     void Remove2Click();

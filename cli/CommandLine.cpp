@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/TextEncoding.h"
 #include "engine/OutputNames.h"
+#include "engine/SourceIntake.h"
 
 #include <CLI/CLI.hpp>
 
@@ -52,6 +53,7 @@ struct Shared {
     double minSilence = -1;
     int minPiece = -1;
     std::string cue;
+    bool cueFromFile = false;
     std::string cueEncoding;
     std::string pregap = "first";
     std::string labels;
@@ -60,6 +62,7 @@ struct Shared {
     std::string exportCue;
     std::string exportLabels;
     bool json = false;
+    bool replayGain = false;
 };
 
 // Decibels below full scale: 0 or a negative whole number.
@@ -143,8 +146,14 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
         silence->excludes(time)->excludes(count)->excludes(segments);
         auto* cue = command.add_option("--cue", shared.cue,
                                        "Cut the tracks of a cue sheet, each at its exact frame "
-                                       "and with its title");
-        cue->type_name("FILE")->check(CLI::ExistingFile);
+                                       "and with its title; without FILE, the sheet each file "
+                                       "carries inside (as --cue-from-file)");
+        cue->type_name("[FILE]")->expected(0, 1)->check(CLI::ExistingFile);
+        auto* inside = command.add_flag(
+            "--cue-from-file", shared.cueFromFile,
+            "Cut the tracks of the cue sheet each file carries inside (a FLAC CUESHEET block, "
+            "a CUESHEET comment, a WavPack or APE Cuesheet tag)");
+        inside->excludes(cue);
         command
             .add_option("--cue-encoding", shared.cueEncoding,
                         "With --cue: read the sheet in encoding NAME, e.g. UTF-8, WINDOWS-1251, "
@@ -158,17 +167,16 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
                         "(first, the default), into a piece of its own numbered 0 (own), or "
                         "nowhere (drop)")
             ->type_name("WHERE")
-            ->transform(CLI::IsMember({"first", "own", "drop"}, CLI::ignore_case))
-            ->needs(cue);
+            ->transform(CLI::IsMember({"first", "own", "drop"}, CLI::ignore_case));
         auto* labels = command.add_option(
             "--labels", shared.labels,
             "Cut at the labels of a label file (start<TAB>end<TAB>label, seconds)");
         labels->type_name("FILE")->check(CLI::ExistingFile);
         auto* chapters = command.add_flag("--chapters", shared.chapters,
                                           "Cut every file at the chapters it carries");
-        for (CLI::Option* way : {cue, labels, chapters}) {
+        for (CLI::Option* way : {cue, inside, labels, chapters}) {
             way->excludes(time)->excludes(count)->excludes(segments)->excludes(silence);
-            for (CLI::Option* other : {cue, labels, chapters})
+            for (CLI::Option* other : {cue, inside, labels, chapters})
                 if (other != way)
                     way->excludes(other);
         }
@@ -194,6 +202,10 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
             ->check(wholeNumber(1))
             ->needs(time);
         addSilenceLevels(command, shared);
+        command.add_flag("--replaygain", shared.replayGain,
+                         "Tag every piece with its ReplayGain track gain and peak, and the gain "
+                         "of all pieces of its file as the album (default: as the settings file "
+                         "says)");
     }
 
     command
@@ -301,6 +313,8 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     CLI::App* split = app.add_subcommand(
         "split", "Cut every file into pieces, each written to its own file in the output folder");
     fileArguments(*split, files);
+    // A bare --cue before the files takes the first one; it is given back.
+    split->get_option("FILES")->required(false);
     addCutOptions(*split, shared, false);
 
     CLI::App* join =
@@ -340,6 +354,22 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     options.command = split->parsed() ? Command::Split : Command::Join;
     options.joinName = QString::fromStdString(joinName);
     options.cue = QString::fromStdString(shared.cue);
+    if (split->parsed()) {
+        // A bare --cue may have taken the first file for its sheet.
+        const bool given = split->get_option("--cue")->count() > 0;
+        if (given && (options.cue.isEmpty() || SourceIntake::IsAudioFile(options.cue))) {
+            if (!options.cue.isEmpty())
+                options.files.prepend(options.cue);
+            options.cue.clear();
+            options.cueFromFile = true;
+        }
+        options.cueFromFile = options.cueFromFile || shared.cueFromFile;
+        if (split->get_option("--pregap")->count() > 0 && options.cue.isEmpty() &&
+            !options.cueFromFile)
+            return usageError(QStringLiteral("--pregap requires --cue"));
+    }
+    if (options.files.isEmpty())
+        return usageError(QStringLiteral("FILES is required"));
     options.cueEncoding = QString::fromStdString(shared.cueEncoding);
     const QString pregap = QString::fromStdString(shared.pregap).toLower();
     options.pregap = pregap == QLatin1String("own")    ? CueSheet::Pregap::Own
@@ -386,6 +416,8 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     options.settings = QString::fromStdString(shared.settings);
     options.dryRun = shared.dryRun;
     options.quiet = shared.quiet;
+    if (shared.replayGain)
+        options.replayGain = true;
     if (shared.copy)
         options.copy = true;
     else if (shared.noCopy)

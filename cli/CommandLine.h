@@ -47,9 +47,14 @@ public:
         bool quiet = false;
         bool json = false;
         std::optional<bool> copy;
+        // --replaygain: track and album gain tags; empty: the settings file's.
+        std::optional<bool> replayGain;
         // Pieces marked by another program: a cue sheet, a label file, or
         // the source's own chapters; each at its exact frames, with a title.
         QString cue;
+        // Cut at the cue sheet each file carries inside (--cue-from-file, or
+        // --cue without a sheet).
+        bool cueFromFile = false;
         // The cue sheet's encoding; empty: the one found in it. Where the
         // audio before its first track goes.
         QString cueEncoding;
@@ -62,7 +67,9 @@ public:
         QString exportCue;
         QString exportLabels;
 
-        bool marked() const { return !cue.isEmpty() || !labels.isEmpty() || chapters; }
+        bool marked() const {
+            return !cue.isEmpty() || cueFromFile || !labels.isEmpty() || chapters;
+        }
 
         // The window's function choice the options stand for.
         std::int32_t functionChoice() const;

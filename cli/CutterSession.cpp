@@ -229,6 +229,7 @@ void CutterSession::applyOptions() {
     if (!options_.outDir.isEmpty())
         state_.OutputDir = OutputNames::Folder(QDir(options_.outDir).absolutePath());
     state_.OggCopy = options_.copy;
+    state_.ReplayGain = options_.replayGain;
     state_.PiecePattern = options_.pattern;
     host_.setFormatIndex(options_.format);
     if (options_.threshold)
@@ -326,13 +327,19 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
 void CutterSession::markPieces(listrecord& record, bool report) {
     const std::int32_t rate = record.SampleRate;
     const std::int64_t frames = record.SampleCount;
-    const QString sheet = !options_.cue.isEmpty() ? options_.cue : options_.labels;
+    const QString sheet = options_.cueFromFile      ? record.FileName
+                          : !options_.cue.isEmpty() ? options_.cue
+                                                    : options_.labels;
     record.Sheet = {};
     if (options_.chapters) {
         record.Pieces = SegmentFiles::Chapters(record.FileName, rate, frames);
     } else {
-        SegmentFiles::Imported imported = SegmentFiles::ImportSheet(
-            sheet, record.FileName, rate, frames, {options_.cueEncoding, options_.pregap});
+        SegmentFiles::Imported imported =
+            options_.cueFromFile
+                ? SegmentFiles::ImportEmbedded(record.FileName, rate, frames, options_.pregap)
+                : SegmentFiles::ImportSheet(sheet, record.FileName, rate, frames,
+                                            {options_.cueEncoding, options_.pregap});
+        record.SheetFile = options_.cueFromFile ? record.FileName : sheet;
         record.Pieces = std::move(imported.pieces);
         record.Sheet = imported.disc;
         if (report)

@@ -86,6 +86,9 @@ struct AppState {
     // changes their audio. Empty leaves it to the settings file; a command
     // line's --copy or --no-copy decides it for the program's run.
     std::optional<bool> OggCopy;
+    // Whether split pieces get ReplayGain tags; empty leaves it to the
+    // settings file, a command line's --replaygain decides it for its run.
+    std::optional<bool> ReplayGain;
     // How split outputs are named ("{n:02} - {title}", ...); empty: pieces
     // with titles by the default template, others by number.
     QString PiecePattern;

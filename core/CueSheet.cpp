@@ -196,6 +196,12 @@ CueSheet CueSheet::Parse(const QString& text) {
             (open ? tags.title : tags.album) = valueOf(line.rest);
         } else if (command == QLatin1String("PERFORMER")) {
             tags.artist = valueOf(line.rest);
+        } else if (command == QLatin1String("SONGWRITER")) {
+            tags.composer = valueOf(line.rest);
+        } else if (command == QLatin1String("ISRC") && open) {
+            tags.isrc = valueOf(line.rest);
+        } else if (command == QLatin1String("CATALOG")) {
+            sheet.disc.catalog = valueOf(line.rest);
         } else if (command == QLatin1String("REM")) {
             const QString key = argument.toUpper();
             const QString value = valueOf(after);
@@ -203,6 +209,8 @@ CueSheet CueSheet::Parse(const QString& text) {
                 tags.date = value;
             else if (key == QLatin1String("GENRE"))
                 tags.genre = value;
+            else if (key == QLatin1String("COMMENT"))
+                tags.comment = value;
             else if (key == QLatin1String("DISCNUMBER"))
                 discNumberOf(value, tags);
             else if (key == QLatin1String("TOTALDISCS"))
@@ -325,6 +333,10 @@ CueSheet CueSheet::Of(const QString& sourcePath, const PieceTags& disc,
         Track track;
         track.tags.title = piece.tags.title;
         track.tags.artist = piece.tags.artist == disc.artist ? QString() : piece.tags.artist;
+        track.tags.composer =
+            piece.tags.composer == disc.composer ? QString() : piece.tags.composer;
+        track.tags.comment = piece.tags.comment == disc.comment ? QString() : piece.tags.comment;
+        track.tags.isrc = piece.tags.isrc;
         track.tags.track = static_cast<int>(i) + 1;
         track.start = FramePosition::CueFramesOf(piece.begin, rate);
         const std::int64_t follows = i + 1 < pieces.size() ? pieces[i + 1].begin : frames;
@@ -348,7 +360,11 @@ QString CueSheet::text() const {
     };
     remark({}, QStringLiteral("GENRE"), disc.genre);
     remark({}, QStringLiteral("DATE"), disc.date);
+    remark({}, QStringLiteral("COMMENT"), disc.comment);
+    if (!disc.catalog.isEmpty())
+        lines << QStringLiteral("CATALOG ") + cueText(disc.catalog);
     line({}, QStringLiteral("PERFORMER"), disc.artist);
+    line({}, QStringLiteral("SONGWRITER"), disc.composer);
     line({}, QStringLiteral("TITLE"), disc.album);
     for (const File& file : files) {
         lines << QStringLiteral("FILE %1 %2").arg(quoted(file.name), fileType(file.name));
@@ -358,6 +374,10 @@ QString CueSheet::text() const {
                          .arg(track.tags.track, 2, 10, QLatin1Char('0'));
             line(in, QStringLiteral("TITLE"), track.tags.title);
             line(in, QStringLiteral("PERFORMER"), track.tags.artist);
+            line(in, QStringLiteral("SONGWRITER"), track.tags.composer);
+            if (!track.tags.isrc.isEmpty())
+                lines << in + QStringLiteral("ISRC ") + cueText(track.tags.isrc);
+            remark(in, QStringLiteral("COMMENT"), track.tags.comment);
             remark(in, QStringLiteral("DATE"), track.tags.date);
             remark(in, QStringLiteral("GENRE"), track.tags.genre);
             lines << in + QStringLiteral("INDEX 01 ") + cueTimeText(track.start);

@@ -30,7 +30,8 @@ public:
     enum class Pregap { First, Own, Drop };
 
     struct Track {
-        PieceTags tags;         // TITLE, PERFORMER, the track's number
+        // TITLE, PERFORMER, SONGWRITER, ISRC, REM COMMENT, the track's number
+        PieceTags tags;
         std::int64_t start = 0; // INDEX 01, in cue frames
         std::int64_t end = -1;  // REM END in cue frames; -1 when none
         bool operator==(const Track&) const = default;
@@ -44,8 +45,8 @@ public:
         bool operator==(const File&) const = default;
     };
 
-    // TITLE as album, PERFORMER as artist, REM DATE, REM GENRE, REM
-    // DISCNUMBER and REM TOTALDISCS.
+    // TITLE as album, PERFORMER as artist, SONGWRITER, CATALOG, REM DATE,
+    // REM GENRE, REM COMMENT, REM DISCNUMBER and REM TOTALDISCS.
     PieceTags disc;
     std::vector<File> files;
     // The encoding the sheet was read in, as TextEncoding names it; empty

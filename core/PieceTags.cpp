@@ -23,6 +23,10 @@ PieceTags PieceTags::Derive(const PieceTags& piece, const PieceTags& sheet,
     const bool own = piece.discNumber > 0;
     tags.discNumber = own ? piece.discNumber : sheet.discNumber;
     tags.discTotal = own ? piece.discTotal : sheet.discTotal;
+    tags.composer = firstOf(piece.composer, sheet.composer);
+    tags.comment = firstOf(piece.comment, sheet.comment);
+    tags.isrc = piece.isrc;
+    tags.catalog = firstOf(piece.catalog, sheet.catalog);
     return tags;
 }
 

@@ -17,6 +17,12 @@ struct PieceTags {
     int tracks = 0;
     int discNumber = 0;
     int discTotal = 0;
+    // What a library needs besides: SONGWRITER, REM COMMENT, the track's
+    // ISRC and the disc's CATALOG (its barcode).
+    QString composer;
+    QString comment;
+    QString isrc;
+    QString catalog;
 
     bool operator==(const PieceTags&) const = default;
 
@@ -24,8 +30,9 @@ struct PieceTags {
     // sheet's TITLE as album, else the source's; the piece's performer, else
     // the sheet's, else the source's artist; date and genre from the sheet
     // where it gives them, else from the source; the disc number the piece's,
-    // else the sheet's. A piece without a title
-    // keeps the source's.
+    // else the sheet's; composer and comment the piece's, else the sheet's;
+    // the ISRC the piece's, the catalog number the sheet's. A piece without
+    // a title keeps the source's.
     static PieceTags Derive(const PieceTags& piece, const PieceTags& sheet,
                             const AudioFileinfo& source);
     // The tag record the writers take: these tags, with the source's comment.

@@ -26,4 +26,6 @@ struct listrecord {
     std::vector<TitledPiece> Pieces;
     // What the pieces' sheet says of them all (its TITLE as album, ...).
     PieceTags Sheet;
+    // Where that sheet was read: a cover beside it belongs to the pieces too.
+    QString SheetFile;
 };

@@ -3,6 +3,7 @@
 #include "engine/RunSupport.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
+#include "engine/audio/LoudnessMeter.h"
 
 #include <algorithm>
 
@@ -47,6 +48,8 @@ void PieceBlocks::Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& wri
         P += block.frames();
         progress(P);
 
+        if (piece.meter)
+            piece.meter->add(block);
         writer.WriteSamples(block);
     }
 }

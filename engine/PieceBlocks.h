@@ -6,6 +6,7 @@
 #include <functional>
 
 class IAudioFile2;
+class LoudnessMeter;
 class IAudioTransform2;
 
 // How one piece of a split run goes from the reader to the writer: a second
@@ -24,6 +25,8 @@ public:
         // may pass what one read takes (INT32_MAX frames).
         std::int64_t fadeInLen = 0;
         std::int64_t fadeOutLen = 0;
+        // Measures the audio as it is written, when not null.
+        LoudnessMeter* meter = nullptr;
     };
 
     // Asked before every block; false ends the piece where it is, as a

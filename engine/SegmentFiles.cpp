@@ -6,6 +6,7 @@
 #include "engine/OutputNames.h"
 #include "engine/audio/SourceChapters.h"
 #include "platform/Error.h"
+#include "tags/EmbeddedCueSheet.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -21,6 +22,29 @@ bool SegmentFiles::IsSheet(const QString& path) {
            QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+// The pieces a cue sheet, from a file or from inside the source, marks in
+// the source; `sheetName` names it in errors and warnings.
+SegmentFiles::Imported fromCueSheet(const CueSheet& sheet, const QString& sheetName,
+                                    const QString& sourcePath, std::int32_t rate,
+                                    std::int64_t frames, CueSheet::Pregap pregap) {
+    SegmentFiles::Imported imported;
+    const int file = sheet.fileFor(sourcePath);
+    if (file < 0)
+        throw Error(QStringLiteral("%1 has no FILE for %2")
+                        .arg(sheetName, QFileInfo(sourcePath).fileName()));
+    imported.disc = sheet.disc;
+    imported.encoding = sheet.encoding;
+    QStringList late;
+    imported.pieces = sheet.pieces(file, rate, frames, pregap, &late);
+    for (const QString& warning : late)
+        imported.warnings.append(QStringLiteral("%1: %2").arg(sheetName, warning));
+    return imported;
+}
+
+} // namespace
+
 SegmentFiles::Imported SegmentFiles::ImportSheet(const QString& sheetPath,
                                                  const QString& sourcePath, std::int32_t rate,
                                                  std::int64_t frames, const CueChoices& choices) {
@@ -30,19 +54,26 @@ SegmentFiles::Imported SegmentFiles::ImportSheet(const QString& sheetPath,
         RecordPieces::Number(imported.pieces);
         return imported;
     }
-    const CueSheet sheet = CueSheet::Read(sheetPath, choices.encoding);
-    const int file = sheet.fileFor(sourcePath);
-    if (file < 0)
-        throw Error(QStringLiteral("%1 has no FILE for %2")
-                        .arg(QFileInfo(sheetPath).fileName(), QFileInfo(sourcePath).fileName()));
-    imported.disc = sheet.disc;
-    imported.encoding = sheet.encoding;
-    QStringList late;
-    imported.pieces = sheet.pieces(file, rate, frames, choices.pregap, &late);
-    for (const QString& warning : late)
-        imported.warnings.append(
-            QStringLiteral("%1: %2").arg(QFileInfo(sheetPath).fileName(), warning));
-    return imported;
+    return fromCueSheet(CueSheet::Read(sheetPath, choices.encoding),
+                        QFileInfo(sheetPath).fileName(), sourcePath, rate, frames, choices.pregap);
+}
+
+SegmentFiles::Imported SegmentFiles::ImportEmbedded(const QString& sourcePath, std::int32_t rate,
+                                                    std::int64_t frames, CueSheet::Pregap pregap) {
+    const std::optional<CueSheet> sheet = EmbeddedCueSheet::Read(sourcePath);
+    const QString name = QFileInfo(sourcePath).fileName();
+    if (!sheet)
+        throw Error(QStringLiteral("%1 carries no cue sheet").arg(name));
+    return fromCueSheet(*sheet, QStringLiteral("The cue sheet inside %1").arg(name), sourcePath,
+                        rate, frames, pregap);
+}
+
+bool SegmentFiles::HasEmbeddedSheet(const QString& sourcePath) {
+    try {
+        return EmbeddedCueSheet::Read(sourcePath).has_value();
+    } catch (const Error&) {
+        return false;
+    }
 }
 
 std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QString& sourcePath,
@@ -56,6 +87,16 @@ std::vector<TitledPiece> SegmentFiles::Import(const QString& sheetPath, const QS
 
 std::vector<TitledPiece> SegmentFiles::Chapters(const QString& sourcePath, std::int32_t rate,
                                                 std::int64_t frames) {
+    // libavformat reads a FLAC cue sheet as chapters from INDEX 00, titled
+    // with the ISRC codes; the sheet itself cuts at INDEX 01.
+    std::optional<CueSheet> sheet;
+    try {
+        sheet = EmbeddedCueSheet::Read(sourcePath);
+    } catch (const Error&) {
+        // A damaged sheet leaves the chapters the container gives.
+    }
+    if (sheet && sheet->fileFor(sourcePath) >= 0)
+        return sheet->pieces(sheet->fileFor(sourcePath), rate, frames);
     const auto chapters = SourceChapters::Read(sourcePath, rate);
     std::vector<TitledPiece> pieces;
     for (size_t i = 0; i < chapters.size(); ++i) {

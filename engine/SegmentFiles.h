@@ -39,8 +39,14 @@ public:
     // Throws Error when the file cannot be read, or a cue sheet names no
     // file that stands for the source.
     static Imported ImportSheet(const QString& sheetPath, const QString& sourcePath,
-                                std::int32_t rate, std::int64_t frames,
-                                const CueChoices& choices);
+                                std::int32_t rate, std::int64_t frames, const CueChoices& choices);
+    // The pieces of the cue sheet `sourcePath` carries inside (see
+    // EmbeddedCueSheet), read as ImportSheet reads a sheet file. Throws Error
+    // when it carries none, or the sheet cannot be read.
+    static Imported ImportEmbedded(const QString& sourcePath, std::int32_t rate,
+                                   std::int64_t frames, CueSheet::Pregap pregap);
+    // Whether `sourcePath` carries a cue sheet; false too when it cannot be read.
+    static bool HasEmbeddedSheet(const QString& sourcePath);
     // The pieces `sheetPath` marks in `sourcePath`, numbered n/N. For a cue
     // sheet, `disc` receives its own TITLE, PERFORMER, date and genre. Throws
     // Error when the file cannot be read, or a cue sheet names no file that
@@ -49,7 +55,9 @@ public:
                                            std::int32_t rate, std::int64_t frames,
                                            PieceTags* disc = nullptr);
     // The source's own chapters as pieces, numbered n/N; a chapter without
-    // an end, or one past the next chapter, runs to the next one. Empty when it has none.
+    // an end, or one past the next chapter, runs to the next one. A source
+    // that carries a cue sheet gives that sheet's tracks instead, each from
+    // its INDEX 01. Empty when it has none.
     static std::vector<TitledPiece> Chapters(const QString& sourcePath, std::int32_t rate,
                                              std::int64_t frames);
     // The planned pieces a sheet holds, numbered n/N: each with the tags of

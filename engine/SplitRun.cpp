@@ -238,6 +238,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
         fadeOutLen_ = clampFrames(FramePosition::Frames(state.FadeOutSeconds, rate_));
         fadeInLen_ = clampFrames(FramePosition::Frames(state.FadeInSeconds, rate_));
+        extras_.beginSource(record, rate_, channels_,
+                            state.ReplayGain.value_or(PieceExtras::ReplayGainChosen(c_.settings)));
         cutter_.reset();
         cutterProblem_.clear();
         opusCutter_.reset();
@@ -270,6 +272,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         if (workers > 1) {
             writePiecesInParallel(kind, i, pieces, workers);
             c_.reader.Close();
+            tagFailures_.append(extras_.endSource());
             continue;
         }
         // One output: decoding ahead puts a second core to work beside the encoder.
@@ -286,6 +289,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             writePiece(kind, i, k, piece.begin, piece.frames());
         }
         c_.reader.Close();
+        tagFailures_.append(extras_.endSource());
     }
 }
 
@@ -425,6 +429,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
         if (!out.copy)
             out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
     }
+    out.meter = out.copy ? nullptr : extras_.meter();
 }
 
 void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
@@ -457,18 +462,21 @@ void SplitRun::completeOutput(int file, Output& out) {
     const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
                                      ? state.TagList[static_cast<size_t>(file)]
                                      : AudioFileinfo();
-    const AudioFileinfo tags =
-        marking(file).Pieces.empty() ? source : pieceTags(file, out.row).fileinfo(source);
+    const bool marked = !marking(file).Pieces.empty();
+    const PieceTags sheet = marked ? pieceTags(file, out.row) : PieceTags();
+    const AudioFileinfo tags = marked ? sheet.fileinfo(source) : source;
     // Tags that cannot be written cost the piece nothing: its audio is
     // complete. The run goes on and tells which files lack their tags.
     const QString temporary = out.file.path();
     QString tagFailure;
     try {
         WriteOutputTags(temporary, tags);
+        extras_.write(temporary, marked ? &sheet : nullptr, out.meter);
     } catch (const Error& e) {
         tagFailure = e.message();
     }
     out.file.complete(out.name);
+    extras_.kept(out.file.finalPath());
     if (!tagFailure.isEmpty()) {
         // Named as the user finds it.
         tagFailure.replace(temporary, out.file.finalPath());
@@ -547,6 +555,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
         if (out.copy)
             out.note = QStringLiteral("copied");
         pieceNote_ = out.note;
+        meter_ = out.meter.get();
         createOutput(file, out, c_.writer);
         // How the piece is made shows on its row while it is written.
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
@@ -747,6 +756,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         c_.lvTime.setNote(k, rowNote(k, flight->out.note));
         job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(start, length);
+        job->piece.meter = flight->out.meter.get();
         job->sourceFrames = sampleCount_;
         flight->job = job;
         inFlight.emplace(k, std::move(flight));
@@ -868,8 +878,9 @@ std::int64_t SplitRun::copyBlocks(std::int64_t length) {
         written = done;
         showProgress(done, length);
     };
-    PieceBlocks::Copy(blocksOf(pieceStart_, length), c_.reader, c_.writer, c_.transform, keepGoing,
-                      progress);
+    PieceBlocks::Piece piece = blocksOf(pieceStart_, length);
+    piece.meter = meter_;
+    PieceBlocks::Copy(piece, c_.reader, c_.writer, c_.transform, keepGoing, progress);
     return written;
 }
 

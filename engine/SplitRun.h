@@ -5,6 +5,7 @@
 #include "engine/GivenNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
+#include "engine/PieceExtras.h"
 #include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
@@ -91,6 +92,7 @@ private:
         std::int64_t begin = 0;
         std::int64_t end = 0;
         QString planned;
+        std::shared_ptr<LoudnessMeter> meter; // with ReplayGain, of an encoded piece
     };
 
     void writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length);
@@ -193,4 +195,7 @@ private:
     // Per row of the current file, where its end cut went when cuts were
     // moved to silences; kept beside the piece's own note.
     std::vector<QString> cutNotes_;
+    // The sheet's other fields, the cover and the loudness of the pieces.
+    PieceExtras extras_;
+    LoudnessMeter* meter_ = nullptr; // of the piece written in turn
 };

@@ -6,6 +6,7 @@
 #include "engine/EncoderKey.h"
 #include "engine/EncoderTables.h"
 #include "engine/OutputNames.h"
+#include "engine/PieceExtras.h"
 #include "engine/PieceWorkers.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
@@ -334,6 +335,12 @@ void Tfm_set::buildGeneralPage() {
     ud_workers->setSpecialValueText(QStringLiteral("Automatic"));
     ud_workers->setToolTip(QStringLiteral("Automatic writes one piece for every processor core"));
     runForm->addRow(QStringLiteral("Pieces written at once: "), ud_workers);
+    cb_replaygain = new QCheckBox(QStringLiteral("Write ReplayGain tags"), run);
+    cb_replaygain->setObjectName(QStringLiteral("cb_replaygain"));
+    cb_replaygain->setToolTip(
+        QStringLiteral("Measures every piece as it is written and tags it with its track gain "
+                       "and the gain of all pieces of its file as the album"));
+    runForm->addRow(cb_replaygain);
 
     // The template pieces with titles of their own are named by; the
     // command line's --name still wins over it.
@@ -820,6 +827,7 @@ void Tfm_set::FormShow() {
     loading_ = false;
     loadSilenceControls();
     ud_workers->setValue(PieceWorkers::Asked(settingsFile()));
+    cb_replaygain->setChecked(PieceExtras::ReplayGainChosen(settingsFile()));
     edt_piecenames->setText(OutputNames::Pattern(settingsFile()));
 
     cb_mp3vbrcmChange();
@@ -945,6 +953,7 @@ void Tfm_set::OkClick() {
     saveEncoderControls(settings);
     saveSilenceControls();
     PieceWorkers::SetAllowed(settings, ud_workers->value());
+    PieceExtras::SetReplayGain(settings, cb_replaygain->isChecked());
     OutputNames::SetPattern(settings, edt_piecenames->text());
 
     context_.adoptSelectedFile();

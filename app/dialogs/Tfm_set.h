@@ -61,7 +61,8 @@ public:
     QCheckBox* cb_fadeout = nullptr;
     QComboBox* cb_fadeintime = nullptr;
     QComboBox* cb_fadeouttime = nullptr;
-    QSpinBox* ud_workers = nullptr;      // 0: one for every core
+    QSpinBox* ud_workers = nullptr; // 0: one for every core
+    QCheckBox* cb_replaygain = nullptr;
     QLineEdit* edt_piecenames = nullptr; // empty: the default template
 
     QGroupBox* gb_mp3general = nullptr;

@@ -1,5 +1,7 @@
 // tarnwell-cli run as a script runs it: exit statuses, messages, the dry-run
 // listing, and real outputs read back by FFmpeg.
+#include "tests/support/CdImages.h"
+#include "tests/support/CorpusFiles.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/FormatCorpus.h"
 #include "tests/support/OggFixture.h"
@@ -731,6 +733,134 @@ TEST_F(CliProgramTest, CueSheetTracksAreCutAtTheirFramesNamedTaggedAndExportedAl
         << first.out.toStdString();
     EXPECT_EQ(run(plan + QStringList{"--cue", src("again.cue")}).out, first.out);
     EXPECT_EQ(run(plan + QStringList{"--labels", src("again.txt")}).out, first.out);
+}
+
+// FFmpeg's EBU R128 measure of frames [from, to) of `path`, in LUFS.
+double ffmpegLoudness(const QString& path, long long from, long long to) {
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+                 {"-nostats", "-i", path, "-af",
+                  QString("atrim=start_sample=%1:end_sample=%2,ebur128").arg(from).arg(to), "-f",
+                  "null", "-"});
+    EXPECT_TRUE(ffmpeg.waitForFinished(120000));
+    const QString log = QString::fromUtf8(ffmpeg.readAllStandardError());
+    const auto summary = log.lastIndexOf("Integrated loudness:");
+    const QRegularExpression value(R"(I:\s+(-?[0-9.]+) LUFS)");
+    const auto found = value.match(log, summary);
+    EXPECT_TRUE(summary >= 0 && found.hasMatch()) << log.toStdString();
+    return found.captured(1).toDouble();
+}
+
+// A CD image with its sheet inside, split as a user would ("--cue" with no
+// sheet file), into every tagged format with ReplayGain: each track carries
+// the sheet's other fields, the cover and its gain, read back by FFmpeg.
+TEST_F(CliProgramTest, CdImageTracksCarryEverythingALibraryNeeds) {
+    const CdImages& images = CdImages::Shared();
+    struct Format {
+        const char* name;
+        // FFmpeg's names of the ISRC, the catalog number and the barcode.
+        const char* isrc;
+        const char* catalog;
+        const char* barcode;
+    };
+    const Format formats[] = {{"flac", "isrc", "catalognumber", "barcode"},
+                              {"mp3", "tsrc", "catalognumber", "barcode"},
+                              {"ogg", "isrc", "catalognumber", "barcode"},
+                              {"opus", "isrc", "catalognumber", "barcode"},
+                              {"wma", "wm/isrc", "wm/catalogno", "wm/barcode"}};
+    ForEachCorpusFile(images.files(), [&](const CdImages::File& image) {
+        if (image.name == "comment.ogg") {
+            // Copied pieces were never decoded: they are measured from their file.
+            QDir(out()).removeRecursively();
+            const Result r = run({"split", image.path, "--cue", "--format", "ogg", "--out", out(),
+                                  "--replaygain", "--copy", "--json"});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out.count("\"copied\""), 3) << r.out.toStdString();
+            for (const QString& name : outputs())
+                EXPECT_TRUE(decodeWithFfmpeg(out(name)).tags.count("replaygain_track_gain"))
+                    << name.toStdString();
+            return;
+        }
+        if (image.name != "text.flac" && image.name != "block.flac")
+            return;
+        // Beside the copy lies the folder picture; the block-only image
+        // brings its own.
+        QDir(src()).removeRecursively();
+        QDir().mkpath(src());
+        ASSERT_TRUE(QFile::copy(image.path, src(image.name)));
+        ASSERT_TRUE(QFile::copy(QFileInfo(images.sheetPath()).dir().filePath("Folder.JPG"),
+                                src("Folder.JPG")));
+        const QByteArray cover = image.ownCover ? images.ownCover() : images.folderCover();
+        QString flacGains[3];
+        for (const Format& format : formats) {
+            SCOPED_TRACE(format.name);
+            QDir(out()).removeRecursively();
+            const Result r = run({"split", src(image.name), "--cue", "--format", format.name,
+                                  "--out", out(), "--replaygain", "--no-copy"});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            const QStringList written = outputs();
+            ASSERT_EQ(written.size(), 3) << written.join(' ').toStdString();
+            double albumGain = 0;
+            for (int k = 0; k < 3; ++k) {
+                const DecodedAudio piece = decodeWithFfmpeg(out(written[k]));
+                const auto tag = [&](const QString& key) {
+                    const auto found = piece.tags.find(key);
+                    return found == piece.tags.end() ? QString() : found->second;
+                };
+                EXPECT_EQ(tag(format.isrc), CdImages::Isrc[k]) << k;
+                EXPECT_EQ(tag(format.catalog), "0123456789012") << k;
+                EXPECT_EQ(tag(format.barcode), "0123456789012") << k;
+                EXPECT_EQ(piece.cover, cover) << k;
+                if (image.titled) {
+                    EXPECT_EQ(tag("composer"), k == 0 ? "First Writer" : "Disc Writer") << k;
+                    EXPECT_EQ(tag("comment"), "ripped in the suite") << k;
+                }
+                if (QLatin1String(format.name) == "opus") {
+                    // Q7.8 to -23 LUFS: 5 dB below the ReplayGain figure.
+                    const double gain = flacGains[k].section(' ', 0, 0).toDouble();
+                    EXPECT_NEAR(tag("r128_track_gain").toDouble() / 256, gain - 5, 0.01) << k;
+                    EXPECT_FALSE(tag("r128_album_gain").isEmpty());
+                    continue;
+                }
+                const QString gain = tag("replaygain_track_gain");
+                if (QLatin1String(format.name) == "flac") {
+                    flacGains[k] = gain;
+                    const long long from = k == 0 ? 0 : CdImages::Index01[k];
+                    const long long to = k < 2 ? CdImages::Index01[k + 1] : CdImages::Frames;
+                    EXPECT_NEAR(gain.section(' ', 0, 0).toDouble(),
+                                -18 - ffmpegLoudness(src(image.name), from, to), 0.15)
+                        << k;
+                }
+                // Measured on the audio before it was encoded: alike in every format.
+                EXPECT_EQ(gain, flacGains[k]) << k;
+                const QString album = tag("replaygain_album_gain");
+                ASSERT_TRUE(album.endsWith(" dB")) << k;
+                if (k > 0) {
+                    EXPECT_EQ(album.section(' ', 0, 0).toDouble(), albumGain) << k;
+                }
+                albumGain = album.section(' ', 0, 0).toDouble();
+            }
+            // The pieces make up the whole image: the album is the file.
+            if (QLatin1String(format.name) == "flac") {
+                EXPECT_NEAR(albumGain, -18 - ffmpegLoudness(src(image.name), 0, CdImages::Frames),
+                            0.15);
+            }
+        }
+        // One piece at a time measures as the workers do.
+        QFile ini(src("Velmora.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Run]\nworkers=1\n");
+        ini.close();
+        QDir(out()).removeRecursively();
+        ASSERT_EQ(run({"split", src(image.name), "--cue", "--format", "flac", "--out", out(),
+                       "--replaygain", "--settings", ini.fileName()})
+                      .status,
+                  0);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(decodeWithFfmpeg(out(outputs()[k])).tags["replaygain_track_gain"],
+                      flacGains[k])
+                << k;
+    });
 }
 
 TEST_F(CliProgramTest, ACueSheetFromWindowsLosesNoAudioAndNamesTheTracksItCannotCut) {

@@ -5,6 +5,7 @@
 #include "tests/support/ListModels.h"
 #include "tests/support/ScriptedDesktop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
 
@@ -96,6 +97,23 @@ TEST(CommandLineTest, TakesEveryOptionOfASplitAndAJoin) {
                        cue));
     EXPECT_EQ(cue.cueEncoding, "windows-1251");
     EXPECT_EQ(cue.pregap, CueSheet::Pregap::Own);
+    EXPECT_EQ(cue.cue, sheet.fileName());
+    EXPECT_FALSE(cue.cueFromFile);
+    // Without a sheet, the one inside each file; one given before the files
+    // is the first of them.
+    QTemporaryFile image(QDir::tempPath() + "/XXXXXX.flac");
+    ASSERT_TRUE(image.open());
+    const QByteArray imagePath = image.fileName().toLocal8Bit();
+    const char* const file = imagePath.constData();
+    CommandLine::Options inside[3];
+    ASSERT_FALSE(parse({"split", file, "--cue", "--pregap", "own"}, inside[0]));
+    ASSERT_FALSE(parse({"split", "--cue", file}, inside[1]));
+    ASSERT_FALSE(parse({"split", file, "--cue-from-file"}, inside[2]));
+    for (const CommandLine::Options& o : inside) {
+        EXPECT_TRUE(o.cueFromFile && o.cue.isEmpty() && o.marked());
+        EXPECT_EQ(o.files, QStringList{image.fileName()});
+    }
+    EXPECT_EQ(inside[0].pregap, CueSheet::Pregap::Own);
     for (const char* wrong : {"--cue-encoding=NO-SUCH-CODE", "--pregap=later"})
         EXPECT_EQ(parse({"split", "a.ogg", "--cue", path.constData(), wrong}),
                   CommandLine::UsageError)

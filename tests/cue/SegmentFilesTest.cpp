@@ -7,8 +7,10 @@
 #include "engine/GivenNames.h"
 #include "engine/OutputNames.h"
 #include "platform/Error.h"
+#include "tests/support/CdImages.h"
 #include "tests/support/ChapterFiles.h"
 #include "tests/support/CorpusFiles.h"
+#include "tests/support/RealRecording.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -107,6 +109,12 @@ TEST(CueSheet, ReadsARippedSheetIntoExactPiecesAndTags) {
     EXPECT_EQ(PieceTags::Derive(pieces[0].tags, sheet.disc, source).artist,
               QStringLiteral("The Example Band"));
     EXPECT_EQ(guest.fileinfo(source).Artist, QStringLiteral("Guest Singer"));
+    // What a library needs besides: the track's ISRC, the disc's comment
+    // and catalog number.
+    EXPECT_EQ(guest.isrc, QStringLiteral("ABCDE1234567"));
+    EXPECT_EQ(guest.comment, QStringLiteral("ripped"));
+    EXPECT_EQ(guest.catalog, QStringLiteral("0123456789012"));
+    EXPECT_EQ(PieceTags::Derive(pieces[0].tags, sheet.disc, source).isrc, QString());
     // A sheet without its own album, artist, date or genre keeps the source's.
     const PieceTags bare = PieceTags::Derive(pieces[0].tags, {}, source);
     EXPECT_EQ(bare.artist + bare.album + bare.date + bare.genre,
@@ -355,6 +363,10 @@ TEST(CueSheet, WritesPiecesThatReadBackAsTheSameSegments) {
     disc.album = QStringLiteral("An Album");
     disc.artist = QStringLiteral("A Band");
     disc.genre = QStringLiteral("Jazz Rock");
+    disc.catalog = QStringLiteral("0123456789012");
+    disc.comment = QStringLiteral("From the desk");
+    pieces[1].tags.composer = QStringLiteral("Someone Else");
+    pieces[1].tags.isrc = QStringLiteral("ABCDE1234567");
     const CueSheet written =
         CueSheet::Of(QStringLiteral("/m/take.ogg"), disc, pieces, 44100, frames);
     const CueSheet read = CueSheet::Parse(written.text());
@@ -367,6 +379,9 @@ TEST(CueSheet, WritesPiecesThatReadBackAsTheSameSegments) {
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].begin, 2 * 588); // the nearest cue frame
     EXPECT_EQ(back[0].tags.title, QStringLiteral("Say 'hi'"));
+    EXPECT_EQ(back[1].tags.composer + back[1].tags.isrc,
+              QStringLiteral("Someone ElseABCDE1234567"));
+    EXPECT_EQ(read.disc.catalog + read.disc.comment, QStringLiteral("0123456789012From the desk"));
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(back[i].end, pieces[i].end) << i;
         if (i > 0) {
@@ -510,6 +525,46 @@ TEST(SegmentFiles, ReadsTheChaptersEveryContainerStores) {
             EXPECT_EQ(p.tags.track * 10 + p.tags.tracks, (i + 1) * 10 + 3);
         }
     });
+}
+
+// A CD image's own sheet, however it is stored, cuts at each track's INDEX
+// 01 (also when asked for the file's chapters, which libavformat would
+// start at INDEX 00 and title with the ISRC codes), titled from its text
+// where it has one, with the codes of its block.
+TEST(EmbeddedCueSheet, EveryImageOffersItsSheetCutAtIndex01) {
+    using Images = CdImages;
+    ForEachCorpusFile(Images::Shared().files(), [](const Images::File& file) {
+        const SegmentFiles::Imported imported = SegmentFiles::ImportEmbedded(
+            file.path, Images::Rate, Images::Frames, CueSheet::Pregap::Own);
+        const auto& pieces = imported.pieces;
+        ASSERT_EQ(pieces.size(), 4u);
+        EXPECT_EQ(pieces[0].begin, 0);
+        EXPECT_EQ(pieces[0].end, Images::Index01[0]);
+        EXPECT_EQ(pieces[0].tags.title, QStringLiteral("Pregap"));
+        for (int i = 0; i < 3; ++i) {
+            const TitledPiece& p = pieces[static_cast<size_t>(i) + 1];
+            EXPECT_EQ(p.begin, Images::Index01[i]) << i;
+            EXPECT_EQ(p.end, i < 2 ? Images::Index01[i + 1] : Images::Frames) << i;
+            EXPECT_EQ(p.tags.track * 10 + p.tags.tracks, (i + 1) * 10 + 3) << i;
+            EXPECT_EQ(p.tags.title, file.titled ? Images::Titles[i] : QString()) << i;
+            EXPECT_EQ(p.tags.isrc, Images::Isrc[i]) << i;
+        }
+        EXPECT_EQ(imported.disc.catalog, QStringLiteral("0123456789012"));
+        if (file.titled) {
+            EXPECT_EQ(pieces[1].tags.composer, QStringLiteral("First Writer"));
+            EXPECT_EQ(imported.disc.composer + imported.disc.comment + imported.disc.album,
+                      QStringLiteral("Disc Writerripped in the suiteBubbles"));
+        }
+        const auto chapters = SegmentFiles::Chapters(file.path, Images::Rate, Images::Frames);
+        ASSERT_EQ(chapters.size(), 3u);
+        EXPECT_EQ(chapters[1].begin, Images::Index01[1]);
+        EXPECT_EQ(chapters[1].tags.title, file.titled ? Images::Titles[1] : QString());
+    });
+    const QString none = RealRecording();
+    EXPECT_FALSE(SegmentFiles::HasEmbeddedSheet(none));
+    EXPECT_TRUE(errorOf([&] {
+                    SegmentFiles::ImportEmbedded(none, 44100, 44100, CueSheet::Pregap::First);
+                }).contains(QLatin1String("carries no cue sheet")));
 }
 
 TEST(OutputNames, PieceNamesFollowTheTemplateCleanedAndNeverTaken) {

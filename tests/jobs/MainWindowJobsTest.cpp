@@ -2,6 +2,8 @@
 // clicks and menu items, the open dialog answered by the scripted desktop,
 // the real folder dialog, the real reader and the skin's own objects.
 #include "app/PreviewSlider.h"
+#include "app/dialogs/RadioGroup.h"
+#include "app/dialogs/Tfm_cue.h"
 #include "app/dialogs/Tfm_dir.h"
 #include "app/dialogs/Tfm_set.h"
 #include "app/skin/SkinObject.h"
@@ -11,6 +13,7 @@
 #include "engine/SourceIntake.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
+#include "tests/support/CdImages.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/FormatCorpus.h"
 #include "tests/support/MainWindowFixture.h"
@@ -25,6 +28,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringEncoder>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeView>
 
@@ -159,6 +164,101 @@ TEST_F(MainWindowJobsTest, ImportedSegmentsKeepFramesAndTitlesThroughEditsAndExp
     ASSERT_EQ(split.size(), 4u);
     EXPECT_EQ(split[3].begin, 90 * 8000);
     EXPECT_EQ(split[3].end, 802400);
+}
+
+// The rows of the cue sheet import as it shows them.
+QStringList previewRows(const Tfm_cue& preview) {
+    QStringList rows;
+    for (int r = 0; r < preview.lv_tracks->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < preview.lv_tracks->columnCount(); ++c)
+            cells << preview.lv_tracks->item(r, c)->text();
+        rows << cells.join('|');
+    }
+    return rows;
+}
+
+// A cue sheet shows what it will cut before anything is marked: its tracks
+// with exact times, the encoding it was read in, which the user may change,
+// and where the audio before track 1 goes. Cancelled, nothing is marked.
+TEST_F(MainWindowJobsTest, ACueSheetShowsWhatItCutsBeforeItMarks) {
+    const QString source = ogg("disc.ogg", 20.0);
+    addFiles({source});
+    QFile sheet(dir.filePath("disc.cue"));
+    ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
+    QStringEncoder cyrillic("windows-1251");
+    sheet.write(cyrillic.encode(QStringLiteral(
+        "PERFORMER \"Группа\"\nFILE \"disc.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Трек 01\"\n"
+        "    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n  TRACK 02 AUDIO\n    TITLE \"Второй\"\n"
+        "    PERFORMER \"Гость\"\n    INDEX 01 00:10:30\n")));
+    sheet.close();
+
+    QStringList shown;
+    desktop.onModal = [&](QWidget& dialog) {
+        auto* preview = dynamic_cast<Tfm_cue*>(&dialog);
+        if (!preview)
+            return 0;
+        EXPECT_TRUE(preview->cb_encoding->isEnabled());
+        preview->cb_encodingActivated("WINDOWS-1251");
+        EXPECT_EQ(preview->cb_encoding->currentText(), "WINDOWS-1251");
+        shown = previewRows(*preview);
+        // A name that is no encoding leaves the sheet as it was read.
+        preview->cb_encodingActivated("NO-SUCH-CODE");
+        EXPECT_EQ(previewRows(*preview), shown);
+        EXPECT_TRUE(preview->rg_pregap->isEnabled());
+        preview->rg_pregap->setItemIndex(1);
+        shown += previewRows(*preview);
+        return static_cast<int>(QDialog::Accepted);
+    };
+    desktop.openFilesAnswers.push_back({sheet.fileName()});
+    main->ImportSegments1Click();
+    EXPECT_EQ(shown, (QStringList{"01|Трек 01|Группа|00:00:00.000|00:00:10.400|00:00:10.400",
+                                  "02|Второй|Гость|00:00:10.400|00:00:20.000|00:00:09.600",
+                                  "00|Pregap|Группа|00:00:00.000|00:00:02.000|00:00:02.000",
+                                  "01|Трек 01|Группа|00:00:02.000|00:00:10.400|00:00:08.400",
+                                  "02|Второй|Гость|00:00:10.400|00:00:20.000|00:00:09.600"}));
+    EXPECT_EQ(desktop.informations.size(), 1);
+    // What the import showed last is what is marked.
+    const auto& pieces = main->state().JobList[0].Pieces;
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[1].begin, 2 * 8000);
+    EXPECT_EQ(pieces[1].tags.title, "Трек 01");
+    EXPECT_EQ(main->state().JobList[0].Sheet.artist, "Группа");
+
+    const QStringList before = segmentRows();
+    desktop.onModal = [](QWidget&) { return static_cast<int>(QDialog::Rejected); };
+    desktop.openFilesAnswers.push_back({sheet.fileName()});
+    main->ImportSegments1Click();
+    EXPECT_EQ(segmentRows(), before);
+}
+
+// A CD image's own sheet is offered first; it is Unicode, so there is no
+// encoding to choose, and its tracks start at INDEX 01.
+TEST_F(MainWindowJobsTest, ACdImageOffersTheSheetItCarries) {
+    const CdImages::File& image = CdImages::Shared().files().front();
+    if (image.path.isEmpty())
+        GTEST_SKIP() << image.skipped.toStdString() << image.failure.toStdString();
+    addFiles({image.path});
+    desktop.confirmAnswers.push_back(true);
+    QStringList shown;
+    desktop.onModal = [&](QWidget& dialog) {
+        auto* preview = dynamic_cast<Tfm_cue*>(&dialog);
+        if (!preview)
+            return 0;
+        EXPECT_FALSE(preview->cb_encoding->isEnabled());
+        shown = previewRows(*preview);
+        return static_cast<int>(QDialog::Accepted);
+    };
+    main->ImportSegments1Click();
+    ASSERT_EQ(desktop.confirmations.size(), 1);
+    EXPECT_TRUE(desktop.confirmations[0].contains("carries its own cue sheet"));
+    ASSERT_EQ(shown.size(), 3) << shown.join('\n').toStdString();
+    EXPECT_EQ(shown[1], "02|||00:00:05.400|00:00:09.000|00:00:03.600");
+    const auto& pieces = main->state().JobList[0].Pieces;
+    ASSERT_EQ(pieces.size(), 3u);
+    for (size_t k = 1; k < 3; ++k)
+        EXPECT_EQ(pieces[k].begin, CdImages::Index01[k]) << k;
+    EXPECT_EQ(pieces[1].tags.isrc, CdImages::Isrc[1]);
 }
 
 TEST_F(MainWindowJobsTest, ChaptersInTheSourceBecomeItsSegments) {

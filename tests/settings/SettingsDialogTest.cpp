@@ -302,6 +302,18 @@ TEST_F(SettingsDialogTest, PiecesWrittenAtOnceAreAutomaticUntilSetAndOkSavesThem
     start();
     open();
     EXPECT_EQ(dlg->ud_workers->value(), 3);
+    // ReplayGain is off until turned on; off again, it is written so.
+    EXPECT_FALSE(dlg->cb_replaygain->isChecked());
+    dlg->cb_replaygain->setChecked(true);
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().endsWith("[Run]\nworkers=3\nreplaygain=1\n"))
+        << fileText().toStdString();
+    start();
+    open();
+    EXPECT_TRUE(dlg->cb_replaygain->isChecked());
+    dlg->cb_replaygain->setChecked(false);
+    dlg->Ok->click();
+    EXPECT_TRUE(fileText().endsWith("replaygain=0\n"));
 }
 
 TEST_F(SettingsDialogTest, PieceNamesGivingNoNameStopOkAndOthersRoundTrip) {

@@ -112,6 +112,12 @@ DecodedAudio decodeWithFfmpeg(const QString& path) {
         while ((entry = av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)))
             out.tags[QString::fromUtf8(entry->key).toLower()] = QString::fromUtf8(entry->value);
     }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* picture = format->streams[i];
+        if ((picture->disposition & AV_DISPOSITION_ATTACHED_PIC) && out.cover.isEmpty())
+            out.cover = QByteArray(reinterpret_cast<const char*>(picture->attached_pic.data),
+                                   picture->attached_pic.size);
+    }
     out.rate = codec->sample_rate;
     out.channels = codec->ch_layout.nb_channels;
     out.bitsPerSample = format->streams[stream]->codecpar->bits_per_coded_sample;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,8 @@ struct DecodedAudio {
     QStringList speakers;
     // The container's and the audio stream's tags, keys in lower case.
     std::map<QString, QString> tags;
+    // The picture FFmpeg finds attached (a front cover), as stored.
+    QByteArray cover;
 
     long long frames() const {
         return channels > 0 ? static_cast<long long>(samples.size()) / channels : 0;

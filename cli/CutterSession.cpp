@@ -2,6 +2,7 @@
 
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
@@ -349,11 +350,13 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
                                    ? record.Pieces[static_cast<size_t>(piece.row)]
                                    : TitledPiece();
     const bool titled = !marked.tags.title.isEmpty();
+    // As the run names it: a template may end in the extension it wants.
+    const auto [pattern, extension] =
+        OutputFormats::At(options_.format)
+            .namedBy(OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled));
     return OutputNames::PieceOutput(
-        state_.OutputDir, source.row.value(0), OutputNames::Extension(options_.format),
-        state_.FunctionChoice != FunctionCustom,
-        OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled), titled, piece.row,
-        PieceTags::Derive(marked.tags, record.Sheet, source.tags),
+        state_.OutputDir, source.row.value(0), extension, state_.FunctionChoice != FunctionCustom,
+        pattern, titled, piece.row, PieceTags::Derive(marked.tags, record.Sheet, source.tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }
 
@@ -390,7 +393,6 @@ QJsonObject CutterSession::outputJson(const listrecord& record, const PiecePlan:
 }
 
 void CutterSession::listPlannedSplit() {
-    const QString extension = OutputNames::Extension(options_.format);
     GivenNames planned;
     for (const Source& source : sources_) {
         if (stopped())
@@ -559,7 +561,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
                            FormatTimeMs(PiecePlan::Milliseconds(piece.begin, record.SampleRate)),
                            FormatTimeMs(PiecePlan::Milliseconds(piece.end, record.SampleRate))));
     }
-    const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
+    const QString path = OutputFormats::At(options_.format).joinPath(output);
     QStringList files;
     for (const Source& source : sources_)
         files.append(source.record.FileName);
@@ -610,9 +612,7 @@ int CutterSession::join() {
 
     loadList(sources_);
     desktop_.setJoinOutput(output, options_.format);
-    host_.setFile(
-        QFileInfo(OutputNames::JoinOutput(output, OutputNames::Extension(options_.format)))
-            .fileName());
+    host_.setFile(QFileInfo(OutputFormats::At(options_.format).joinPath(output)).fileName());
     try {
         command_.Join(false);
     } catch (const Error& e) {

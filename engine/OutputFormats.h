@@ -17,8 +17,10 @@ class SettingsFile;
 class StreamCutter;
 struct AudioFileinfo;
 
-// Positions of the output formats in the format box and in the settings
-// file's `Format`/`Output` key; a stored position must keep its meaning.
+// Positions of the first output formats in the format box and in the
+// settings file's `Format`/`Output` key; a stored position must keep its
+// meaning, so new formats go after them. Formats are found by id
+// (OutputFormats::IndexOf), not by these names.
 enum OutputFormatIndex : int {
     OutputMp3 = 0,
     OutputWav = 1,
@@ -26,7 +28,6 @@ enum OutputFormatIndex : int {
     OutputOgg = 3,
     OutputFlac = 4,
     OutputOpus = 5,
-    OutputM4a = 6,
 };
 
 // One control of a format's settings page, bound to its settings key.

@@ -186,7 +186,7 @@ TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) 
                             "Set MP3 Presets", "Set MP3 Command Line", "Set WAV Format",
                             "Set WMA Format",  "Set OGG Format",       "Set FLAC Format",
                             "Set Opus Format", "Set M4A Format",       "Set Silence Detection"};
-    QWidget* m4a = dlg->formatPage(OutputM4a);
+    QWidget* m4a = dlg->formatPage(OutputFormats::IndexOf("m4a"));
     QWidget* pages[] = {dlg->gb_cdgeneral,  dlg->gb_mp3general,
                         dlg->gb_mp3general, dlg->gb_mp3vbr,
                         dlg->gb_filter,     dlg->gb_expert,

@@ -18,6 +18,7 @@
 #include "app/skin/Skin.h"
 #include "core/ReportListModel.h"
 #include "engine/MainSettings.h"
+#include "engine/OutputFormats.h"
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
@@ -68,9 +69,7 @@ const QString Tfm_main::SegmentsFilter =
     QStringLiteral("Cue sheets(*.cue)|*.cue|Label files(*.txt)|*.txt");
 const QString Tfm_main::NoFileForSegmentsMessage =
     QStringLiteral("Add a file first: segments are marked on the selected file.");
-const QString Tfm_main::SaveFilter =
-    QStringLiteral("MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|"
-                   "OGG Files(*.ogg)|*.ogg|FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
+const QString Tfm_main::SaveFilter = OutputFormats::SaveFilter();
 
 QStringList Tfm_main::HelpMemoLines() {
     const QString indent(7, QLatin1Char(' '));
@@ -311,8 +310,7 @@ void Tfm_main::buildLists() {
     });
     cb_format = new QComboBox(this);
     cb_format->setObjectName(QStringLiteral("cb_format"));
-    cb_format->addItems({QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("WMA"),
-                         QStringLiteral("OGG"), QStringLiteral("FLAC"), QStringLiteral("Opus")});
+    cb_format->addItems(OutputFormats::Labels());
     cb_format->setCurrentIndex(0);
     cb_format->setGeometry(330, 300, 64, 24);
 }

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/TextEncoding.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/SourceIntake.h"
 
@@ -15,6 +16,15 @@
 #include <string>
 
 namespace {
+
+// "a, b or c"
+std::string inWords(const QStringList& names) {
+    if (names.size() < 2)
+        return names.join(QString()).toStdString();
+    return (names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+            names.back())
+        .toStdString();
+}
 
 // Whole numbers of at least `least`. CLI11's own number checks answer a word
 // with the range of a double, which tells the user nothing.
@@ -208,11 +218,15 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
                          "says)");
     }
 
+    std::vector<std::string> formats;
+    for (const QString& id : OutputFormats::Ids())
+        formats.push_back(id.toStdString());
     command
         .add_option("--format", shared.format,
-                    "Output format: mp3, wav, wma, ogg, flac or opus (default mp3)")
+                    "Output format: " + inWords(OutputFormats::Ids()) + " (default " +
+                        formats.front() + ")")
         ->type_name("FORMAT")
-        ->transform(CLI::IsMember({"mp3", "wav", "wma", "ogg", "flac", "opus"}, CLI::ignore_case));
+        ->transform(CLI::IsMember(formats, CLI::ignore_case));
     command
         .add_option("--out", shared.outDir,
                     "Output folder (default: the output folder of the settings file)")
@@ -247,12 +261,16 @@ void addCutOptions(CLI::App& command, Shared& shared, bool join) {
             ->type_name("FILE")
             ->needs(dryRun);
     }
+    QStringList copying;
+    for (const OutputFormat& format : OutputFormats::All())
+        if (format.copy)
+            copying.append(format.label);
     auto* copy = command.add_flag("--copy", shared.copy,
-                                  "OGG, Opus and MP3 output: copy the source's packets where "
-                                  "nothing changes the audio (default: as the settings file "
-                                  "says)");
+                                  inWords(copying) +
+                                      " output: copy the source's packets where nothing changes "
+                                      "the audio (default: as the settings file says)");
     auto* noCopy = command.add_flag("--no-copy", shared.noCopy,
-                                    "OGG, Opus and MP3 output: always encode anew");
+                                    inWords(copying) + " output: always encode anew");
     copy->excludes(noCopy);
 }
 
@@ -295,10 +313,9 @@ std::int32_t CommandLine::Options::functionChoice() const {
 }
 
 std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options& options) {
-    CLI::App app{
-        "Cuts audio files into pieces, or joins them, as MP3, WAV, WMA, OGG, FLAC or Opus, "
-        "with the encoder settings of Tarnwell.",
-        "tarnwell-cli"};
+    CLI::App app{"Cuts audio files into pieces, or joins them, as " +
+                     inWords(OutputFormats::Labels()) + ", with the encoder settings of Tarnwell.",
+                 "tarnwell-cli"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "tarnwell-cli " TARNWELL_VERSION, "Show the version and end");
     app.failure_message([](const CLI::App*, const CLI::Error& e) { return usageText(e.what()); });
@@ -405,9 +422,7 @@ std::optional<int> CommandLine::Parse(int argc, const char* const* argv, Options
     if ((!options.exportCue.isEmpty() || !options.exportLabels.isEmpty()) &&
         options.files.size() != 1)
         return usageError(QStringLiteral("--export-cue and --export-labels take one file"));
-    static const QStringList formats{"mp3", "wav", "wma", "ogg", "flac", "opus"};
-    options.format =
-        std::max<int>(0, formats.indexOf(QString::fromStdString(shared.format).toLower()));
+    options.format = std::max(0, OutputFormats::IndexOf(QString::fromStdString(shared.format)));
     options.outDir = QString::fromStdString(shared.outDir);
     if (shared.fadeIn >= 0)
         options.fadeIn = shared.fadeIn;

@@ -38,7 +38,7 @@ public:
         std::optional<int> minSilenceMs;
         std::optional<int> minPiece;
         QString joinName;
-        int format = 0; // 0 mp3, 1 wav, 2 wma, 3 ogg, 4 flac, 5 opus
+        int format = 0; // a position in OutputFormats
         QString outDir; // empty: the settings file's output folder
         std::optional<int> fadeIn;
         std::optional<int> fadeOut;

@@ -5,6 +5,7 @@
 #include "core/RecordPieces.h"
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
@@ -356,10 +357,13 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
                                    const PiecePlan::Piece& piece, GivenNames& planned) const {
     const TitledPiece marked = RecordPieces::Numbered(record, static_cast<size_t>(piece.row));
     const bool titled = !marked.tags.title.isEmpty();
+    // As the run names it: a template may end in the extension it wants.
+    const auto [pattern, extension] =
+        OutputFormats::At(options_.format)
+            .namedBy(OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled));
     return OutputNames::PieceOutput(
-        state_.OutputDir, OutputNames::SourceName(source.row.value(0), record.FileName),
-        OutputNames::Extension(options_.format), state_.FunctionChoice != FunctionCustom,
-        OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled), titled, piece.row,
+        state_.OutputDir, OutputNames::SourceName(source.row.value(0), record.FileName), extension,
+        state_.FunctionChoice != FunctionCustom, pattern, titled, piece.row,
         PieceTags::Derive(marked.tags, record.Sheet, source.tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }
@@ -521,7 +525,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
         for (const PiecePlan::Piece& piece : piecesOf(source, false))
             plan.joined.push_back({file, piece.row, piece.begin, piece.end, record.SampleRate});
     }
-    const QString path = OutputNames::JoinOutput(output, OutputNames::Extension(options_.format));
+    const QString path = OutputFormats::At(options_.format).joinPath(output);
     const JoinRun::NameCheck check = JoinRun::CheckName(path, files);
     if (!check.refusal.isEmpty())
         fail(check.refusal);
@@ -569,9 +573,7 @@ int CutterSession::join() {
 
     loadList(sources_);
     desktop_.setJoinOutput(output, options_.format);
-    host_.setFile(
-        QFileInfo(OutputNames::JoinOutput(output, OutputNames::Extension(options_.format)))
-            .fileName());
+    host_.setFile(QFileInfo(OutputFormats::At(options_.format).joinPath(output)).fileName());
     QStringList files;
     for (const Source& source : sources_)
         files.append(source.record.FileName);

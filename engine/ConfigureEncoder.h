@@ -1,28 +1,19 @@
 #pragma once
 
+#include "engine/OutputFormats.h"
+
 #include <QString>
 
 class IAudioFile2;
 class IAudioFile2LameEnc;
 class SettingsFile;
 
-// Positions of the output format box, and the format argument of ConfigureEncoder.
-enum OutputFormatIndex : int {
-    OutputMp3 = 0,
-    OutputWav = 1,
-    OutputWma = 2,
-    OutputOgg = 3,
-    OutputFlac = 4,
-    OutputOpus = 5,
-    OutputFormatCount = 6,
-};
-
 // Sets the writer (and for MP3 the encoder settings object) up for the next
 // output file from the encoder keys saved in the settings file. It reads the
 // file afresh on every call, so settings confirmed in the dialog apply from
 // the next output on. `commandLine` is the settings dialog's command-line box;
 // when it holds text it goes to the MP3 encoder whole. An index outside the
-// formats configures nothing. Component failures propagate as `Error`.
+// formats (OutputFormats) configures nothing. Component failures propagate as `Error`.
 //
 // A list position that a hand-edited file puts outside its table reads as the
 // key's default rather than indexing past the table.

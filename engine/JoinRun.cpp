@@ -6,6 +6,7 @@
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
@@ -63,9 +64,7 @@ FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t e
 
 } // namespace
 
-const QString JoinRun::Filter = QStringLiteral(
-    "MP3 Files(*.mp3)|*.mp3|WAV Files(*.wav)|*.wav|WMA Files(*.wma)|*.wma|OGG Files(*.ogg)|*.ogg|"
-    "FLAC Files(*.flac)|*.flac|Opus Files(*.opus)|*.opus");
+const QString JoinRun::Filter = OutputFormats::SaveFilter();
 
 JoinRun::JoinRun(RunContext& context) : c_(context) {}
 
@@ -73,13 +72,12 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
     if (c_.lv.count() == 0)
         return false;
     Desktop::SaveChoice choice;
-    const int current = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
+    const int current = std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1);
     if (!c_.desktop.saveFile(Filter, current + 1, c_.state.OutputDir, choice) ||
         choice.path.isEmpty())
         return false;
-    const int filterIndex = std::clamp(choice.filterIndex, 1, int(OutputFormatCount));
-    const QString path =
-        OutputNames::JoinOutput(choice.path, OutputNames::Extension(filterIndex - 1));
+    const int filterIndex = std::clamp(choice.filterIndex, 1, OutputFormats::Count());
+    const QString path = OutputFormats::At(filterIndex - 1).joinPath(choice.path);
     const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
     QStringList sources;
     for (int i = 0; i < files; ++i)

@@ -17,7 +17,7 @@
 class JoinRun {
 public:
     // The save dialog's answer: the output path (extension included) and the
-    // filter position 1..4 (MP3, WAV, WMA, OGG).
+    // filter position, 1 for the first of the output formats.
     struct Output {
         QString path;
         int filterIndex = 1;

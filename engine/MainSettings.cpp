@@ -1,7 +1,7 @@
 #include "engine/MainSettings.h"
 
 #include "core/AppState.h"
-#include "engine/ConfigureEncoder.h"
+#include "engine/OutputFormats.h"
 #include "platform/SettingsFile.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ void MainSettings::Read(AppState& state, const SettingsFile& settings) {
     state.SkinFlag = settings.ReadBool(QStringLiteral("RQD"), QStringLiteral("Skin"), false);
     // A position edited by hand past the list reads as MP3.
     const int format = settings.ReadInteger(QStringLiteral("Format"), QStringLiteral("Output"), 0);
-    state.OutputFormat = format >= 0 && format < OutputFormatCount ? format : 0;
+    state.OutputFormat = OutputFormats::Has(format) ? format : 0;
     ReadSilence(state, settings);
 }
 

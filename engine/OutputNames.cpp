@@ -151,23 +151,6 @@ const QString PatternKey = QStringLiteral("PieceNames");
 
 } // namespace
 
-QString OutputNames::Extension(int formatIndex) {
-    switch (formatIndex) {
-    case 1:
-        return QStringLiteral(".wav");
-    case 2:
-        return QStringLiteral(".wma");
-    case 3:
-        return QStringLiteral(".ogg");
-    case 4:
-        return QStringLiteral(".flac");
-    case 5:
-        return QStringLiteral(".opus");
-    default:
-        return QStringLiteral(".mp3");
-    }
-}
-
 QString OutputNames::Base(const QString& caption) {
     qsizetype start = 0;
     while (start < caption.size() && caption[start] == QLatin1Char('.'))

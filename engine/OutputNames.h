@@ -17,10 +17,6 @@ class SettingsFile;
 // temporary name (see Temporary).
 class OutputNames {
 public:
-    // ".mp3", ".wav", ".wma", ".ogg", ".flac", ".opus" for format index 0..5;
-    // ".mp3" otherwise.
-    static QString Extension(int formatIndex);
-
     // The part of a file list caption before its first ".", not counting
     // dots at its start: an output name never begins with one, which would
     // hide it (".hidden start.ogg" gives "hidden start").

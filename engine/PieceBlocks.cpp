@@ -15,6 +15,9 @@ void PieceBlocks::Copy(const Piece& piece, IAudioFile2& reader, IAudioFile2& wri
     const std::int64_t fadeOutLen = piece.fadeOutLen;
     std::int64_t P = 0;
     std::int64_t asked = 0; // frames of the source asked for so far
+    // Encoders that pad their last frame may arrange their frames to end
+    // with the piece instead.
+    writer.SetOutputLength(L);
     while (P < L) {
         if (!keepGoing())
             break;

@@ -6,6 +6,7 @@
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
+#include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
 #include "engine/PieceBlocks.h"
@@ -16,7 +17,6 @@
 #include "engine/SegmentList.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
-#include "engine/audio/AudioDecoder.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -26,7 +26,6 @@
 #include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/MulDiv.h"
-#include "tags/OutputTags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -241,11 +240,8 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         extras_.beginSource(record, rate_, channels_,
                             state.ReplayGain.value_or(PieceExtras::ReplayGainChosen(c_.settings)));
         cutter_.reset();
+        cutterFormat_ = nullptr;
         cutterProblem_.clear();
-        opusCutter_.reset();
-        opusCutterProblem_.clear();
-        mp3Cutter_.reset();
-        mp3CutterProblem_.clear();
 
         const bool atSilences =
             kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
@@ -384,21 +380,25 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
         writer.Close();
     // The format box, the output folder and the encoder settings may change
     // during a run; each output takes them as they are now.
-    const int format = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
-    ConfigureEncoder(format, c_.settings, state.Mp3CommandLine, writer, encoder);
-    const QString extension = OutputNames::Extension(format);
+    const int index = std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1);
+    const OutputFormat& format = OutputFormats::At(index);
+    ConfigureEncoder(index, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString folder = state.OutputDir;
     // Asked again when a file of the chosen name turns up before the output
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never
     // given again.
-    out.name = [this, kind, file, row = out.row, start, folder, extension] {
-        return pieceName(kind, file, row, start, folder, extension);
+    out.name = [this, kind, file, row = out.row, start, folder, &format] {
+        return pieceName(kind, file, row, start, folder, format);
     };
+    const bool titled = !markedPiece(file, out.row).tags.title.isEmpty();
     out.folder = folder;
-    out.extension = extension;
+    // A template may end in the extension it wants (".m4b").
+    out.extension =
+        format.namedBy(OutputNames::ChosenPattern(state.PiecePattern, c_.settings, titled)).second;
     out.begin = start;
     out.end = start + length;
+    out.format = &format;
 
     writer.SetSampleFormat(rate_, channels_);
     writer.SetSampleBits(bits_);
@@ -410,21 +410,13 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
     out.note.clear();
     out.copy = false;
     const bool copyChosen =
-        state.OggCopy.value_or(CopyPieces(c_.settings, format, state.Mp3CommandLine));
-    // Copying is in question for OGG pieces, and for Opus and MP3 pieces of
-    // sources of their own format.
-    std::optional<Packets> packets;
-    if (format == OutputOgg)
-        packets = Packets::Vorbis;
-    else if (format == OutputOpus && OpusStreamCutter::IsOpus(record.FileName))
-        packets = Packets::Opus;
-    else if (format == OutputMp3 && Mp3StreamCutter::IsMp3(record.FileName))
-        packets = Packets::Mp3;
-    if (copyChosen && packets) {
-        out.packets = *packets;
-        const QString obstacle = *packets == Packets::Vorbis
-                                     ? copyObstacle(record, start, length)
-                                     : packetObstacle(*packets, record, start, length);
+        state.OggCopy.value_or(CopyPieces(c_.settings, index, state.Mp3CommandLine));
+    // Copying is in question where the format can copy packets and, unless
+    // it says why not, the source is of its own kind.
+    const bool candidate =
+        format.copy && (!format.copy->otherSource.isEmpty() || format.copy->fits(record.FileName));
+    if (copyChosen && candidate) {
+        const QString obstacle = copyObstacle(format, record, start, length);
         out.copy = obstacle.isEmpty();
         if (!out.copy)
             out.note = QStringLiteral("re-encoded (%1)").arg(obstacle);
@@ -470,7 +462,8 @@ void SplitRun::completeOutput(int file, Output& out) {
     const QString temporary = out.file.path();
     QString tagFailure;
     try {
-        WriteOutputTags(temporary, tags);
+        if (out.format->writeTags)
+            out.format->writeTags(temporary, tags);
         extras_.write(temporary, marked ? &sheet : nullptr, out.meter);
     } catch (const Error& e) {
         tagFailure = e.message();
@@ -493,14 +486,16 @@ void SplitRun::completeOutput(int file, Output& out) {
 }
 
 QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
-                            const QString& extension) {
+                            const OutputFormat& format) {
     const TitledPiece marked = markedPiece(file, row);
     const bool titled = !marked.tags.title.isEmpty();
+    // A template may end in the extension it wants (".m4b").
+    const auto [pattern, extension] =
+        format.namedBy(OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled));
     const QString caption = OutputNames::SourceName(
         c_.lv.text(file, 0), c_.state.JobList[static_cast<size_t>(file)].FileName);
     const QString path = OutputNames::PieceOutput(
-        folder, caption, extension, kind != Kind::Custom,
-        OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled), titled, row,
+        folder, caption, extension, kind != Kind::Custom, pattern, titled, row,
         pieceTags(file, row), PiecePlan::Milliseconds(start, rate_), givenNames_);
     givenNames_.insert(path);
     return path;
@@ -522,7 +517,8 @@ void SplitRun::pieceEnded(int file, const Output& out, RunOutcome::Piece ended) 
 }
 
 void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces) {
-    const int format = std::clamp(c_.host.formatIndex(), 0, OutputFormatCount - 1);
+    const OutputFormat& format =
+        OutputFormats::At(std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1));
     for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
         const Piece& piece = pieces[static_cast<size_t>(k)];
         if (!piece.written() || endedRows_.contains(k))
@@ -532,8 +528,7 @@ void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>&
         out.begin = piece.begin;
         out.end = piece.end;
         try {
-            out.planned = pieceName(kind, file, k, piece.begin, c_.state.OutputDir,
-                                    OutputNames::Extension(format));
+            out.planned = pieceName(kind, file, k, piece.begin, c_.state.OutputDir, format);
         } catch (...) {
             // Only a folder with no free name left gets here; the piece is
             // told without one.
@@ -561,8 +556,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
         c_.lvTime.setNote(row, rowNote(row, pieceNote_));
         if (out.copy) {
             c_.host.PieceStarted(file, row, c_.lvTime.count());
-            out.end = start +
-                      std::min(copyPiece(row, out.file.path(), start, length, out.packets), length);
+            out.end = start + std::min(copyPiece(row, out.file.path(), start, length), length);
         } else {
             MarkConverting(c_.state, c_.lvTime, row);
             c_.host.PieceStarted(file, row, c_.lvTime.count());
@@ -774,20 +768,27 @@ bool SplitRun::fades() const {
     return (state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0);
 }
 
-QString SplitRun::copyObstacle(const listrecord& record, std::int64_t start, std::int64_t length) {
+QString SplitRun::copyObstacle(const OutputFormat& format, const listrecord& record,
+                               std::int64_t start, std::int64_t length) {
     if (fades())
         return QStringLiteral("fade");
-    if (!cutter_ && cutterProblem_.isEmpty()) {
-        // Only Vorbis packets can be copied into an Ogg Vorbis piece.
-        if (!AudioDecoder::IsOggVorbis(record.FileName))
-            cutterProblem_ = QStringLiteral("the source is not Ogg Vorbis");
+    if (cutterFormat_ != &format) {
+        cutter_.reset();
+        cutterProblem_.clear();
+        cutterFormat_ = &format;
+        if (!format.copy->fits(record.FileName))
+            cutterProblem_ = format.copy->otherSource;
     }
     if (!cutter_ && cutterProblem_.isEmpty()) {
         try {
-            cutter_ = std::make_unique<VorbisStreamCutter>(record.FileName);
+            cutter_ = format.copy->open(record.FileName);
+            // A stream it cannot copy says why before any count.
+            cutterProblem_ = cutter_->problem();
             // The packets must count the frames as the reader does, or the
             // pieces would not be the ones the segments name.
-            if (cutter_->index().totalFrames() != sampleCount_)
+            const int rate = cutter_->sampleRate();
+            if (cutterProblem_.isEmpty() &&
+                ((rate > 0 && rate != rate_) || cutter_->totalFrames() != sampleCount_))
                 cutterProblem_ = QStringLiteral("positions differ from the audio");
         } catch (const Error&) {
             cutterProblem_ = QStringLiteral("unreadable source");
@@ -798,42 +799,8 @@ QString SplitRun::copyObstacle(const listrecord& record, std::int64_t start, std
     return cutter_->obstacle(start, start + length);
 }
 
-QString SplitRun::packetObstacle(Packets packets, const listrecord& record, std::int64_t start,
-                                 std::int64_t length) {
-    if (fades())
-        return QStringLiteral("fade");
-    const bool opus = packets == Packets::Opus;
-    QString& problem = opus ? opusCutterProblem_ : mp3CutterProblem_;
-    if (!(opus ? opusCutter_ != nullptr : mp3Cutter_ != nullptr) && problem.isEmpty()) {
-        try {
-            std::int64_t frames = 0;
-            int rate = 48000;
-            if (opus) {
-                opusCutter_ = std::make_unique<OpusStreamCutter>(record.FileName);
-                frames = opusCutter_->totalFrames();
-            } else {
-                mp3Cutter_ = std::make_unique<Mp3StreamCutter>(record.FileName);
-                frames = mp3Cutter_->totalFrames();
-                rate = mp3Cutter_->sampleRate();
-                // A stream it cannot copy says why before any count.
-                problem = mp3Cutter_->problem();
-            }
-            // The packets must count the frames as the reader does, or the
-            // pieces would not be the ones the segments name.
-            if (problem.isEmpty() && (rate != rate_ || frames != sampleCount_))
-                problem = QStringLiteral("positions differ from the audio");
-        } catch (const Error&) {
-            problem = QStringLiteral("unreadable source");
-        }
-    }
-    if (!problem.isEmpty())
-        return problem;
-    const std::int64_t end = start + length;
-    return opus ? opusCutter_->obstacle(start, end) : mp3Cutter_->obstacle(start, end);
-}
-
 std::int64_t SplitRun::copyPiece(int row, const QString& path, std::int64_t start,
-                                 std::int64_t length, Packets packets) {
+                                 std::int64_t length) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(std::min(frames, length), length);
@@ -842,16 +809,7 @@ std::int64_t SplitRun::copyPiece(int row, const QString& path, std::int64_t star
         return state.Busy;
     };
     MarkConverting(c_.state, c_.lvTime, row);
-    const std::int64_t end = start + length;
-    switch (packets) {
-    case Packets::Vorbis:
-        return cutter_->write(start, end, path, progress);
-    case Packets::Opus:
-        return opusCutter_->write(start, end, path, progress);
-    case Packets::Mp3:
-        return mp3Cutter_->write(start, end, path, progress);
-    }
-    return 0;
+    return cutter_->write(start, start + length, path, progress);
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(std::int64_t start, std::int64_t length) const {

@@ -9,9 +9,7 @@
 #include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
-#include "engine/audio/Mp3StreamCutter.h"
-#include "engine/audio/OpusStreamCutter.h"
-#include "engine/audio/VorbisStreamCutter.h"
+#include "engine/audio/StreamCutter.h"
 
 #include <QSet>
 #include <QString>
@@ -25,6 +23,7 @@
 
 class IAudioFile2;
 class IAudioFile2LameEnc;
+struct OutputFormat;
 struct listrecord;
 
 // The four split runs: every file of the list is cut into pieces, each piece
@@ -39,11 +38,10 @@ struct listrecord;
 // removed (outputs finished before stay); `Busy` then stays set until the
 // user presses Stop.
 //
-// An OGG piece whose audio nothing changes (no fade, no chained link of
-// another format) is cut by copying the source's Vorbis packets, an Opus
-// piece of an Ogg Opus source by copying its Opus packets, and an MP3 piece
-// of an MP3 source by copying its frames, unless the "copy" setting is off; the row's note says
-// whether it was copied or re-encoded, and why.
+// A piece whose audio nothing changes (no fade), in a format that can copy
+// packets (OGG, Opus, MP3) from a source of its own kind, is cut by copying
+// them, unless the "copy" setting is off; the row's note says whether it was
+// copied or re-encoded, and why.
 //
 // Tags that cannot be written leave the piece complete and the run going;
 // at its end one message names those files, and another the files that gave
@@ -68,8 +66,6 @@ public:
 
 private:
     enum class Kind { Custom, Time, Count, Unified, Silence };
-    // Whose packets a copied piece is made of.
-    enum class Packets { Vorbis, Opus, Mp3 };
     using Piece = PiecePlan::Piece;
 
     void run(Kind kind);
@@ -84,8 +80,8 @@ private:
         std::function<QString()> name;
         QString folder;
         QString extension;
-        bool copy = false;
-        Packets packets = Packets::Vorbis; // what a copy is made of
+        const OutputFormat* format = nullptr;
+        bool copy = false; // the format's cutter copies the source's packets
         QString note;
         int row = -1; // of the segment list
         // The source frames it is to hold, and the name first chosen for it.
@@ -107,7 +103,7 @@ private:
     // The next free name for the piece on `row` starting at frame `start`;
     // given out, so no later piece takes it.
     QString pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
-                      const QString& extension);
+                      const OutputFormat& format);
     // Sets `writer` and `encoder` up for the piece and chooses its name.
     void configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                          IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);
@@ -127,17 +123,14 @@ private:
     PieceBlocks::Piece blocksOf(std::int64_t start, std::int64_t length) const;
     // The run display: the piece's percentage and how it is made.
     void showProgress(std::int64_t done, std::int64_t length);
-    // Why the piece cannot be copied, empty when it can.
-    QString copyObstacle(const listrecord& record, std::int64_t start, std::int64_t length);
-    // The same for Opus and MP3 pieces of sources of their own format.
-    QString packetObstacle(Packets packets, const listrecord& record, std::int64_t start,
-                           std::int64_t length);
+    // Why the piece cannot be copied into `format`, empty when it can.
+    QString copyObstacle(const OutputFormat& format, const listrecord& record, std::int64_t start,
+                         std::int64_t length);
     // Whether the pieces of the current file fade in or out.
     bool fades() const;
     // Writes the piece into `path` by copying the source's packets.
     // Returns the frames the piece holds.
-    std::int64_t copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length,
-                           Packets packets);
+    std::int64_t copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length);
     // The record whose marks the run cuts from `file`.
     const listrecord& marking(int file) const;
     // The marked piece on `row` of file `file`, numbered; an empty one when
@@ -173,15 +166,11 @@ private:
     // Fade lengths of the current file, in frames.
     std::int32_t fadeInLen_ = 0;
     std::int32_t fadeOutLen_ = 0;
-    // The current source's packets, read when a piece of it is first copied.
-    std::unique_ptr<VorbisStreamCutter> cutter_;
+    // The current source's packets, read when a piece of it is first copied,
+    // for the format they were read for.
+    std::unique_ptr<StreamCutter> cutter_;
+    const OutputFormat* cutterFormat_ = nullptr;
     QString cutterProblem_;
-    // The same for an Ogg Opus source and Opus pieces.
-    std::unique_ptr<OpusStreamCutter> opusCutter_;
-    QString opusCutterProblem_;
-    // And for an MP3 source and MP3 pieces.
-    std::unique_ptr<Mp3StreamCutter> mp3Cutter_;
-    QString mp3CutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),
     // shown on its row; empty when copying is not in question.
     QString pieceNote_;

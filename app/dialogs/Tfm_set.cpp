@@ -123,6 +123,18 @@ int toInteger(const QString& text) {
 
 } // namespace
 
+namespace {
+int formatPageCount() {
+    const auto& all = OutputFormats::All();
+    return static_cast<int>(std::count_if(all.begin(), all.end(), [](const OutputFormat& format) {
+        return !format.page.fields.empty();
+    }));
+}
+} // namespace
+
+// The dialog's own 14 nodes, and the format pages between Opus and Silence.
+const int Tfm_set::PageCount = 14 + formatPageCount();
+
 const QString Tfm_set::OggCopyExplanation =
     QStringLiteral("Pieces are cut from the source's own Vorbis data: nothing is re-encoded, "
                    "the samples are exactly the source's, in its own rate and channels. The "
@@ -164,6 +176,7 @@ Tfm_set::Tfm_set(DialogContext context)
     buildOggPage();
     buildFlacPage();
     buildOpusPage();
+    buildFormatPages();
     buildSilencePage();
     buildTree();
     buildButtons();
@@ -232,12 +245,12 @@ void Tfm_set::buildTree() {
     TreeView1->header()->setStretchLastSection(true);
 
     struct Node {
-        const char* caption;
+        QString caption;
         int parent; // index of the parent node, -1 for a top-level node
-        const char* title;
+        QString title;
         QWidget* page;
     };
-    const Node layout[PageCount] = {
+    std::vector<Node> layout = {
         {"General", -1, "Set General", gb_cdgeneral},
         {"MP3", -1, "Set MP3 General", gb_mp3general},
         {"General", 1, "Set MP3 General", gb_mp3general},
@@ -251,16 +264,20 @@ void Tfm_set::buildTree() {
         {"OGG", -1, "Set OGG Format", gb_ogg},
         {"FLAC", -1, "Set FLAC Format", gb_flac},
         {"Opus", -1, "Set Opus Format", gb_opus},
-        {"Silence", -1, "Set Silence Detection", gb_silence},
     };
+    for (const FormatPage& p : formatPages_) {
+        const SettingsPage& page = OutputFormats::At(p.format).page;
+        layout.push_back({page.node, -1, page.title, p.page});
+    }
+    layout.push_back({"Silence", -1, "Set Silence Detection", gb_silence});
     for (const Node& n : layout) {
         QTreeWidgetItem* item =
             n.parent < 0 ? new QTreeWidgetItem(TreeView1)
                          : new QTreeWidgetItem(nodes_[static_cast<std::size_t>(n.parent)]);
-        item->setText(0, QString::fromLatin1(n.caption));
+        item->setText(0, n.caption);
         nodes_.push_back(item);
         nodePages_.push_back(n.page);
-        nodeTitles_ << QString::fromLatin1(n.title);
+        nodeTitles_ << n.title;
     }
     connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         autoExpand(current);
@@ -714,6 +731,133 @@ void Tfm_set::buildOpusPage() {
     page->addStretch(1);
 }
 
+void Tfm_set::buildFormatPages() {
+    for (int index = 0; index < OutputFormats::Count(); ++index) {
+        const OutputFormat& format = OutputFormats::At(index);
+        if (format.page.fields.empty())
+            continue;
+        FormatPage built;
+        built.format = index;
+        built.page = newPage(QStringLiteral("gb_") + format.id);
+        auto* page = new QVBoxLayout(built.page);
+        auto* group = newGroup(format.page.group, built.page);
+        auto* form = new QFormLayout(group);
+        for (const SettingsField& field : format.page.fields) {
+            QWidget* control = nullptr;
+            switch (field.kind) {
+            case SettingsField::Kind::Number: {
+                QSpinBox* box = newUpDown(field.objectName, field.low, field.high, true, group);
+                box->setSuffix(field.suffix);
+                form->addRow(field.caption, box);
+                control = box;
+                break;
+            }
+            case SettingsField::Kind::Choice:
+                control = newList(field.objectName, field.choices, group);
+                form->addRow(field.caption, control);
+                break;
+            case SettingsField::Kind::Flag: {
+                QCheckBox* box = newCheck(field.objectName, field.caption, group);
+                connect(box, &QCheckBox::toggled, this, [this] { updateFormatPageStates(); });
+                form->addRow(box);
+                control = box;
+                break;
+            }
+            }
+            built.controls.push_back({field, control});
+        }
+        if (!format.page.note.isEmpty()) {
+            auto* note = new QLabel(format.page.note, group);
+            note->setWordWrap(true);
+            form->addRow(note);
+        }
+        page->addWidget(group);
+        page->addStretch(1);
+        formatPages_.push_back(std::move(built));
+    }
+}
+
+QGroupBox* Tfm_set::formatPage(int index) const {
+    for (const FormatPage& p : formatPages_)
+        if (p.format == index)
+            return p.page;
+    return nullptr;
+}
+
+void Tfm_set::loadFormatPages(const SettingsFile& s) {
+    for (FormatPage& p : formatPages_) {
+        for (FieldControl& c : p.controls) {
+            const SettingsField& f = c.field;
+            switch (f.kind) {
+            case SettingsField::Kind::Number:
+                static_cast<QSpinBox*>(c.control)->setValue(f.key.valueWithin(s, f.low, f.high));
+                break;
+            case SettingsField::Kind::Choice:
+                setPosition(static_cast<QComboBox*>(c.control), f.key.dialogValue(s),
+                            f.key.dialogDefault());
+                break;
+            case SettingsField::Kind::Flag:
+                static_cast<QCheckBox*>(c.control)->setChecked(f.key.dialogFlag(s));
+                break;
+            }
+        }
+    }
+    updateFormatPageStates();
+}
+
+void Tfm_set::saveFormatPages(SettingsFile& s) {
+    for (const FormatPage& p : formatPages_) {
+        for (const FieldControl& c : p.controls) {
+            const SettingsField& f = c.field;
+            switch (f.kind) {
+            case SettingsField::Kind::Number:
+                f.key.write(s, static_cast<QSpinBox*>(c.control)->value());
+                break;
+            case SettingsField::Kind::Choice:
+                f.key.write(s, position(static_cast<QComboBox*>(c.control), f.key.dialogDefault()));
+                break;
+            case SettingsField::Kind::Flag:
+                f.key.writeFlag(s, static_cast<QCheckBox*>(c.control)->isChecked());
+                break;
+            }
+        }
+    }
+}
+
+void Tfm_set::defaultFormatPages() {
+    for (FormatPage& p : formatPages_) {
+        for (FieldControl& c : p.controls) {
+            const SettingsField& f = c.field;
+            switch (f.kind) {
+            case SettingsField::Kind::Number:
+                static_cast<QSpinBox*>(c.control)->setValue(f.key.dialogDefault());
+                break;
+            case SettingsField::Kind::Choice:
+                static_cast<QComboBox*>(c.control)->setCurrentIndex(f.key.dialogDefault());
+                break;
+            case SettingsField::Kind::Flag:
+                static_cast<QCheckBox*>(c.control)->setChecked(f.key.dialogDefault() != 0);
+                break;
+            }
+        }
+    }
+    updateFormatPageStates();
+}
+
+void Tfm_set::updateFormatPageStates() {
+    for (FormatPage& p : formatPages_) {
+        for (FieldControl& c : p.controls) {
+            const int flag = c.field.dependsOn;
+            if (flag < 0 || flag >= static_cast<int>(p.controls.size()))
+                continue;
+            const auto* box =
+                qobject_cast<const QCheckBox*>(p.controls[static_cast<std::size_t>(flag)].control);
+            if (box)
+                c.control->setEnabled(box->isChecked() == c.field.whileOn);
+        }
+    }
+}
+
 void Tfm_set::oggSettingChanged() {
     if (loading_ || !ck_oggcopy->isChecked())
         return;
@@ -901,6 +1045,7 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
         OpusComplexity.valueWithin(s, OpusComplexities.low, OpusComplexities.high));
     cb_opus_application->setCurrentIndex(
         OpusApplication.valueWithin(s, OpusApplications.low, OpusApplications.high));
+    loadFormatPages(s);
 }
 
 // ---------------------------------------------------------------------------
@@ -1014,6 +1159,7 @@ void Tfm_set::saveEncoderControls(SettingsFile& s) {
     OpusBitrate.write(s, ud_opus_bitrate->value());
     OpusComplexity.write(s, ud_opus_complexity->value());
     OpusApplication.write(s, position(cb_opus_application, OpusApplication.dialogDefault()));
+    saveFormatPages(s);
 }
 
 // The chosen entry while the text still names it (the list holds one text
@@ -1101,6 +1247,7 @@ void Tfm_set::Button2Click() {
     ud_opus_bitrate->setValue(OpusBitrate.dialogDefault());
     ud_opus_complexity->setValue(OpusComplexity.dialogDefault());
     cb_opus_application->setCurrentIndex(OpusApplication.dialogDefault());
+    defaultFormatPages();
     loading_ = false;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/dialogs/DialogContext.h"
+#include "engine/OutputFormats.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -33,8 +35,10 @@ class Tfm_set : public QDialog {
 public:
     explicit Tfm_set(DialogContext context);
 
-    // The page tree's nodes by absolute index, the pages and their titles.
-    static constexpr int PageCount = 14;
+    // The page tree's nodes by absolute index, the pages and their titles:
+    // the dialog's own, and one for every output format that brings its
+    // settings' fields along.
+    static const int PageCount;
     static const QString OggNotSupported;
     // What copying OGG pieces means, under its check box.
     static const QString OggCopyExplanation;
@@ -191,6 +195,9 @@ public:
 
     // The WMA list position Ok saves for the typed or chosen text.
     int wmaPosition() const;
+    // The page of the output format at `index` when it is built from the
+    // format's fields; nullptr otherwise.
+    QGroupBox* formatPage(int index) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -211,11 +218,19 @@ private:
     void buildOggPage();
     void buildFlacPage();
     void buildOpusPage();
+    // A page for each output format that brings its fields along.
+    void buildFormatPages();
     void buildSilencePage();
     void loadSilenceControls();
     void saveSilenceControls();
     void buildButtons();
 
+    // The controls of the format pages, from the file, to it, to their
+    // defaults; and which of them are in use.
+    void loadFormatPages(const SettingsFile& settings);
+    void saveFormatPages(SettingsFile& settings);
+    void defaultFormatPages();
+    void updateFormatPageStates();
     void loadEncoderControls(const SettingsFile& settings);
     void saveEncoderControls(SettingsFile& settings);
     void updatePresetStates();
@@ -224,7 +239,18 @@ private:
     void runGuarded(void (Tfm_set::*handler)());
     SettingsFile& settingsFile();
 
+    struct FieldControl {
+        SettingsField field;
+        QWidget* control = nullptr;
+    };
+    struct FormatPage {
+        int format = -1; // its position in OutputFormats
+        QGroupBox* page = nullptr;
+        std::vector<FieldControl> controls;
+    };
+
     DialogContext context_;
+    std::vector<FormatPage> formatPages_;
     QStackedWidget* pages_ = nullptr;
     std::vector<QTreeWidgetItem*> nodes_;
     std::vector<QWidget*> nodePages_;

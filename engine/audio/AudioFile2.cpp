@@ -45,7 +45,43 @@ bool isSource(const QString& path) {
 
 } // namespace
 
-AudioFile2::AudioFile2() = default;
+AudioFile2::AudioFile2() {
+    addBuiltInEncoders();
+}
+
+void AudioFile2::addBuiltInEncoders() {
+    encoders_.clear();
+    encoders_[QStringLiteral(".wav")] = [this](const QString& path, const EncoderInput&) {
+        return std::make_unique<WavEncoder>(path, wavRate_, wavChannels_, wavBits_);
+    };
+    encoders_[QStringLiteral(".mp3")] = [this](const QString& path, const EncoderInput& input) {
+        LameSettings settings;
+        // Settings objects of another kind cannot be read; LAME's defaults
+        // then stand in for them.
+        if (auto* own = dynamic_cast<AudioFile2LameEnc*>(mp3Encoder_))
+            settings = own->TakeSettings();
+        return std::make_unique<Mp3Encoder>(path, input.rate, input.channels, settings);
+    };
+    encoders_[QStringLiteral(".ogg")] = [this](const QString& path, const EncoderInput&) {
+        return std::make_unique<OggEncoder>(path, ogg_);
+    };
+    encoders_[QStringLiteral(".wma")] = [this](const QString& path, const EncoderInput&) {
+        const WmaProfile profile = WmaProfile::byNumber(wmaProfile_);
+        return std::make_unique<WmaEncoder>(path, profile.rate, profile.channels, profile.kbps);
+    };
+    encoders_[QStringLiteral(".flac")] = [this](const QString& path, const EncoderInput& input) {
+        FlacEncoder::Format format = flac_;
+        format.rate = input.rate;
+        format.channels = input.channels;
+        format.bits = FlacEncoder::outputBits(input.bits);
+        return std::make_unique<FlacEncoder>(path, format);
+    };
+    encoders_[QStringLiteral(".opus")] = [this](const QString& path, const EncoderInput& input) {
+        OpusEncoder::Format format = opus_;
+        format.channels = input.channels;
+        return std::make_unique<OpusEncoder>(path, format);
+    };
+}
 
 bool AudioFile2::IsSource(const QString& path) {
     return isSource(path);
@@ -123,39 +159,18 @@ void AudioFile2::CreateOutput(const QString& fileName, int) {
         throw Error(QStringLiteral("Cannot create %1: it is one of the source files and would "
                                    "be overwritten")
                         .arg(fileName));
-    const QString extension = QFileInfo(fileName).suffix().toLower();
-    std::unique_ptr<AudioEncoder> encoder;
-    if (extension == QLatin1String("wav")) {
-        encoder = std::make_unique<WavEncoder>(fileName, wavRate_, wavChannels_, wavBits_);
-    } else if (extension == QLatin1String("mp3")) {
-        LameSettings settings;
-        // Settings objects of another kind cannot be read; LAME's defaults
-        // then stand in for them.
-        if (auto* own = dynamic_cast<AudioFile2LameEnc*>(mp3Encoder_))
-            settings = own->TakeSettings();
-        encoder = std::make_unique<Mp3Encoder>(fileName, inputRate_, inputChannels_, settings);
-    } else if (extension == QLatin1String("ogg")) {
-        encoder = std::make_unique<OggEncoder>(fileName, ogg_);
-    } else if (extension == QLatin1String("wma")) {
-        const WmaProfile profile = WmaProfile::byNumber(wmaProfile_);
-        encoder =
-            std::make_unique<WmaEncoder>(fileName, profile.rate, profile.channels, profile.kbps);
-    } else if (extension == QLatin1String("flac")) {
-        FlacEncoder::Format format = flac_;
-        format.rate = inputRate_;
-        format.channels = inputChannels_;
-        format.bits = FlacEncoder::outputBits(inputBits_);
-        encoder = std::make_unique<FlacEncoder>(fileName, format);
-    } else if (extension == QLatin1String("opus")) {
-        OpusEncoder::Format format = opus_;
-        format.channels = inputChannels_;
-        encoder = std::make_unique<OpusEncoder>(fileName, format);
-    } else {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const auto found = encoders_.find(QLatin1Char('.') + suffix);
+    if (suffix.isEmpty() || found == encoders_.end()) {
+        QStringList known;
+        for (const auto& [extension, factory] : encoders_)
+            known.append(extension);
         throw Error(QStringLiteral("Cannot create %1: the output format is chosen by the "
-                                   "extension, which must be .mp3, .wav, .wma, .ogg, .flac or "
-                                   ".opus")
-                        .arg(fileName));
+                                   "extension, which must be one of %2")
+                        .arg(fileName, known.join(QStringLiteral(", "))));
     }
+    std::unique_ptr<AudioEncoder> encoder =
+        found->second(fileName, EncoderInput{inputRate_, inputChannels_, inputBits_});
     writer_ =
         std::make_unique<AudioWriter>(fileName, std::move(encoder), inputRate_, inputChannels_);
 }
@@ -227,6 +242,16 @@ void AudioFile2::SetSampleBits(int bits) {
     inputBits_ = bits;
 }
 
+void AudioFile2::SetEncoderFactory(const QStringList& extensions, EncoderFactory factory) {
+    for (const QString& extension : extensions)
+        encoders_[extension.toLower()] = factory;
+}
+
+void AudioFile2::SetOutputLength(std::int64_t frames) {
+    if (writer_ && frames > 0)
+        writer_->expectFrames(frames);
+}
+
 std::int64_t AudioFile2::SampleCount() {
     return reader_ ? std::max<std::int64_t>(reader_->totalFrames(), 0) : 0;
 }
@@ -269,6 +294,7 @@ void AudioFile2::SetActive(bool active) {
         flac_ = FlacEncoder::Format{};
         opus_ = OpusEncoder::Format{};
         mp3Encoder_ = nullptr;
+        addBuiltInEncoders();
         if (writer)
             writer->finish();
         return;

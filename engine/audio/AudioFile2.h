@@ -7,14 +7,17 @@
 
 #include <QString>
 
+#include <map>
 #include <memory>
 
 class AudioReader;
 class AudioWriter;
 
-// One audio file component: reads sources, and writes MP3, WAV, WMA, Ogg
-// Vorbis, FLAC or Opus outputs. The program uses one object for each role.
-// No output is ever created over a file that was read as a source.
+// One audio file component: reads sources and writes outputs, each made by
+// the encoder its extension names. The formats of the set-up calls below are
+// built in; others come with their encoder (SetEncoderFactory). The program
+// uses one object for each role. No output is ever created over a file that
+// was read as a source.
 class AudioFile2 : public IAudioFile2 {
 public:
     AudioFile2();
@@ -49,6 +52,8 @@ public:
     void SetFlacFormat(int level) override;
     void SetOpusFormat(int kbps, int complexity, int application) override;
     void SetSampleBits(int bits) override;
+    void SetEncoderFactory(const QStringList& extensions, EncoderFactory factory) override;
+    void SetOutputLength(std::int64_t frames) override;
 
     // Of the file being read; 0 when none is open.
     std::int64_t SampleCount() override;
@@ -71,6 +76,8 @@ private:
     void requireActive(const QString& fileName) const;
     void closeReader();
     void closeWriter();
+    // The encoders of the built-in formats, made from their set-up.
+    void addBuiltInEncoders();
 
     bool active_ = true;
     std::unique_ptr<AudioReader> reader_;
@@ -88,4 +95,6 @@ private:
     FlacEncoder::Format flac_;
     OpusEncoder::Format opus_;
     IAudioFile2LameEnc* mp3Encoder_ = nullptr;
+    // By extension, lower case with its dot.
+    std::map<QString, EncoderFactory> encoders_;
 };

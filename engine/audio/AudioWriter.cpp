@@ -54,6 +54,12 @@ void AudioWriter::setInputFormat(int rate, int channels) {
     converter_.configure(rate, channels, encoder_->rate(), encoder_->channels());
 }
 
+void AudioWriter::expectFrames(std::int64_t frames) {
+    // A resampled count is known only roughly.
+    if (converter_.passesThrough())
+        encoder_->expectFrames(frames);
+}
+
 void AudioWriter::write(const SampleArray& samples) {
     const auto channels = static_cast<std::size_t>(converter_.inChannels());
     const std::vector<float>* source = &samples.samples;

@@ -23,6 +23,9 @@ public:
     // The format of the blocks to come; what is still in the resampler is
     // written out in the old one first.
     void setInputFormat(int rate, int channels);
+    // The frames the blocks to come hold in all; the encoder hears of it when
+    // they reach it unconverted.
+    void expectFrames(std::int64_t frames);
     void write(const SampleArray& samples);
     // Flushes the conversion and completes the file.
     void finish();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/audio/AudioEncoder.h"
 #include "engine/audio/SampleArray.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -66,6 +68,13 @@ public:
     // On a writer: the depth the blocks' samples had in their source (0 for
     // a lossy one), which lossless outputs keep.
     virtual void SetSampleBits(int /*bits*/) {}
+    // Outputs whose extension is one of `extensions` (".m4a", ...) are
+    // encoded by `factory` from now on: formats beyond those the set-up
+    // calls above name bring their encoder along.
+    virtual void SetEncoderFactory(const QStringList& /*extensions*/, EncoderFactory /*factory*/) {}
+    // On a writer with an output open, before its first samples: the frames
+    // the output will hold, when that is known up front.
+    virtual void SetOutputLength(std::int64_t /*frames*/) {}
 
     virtual std::int64_t SampleCount() = 0;
     virtual bool IsOpen() = 0;

@@ -103,6 +103,8 @@ WmaEncoder::WmaEncoder(const QString& path, int rate, int channels, int kbps)
     packet_.reset(av_packet_alloc());
     if (!frame_ || !packet_)
         fail("create", AVERROR(ENOMEM));
+    // The frame decoders swallow.
+    pending_.assign(frameSize_ * static_cast<std::size_t>(channels_), 0.0f);
 }
 
 WmaEncoder::~WmaEncoder() = default;
@@ -110,6 +112,7 @@ WmaEncoder::~WmaEncoder() = default;
 void WmaEncoder::write(const float* interleaved, std::size_t frames) {
     if (finished_)
         return;
+    audio_ = audio_ || frames > 0;
     pending_.insert(pending_.end(), interleaved,
                     interleaved + frames * static_cast<std::size_t>(channels_));
     const std::size_t whole = pending_.size() / static_cast<std::size_t>(channels_) / frameSize_;
@@ -169,6 +172,9 @@ void WmaEncoder::finish() {
     if (finished_)
         return;
     finished_ = true;
+    // Silence alone is no piece.
+    if (!audio_)
+        pending_.clear();
     if (!pending_.empty())
         encode(pending_.size() / static_cast<std::size_t>(channels_));
     send(nullptr);

@@ -15,6 +15,10 @@ struct AVPacket;
 // WMA (FFmpeg's wmav2 encoder) in an ASF file. The encoder takes whole
 // frames of its own size; what is left over waits for the next write and the
 // last, shorter frame is padded by FFmpeg when the file is completed.
+// Decoders give nothing for the first frame, which only primes their
+// overlap: a frame of silence goes ahead of the audio, so that none of it is
+// lost and it starts where the piece does. ASF cannot say where the audio
+// ends, so the last frame decodes whole.
 class WmaEncoder : public AudioEncoder {
 public:
     WmaEncoder(const QString& path, int rate, int channels, int kbps);
@@ -49,6 +53,8 @@ private:
     std::size_t frameSize_ = 0;
     long long nextPts_ = 0;
     bool finished_ = false;
+    bool audio_ = false; // any frames written
+
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecCloser> codec_;
     std::unique_ptr<AVFrame, FrameCloser> frame_;

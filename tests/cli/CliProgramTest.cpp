@@ -91,8 +91,13 @@ TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
     const struct {
         const char* format;
         const char* container;
-    } formats[] = {{"mp3", "mp3"}, {"wav", "wav"},   {"wma", "asf"},
-                   {"ogg", "ogg"}, {"flac", "flac"}, {"opus", "ogg"}};
+    } formats[] = {{"mp3", "mp3"},
+                   {"wav", "wav"},
+                   {"wma", "asf"},
+                   {"ogg", "ogg"},
+                   {"flac", "flac"},
+                   {"opus", "ogg"},
+                   {"m4a", "mov,mp4,m4a,3gp,3g2,mj2"}};
     for (const auto& f : formats) {
         const Result r =
             run({"split", song, "--time", "1", "--format", f.format, "--out", out(), "--no-copy"});
@@ -120,7 +125,7 @@ TEST_F(CliProgramTest, SplitsIntoEveryFormatAsTheWindowNamesAndTagsThem) {
         }
         EXPECT_TRUE(r.out.contains("1 of 1 file done")) << r.out.toStdString();
     }
-    EXPECT_EQ(outputs().size(), 18) << outputs().join(' ').toStdString();
+    EXPECT_EQ(outputs().size(), 21) << outputs().join(' ').toStdString();
     // A copied OGG piece: FFmpeg, which does not trim a stream's start,
     // also plays the lead of the packet before the piece, less than a
     // long block; an encoded piece would have none.

@@ -142,7 +142,7 @@ TEST_F(SourceFormatRuns, CorpusPiecesAreTheStraightDecode) {
             float worst = 0;
             for (std::size_t i = 0; i < joined.size(); ++i)
                 worst = std::max(worst, std::fabs(joined[i] - std::clamp(file.reference.samples[i],
-                                                                        -1.0f, 32767.0f / 32768)));
+                                                                         -1.0f, 32767.0f / 32768)));
             EXPECT_LE(worst, tolerance);
             for (const QString& name : outputs())
                 QFile::remove(outDir + name);
@@ -215,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(Inputs, SourceFormatRuns,
 // A tone of its own on every speaker of a surround source, 3.0 to 7.1: in
 // the pieces of every format that keeps the channels, FFmpeg reads the
 // source's layout and finds each tone on the channel it names for that
-// speaker. (MP3 and WMA pieces are stereo, mixed down.)
+// speaker. (MP3 and WMA pieces are stereo, mixed down, and so are those of
+// formats that cannot hold a layout.)
 class SurroundRuns : public SourceFormatRuns {};
 
 TEST_P(SurroundRuns, EveryOutputKeepsEachSpeakerOnItsChannel) {
@@ -235,8 +236,10 @@ TEST_P(SurroundRuns, EveryOutputKeepsEachSpeakerOnItsChannel) {
         {"6.1", {"FL", "FR", "FC", "LFE", "BC", "SL", "SR"}},
         {"7.1", {"FL", "FR", "FC", "LFE", "BL", "BR", "SL", "SR"}},
     };
-    const std::pair<int, const char*> formats[] = {
-        {OutputWav, "wav"}, {OutputOgg, "ogg"}, {OutputFlac, "flac"}, {OutputOpus, "opus"}};
+    std::vector<std::pair<int, std::string>> formats;
+    for (int index = 0; index < OutputFormats::Count(); ++index)
+        if (OutputFormats::At(index).channelOrder(6).size() == 6)
+            formats.emplace_back(index, OutputFormats::At(index).extension().mid(1).toStdString());
     for (const Layout& layout : layouts) {
         const auto channels = static_cast<int>(layout.speakers.size());
         const QString name = QStringLiteral("surround%1").arg(channels);
@@ -252,7 +255,11 @@ TEST_P(SurroundRuns, EveryOutputKeepsEachSpeakerOnItsChannel) {
         for (const auto& [format, extension] : formats) {
             SCOPED_TRACE(std::string(layout.name) + " to " + extension);
             split(format);
-            const DecodedAudio piece = decode(name + "_1." + extension);
+            const DecodedAudio piece = decode(name + "_1." + QString::fromStdString(extension));
+            if (OutputFormats::At(format).channelOrder(channels).size() == 2) {
+                EXPECT_EQ(piece.channels, 2);
+                continue;
+            }
             ASSERT_EQ(piece.channels, channels);
             // FFmpeg calls the surround pair of FLAC's 5.0 and 5.1 (which
             // FLAC leaves "back or surround") side speakers, where WAV's and

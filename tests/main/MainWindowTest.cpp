@@ -539,7 +539,7 @@ TEST_F(MainWindowTest, ListsFieldsAndHelpTextAreSetUpOnShow) {
     QStringList formats;
     for (int i = 0; i < main->cb_format->count(); ++i)
         formats << main->cb_format->itemText(i);
-    EXPECT_EQ(formats, QStringList({"MP3", "WAV", "WMA", "OGG", "FLAC", "Opus"}));
+    EXPECT_EQ(formats, QStringList({"MP3", "WAV", "WMA", "OGG", "FLAC", "Opus", "M4A"}));
     EXPECT_EQ(main->cb_format->currentIndex(), 0);
 }
 

@@ -60,7 +60,8 @@ const QByteArray kDefaultEncoderKeys =
     "[wma]\nformat=9\n"
     "[ogg]\nchannel=1\nfrequency=7\nbitrate=9\nmax bitrate=9\nmin bitrate=9\nquality=300\n"
     "oggvbr=0\noggquality=0\ncopy=1\n"
-    "[FLAC]\nLevel=5\n[Opus]\nBitrate=128\nComplexity=10\nApplication=0\n";
+    "[FLAC]\nLevel=5\n[Opus]\nBitrate=128\nComplexity=10\nApplication=0\n"
+    "[M4A]\nBitrate=160\nVBR=0\nQuality=2\n";
 
 class SettingsDialogTest : public ::testing::Test {
 protected:
@@ -177,18 +178,23 @@ TEST_F(SettingsDialogTest, CentredOverTheMainWindowOnlyTheFirstTime) {
 
 TEST_F(SettingsDialogTest, TreeNodesShowTheirPagesAndTheLastPageOutlastsCancel) {
     open();
-    const char* captions[] = {"General", "MP3",     "General",      "VBR",    "Filtering",
-                              "Expert",  "Presets", "Command Line", "WAV",    "WMA",
-                              "OGG",     "FLAC",    "Opus",         "Silence"};
+    const char* captions[] = {"General", "MP3",     "General",      "VBR", "Filtering",
+                              "Expert",  "Presets", "Command Line", "WAV", "WMA",
+                              "OGG",     "FLAC",    "Opus",         "M4A", "Silence"};
     const char* titles[] = {"Set General",     "Set MP3 General",      "Set MP3 General",
                             "Set MP3 VBR",     "Set MP3 Filter",       "Set MP3 Expert",
                             "Set MP3 Presets", "Set MP3 Command Line", "Set WAV Format",
                             "Set WMA Format",  "Set OGG Format",       "Set FLAC Format",
-                            "Set Opus Format", "Set Silence Detection"};
-    QWidget* pages[] = {dlg->gb_cdgeneral, dlg->gb_mp3general, dlg->gb_mp3general, dlg->gb_mp3vbr,
-                        dlg->gb_filter,    dlg->gb_expert,     dlg->gb_presets,    dlg->gb_command,
-                        dlg->gb_wav,       dlg->gb_wma,        dlg->gb_ogg,        dlg->gb_flac,
-                        dlg->gb_opus,      dlg->gb_silence};
+                            "Set Opus Format", "Set M4A Format",       "Set Silence Detection"};
+    QWidget* m4a = dlg->formatPage(OutputFormats::IndexOf("m4a"));
+    QWidget* pages[] = {dlg->gb_cdgeneral,  dlg->gb_mp3general,
+                        dlg->gb_mp3general, dlg->gb_mp3vbr,
+                        dlg->gb_filter,     dlg->gb_expert,
+                        dlg->gb_presets,    dlg->gb_command,
+                        dlg->gb_wav,        dlg->gb_wma,
+                        dlg->gb_ogg,        dlg->gb_flac,
+                        dlg->gb_opus,       m4a,
+                        dlg->gb_silence};
     for (int i = 0; i < Tfm_set::PageCount; ++i) {
         ASSERT_EQ(dlg->node(i)->text(0), captions[i]) << i;
         dlg->ShowSettingsPage(i);
@@ -638,6 +644,34 @@ TEST_F(SettingsDialogTest, FlacAndOpusKeysRoundTripAndValuesOutOfRangeReadAsDefa
     EXPECT_EQ(dlg->ud_opus_bitrate->value(), 510);
     EXPECT_EQ(dlg->ud_opus_complexity->value(), 0);
     EXPECT_EQ(dlg->cb_opus_application->currentText(), "Low delay");
+}
+
+TEST_F(SettingsDialogTest, FormatPagesBuiltFromTheirFieldsLoadSaveAndDefault) {
+    writeFile("[M4A]\nBitrate=999\nVBR=1\nQuality=4\n");
+    start();
+    open();
+    auto* bitrate = dlg->findChild<QSpinBox*>("ud_m4a_bitrate");
+    auto* vbr = dlg->findChild<QCheckBox*>("ck_m4a_vbr");
+    auto* quality = dlg->findChild<QComboBox*>("cb_m4a_quality");
+    ASSERT_TRUE(bitrate && vbr && quality);
+    EXPECT_EQ(bitrate->value(), 160) << "a value out of range reads as the default";
+    EXPECT_TRUE(vbr->isChecked());
+    EXPECT_EQ(quality->currentText(), "Highest");
+    EXPECT_TRUE(quality->isEnabled());
+    EXPECT_FALSE(bitrate->isEnabled()) << "VBR asks for a quality, not a bitrate";
+
+    vbr->setChecked(false);
+    EXPECT_TRUE(bitrate->isEnabled());
+    EXPECT_FALSE(quality->isEnabled());
+    bitrate->setValue(256);
+    dlg->OkClick();
+    EXPECT_TRUE(fileText().contains("[M4A]\nBitrate=256\nVBR=0\nQuality=4\n"));
+
+    open();
+    dlg->Button2Click();
+    EXPECT_EQ(bitrate->value(), 160);
+    EXPECT_FALSE(vbr->isChecked());
+    EXPECT_EQ(quality->currentText(), "High");
 }
 
 TEST_F(SettingsDialogTest, WmaListTakesTypingButSavesOnlyPositionsOfItsList) {

@@ -403,7 +403,10 @@ int realMusic(int pairs, const QString& only) {
         !run(ffmpeg, {"-nostdin", "-v", "error", "-y", "-i", at("music.wav"), "-c:a", "libopus",
                       "-b:a", "128k", at("music.opus")}) ||
         !run(ffmpeg, loop + QStringList{at("music.mp3"), "-c", "copy", at("long.mp3")}) ||
-        !run(ffmpeg, loop + QStringList{at("music.opus"), "-c", "copy", at("long.opus")})) {
+        // Opus looped by a packet copy has positions that jump where it
+        // starts again, which a copy refuses: the long one is encoded.
+        !run(ffmpeg, loop + QStringList{at("music.wav"), "-c:a", "libopus", "-b:a", "128k",
+                                        at("long.opus")})) {
         std::printf("The sources could not be made\n");
         return 1;
     }
@@ -418,6 +421,7 @@ int realMusic(int pairs, const QString& only) {
     const QString peerOut = dir.filePath(QStringLiteral("peer"));
     // Tarnwell's default settings: the Opus page's 128 kbps at complexity 10.
     const QString settings = dir.filePath(QStringLiteral("Velmora.ini"));
+    QFile(settings).open(QIODevice::WriteOnly);
     const auto tarnwell = [&](const QString& source, const QStringList& job) {
         return QStringList{cli, QStringLiteral("split"), source} + job +
                QStringList{QStringLiteral("--out"), ours, QStringLiteral("--settings"), settings,

@@ -28,9 +28,9 @@ packages=(
     libebur128-dev                  # loudness of the pieces for ReplayGain
     desktop-file-utils appstream
     clang libclang-rt-14-dev
-    # ogginfo checks copied Ogg pieces in the tests; ffmpeg is what the
-    # benchmarks compare with.
-    vorbis-tools ffmpeg
+    # ogginfo checks copied Ogg pieces in the tests; ffmpeg and mp3splt are
+    # what the benchmarks compare with.
+    vorbis-tools ffmpeg mp3splt
     flac opus-tools                 # reference encoders and decoders of the tests
     # The tests' corpus of Ogg files from other encoders (oggenc and FFmpeg
     # as above; oggdec decodes the references):

@@ -9,7 +9,14 @@
 // of the peer's (above 1: Tarnwell is faster), and each side's peak memory.
 // A peer that is not installed leaves its row saying so.
 //
+// With --real it instead runs the fast paths as whole processes on real
+// music (the game soundtracks of frozen-bubble, 16.5 minutes, and the same
+// looped to 3 hours for memory): tarnwell-cli copying MP3 and Opus pieces
+// against mp3splt and ffmpeg's packet copy, and one Opus file from FLAC
+// against ffmpeg's libopus at the same settings.
+//
 // Run by hand: build/bin/PeerBench [--workers N] [pairs] [minutes] [only cases named so]
+//              build/bin/PeerBench --real [pairs] [only cases named so]
 #include "bench/BenchDesktop.h"
 #include "bench/BenchSource.h"
 #include "core/AppState.h"
@@ -270,6 +277,28 @@ public:
         return ours;
     }
 
+    // One case of two whole processes, `pairs` runs of each in turn; each
+    // side's output folder is emptied before it runs.
+    void compareCommands(const char* caseName, const QStringList& ours, const QString& ourOut,
+                         const Peer& peer) {
+        Side mine;
+        Side theirs;
+        if (!QString::fromLatin1(caseName).contains(only_, Qt::CaseInsensitive))
+            return;
+        const QString errors = work_ + QStringLiteral("/errors.txt");
+        for (int i = 0; i < pairs_; ++i) {
+            emptyFolder(ourOut);
+            mine.add(measure(ours, QStringLiteral("/dev/null"), errors));
+            if (!peer.program.isEmpty()) {
+                emptyFolder(peer.outDir);
+                QStringList argv{peer.program};
+                argv << peer.arguments;
+                theirs.add(measure(argv, QStringLiteral("/dev/null"), errors));
+            }
+        }
+        print(caseName, peer, mine, theirs);
+    }
+
     // The times the child printed for its run, with the peak memory of the
     // whole process; the process start-up is kept apart.
     std::optional<Usage> runOnly(std::optional<Usage> process, const QString& times) {
@@ -333,6 +362,110 @@ const JobInfo& jobNamed(Job job) {
                          [job](const JobInfo& j) { return j.job == job; });
 }
 
+// Runs `program` with `arguments`; false when it fails.
+bool run(const QString& program, const QStringList& arguments) {
+    return !program.isEmpty() && QProcess::execute(program, arguments) == 0;
+}
+
+// The fast paths of tarnwell-cli as whole processes on real music.
+int realMusic(int pairs, const QString& only) {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString lame = QStandardPaths::findExecutable(QStringLiteral("lame"));
+    const QString flac = QStandardPaths::findExecutable(QStringLiteral("flac"));
+    const QString sounds = QStringLiteral("/usr/share/games/frozen-bubble/snd/");
+    const QStringList songs{QStringLiteral("frozen-mainzik-1p.ogg"), QStringLiteral("introzik.ogg"),
+                            QStringLiteral("frozen-mainzik-2p.ogg"),
+                            QStringLiteral("frozen-mainzik-1p.ogg")};
+    if (ffmpeg.isEmpty() || lame.isEmpty() || flac.isEmpty() ||
+        !QFileInfo::exists(sounds + songs.front())) {
+        std::printf("Needs ffmpeg, lame, flac and frozen-bubble-data\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const auto at = [&dir](const char* name) { return dir.filePath(QLatin1String(name)); };
+    std::printf("Making a 16.5-minute stereo 44100 Hz source of frozen-bubble's soundtracks as "
+                "MP3 (lame 192 kbps), FLAC and Opus (ffmpeg libopus 128 kbps), and the MP3 and "
+                "Opus looped to 3 hours ...\n");
+    std::fflush(stdout);
+    QStringList concat{"-nostdin", "-v", "error", "-y"};
+    for (const QString& song : songs)
+        concat << "-i" << sounds + song;
+    concat << "-filter_complex"
+           << "[0:a][1:a][2:a][3:a]concat=n=4:v=0:a=1,atrim=0:990"
+           << "-c:a"
+           << "pcm_s16le" << at("music.wav");
+    const QStringList loop{"-nostdin", "-v", "error", "-y", "-stream_loop", "10", "-i"};
+    if (!run(ffmpeg, concat) ||
+        !run(lame, {"--quiet", "-b", "192", at("music.wav"), at("music.mp3")}) ||
+        !run(flac, {"-s", "-f", at("music.wav"), "-o", at("music.flac")}) ||
+        !run(ffmpeg, {"-nostdin", "-v", "error", "-y", "-i", at("music.wav"), "-c:a", "libopus",
+                      "-b:a", "128k", at("music.opus")}) ||
+        !run(ffmpeg, loop + QStringList{at("music.mp3"), "-c", "copy", at("long.mp3")}) ||
+        // Opus looped by a packet copy has positions that jump where it
+        // starts again, which a copy refuses: the long one is encoded.
+        !run(ffmpeg, loop + QStringList{at("music.wav"), "-c:a", "libopus", "-b:a", "128k",
+                                        at("long.opus")})) {
+        std::printf("The sources could not be made\n");
+        return 1;
+    }
+
+    std::printf("%s, %d cores, load average %s at the start; %d pairs, medians; whole processes\n",
+                qPrintable(processorName()), QThread::idealThreadCount(), qPrintable(loadAverage()),
+                pairs);
+    std::printf("%-30s %7s %7s %8s | %-24s %7s %7s %8s | Tarnwell's speed\n", "case", "wall s",
+                "cpu s", "peak MB", "peer", "wall s", "cpu s", "peak MB");
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwell-cli");
+    const QString ours = dir.filePath(QStringLiteral("tarnwell"));
+    const QString peerOut = dir.filePath(QStringLiteral("peer"));
+    // Tarnwell's default settings: the Opus page's 128 kbps at complexity 10.
+    const QString settings = dir.filePath(QStringLiteral("Velmora.ini"));
+    QFile(settings).open(QIODevice::WriteOnly);
+    const auto tarnwell = [&](const QString& source, const QStringList& job) {
+        return QStringList{cli, QStringLiteral("split"), source} + job +
+               QStringList{QStringLiteral("--out"), ours, QStringLiteral("--settings"), settings,
+                           QStringLiteral("--quiet")};
+    };
+    const QString mp3splt = QStandardPaths::findExecutable(QStringLiteral("mp3splt"));
+    const auto segments = [&](const char* label, const QString& source, const char* extension) {
+        return Bench::Peer{label,
+                           ffmpeg,
+                           {"-nostdin", "-v", "error", "-i", source, "-c", "copy", "-f", "segment",
+                            "-segment_time", "200",
+                            peerOut + QStringLiteral("/part%03d.") + QLatin1String(extension)},
+                           peerOut};
+    };
+    Bench bench(pairs, only, dir.path(), QString(), 990, 0);
+    for (const auto& [name, source] :
+         {std::pair{"16.5 min", at("music.mp3")}, std::pair{"3 hours", at("long.mp3")}}) {
+        const QByteArray label = QByteArray("MP3 copy, 200 s, ") + name;
+        const QStringList job = tarnwell(source, {"--time", "200", "--format", "mp3", "--copy"});
+        bench.compareCommands(
+            label.constData(), job, ours,
+            {"mp3splt -t 3.20", mp3splt, {"-q", "-t", "3.20", "-d", peerOut, source}, peerOut});
+        bench.compareCommands(label.constData(), job, ours,
+                              segments("ffmpeg -c copy segment", source, "mp3"));
+    }
+    for (const auto& [name, source] :
+         {std::pair{"16.5 min", at("music.opus")}, std::pair{"3 hours", at("long.opus")}}) {
+        const QByteArray label = QByteArray("Opus copy, 200 s, ") + name;
+        bench.compareCommands(label.constData(),
+                              tarnwell(source, {"--time", "200", "--format", "opus", "--copy"}),
+                              ours, segments("ffmpeg -c copy segment", source, "opus"));
+    }
+    // The same resampling on both sides: soxr at its high quality (20 bits).
+    bench.compareCommands("FLAC to one Opus, 128 kbps",
+                          tarnwell(at("music.flac"), {"--time", "1000", "--format", "opus"}), ours,
+                          {"ffmpeg libopus, soxr",
+                           ffmpeg,
+                           {"-nostdin", "-v", "error", "-y", "-i", at("music.flac"), "-af",
+                            "aresample=resampler=soxr:precision=20", "-c:a", "libopus", "-b:a",
+                            "128k", "-compression_level", "10", peerOut + "/music.opus"},
+                           peerOut});
+    std::printf("Load average at the end: %s\n", qPrintable(loadAverage()));
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -351,13 +484,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (args.size() > 1 && args[1] == QLatin1String("--real"))
+        return realMusic(args.size() > 2 ? std::max(1, args[2].toInt()) : 3,
+                         args.size() > 3 ? args[3] : QString());
+
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         std::printf("Usage: PeerBench [--workers N] [pairs] [minutes] [only]\n"
                     "Runs each case's Tarnwell run and its peer command in turn, `pairs` times\n"
                     "(default 3), on a generated `minutes`-long file (default 10), and prints\n"
                     "medians, speed ratios, CPU times and peak memory. `only` runs the cases\n"
                     "whose name holds it. --workers sets how many workers a split run uses\n"
-                    "(default 0: one for every core).\n");
+                    "(default 0: one for every core).\n"
+                    "--real runs tarnwell-cli's copies and Opus encoding as whole processes on\n"
+                    "real music (frozen-bubble's soundtracks) against mp3splt and ffmpeg.\n");
         return 0;
     }
     int workers = 0;

@@ -538,7 +538,6 @@ void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>&
 }
 
 void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length) {
-    c_.reader.Seek(start, 3);
     pieceStart_ = start;
 
     Output out;
@@ -547,6 +546,10 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
     out.end = start + length;
     try {
         configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
+        // A copy reads the source's packets itself; a seek of a reader that
+        // decodes on from the start would decode everything before the piece.
+        if (!out.copy)
+            c_.reader.Seek(start, 3);
         if (out.copy)
             out.note = QStringLiteral("copied");
         pieceNote_ = out.note;

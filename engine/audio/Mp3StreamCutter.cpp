@@ -89,29 +89,65 @@ constexpr std::array<std::uint16_t, 256> CrcTable = [] {
     return table;
 }();
 
-std::uint16_t crc16(const unsigned char* data, std::size_t size) {
-    unsigned crc = 0;
+std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t start = 0) {
+    unsigned crc = start;
     for (std::size_t i = 0; i < size; ++i)
         crc = (crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xff];
     return static_cast<std::uint16_t>(crc);
 }
 
-// The size of the ID3v2 tags at `at`, 0 for none.
-std::size_t id3v2Size(const QByteArray& file, std::size_t at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(file.constData()) + at;
-    if (static_cast<std::size_t>(file.size()) < at + 10 || std::memcmp(p, "ID3", 3) != 0)
+// The size of the ID3v2 tag whose first 10 bytes are `p`, 0 for none.
+std::size_t id3v2Size(const unsigned char* p, std::size_t size) {
+    if (size < 10 || std::memcmp(p, "ID3", 3) != 0)
         return 0;
-    const std::size_t size = std::size_t(p[6] & 0x7f) << 21 | std::size_t(p[7] & 0x7f) << 14 |
+    const std::size_t body = std::size_t(p[6] & 0x7f) << 21 | std::size_t(p[7] & 0x7f) << 14 |
                              std::size_t(p[8] & 0x7f) << 7 | (p[9] & 0x7f);
-    return 10 + size + ((p[5] & 0x10) ? 10 : 0);
+    return 10 + body + ((p[5] & 0x10) ? 10 : 0);
 }
 
-std::size_t audioStart(const QByteArray& file) {
-    std::size_t at = 0;
-    while (const std::size_t size = id3v2Size(file, at))
-        at += size;
-    return at;
+[[noreturn]] void failReading(const QFile& file) {
+    throw Error(QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString()));
 }
+
+// Reads `size` bytes at `at` into `into`; fewer only at the end of the file.
+qint64 readAt(QFile& file, qint64 at, unsigned char* into, qint64 size) {
+    if (!file.seek(at))
+        failReading(file);
+    const qint64 got = file.read(reinterpret_cast<char*>(into), size);
+    if (got < 0)
+        failReading(file);
+    return got;
+}
+
+// The bytes of [begin, end) of a file, read forwards through a window, so
+// that indexing a file of any length takes the memory of the window only.
+class ForwardWindow {
+public:
+    ForwardWindow(QFile& file, qint64 begin, qint64 end) : file_(file), start_(begin), end_(end) {}
+
+    // The `size` bytes at `at`, or nullptr when they run past the end.
+    const unsigned char* at(qint64 at, std::size_t size) {
+        const auto want = static_cast<qint64>(size);
+        if (at < start_ || at + want > end_)
+            return nullptr;
+        if (at + want > start_ + static_cast<qint64>(bytes_.size())) {
+            start_ = at;
+            bytes_.resize(static_cast<std::size_t>(std::min(end_ - at, Chunk)));
+            const qint64 got = readAt(file_, at, bytes_.data(), static_cast<qint64>(bytes_.size()));
+            bytes_.resize(static_cast<std::size_t>(got));
+            if (got < want)
+                return nullptr;
+        }
+        return bytes_.data() + (at - start_);
+    }
+
+private:
+    static constexpr qint64 Chunk = 1 << 18;
+    QFile& file_;
+    qint64 start_;
+    qint64 end_;
+    std::vector<unsigned char> bytes_;
+};
 
 } // namespace
 
@@ -120,7 +156,8 @@ bool Mp3StreamCutter::IsMp3(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     QByteArray start = file.read(10);
-    const std::size_t skip = id3v2Size(start, 0);
+    const std::size_t skip = id3v2Size(reinterpret_cast<const unsigned char*>(start.constData()),
+                                       static_cast<std::size_t>(start.size()));
     if (!file.seek(static_cast<qint64>(skip)))
         return false;
     start = file.read(4096);
@@ -152,50 +189,59 @@ Mp3StreamCutter::Mp3StreamCutter(const QString& source) : source_(source) {
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open %1: %2").arg(source, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Cannot read %1: %2").arg(source, file.errorString()));
-    read(bytes);
+    read(file);
 }
 
 int Mp3StreamCutter::sideInfoSize() const {
     return mpeg1_ ? (mono_ ? 17 : 32) : (mono_ ? 9 : 17);
 }
 
-void Mp3StreamCutter::read(const QByteArray& file) {
+void Mp3StreamCutter::read(QFile& file) {
     const auto note = [this](const char* why) {
         if (problem_.isEmpty())
             problem_ = QString::fromLatin1(why);
     };
-    const auto* all = reinterpret_cast<const unsigned char*>(file.constData());
-    std::size_t begin = audioStart(file);
-    std::size_t end = static_cast<std::size_t>(file.size());
-    if (end >= begin + 128 && std::memcmp(all + end - 128, "TAG", 3) == 0)
+    // The audio lies between the ID3v2 tags at the start and the ID3v1 and
+    // APE tags at the end.
+    qint64 begin = 0;
+    qint64 end = file.size();
+    std::array<unsigned char, 10> id3{};
+    while (readAt(file, begin, id3.data(), 10) == 10) {
+        const std::size_t size = id3v2Size(id3.data(), id3.size());
+        if (size == 0)
+            break;
+        begin += static_cast<qint64>(size);
+    }
+    std::array<unsigned char, 128> tail{};
+    if (end >= begin + 128 && readAt(file, end - 128, tail.data(), 128) == 128 &&
+        std::memcmp(tail.data(), "TAG", 3) == 0)
         end -= 128;
-    if (end >= begin + 32 && std::memcmp(all + end - 32, "APETAGEX", 8) == 0) {
-        const unsigned char* footer = all + end - 32;
+    if (end >= begin + 32 && readAt(file, end - 32, tail.data(), 32) == 32 &&
+        std::memcmp(tail.data(), "APETAGEX", 8) == 0) {
+        const unsigned char* footer = tail.data();
         const std::size_t size =
             footer[12] | footer[13] << 8 | footer[14] << 16 | std::size_t(footer[15]) << 24;
         const bool header = footer[23] & 0x80;
-        end -= std::min(end - begin, size + (header ? 32 : 0));
+        end -= std::min<qint64>(end - begin, static_cast<qint64>(size + (header ? 32 : 0)));
     }
     if (end < begin)
         end = begin;
-    data_.assign(all + begin, all + end);
 
-    const auto headerAt = [this](std::size_t at) {
-        return at + 4 <= data_.size() ? parse(bigEndian(data_.data() + at)) : Header();
+    ForwardWindow window(file, begin, end);
+    const auto headerAt = [&window](qint64 at) {
+        const unsigned char* p = window.at(at, 4);
+        return p ? parse(bigEndian(p)) : Header();
     };
     // The first frame is one followed by another like it (or by the end).
-    std::size_t at = 0;
-    for (; at + 4 <= data_.size(); ++at) {
+    qint64 at = begin;
+    for (; at + 4 <= end; ++at) {
         const Header h = headerAt(at);
-        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && at == 0)
+        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && at == begin)
             break; // refused below
         if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
             continue;
-        const std::size_t next = at + static_cast<std::size_t>(h.length());
-        if (next == data_.size())
+        const qint64 next = at + h.length();
+        if (next == end)
             break;
         const Header after = headerAt(next);
         if (after.valid && after.rate == h.rate && after.layer == h.layer)
@@ -212,7 +258,7 @@ void Mp3StreamCutter::read(const QByteArray& file) {
         problem_ = QStringLiteral("free-format stream");
         return;
     }
-    header_ = bigEndian(data_.data() + at);
+    header_ = bigEndian(window.at(at, 4));
     mpeg1_ = first.mpeg1;
     mono_ = first.mono;
     rate_ = first.rate;
@@ -220,21 +266,18 @@ void Mp3StreamCutter::read(const QByteArray& file) {
 
     bool gap = false;
     bool firstFrame = true;
-    while (at + 4 <= data_.size()) {
+    std::uint32_t firstAudio = 0;
+    while (at + 4 <= end) {
         const Header h = headerAt(at);
-        if (!h.valid) {
+        if (!h.valid || h.layer != 3 || h.bitrateIndex == 0) {
             // Junk: what follows counts only if frames go on after it.
             gap = true;
             ++at;
             continue;
         }
-        if (h.layer != 3 || h.bitrateIndex == 0) {
-            gap = true;
-            ++at;
-            continue;
-        }
         const auto size = static_cast<std::size_t>(h.length());
-        if (at + size > data_.size())
+        const unsigned char* p = window.at(at, size);
+        if (!p)
             break;
         if (gap) {
             note("damaged source");
@@ -244,21 +287,26 @@ void Mp3StreamCutter::read(const QByteArray& file) {
             note("rate or channels change");
         Frame frame;
         frame.offset = at;
-        frame.size = static_cast<int>(size);
-        frame.bitrateIndex = h.bitrateIndex;
-        const unsigned char* side = data_.data() + at + (h.crc ? 6 : 4);
-        frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
-        frame.sideEnd = (h.crc ? 6 : 4) + h.sideInfo();
+        frame.size = static_cast<std::uint16_t>(size);
+        frame.bitrateIndex = static_cast<std::uint8_t>(h.bitrateIndex);
+        const unsigned char* side = p + (h.crc ? 6 : 4);
+        frame.mainDataBegin =
+            static_cast<std::uint16_t>(mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0]);
+        frame.sideEnd = static_cast<std::uint8_t>((h.crc ? 6 : 4) + h.sideInfo());
         // A tag frame carries no audio the decoder gives.
-        if (!(firstFrame && readTag(frame)))
+        if (!(firstFrame && readTag(p, size))) {
+            if (frames_.empty())
+                firstAudio = bigEndian(p);
             frames_.push_back(frame);
+        }
         firstFrame = false;
-        at += size;
+        at += static_cast<qint64>(size);
     }
+    frames_.shrink_to_fit();
     if (frames_.empty())
         note("empty source");
     else // The new frames match the audio, not a tag frame another encoder wrote.
-        header_ = bigEndian(data_.data() + frames_.front().offset);
+        header_ = firstAudio;
 
     // As FFmpeg counts: everything decoded, less the start and the end cut.
     std::int64_t decoded = static_cast<std::int64_t>(frames_.size()) * spf_;
@@ -267,9 +315,7 @@ void Mp3StreamCutter::read(const QByteArray& file) {
     total_ = std::max<std::int64_t>(0, decoded - startSkip_);
 }
 
-bool Mp3StreamCutter::readTag(const Frame& frame) {
-    const unsigned char* p = data_.data() + frame.offset;
-    const auto size = static_cast<std::size_t>(frame.size);
+bool Mp3StreamCutter::readTag(const unsigned char* p, std::size_t size) {
     const std::size_t xing = 4 + static_cast<std::size_t>(sideInfoSize());
     if (size >= 4 + 32 + 4 && std::memcmp(p + 36, "VBRI", 4) == 0) {
         lame_ = QByteArray("");
@@ -350,7 +396,7 @@ QByteArray Mp3StreamCutter::silentFrame(const std::vector<unsigned char>& reserv
 }
 
 QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std::int64_t bytes,
-                                     const std::vector<std::int64_t>& offsets, int delay,
+                                     const std::array<std::int64_t, 100>& toc, int delay,
                                      int padding, std::uint16_t musicCrc, bool constant) const {
     Header h = parse(header_);
     const int xing = 4 + sideInfoSize();
@@ -368,8 +414,8 @@ QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std:
     putBigEndian(p + xing + 4, 0x0f);
     putBigEndian(p + xing + 8, static_cast<std::uint32_t>(frames));
     putBigEndian(p + xing + 12, static_cast<std::uint32_t>(all));
-    for (int i = 0; i < 100; ++i) {
-        const auto at = offsets[static_cast<std::size_t>(i * frames / 100)] + frame.size();
+    for (std::size_t i = 0; i < toc.size(); ++i) {
+        const auto at = toc[i] + frame.size();
         p[xing + 16 + i] = static_cast<unsigned char>(std::min<std::int64_t>(255, at * 256 / all));
     }
     unsigned char* lame = p + xing + XingSize;
@@ -392,6 +438,32 @@ QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std:
     return frame;
 }
 
+std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t first,
+                                                      std::size_t last) const {
+    int reach = 0;
+    int payload = 0;
+    for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
+        reach = std::max(reach, frames_[i].mainDataBegin - payload);
+        payload += frames_[i].size - frames_[i].sideEnd;
+    }
+    // From the main data of the frames before, last bytes first.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max(reach, 0)));
+    auto filled = bytes.size();
+    for (std::size_t i = first; i > 0 && filled > 0; --i) {
+        const Frame& f = frames_[i - 1];
+        const auto take =
+            std::min<std::size_t>(static_cast<std::size_t>(f.size - f.sideEnd), filled);
+        filled -= take;
+        const auto at = static_cast<qint64>(f.offset + f.size - static_cast<std::int64_t>(take));
+        if (readAt(file, at, bytes.data() + filled, static_cast<qint64>(take)) !=
+            static_cast<qint64>(take))
+            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
+                            .arg(source_));
+    }
+    bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(filled));
+    return bytes;
+}
+
 std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const QString& output,
                                     const Progress& progress) const {
     const QString why = obstacle(begin, end);
@@ -403,56 +475,72 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
         static_cast<std::size_t>(std::max<std::int64_t>(0, from / spf_ - (mpeg1_ ? 1 : 2)));
     const auto last = static_cast<std::size_t>((to - 1) / spf_);
 
-    // The main data the copied frames reach back for, before the first.
-    int reach = 0;
-    int payload = 0;
-    for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
-        reach = std::max(reach, frames_[i].mainDataBegin - payload);
-        payload += frames_[i].size - frames_[i].sideEnd;
-    }
-    std::vector<unsigned char> reservoir;
-    for (std::size_t i = first; i > 0 && static_cast<int>(reservoir.size()) < reach; --i) {
-        const Frame& f = frames_[i - 1];
-        const int take = std::min(f.size - f.sideEnd, reach - static_cast<int>(reservoir.size()));
-        const unsigned char* tail = data_.data() + f.offset + f.size;
-        reservoir.insert(reservoir.begin(), tail - take, tail);
-    }
-    const QByteArray silent = silentFrame(reservoir);
-
-    QByteArray audio = silent;
-    audio.reserve(
-        static_cast<qsizetype>(frames_[last].offset + frames_[last].size - frames_[first].offset) +
-        silent.size());
-    std::vector<std::int64_t> offsets{0};
+    QFile source(source_);
+    if (!source.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source_, source.errorString()));
+    const QByteArray silent = silentFrame(reservoir(source, first, last));
     const int silentIndex = static_cast<int>(
         (bigEndian(reinterpret_cast<const unsigned char*>(silent.constData())) >> 12) & 15);
-    bool constant = true;
-    std::size_t i = first;
     const std::int64_t lead = spf_ + from - static_cast<std::int64_t>(first) * spf_;
-    for (; i <= last; ++i) {
-        const Frame& f = frames_[i];
-        offsets.push_back(audio.size());
-        audio.append(reinterpret_cast<const char*>(data_.data() + f.offset), f.size);
-        constant = constant && f.bitrateIndex == silentIndex;
-        const auto count = static_cast<std::int64_t>(i - first + 2);
-        if (i < last && progress && (i - first) % 50 == 49 &&
-            !progress(std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin))) {
-            ++i;
-            break;
-        }
+
+    // The tag frame goes first but depends on everything after it: it is
+    // written once to hold its place and again at the end.
+    OutputFile out(output);
+    const std::array<std::int64_t, 100> noToc{};
+    const QByteArray placeholder = tagFrame(silentIndex, 1, 0, noToc, 0, 0, 0, true);
+    out.write(placeholder.constData(), static_cast<std::size_t>(placeholder.size()));
+    out.write(silent.constData(), static_cast<std::size_t>(silent.size()));
+    auto crc = crc16(reinterpret_cast<const unsigned char*>(silent.constData()),
+                     static_cast<std::size_t>(silent.size()));
+    std::int64_t bytes = silent.size();
+    bool constant = true;
+
+    // The frames in runs read at once, each ending where a progress report
+    // is due (a stop ends the piece there) or the frames stop being adjacent.
+    std::vector<unsigned char> run;
+    std::size_t i = first;
+    bool stopped = false;
+    while (i <= last && !stopped) {
+        std::size_t j = i + 1;
+        while (j <= last && (j - first) % 50 != 0 &&
+               frames_[j].offset == frames_[j - 1].offset + frames_[j - 1].size)
+            ++j;
+        const std::int64_t size = frames_[j - 1].offset + frames_[j - 1].size - frames_[i].offset;
+        run.resize(static_cast<std::size_t>(size));
+        if (readAt(source, frames_[i].offset, run.data(), size) != size)
+            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
+                            .arg(source_));
+        for (std::size_t k = i; k < j; ++k)
+            constant = constant && frames_[k].bitrateIndex == silentIndex;
+        crc = crc16(run.data(), run.size(), crc);
+        out.write(run.data(), run.size());
+        bytes += size;
+        i = j;
+        const auto count = static_cast<std::int64_t>(i - first + 1);
+        if (i <= last && progress && (i - first) % 50 == 0 &&
+            !progress(std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin)))
+            stopped = true;
     }
     const auto count = static_cast<std::int64_t>(i - first + 1); // with the silent frame
     const std::int64_t frames = std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin);
     const std::int64_t tail = count * spf_ - lead - frames;
-    const auto* audioBytes = reinterpret_cast<const unsigned char*>(audio.constData());
-    const QByteArray tag =
-        tagFrame(silentIndex, count, audio.size(), offsets, static_cast<int>(lead - DecoderDelay),
-                 static_cast<int>(tail + DecoderDelay),
-                 crc16(audioBytes, static_cast<std::size_t>(audio.size())), constant);
 
-    OutputFile out(output);
-    out.write(tag.constData(), static_cast<std::size_t>(tag.size()));
-    out.write(audio.constData(), static_cast<std::size_t>(audio.size()));
+    // Where every hundredth of the frames starts, from the silent frame on.
+    std::array<std::int64_t, 100> toc{};
+    std::int64_t offset = silent.size();
+    std::size_t frame = 1;
+    for (std::size_t n = 0; n < toc.size(); ++n) {
+        const auto wanted = static_cast<std::size_t>(static_cast<std::int64_t>(n) * count / 100);
+        if (wanted == 0)
+            continue;
+        for (; frame < wanted; ++frame)
+            offset += frames_[first + frame - 1].size;
+        toc[n] = offset;
+    }
+    const QByteArray tag =
+        tagFrame(silentIndex, count, bytes, toc, static_cast<int>(lead - DecoderDelay),
+                 static_cast<int>(tail + DecoderDelay), crc, constant);
+    out.rewriteStart(tag.constData(), static_cast<std::size_t>(tag.size()));
     out.close();
     return frames;
 }

@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+class QFile;
 
 // Cuts frames [begin, end) out of an MP3 file (MPEG-1, 2 or 2.5 Layer III)
 // by copying whole frames, without re-encoding. Positions count the frames
@@ -22,7 +25,8 @@
 // decodes to end - begin frames, and those are the frames a decode of the
 // whole source gives.
 //
-// The whole audio of the source is held in memory while the object lives.
+// Only an index of the frames is held (16 bytes a frame); a piece reads its
+// own frames and the few bytes of reservoir before them from the file.
 class Mp3StreamCutter {
 public:
     // The most a LAME tag's encoder delay and padding can hold.
@@ -59,24 +63,27 @@ public:
 
 private:
     struct Frame {
-        std::size_t offset = 0; // in data_
-        int size = 0;
-        int bitrateIndex = 0;
-        int mainDataBegin = 0; // bytes the main data reaches back
-        int sideEnd = 0;       // where the main data starts in the frame
+        std::int64_t offset = 0; // in the file
+        std::uint16_t size = 0;
+        std::uint16_t mainDataBegin = 0; // bytes the main data reaches back
+        std::uint8_t bitrateIndex = 0;
+        std::uint8_t sideEnd = 0; // where the main data starts in the frame
     };
-    void read(const QByteArray& file);
+    void read(QFile& file);
     // Reads the Xing and LAME tags of a frame; false when it holds none.
-    bool readTag(const Frame& frame);
+    bool readTag(const unsigned char* p, std::size_t size);
+    // The main data the frames from `first` on reach back for before it.
+    std::vector<unsigned char> reservoir(QFile& file, std::size_t first, std::size_t last) const;
+    // `toc` holds the byte offset of every hundredth of the frames, from the
+    // first audio frame on.
     QByteArray tagFrame(int bitrateIndex, std::int64_t frames, std::int64_t bytes,
-                        const std::vector<std::int64_t>& offsets, int delay, int padding,
+                        const std::array<std::int64_t, 100>& toc, int delay, int padding,
                         std::uint16_t musicCrc, bool constant) const;
     QByteArray silentFrame(const std::vector<unsigned char>& reservoir) const;
     int sideInfoSize() const;
 
     QString source_;
     QString problem_;
-    std::vector<unsigned char> data_;
     std::vector<Frame> frames_;
     // Of the first frame: every other must agree.
     std::uint32_t header_ = 0;

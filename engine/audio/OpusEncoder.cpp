@@ -1,46 +1,16 @@
 #include "engine/audio/OpusEncoder.h"
+#include "engine/audio/OpusFrameEncoder.h"
 
 #include "platform/Error.h"
 
-#include <opusenc.h>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <utility>
 
 namespace {
-
-constexpr std::size_t kBlockFrames = 4800;
-
-int applicationCode(OpusEncoder::Application application) {
-    switch (application) {
-    case OpusEncoder::Application::Voip:
-        return OPUS_APPLICATION_VOIP;
-    case OpusEncoder::Application::LowDelay:
-        return OPUS_APPLICATION_RESTRICTED_LOWDELAY;
-    case OpusEncoder::Application::Audio:
-        break;
-    }
-    return OPUS_APPLICATION_AUDIO;
-}
-
+constexpr int FrameSize = OpusFrameEncoder::FrameSize;
 } // namespace
-
-// libopusenc calls back into C functions; these hand over to the encoder.
-struct OpusCallbacks {
-    static int write(void* self, const unsigned char* data, opus_int32 size) {
-        return static_cast<OpusEncoder*>(self)->take(data, static_cast<std::size_t>(size)) ? 0 : 1;
-    }
-    // The file is closed by the encoder object, which reports a failed close.
-    static int close(void*) { return 0; }
-};
-
-void OpusEncoder::Deleter::operator()(OggOpusEnc* encoder) const {
-    ope_encoder_destroy(encoder);
-}
-
-void OpusEncoder::Deleter::operator()(OggOpusComments* comments) const {
-    ope_comments_destroy(comments);
-}
 
 OpusEncoder::OpusEncoder(const QString& path, const Format& format) : format_(format), path_(path) {
     if (format.channels < 1 || format.channels > 8 || format.kbps < 6 || format.kbps > 510 ||
@@ -51,79 +21,112 @@ OpusEncoder::OpusEncoder(const QString& path, const Format& format) : format_(fo
                         .arg(format.channels)
                         .arg(format.kbps)
                         .arg(format.complexity));
-    comments_.reset(ope_comments_create());
-    if (!comments_)
-        throw Error(QStringLiteral("Cannot create %1: out of memory").arg(path));
-    file_.emplace(path);
-    const OpusEncCallbacks callbacks{OpusCallbacks::write, OpusCallbacks::close};
-    int error = OPE_OK;
-    // Mapping family 0 holds mono and stereo; 1 the surround layouts.
-    encoder_.reset(ope_encoder_create_callbacks(&callbacks, this, comments_.get(), Rate,
-                                                format.channels, format.channels > 2 ? 1 : 0,
-                                                &error));
-    if (!encoder_ || error != OPE_OK)
-        fail(QStringLiteral("create"), error);
-    // The application before anything is encoded: the encoder's delay, and
-    // so the pre-skip, follows from it.
-    for (const auto& [request, value] :
-         {std::pair{OPUS_SET_APPLICATION_REQUEST, applicationCode(format.application)},
-          std::pair{OPUS_SET_BITRATE_REQUEST, format.kbps * 1000},
-          std::pair{OPUS_SET_COMPLEXITY_REQUEST, format.complexity}}) {
-        error = ope_encoder_ctl(encoder_.get(), request, static_cast<opus_int32>(value));
-        if (error != OPE_OK)
-            fail(QStringLiteral("create"), error);
+    try {
+        encoder_ = std::make_unique<OpusFrameEncoder>(
+            format.channels, format.kbps, format.complexity, static_cast<int>(format.application));
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("Cannot create %1: %2").arg(path, e.message()));
     }
+    file_.emplace(path);
+    packet_.resize(OpusFrameEncoder::MaxPacket);
+    pending_.reserve(static_cast<std::size_t>(FrameSize * format.channels));
 }
 
 OpusEncoder::~OpusEncoder() = default;
 
-bool OpusEncoder::take(const unsigned char* data, std::size_t size) {
-    if (!writeError_.isEmpty())
-        return false;
-    try {
-        file_->write(data, size);
-    } catch (const Error& e) {
-        writeError_ = e.message();
-        return false;
+void OpusEncoder::writePages(bool flush) {
+    ogg_page page;
+    while ((flush ? ogg_stream_flush(stream_->get(), &page)
+                  : ogg_stream_pageout(stream_->get(), &page)) != 0) {
+        file_->write(page.header, static_cast<std::size_t>(page.header_len));
+        file_->write(page.body, static_cast<std::size_t>(page.body_len));
     }
-    return true;
 }
 
-void OpusEncoder::fail(const QString& what, int error) const {
-    if (!writeError_.isEmpty())
-        throw Error(writeError_);
-    throw Error(QStringLiteral("Cannot %1 %2: %3")
-                    .arg(what, path_, QString::fromUtf8(ope_strerror(error))));
+void OpusEncoder::encode(const float* frame, bool last) {
+    if (!stream_) {
+        // The headers go out with the first audio: a file that never gets
+        // any stays empty, and whoever closes it discards it.
+        stream_ = std::make_unique<StreamState>(
+            static_cast<int>(QRandomGenerator::global()->generate() & 0x7fffffff));
+        ogg_packet packet{};
+        QByteArray head = encoder_->head();
+        packet.packet = reinterpret_cast<unsigned char*>(head.data());
+        packet.bytes = head.size();
+        packet.b_o_s = 1;
+        ogg_stream_packetin(stream_->get(), &packet);
+        writePages(true);
+        // The comments are the tag writer's, afterwards, as for every output.
+        static const char tags[] = "OpusTags\x08\0\0\0Tarnwell\0\0\0\0";
+        packet = ogg_packet{};
+        packet.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(tags));
+        packet.bytes = sizeof tags - 1;
+        packet.packetno = 1;
+        ogg_stream_packetin(stream_->get(), &packet);
+        writePages(true);
+        packetNo_ = 2;
+    }
+    int bytes = 0;
+    try {
+        bytes = encoder_->encode(frame, packet_.data());
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("Cannot write %1: %2").arg(path_, e.message()));
+    }
+    encoded_ += FrameSize;
+    ogg_packet packet{};
+    packet.packet = packet_.data();
+    packet.bytes = bytes;
+    packet.packetno = packetNo_++;
+    packet.e_o_s = last ? 1 : 0;
+    // The last page ends where the audio does; the decoder drops the rest.
+    packet.granulepos = last ? encoder_->preSkip() + written_ : encoded_;
+    ogg_stream_packetin(stream_->get(), &packet);
+    writePages(last);
 }
 
 void OpusEncoder::write(const float* interleaved, std::size_t frames) {
     if (!file_)
         return;
     const auto channels = static_cast<std::size_t>(format_.channels);
-    for (std::size_t done = 0; done < frames;) {
-        const std::size_t n = std::min(kBlockFrames, frames - done);
-        const int error = ope_encoder_write_float(encoder_.get(), interleaved + done * channels,
-                                                  static_cast<int>(n));
-        if (error != OPE_OK || !writeError_.isEmpty())
-            fail(QStringLiteral("write"), error);
-        done += n;
-        written_ += n;
+    const auto frameSamples = static_cast<std::size_t>(FrameSize) * channels;
+    const float* at = interleaved;
+    std::size_t left = frames * channels;
+    written_ += static_cast<std::int64_t>(frames);
+    // The encoder takes whole 20 ms frames; one is never the last here, as
+    // finish() ends the stream with whatever is left and the encoder's delay.
+    if (!pending_.empty()) {
+        const std::size_t take = std::min(left, frameSamples - pending_.size());
+        pending_.insert(pending_.end(), at, at + take);
+        at += take;
+        left -= take;
+        if (pending_.size() < frameSamples)
+            return;
+        encode(pending_.data(), false);
+        pending_.clear();
     }
+    for (; left >= frameSamples; at += frameSamples, left -= frameSamples)
+        encode(at, false);
+    pending_.assign(at, at + left);
 }
 
 void OpusEncoder::finish() {
     if (!file_)
         return;
-    // libopusenc cannot end a stream that holds no audio (draining one
-    // aborts the program): such a file stays empty, and whoever closes it
-    // without audio (a piece stopped at once, or never begun after another
-    // failed) discards it.
     if (written_ > 0) {
-        const int error = ope_encoder_drain(encoder_.get());
-        if (error != OPE_OK || !writeError_.isEmpty())
-            fail(QStringLiteral("complete"), error);
+        // Silence after the audio fills the last frame and carries the
+        // audio through the encoder's delay.
+        const auto channels = static_cast<std::size_t>(format_.channels);
+        const auto frameSamples = static_cast<std::size_t>(FrameSize) * channels;
+        const std::int64_t end = encoder_->preSkip() + written_;
+        while (encoded_ < end) {
+            pending_.resize(frameSamples, 0.0f);
+            encode(pending_.data(), encoded_ + FrameSize >= end);
+            pending_.clear();
+        }
+        writePages(true);
     }
     encoder_.reset();
+    stream_.reset();
     OutputFile file = std::move(*file_);
     file_.reset();
     file.close();

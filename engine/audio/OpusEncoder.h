@@ -1,20 +1,25 @@
 #pragma once
 
 #include "engine/audio/AudioEncoder.h"
+#include "engine/audio/OggHandle.h"
 #include "engine/audio/OutputFile.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <ogg/ogg.h>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
-struct OggOpusEnc;
-struct OggOpusComments;
+class OpusFrameEncoder;
 
-// Ogg Opus through libopusenc. Opus runs at 48 kHz whatever the source's
-// rate, so frames come in at 48 kHz (the writer converts them); the pre-skip
-// and the last page's position make the file decode to exactly the frames
-// written. Bitrate 6..510 kbps, complexity 0..10.
+// Ogg Opus through libopus (OpusFrameEncoder), paged by libogg. Opus runs at
+// 48 kHz whatever the source's rate, so frames come in at 48 kHz (the writer
+// converts them); the pre-skip and the last page's position make the file
+// decode to exactly the frames written. Bitrate 6..510 kbps, complexity
+// 0..10, 20 ms frames.
 class OpusEncoder : public AudioEncoder {
 public:
     enum class Application { Audio = 0, Voip = 1, LowDelay = 2 };
@@ -35,21 +40,19 @@ public:
     void finish() override;
 
 private:
-    struct Deleter {
-        void operator()(OggOpusEnc* encoder) const;
-        void operator()(OggOpusComments* comments) const;
-    };
-    friend struct OpusCallbacks;
+    using StreamState = OggHandle<ogg_stream_state, ogg_stream_init, ogg_stream_clear>;
 
-    bool take(const unsigned char* data, std::size_t size);
-    [[noreturn]] void fail(const QString& what, int error) const;
+    void encode(const float* frame, bool last);
+    void writePages(bool flush);
 
     Format format_;
     QString path_;
     std::optional<OutputFile> file_;
-    std::unique_ptr<OggOpusComments, Deleter> comments_;
-    QString writeError_;
-    std::size_t written_ = 0; // frames handed to the encoder
-    // Last, so it goes first, while what it calls back into is still there.
-    std::unique_ptr<OggOpusEnc, Deleter> encoder_;
+    std::unique_ptr<OpusFrameEncoder> encoder_;
+    std::unique_ptr<StreamState> stream_;
+    std::vector<float> pending_; // less than one Opus frame, interleaved
+    std::vector<unsigned char> packet_;
+    std::int64_t written_ = 0; // frames handed to the encoder
+    std::int64_t encoded_ = 0; // frames encoded, the pre-skip's included
+    std::int64_t packetNo_ = 0;
 };

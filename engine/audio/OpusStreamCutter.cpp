@@ -59,14 +59,25 @@ void OpusStreamCutter::read(const QString& source) {
     std::int64_t granule = 0; // of the frames in the packets read so far
     std::int64_t lastPageGranule = -1;
     bool ended = false;
+    std::int64_t offset = 0; // of the next page in the file
+    // The packet not yet complete: the page it began on, and how many
+    // packets began on that page before it.
+    std::int64_t pendingPage = -1;
+    int pendingOnPage = 0;
     const auto note = [this](const char* why) {
         if (problem_.isEmpty())
             problem_ = QString::fromLatin1(why);
     };
+    const auto pageIndex = [this](std::int64_t at) {
+        if (pages_.empty() || pages_.back() != at)
+            pages_.push_back(at);
+        return static_cast<std::uint32_t>(pages_.size() - 1);
+    };
     for (;;) {
         ogg_page page;
-        const int result = ogg_sync_pageout(sync.get(), &page);
+        const long result = ogg_sync_pageseek(sync.get(), &page);
         if (result < 0) {
+            offset -= result;
             if (serial >= 0 && !ended)
                 note("damaged source");
             continue;
@@ -81,8 +92,11 @@ void OpusStreamCutter::read(const QString& source) {
             ogg_sync_wrote(sync.get(), static_cast<long>(got));
             continue;
         }
+        const std::int64_t at = offset;
+        offset += result;
         if (serial < 0) {
             serial = ogg_page_serialno(&page);
+            serial_ = serial;
             ogg_stream_reset_serialno(stream.get(), serial);
         } else if (ogg_page_serialno(&page) != serial) {
             // Another stream beside or after this one: not a plain Opus file.
@@ -93,6 +107,9 @@ void OpusStreamCutter::read(const QString& source) {
             continue;
         if (ogg_stream_pagein(stream.get(), &page) != 0)
             note("damaged source");
+        const bool continued = ogg_page_continued(&page) != 0;
+        int beganHere = 0;
+        bool firstOut = true;
         ogg_packet packet;
         int out = 0;
         while ((out = ogg_stream_packetout(stream.get(), &packet)) != 0) {
@@ -100,6 +117,15 @@ void OpusStreamCutter::read(const QString& source) {
                 note("damaged source");
                 continue;
             }
+            std::int64_t beganOn = at;
+            int onPage = 0;
+            if (firstOut && continued && pendingPage >= 0) {
+                beganOn = pendingPage;
+                onPage = pendingOnPage;
+            } else {
+                onPage = beganHere++;
+            }
+            firstOut = false;
             if (packetNo == 0) {
                 if (!startsWith(packet.packet, packet.bytes, "OpusHead") || packet.bytes < 19)
                     throw Error(
@@ -110,20 +136,25 @@ void OpusStreamCutter::read(const QString& source) {
             } else if (packetNo > 1) {
                 const int frames = opus_packet_get_nb_samples(
                     packet.packet, static_cast<opus_int32>(packet.bytes), 48000);
-                if (frames <= 0) {
+                if (frames <= 0 || onPage > 0xffff) {
                     note("damaged source");
                     continue;
                 }
                 Packet entry;
-                entry.offset = data_.size();
-                entry.size = static_cast<int>(packet.bytes);
                 entry.start = granule;
-                entry.frames = frames;
-                data_.insert(data_.end(), packet.packet, packet.packet + packet.bytes);
+                entry.page = pageIndex(beganOn);
+                entry.frames = static_cast<std::uint16_t>(frames);
+                entry.onPage = static_cast<std::uint16_t>(onPage);
                 packets_.push_back(entry);
                 granule += frames;
             }
             ++packetNo;
+        }
+        // A packet left incomplete at the page's end goes on to the next.
+        const int segments = page.header[26];
+        if (segments > 0 && page.header[27 + segments - 1] == 255 && !(continued && firstOut)) {
+            pendingPage = at;
+            pendingOnPage = beganHere;
         }
         const std::int64_t position = ogg_page_granulepos(&page);
         if (position >= 0 && packetNo > 2) {
@@ -136,6 +167,8 @@ void OpusStreamCutter::read(const QString& source) {
         if (ogg_page_eos(&page))
             ended = true;
     }
+    packets_.shrink_to_fit();
+    pages_.shrink_to_fit();
     if (head_.isEmpty())
         throw Error(QStringLiteral("Cannot copy from %1: it is not Ogg Opus").arg(source));
     if (lastPageGranule > granule)
@@ -190,15 +223,51 @@ std::int64_t OpusStreamCutter::write(std::int64_t begin, std::int64_t end, const
     ogg_stream_packetin(stream.get(), &packet);
     writePages(out, *stream.get(), true);
 
+    // The source's pages from the one the first packet begins on, taken
+    // apart again; the packets that began there before it are passed over.
+    QFile file(source_);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(pages_[packets_[first].page]))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source_, file.errorString()));
+    SyncState sync;
+    StreamState in(serial_);
+    int passOver = packets_[first].onPage;
+    const auto nextPacket = [&](ogg_packet& got) {
+        for (;;) {
+            const int result = ogg_stream_packetout(in.get(), &got);
+            if (result > 0 && passOver-- <= 0)
+                return;
+            if (result != 0)
+                continue;
+            ogg_page page;
+            while (ogg_sync_pageout(sync.get(), &page) != 1) {
+                char* buffer = ogg_sync_buffer(sync.get(), ChunkSize);
+                const qint64 read = buffer ? file.read(buffer, ChunkSize) : -1;
+                if (read <= 0)
+                    throw Error(QStringLiteral("Cannot read %1: the file has changed since it "
+                                               "was opened")
+                                    .arg(source_));
+                ogg_sync_wrote(sync.get(), static_cast<long>(read));
+            }
+            if (ogg_page_serialno(&page) == serial_)
+                ogg_stream_pagein(in.get(), &page);
+        }
+    };
+
     std::int64_t granule = 0;
     for (std::size_t i = first; i <= last; ++i) {
         const Packet& source = packets_[i];
+        ogg_packet data;
+        nextPacket(data);
+        if (opus_packet_get_nb_samples(data.packet, static_cast<opus_int32>(data.bytes), 48000) !=
+            source.frames)
+            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
+                            .arg(source_));
         granule = source.start + source.frames - origin;
         const std::int64_t done = std::clamp<std::int64_t>(granule - skip, 0, end - begin);
         const bool stop = i < last && progress && (i - first) % 50 == 49 && !progress(done);
         packet = ogg_packet{};
-        packet.packet = const_cast<unsigned char*>(data_.data() + source.offset);
-        packet.bytes = source.size;
+        packet.packet = data.packet;
+        packet.bytes = data.bytes;
         packet.packetno = static_cast<ogg_int64_t>(i - first + 2);
         packet.e_o_s = i == last || stop;
         // The last page ends where the piece ends; the decoder drops the rest.

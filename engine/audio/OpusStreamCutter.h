@@ -16,8 +16,8 @@
 // what a decode from the start gives.
 //
 // The comment header carries no comments; the program's tag writing fills it
-// afterwards, as it does for every output. The whole audio of the source is
-// held in memory while the object lives.
+// afterwards, as it does for every output. Only an index of the packets is
+// held (16 bytes a packet); a piece reads its own pages from the file.
 class OpusStreamCutter {
 public:
     static constexpr std::int64_t PreRoll = 3840;
@@ -46,19 +46,20 @@ public:
 
 private:
     struct Packet {
-        std::size_t offset = 0; // in data_
-        int size = 0;
         std::int64_t start = 0; // granule position of its first frame
-        int frames = 0;
+        std::uint32_t page = 0; // in pages_, the page it begins on
+        std::uint16_t frames = 0;
+        std::uint16_t onPage = 0; // packets beginning before it on that page
     };
     void read(const QString& source);
     std::size_t packetAt(std::int64_t granule) const;
 
     QString source_;
     QByteArray head_; // the OpusHead packet
+    int serial_ = 0;
     int preSkip_ = 0;
     std::int64_t total_ = 0;
-    std::vector<unsigned char> data_;
+    std::vector<std::int64_t> pages_; // byte offsets of the pages packets begin on
     std::vector<Packet> packets_;
     QString problem_;
 };

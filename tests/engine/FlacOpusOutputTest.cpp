@@ -5,9 +5,11 @@
 #include "engine/EncoderKey.h"
 #include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
+#include "engine/audio/OpusStreamCutter.h"
 #include "tags/WmaTags.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/FormatCorpus.h"
+#include "tests/support/OggPages.h"
 
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
@@ -202,6 +204,38 @@ TEST_F(FlacOpusOutputTest, AChangedPageReencodesPiecesThatWouldBeCopied) {
     }
 }
 
+// Packets that run on from one page to the next, as some muxers write them:
+// a piece whose first packet began on an earlier page still starts exactly.
+TEST_F(FlacOpusOutputTest, OpusPiecesOfPacketsSpanningPagesAreCopiedToTheExactFrame) {
+    const QString source = srcDir + QStringLiteral("loud.opus");
+    FormatCorpus::Synthesize(
+        QStringLiteral("anoisesrc=c=pink:r=48000:d=6:seed=7,aformat=channel_layouts=stereo"),
+        {"-c:a", "libopus", "-b:a", "510k"}, source);
+    const DecodedAudio reference = decodeWithFfmpeg(source);
+    OggPages pages(source);
+    int split = 0;
+    // The last page keeps its end-of-stream mark on a whole page.
+    for (int i = static_cast<int>(pages.pages.size()) - 2; i >= 2; --i)
+        if (OggPages::startsWithLongPacket(pages.pages[static_cast<std::size_t>(i)])) {
+            pages.splitFirstPacket(i);
+            ++split;
+        }
+    pages.write(source);
+    ASSERT_GT(split, 3);
+
+    const OpusStreamCutter cutter(source);
+    for (const auto& [begin, end] :
+         {std::pair{0, 1}, std::pair{1, 2}, std::pair{2, 3}, std::pair{3, 4}, std::pair{4, 5}}) {
+        SCOPED_TRACE(begin);
+        ASSERT_EQ(cutter.obstacle(begin * 48000, end * 48000), QString());
+        const QString piece = out(QStringLiteral("piece%1.opus").arg(begin));
+        EXPECT_EQ(cutter.write(begin * 48000, end * 48000, piece), 48000);
+        const DecodedAudio copied = decodeWithFfmpeg(piece);
+        ASSERT_EQ(copied.frames(), 48000);
+        EXPECT_LE(largestDifference(copied, reference, begin * 48000, 4800), 0.01);
+    }
+}
+
 // Pieces from a cue sheet are named and tagged each by its own title,
 // performer and number, with the sheet's album over the source's, and the
 // source's year and genre.
@@ -282,12 +316,19 @@ class Mp3CopyTest : public FlacOpusOutputTest, public ::testing::WithParamInterf
 TEST_P(Mp3CopyTest, PiecesAreCopiedToTheExactFrame) {
     const FormatCorpus::File* file = corpusFile(GetParam());
     FormatCorpus::File untagged;
-    if (QLatin1String(GetParam()) == QLatin1String("untagged")) {
-        untagged.name = QStringLiteral("untagged");
-        untagged.path = srcDir + QStringLiteral("untagged.mp3");
-        FormatCorpus::Synthesize(QStringLiteral("aevalsrc=sin(2*PI*440*t)*sin(3*t):s=44100:d=4.7"),
-                                 {"-c:a", "libmp3lame", "-b:a", "96k", "-write_xing", "0"},
-                                 untagged.path);
+    if (QLatin1String(GetParam()) == QLatin1String("untagged") ||
+        QLatin1String(GetParam()) == QLatin1String("id3v1")) {
+        // Without a Xing frame; or with ID3v2 before the audio and ID3v1
+        // after it, which the frame index must leave out.
+        const bool id3v1 = QLatin1String(GetParam()) == QLatin1String("id3v1");
+        untagged.name = QLatin1String(GetParam());
+        untagged.path = srcDir + untagged.name + QStringLiteral(".mp3");
+        FormatCorpus::Synthesize(
+            QStringLiteral("aevalsrc=sin(2*PI*440*t)*sin(3*t):s=44100:d=4.7"),
+            id3v1 ? QStringList{"-c:a", "libmp3lame", "-b:a", "96k", "-metadata", "title=T",
+                                "-write_id3v1", "1"}
+                  : QStringList{"-c:a", "libmp3lame", "-b:a", "96k", "-write_xing", "0"},
+            untagged.path);
         untagged.reference = decodeWithFfmpeg(untagged.path);
         file = &untagged;
     }
@@ -319,7 +360,7 @@ TEST_P(Mp3CopyTest, PiecesAreCopiedToTheExactFrame) {
 INSTANTIATE_TEST_SUITE_P(Encoders, Mp3CopyTest,
                          ::testing::Values("lame_cbr128_44100_2", "lame_vbr_v2_48000_2",
                                            "lame_cbr32_22050_1", "lame_vbr_v6_8000_1",
-                                           "ffmpeg_libmp3lame_44100_2", "untagged"));
+                                           "ffmpeg_libmp3lame_44100_2", "untagged", "id3v1"));
 
 TEST_F(FlacOpusOutputTest, FadedMp3PiecesAreReencoded) {
     const FormatCorpus::File* file = corpusFile("lame_cbr128_44100_2");

@@ -11,6 +11,7 @@
 #include "app/Shortcuts.h"
 #include "app/WaveformPanel.h"
 #include "app/WindowRunHost.h"
+#include "app/editor/WaveformEditorHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
@@ -189,6 +190,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     waveform_ = std::make_unique<WaveformPanel>(state_, *lvModel_, *lvSelection_, *lvTimeModel_,
                                                 skinObjects_, *preview_, this);
     waveform_->setRefillSegments([this] { segmentEditor_->ShowSegments(); });
+    waveformEditor_ = std::make_unique<WaveformEditorHost>(*this);
 }
 
 Tfm_main::~Tfm_main() {

@@ -6,8 +6,8 @@
 #include "engine/audio/AudioOverview.h"
 #include "engine/audio/SampleArray.h"
 
-#include <QLine>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 #include <QThreadPool>
 #include <QWidget>
@@ -77,6 +77,9 @@ private:
     QRect lanesRect() const;
     void drawRuler(QPainter& painter);
     void drawLane(QPainter& painter, int lane, const QRect& rect);
+    // One pixel column of a lane from `top` to `bottom`, drawn by fillColumns.
+    void column(int x, double top, double bottom);
+    void fillColumns(QPainter& painter);
     bool detailCovers(double from, double to) const;
     // Asks for the samples around the view when it is zoomed past the
     // pyramid; they arrive on this thread.
@@ -111,5 +114,5 @@ private:
 
     // Reused between paints.
     std::vector<PeakPyramid::Peak> peaks_;
-    std::vector<QLine> lines_;
+    std::vector<QRect> columns_;
 };

@@ -1,5 +1,6 @@
 #include "app/editor/WaveformEditorHost.h"
 
+#include "app/MenuIcons.h"
 #include "app/SegmentEditor.h"
 #include "app/Tfm_main.h"
 #include "app/WaveformPanel.h"
@@ -29,6 +30,11 @@ WaveformEditorHost::WaveformEditorHost(Tfm_main& main) : main_(main) {
     item->setObjectName(QStringLiteral("EditWaveform1Click"));
     item->setShortcut(openKey->shortcut());
     item->setShortcutContext(Qt::WidgetShortcut);
+    // The window paints its menu items' icons in the skin's colours by this.
+    item->setProperty("menuGlyph", static_cast<int>(MenuIcons::Glyph::Waveform));
+    item->setIcon(MenuIcons::icon(MenuIcons::Glyph::Waveform,
+                                  main.p_action->palette().color(QPalette::WindowText),
+                                  main.p_action->palette().color(QPalette::Window)));
     connect(item, &QAction::triggered, this, &WaveformEditorHost::open);
     const QList<QAction*> actions = main.p_action->actions();
     QAction* before = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -26,7 +27,9 @@ long long PeakPyramid::BinFramesFor(long long frames, int lanes) {
 
 PeakPyramid::PeakPyramid(long long frames, int channels)
     : channels_(std::max(channels, 1)), lanes_(std::clamp(channels, 1, MaxLanes)),
-      binFrames_(BinFramesFor(frames, lanes_)), open_(static_cast<std::size_t>(lanes_)) {
+      binFrames_(BinFramesFor(frames, lanes_)),
+      openLow_(static_cast<std::size_t>(lanes_), std::numeric_limits<float>::infinity()),
+      openHigh_(static_cast<std::size_t>(lanes_), -std::numeric_limits<float>::infinity()) {
     levels_.emplace_back();
     levels_[0].reserve(static_cast<std::size_t>((std::max(frames, 0LL) / binFrames_ + 1) * lanes_));
 }
@@ -34,27 +37,39 @@ PeakPyramid::PeakPyramid(long long frames, int channels)
 void PeakPyramid::add(const float* interleaved, int frames) {
     if (levels_.empty())
         return;
-    for (int i = 0; i < frames; ++i) {
+    // Floats are compared per sample; a bin is rounded once, when it closes.
+    while (frames > 0) {
+        const int n = static_cast<int>(std::min<long long>(frames, binFrames_ - inBin_));
         for (int ch = 0; ch < channels_; ++ch) {
-            const std::int16_t v = toPeak(*interleaved++);
-            Peak& p = open_[static_cast<std::size_t>(std::min(ch, lanes_ - 1))];
-            // The first frame of a bin starts it; channels past the last
-            // lane join that lane.
-            if (inBin_ == 0 && ch < lanes_) {
-                p = {v, v};
-            } else {
-                p.low = std::min(p.low, v);
-                p.high = std::max(p.high, v);
+            const auto lane = static_cast<std::size_t>(std::min(ch, lanes_ - 1));
+            float low = openLow_[lane];
+            float high = openHigh_[lane];
+            const float* v = interleaved + ch;
+            for (int i = 0; i < n; ++i, v += channels_) {
+                low = std::min(low, *v);
+                high = std::max(high, *v);
             }
+            openLow_[lane] = low;
+            openHigh_[lane] = high;
         }
-        ++frames_;
-        if (++inBin_ == binFrames_)
+        interleaved += static_cast<std::ptrdiff_t>(n) * channels_;
+        frames -= n;
+        frames_ += n;
+        inBin_ += n;
+        if (inBin_ == binFrames_)
             closeBin();
     }
 }
 
 void PeakPyramid::closeBin() {
-    levels_[0].insert(levels_[0].end(), open_.begin(), open_.end());
+    for (std::size_t lane = 0; lane < static_cast<std::size_t>(lanes_); ++lane) {
+        // A bin of nothing but NaNs reads as silence.
+        levels_[0].push_back(openLow_[lane] > openHigh_[lane]
+                                 ? Peak{}
+                                 : Peak{toPeak(openLow_[lane]), toPeak(openHigh_[lane])});
+        openLow_[lane] = std::numeric_limits<float>::infinity();
+        openHigh_[lane] = -std::numeric_limits<float>::infinity();
+    }
     inBin_ = 0;
 }
 
@@ -137,7 +152,8 @@ void PeakPyramid::columns(int lane, double first, double perColumn, int count,
 }
 
 std::size_t PeakPyramid::bytes() const {
-    std::size_t total = sizeof(PeakPyramid) + open_.capacity() * sizeof(Peak);
+    std::size_t total =
+        sizeof(PeakPyramid) + (openLow_.capacity() + openHigh_.capacity()) * sizeof(float);
     for (const auto& level : levels_)
         total += level.capacity() * sizeof(Peak);
     return total;

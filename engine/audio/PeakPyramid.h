@@ -61,7 +61,9 @@ private:
     long long frames_ = 0;
     long long binFrames_ = MinBinFrames;
     long long inBin_ = 0;
-    std::vector<Peak> open_; // the bin being filled, one per lane
+    // The bin being filled, one extreme of each per lane.
+    std::vector<float> openLow_;
+    std::vector<float> openHigh_;
     // levels_[k] holds bins × lanes peaks, lane by lane within a bin.
     std::vector<std::vector<Peak>> levels_;
 };

@@ -95,6 +95,12 @@ void draw(QPainter& p, MenuIcons::Glyph glyph, const QColor& color) {
                           : QPolygonF({{4, 5.5}, {1.5, 8}, {4, 10.5}}));
         break;
     }
+    case MenuIcons::Glyph::Waveform:
+        // A wave between two cuts.
+        p.drawPolyline(QPolygonF({{3, 8}, {5, 3}, {7, 13}, {9, 5}, {11, 11}, {13, 8}}));
+        p.drawLine(QPointF(1.5, 1.5), QPointF(1.5, 14.5));
+        p.drawLine(QPointF(14.5, 1.5), QPointF(14.5, 14.5));
+        break;
     case MenuIcons::Glyph::Help: {
         p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
         QPainterPath mark;

@@ -24,6 +24,7 @@ public:
         About,
         ImportSegments,
         ExportSegments,
+        Waveform,
     };
 
     // `normal` draws the glyph on the menu, `selected` on the item under the

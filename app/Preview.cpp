@@ -106,6 +106,7 @@ void Preview::PlayFile() {
 
     try {
         startPlaying(row, -1);
+        rangeEnd_ = -1;
         startSample_ = slider_.PositionToFrame(slider_.GetPosition(), sampleCount_);
         reader->Seek(startSample_, 3);
         player->Play();
@@ -166,6 +167,33 @@ void Preview::PlaySegment() {
     }
 }
 
+std::int64_t Preview::PlayedFrame() const {
+    return state_.Playing ? playedFrame_ : -1;
+}
+
+void Preview::PlayFrames(std::int64_t from, std::int64_t to) {
+    if (state_.Busy || state_.Playing)
+        return;
+    const int row = selectedFile();
+    IAudioFile2* reader = currentReader();
+    IAudioPlayer2* player = currentPlayer();
+    if (row < 0 || !reader || !player)
+        return;
+    try {
+        startPlaying(row, -1);
+        startSample_ = std::clamp<std::int64_t>(from, 0, sampleCount_);
+        rangeEnd_ = to < 0 ? -1 : std::clamp<std::int64_t>(to, startSample_, sampleCount_);
+        fedTo_ = startSample_;
+        playedFrame_ = startSample_;
+        reader->Seek(startSample_, 3);
+        player->Play();
+        FeedPlayer();
+    } catch (...) {
+        stopQuietly();
+        throw;
+    }
+}
+
 void Preview::FeedPlayer() {
     if (!state_.Playing)
         return;
@@ -173,9 +201,14 @@ void Preview::FeedPlayer() {
     IAudioPlayer2* player = currentPlayer();
     if (!reader || !player || !reader->IsOpen())
         return;
+    // A range ends where it ends: past it the player gets an empty block.
+    int count = BlockFrames;
+    if (rangeEnd_ >= 0)
+        count = static_cast<int>(std::clamp<std::int64_t>(rangeEnd_ - fedTo_, 0, BlockFrames));
     // The block is handed on even when empty at the end of the file; the
     // player keeps its own copy, so ours goes at once.
-    const SampleArray block = reader->ReadSamples(BlockFrames);
+    const SampleArray block = count > 0 ? reader->ReadSamples(count) : SampleArray{};
+    fedTo_ += block.frames();
     player->PlayArray(block);
 }
 
@@ -204,6 +237,7 @@ void Preview::StopPlayback() {
 
     slider_.SetPosition(0);
     showTime(0);
+    rangeEnd_ = -1;
     state_.Playing = false;
     state_.Seeking = false;
     segmentPreview_ = false;
@@ -219,6 +253,9 @@ void Preview::AudioPlayer21Timer(qint64 currentSamples, int levelLeft, qint64 le
         return;
     runGuarded([&] {
         const std::int64_t frame = startSample_ + std::max<qint64>(0, levelRight);
+        playedFrame_ = segmentPreview_  ? segment_.beginFrame + frame
+                       : rangeEnd_ >= 0 ? std::min(frame, rangeEnd_)
+                                        : frame;
         const std::int32_t range = slider_.UsableRange();
         std::int32_t position = 0;
         if (segmentPreview_) {
@@ -233,7 +270,7 @@ void Preview::AudioPlayer21Timer(qint64 currentSamples, int levelLeft, qint64 le
         showTime(rate_ > 0 ? frame / rate_ : 0);
         // Without a usable slider there is no end to reach; the player's end
         // event stops the preview instead.
-        if (range > 0 && slider_.GetPosition() >= range)
+        if ((range > 0 && slider_.GetPosition() >= range) || (rangeEnd_ >= 0 && frame >= rangeEnd_))
             StopPlayback();
     });
 }
@@ -319,6 +356,7 @@ void Preview::Skin1MouseUp(const QString& name) {
         } else {
             startSample_ = slider_.PositionToFrame(position, sampleCount_);
             reader->Seek(startSample_, 3);
+            fedTo_ = startSample_;
         }
         player->Flush();
     } catch (...) {

@@ -52,6 +52,11 @@ public:
     // leaves the preview stopped.
     void PlayFile();
     void PlaySegment();
+    // Plays frames [from, to) of the selected file (to below 0: on to its
+    // end), for the waveform editor; the slider follows as in PlayFile.
+    void PlayFrames(std::int64_t from, std::int64_t to);
+    // The frame of the file last reported played; -1 when nothing plays.
+    std::int64_t PlayedFrame() const;
     void StopPlayback();
     void FeedPlayer();
     void StepForward();
@@ -107,6 +112,11 @@ private:
     QString savedStatus_;
     bool segmentPreview_ = false;
     Segment segment_;
+    // Where a PlayFrames preview ends (-1: none), and the next frame the
+    // player is fed from.
+    std::int64_t rangeEnd_ = -1;
+    std::int64_t fedTo_ = 0;
+    std::int64_t playedFrame_ = 0;
     // The reader's length of the file being played, taken when it opened.
     std::int64_t sampleCount_ = 0;
     std::int32_t rate_ = 0;

@@ -12,6 +12,7 @@
 #include "app/WaveformPanel.h"
 #include "app/WindowRunHost.h"
 #include "app/dialogs/Tfm_cue.h"
+#include "app/editor/WaveformEditorHost.h"
 #include "app/skin/ISkinObject.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
@@ -190,6 +191,7 @@ Tfm_main::Tfm_main(Desktop& desktop, QString settingsPath, QWidget* parent)
     waveform_ = std::make_unique<WaveformPanel>(state_, *lvModel_, *lvSelection_, *lvTimeModel_,
                                                 skinObjects_, *preview_, this);
     waveform_->setRefillSegments([this] { segmentEditor_->ShowSegments(); });
+    waveformEditor_ = std::make_unique<WaveformEditorHost>(*this);
 }
 
 Tfm_main::~Tfm_main() {

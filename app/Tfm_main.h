@@ -36,6 +36,7 @@ class SegmentEditor;
 class SettingsFile;
 class Shortcuts;
 class Skin;
+class WaveformEditorHost;
 class WaveformPanel;
 
 // The main window. It owns the process-wide state, the settings file object,
@@ -76,6 +77,8 @@ public:
     Preview& preview() { return *preview_; }
     // The waveform along the slider and the files' overviews and silences.
     WaveformPanel& waveform() { return *waveform_; }
+    // The waveform editor window beside this one, and undo of segment edits.
+    WaveformEditorHost& waveformEditor() { return *waveformEditor_; }
 
     // The five audio components.
     IAudioFile2& AudioFileRead() { return *audioFileRead_; }
@@ -265,6 +268,7 @@ private:
     DropHandler* dropHandler_ = nullptr;
     Shortcuts* shortcuts_ = nullptr;
     std::unique_ptr<WaveformPanel> waveform_;
+    std::unique_ptr<WaveformEditorHost> waveformEditor_;
 
     std::unique_ptr<IAudioFile2> audioFileRead_;
     std::unique_ptr<IAudioFile2> audioFile2write_;

@@ -156,6 +156,36 @@ TitledPiece RecordPieces::Numbered(const listrecord& record, size_t k) {
     return piece;
 }
 
+int RecordPieces::Insert(listrecord& record, std::int64_t begin, std::int64_t end) {
+    const std::int64_t last = std::max<std::int64_t>(record.SampleCount, 0);
+    begin = std::clamp<std::int64_t>(begin, 0, last);
+    end = std::clamp<std::int64_t>(end, 0, last);
+    if (end <= begin)
+        return -1;
+    const auto working = static_cast<size_t>(std::max(record.SegmentCount - 1, 0));
+    const std::int32_t workBegin =
+        working < record.BeginTimes.size() ? record.BeginTimes[working] : 0;
+    const std::int32_t workEnd =
+        working < record.EndTimes.size() ? record.EndTimes[working] : record.Duration;
+    if (record.Pieces.empty()) {
+        // Segments without frames have nothing to cut and are left out.
+        record.Pieces = Marked(record);
+        Number(record.Pieces);
+    }
+    const auto at = std::find_if(record.Pieces.begin(), record.Pieces.end(),
+                                 [&](const TitledPiece& p) { return p.begin > begin; });
+    const int row = static_cast<int>(at - record.Pieces.begin());
+    TitledPiece piece;
+    piece.begin = begin;
+    piece.end = end;
+    record.Pieces.insert(at, piece);
+    Number(record.Pieces);
+    SetMarked(record, record.Pieces);
+    record.BeginTimes.back() = workBegin;
+    record.EndTimes.back() = workEnd;
+    return row;
+}
+
 TitledPiece RecordPieces::At(const listrecord& marked, size_t k, std::int32_t rate,
                              std::int64_t frames) {
     TitledPiece piece = k < marked.Pieces.size() ? marked.Pieces[k] : TitledPiece();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "engine/audio/PeakPyramid.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // What one decoding pass learns about a file, kept small enough to hold for
@@ -20,6 +23,8 @@ struct AudioOverview {
     std::vector<std::int16_t> low;
     std::vector<std::int16_t> high;
     std::vector<std::int16_t> level;
+    // Per channel and at every zoom, for the waveform editor.
+    std::shared_ptr<const PeakPyramid> pyramid;
 
     std::size_t bins() const { return level.size(); }
     // The first frame of bin `k`.
@@ -27,6 +32,7 @@ struct AudioOverview {
     long long durationMs() const { return rate > 0 ? frames * 1000 / rate : 0; }
     std::size_t bytes() const {
         return sizeof(AudioOverview) +
-               (low.capacity() + high.capacity() + level.capacity()) * sizeof(std::int16_t);
+               (low.capacity() + high.capacity() + level.capacity()) * sizeof(std::int16_t) +
+               (pyramid ? pyramid->bytes() : 0);
     }
 };

@@ -59,6 +59,8 @@ AudioOverview PeakScanner::Scan(const QString& path, const std::atomic<bool>* ca
         inBin = 0;
     };
 
+    // The same pass gives the editor its peaks per channel.
+    auto pyramid = std::make_shared<PeakPyramid>(result.frames, reader.outputChannels());
     long long done = 0;
     SampleArray block;
     while (done < result.frames) {
@@ -69,6 +71,7 @@ AudioOverview PeakScanner::Scan(const QString& path, const std::atomic<bool>* ca
         if (frames <= 0)
             break;
         const float* v = block.samples.data();
+        pyramid->add(v, frames);
         for (int i = 0; i < frames; ++i) {
             for (int ch = 0; ch < block.channels; ++ch, ++v) {
                 low = std::min(low, *v);
@@ -84,5 +87,7 @@ AudioOverview PeakScanner::Scan(const QString& path, const std::atomic<bool>* ca
     if (inBin > 0)
         closeBin();
     result.frames = std::min(result.frames, done);
+    pyramid->finish();
+    result.pyramid = std::move(pyramid);
     return result;
 }

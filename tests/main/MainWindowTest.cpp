@@ -361,7 +361,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithIcons) {
     EXPECT_EQ(items(main->p_action),
               QStringList({"File Up=FileUp1Click", "File Down=FileDown1Click", "-",
                            "Remove=Remove3Click", "Clear=Clear2Click", "-", "ID3 info=ID31Click",
-                           "-", "Cutter=Start1Click", "Stop=Stop2Click"}));
+                           "Edit waveform…=EditWaveform1Click", "-", "Cutter=Start1Click",
+                           "Stop=Stop2Click"}));
     EXPECT_EQ(items(main->p_help),
               QStringList({"Content=Content1Click", "-", "HomePage=HomePage1Click", "-",
                            "About=About1Click"}));

@@ -1,0 +1,133 @@
+#include "app/editor/EditorPieces.h"
+
+#include "core/AppState.h"
+#include "core/RecordPieces.h"
+#include "core/Segments.h"
+#include "core/listrecord.h"
+#include "engine/PiecePlan.h"
+
+#include <algorithm>
+
+namespace {
+
+bool splitFunction(const AppState& state) {
+    return state.FunctionChoice == FunctionSplitByTime ||
+           state.FunctionChoice == FunctionSplitByCount ||
+           state.FunctionChoice == FunctionSplitAtSilences;
+}
+
+} // namespace
+
+listrecord* EditorPieces::record() const {
+    if (file_ < 0 || static_cast<size_t>(file_) >= state_.JobList.size())
+        return nullptr;
+    return state_.FunctionChoice == FunctionUnification
+               ? &state_.JobList.front()
+               : &state_.JobList[static_cast<size_t>(file_)];
+}
+
+std::int64_t EditorPieces::frames() const {
+    return file_ < 0 || static_cast<size_t>(file_) >= state_.JobList.size()
+               ? 0
+               : state_.JobList[static_cast<size_t>(file_)].SampleCount;
+}
+
+std::int32_t EditorPieces::rate() const {
+    return file_ < 0 || static_cast<size_t>(file_) >= state_.JobList.size()
+               ? 0
+               : state_.JobList[static_cast<size_t>(file_)].SampleRate;
+}
+
+QString EditorPieces::path() const {
+    return file_ < 0 || static_cast<size_t>(file_) >= state_.JobList.size()
+               ? QString()
+               : state_.JobList[static_cast<size_t>(file_)].FileName;
+}
+
+std::int64_t EditorPieces::toShown(std::int64_t frame) const {
+    const listrecord* r = record();
+    if (!r || r->SampleRate <= 0 || r->SampleRate == rate() || rate() <= 0)
+        return frame;
+    return frame * rate() / r->SampleRate;
+}
+
+std::int64_t EditorPieces::toRecord(std::int64_t frame) const {
+    const listrecord* r = record();
+    if (!r || r->SampleRate <= 0 || r->SampleRate == rate() || rate() <= 0)
+        return frame;
+    return frame * r->SampleRate / rate();
+}
+
+bool EditorPieces::editable() const {
+    return record() && !splitFunction(state_) && !state_.Busy;
+}
+
+std::vector<EditorPieces::Region>
+EditorPieces::regions(const std::vector<Silence>& silences) const {
+    std::vector<Region> out;
+    const listrecord* r = record();
+    if (!r)
+        return out;
+    if (splitFunction(state_)) {
+        const listrecord& shown = state_.JobList[static_cast<size_t>(file_)];
+        const auto plan = PiecePlan::Of(state_, file_, PiecePlan::Source::Of(shown), silences);
+        for (const PiecePlan::Piece& p : plan)
+            out.push_back({p.begin, p.end, p.row + 1, p.title});
+        return out;
+    }
+    listrecord normal = *r;
+    Segments::Normalise(normal);
+    const std::vector<TitledPiece> pieces =
+        normal.Pieces.empty() ? RecordPieces::Marked(normal) : normal.Pieces;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const TitledPiece& p = pieces[k];
+        out.push_back({toShown(p.begin), toShown(p.end),
+                       p.tags.track > 0 ? p.tags.track : static_cast<int>(k) + 1, p.tags.title});
+    }
+    return out;
+}
+
+bool EditorPieces::setRange(int row, std::int64_t begin, std::int64_t end) {
+    listrecord* r = editable() ? record() : nullptr;
+    if (!r)
+        return false;
+    Segments::Normalise(*r);
+    return RecordPieces::SetRange(*r, row, toRecord(begin), toRecord(end));
+}
+
+int EditorPieces::add(std::int64_t begin, std::int64_t end) {
+    listrecord* r = editable() ? record() : nullptr;
+    if (!r)
+        return -1;
+    Segments::Normalise(*r);
+    return RecordPieces::Insert(*r, toRecord(begin), toRecord(end));
+}
+
+bool EditorPieces::remove(int row) {
+    listrecord* r = editable() ? record() : nullptr;
+    if (!r)
+        return false;
+    Segments::Normalise(*r);
+    if (row < 0 || row >= static_cast<int>(regions().size()))
+        return false;
+    if (r->Pieces.empty()) {
+        // Whole-second segments go as the segment list removes them, when
+        // every one of them is shown.
+        if (static_cast<int>(RecordPieces::Marked(*r).size()) != r->SegmentCount - 1)
+            return false;
+        r->BeginTimes.erase(r->BeginTimes.begin() + row);
+        r->EndTimes.erase(r->EndTimes.begin() + row);
+        r->SegmentCount -= 1;
+        return true;
+    }
+    RecordPieces::Remove(*r, row);
+    return true;
+}
+
+bool EditorPieces::rename(int row, const QString& title) {
+    listrecord* r = editable() ? record() : nullptr;
+    if (!r)
+        return false;
+    Segments::Normalise(*r);
+    return RecordPieces::SetTitle(*r, row, title);
+}

@@ -1,0 +1,466 @@
+#include "app/editor/WaveformEditor.h"
+
+#include "app/Preview.h"
+#include "app/WaveformScene.h"
+#include "app/editor/PieceTableModel.h"
+#include "app/editor/SegmentHistory.h"
+#include "app/editor/WaveformCanvas.h"
+#include "core/AppState.h"
+#include "core/ReportListModel.h"
+#include "core/RowSelection.h"
+#include "engine/WaveformBuilder.h"
+#include "engine/audio/ZeroCrossing.h"
+#include "platform/Desktop.h"
+#include "platform/Error.h"
+#include "platform/SettingsFile.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+
+namespace {
+
+// Often enough for a smooth playhead.
+constexpr int TickMs = 30;
+constexpr double ZoomStep = 2.0;
+
+const QString NotEditableNote =
+    QStringLiteral("Pieces are edited with the \"Custom\" or \"unification\" function, and not "
+                   "while a run is busy.");
+
+} // namespace
+
+WaveformEditor::WaveformEditor(Links links, QWidget* parent)
+    : QWidget(parent, Qt::Window), links_(std::move(links)), pieces_(links_.state) {
+    setObjectName(QStringLiteral("waveformEditor"));
+    setWindowTitle(tr("Edit waveform"));
+
+    canvas_ = new WaveformCanvas(this);
+    canvas_->setObjectName(QStringLiteral("waveformCanvas"));
+    scroll_ = new QScrollBar(Qt::Horizontal, this);
+    scroll_->setObjectName(QStringLiteral("waveformScroll"));
+    model_ = new PieceTableModel(
+        {[this](int row, std::int64_t begin, std::int64_t end) {
+             return edit(tr("Type a time"), [&] { return pieces_.setRange(row, begin, end); });
+         },
+         [this](int row, const QString& title) {
+             return edit(tr("Rename piece"), [&] { return pieces_.rename(row, title); });
+         }},
+        this);
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("pieceTable"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(PieceTableModel::TitleColumn,
+                                                     QHeaderView::Stretch);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("editorStatus"));
+
+    auto* wave = new QWidget(this);
+    auto* waveLayout = new QVBoxLayout(wave);
+    waveLayout->setContentsMargins(0, 0, 0, 0);
+    waveLayout->setSpacing(0);
+    waveLayout->addWidget(canvas_, 1);
+    waveLayout->addWidget(scroll_);
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->addWidget(wave);
+    splitter_->addWidget(table_);
+    splitter_->setStretchFactor(0, 3);
+    splitter_->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(splitter_, 1);
+    layout->addWidget(status_);
+
+    connect(canvas_, &WaveformCanvas::viewChanged, this, [this] {
+        syncScrollBar();
+        showStatus();
+    });
+    connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
+        if (syncingScroll_)
+            return;
+        canvas_->axis().setScrollValue(value);
+        canvas_->axisChanged();
+    });
+    connect(canvas_, &WaveformCanvas::playheadMoved, this, [this] { showStatus(); });
+    connect(canvas_, &WaveformCanvas::regionSelected, this, [this](int row) { select(row); });
+    connect(canvas_, &WaveformCanvas::edgeDropped, this,
+            [this](int row, bool begin, std::int64_t frame, bool snap) {
+                const auto regions = pieces_.regions();
+                if (row < 0 || row >= static_cast<int>(regions.size()))
+                    return;
+                if (snap) {
+                    guarded([&] { frame = ZeroCrossing::NearestIn(pieces_.path(), frame); });
+                }
+                const EditorPieces::Region& r = regions[static_cast<size_t>(row)];
+                if (!edit(tr("Move cut"), [&] {
+                        return begin ? pieces_.setRange(row, frame, r.end)
+                                     : pieces_.setRange(row, r.begin, frame);
+                    }))
+                    showStatus(tr("A piece must begin before it ends."));
+            });
+    connect(canvas_, &WaveformCanvas::regionDrawn, this,
+            [this](std::int64_t begin, std::int64_t end) {
+                int row = -1;
+                if (edit(tr("New piece"), [&] {
+                        row = pieces_.add(begin, end);
+                        return row >= 0;
+                    }))
+                    select(row);
+            });
+    connect(canvas_, &WaveformCanvas::renamed, this, [this](int row, const QString& title) {
+        edit(tr("Rename piece"), [&] { return pieces_.rename(row, title); });
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid() && index.row() != canvas_->selected()) {
+                    canvas_->setSelected(index.row());
+                    const auto regions = pieces_.regions();
+                    if (index.row() < static_cast<int>(regions.size()))
+                        canvas_->setPlayhead(regions[static_cast<size_t>(index.row())].begin);
+                    showStatus();
+                }
+            });
+
+    addKey("editorPlayStop", {QKeySequence(Qt::Key_Space)}, [this] { playOrStop(); });
+    addKey("editorPlayCut", {QKeySequence(Qt::Key_C)}, [this] { playAroundCut(); });
+    addKey("editorBeginHere", {QKeySequence(Qt::Key_I)}, [this] { setBeginAtPlayhead(); });
+    addKey("editorEndHere", {QKeySequence(Qt::Key_O)}, [this] { setEndAtPlayhead(); });
+    addKey(
+        "editorZoomIn",
+        {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal), QKeySequence::ZoomIn},
+        [this] { zoomIn(); }, true);
+    addKey(
+        "editorZoomOut", {QKeySequence(Qt::Key_Minus), QKeySequence::ZoomOut},
+        [this] { zoomOut(); }, true);
+    addKey("editorZoomSelection", {QKeySequence(Qt::Key_Z)}, [this] { zoomToSelection(); });
+    addKey("editorWholeFile", {QKeySequence(Qt::Key_F)}, [this] { showWholeFile(); });
+    addKey("editorRemove", {QKeySequence(Qt::Key_Delete)}, [this] { removeSelected(); });
+    addKey("editorRename", {QKeySequence(Qt::Key_F2)}, [this] { renameSelected(); });
+    addKey("editorUndo", {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { links_.history.undo(); });
+    addKey("editorRedo", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+           [this] { links_.history.redo(); });
+
+    // The main window's changes, gathered into one look.
+    sync_.setSingleShot(true);
+    sync_.setInterval(0);
+    connect(&sync_, &QTimer::timeout, this, &WaveformEditor::sync);
+    const auto changed = [this] { sync_.start(); };
+    for (QAbstractItemModel* model : {static_cast<QAbstractItemModel*>(&links_.lv),
+                                      static_cast<QAbstractItemModel*>(&links_.lvTime)}) {
+        connect(model, &QAbstractItemModel::dataChanged, this, changed);
+        connect(model, &QAbstractItemModel::rowsInserted, this, changed);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, changed);
+        connect(model, &QAbstractItemModel::modelReset, this, changed);
+    }
+    connect(&links_.lvSelection, &QItemSelectionModel::selectionChanged, this, changed);
+    connect(&links_.builder, &WaveformBuilder::ready, this, changed);
+    connect(&links_.builder, &WaveformBuilder::failed, this, changed);
+    tick_.setInterval(TickMs);
+    connect(&tick_, &QTimer::timeout, this, &WaveformEditor::tick);
+    resize(1000, 520);
+    sync();
+}
+
+WaveformEditor::~WaveformEditor() = default;
+
+void WaveformEditor::addKey(const char* name, QList<QKeySequence> keys,
+                            std::function<void()> command, bool autoRepeat) {
+    auto* action = new QAction(this);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setAutoRepeat(autoRepeat);
+    connect(action, &QAction::triggered, this,
+            [this, command = std::move(command)] { guarded([&] { command(); }); });
+    addAction(action);
+}
+
+template <typename F> void WaveformEditor::guarded(F&& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        links_.desktop.showError(e.message());
+    } catch (const std::exception& e) {
+        links_.desktop.showError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void WaveformEditor::sync() {
+    sync_.stop();
+    const auto files =
+        static_cast<int>(std::min<size_t>(links_.state.JobList.size(), links_.lv.count()));
+    const int file = RowSelection(links_.lvSelection).selectedBelow(files);
+    pieces_.setFile(file);
+    const QString path = pieces_.path();
+    if (file != shownFile_ || path != shownPath_) {
+        shownFile_ = file;
+        shownPath_ = path;
+        canvas_->setOverview(nullptr);
+        canvas_->setFile(path, pieces_.frames(), std::max(pieces_.rate(), 1));
+        setWindowTitle(path.isEmpty() ? tr("Edit waveform")
+                                      : tr("Edit waveform - %1").arg(QFileInfo(path).fileName()));
+    }
+    std::shared_ptr<const AudioOverview> overview;
+    if (!path.isEmpty()) {
+        overview = links_.builder.overview(path);
+        if (!overview && links_.builder.failure(path).isEmpty())
+            links_.builder.request(path, true);
+    }
+    canvas_->setOverview(overview);
+    std::vector<Silence> silences;
+    if (overview && links_.state.FunctionChoice == FunctionSplitAtSilences)
+        silences = WaveformScene::SilencesOf(links_.state, *overview);
+    auto regions = pieces_.regions(silences);
+    model_->setPieces(regions, std::max(pieces_.rate(), 1), pieces_.editable());
+    canvas_->setRegions(std::move(regions), pieces_.editable());
+    if (canvas_->selected() >= 0 && table_->currentIndex().row() != canvas_->selected())
+        table_->selectRow(canvas_->selected());
+    if (links_.state.Playing && !tick_.isActive())
+        tick_.start();
+    showStatus();
+}
+
+void WaveformEditor::select(int row) {
+    canvas_->setSelected(row);
+    if (row < 0)
+        table_->clearSelection();
+    else if (table_->currentIndex().row() != row)
+        table_->selectRow(row);
+    showStatus();
+}
+
+bool WaveformEditor::edit(const QString& text, const std::function<bool()>& change) {
+    if (!pieces_.editable()) {
+        showStatus(NotEditableNote);
+        return false;
+    }
+    // Whatever changed elsewhere meanwhile is its own step.
+    links_.history.commit(tr("Edit segments"));
+    if (!change())
+        return false;
+    links_.history.commit(text);
+    if (links_.changed)
+        links_.changed();
+    sync();
+    return true;
+}
+
+void WaveformEditor::tick() {
+    const std::int64_t played = links_.preview.PlayedFrame();
+    if (played >= 0) {
+        canvas_->setPlayhead(played);
+        canvas_->axis().follow(played);
+        canvas_->axisChanged();
+        showStatus();
+    } else {
+        tick_.stop();
+    }
+}
+
+void WaveformEditor::syncScrollBar() {
+    const TimeAxis& axis = canvas_->axis();
+    syncingScroll_ = true;
+    scroll_->setRange(0, axis.scrollMaximum());
+    scroll_->setPageStep(axis.scrollPage());
+    scroll_->setSingleStep(std::max(1, axis.scrollPage() / 10));
+    scroll_->setValue(axis.scrollValue());
+    syncingScroll_ = false;
+}
+
+QString WaveformEditor::statusText() const {
+    return status_->text();
+}
+
+void WaveformEditor::showStatus(const QString& note) {
+    if (!note.isNull())
+        note_ = note;
+    const TimeAxis& axis = canvas_->axis();
+    QString text = tr("Playhead %1").arg(TimeAxis::ClockText(canvas_->playhead(), axis.rate()));
+    const double perPixel = axis.framesPerPixel();
+    text += perPixel >= 1
+                ? tr("  ·  %1 frames a pixel").arg(perPixel, 0, 'f', perPixel < 10 ? 1 : 0)
+                : tr("  ·  %1 pixels a frame").arg(1.0 / perPixel, 0, 'f', 1);
+    const auto regions =
+        canvas_->selected() >= 0 ? pieces_.regions() : std::vector<EditorPieces::Region>{};
+    if (canvas_->selected() >= 0 && canvas_->selected() < static_cast<int>(regions.size())) {
+        const EditorPieces::Region& r = regions[static_cast<size_t>(canvas_->selected())];
+        text += tr("  ·  piece %1: %2 - %3 (frames %4 - %5)")
+                    .arg(r.number)
+                    .arg(TimeAxis::ClockText(r.begin, axis.rate()),
+                         TimeAxis::ClockText(r.end, axis.rate()))
+                    .arg(r.begin)
+                    .arg(r.end);
+    }
+    if (const QString failure = links_.builder.failure(shownPath_); !failure.isEmpty())
+        text += tr("  ·  Cannot draw the waveform: %1").arg(failure);
+    else if (!shownPath_.isEmpty() && !links_.builder.overview(shownPath_))
+        text += tr("  ·  Reading the waveform...");
+    if (!note_.isEmpty())
+        text += QStringLiteral("  ·  ") + note_;
+    status_->setText(text);
+}
+
+void WaveformEditor::playOrStop() {
+    if (links_.state.Playing) {
+        const std::int64_t played = links_.preview.PlayedFrame();
+        if (links_.stopPlayback)
+            links_.stopPlayback();
+        // The playhead stays where the listening stopped.
+        if (played >= 0)
+            canvas_->setPlayhead(played);
+        return;
+    }
+    if (links_.state.Busy || shownFile_ < 0)
+        return;
+    links_.preview.PlayFrames(canvas_->playhead(), -1);
+    if (links_.state.Playing)
+        tick_.start();
+}
+
+void WaveformEditor::playAroundCut() {
+    const auto regions = pieces_.regions();
+    if (regions.empty() || links_.state.Busy)
+        return;
+    const std::int64_t at = canvas_->playhead();
+    std::int64_t cut = regions.front().begin;
+    for (const EditorPieces::Region& r : regions)
+        for (const std::int64_t edge : {r.begin, r.end})
+            if (std::llabs(edge - at) < std::llabs(cut - at))
+                cut = edge;
+    if (links_.state.Playing && links_.stopPlayback)
+        links_.stopPlayback();
+    // One second before the cut and one after.
+    const std::int64_t rate = std::max(pieces_.rate(), 1);
+    const std::int64_t from = std::max<std::int64_t>(0, cut - rate);
+    canvas_->axis().follow(cut);
+    canvas_->axisChanged();
+    links_.preview.PlayFrames(from, std::min(pieces_.frames(), cut + rate));
+    canvas_->setPlayhead(from);
+    if (links_.state.Playing)
+        tick_.start();
+}
+
+void WaveformEditor::setBeginAtPlayhead() {
+    const int row = canvas_->selected();
+    const auto regions = pieces_.regions();
+    if (row < 0 || row >= static_cast<int>(regions.size()))
+        return;
+    const std::int64_t at = canvas_->playhead();
+    if (!edit(tr("Set begin"),
+              [&] { return pieces_.setRange(row, at, regions[static_cast<size_t>(row)].end); }))
+        showStatus(tr("A piece must begin before it ends."));
+}
+
+void WaveformEditor::setEndAtPlayhead() {
+    const int row = canvas_->selected();
+    const auto regions = pieces_.regions();
+    if (row < 0 || row >= static_cast<int>(regions.size()))
+        return;
+    const std::int64_t at = canvas_->playhead();
+    if (!edit(tr("Set end"),
+              [&] { return pieces_.setRange(row, regions[static_cast<size_t>(row)].begin, at); }))
+        showStatus(tr("A piece must begin before it ends."));
+}
+
+void WaveformEditor::zoomIn() {
+    TimeAxis& axis = canvas_->axis();
+    const double head = axis.xOf(canvas_->playhead());
+    axis.zoomBy(ZoomStep, head >= 0 && head <= axis.width() ? head : axis.width() / 2.0);
+    canvas_->axisChanged();
+}
+
+void WaveformEditor::zoomOut() {
+    TimeAxis& axis = canvas_->axis();
+    const double head = axis.xOf(canvas_->playhead());
+    axis.zoomBy(1 / ZoomStep, head >= 0 && head <= axis.width() ? head : axis.width() / 2.0);
+    canvas_->axisChanged();
+}
+
+void WaveformEditor::zoomToSelection() {
+    const int row = canvas_->selected();
+    const auto regions = pieces_.regions();
+    if (row < 0 || row >= static_cast<int>(regions.size()))
+        return;
+    canvas_->axis().zoomTo(regions[static_cast<size_t>(row)].begin,
+                           regions[static_cast<size_t>(row)].end);
+    canvas_->axisChanged();
+}
+
+void WaveformEditor::showWholeFile() {
+    canvas_->axis().showWholeFile();
+    canvas_->axisChanged();
+}
+
+void WaveformEditor::removeSelected() {
+    const int row = canvas_->selected();
+    if (row < 0)
+        return;
+    if (edit(tr("Remove piece"), [&] { return pieces_.remove(row); }))
+        select(-1);
+}
+
+void WaveformEditor::renameSelected() {
+    const int row = canvas_->selected();
+    if (row < 0 || !pieces_.editable())
+        return;
+    table_->setFocus();
+    table_->edit(model_->index(row, PieceTableModel::TitleColumn));
+}
+
+void WaveformEditor::restorePlace(const QWidget& main) {
+    SettingsFile* settings = links_.settings ? links_.settings() : nullptr;
+    const int width =
+        settings ? settings->ReadInteger(SettingsSection, QStringLiteral("Width"), 0) : 0;
+    const int height =
+        settings ? settings->ReadInteger(SettingsSection, QStringLiteral("Height"), 0) : 0;
+    if (width >= 200 && height >= 150) {
+        const QPoint at(settings->ReadInteger(SettingsSection, QStringLiteral("Left"), 0),
+                        settings->ReadInteger(SettingsSection, QStringLiteral("Top"), 0));
+        resize(width, height);
+        // A place on a screen that is gone is given up.
+        if (QGuiApplication::screenAt(at + QPoint(20, 20)))
+            move(at);
+        return;
+    }
+    move(main.frameGeometry().topRight() + QPoint(10, 0));
+}
+
+void WaveformEditor::savePlace() {
+    SettingsFile* settings = links_.settings ? links_.settings() : nullptr;
+    if (!settings)
+        return;
+    settings->WriteInteger(SettingsSection, QStringLiteral("Left"), x());
+    settings->WriteInteger(SettingsSection, QStringLiteral("Top"), y());
+    settings->WriteInteger(SettingsSection, QStringLiteral("Width"), width());
+    settings->WriteInteger(SettingsSection, QStringLiteral("Height"), height());
+}
+
+void WaveformEditor::closeEvent(QCloseEvent* event) {
+    savePlace();
+    QWidget::closeEvent(event);
+}
+
+void WaveformEditor::hideEvent(QHideEvent* event) {
+    savePlace();
+    QWidget::hideEvent(event);
+}

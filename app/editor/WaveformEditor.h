@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/editor/EditorPieces.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class Desktop;
+class PieceTableModel;
+class Preview;
+class QItemSelectionModel;
+class QLabel;
+class QScrollBar;
+class QSplitter;
+class QTableView;
+class ReportListModel;
+class SegmentHistory;
+class SettingsFile;
+class WaveformBuilder;
+class WaveformCanvas;
+struct AppState;
+
+// The waveform editor: a resizable window beside the main window showing
+// the file selected there, large and zoomable, with its pieces as regions
+// and in a table. It works on the same job model: an edit here shows in
+// the main window's segment list at once, and the other way round.
+class WaveformEditor : public QWidget {
+    Q_OBJECT
+
+public:
+    // What the editor borrows from the main window.
+    struct Links {
+        AppState& state;
+        Desktop& desktop;
+        ReportListModel& lv;
+        QItemSelectionModel& lvSelection;
+        ReportListModel& lvTime;
+        WaveformBuilder& builder;
+        Preview& preview;
+        SegmentHistory& history;
+        // Shows a changed record in the main window.
+        std::function<void()> changed;
+        std::function<void()> stopPlayback;
+        std::function<SettingsFile*()> settings;
+    };
+
+    // Settings of the window's place and size.
+    static inline const QString SettingsSection = QStringLiteral("Editor");
+
+    WaveformEditor(Links links, QWidget* parent = nullptr);
+    ~WaveformEditor() override;
+
+    WaveformCanvas& canvas() { return *canvas_; }
+    QTableView& table() { return *table_; }
+    QScrollBar& scrollBar() { return *scroll_; }
+    const EditorPieces& pieces() const { return pieces_; }
+    QString statusText() const;
+
+    // Brings the window up to date with the main window's selection and the
+    // job model.
+    void sync();
+    // Places the window as it was left, or beside `main` the first time.
+    void restorePlace(const QWidget& main);
+
+    // The commands of the keys.
+    void playOrStop();
+    void playAroundCut();
+    void setBeginAtPlayhead();
+    void setEndAtPlayhead();
+    void zoomIn();
+    void zoomOut();
+    void zoomToSelection();
+    void showWholeFile();
+    void removeSelected();
+    void renameSelected();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void addKey(const char* name, QList<QKeySequence> keys, std::function<void()> command,
+                bool autoRepeat = false);
+    // Runs an edit of the pieces, recorded as one undoable step named `text`.
+    bool edit(const QString& text, const std::function<bool()>& change);
+    void select(int row);
+    void tick();
+    void syncScrollBar();
+    void showStatus(const QString& note = {});
+    void savePlace();
+    template <typename F> void guarded(F&& action);
+
+    Links links_;
+    EditorPieces pieces_;
+    WaveformCanvas* canvas_ = nullptr;
+    QScrollBar* scroll_ = nullptr;
+    QTableView* table_ = nullptr;
+    PieceTableModel* model_ = nullptr;
+    QLabel* status_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QTimer sync_;
+    QTimer tick_;
+    QString shownPath_;
+    int shownFile_ = -1;
+    bool syncingScroll_ = false;
+    QString note_;
+};

@@ -1,0 +1,298 @@
+// The waveform editor beside the real main window, offscreen, on a real
+// recording: opened from the menu, its key and the waveform strip, its
+// place remembered; cuts dragged to exact frames and zero crossings, pieces
+// drawn, renamed and removed, every step undone and redone in both windows;
+// listening around a cut with the dummy audio driver; zoom down to the
+// samples; the table typed in. With TARNWELL_SCREENSHOT_DIR set it saves the
+// editor at two zooms there (the pictures in the README and the guide).
+#include "app/editor/WaveformEditor.h"
+#include "app/Preview.h"
+#include "app/WaveformPanel.h"
+#include "app/WaveformView.h"
+#include "app/editor/PieceTableModel.h"
+#include "app/editor/SegmentHistory.h"
+#include "app/editor/WaveformCanvas.h"
+#include "app/editor/WaveformEditorHost.h"
+#include "app/skin/Skin.h"
+#include "engine/WaveformBuilder.h"
+#include "engine/audio/ZeroCrossing.h"
+#include "tests/support/MainWindowFixture.h"
+#include "tests/support/RealRecording.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int Deadline = 60000;
+const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
+
+class WaveformEditorTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        open(DefaultSkin);
+        path = RealRecording();
+        addFiles({path});
+        ASSERT_EQ(lv().count(), 1);
+        selectFile(0);
+        rate = main->state().JobList[0].SampleRate;
+    }
+
+    WaveformEditor& editor() { return *main->waveformEditor().editor(); }
+    WaveformCanvas& canvas() { return editor().canvas(); }
+    listrecord& record() { return main->state().JobList[0]; }
+
+    // Opens the editor from the Action menu and waits for its waveform.
+    void openEditor() {
+        QAction* item = main->p_action->findChild<QAction*>("EditWaveform1Click");
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->text(), "Edit waveform…");
+        item->trigger();
+        ASSERT_TRUE(main->waveformEditor().editor());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor()));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return main->waveform().builder().overview(path) != nullptr; }, Deadline));
+        editor().sync();
+        focusEditor();
+    }
+    void focusEditor() {
+        editor().activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return QGuiApplication::focusWindow() == editor().windowHandle(); }, Deadline));
+        canvas().setFocus();
+    }
+    void key(QWidget* target, Qt::Key k, Qt::KeyboardModifiers m = {}) {
+        QTest::keyClick(target, k, m);
+        QCoreApplication::processEvents();
+    }
+    int xOf(std::int64_t frame) {
+        return static_cast<int>(std::lround(canvas().axis().xOf(frame)));
+    }
+    int laneY() { return WaveformCanvas::RulerHeight + WaveformCanvas::TitleHeight + 40; }
+    void drag(int fromX, int toX, Qt::KeyboardModifiers m = {}) {
+        QTest::mousePress(&canvas(), Qt::LeftButton, m, QPoint(fromX, laneY()));
+        QTest::mouseMove(&canvas(), QPoint((fromX + toX) / 2, laneY()));
+        QTest::mouseMove(&canvas(), QPoint(toX, laneY()));
+        QTest::mouseRelease(&canvas(), Qt::LeftButton, m, QPoint(toX, laneY()));
+        QCoreApplication::processEvents();
+    }
+    void shoot(const QString& name) {
+        if (const QString shots = qEnvironmentVariable("TARNWELL_SCREENSHOT_DIR");
+            !shots.isEmpty()) {
+            EXPECT_TRUE(editor().grab().save(QDir(shots).filePath(name)));
+        }
+    }
+
+    QString path;
+    std::int32_t rate = 0;
+};
+
+TEST_F(WaveformEditorTest, OpensFromTheMenuTheKeyAndTheStripAndKeepsItsPlace) {
+    main->lvSelection().clear();
+    main->p_action->findChild<QAction*>("EditWaveform1Click")->trigger();
+    EXPECT_EQ(desktop.informations.value(0), WaveformEditorHost::NoFileMessage);
+    EXPECT_FALSE(main->waveformEditor().editor());
+    selectFile(0);
+
+    // The key, then a double-click on the strip once it is closed again.
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QGuiApplication::focusWindow() == main->windowHandle(); }, Deadline));
+    QTest::keyClick(main.get(), Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(main->waveformEditor().editor());
+    EXPECT_TRUE(editor().isVisible());
+    editor().close();
+    const WaveformView* strip = main->waveform().view();
+    ASSERT_TRUE(strip->isVisible());
+    QTest::mouseDClick(main->Skin1, Qt::LeftButton, {}, strip->geometry().center());
+    EXPECT_TRUE(editor().isVisible());
+    // The main window stays as it is.
+    EXPECT_EQ(main->size(), QSize(521, 380));
+
+    // The whole file at first, as one lane per channel.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return main->waveform().builder().overview(path) != nullptr; }, Deadline));
+    editor().sync();
+    EXPECT_TRUE(canvas().axis().showsWholeFile());
+    EXPECT_EQ(canvas().axis().frames(), record().SampleCount);
+
+    editor().resize(900, 430);
+    editor().move(120, 90);
+    const QRect placed = editor().geometry();
+    editor().close();
+    main->close();
+    open(DefaultSkin);
+    addFiles({path});
+    selectFile(0);
+    main->waveformEditor().open();
+    EXPECT_EQ(editor().size(), placed.size());
+    EXPECT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+}
+
+TEST_F(WaveformEditorTest, CutsAreDraggedDrawnRenamedAndRemovedAndEveryStepIsUndone) {
+    confirmSegment(10, 20, record().Duration);
+    QCoreApplication::processEvents();
+    openEditor();
+    ASSERT_EQ(editor().pieces().regions().size(), 1u);
+
+    // A click selects the piece, Z zooms to it, and its start is dragged to
+    // the frame under the mouse.
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, QPoint(xOf(15 * rate), laneY()));
+    key(&canvas(), Qt::Key_Z);
+    EXPECT_NEAR(canvas().axis().visibleFrames(), 10 * rate * 1.1, rate);
+    const int from = xOf(10 * rate);
+    drag(from, from + 37);
+    const std::int64_t moved = canvas().axis().frameAt(from + 37);
+    ASSERT_EQ(record().Pieces.size(), 1u);
+    EXPECT_EQ(record().Pieces[0].begin, moved);
+    EXPECT_NE(moved % rate, 0);
+    // The main window's list shows it at once, to the hundredth.
+    EXPECT_TRUE(lvTime().text(0, 0).startsWith("00:00:10.")) << lvTime().text(0, 0).toStdString();
+
+    // With Shift the end lands on a zero crossing.
+    const int end = xOf(20 * rate);
+    drag(end, end - 23, Qt::ShiftModifier);
+    EXPECT_EQ(record().Pieces[0].end,
+              ZeroCrossing::NearestIn(path, canvas().axis().frameAt(end - 23)));
+
+    // A drag over empty space makes a new piece after it; its title is
+    // double-clicked and typed.
+    key(&canvas(), Qt::Key_F);
+    drag(xOf(40 * rate), xOf(45 * rate));
+    ASSERT_EQ(record().Pieces.size(), 2u);
+    EXPECT_EQ(lvTime().count(), 3);
+    QTest::mouseDClick(&canvas(), Qt::LeftButton, {}, canvas().titlePoint(1));
+    auto* rename = canvas().findChild<QLineEdit*>("renamePiece");
+    ASSERT_TRUE(rename && rename->isVisible());
+    QTest::keyClicks(rename, "Coda");
+    QTest::keyClick(rename, Qt::Key_Return);
+    EXPECT_EQ(record().Pieces[1].tags.title, "Coda");
+    EXPECT_EQ(lvTime().text(1, 3), "Coda");
+    key(&canvas(), Qt::Key_Delete);
+    EXPECT_EQ(record().Pieces.size(), 1u);
+
+    // Undo walks back through every step to the whole-second segment, redo
+    // forward again.
+    const std::vector<int> piecesAfterUndo = {2, 2, 1, 1, 0};
+    for (size_t i = 0; i < piecesAfterUndo.size(); ++i) {
+        key(&canvas(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(record().Pieces.size(), static_cast<size_t>(piecesAfterUndo[i])) << i;
+    }
+    EXPECT_EQ(record().Pieces.size(), 0u);
+    EXPECT_EQ(record().BeginTimes[0], 10);
+    EXPECT_EQ(lvTime().text(0, 0), "00:00:10 - 00:00:20");
+    EXPECT_EQ(editor().pieces().regions()[0].begin, 10 * rate);
+    key(&canvas(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(record().Pieces.size(), 1u);
+    EXPECT_EQ(record().Pieces[0].begin, moved);
+
+    // The main window's marks are undone there as well.
+    confirmSegment(30, 35, record().Duration);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(record().SegmentCount, 3);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QGuiApplication::focusWindow() == main->windowHandle(); }, Deadline));
+    QTest::keyClick(main.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(record().SegmentCount, 2);
+    EXPECT_EQ(lvTime().count(), 2);
+    QTest::keyClick(main.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(record().SegmentCount, 3);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor().pieces().regions().size(), 2u);
+}
+
+TEST_F(WaveformEditorTest, ListeningAroundACutFromThePlayheadAndMarkingThere) {
+    confirmSegment(10, 20, record().Duration);
+    openEditor();
+    // C plays one second either side of the nearest cut, then stops.
+    canvas().setPlayhead(9 * rate);
+    key(&canvas(), Qt::Key_C);
+    ASSERT_TRUE(main->state().Playing);
+    EXPECT_EQ(canvas().playhead(), 9 * rate);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().playhead() > 9 * rate; }, Deadline));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main->state().Playing; }, Deadline));
+    EXPECT_LE(canvas().playhead(), 11 * rate);
+
+    // Space plays from the playhead and stops where it got to.
+    canvas().setPlayhead(30 * rate);
+    key(&canvas(), Qt::Key_Space);
+    ASSERT_TRUE(main->state().Playing);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().playhead() > 30 * rate; }, Deadline));
+    key(&canvas(), Qt::Key_Space);
+    EXPECT_FALSE(main->state().Playing);
+    const std::int64_t stopped = canvas().playhead();
+    EXPECT_GT(stopped, 30 * rate);
+
+    // I and O set the selected piece's start and end there.
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, QPoint(xOf(15 * rate), laneY()));
+    canvas().setPlayhead(12 * rate + 5);
+    key(&canvas(), Qt::Key_I);
+    canvas().setPlayhead(18 * rate + 7);
+    key(&canvas(), Qt::Key_O);
+    ASSERT_EQ(record().Pieces.size(), 1u);
+    EXPECT_EQ(record().Pieces[0].begin, 12 * rate + 5);
+    EXPECT_EQ(record().Pieces[0].end, 18 * rate + 7);
+    EXPECT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+}
+
+TEST_F(WaveformEditorTest, ZoomsDownToTheSamplesScrollsAndTypesInTheTable) {
+    confirmSegment(10, 20, record().Duration);
+    openEditor();
+    shoot("editor-whole.png");
+    // Ctrl and the wheel zoom at the mouse; the keys zoom at the playhead.
+    const QPoint at(canvas().width() / 3, laneY());
+    const std::int64_t under = canvas().axis().frameAt(at.x());
+    for (int i = 0; i < 6; ++i) {
+        QWheelEvent wheel(at, canvas().mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&canvas(), &wheel);
+    }
+    EXPECT_NEAR(canvas().axis().xOf(under), at.x(), 1);
+    EXPECT_FALSE(canvas().axis().showsWholeFile());
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, QPoint(xOf(15 * rate), laneY()));
+    key(&canvas(), Qt::Key_Z);
+    shoot("editor-piece.png");
+
+    // The scroll bar moves the view.
+    const double first = canvas().axis().first();
+    editor().scrollBar().setValue(editor().scrollBar().value() + editor().scrollBar().pageStep());
+    EXPECT_GT(canvas().axis().first(), first);
+
+    for (int i = 0; i < 30; ++i)
+        key(&canvas(), Qt::Key_Plus);
+    EXPECT_DOUBLE_EQ(canvas().axis().framesPerPixel(), 1.0 / TimeAxis::MaxPixelsPerFrame);
+    // The samples themselves are read for this zoom, off the window's thread.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().hasDetail(); }, Deadline));
+    key(&canvas(), Qt::Key_Minus);
+    EXPECT_DOUBLE_EQ(canvas().axis().framesPerPixel(), 2.0 / TimeAxis::MaxPixelsPerFrame);
+
+    // The table types in place: a title, then an end to the hundredth.
+    QTableView& table = editor().table();
+    const QModelIndex title = table.model()->index(0, PieceTableModel::TitleColumn);
+    table.setFocus();
+    table.setCurrentIndex(title);
+    table.edit(title);
+    auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(field);
+    field->selectAll();
+    QTest::keyClicks(field, "Intro");
+    // The view takes what was typed once the event loop turns.
+    key(field, Qt::Key_Return);
+    EXPECT_EQ(record().Pieces.at(0).tags.title, "Intro");
+    ASSERT_TRUE(
+        table.model()->setData(table.model()->index(0, PieceTableModel::EndColumn), "0:00:21.25"));
+    EXPECT_EQ(record().Pieces[0].end, 21 * rate + rate / 4);
+    EXPECT_EQ(table.model()->index(0, PieceTableModel::LengthColumn).data().toString(),
+              "0:00:11.25");
+}
+
+} // namespace

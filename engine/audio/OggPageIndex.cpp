@@ -1,6 +1,7 @@
 #include "engine/audio/OggPageIndex.h"
 
 #include "platform/Error.h"
+#include "platform/TerminationSignal.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
@@ -218,6 +219,9 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         if (found == 0) {
             if (read >= end)
                 break;
+            // Ctrl-C or the end of the session must not wait for a long file.
+            if (TerminationSignal::Requested())
+                throw Error(QStringLiteral("Cannot open %1: stopped").arg(path));
             const auto want = static_cast<size_t>(std::min(kReadBytes, end - read));
             char* buffer = ogg_sync_buffer(sync.get(), static_cast<long>(want));
             const long got = view.readAt(read, buffer, want);

@@ -130,6 +130,9 @@ void CutterSession::addFiles() {
         const SourceIntake::Result taken =
             intake_.Take(path, reader_, SourceIntake::Source::OpenDialog);
         if (!taken.entry) {
+            // An opening cut short by Ctrl-C is no refusal.
+            if (stopped())
+                return;
             desktop_.warning(taken.refusal.message, taken.refusal.reason);
             ++failed_;
             continue;

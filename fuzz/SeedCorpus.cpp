@@ -1,24 +1,30 @@
 // Writes the seed inputs of every fuzz target into one folder per target,
 // from the same generators the tests use: Ogg files from OggFixture, their
-// comment packets, settings files written by SettingsFile, and cue sheets and
-// label files.
+// comment packets, the format corpus' files of the real recording (whole and
+// damaged), settings files written by SettingsFile, and cue sheets and label
+// files.
 //
 //   fuzz_seed_corpus <folder>
 
 #include "platform/SettingsFile.h"
+#include "tests/support/FormatCorpus.h"
 #include "tests/support/OggFixture.h"
 #include "tests/support/RealRecording.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <ogg/ogg.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -105,38 +111,64 @@ void writeOggSeeds(const QDir& out) {
               longer);
 }
 
-// A second of the real recording in every container and codec the reader
-// takes, as FFmpeg writes them. Without FFmpeg or the recording the Ogg seeds
-// above stand alone.
+// Damage as real files have it, made the same way on every machine: the
+// file cut short, bytes changed in a run inside it, and a byte of its header
+// changed. Each is a seed beside the whole file.
+std::vector<std::pair<QString, QByteArray>> damaged(const QByteArray& file) {
+    std::vector<std::pair<QString, QByteArray>> variants;
+    if (file.size() < 64)
+        return variants;
+    variants.emplace_back(QStringLiteral("cut"), file.left(file.size() * 3 / 5));
+    QByteArray changed = file;
+    // A fixed sequence (a linear congruential one) picks the bytes.
+    std::uint32_t state = static_cast<std::uint32_t>(file.size());
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const qsizetype run = file.size() / 2 + static_cast<qsizetype>(next() % (file.size() / 4));
+    for (qsizetype i = run; i < std::min(file.size(), run + 16); ++i)
+        changed[i] = static_cast<char>(next());
+    variants.emplace_back(QStringLiteral("changed"), changed);
+    QByteArray header = file;
+    const auto at = static_cast<qsizetype>(4 + next() % 60);
+    header[at] = static_cast<char>(header[at] ^ (1 << (next() % 8)));
+    variants.emplace_back(QStringLiteral("header"), header);
+    return variants;
+}
+
+// A quarter second of the real recording in every container and codec the
+// reader takes, as the format corpus' recipes make them (FFmpeg, lame, flac,
+// opusenc, SoX, libsndfile, GStreamer), whole and damaged; and the formats a
+// piece is tagged in, behind the byte that chooses the format in the tag
+// rewrite target. Without the recording or the encoders the Ogg seeds above
+// stand alone.
 void writeRecordingSeeds(const QDir& out) {
-    QString recording;
     try {
-        recording = RealRecording();
+        (void)RealRecording();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "no recorded seeds: %s\n", e.what());
         return;
     }
-    const QDir files(out.filePath(QStringLiteral("audio_reader")));
-    const QList<QStringList> made = {
-        {"aac.m4a", "-c:a", "aac"},        {"alac.m4a", "-c:a", "alac"},
-        {"wma.wma", "-c:a", "wmav2"},      {"vorbis.mka", "-c:a", "libvorbis"},
-        {"opus.webm", "-c:a", "libopus"},  {"speex.spx", "-c:a", "libspeex", "-ar", "16000"},
-        {"ac3.ac3", "-c:a", "ac3"},        {"wavpack.wv", "-c:a", "wavpack"},
-        {"tta.tta", "-c:a", "tta"},        {"pcm.caf", "-c:a", "pcm_s16le"},
-        {"pcm.w64", "-c:a", "pcm_s16le"},  {"float.aifc", "-c:a", "pcm_f32be", "-f", "aiff"},
-        {"flac.flac", "-c:a", "flac"},     {"mp3.mp3", "-c:a", "libmp3lame"},
-        {"float.wav", "-c:a", "pcm_f32le"}, {"opus.opus", "-c:a", "libopus"},
-    };
-    for (const QStringList& seed : made) {
-        const QString path = files.filePath(seed.front());
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     QStringList{"-nostdin", "-v", "error", "-y", "-ss", "20", "-t", "1", "-i",
-                                 recording, "-ac", "1"} +
-                         seed.mid(1) + QStringList{path});
-        if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0)
-            std::fprintf(stderr, "no seed %s: %s\n", qPrintable(seed.front()),
-                         ffmpeg.readAllStandardError().constData());
+    QTemporaryDir scratch;
+    const QDir reader(out.filePath(QStringLiteral("audio_reader")));
+    const QDir tags(out.filePath(QStringLiteral("tag_rewrite")));
+    // In the order of the tag rewrite target's format byte.
+    const QStringList tagged = {"mp3", "wma", "ogg", "flac", "opus"};
+    for (const FormatCorpus::Made& made : FormatCorpus::WriteFiles(scratch.path(), 0.25)) {
+        const QByteArray whole = readAll(made.path);
+        const QString extension = QFileInfo(made.path).suffix();
+        const QString name = made.name + QLatin1Char('.') + extension;
+        writeSeed(reader, name, whole);
+        for (const auto& [how, bytes] : damaged(whole))
+            writeSeed(reader, how + QLatin1Char('-') + name, bytes);
+        const auto format = tagged.indexOf(extension);
+        if (format < 0)
+            continue;
+        const QByteArray choice(1, static_cast<char>(format));
+        writeSeed(tags, name, choice + whole);
+        for (const auto& [how, bytes] : damaged(whole))
+            writeSeed(tags, how + QLatin1Char('-') + name, choice + bytes);
     }
 }
 
@@ -199,8 +231,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    for (const char* target :
-         {"comment_block", "comment_roundtrip", "audio_reader", "settings_file", "sheet"})
+    for (const char* target : {"comment_block", "comment_roundtrip", "audio_reader",
+                               "settings_file", "sheet", "tag_rewrite"})
         if (!out.mkpath(QString::fromLatin1(target))) {
             std::fprintf(stderr, "cannot create %s/%s\n", argv[1], target);
             return 1;

@@ -2,6 +2,7 @@
 
 #include "engine/audio/ChannelOrder.h"
 #include "platform/Error.h"
+#include "platform/TerminationSignal.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -359,6 +360,10 @@ void LibavDecoder::buildIndex() {
     auto index = std::make_shared<PacketIndex>();
     index_ = index;
     while (readPacket()) {
+        // Indexing a long file takes a while; Ctrl-C or the end of the
+        // session must not wait for it.
+        if (TerminationSignal::Requested())
+            fail(QStringLiteral("stopped"));
         PacketIndex::Facts facts;
         facts.pos = packet_->pos;
         facts.pts = packet_->pts == AV_NOPTS_VALUE ? PacketIndex::NoTime : packet_->pts;

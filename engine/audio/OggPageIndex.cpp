@@ -1,6 +1,7 @@
 #include "engine/audio/OggPageIndex.h"
 
 #include "platform/Error.h"
+#include "platform/TerminationSignal.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
@@ -12,7 +13,8 @@
 namespace {
 
 constexpr std::int64_t kReadBytes = 1 << 16;
-// Stand-ins for a block size: no packet at all, and an empty packet.
+// Stand-ins for a block size: no packet at all, and a packet that yields no
+// audio (empty, or no audio packet).
 constexpr long kNone = -2;
 constexpr long kEmpty = -3;
 // Real packets hold at most some tens of kilobytes; vorbisfile gathers a
@@ -49,6 +51,7 @@ struct LinkScan {
     // it cannot be told, kNone when no packet runs on.
     long running = kNone;
     bool dropping = false;         // a packet whose start was lost runs on
+    bool begun = false;            // a packet has started in the link's audio
     std::int64_t runningBytes = 0; // of the packet running on
     long block = -1;               // of the last audio packet; -1 after a gap
     // Frames of the packets completed since the last positioned page (or
@@ -61,14 +64,26 @@ struct LinkScan {
     std::int64_t position = 0; // granule of the last positioned page
     std::int64_t end = 0;      // where that page ends
     std::int64_t decoded = 0;  // frames decoded up to that page's end
+    // libvorbis forgets its position at the link's start and at every packet
+    // that is no audio (an encoder that repeats its headers inside the
+    // stream): the next position it is given is then taken as a stream's
+    // first, and what it counted since beyond that position is trimmed from
+    // that page's last packet. It counts from the audio packet after the
+    // one that came first, as at a stream's start; -1 before that one.
+    bool unplaced = true;
+    std::int64_t sinceUnplaced = -1;
 
     void lose() {
         counted = false;
         block = -1;
     }
     void complete(long packetBlock) {
-        if (packetBlock == kEmpty)
-            return; // an empty packet is no audio and leaves the lapping alone
+        if (packetBlock == kEmpty) {
+            // No audio: it leaves the lapping alone, not the position.
+            unplaced = true;
+            sinceUnplaced = -1;
+            return;
+        }
         if (packetBlock < 0) {
             lose();
             return;
@@ -77,6 +92,8 @@ struct LinkScan {
         lastFrames = block >= 0 ? block / 4 + packetBlock / 4 : 0;
         frames += lastFrames;
         block = packetBlock;
+        if (unplaced)
+            sinceUnplaced = sinceUnplaced < 0 ? 0 : sinceUnplaced + lastFrames;
     }
     // Frames decoded to the end of the link as it stands.
     std::int64_t total() const { return decoded + (!ended && counted ? frames : 0); }
@@ -84,14 +101,17 @@ struct LinkScan {
 
 // The block size of the audio packet whose first `bytes` (of its first
 // segment) are at `data`, read from its first bits: a packet's frames follow
-// from its block and the one before.
+// from its block and the one before. A packet that is no audio (some
+// encoders repeat the three headers inside the stream) is skipped by the
+// decoder as if it were empty, and leaves the lapping alone.
 long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
     if (bytes <= 0)
         return kEmpty;
     ogg_packet packet{};
     packet.packet = data;
     packet.bytes = bytes;
-    return vorbis_packet_blocksize(&info, &packet);
+    const long block = vorbis_packet_blocksize(&info, &packet);
+    return block > 0 ? block : kEmpty;
 }
 
 // Follows the packets across one page of the link: each lacing value below
@@ -120,6 +140,7 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
     for (int i = 0; i < segments; ++i) {
         if (!inPacket && !scan.dropping) {
             inPacket = true;
+            scan.begun = true;
             block = blockAt(info, page.body + at, lacing[i]);
         }
         at += lacing[i];
@@ -131,7 +152,11 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
         scan.runningBytes = 0;
         if (scan.dropping) {
             scan.dropping = false;
-            scan.lose();
+            // A packet begun on the page that ends the headers (some
+            // muxers put audio there) is no loss: decoding starts after it,
+            // as it starts after the headers.
+            if (scan.begun)
+                scan.lose();
         } else {
             scan.complete(block);
         }
@@ -194,6 +219,9 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
         if (found == 0) {
             if (read >= end)
                 break;
+            // Ctrl-C or the end of the session must not wait for a long file.
+            if (TerminationSignal::Requested())
+                throw Error(QStringLiteral("Cannot open %1: stopped").arg(path));
             const auto want = static_cast<size_t>(std::min(kReadBytes, end - read));
             char* buffer = ogg_sync_buffer(sync.get(), static_cast<long>(want));
             const long got = view.readAt(read, buffer, want);
@@ -248,22 +276,30 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
             damaged();
         if (granule == -1)
             continue;
-        // libvorbis trims the first positioned page's last packet when the
-        // page claims fewer frames than its packets yield (audio trimmed at
+        // libvorbis trims the last packet of the page that gives it its
+        // position (at the link's start, or after a packet that is no audio)
+        // when the page claims fewer frames than it counted (audio trimmed at
         // the start, or the end of a stream of one page), and the final
         // page's last packet when that page ends short. Everywhere else it
         // believes the packets.
-        const auto trim = [&](std::int64_t claimed) {
-            return std::clamp<std::int64_t>(scan.frames - claimed, 0, scan.lastFrames);
+        const auto trim = [&](std::int64_t counted, std::int64_t claimed) {
+            return std::clamp<std::int64_t>(counted - claimed, 0, scan.lastFrames);
         };
         std::int64_t decoded = 0;
         if (scan.counted) {
-            decoded = !scan.positioned ? scan.frames - trim(granule)
-                      : final          ? scan.decoded + scan.frames - trim(granule - scan.position)
-                                       : scan.decoded + scan.frames;
+            const std::int64_t before = scan.positioned ? scan.decoded : 0;
+            if (scan.unplaced && scan.sinceUnplaced >= 0) {
+                decoded = before + scan.frames - trim(scan.sinceUnplaced, granule);
+                scan.unplaced = false;
+            } else if (final && !scan.unplaced) {
+                decoded = before + scan.frames - trim(scan.frames, granule - scan.position);
+            } else {
+                decoded = before + scan.frames;
+            }
         } else if (!scan.positioned) {
             // Pages lost before the first position: it is all there is.
             decoded = std::max<std::int64_t>(0, granule - bounded(file.pcmlengths[2 * current]));
+            scan.unplaced = false;
         } else {
             // vorbisfile cannot start decoding on a final page, so after a
             // gap its audio has no place it could be put. Otherwise the
@@ -273,6 +309,7 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
             if (final || step <= 0 || step > (at - scan.end) * framesPerByte[c])
                 damaged();
             decoded = scan.decoded + step;
+            scan.unplaced = false;
         }
         Link& link = links_[c];
         const std::int64_t shift =
@@ -334,8 +371,11 @@ std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t
         }
     // Far from the start that many pages always suffice; decoding from the
     // start there would only mean the file is no longer the one indexed.
+    // A straight decode of the file starts after the first link's header
+    // pages, and leaves out audio a muxer put on the last of them; a
+    // later link is decoded from its first page on.
     if (at - kSeekCandidates < 1)
-        starts.push_back({l.begin, l.startFrame, 0, true});
+        starts.push_back({link == 0 ? l.audio : l.begin, l.startFrame, 0, true});
     return starts;
 }
 

@@ -135,6 +135,11 @@ private:
             }
             return true;
         }
+        // The decoder skips a header or empty packet inside the audio (some
+        // encoders repeat the headers there) without touching the lapping;
+        // a copy leaves it out.
+        if (!VorbisPacketIndex::IsAudio(packet))
+            return true;
         const long blocksize = vorbis_packet_blocksize(info_.get(), &packet);
         if (blocksize <= 0) {
             problem = QStringLiteral("a packet in the audio is not audio");
@@ -258,6 +263,11 @@ VorbisPacketIndex::VorbisPacketIndex(const QString& path) : path_(path) {
         link.start = start;
         start += link.frames();
     }
+}
+
+bool VorbisPacketIndex::IsAudio(const ogg_packet& packet) {
+    // An audio packet's first bit is 0; the headers' first byte is odd.
+    return packet.bytes > 0 && (packet.packet[0] & 1) == 0;
 }
 
 std::int64_t VorbisPacketIndex::totalFrames() const {

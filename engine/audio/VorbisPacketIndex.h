@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <ogg/ogg.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -47,6 +49,10 @@ public:
     // Why the packets cannot be trusted to give the decoded audio back
     // exactly; empty when they can.
     const QString& problem() const { return problem_; }
+
+    // Whether a packet after the headers is audio; the decoder skips the
+    // others.
+    static bool IsAudio(const ogg_packet& packet);
 
 private:
     QString path_;

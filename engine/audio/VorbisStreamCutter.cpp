@@ -120,7 +120,9 @@ public:
                     --skip_;
                     continue;
                 }
-                return;
+                if (VorbisPacketIndex::IsAudio(packet))
+                    return;
+                continue; // left out of the index too
             }
             ogg_page page;
             nextPage(page);

@@ -5,6 +5,7 @@
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/FormatCorpus.h"
 #include "tests/support/OggFixture.h"
+#include "tests/support/SparseWav.h"
 #include "tests/support/UnreadableFiles.h"
 
 #include <QDir>
@@ -25,9 +26,11 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -607,6 +610,87 @@ TEST_F(CliProgramTest, InterruptStopsLikeStopAndKeepsCompletePieces) {
     for (const QString& name : written) {
         EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
         EXPECT_GT(decodeWithFfmpeg(out(name)).frames(), 0) << name.toStdString();
+    }
+}
+
+// Ctrl-C and SIGTERM end a long read at once, whether it is the opening of
+// a long file or the decoding of a long piece, leave no half-written file
+// and exit 130. A 13-hour WAV takes some seconds to open and its 12-hour piece
+// minutes to cut; a 1000-hour one takes far longer to open than the generous
+// wait: only a signal acted on during the read ends it in time.
+TEST_F(CliProgramTest, CtrlCAndTerminationEndALongReadAndLeaveNothingHalfWritten) {
+    for (const auto& [name, hours] : {std::pair{"day.wav", 13}, std::pair{"months.wav", 1000}}) {
+        SparseWav wav;
+        wav.rate = 48000;
+        wav.frames = std::int64_t{hours} * 3600 * wav.rate;
+        const QString problem = wav.write(src(name));
+        if (!problem.isEmpty())
+            GTEST_SKIP() << "No sparse WAV of " << hours
+                         << " hours can be made here: " << problem.toStdString();
+    }
+    const auto hasReadInto = [](const QProcess& process, const QString& name) {
+        // The position of the program's open descriptor on the file.
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System))
+            if (fd.symLinkTarget().endsWith(QLatin1Char('/') + name)) {
+                QFile info(QStringLiteral("/proc/%1/fdinfo/%2")
+                               .arg(process.processId())
+                               .arg(fd.fileName()));
+                if (info.open(QIODevice::ReadOnly) && QString::fromLatin1(info.readLine())
+                                                              .section(QLatin1Char('\t'), 1)
+                                                              .trimmed()
+                                                              .toLongLong() > (1 << 20))
+                    return true;
+            }
+        return false;
+    };
+    const auto pieceBegun = [this] {
+        return !QDir(out()).entryList(QDir::Files | QDir::Hidden).isEmpty();
+    };
+    struct Case {
+        int signal;
+        const char* file;
+        bool whileOpening;
+    };
+    for (const Case c : {Case{SIGINT, "months.wav", true}, Case{SIGTERM, "months.wav", true},
+                         Case{SIGINT, "day.wav", false}, Case{SIGTERM, "day.wav", false}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "signal " << c.signal
+                     << (c.whileOpening ? " while opening " : " while cutting ") << c.file);
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        QProcess process;
+        process.start(program(), {"split", src(c.file), "--segments", "0:00-12:00:00", "--format",
+                                  "flac", "--out", out()});
+        ASSERT_TRUE(process.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return process.state() != QProcess::Running ||
+                       (c.whileOpening ? hasReadInto(process, c.file) : pieceBegun());
+            },
+            240000));
+        ASSERT_EQ(process.state(), QProcess::Running)
+            << process.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(process.processId()), c.signal);
+        const bool ended = process.waitForFinished(60000);
+        if (!ended) {
+            process.kill();
+            process.waitForFinished();
+        }
+        ASSERT_TRUE(ended) << "the signal was not acted on";
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+        // Nothing half-written stays: a piece cut short is closed as Stop
+        // closes it, a whole file of what was cut; an opening cut short
+        // leaves nothing at all.
+        const QStringList left = QDir(out()).entryList(QDir::Files | QDir::Hidden);
+        if (c.whileOpening) {
+            EXPECT_EQ(left, QStringList());
+        }
+        for (const QString& name : left) {
+            EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+            EXPECT_GT(decodeWithFfmpeg(out(name)).frames(), 0) << name.toStdString();
+        }
     }
 }
 

@@ -10,13 +10,16 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <ogg/ogg.h>
+
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-enum class Made { ByCommands, Chained, NegativeGranule };
+enum class Made { ByCommands, Chained, NegativeGranule, RepeatedHeaders };
 
 // One corpus file. Its commands run in order; in their arguments "%in" is
 // the source WAV, "%out" the Ogg file, "%tmp" an Ogg file in between.
@@ -74,6 +77,8 @@ const std::vector<Recipe>& recipes() {
         {"gstreamer_22050_1", 22050, 1, 6.1, {Gstreamer}},
         {"fixture_chained_22050_1_48000_2", 22050, 1, 7.0, {}, Made::Chained},
         {"fixture_negative_granule_44100_2", 44100, 2, 6.5, {}, Made::NegativeGranule},
+        // oggenc's file with its headers written again inside the audio.
+        {"repeated_headers_44100_2", 44100, 2, 6.7, {oggenc({})}, Made::RepeatedHeaders},
     };
     return all;
 }
@@ -239,6 +244,96 @@ QString makeNegativeGranule(const QDir& folder, const Recipe& recipe) {
     return path;
 }
 
+// As a game's music files have it: an encoder that wrote the three headers
+// again in the middle of the stream, on a page with the next audio packet,
+// and counted the positions from there afresh (from -104, as ogginfo warns),
+// while the audio laps on. vorbisfile skips the headers and believes the
+// packets.
+void repeatHeaders(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    const QByteArray bytes = file.readAll();
+    file.close();
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, bytes.size());
+    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    ogg_sync_wrote(&sync, bytes.size());
+    ogg_stream_state in;
+    ogg_stream_state out;
+    bool started = false;
+    std::vector<QByteArray> headers;
+    QByteArray written;
+    const auto flush = [&](bool all) {
+        ogg_page page;
+        while (all ? ogg_stream_flush(&out, &page) : ogg_stream_pageout(&out, &page)) {
+            written.append(reinterpret_cast<const char*>(page.header), page.header_len);
+            written.append(reinterpret_cast<const char*>(page.body), page.body_len);
+        }
+    };
+    const auto put = [&](const QByteArray& data, std::int64_t granule, bool eos, bool bos) {
+        ogg_packet packet{};
+        packet.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(data.constData()));
+        packet.bytes = data.size();
+        packet.granulepos = granule;
+        packet.e_o_s = eos;
+        packet.b_o_s = bos;
+        ogg_stream_packetin(&out, &packet);
+    };
+    std::int64_t audio = 0;
+    std::int64_t shift = 0; // taken off every position from the repeat on
+    ogg_page page;
+    while (ogg_sync_pageout(&sync, &page) == 1) {
+        if (!started) {
+            ogg_stream_init(&in, ogg_page_serialno(&page));
+            ogg_stream_init(&out, ogg_page_serialno(&page));
+            started = true;
+        }
+        ogg_stream_pagein(&in, &page);
+        ogg_packet packet;
+        while (ogg_stream_packetout(&in, &packet) == 1) {
+            const QByteArray data(reinterpret_cast<const char*>(packet.packet),
+                                  static_cast<qsizetype>(packet.bytes));
+            if (headers.size() < 3) {
+                headers.push_back(data);
+                put(data, 0, false, headers.size() == 1);
+                if (headers.size() != 2)
+                    flush(true);
+                continue;
+            }
+            ++audio;
+            // About a second in: the headers again, then this packet alone
+            // on a page whose position restarts the count.
+            if (audio == 90) {
+                flush(true);
+                for (const QByteArray& header : headers)
+                    put(header, -1, false, false);
+                shift = packet.granulepos != -1 ? packet.granulepos + 104 : 0;
+                put(data, -104, false, false);
+                flush(true);
+                continue;
+            }
+            const std::int64_t granule = packet.granulepos == -1 || audio < 90
+                                             ? packet.granulepos
+                                             : packet.granulepos - shift;
+            put(data, granule, packet.e_o_s != 0, false);
+            flush(false);
+        }
+    }
+    if (started) {
+        flush(true);
+        ogg_stream_clear(&in);
+        ogg_stream_clear(&out);
+    }
+    ogg_sync_clear(&sync);
+    if (audio < 100)
+        throw std::runtime_error("too short for repeated headers: " + path.toStdString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(written) != written.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
 } // namespace
 
 std::vector<std::int16_t> EncoderCorpus::DecodeWithOggdec(const QString& path) {
@@ -284,6 +379,10 @@ EncoderCorpus::EncoderCorpus() {
                     break;
                 case Made::NegativeGranule:
                     file.path = makeNegativeGranule(folder, recipe);
+                    break;
+                case Made::RepeatedHeaders:
+                    file.path = encode(recipe, folder);
+                    repeatHeaders(file.path);
                     break;
                 }
                 if (!file.linksDiffer) {

@@ -3,6 +3,7 @@
 #include "tests/support/EncoderCorpus.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -147,6 +148,39 @@ void FormatCorpus::Synthesize(const QString& source, const QStringList& codec, c
                            codec + QStringList{out});
 }
 
+namespace {
+
+// Encodes the recipe's file, `seconds` of the recording, into `folder`.
+QString makeFile(const Recipe& recipe, const QDir& folder, double seconds) {
+    const QString name = QString::fromLatin1(recipe.name);
+    const QString source = folder.filePath(name + QStringLiteral(".src.wav"));
+    const QString out = folder.filePath(name + QLatin1Char('.') + QLatin1String(recipe.extension));
+    EncoderCorpus::WriteSource(source, recipe.rate, recipe.channels,
+                               std::llround(seconds * recipe.rate));
+    QStringList arguments = recipe.command.mid(1);
+    for (QString& a : arguments)
+        a.replace(QLatin1String("%in"), source).replace(QLatin1String("%out"), out);
+    EncoderCorpus::Run(recipe.command.front(), arguments);
+    QFile::remove(source);
+    return out;
+}
+
+} // namespace
+
+std::vector<FormatCorpus::Made> FormatCorpus::WriteFiles(const QString& folder, double seconds) {
+    std::vector<Made> made;
+    for (const Recipe& recipe : recipes()) {
+        if (!missingPrograms(recipe).isEmpty())
+            continue;
+        try {
+            made.push_back({QString::fromLatin1(recipe.name), makeFile(recipe, folder, seconds)});
+        } catch (const std::exception&) {
+            // A recipe that fails here fails in the corpus tests, which say why.
+        }
+    }
+    return made;
+}
+
 const FormatCorpus& FormatCorpus::Shared() {
     static const FormatCorpus corpus;
     return corpus;
@@ -165,15 +199,7 @@ FormatCorpus::FormatCorpus() {
             continue;
         }
         try {
-            const QString source = folder.filePath(file.name + QStringLiteral(".src.wav"));
-            const QString out =
-                folder.filePath(file.name + QLatin1Char('.') + QLatin1String(recipe.extension));
-            EncoderCorpus::WriteSource(source, recipe.rate, recipe.channels,
-                                       std::llround(recipe.seconds * recipe.rate));
-            QStringList arguments = recipe.command.mid(1);
-            for (QString& a : arguments)
-                a.replace(QLatin1String("%in"), source).replace(QLatin1String("%out"), out);
-            EncoderCorpus::Run(recipe.command.front(), arguments);
+            const QString out = makeFile(recipe, folder, recipe.seconds);
             file.reference = decodeWithFfmpeg(out);
             if (recipe.own != Own::None) {
                 file.ownDecoder = decodeWithOwn(

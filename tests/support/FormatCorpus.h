@@ -26,7 +26,7 @@ public:
         // Its decoder carries random state through the whole stream (made-up
         // noise, dither): quick seeks match only roughly.
         bool randomNoise = false;
-        DecodedAudio reference;   // FFmpeg's full decode
+        DecodedAudio reference; // FFmpeg's full decode
         // What the format's own decoder delivers, as 16-bit samples read
         // back; empty when the format has none here.
         DecodedAudio ownDecoder;
@@ -41,6 +41,15 @@ public:
     static void Synthesize(const QString& source, const QStringList& codec, const QString& out);
 
     const std::vector<File>& files() const { return files_; }
+
+    // Encodes every recipe's file, `seconds` of the recording, into
+    // `folder`, with no reference decode: the fuzz targets' seeds. Recipes
+    // whose programs are missing or fail are left out.
+    struct Made {
+        QString name;
+        QString path;
+    };
+    static std::vector<Made> WriteFiles(const QString& folder, double seconds);
 
 private:
     FormatCorpus();

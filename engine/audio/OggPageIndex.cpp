@@ -375,7 +375,7 @@ std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t
     // pages, and leaves out audio a muxer put on the last of them; a
     // later link is decoded from its first page on.
     if (at - kSeekCandidates < 1)
-        starts.push_back({link == 0 ? l.audio : l.begin, l.startFrame, 0, true});
+        starts.push_back({l.begin, l.startFrame, 0, true});
     return starts;
 }
 

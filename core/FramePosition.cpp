@@ -23,11 +23,6 @@ std::int64_t FramePosition::EndOfSeconds(std::int64_t seconds, std::int32_t whol
                                    : OfSeconds(seconds, rate, frames);
 }
 
-std::int64_t FramePosition::EndOfMilliseconds(std::int64_t ms, std::int64_t lengthMs,
-                                              std::int32_t rate, std::int64_t frames) {
-    return ms >= lengthMs ? std::max<std::int64_t>(frames, 0) : OfMilliseconds(ms, rate, frames);
-}
-
 std::int64_t FramePosition::Frames(std::int64_t seconds, std::int32_t rate) {
     return std::max<std::int64_t>(seconds, 0) * std::max(rate, 0);
 }

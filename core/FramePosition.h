@@ -16,9 +16,6 @@ public:
     // reaches it runs on to the source's last frame.
     static std::int64_t EndOfSeconds(std::int64_t seconds, std::int32_t wholeSeconds,
                                      std::int32_t rate, std::int64_t frames);
-    // The same for a range ending at `ms` of a source `lengthMs` long.
-    static std::int64_t EndOfMilliseconds(std::int64_t ms, std::int64_t lengthMs, std::int32_t rate,
-                                          std::int64_t frames);
     // Where `frame` lies, in seconds; 0 at an unknown rate.
     static double Seconds(std::int64_t frame, std::int32_t rate);
     // Frames in `seconds` of audio at `rate`, for fades.

@@ -18,7 +18,7 @@ public:
     // that is selected afterwards.
     virtual int selectFileRow(int row) = 0;
     virtual void focusFileList() = 0;
-    // Position in the format box: 0 MP3, 1 WAV, 2 WMA, 3 OGG.
+    // Position in the format box, as OutputFormats lists the formats.
     virtual int formatIndex() const = 0;
     virtual void setFormatIndex(int index) = 0;
     // The run display: the status text "pbpos" and the progress bar, v in

@@ -1,6 +1,5 @@
 #include "engine/SilenceFinder.h"
 
-#include "engine/audio/PeakScanner.h"
 #include "platform/FormatTime.h"
 
 #include <algorithm>
@@ -47,10 +46,6 @@ std::vector<Silence> SilenceFinder::Find(const AudioOverview& overview,
             found.push_back(s);
     }
     return found;
-}
-
-std::vector<Silence> SilenceFinder::FindInFile(const QString& path, const SilenceParams& params) {
-    return Find(PeakScanner::Scan(path), params);
 }
 
 std::vector<SilencePiece> SilenceFinder::SplitAtSilences(const std::vector<Silence>& silences,

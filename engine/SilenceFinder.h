@@ -47,9 +47,6 @@ struct SilencePiece {
 class SilenceFinder {
 public:
     static std::vector<Silence> Find(const AudioOverview& overview, const SilenceParams& params);
-    // Decodes `path` and finds its silences; throws Error when it cannot be
-    // decoded.
-    static std::vector<Silence> FindInFile(const QString& path, const SilenceParams& params);
 
     // The sound between silences: one cut in the middle of every silence
     // that lies inside the file (one touching its start or end cuts

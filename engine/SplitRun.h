@@ -26,11 +26,10 @@ class IAudioFile2LameEnc;
 struct OutputFormat;
 struct listrecord;
 
-// The four split runs: every file of the list is cut into pieces, each piece
-// written to its own file in the output folder in the format of the format
-// box, with fades, tags, progress and segment statuses. A run works on the
-// user-interface thread and pumps events between blocks; Stop clears `Busy`,
-// which the run notices at its next check.
+// The split runs (custom, time, count, unified, silence): every file of the list is cut into
+// pieces, each piece written to its own file in the output folder in the format of the format box,
+// with fades, tags, progress and segment statuses. A run works on the user-interface thread and
+// pumps events between blocks; Stop clears `Busy`, which the run notices at its next check.
 //
 // Each output is written under a temporary name and named only once it is
 // complete and tagged. A failing component ends the run with the exception,

@@ -1,4 +1,4 @@
-// The four split runs on generated Ogg sources, outputs decoded with FFmpeg.
+// The split runs on generated Ogg sources, outputs decoded with FFmpeg.
 #include "engine/SplitRun.h"
 #include "engine/OutputNames.h"
 #include "engine/RunSupport.h"

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -54,7 +55,8 @@ void OpusStreamCutter::read(const QString& source) {
         throw Error(QStringLiteral("Cannot open %1: %2").arg(source, file.errorString()));
     SyncState sync;
     StreamState stream(0);
-    int serial = -1;
+    // Any 32-bit value, negative ones too: half of all streams have one.
+    std::optional<int> serial;
     long packetNo = 0;
     std::int64_t granule = 0; // of the frames in the packets read so far
     std::int64_t lastPageGranule = -1;
@@ -78,7 +80,7 @@ void OpusStreamCutter::read(const QString& source) {
         const long result = ogg_sync_pageseek(sync.get(), &page);
         if (result < 0) {
             offset -= result;
-            if (serial >= 0 && !ended)
+            if (serial && !ended)
                 note("damaged source");
             continue;
         }
@@ -94,11 +96,11 @@ void OpusStreamCutter::read(const QString& source) {
         }
         const std::int64_t at = offset;
         offset += result;
-        if (serial < 0) {
+        if (!serial) {
             serial = ogg_page_serialno(&page);
-            serial_ = serial;
-            ogg_stream_reset_serialno(stream.get(), serial);
-        } else if (ogg_page_serialno(&page) != serial) {
+            serial_ = *serial;
+            ogg_stream_reset_serialno(stream.get(), *serial);
+        } else if (ogg_page_serialno(&page) != *serial) {
             // Another stream beside or after this one: not a plain Opus file.
             note("chained source");
             continue;

@@ -54,8 +54,8 @@ inline int LibavOpenLocal(AVFormatContext** context, const char* path) {
     // open instead of taking the machine's memory. The libraries' own log
     // lines stay out of the program's output: a failure is told with its
     // reason by the caller.
-    static const bool set = (av_max_alloc(std::size_t{512} << 20),
-                             av_log_set_level(AV_LOG_QUIET), true);
+    static const bool set =
+        (av_max_alloc(std::size_t{512} << 20), av_log_set_level(AV_LOG_QUIET), true);
     (void)set;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
@@ -63,4 +63,49 @@ inline int LibavOpenLocal(AVFormatContext** context, const char* path) {
     const int result = avformat_open_input(context, path, nullptr, &options);
     av_dict_free(&options);
     return result;
+}
+
+// Sets `frame` up as `frames` planar float frames in the encoder's layout at
+// `rate` and fills it from interleaved samples; what the first failing call
+// returned, else 0.
+inline int LibavPlanarFrame(AVFrame* frame, const AVCodecContext* codec, int rate,
+                            const float* interleaved, std::size_t frames, std::size_t channels) {
+    av_frame_unref(frame);
+    frame->format = AV_SAMPLE_FMT_FLTP;
+    frame->sample_rate = rate;
+    frame->nb_samples = static_cast<int>(frames);
+    int result = av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout);
+    if (result < 0)
+        return result;
+    result = av_frame_get_buffer(frame, 0);
+    if (result < 0)
+        return result;
+    for (std::size_t c = 0; c < channels; ++c) {
+        auto* plane = reinterpret_cast<float*>(frame->extended_data[c]);
+        for (std::size_t f = 0; f < frames; ++f)
+            plane[f] = interleaved[f * channels + c];
+    }
+    return 0;
+}
+
+// Sends `frame` (nullptr drains) to the encoder and writes every packet it
+// gives into the first stream of `output`; what the first failing call
+// returned, else 0.
+inline int LibavEncodeInto(AVCodecContext* codec, AVFormatContext* output, AVPacket* packet,
+                           const AVFrame* frame) {
+    int result = avcodec_send_frame(codec, frame);
+    if (result < 0)
+        return result;
+    for (;;) {
+        result = avcodec_receive_packet(codec, packet);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return 0;
+        if (result < 0)
+            return result;
+        av_packet_rescale_ts(packet, codec->time_base, output->streams[0]->time_base);
+        packet->stream_index = 0;
+        result = av_interleaved_write_frame(output, packet);
+        if (result < 0)
+            return result;
+    }
 }

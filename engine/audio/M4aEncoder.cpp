@@ -1,6 +1,7 @@
 #include "engine/audio/M4aEncoder.h"
 
 #include "engine/audio/ChannelOrder.h"
+#include "engine/audio/LibavHandles.h"
 #include "platform/Error.h"
 
 #include <QFile>
@@ -214,22 +215,10 @@ void M4aEncoder::encode(std::size_t frames) {
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t n = std::min(frameSize_, frames - done);
-        av_frame_unref(frame_.get());
-        frame_->format = AV_SAMPLE_FMT_FLTP;
-        frame_->sample_rate = format_.rate;
-        frame_->nb_samples = static_cast<int>(n);
-        int result = av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout);
+        const int result = LibavPlanarFrame(frame_.get(), codec_.get(), format_.rate,
+                                            pending_.data() + done * channels, n, channels);
         if (result < 0)
             fail("write", result);
-        result = av_frame_get_buffer(frame_.get(), 0);
-        if (result < 0)
-            fail("write", result);
-        const float* in = pending_.data() + done * channels;
-        for (std::size_t c = 0; c < channels; ++c) {
-            auto* plane = reinterpret_cast<float*>(frame_->extended_data[c]);
-            for (std::size_t f = 0; f < n; ++f)
-                plane[f] = in[f * channels + c];
-        }
         frame_->pts = nextPts_;
         nextPts_ += static_cast<long long>(n);
         send(frame_.get());
@@ -240,21 +229,9 @@ void M4aEncoder::encode(std::size_t frames) {
 }
 
 void M4aEncoder::send(AVFrame* frame) {
-    int result = avcodec_send_frame(codec_.get(), frame);
+    const int result = LibavEncodeInto(codec_.get(), container_.get(), packet_.get(), frame);
     if (result < 0)
         fail("write", result);
-    for (;;) {
-        result = avcodec_receive_packet(codec_.get(), packet_.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return;
-        if (result < 0)
-            fail("write", result);
-        av_packet_rescale_ts(packet_.get(), codec_->time_base, container_->streams[0]->time_base);
-        packet_->stream_index = 0;
-        result = av_interleaved_write_frame(container_.get(), packet_.get());
-        if (result < 0)
-            fail("write", result);
-    }
 }
 
 void M4aEncoder::finish() {

@@ -1,5 +1,6 @@
 #include "engine/audio/WmaEncoder.h"
 
+#include "engine/audio/LibavHandles.h"
 #include "platform/Error.h"
 
 #include <QFile>
@@ -125,22 +126,10 @@ void WmaEncoder::encode(std::size_t frames) {
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t n = std::min(frameSize_, frames - done);
-        av_frame_unref(frame_.get());
-        frame_->format = AV_SAMPLE_FMT_FLTP;
-        frame_->sample_rate = rate_;
-        frame_->nb_samples = static_cast<int>(n);
-        int result = av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout);
+        const int result = LibavPlanarFrame(frame_.get(), codec_.get(), rate_,
+                                            pending_.data() + done * channels, n, channels);
         if (result < 0)
             fail("write", result);
-        result = av_frame_get_buffer(frame_.get(), 0);
-        if (result < 0)
-            fail("write", result);
-        const float* in = pending_.data() + done * channels;
-        for (std::size_t c = 0; c < channels; ++c) {
-            auto* plane = reinterpret_cast<float*>(frame_->extended_data[c]);
-            for (std::size_t f = 0; f < n; ++f)
-                plane[f] = in[f * channels + c];
-        }
         frame_->pts = nextPts_;
         nextPts_ += static_cast<long long>(n);
         send(frame_.get());
@@ -151,21 +140,9 @@ void WmaEncoder::encode(std::size_t frames) {
 }
 
 void WmaEncoder::send(AVFrame* frame) {
-    int result = avcodec_send_frame(codec_.get(), frame);
+    const int result = LibavEncodeInto(codec_.get(), format_.get(), packet_.get(), frame);
     if (result < 0)
         fail("write", result);
-    for (;;) {
-        result = avcodec_receive_packet(codec_.get(), packet_.get());
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            return;
-        if (result < 0)
-            fail("write", result);
-        av_packet_rescale_ts(packet_.get(), codec_->time_base, format_->streams[0]->time_base);
-        packet_->stream_index = 0;
-        result = av_interleaved_write_frame(format_.get(), packet_.get());
-        if (result < 0)
-            fail("write", result);
-    }
 }
 
 void WmaEncoder::finish() {

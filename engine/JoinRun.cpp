@@ -173,6 +173,12 @@ void JoinRun::run(Kind kind, const Output& output) {
         pending.create(target);
         c_.writer.CreateOutput(pending.path(), 0);
         c_.writer.SetSampleFormat(R0, C0);
+        // Encoders that pad their last frame end on the join's last frame
+        // when they know its length; a source of another rate is resampled to
+        // a count known only roughly.
+        if (std::all_of(state.JobList.begin(), state.JobList.begin() + files,
+                        [&](const listrecord& file) { return file.SampleRate == R0; }))
+            c_.writer.SetOutputLength(T);
 
         for (int i = 0; i < files; ++i) {
             c_.host.processEvents();

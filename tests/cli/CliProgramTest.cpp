@@ -199,7 +199,11 @@ TEST_F(CliProgramTest, DryRunJsonAndWrittenFilesAgreeForEveryWayToCut) {
     const QStringList keys{"begin",  "cut",        "end",     "joined", "made",
                            "path",   "planned",    "problem", "source", "sources",
                            "status", "tagFailure", "title",   "track"};
-    const std::pair<const char*, QStringList> ways[] = {
+    const struct {
+        const char* way;
+        QStringList arguments;
+        const char* format = "wav";
+    } ways[] = {
         {"segments", {"split", a, b, "--segments", "0-2,0:03-0:09"}},
         {"labels", {"split", a, "--labels", labels}},
         {"cue", {"split", a, "--cue", sheet}},
@@ -209,11 +213,14 @@ TEST_F(CliProgramTest, DryRunJsonAndWrittenFilesAgreeForEveryWayToCut) {
         {"unify", {"split", a, b, "--segments", "1-2,3-4", "--unify"}},
         {"join", {"join", a, b, "-o", "mix", "--segments", "1-2,0:03-0:04"}},
         {"join whole", {"join", a, b, "-o", "mix"}},
+        // AAC pads its last frame: a join must still end on its last frame.
+        {"join into AAC", {"join", a, b, "-o", "mix", "--segments", "1-2,0:03-0:04"}, "m4a"},
+        {"join whole into an audiobook", {"join", a, b, "-o", "book.m4b"}, "m4a"},
     };
-    for (const auto& [way, arguments] : ways) {
+    for (const auto& [way, arguments, format] : ways) {
         SCOPED_TRACE(way);
         QDir(out()).removeRecursively();
-        const QStringList common = arguments + QStringList{"--format", "wav", "--out", out()};
+        const QStringList common = arguments + QStringList{"--format", format, "--out", out()};
         const Result text = run(common + QStringList{"--dry-run"});
         const Result plan = run(common + QStringList{"--dry-run", "--json"});
         ASSERT_EQ(plan.status, 0) << plan.err.toStdString();

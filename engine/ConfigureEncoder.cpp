@@ -3,9 +3,6 @@
 #include "engine/EncoderKey.h"
 #include "platform/SettingsFile.h"
 
-#include <algorithm>
-#include <initializer_list>
-
 using namespace EncoderKeys;
 
 bool CopyOggPieces(const SettingsFile& settings) {
@@ -15,33 +12,10 @@ bool CopyOggPieces(const SettingsFile& settings) {
 }
 
 bool CopyPieces(const SettingsFile& settings, int formatIndex, const QString& commandLine) {
-    // Either default counts: the dialog's Default writes the one, a file
-    // without the key reads the other.
-    const auto atDefaults = [&](std::initializer_list<EncoderKey> keys) {
-        return std::all_of(keys.begin(), keys.end(), [&](const EncoderKey& key) {
-            const int value = key.encoderValue(settings);
-            return value == key.encoderDefault() || value == key.dialogDefault();
-        });
-    };
-    if (!CopyOggPieces(settings))
+    if (!OutputFormats::Has(formatIndex) || !CopyOggPieces(settings))
         return false;
-    switch (formatIndex) {
-    case OutputOgg:
-        return true;
-    case OutputMp3:
-        return commandLine.trimmed().isEmpty() &&
-               atDefaults({Mp3Bitrate,      Mp3Channel,       Mp3Frequency, Mp3Quality,
-                           VbrCodingMethod, VbrBitrate,       VbrQuality,   VbrHeader,
-                           VbrEnforceMin,   HighpassOn,       LowpassOn,    HighpassFrequency,
-                           HighpassWidth,   LowpassFrequency, LowpassWidth, BitReservoir,
-                           ShortBlocks,     AllowDiffBlocks,  StrictIso,    Crc,
-                           AthMode,         DeEmphasis,       PresetOn,     AltPresetOn,
-                           Preset,          AltPreset});
-    case OutputOpus:
-        return atDefaults({OpusBitrate, OpusComplexity, OpusApplication});
-    default:
-        return false;
-    }
+    const std::optional<StreamCopy>& copy = OutputFormats::At(formatIndex).copy;
+    return copy && (!copy->settingsAllow || copy->settingsAllow(settings, commandLine));
 }
 
 bool OggSettingsAreDefault(const SettingsFile& settings) {

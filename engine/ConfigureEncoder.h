@@ -26,10 +26,9 @@ void ConfigureEncoder(int formatIndex, const SettingsFile& settings, const QStri
 // settings someone changed were meant to shape the pieces.
 bool CopyOggPieces(const SettingsFile& settings);
 // Whether pieces in the format of index `formatIndex` are copied from
-// sources of that format (OGG, MP3, Opus) rather than encoded with its page:
-// while CopyOggPieces says so and, for MP3 and Opus, their own page holds its
-// defaults (for MP3 with no command line either): a page someone changed was
-// meant to shape the pieces, as the OGG page is.
+// sources of that format rather than encoded with its page: for formats that
+// can copy (their StreamCopy) while CopyOggPieces says so and their own
+// settings allow it.
 bool CopyPieces(const SettingsFile& settings, int formatIndex, const QString& commandLine);
 // Whether the OGG keys that shape an encoded piece hold their defaults.
 bool OggSettingsAreDefault(const SettingsFile& settings);

@@ -23,6 +23,11 @@ int EncoderKey::valueWithin(const SettingsFile& settings, int low, int high) con
     return value >= low && value <= high ? value : encoderDefault_;
 }
 
+bool EncoderKey::holdsDefault(const SettingsFile& settings) const {
+    const int value = encoderValue(settings);
+    return value == encoderDefault_ || value == dialogDefault_;
+}
+
 void EncoderKey::write(SettingsFile& settings, int value) const {
     settings.WriteInteger(section(), name(), value);
 }

@@ -28,6 +28,10 @@ public:
     // The encoder value, or the default when the file holds one outside
     // low..high: keys that store the setting itself rather than a position.
     int valueWithin(const SettingsFile& settings, int low, int high) const;
+    // Whether the file leaves the key at a default: either counts, as the
+    // dialog's Default writes the one and a file without the key reads the
+    // other.
+    bool holdsDefault(const SettingsFile& settings) const;
 
     void write(SettingsFile& settings, int value) const;
     void writeFlag(SettingsFile& settings, bool value) const;
@@ -39,8 +43,10 @@ private:
     int encoderDefault_;
 };
 
-// Every encoder key, in the order the settings dialog writes them. Flags hold
-// 1 or 0 as their default.
+// The keys of the settings dialog's hand-laid pages (MP3, WAV, WMA, OGG), in
+// the order it writes them. Flags hold 1 or 0 as their default. Formats with
+// pages built from fields keep their keys in their registry record
+// (OutputFormats).
 namespace EncoderKeys {
 inline constexpr EncoderKey Mp3Bitrate{"mp3", "bitrate", 9};
 inline constexpr EncoderKey Mp3Channel{"mp3", "channel", 1};
@@ -81,13 +87,7 @@ inline constexpr EncoderKey OggMinBitrate{"ogg", "min bitrate", 9};
 inline constexpr EncoderKey OggQuality{"ogg", "quality", 300};
 inline constexpr EncoderKey OggVbr{"ogg", "oggvbr", 0};
 inline constexpr EncoderKey OggQualityMode{"ogg", "oggquality", 0};
-// OGG pieces whose audio nothing changes are cut by copying the source's
-// packets instead of re-encoding them.
+// Pieces whose audio nothing changes are cut by copying the source's packets
+// instead of re-encoding them (the key is the OGG page's, where the box is).
 inline constexpr EncoderKey OggCopy{"ogg", "copy", 1};
-// FLAC and Opus keep sections of their own, holding the values themselves.
-inline constexpr EncoderKey FlacLevel{"FLAC", "Level", 5};
-inline constexpr EncoderKey OpusBitrate{"Opus", "Bitrate", 128}; // kbps
-inline constexpr EncoderKey OpusComplexity{"Opus", "Complexity", 10};
-// A position in OpusApplicationTexts().
-inline constexpr EncoderKey OpusApplication{"Opus", "Application", 0};
 } // namespace EncoderKeys

@@ -25,10 +25,6 @@ QStringList ChannelTexts() {
     return {QStringLiteral("Mono"), QStringLiteral("Stereo")};
 }
 
-QStringList OpusApplicationTexts() {
-    return {QStringLiteral("Audio"), QStringLiteral("VoIP"), QStringLiteral("Low delay")};
-}
-
 const QStringList& WmaFormats() {
     static const QStringList formats{
         QStringLiteral("WMA9 48KHz, 192Kbps, Stereo, CBR"),

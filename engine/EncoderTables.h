@@ -15,16 +15,6 @@ inline constexpr std::array<int, 2> WavBitsTable{8, 16}; // bits per sample
 
 namespace EncoderTables {
 
-// The ranges of the FLAC and Opus settings.
-struct Bounds {
-    int low;
-    int high;
-};
-inline constexpr Bounds FlacLevels{0, 8};
-inline constexpr Bounds OpusBitrates{6, 510}; // kbps
-inline constexpr Bounds OpusComplexities{0, 10};
-inline constexpr Bounds OpusApplications{0, 2};
-
 // Number of WMA profiles; profile n (from 1) is entry n - 1 of WmaFormats().
 inline constexpr int WmaProfileCount = 47;
 
@@ -32,8 +22,7 @@ inline constexpr int WmaProfileCount = 47;
 QStringList FrequencyTexts(); // "8000 Hz" ...
 QStringList BitrateTexts();   // "8 Kbps" ...
 QStringList Mp3ChannelTexts();
-QStringList ChannelTexts();         // "Mono", "Stereo"
-QStringList OpusApplicationTexts(); // "Audio", "VoIP", "Low delay"
+QStringList ChannelTexts(); // "Mono", "Stereo"
 // The WMA profile names exactly as users have always seen them, including the
 // doubled blanks and the entry that stands twice.
 const QStringList& WmaFormats();

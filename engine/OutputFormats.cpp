@@ -2,6 +2,7 @@
 
 #include "engine/EncoderTables.h"
 #include "engine/audio/AudioDecoder.h"
+#include "engine/audio/FlacEncoder.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioFile2LameEnc.h"
 #include "engine/audio/M4aEncoder.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -120,19 +122,75 @@ void configureOgg(const SettingsFile& s, const QString&, IAudioFile2& writer, IA
                             tableValue(BitrateTable, OggMaxBitrate, s), -1);
 }
 
+// ---------------------------------------------------------------------------
+// FLAC and Opus: sections of their own holding the values themselves.
+
+constexpr EncoderKey FlacLevel{"FLAC", "Level", 5};
+constexpr int FlacFastest = 0;
+constexpr int FlacSmallest = 8;
+
 void configureFlac(const SettingsFile& s, const QString&, IAudioFile2& writer,
                    IAudioFile2LameEnc&) {
-    writer.SetFlacFormat(
-        FlacLevel.valueWithin(s, EncoderTables::FlacLevels.low, EncoderTables::FlacLevels.high));
+    const int level = FlacLevel.valueWithin(s, FlacFastest, FlacSmallest);
+    writer.SetEncoderFactory({QStringLiteral(".flac")},
+                             [level](const QString& path, const EncoderInput& in) {
+                                 // The source's rate and channels, and its depth
+                                 // where it had one.
+                                 FlacEncoder::Format format;
+                                 format.rate = in.rate;
+                                 format.channels = in.channels;
+                                 format.bits = FlacEncoder::outputBits(in.bits);
+                                 format.level = level;
+                                 return std::make_unique<FlacEncoder>(path, format);
+                             });
+}
+
+constexpr EncoderKey OpusBitrate{"Opus", "Bitrate", 128}; // kbps
+constexpr EncoderKey OpusComplexity{"Opus", "Complexity", 10};
+// A position in opusApplicationTexts(), which is OpusEncoder::Application's.
+constexpr EncoderKey OpusApplication{"Opus", "Application", 0};
+constexpr int OpusLowestKbps = 6;
+constexpr int OpusHighestKbps = 510;
+constexpr int OpusHighestComplexity = 10;
+
+QStringList opusApplicationTexts() {
+    return {QStringLiteral("Audio"), QStringLiteral("VoIP"), QStringLiteral("Low delay")};
 }
 
 void configureOpus(const SettingsFile& s, const QString&, IAudioFile2& writer,
                    IAudioFile2LameEnc&) {
-    using namespace EncoderTables;
-    writer.SetOpusFormat(
-        OpusBitrate.valueWithin(s, OpusBitrates.low, OpusBitrates.high),
-        OpusComplexity.valueWithin(s, OpusComplexities.low, OpusComplexities.high),
-        OpusApplication.valueWithin(s, OpusApplications.low, OpusApplications.high));
+    OpusEncoder::Format chosen;
+    chosen.kbps = OpusBitrate.valueWithin(s, OpusLowestKbps, OpusHighestKbps);
+    chosen.complexity = OpusComplexity.valueWithin(s, 0, OpusHighestComplexity);
+    chosen.application = static_cast<OpusEncoder::Application>(
+        OpusApplication.valueWithin(s, 0, int(opusApplicationTexts().size()) - 1));
+    writer.SetEncoderFactory({QStringLiteral(".opus")},
+                             [chosen](const QString& path, const EncoderInput& in) {
+                                 OpusEncoder::Format format = chosen;
+                                 format.channels = in.channels;
+                                 return std::make_unique<OpusEncoder>(path, format);
+                             });
+}
+
+// ---------------------------------------------------------------------------
+// Copying: a page someone changed was meant to shape the pieces.
+
+bool mp3SettingsAllowCopies(const SettingsFile& s, const QString& commandLine) {
+    const EncoderKey keys[] = {Mp3Bitrate,      Mp3Channel,       Mp3Frequency, Mp3Quality,
+                               VbrCodingMethod, VbrBitrate,       VbrQuality,   VbrHeader,
+                               VbrEnforceMin,   HighpassOn,       LowpassOn,    HighpassFrequency,
+                               HighpassWidth,   LowpassFrequency, LowpassWidth, BitReservoir,
+                               ShortBlocks,     AllowDiffBlocks,  StrictIso,    Crc,
+                               AthMode,         DeEmphasis,       PresetOn,     AltPresetOn,
+                               Preset,          AltPreset};
+    return commandLine.trimmed().isEmpty() &&
+           std::all_of(std::begin(keys), std::end(keys),
+                       [&](const EncoderKey& key) { return key.holdsDefault(s); });
+}
+
+bool opusSettingsAllowCopies(const SettingsFile& s, const QString&) {
+    return OpusBitrate.holdsDefault(s) && OpusComplexity.holdsDefault(s) &&
+           OpusApplication.holdsDefault(s);
 }
 
 // ---------------------------------------------------------------------------
@@ -191,18 +249,10 @@ void configureM4a(const SettingsFile& s, const QString&, IAudioFile2& writer, IA
 }
 
 // ---------------------------------------------------------------------------
-// Channel orders and tags
+// Channel orders, copies and settings pages
 
 std::vector<ChannelOrder::Speaker> stereoOnly(int channels) {
     return ChannelOrder::Vorbis(std::min(channels, 2));
-}
-
-void writeOutputTags(const QString& path, const AudioFileinfo& info) {
-    WriteOutputTags(path, info);
-}
-
-void writeMp4Tags(const QString& path, const AudioFileinfo& info) {
-    WriteMp4Tags(path, info);
 }
 
 template <typename Cutter, int Rate = 0>
@@ -214,17 +264,99 @@ SettingsPage ownPage(const char* node, const char* title) {
     return {QString::fromLatin1(node), QString::fromLatin1(title), {}, {}, {}};
 }
 
+SettingsField number(const EncoderKey& key, const char* objectName, const char* caption, int low,
+                     int high, const char* suffix = "", int dependsOn = -1, bool whileOn = true) {
+    return {SettingsField::Kind::Number,
+            key,
+            QString::fromLatin1(objectName),
+            QString::fromLatin1(caption),
+            low,
+            high,
+            QString::fromLatin1(suffix),
+            {},
+            dependsOn,
+            whileOn};
+}
+
+SettingsField choice(const EncoderKey& key, const char* objectName, const char* caption,
+                     const QStringList& texts, int dependsOn = -1, bool whileOn = true) {
+    return {SettingsField::Kind::Choice,
+            key,
+            QString::fromLatin1(objectName),
+            QString::fromLatin1(caption),
+            0,
+            0,
+            {},
+            texts,
+            dependsOn,
+            whileOn};
+}
+
+SettingsField flag(const EncoderKey& key, const char* objectName, const char* caption) {
+    return {SettingsField::Kind::Flag,
+            key,
+            QString::fromLatin1(objectName),
+            QString::fromLatin1(caption),
+            0,
+            0,
+            {},
+            {},
+            -1,
+            true};
+}
+
+SettingsPage flacPage() {
+    return {QStringLiteral("FLAC"),
+            QStringLiteral("Set FLAC Format"),
+            QStringLiteral("FLAC Format"),
+            {number(FlacLevel, "ud_flac_level", "Compression level:", FlacFastest, FlacSmallest)},
+            QStringLiteral("0 is fastest, 8 smallest; every level keeps the audio exactly. "
+                           "Pieces keep the source's rate, channels and bits per sample (16 from "
+                           "lossy sources).")};
+}
+
+SettingsPage opusPage() {
+    return {
+        QStringLiteral("Opus"),
+        QStringLiteral("Set Opus Format"),
+        QStringLiteral("Opus Format"),
+        {number(OpusBitrate, "ud_opus_bitrate", "Bitrate:", OpusLowestKbps, OpusHighestKbps,
+                " Kbps"),
+         number(OpusComplexity, "ud_opus_complexity", "Complexity:", 0, OpusHighestComplexity),
+         choice(OpusApplication, "cb_opus_application", "Application:", opusApplicationTexts())},
+        QStringLiteral("Opus always runs at 48000 Hz: sources of other rates are resampled "
+                       "to it. Pieces of Opus sources are copied without re-encoding while "
+                       "the OGG page's copy box is ticked and this page holds its defaults.")};
+}
+
+SettingsPage m4aPage() {
+    // The bitrate is in use while VBR is off, the quality while it is on.
+    return {QStringLiteral("M4A"),
+            QStringLiteral("Set M4A Format"),
+            QStringLiteral("M4A Format"),
+            {number(M4aBitrate, "ud_m4a_bitrate", "Bitrate:", M4aLowestKbps, M4aHighestKbps,
+                    " Kbps", 1, false),
+             flag(M4aVbr, "ck_m4a_vbr", "VBR (quality instead of a bitrate)"),
+             choice(M4aQuality, "cb_m4a_quality", "VBR quality:", m4aQualityTexts(), 1, true)},
+            QStringLiteral("AAC in an MP4 file. Name a joined file .m4b for an audiobook or .m4r "
+                           "for a ringtone, or end the name template with either, to write "
+                           "those.")};
+}
+
 std::vector<OutputFormat> formats() {
     std::vector<OutputFormat> all;
-    all.push_back({QStringLiteral("mp3"),
-                   QStringLiteral("MP3"),
-                   {QStringLiteral(".mp3")},
-                   QStringLiteral("mp3"),
-                   ownPage("MP3", "Set MP3 General"),
-                   configureMp3,
-                   stereoOnly,
-                   writeOutputTags,
-                   StreamCopy{Mp3StreamCutter::IsMp3, {}, cutterOf<Mp3StreamCutter>}});
+    all.push_back(
+        {QStringLiteral("mp3"),
+         QStringLiteral("MP3"),
+         {QStringLiteral(".mp3")},
+         QStringLiteral("mp3"),
+         ownPage("MP3", "Set MP3 General"),
+         configureMp3,
+         stereoOnly,
+         WriteId3OutputTags,
+         OutputExtras::Container::Id3v2,
+         StreamCopy{
+             Mp3StreamCutter::IsMp3, {}, cutterOf<Mp3StreamCutter>, mp3SettingsAllowCopies}});
     all.push_back({QStringLiteral("wav"),
                    QStringLiteral("WAV"),
                    {QStringLiteral(".wav")},
@@ -233,7 +365,7 @@ std::vector<OutputFormat> formats() {
                    configureWav,
                    ChannelOrder::Wav,
                    nullptr, // WAV files carry no tags
-
+                   OutputExtras::Container::None,
                    std::nullopt});
     all.push_back({QStringLiteral("wma"),
                    QStringLiteral("WMA"),
@@ -242,11 +374,12 @@ std::vector<OutputFormat> formats() {
                    ownPage("WMA", "Set WMA Format"),
                    configureWma,
                    stereoOnly,
-                   writeOutputTags,
+                   WriteWmaOutputTags,
+                   OutputExtras::Container::Asf,
                    std::nullopt,
                    false});
     // Every OGG piece is a candidate for copying; the row says why one of
-    // another source was not.
+    // another source was not. The OGG page's own copy box decides alone.
     all.push_back(
         {QStringLiteral("ogg"),
          QStringLiteral("OGG"),
@@ -255,69 +388,36 @@ std::vector<OutputFormat> formats() {
          ownPage("OGG", "Set OGG Format"),
          configureOgg,
          ChannelOrder::Vorbis,
-         writeOutputTags,
+         WriteOggOutputTags,
+         OutputExtras::Container::Vorbis,
          StreamCopy{AudioDecoder::IsOggVorbis, QStringLiteral("the source is not Ogg Vorbis"),
-                    cutterOf<VorbisStreamCutter>}});
+                    cutterOf<VorbisStreamCutter>, nullptr}});
     all.push_back({QStringLiteral("flac"),
                    QStringLiteral("FLAC"),
                    {QStringLiteral(".flac")},
                    QStringLiteral("FLAC"),
-                   ownPage("FLAC", "Set FLAC Format"),
+                   flacPage(),
                    configureFlac,
                    ChannelOrder::Flac,
-                   writeOutputTags,
+                   WriteXiphOutputTags,
+                   OutputExtras::Container::Flac,
                    std::nullopt});
-    all.push_back(
-        {QStringLiteral("opus"),
-         QStringLiteral("Opus"),
-         {QStringLiteral(".opus")},
-         QStringLiteral("Opus"),
-         ownPage("Opus", "Set Opus Format"),
-         configureOpus,
-         ChannelOrder::Vorbis,
-         writeOutputTags,
-         StreamCopy{OpusStreamCutter::IsOpus, {}, cutterOf<OpusStreamCutter, OpusEncoder::Rate>}});
-
-    SettingsPage m4aPage{QStringLiteral("M4A"),
-                         QStringLiteral("Set M4A Format"),
-                         QStringLiteral("M4A Format"),
-                         {},
-                         QStringLiteral("AAC in an MP4 file. Name a joined file .m4b for an "
-                                        "audiobook or .m4r for a ringtone, or end the name "
-                                        "template with either, to write those.")};
-    m4aPage.fields.push_back({SettingsField::Kind::Number,
-                              M4aBitrate,
-                              QStringLiteral("ud_m4a_bitrate"),
-                              QStringLiteral("Bitrate:"),
-                              M4aLowestKbps,
-                              M4aHighestKbps,
-                              QStringLiteral(" Kbps"),
+    all.push_back({QStringLiteral("opus"),
+                   QStringLiteral("Opus"),
+                   {QStringLiteral(".opus")},
+                   QStringLiteral("Opus"),
+                   opusPage(),
+                   configureOpus,
+                   ChannelOrder::Vorbis,
+                   WriteXiphOutputTags,
+                   OutputExtras::Container::Opus,
+                   StreamCopy{OpusStreamCutter::IsOpus,
                               {},
-                              1,
-                              false});
-    m4aPage.fields.push_back({SettingsField::Kind::Flag,
-                              M4aVbr,
-                              QStringLiteral("ck_m4a_vbr"),
-                              QStringLiteral("VBR (quality instead of a bitrate)"),
-                              0,
-                              0,
-                              {},
-                              {},
-                              -1,
-                              true});
-    m4aPage.fields.push_back({SettingsField::Kind::Choice,
-                              M4aQuality,
-                              QStringLiteral("cb_m4a_quality"),
-                              QStringLiteral("VBR quality:"),
-                              0,
-                              0,
-                              {},
-                              m4aQualityTexts(),
-                              1,
-                              true});
+                              cutterOf<OpusStreamCutter, OpusEncoder::Rate>,
+                              opusSettingsAllowCopies}});
     all.push_back({QStringLiteral("m4a"), QStringLiteral("M4A"), m4aExtensions(),
-                   QStringLiteral("M4A"), m4aPage, configureM4a, aacOrder, writeMp4Tags,
-                   std::nullopt});
+                   QStringLiteral("M4A"), m4aPage(), configureM4a, aacOrder, WriteMp4Tags,
+                   OutputExtras::Container::Mp4, std::nullopt});
     return all;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/EncoderKey.h"
 #include "engine/audio/ChannelOrder.h"
+#include "tags/OutputExtras.h"
 
 #include <QString>
 #include <QStringList>
@@ -48,8 +49,10 @@ struct SettingsField {
 };
 
 // A format's page of the settings dialog: its tree node, the title shown
-// over it and its controls. The first formats' pages are the dialog's own,
-// laid out by hand; theirs hold no fields.
+// over it and its controls. The pages of the four formats the settings file
+// has always held (MP3, WAV, WMA, OGG) are the dialog's own, laid out by
+// hand; theirs hold no fields. Every other format's page is built from its
+// fields, with `group` as its frame's caption and `note` under them.
 struct SettingsPage {
     QString node;
     QString title;
@@ -68,6 +71,9 @@ struct StreamCopy {
     QString otherSource;
     // Reads the source; throws Error when it cannot.
     std::unique_ptr<StreamCutter> (*open)(const QString& source) = nullptr;
+    // Whether the format's settings let pieces be copied: a page someone
+    // changed was meant to shape them. None: whenever copying is on.
+    bool (*settingsAllow)(const SettingsFile& settings, const QString& commandLine) = nullptr;
 };
 
 // Everything the program knows of one output format.
@@ -79,7 +85,9 @@ struct OutputFormat {
     SettingsPage page;
     // Sets `writer` (and for MP3 `encoder`) up for the next output from the
     // settings, read afresh; the writer then makes the format's encoder for
-    // outputs of its extensions.
+    // outputs of its extensions. The formats the audio component has set-up
+    // calls for (SetWavFormat, ...) make those; every other one hands the
+    // writer its encoder (SetEncoderFactory).
     void (*configure)(const SettingsFile& settings, const QString& commandLine, IAudioFile2& writer,
                       IAudioFile2LameEnc& encoder) = nullptr;
     // The speakers, in order, that the format's files hold for a source of
@@ -89,6 +97,9 @@ struct OutputFormat {
     // Tags a finished output; throws Error naming it when the tags could
     // not be written. None for a format without tags.
     void (*writeTags)(const QString& path, const AudioFileinfo& info) = nullptr;
+    // Where its files take what a piece carries besides (the sheet's other
+    // fields, the cover, ReplayGain); None for none.
+    OutputExtras::Container extras = OutputExtras::Container::None;
     std::optional<StreamCopy> copy;
     // Whether the format's files tell decoders their length to the frame;
     // ASF does not, so a WMA piece decodes to whole frames of its codec.

@@ -46,8 +46,8 @@ std::shared_ptr<LoudnessMeter> PieceExtras::meter() const {
     return std::make_shared<LoudnessMeter>(rate_, channels_);
 }
 
-void PieceExtras::write(const QString& path, const PieceTags* tags,
-                        const std::shared_ptr<LoudnessMeter>& meter) {
+void PieceExtras::write(const QString& path, OutputExtras::Container container,
+                        const PieceTags* tags, const std::shared_ptr<LoudnessMeter>& meter) {
     OutputExtras extras;
     if (tags) {
         extras.composer = tags->composer;
@@ -61,12 +61,13 @@ void PieceExtras::write(const QString& path, const PieceTags* tags,
         last_ = meter ? meter : std::shared_ptr<LoudnessMeter>(LoudnessMeter::OfFile(path));
         extras.track = measured(last_->loudness(), last_->peak());
     }
-    extras.write(path);
+    lastContainer_ = container;
+    extras.write(path, container);
 }
 
 void PieceExtras::kept(const QString& finalPath) {
     if (last_)
-        kept_.push_back({finalPath, last_});
+        kept_.push_back({finalPath, lastContainer_, last_});
     last_.reset();
 }
 
@@ -83,7 +84,7 @@ QStringList PieceExtras::endSource() {
     if (album.album)
         for (const Kept& piece : kept_) {
             try {
-                album.write(piece.path);
+                album.write(piece.path, piece.container);
             } catch (const Error& e) {
                 failures.append(e.message());
             }

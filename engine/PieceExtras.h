@@ -30,11 +30,12 @@ public:
     void beginSource(const listrecord& record, int rate, int channels, bool replayGain);
     // A meter for a piece about to be encoded; none while ReplayGain is off.
     std::shared_ptr<LoudnessMeter> meter() const;
-    // Writes into the finished output `path` what it carries besides its
-    // tags: `tags` when the piece comes from a sheet (else null), the cover,
-    // and the track gain from `meter`, or measured from the file when the
-    // piece was copied (null). Throws Error when they cannot be written.
-    void write(const QString& path, const PieceTags* tags,
+    // Writes into the finished output `path`, whose tags are `container`'s,
+    // what it carries besides its tags: `tags` when the piece comes from a
+    // sheet (else null), the cover, and the track gain from `meter`, or
+    // measured from the file when the piece was copied (null). Throws Error
+    // when they cannot be written.
+    void write(const QString& path, OutputExtras::Container container, const PieceTags* tags,
                const std::shared_ptr<LoudnessMeter>& meter);
     // The piece just written went to `finalPath`: it gets the album gain.
     void kept(const QString& finalPath);
@@ -45,6 +46,7 @@ public:
 private:
     struct Kept {
         QString path;
+        OutputExtras::Container container;
         std::shared_ptr<LoudnessMeter> meter;
     };
     CoverArt cover_;
@@ -52,5 +54,6 @@ private:
     int rate_ = 0;
     int channels_ = 0;
     std::shared_ptr<LoudnessMeter> last_; // of the piece written last
+    OutputExtras::Container lastContainer_ = OutputExtras::Container::None;
     std::vector<Kept> kept_;
 };

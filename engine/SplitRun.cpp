@@ -464,7 +464,7 @@ void SplitRun::completeOutput(int file, Output& out) {
     try {
         if (out.format->writeTags)
             out.format->writeTags(temporary, tags);
-        extras_.write(temporary, marked ? &sheet : nullptr, out.meter);
+        extras_.write(temporary, out.format->extras, marked ? &sheet : nullptr, out.meter);
     } catch (const Error& e) {
         tagFailure = e.message();
     }

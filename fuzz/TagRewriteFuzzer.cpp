@@ -1,4 +1,4 @@
-// The tags a split writes into a finished piece (WriteOutputTags), on a piece
+// The tags a split writes into a finished piece (the output tag writers), on a piece
 // that may be damaged. The input is a byte choosing the format (MP3, WMA,
 // OGG, FLAC, Opus) and then the whole file. A rewrite either fails with an
 // Error, keeping the piece under its name and nothing beside it, or succeeds
@@ -22,14 +22,15 @@ namespace {
 struct Format {
     const char* extension;
     int headerPackets; // of an Ogg stream; 0: FLAC, -1: no payload check
+    void (*writeTags)(const QString& path, const AudioFileinfo& info);
 };
 
 constexpr std::array<Format, 5> Formats{{
-    {"mp3", -1},
-    {"wma", -1},
-    {"ogg", 3},
-    {"flac", 0},
-    {"opus", 2},
+    {"mp3", -1, WriteId3OutputTags},
+    {"wma", -1, WriteWmaOutputTags},
+    {"ogg", 3, WriteOggOutputTags},
+    {"flac", 0, WriteXiphOutputTags},
+    {"opus", 2, WriteXiphOutputTags},
 }};
 
 AudioPayload payloadOf(const Format& format, const QString& path) {
@@ -72,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const AudioFileinfo written = pieceTags();
     try {
-        WriteOutputTags(path, written);
+        format.writeTags(path, written);
     } catch (const Error&) {
         // Refused: the piece stays, untagged, and nothing is left beside it.
         require(scratch.entries() == QStringList{name}, "a failed rewrite left other files");

@@ -7,7 +7,6 @@
 #include "tags/SavedPermissions.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
@@ -33,24 +32,7 @@
 
 namespace {
 
-enum class Kind { None, Mp3, Vorbis, Opus, Flac, Wma, Mp4 };
-
-Kind kindOf(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("mp3"))
-        return Kind::Mp3;
-    if (suffix == QLatin1String("ogg"))
-        return Kind::Vorbis;
-    if (suffix == QLatin1String("opus"))
-        return Kind::Opus;
-    if (suffix == QLatin1String("flac"))
-        return Kind::Flac;
-    if (suffix == QLatin1String("wma"))
-        return Kind::Wma;
-    if (suffix == QLatin1String("m4a") || suffix == QLatin1String("mp4"))
-        return Kind::Mp4;
-    return Kind::None;
-}
+using Kind = OutputExtras::Container;
 
 TagLib::String text(const QString& value) {
     return TagLib::String(value.toStdString(), TagLib::String::UTF8);
@@ -214,7 +196,7 @@ void writeMp4(TagLib::MP4::Tag& tag, const OutputExtras& extras) {
 // false when it does not read as that format or cannot be saved.
 bool edit(TagLib::IOStream& stream, Kind kind, const OutputExtras& extras) {
     switch (kind) {
-    case Kind::Mp3: {
+    case Kind::Id3v2: {
         TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
         if (!file.isValid())
             return false;
@@ -247,7 +229,7 @@ bool edit(TagLib::IOStream& stream, Kind kind, const OutputExtras& extras) {
         }
         return file.save();
     }
-    case Kind::Wma: {
+    case Kind::Asf: {
         TagLib::ASF::File file(&stream, false);
         if (!file.isValid() || !file.tag())
             return false;
@@ -298,8 +280,7 @@ int OutputExtras::R128Gain(double lufs) {
     return static_cast<int>(std::clamp(q78, -32768.0, 32767.0));
 }
 
-void OutputExtras::write(const QString& path) const {
-    const Kind kind = kindOf(path);
+void OutputExtras::write(const QString& path, Container kind) const {
     if (kind == Kind::None || empty())
         return;
     const auto fail = [&](const QString& reason) {

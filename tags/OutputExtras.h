@@ -22,6 +22,9 @@
 // - MP4: ©wrt, ©cmt, covr and iTunes' free-form atoms.
 class OutputExtras {
 public:
+    // The tags a format's files hold, which decide where each field goes.
+    enum class Container { None, Id3v2, Vorbis, Opus, Flac, Asf, Mp4 };
+
     // Loudness in LUFS (EBU R128 integrated) and sample peak as a fraction
     // of full scale.
     struct Loudness {
@@ -46,9 +49,9 @@ public:
     // An Opus R128 gain: to -23 LUFS, in 1/256 dB, as the field holds it.
     static int R128Gain(double lufs);
 
-    // Writes the filled fields into the finished output `path`, by its
-    // extension (.mp3, .ogg, .opus, .flac, .wma, .m4a); other outputs get
-    // none. The file is edited on a copy that takes its place only once
-    // written whole. Throws Error naming the output when it cannot be.
-    void write(const QString& path) const;
+    // Writes the filled fields into the finished output `path`, whose tags
+    // are `container`'s (None: it gets none). The file is edited on a copy
+    // that takes its place only once written whole. Throws Error naming the
+    // output when it cannot be.
+    void write(const QString& path, Container container) const;
 };

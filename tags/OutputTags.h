@@ -4,8 +4,16 @@
 
 #include <QString>
 
-// Tags a finished output with its source's record, by the output's
-// extension: ID3v2 for .mp3, Windows Media attributes for .wma, Vorbis
-// comments for .ogg, .flac and .opus; other outputs get none. Throws Error naming the output
-// when a tag could not be written (a missing tag library is no error).
-void WriteOutputTags(const QString& outputName, AudioFileinfo info);
+// The tag writers of the output formats: each tags a finished output with
+// its source's record in its format's own way, and throws Error naming the
+// output when a tag could not be written (a missing tag library is no
+// error). The output format registry names which format takes which.
+
+// An ID3v2.3 tag at the start of an MP3 file.
+void WriteId3OutputTags(const QString& outputName, const AudioFileinfo& info);
+// Windows Media attributes.
+void WriteWmaOutputTags(const QString& outputName, const AudioFileinfo& info);
+// Ogg Vorbis comments, replaced through the comment editor.
+void WriteOggOutputTags(const QString& outputName, const AudioFileinfo& info);
+// Vorbis comments of FLAC and Opus files, through TagLib.
+void WriteXiphOutputTags(const QString& outputName, const AudioFileinfo& info);

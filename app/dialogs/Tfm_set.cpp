@@ -132,8 +132,8 @@ int formatPageCount() {
 }
 } // namespace
 
-// The dialog's own 14 nodes, and the format pages between Opus and Silence.
-const int Tfm_set::PageCount = 14 + formatPageCount();
+// The dialog's own 12 nodes, and the format pages between OGG and Silence.
+const int Tfm_set::PageCount = 12 + formatPageCount();
 
 const QString Tfm_set::OggCopyExplanation =
     QStringLiteral("Pieces are cut from the source's own Vorbis data: nothing is re-encoded, "
@@ -174,8 +174,6 @@ Tfm_set::Tfm_set(DialogContext context)
     buildWavPage();
     buildWmaPage();
     buildOggPage();
-    buildFlacPage();
-    buildOpusPage();
     buildFormatPages();
     buildSilencePage();
     buildTree();
@@ -262,8 +260,6 @@ void Tfm_set::buildTree() {
         {"WAV", -1, "Set WAV Format", gb_wav},
         {"WMA", -1, "Set WMA Format", gb_wma},
         {"OGG", -1, "Set OGG Format", gb_ogg},
-        {"FLAC", -1, "Set FLAC Format", gb_flac},
-        {"Opus", -1, "Set Opus Format", gb_opus},
     };
     for (const FormatPage& p : formatPages_) {
         const SettingsPage& page = OutputFormats::At(p.format).page;
@@ -683,54 +679,6 @@ void Tfm_set::buildOggPage() {
     });
 }
 
-void Tfm_set::buildFlacPage() {
-    gb_flac = newPage(QStringLiteral("gb_flac"));
-    auto* page = new QVBoxLayout(gb_flac);
-    auto* group = newGroup(QStringLiteral("FLAC Format"), gb_flac);
-    auto* form = new QFormLayout(group);
-    ud_flac_level = newUpDown(QStringLiteral("ud_flac_level"), EncoderTables::FlacLevels.low,
-                              EncoderTables::FlacLevels.high, true, group);
-    form->addRow(QStringLiteral("Compression level:"), ud_flac_level);
-    auto* note = new QLabel(QStringLiteral("0 is fastest, 8 smallest; every level keeps the "
-                                           "audio exactly. Pieces keep the source's rate, "
-                                           "channels and bits per sample (16 from lossy "
-                                           "sources)."),
-                            group);
-    note->setWordWrap(true);
-    form->addRow(note);
-    page->addWidget(group);
-    page->addStretch(1);
-}
-
-void Tfm_set::buildOpusPage() {
-    gb_opus = newPage(QStringLiteral("gb_opus"));
-    auto* page = new QVBoxLayout(gb_opus);
-    auto* group = newGroup(QStringLiteral("Opus Format"), gb_opus);
-    auto* form = new QFormLayout(group);
-    ud_opus_bitrate = newUpDown(QStringLiteral("ud_opus_bitrate"), EncoderTables::OpusBitrates.low,
-                                EncoderTables::OpusBitrates.high, true, group);
-    ud_opus_bitrate->setSuffix(QStringLiteral(" Kbps"));
-    ud_opus_complexity =
-        newUpDown(QStringLiteral("ud_opus_complexity"), EncoderTables::OpusComplexities.low,
-                  EncoderTables::OpusComplexities.high, true, group);
-    cb_opus_application = newList(QStringLiteral("cb_opus_application"),
-                                  EncoderTables::OpusApplicationTexts(), group);
-    form->addRow(QStringLiteral("Bitrate:"), ud_opus_bitrate);
-    form->addRow(QStringLiteral("Complexity:"), ud_opus_complexity);
-    form->addRow(QStringLiteral("Application:"), cb_opus_application);
-    lb_opus_rate = new QLabel(QStringLiteral("Opus always runs at 48000 Hz: sources of other "
-                                             "rates are resampled to it. Pieces of Opus sources "
-                                             "are copied without re-encoding while the OGG "
-                                             "page's copy box is ticked and this page holds "
-                                             "its defaults."),
-                              group);
-    lb_opus_rate->setObjectName(QStringLiteral("lb_opus_rate"));
-    lb_opus_rate->setWordWrap(true);
-    form->addRow(lb_opus_rate);
-    page->addWidget(group);
-    page->addStretch(1);
-}
-
 void Tfm_set::buildFormatPages() {
     for (int index = 0; index < OutputFormats::Count(); ++index) {
         const OutputFormat& format = OutputFormats::At(index);
@@ -768,6 +716,7 @@ void Tfm_set::buildFormatPages() {
         }
         if (!format.page.note.isEmpty()) {
             auto* note = new QLabel(format.page.note, group);
+            note->setObjectName(QStringLiteral("lb_") + format.id);
             note->setWordWrap(true);
             form->addRow(note);
         }
@@ -775,6 +724,14 @@ void Tfm_set::buildFormatPages() {
         page->addStretch(1);
         formatPages_.push_back(std::move(built));
     }
+    // The FLAC and Opus pages' controls under their form names.
+    gb_flac = findChild<QGroupBox*>(QStringLiteral("gb_flac"));
+    ud_flac_level = findChild<QSpinBox*>(QStringLiteral("ud_flac_level"));
+    gb_opus = findChild<QGroupBox*>(QStringLiteral("gb_opus"));
+    ud_opus_bitrate = findChild<QSpinBox*>(QStringLiteral("ud_opus_bitrate"));
+    ud_opus_complexity = findChild<QSpinBox*>(QStringLiteral("ud_opus_complexity"));
+    cb_opus_application = findChild<QComboBox*>(QStringLiteral("cb_opus_application"));
+    lb_opus_rate = findChild<QLabel*>(QStringLiteral("lb_opus"));
 }
 
 QGroupBox* Tfm_set::formatPage(int index) const {
@@ -1038,13 +995,6 @@ void Tfm_set::loadEncoderControls(const SettingsFile& s) {
     ck_oggcopy->setChecked(CopyOggPieces(s));
     lb_oggcopy->setText(OggCopyExplanation);
 
-    using namespace EncoderTables;
-    ud_flac_level->setValue(FlacLevel.valueWithin(s, FlacLevels.low, FlacLevels.high));
-    ud_opus_bitrate->setValue(OpusBitrate.valueWithin(s, OpusBitrates.low, OpusBitrates.high));
-    ud_opus_complexity->setValue(
-        OpusComplexity.valueWithin(s, OpusComplexities.low, OpusComplexities.high));
-    cb_opus_application->setCurrentIndex(
-        OpusApplication.valueWithin(s, OpusApplications.low, OpusApplications.high));
     loadFormatPages(s);
 }
 
@@ -1155,10 +1105,6 @@ void Tfm_set::saveEncoderControls(SettingsFile& s) {
     OggQualityMode.writeFlag(s, ck_oggquality->isChecked());
     OggCopy.writeFlag(s, ck_oggcopy->isChecked());
 
-    FlacLevel.write(s, ud_flac_level->value());
-    OpusBitrate.write(s, ud_opus_bitrate->value());
-    OpusComplexity.write(s, ud_opus_complexity->value());
-    OpusApplication.write(s, position(cb_opus_application, OpusApplication.dialogDefault()));
     saveFormatPages(s);
 }
 
@@ -1243,10 +1189,6 @@ void Tfm_set::Button2Click() {
     ck_oggquality->setChecked(false);
     ck_oggcopy->setChecked(true);
 
-    ud_flac_level->setValue(FlacLevel.dialogDefault());
-    ud_opus_bitrate->setValue(OpusBitrate.dialogDefault());
-    ud_opus_complexity->setValue(OpusComplexity.dialogDefault());
-    cb_opus_application->setCurrentIndex(OpusApplication.dialogDefault());
     defaultFormatPages();
     loading_ = false;
 }

@@ -134,9 +134,10 @@ public:
     QCheckBox* ck_oggcopy = nullptr;
     QLabel* lb_oggcopy = nullptr;
 
+    // Controls of pages built from their format's fields (OutputFormats),
+    // found by their names once built.
     QGroupBox* gb_flac = nullptr;
     QSpinBox* ud_flac_level = nullptr; // 0 fastest .. 8 smallest
-
     QGroupBox* gb_opus = nullptr;
     QSpinBox* ud_opus_bitrate = nullptr; // kbps
     QSpinBox* ud_opus_complexity = nullptr;
@@ -216,8 +217,6 @@ private:
     void buildWavPage();
     void buildWmaPage();
     void buildOggPage();
-    void buildFlacPage();
-    void buildOpusPage();
     // A page for each output format that brings its fields along.
     void buildFormatPages();
     void buildSilencePage();

@@ -69,18 +69,6 @@ void AudioFile2::addBuiltInEncoders() {
         const WmaProfile profile = WmaProfile::byNumber(wmaProfile_);
         return std::make_unique<WmaEncoder>(path, profile.rate, profile.channels, profile.kbps);
     };
-    encoders_[QStringLiteral(".flac")] = [this](const QString& path, const EncoderInput& input) {
-        FlacEncoder::Format format = flac_;
-        format.rate = input.rate;
-        format.channels = input.channels;
-        format.bits = FlacEncoder::outputBits(input.bits);
-        return std::make_unique<FlacEncoder>(path, format);
-    };
-    encoders_[QStringLiteral(".opus")] = [this](const QString& path, const EncoderInput& input) {
-        OpusEncoder::Format format = opus_;
-        format.channels = input.channels;
-        return std::make_unique<OpusEncoder>(path, format);
-    };
 }
 
 bool AudioFile2::IsSource(const QString& path) {
@@ -228,16 +216,6 @@ void AudioFile2::SetWmaProfile(int profile) {
     wmaProfile_ = profile;
 }
 
-void AudioFile2::SetFlacFormat(int level) {
-    flac_.level = level;
-}
-
-void AudioFile2::SetOpusFormat(int kbps, int complexity, int application) {
-    opus_.kbps = kbps;
-    opus_.complexity = complexity;
-    opus_.application = static_cast<OpusEncoder::Application>(std::clamp(application, 0, 2));
-}
-
 void AudioFile2::SetSampleBits(int bits) {
     inputBits_ = bits;
 }
@@ -291,8 +269,6 @@ void AudioFile2::SetActive(bool active) {
         ogg_ = OggEncoder::Format{};
         wmaProfile_ = 10;
         inputBits_ = 0;
-        flac_ = FlacEncoder::Format{};
-        opus_ = OpusEncoder::Format{};
         mp3Encoder_ = nullptr;
         addBuiltInEncoders();
         if (writer)

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "engine/audio/FlacEncoder.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/OggEncoder.h"
-#include "engine/audio/OpusEncoder.h"
 
 #include <QString>
 
@@ -14,10 +12,11 @@ class AudioReader;
 class AudioWriter;
 
 // One audio file component: reads sources and writes outputs, each made by
-// the encoder its extension names. The formats of the set-up calls below are
-// built in; others come with their encoder (SetEncoderFactory). The program
-// uses one object for each role. No output is ever created over a file that
-// was read as a source.
+// the encoder its extension names. The four formats of the set-up calls
+// below (WAV, MP3, OGG, WMA) are built in; every other comes with its
+// encoder (SetEncoderFactory), which the output format registry hands over.
+// The program uses one object for each role. No output is ever created over
+// a file that was read as a source.
 class AudioFile2 : public IAudioFile2 {
 public:
     AudioFile2();
@@ -49,8 +48,6 @@ public:
     void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                       int quality) override;
     void SetWmaProfile(int profile) override;
-    void SetFlacFormat(int level) override;
-    void SetOpusFormat(int kbps, int complexity, int application) override;
     void SetSampleBits(int bits) override;
     void SetEncoderFactory(const QStringList& extensions, EncoderFactory factory) override;
     void SetOutputLength(std::int64_t frames) override;
@@ -76,7 +73,8 @@ private:
     void requireActive(const QString& fileName) const;
     void closeReader();
     void closeWriter();
-    // The encoders of the built-in formats, made from their set-up.
+    // The encoders of the built-in formats, made from their set-up; forgets
+    // those handed over.
     void addBuiltInEncoders();
 
     bool active_ = true;
@@ -92,8 +90,6 @@ private:
     OggEncoder::Format ogg_;
     int wmaProfile_ = 10;
     int inputBits_ = 0;
-    FlacEncoder::Format flac_;
-    OpusEncoder::Format opus_;
     IAudioFile2LameEnc* mp3Encoder_ = nullptr;
     // By extension, lower case with its dot.
     std::map<QString, EncoderFactory> encoders_;

@@ -10,8 +10,9 @@
 
 class IAudioFile2LameEnc;
 
-// One audio file, read or written. The program owns two of them: the reader
-// `AudioFileRead` and the writer `AudioFile2write`. Every failure throws
+// One audio file, read or written; each object keeps to one role. The window
+// and the command line own a reader and a writer each; parallel workers, and
+// the loudness measure of copied pieces, make their own. Every failure throws
 // `Error` with a message that names the file and the reason.
 //
 // Positions and counts are sample frames of the file being read, 64-bit so
@@ -37,8 +38,9 @@ public:
     // straight decode gives there: for listening, never for writing.
     virtual void SetQuickSeeks(bool /*on*/) {}
 
-    // Writing. The format follows the extension (case-insensitive) and the
-    // last set-up call for that format.
+    // Writing. The format follows the extension (case-insensitive): WAV, MP3,
+    // OGG and WMA with the last of their set-up calls below, any other with
+    // the encoder last handed over for it (SetEncoderFactory).
     virtual void CreateOutput(const QString& fileName, int option) = 0;
     // Samples that are not finite or lie outside -1..1 are clipped to full
     // scale (a NaN becomes 0) before any encoder sees them.
@@ -60,17 +62,12 @@ public:
     virtual void SetOggFormat(int sampleRate, int channels, int kbps, int minKbps, int maxKbps,
                               int quality) = 0;
     virtual void SetWmaProfile(int profile) = 0; // 1..47
-    // FLAC compression level 0..8.
-    virtual void SetFlacFormat(int /*level*/) {}
-    // Opus bitrate 6..510 kbps, complexity 0..10, application 0 audio,
-    // 1 voip, 2 low delay.
-    virtual void SetOpusFormat(int /*kbps*/, int /*complexity*/, int /*application*/) {}
     // On a writer: the depth the blocks' samples had in their source (0 for
     // a lossy one), which lossless outputs keep.
     virtual void SetSampleBits(int /*bits*/) {}
-    // Outputs whose extension is one of `extensions` (".m4a", ...) are
+    // Outputs whose extension is one of `extensions` (".flac", ...) are
     // encoded by `factory` from now on: formats beyond those the set-up
-    // calls above name bring their encoder along.
+    // calls above name bring their encoder along (see OutputFormats).
     virtual void SetEncoderFactory(const QStringList& /*extensions*/, EncoderFactory /*factory*/) {}
     // On a writer with an output open, before its first samples: the frames
     // the output will hold, when that is known up front.

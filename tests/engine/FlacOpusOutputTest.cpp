@@ -128,8 +128,8 @@ TEST_F(FlacOpusOutputTest, FlacPiecesOfLosslessSourcesAreBitExactAtTheSourceDept
 }
 
 TEST_F(FlacOpusOutputTest, OpusPiecesAre48kHzWithTheExactLengthOfTheirRangeAndSettings) {
-    EncoderKeys::OpusBitrate.write(settings, 48);
-    EncoderKeys::OpusApplication.write(settings, 1);
+    settings.WriteInteger(QStringLiteral("Opus"), QStringLiteral("Bitrate"), 48);
+    settings.WriteInteger(QStringLiteral("Opus"), QStringLiteral("Application"), 1);
     state.OggCopy = false;
     const auto files = cut({"flac_44100_2", "lame_cbr128_44100_2", "opusenc_48000_2"}, OutputOpus);
     if (files.empty())
@@ -179,7 +179,7 @@ TEST_F(FlacOpusOutputTest, AChangedPageReencodesPiecesThatWouldBeCopied) {
     using namespace EncoderKeys;
     Mp3Bitrate.write(settings, 5); // 64 kbps
     Mp3Channel.write(settings, 0); // mono
-    OpusBitrate.write(settings, 48);
+    settings.WriteInteger(QStringLiteral("Opus"), QStringLiteral("Bitrate"), 48);
     const struct {
         const char* name;
         int format;

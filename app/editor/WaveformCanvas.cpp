@@ -19,6 +19,9 @@ const QColor LaneLine(60, 68, 80);
 const QColor Wave(156, 205, 240);
 const QColor PlayheadColour(245, 138, 60);
 const QColor RulerText(200, 208, 218);
+// Silences darken what lies under them.
+const QColor SilenceShade(0, 0, 0, 110);
+const QColor SilenceMark(120, 130, 145);
 
 // Neighbouring pieces in different hues.
 QColor regionColour(int row, int alpha) {
@@ -66,6 +69,13 @@ void WaveformCanvas::setOverview(std::shared_ptr<const AudioOverview> overview) 
     if (overview == overview_)
         return;
     overview_ = std::move(overview);
+    update();
+}
+
+void WaveformCanvas::setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences) {
+    if (silences == silences_)
+        return;
+    silences_ = std::move(silences);
     update();
 }
 
@@ -217,6 +227,16 @@ void WaveformCanvas::paintEvent(QPaintEvent*) {
         }
     }
 
+    for (const auto& [begin, end] : silences_) {
+        const double from = axis_.xOf(begin);
+        const double to = axis_.xOf(end);
+        if (to < 0 || from > width())
+            continue;
+        const QRectF area(from, lanes.top(), std::max(1.0, to - from), lanes.height());
+        painter.fillRect(area, SilenceShade);
+        painter.fillRect(QRectF(area.left(), lanes.bottom() - 3, area.width(), 3), SilenceMark);
+    }
+
     const int count = overview_ && overview_->pyramid ? overview_->pyramid->lanes() : 1;
     const int laneHeight = std::max(1, lanes.height() / std::max(count, 1));
     for (int lane = 0; lane < count; ++lane) {
@@ -241,6 +261,15 @@ void WaveformCanvas::paintEvent(QPaintEvent*) {
         const double b = axis_.xOf(std::max(dragFrom_, dragTo_));
         painter.fillRect(QRectF(a, RulerHeight, b - a, height() - RulerHeight),
                          QColor(255, 255, 255, 50));
+    } else if (drag_ == Drag::Move && dragging_) {
+        const EditorPieces::Region& r = regions_[static_cast<size_t>(dragRow_)];
+        const double a = axis_.xOf(dragTo_);
+        const double b = axis_.xOf(dragTo_ + (r.end - r.begin));
+        painter.fillRect(QRectF(a, RulerHeight, b - a, height() - RulerHeight),
+                         QColor(255, 255, 255, 40));
+        painter.setPen(QPen(QColor(255, 255, 255), 2));
+        painter.drawLine(QPointF(a, RulerHeight), QPointF(a, height()));
+        painter.drawLine(QPointF(b, RulerHeight), QPointF(b, height()));
     } else if (drag_ == Drag::Edge) {
         const double x = axis_.xOf(dragTo_);
         painter.setPen(QPen(QColor(255, 255, 255), 2));
@@ -386,6 +415,7 @@ void WaveformCanvas::mousePressEvent(QMouseEvent* event) {
     const std::int64_t frame = axis_.frameAt(event->position().x());
     dragFrom_ = dragTo_ = frame;
     dragRow_ = hit.row;
+    dragging_ = false;
     if (editable_ && (hit.part == RegionHit::Part::Begin || hit.part == RegionHit::Part::End) &&
         event->position().y() >= RulerHeight) {
         drag_ = Drag::Edge;
@@ -400,11 +430,17 @@ void WaveformCanvas::mousePressEvent(QMouseEvent* event) {
         setSelected(hit.row);
         emit regionSelected(hit.row);
     }
-    // On the ruler the playhead follows the mouse; elsewhere a drag over
-    // empty space marks a new piece.
-    drag_ = event->position().y() < RulerHeight || hit.part != RegionHit::Part::None
-                ? Drag::Playhead
-                : Drag::Create;
+    // On the ruler the playhead follows the mouse; on a piece a drag moves
+    // it whole; over empty space a drag marks a new piece.
+    if (event->position().y() < RulerHeight)
+        drag_ = Drag::Playhead;
+    else if (hit.part != RegionHit::Part::None) {
+        drag_ = editable_ ? Drag::Move : Drag::Playhead;
+        const EditorPieces::Region& r = regions_[static_cast<size_t>(hit.row)];
+        grabOffset_ = frame - r.begin;
+        dragFrom_ = dragTo_ = r.begin;
+    } else
+        drag_ = Drag::Create;
     setPlayhead(frame);
     emit playheadMoved(playhead_);
 }
@@ -416,7 +452,9 @@ void WaveformCanvas::mouseMoveEvent(QMouseEvent* event) {
             RegionHit::At(regions_, axis_, x, event->position().y() - RulerHeight, TitleHeight);
         const bool edge = editable_ && event->position().y() >= RulerHeight &&
                           (hit.part == RegionHit::Part::Begin || hit.part == RegionHit::Part::End);
-        setCursor(edge ? Qt::SizeHorCursor : Qt::ArrowCursor);
+        const bool body = editable_ && event->position().y() >= RulerHeight &&
+                          (hit.part == RegionHit::Part::Body || hit.part == RegionHit::Part::Title);
+        setCursor(edge ? Qt::SizeHorCursor : body ? Qt::OpenHandCursor : Qt::ArrowCursor);
         return;
     }
     // Dragging past either end scrolls the view along.
@@ -430,9 +468,13 @@ void WaveformCanvas::mouseMoveEvent(QMouseEvent* event) {
         emit playheadMoved(playhead_);
         return;
     }
-    if (std::abs(x - pressAt_.x()) < DragStart && dragTo_ == dragFrom_)
+    if (!dragging_ && std::abs(x - pressAt_.x()) < DragStart)
         return;
-    dragTo_ = frame;
+    dragging_ = true;
+    if (drag_ == Drag::Move)
+        dragTo_ = EditorPieces::MovedBegin(regions_, dragRow_, frame - grabOffset_, axis_.frames());
+    else
+        dragTo_ = frame;
     update();
 }
 
@@ -441,8 +483,11 @@ void WaveformCanvas::mouseReleaseEvent(QMouseEvent* event) {
         return QWidget::mouseReleaseEvent(event);
     const Drag drag = std::exchange(drag_, Drag::None);
     update();
-    const bool moved = dragTo_ != dragFrom_;
-    if (drag == Drag::Edge && moved)
+    const bool moved = dragging_ && dragTo_ != dragFrom_;
+    dragging_ = false;
+    if (drag == Drag::Move && moved)
+        emit regionMoved(dragRow_, dragTo_);
+    else if (drag == Drag::Edge && moved)
         emit edgeDropped(dragRow_, dragBegin_, dragTo_,
                          event->modifiers().testFlag(Qt::ShiftModifier));
     else if (drag == Drag::Create && moved && editable_)
@@ -458,6 +503,8 @@ void WaveformCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
                                         event->position().y() - RulerHeight, TitleHeight);
     if (editable_ && hit.part == RegionHit::Part::Title)
         startRename(hit.row);
+    else if (hit.part == RegionHit::Part::Title || hit.part == RegionHit::Part::Body)
+        emit regionPlayRequested(hit.row);
 }
 
 void WaveformCanvas::startRename(int row) {

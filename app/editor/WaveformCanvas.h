@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -36,7 +37,12 @@ public:
     // A new file (or none); the view shows it whole.
     void setFile(const QString& path, std::int64_t frames, std::int32_t rate);
     void setOverview(std::shared_ptr<const AudioOverview> overview);
+    const std::shared_ptr<const AudioOverview>& overview() const { return overview_; }
+    // The silences found, as frame ranges, shaded under the waveform.
+    void setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences);
+    const std::vector<std::pair<std::int64_t, std::int64_t>>& silences() const { return silences_; }
     void setRegions(std::vector<EditorPieces::Region> regions, bool editable);
+    const std::vector<EditorPieces::Region>& regions() const { return regions_; }
     void setSelected(int row);
     int selected() const { return selected_; }
     void setPlayhead(std::int64_t frame);
@@ -59,6 +65,10 @@ signals:
     // An edge dragged to `frame`; `snap` when the snapping key was held.
     void edgeDropped(int row, bool begin, std::int64_t frame, bool snap);
     void regionDrawn(std::int64_t begin, std::int64_t end);
+    // A piece dragged whole so that it begins at `begin`.
+    void regionMoved(int row, std::int64_t begin);
+    // A double-click on a piece's body: listen to it.
+    void regionPlayRequested(int row);
     void renamed(int row, const QString& title);
 
 protected:
@@ -72,7 +82,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Drag { None, Edge, Create, Playhead };
+    enum class Drag { None, Edge, Create, Playhead, Move };
 
     QRect lanesRect() const;
     void drawRuler(QPainter& painter);
@@ -92,6 +102,7 @@ private:
     std::shared_ptr<const AudioOverview> overview_;
     std::vector<EditorPieces::Region> regions_;
     bool editable_ = false;
+    std::vector<std::pair<std::int64_t, std::int64_t>> silences_;
     int selected_ = -1;
     std::int64_t playhead_ = 0;
 
@@ -100,6 +111,9 @@ private:
     bool dragBegin_ = false;
     std::int64_t dragFrom_ = 0;
     std::int64_t dragTo_ = 0;
+    // Where in a moved piece it was grabbed.
+    std::int64_t grabOffset_ = 0;
+    bool dragging_ = false;
     QPointF pressAt_;
 
     SampleArray detail_;

@@ -49,7 +49,24 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
     const int w = width();
     const double middle = height() / 2.0;
     const double scale = (height() - 6) / 2.0;
-    if (const auto& overview = canvas_.overview(); overview && overview->bins() > 0 && w > 0) {
+    if (const auto& sketch = canvas_.sketch();
+        (!canvas_.overview() || canvas_.overview()->bins() == 0) && sketch && w > 0) {
+        const double perPixel = double(sketch->frames) / w;
+        for (int x = 0; x < w; ++x) {
+            PeakPyramid::Peak p;
+            int low = 0;
+            int high = 0;
+            for (int lane = 0; lane < sketch->lanes; ++lane)
+                if (sketch->peakOver(lane, x * perPixel, (x + 1) * perPixel, p)) {
+                    low = std::min<int>(low, p.low);
+                    high = std::max<int>(high, p.high);
+                }
+            const double top = middle - high / 32767.0 * scale;
+            const double bottom = middle - low / 32767.0 * scale;
+            painter.fillRect(QRectF(x, top, 1, std::max(1.0, bottom - top)), Wave);
+        }
+    } else if (const auto& overview = canvas_.overview();
+               overview && overview->bins() > 0 && w > 0) {
         // Every bin once: the strip is the whole file at any zoom.
         const double perPixel = double(overview->bins()) / w;
         for (int x = 0; x < w; ++x) {

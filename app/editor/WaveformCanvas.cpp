@@ -72,6 +72,19 @@ void WaveformCanvas::setOverview(std::shared_ptr<const AudioOverview> overview) 
     update();
 }
 
+void WaveformCanvas::setSketch(std::shared_ptr<const WaveformSketch> sketch) {
+    if (sketch == sketch_)
+        return;
+    sketch_ = std::move(sketch);
+    update();
+}
+
+int WaveformCanvas::laneCount() const {
+    if (overview_ && overview_->pyramid)
+        return overview_->pyramid->lanes();
+    return sketch_ ? sketch_->lanes : 1;
+}
+
 void WaveformCanvas::setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences) {
     if (silences == silences_)
         return;
@@ -237,7 +250,7 @@ void WaveformCanvas::paintEvent(QPaintEvent*) {
         painter.fillRect(QRectF(area.left(), lanes.bottom() - 3, area.width(), 3), SilenceMark);
     }
 
-    const int count = overview_ && overview_->pyramid ? overview_->pyramid->lanes() : 1;
+    const int count = laneCount();
     const int laneHeight = std::max(1, lanes.height() / std::max(count, 1));
     for (int lane = 0; lane < count; ++lane) {
         const QRect r(0, lanes.top() + lane * laneHeight, width(), laneHeight);
@@ -310,7 +323,7 @@ void WaveformCanvas::drawLane(QPainter& painter, int lane, const QRect& rect) {
     if (fromSamples) {
         // The lane's channels as the pyramid merges them.
         const int channels = detail_.channels;
-        const int lanes = overview_ && overview_->pyramid ? overview_->pyramid->lanes() : 1;
+        const int lanes = laneCount();
         const auto sampleAt = [&](std::int64_t frame, float& low, float& high) {
             const std::int64_t i = frame - detailStart_;
             low = high = 0;
@@ -380,8 +393,20 @@ void WaveformCanvas::drawLane(QPainter& painter, int lane, const QRect& rect) {
         return;
     }
 
-    if (!overview_ || !overview_->pyramid)
+    if (!overview_ || !overview_->pyramid) {
+        if (!sketch_)
+            return;
+        for (int x = 0; x < w; ++x) {
+            const double a = first + x * perPixel;
+            PeakPyramid::Peak p;
+            if (a < double(axis_.frames()) &&
+                sketch_->peakOver(lane, a, std::max(a + 1, a + perPixel), p) &&
+                (p.low != 0 || p.high != 0))
+                column(x, middle - p.high / 32767.0 * scale, middle - p.low / 32767.0 * scale);
+        }
+        fillColumns(painter);
         return;
+    }
     overview_->pyramid->columns(lane, first, perPixel, w, peaks_);
     for (int x = 0; x < w; ++x) {
         const PeakPyramid::Peak& p = peaks_[static_cast<size_t>(x)];

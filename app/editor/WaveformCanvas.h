@@ -3,6 +3,7 @@
 #include "app/editor/EditorPieces.h"
 #include "app/editor/RegionHit.h"
 #include "app/editor/TimeAxis.h"
+#include "app/editor/WaveformSketch.h"
 #include "engine/audio/AudioOverview.h"
 #include "engine/audio/SampleArray.h"
 
@@ -38,6 +39,9 @@ public:
     void setFile(const QString& path, std::int64_t frames, std::int32_t rate);
     void setOverview(std::shared_ptr<const AudioOverview> overview);
     const std::shared_ptr<const AudioOverview>& overview() const { return overview_; }
+    // What is drawn until the file's pyramid is built.
+    void setSketch(std::shared_ptr<const WaveformSketch> sketch);
+    const std::shared_ptr<const WaveformSketch>& sketch() const { return sketch_; }
     // The silences found, as frame ranges, shaded under the waveform.
     void setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences);
     const std::vector<std::pair<std::int64_t, std::int64_t>>& silences() const { return silences_; }
@@ -91,6 +95,7 @@ private:
     void column(int x, double top, double bottom);
     void fillColumns(QPainter& painter);
     bool detailCovers(double from, double to) const;
+    int laneCount() const;
     // Asks for the samples around the view when it is zoomed past the
     // pyramid; they arrive on this thread.
     void requestDetail();
@@ -100,6 +105,7 @@ private:
     TimeAxis axis_;
     QString path_;
     std::shared_ptr<const AudioOverview> overview_;
+    std::shared_ptr<const WaveformSketch> sketch_;
     std::vector<EditorPieces::Region> regions_;
     bool editable_ = false;
     std::vector<std::pair<std::int64_t, std::int64_t>> silences_;

@@ -211,14 +211,51 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
     tick_.setInterval(TickMs);
     connect(&tick_, &QTimer::timeout, this, &WaveformEditor::tick);
     silencePool_.setMaxThreadCount(1);
+    sketchPool_.setMaxThreadCount(1);
     // Wide enough for the waveform and every column of the table.
     resize(1180, 560);
     sync();
 }
 
 WaveformEditor::~WaveformEditor() {
+    sketchWhileReading({}, false);
+    sketchPool_.waitForDone();
     silencePool_.clear();
     silencePool_.waitForDone();
+}
+
+void WaveformEditor::sketchWhileReading(const QString& path, bool reading) {
+    if (reading && path == sketchPath_)
+        return;
+    if (sketchCancel_)
+        *sketchCancel_ = true;
+    sketchCancel_.reset();
+    sketchPath_.clear();
+    canvas_->setSketch(nullptr);
+    if (!reading)
+        return;
+    sketchPath_ = path;
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    sketchCancel_ = cancel;
+    sketchPool_.start([this, path, cancel] {
+        try {
+            // Often enough to fill in visibly, seldom enough to cost nothing.
+            WaveformSketch::Read(path, *cancel, 64,
+                                 [this, path, cancel](std::shared_ptr<const WaveformSketch> s) {
+                                     QMetaObject::invokeMethod(
+                                         this,
+                                         [this, path, cancel, s] {
+                                             if (*cancel || path != sketchPath_)
+                                                 return;
+                                             canvas_->setSketch(s);
+                                             strip_->update();
+                                         },
+                                         Qt::QueuedConnection);
+                                 });
+        } catch (const std::exception&) {
+            // The builder says why the file cannot be drawn.
+        }
+    });
 }
 
 void WaveformEditor::addKey(const char* name, QList<QKeySequence> keys,
@@ -265,6 +302,8 @@ void WaveformEditor::sync() {
             links_.builder.request(path, true);
     }
     canvas_->setOverview(overview);
+    sketchWhileReading(path,
+                       !path.isEmpty() && !overview && links_.builder.failure(path).isEmpty());
     findSilences(overview);
     const bool found = silencesFound();
     // Cuts at silences wait for the silences; the other plans need none.

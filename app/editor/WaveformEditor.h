@@ -5,8 +5,10 @@
 #include "engine/SilenceFinder.h"
 
 #include <QThreadPool>
+
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 
 #include <cstdint>
 #include <functional>
@@ -112,6 +114,8 @@ private:
     void savePlace();
     // Looks for the silences of the shown file when they are not at hand.
     void findSilences(const std::shared_ptr<const AudioOverview>& overview);
+    // Draws a first look at the shown file until its pyramid is built.
+    void sketchWhileReading(const QString& path, bool reading);
     // Gives the table the width its columns need, as far as the window allows.
     void fitTable();
     template <typename F> void guarded(F&& action);
@@ -147,4 +151,8 @@ private:
     QThreadPool silencePool_;
     // Keeps an overview alive while its silences are looked for.
     std::shared_ptr<const AudioOverview> silenceSource_;
+
+    QThreadPool sketchPool_;
+    QString sketchPath_;
+    std::shared_ptr<std::atomic<bool>> sketchCancel_;
 };

@@ -21,6 +21,7 @@
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/ZeroCrossing.h"
+#include "tests/support/FfmpegDecoder.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/RealRecording.h"
 
@@ -481,6 +482,49 @@ TEST_F(WaveformEditorTest, TitleAndArtistTypedInTheTableTagTheWrittenPiece) {
     ASSERT_FALSE(file.isNull());
     EXPECT_EQ(file.tag()->title().to8Bit(true), "Intro");
     EXPECT_EQ(file.tag()->artist().to8Bit(true), "Tess Vale");
+}
+
+// Before a file's pyramid is built the editor draws a first look: places
+// spread over the whole file, coarse to fine, each the peaks FFmpeg finds
+// in the same frames.
+TEST(WaveformSketch, AFirstLookSpreadsOverTheFileAndSharpensAsFfmpegDecodesIt) {
+    const DecodedAudio decoded = decodeWithFfmpeg(RealRecording());
+    std::vector<std::shared_ptr<const WaveformSketch>> looks;
+    const std::atomic<bool> cancel{false};
+    WaveformSketch::Read(RealRecording(), cancel, 512,
+                         [&](std::shared_ptr<const WaveformSketch> s) { looks.push_back(s); });
+    ASSERT_EQ(looks.size(), 4u);
+    const WaveformSketch& first = *looks.front();
+    const WaveformSketch& all = *looks.back();
+    EXPECT_EQ(all.frames, decoded.frames());
+    EXPECT_EQ(all.lanes, decoded.channels);
+    EXPECT_EQ(all.placesRead, WaveformSketch::Places);
+    // The first quarter read lies evenly over the whole file.
+    for (int k = 0; k < WaveformSketch::Places; ++k)
+        EXPECT_EQ(first.read[static_cast<size_t>(k)], k % 4 == 0) << k;
+    for (const int k : {0, 1, 700, 1500, WaveformSketch::Places - 1}) {
+        const std::int64_t from = all.placeStart(k);
+        for (int lane = 0; lane < all.lanes; ++lane) {
+            float low = 0;
+            float high = 0;
+            for (std::int64_t f = from;
+                 f < std::min<std::int64_t>(decoded.frames(), from + WaveformSketch::StretchFrames);
+                 ++f) {
+                const float v = decoded.samples[static_cast<size_t>(f * decoded.channels + lane)];
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+            PeakPyramid::Peak p;
+            ASSERT_TRUE(all.peakOver(lane, double(from), double(from + 1), p));
+            EXPECT_NEAR(p.low / 32767.0, low, 0.003) << k << " " << lane;
+            EXPECT_NEAR(p.high / 32767.0, high, 0.003) << k << " " << lane;
+        }
+    }
+    // Between the places read, the nearest stands in.
+    PeakPyramid::Peak near;
+    ASSERT_TRUE(
+        first.peakOver(0, double(first.placeStart(1)), double(first.placeStart(1) + 1), near));
+    EXPECT_EQ(near, first.peaks[0]);
 }
 
 } // namespace

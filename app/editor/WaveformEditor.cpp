@@ -324,22 +324,25 @@ void WaveformEditor::sync() {
 }
 
 bool WaveformEditor::silencesFound() const {
-    return canvas_->overview() && silenceKey_.overview == canvas_->overview().get() &&
+    return canvas_->overview() && silenceKey_.overview == canvas_->overview() &&
            silenceKey_.threshold == links_.state.SilenceThreshold &&
            silenceKey_.minimumMs == links_.state.SilenceMinimumMs;
 }
 
 void WaveformEditor::findSilences(const std::shared_ptr<const AudioOverview>& overview) {
     if (!overview) {
+        silenceKey_ = pendingSilences_ = {};
+        silences_.clear();
         canvas_->setSilences({});
         return;
     }
-    const SilenceKey key{overview.get(), links_.state.SilenceThreshold,
+    const SilenceKey key{overview, links_.state.SilenceThreshold,
                          links_.state.SilenceMinimumMs};
     if (key == silenceKey_ || key == pendingSilences_)
         return;
     pendingSilences_ = key;
-    silenceSource_ = overview;
+    if (silenceKey_.overview != overview)
+        canvas_->setSilences({});
     // A long file's silences take a moment; the window stays live meanwhile.
     silencePool_.clear();
     silencePool_.start([this, overview, key] {
@@ -353,7 +356,6 @@ void WaveformEditor::findSilences(const std::shared_ptr<const AudioOverview>& ov
                 pendingSilences_ = {};
                 silenceKey_ = key;
                 silences_ = std::move(found);
-                silenceSource_.reset();
                 const std::int32_t rate = std::max(pieces_.rate(), 1);
                 const std::int64_t frames = pieces_.frames();
                 std::vector<std::pair<std::int64_t, std::int64_t>> shaded;

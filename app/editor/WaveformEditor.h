@@ -138,9 +138,10 @@ private:
     QString note_;
     bool tableFitted_ = false;
 
-    // The silences found, and what they were found for.
+    // The silences found, and what they were found for (the overview held,
+    // so another file's cannot take its place).
     struct SilenceKey {
-        const AudioOverview* overview = nullptr;
+        std::shared_ptr<const AudioOverview> overview;
         std::int32_t threshold = 0;
         std::int32_t minimumMs = 0;
         bool operator==(const SilenceKey&) const = default;
@@ -149,8 +150,6 @@ private:
     SilenceKey pendingSilences_;
     std::vector<Silence> silences_;
     QThreadPool silencePool_;
-    // Keeps an overview alive while its silences are looked for.
-    std::shared_ptr<const AudioOverview> silenceSource_;
 
     QThreadPool sketchPool_;
     QString sketchPath_;

@@ -5,8 +5,9 @@
 // pieces moved whole and played; listening around a cut with the dummy
 // audio driver; zoom down to the samples; the overview strip dragged; the
 // table typed in, its artist reaching the written piece; split functions'
-// cuts and the silences shown, the cuts made segments in one step. With TARNWELL_SCREENSHOT_DIR set
-// it saves the editor at two zooms there (the pictures in the README and the guide).
+// cuts and the silences shown, the cuts made segments in one step; a long
+// file's first look. With TARNWELL_SCREENSHOT_DIR set it saves the editor
+// at two zooms there (the pictures in the README and the guide).
 #include "app/editor/WaveformEditor.h"
 #include "app/Preview.h"
 #include "app/WaveformPanel.h"
@@ -21,8 +22,8 @@
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/ZeroCrossing.h"
+#include "tests/support/EditorWindowFixture.h"
 #include "tests/support/FfmpegDecoder.h"
-#include "tests/support/MainWindowFixture.h"
 #include "tests/support/RealRecording.h"
 
 #include <QAction>
@@ -43,88 +44,9 @@
 
 namespace {
 
-constexpr int Deadline = 60000;
-const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
+constexpr int Deadline = EditorWindowFixture::Deadline;
 
-class WaveformEditorTest : public MainWindowFixture {
-protected:
-    void SetUp() override {
-        open(DefaultSkin);
-        path = RealRecording();
-        addFiles({path});
-        ASSERT_EQ(lv().count(), 1);
-        selectFile(0);
-        rate = main->state().JobList[0].SampleRate;
-    }
-
-    WaveformEditor& editor() { return *main->waveformEditor().editor(); }
-    WaveformCanvas& canvas() { return editor().canvas(); }
-    listrecord& record() { return main->state().JobList[0]; }
-
-    // Opens the editor from the Action menu and waits for its waveform.
-    void openEditor() {
-        QAction* item = main->p_action->findChild<QAction*>("EditWaveform1Click");
-        ASSERT_TRUE(item);
-        EXPECT_EQ(item->text(), "Edit waveform…");
-        item->trigger();
-        ASSERT_TRUE(main->waveformEditor().editor());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor()));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return main->waveform().builder().overview(path) != nullptr; }, Deadline));
-        editor().sync();
-        focusEditor();
-    }
-    void focusEditor() {
-        editor().activateWindow();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return QGuiApplication::focusWindow() == editor().windowHandle(); }, Deadline));
-        canvas().setFocus();
-    }
-    void key(QWidget* target, Qt::Key k, Qt::KeyboardModifiers m = {}) {
-        QTest::keyClick(target, k, m);
-        QCoreApplication::processEvents();
-    }
-    int xOf(std::int64_t frame) {
-        return static_cast<int>(std::lround(canvas().axis().xOf(frame)));
-    }
-    int laneY() { return WaveformCanvas::RulerHeight + WaveformCanvas::TitleHeight + 40; }
-    void drag(int fromX, int toX, Qt::KeyboardModifiers m = {}) {
-        drag(&canvas(), QPoint(fromX, laneY()), QPoint(toX, laneY()), m);
-    }
-    void drag(QWidget* on, QPoint from, QPoint to, Qt::KeyboardModifiers m = {}) {
-        QTest::mousePress(on, Qt::LeftButton, m, from);
-        QTest::mouseMove(on, (from + to) / 2);
-        QTest::mouseMove(on, to);
-        QTest::mouseRelease(on, Qt::LeftButton, m, to);
-        QCoreApplication::processEvents();
-    }
-    // Types `text` into column `column` of the table's row `row` through
-    // its editor, as a user does.
-    void typeInTable(int row, int column, const QString& text) {
-        QTableView& table = editor().table();
-        const QModelIndex at = table.model()->index(row, column);
-        table.setFocus();
-        table.setCurrentIndex(at);
-        table.edit(at);
-        auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-        ASSERT_TRUE(field);
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        // The view takes what was typed once the event loop turns.
-        key(field, Qt::Key_Return);
-    }
-    void undo() { key(&canvas(), Qt::Key_Z, Qt::ControlModifier); }
-    void redo() { key(&canvas(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
-    void shoot(const QString& name) {
-        if (const QString shots = qEnvironmentVariable("TARNWELL_SCREENSHOT_DIR");
-            !shots.isEmpty()) {
-            EXPECT_TRUE(editor().grab().save(QDir(shots).filePath(name)));
-        }
-    }
-
-    QString path;
-    std::int32_t rate = 0;
-};
+using WaveformEditorTest = EditorWindowFixture;
 
 TEST_F(WaveformEditorTest, OpensFromTheMenuTheKeyAndTheStripAndKeepsItsPlace) {
     main->lvSelection().clear();
@@ -160,7 +82,7 @@ TEST_F(WaveformEditorTest, OpensFromTheMenuTheKeyAndTheStripAndKeepsItsPlace) {
     const QRect placed = editor().geometry();
     editor().close();
     main->close();
-    open(DefaultSkin);
+    open(skin());
     addFiles({path});
     selectFile(0);
     main->waveformEditor().open();

@@ -190,7 +190,9 @@ bool EditorPieces::adoptPlan(const std::vector<Silence>& silences) {
     if (pieces.empty())
         return false;
     Segments::Normalise(shown);
-    RecordPieces::Adopt(shown, std::move(pieces), {});
+    // An imported sheet's album and performer still tag the pieces.
+    const PieceTags sheet = shown.Sheet;
+    RecordPieces::Adopt(shown, std::move(pieces), sheet);
     state_.FunctionChoice = FunctionCustom;
     return true;
 }

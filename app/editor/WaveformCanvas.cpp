@@ -99,6 +99,12 @@ void WaveformCanvas::setRegions(std::vector<EditorPieces::Region> regions, bool 
     editable_ = editable;
     if (selected_ >= static_cast<int>(regions_.size()))
         selected_ = -1;
+    // A piece changed elsewhere under a drag ends the drag.
+    if ((drag_ == Drag::Move || drag_ == Drag::Edge) &&
+        (!editable_ || dragRow_ >= static_cast<int>(regions_.size()))) {
+        drag_ = Drag::None;
+        dragging_ = false;
+    }
     update();
 }
 

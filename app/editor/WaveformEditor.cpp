@@ -336,8 +336,7 @@ void WaveformEditor::findSilences(const std::shared_ptr<const AudioOverview>& ov
         canvas_->setSilences({});
         return;
     }
-    const SilenceKey key{overview, links_.state.SilenceThreshold,
-                         links_.state.SilenceMinimumMs};
+    const SilenceKey key{overview, links_.state.SilenceThreshold, links_.state.SilenceMinimumMs};
     if (key == silenceKey_ || key == pendingSilences_)
         return;
     pendingSilences_ = key;

@@ -127,6 +127,13 @@ bool RecordPieces::SetTitle(listrecord& record, int row, const QString& title) {
     return true;
 }
 
+bool RecordPieces::SetArtist(listrecord& record, int row, const QString& artist) {
+    if (!asPieces(record, row))
+        return false;
+    record.Pieces[static_cast<size_t>(row)].tags.artist = artist.trimmed();
+    return true;
+}
+
 bool RecordPieces::SetRange(listrecord& record, int row, std::int64_t begin, std::int64_t end) {
     const std::int64_t last = std::max<std::int64_t>(record.SampleCount, 0);
     begin = std::clamp<std::int64_t>(begin, 0, last);
@@ -168,9 +175,9 @@ int RecordPieces::Insert(listrecord& record, std::int64_t begin, std::int64_t en
     const std::int32_t workEnd =
         working < record.EndTimes.size() ? record.EndTimes[working] : record.Duration;
     if (record.Pieces.empty()) {
-        // Segments without frames have nothing to cut and are left out.
+        // Segments without frames have nothing to cut and are left out; the
+        // rest stay hand-marked, numbered by their place when titled.
         record.Pieces = Marked(record);
-        Number(record.Pieces);
     }
     const auto at = std::find_if(record.Pieces.begin(), record.Pieces.end(),
                                  [&](const TitledPiece& p) { return p.begin > begin; });
@@ -178,8 +185,17 @@ int RecordPieces::Insert(listrecord& record, std::int64_t begin, std::int64_t en
     TitledPiece piece;
     piece.begin = begin;
     piece.end = end;
+    // The others keep their numbers, so a sheet's track 3 stays track 3.
+    int next = 0;
+    for (const TitledPiece& p : record.Pieces)
+        next = std::max(next, p.tags.track);
+    if (next > 0 && at == record.Pieces.end()) {
+        piece.tags.track = next + 1;
+        piece.tags.tracks = next + 1;
+        for (TitledPiece& p : record.Pieces)
+            p.tags.tracks = std::max(p.tags.tracks, next + 1);
+    }
     record.Pieces.insert(at, piece);
-    Number(record.Pieces);
     SetMarked(record, record.Pieces);
     record.BeginTimes.back() = workBegin;
     record.EndTimes.back() = workEnd;

@@ -50,10 +50,14 @@ public:
     // takes them as pieces first. False for the working row or a row the
     // record does not have.
     static bool SetTitle(listrecord& record, int row, const QString& title);
+    // Gives confirmed row `row` its own artist, likewise.
+    static bool SetArtist(listrecord& record, int row, const QString& artist);
     // A new piece at frames [begin, end), in time order among the others,
-    // all numbered again in that order; a record of whole-second segments
-    // takes them as pieces first. Returns its row, or -1 when the range is
-    // empty.
+    // which keep their numbers; a record of whole-second segments takes them
+    // as pieces first. The new piece is one marked by hand, without a number
+    // of its own, unless it follows every piece of a numbered record: then
+    // it is numbered after the last, as a confirmed working segment is.
+    // Returns its row, or -1 when the range is empty.
     static int Insert(listrecord& record, std::int64_t begin, std::int64_t end);
     // Moves confirmed row `row` to frames [begin, end), likewise. False when
     // the range is empty or the row is not there.

@@ -82,7 +82,8 @@ EditorPieces::regions(const std::vector<Silence>& silences) const {
     for (size_t k = 0; k < pieces.size(); ++k) {
         const TitledPiece& p = pieces[k];
         out.push_back({toShown(p.begin), toShown(p.end),
-                       p.tags.track > 0 ? p.tags.track : static_cast<int>(k) + 1, p.tags.title});
+                       p.tags.track > 0 ? p.tags.track : static_cast<int>(k) + 1, p.tags.title,
+                       p.tags.artist});
     }
     return out;
 }
@@ -130,4 +131,68 @@ bool EditorPieces::rename(int row, const QString& title) {
         return false;
     Segments::Normalise(*r);
     return RecordPieces::SetTitle(*r, row, title);
+}
+
+bool EditorPieces::setArtist(int row, const QString& artist) {
+    listrecord* r = editable() ? record() : nullptr;
+    if (!r)
+        return false;
+    Segments::Normalise(*r);
+    return RecordPieces::SetArtist(*r, row, artist);
+}
+
+std::int64_t EditorPieces::MovedBegin(const std::vector<Region>& regions, int row,
+                                      std::int64_t begin, std::int64_t frames) {
+    const Region& r = regions[static_cast<size_t>(row)];
+    const std::int64_t length = r.end - r.begin;
+    // Pieces already overlapping a neighbour may stay where they are.
+    std::int64_t lowest = 0;
+    std::int64_t highest = std::max<std::int64_t>(frames - length, r.begin);
+    if (row > 0)
+        lowest = std::min(r.begin, std::max(lowest, regions[static_cast<size_t>(row) - 1].end));
+    if (static_cast<size_t>(row) + 1 < regions.size())
+        highest = std::max(r.begin,
+                           std::min(highest, regions[static_cast<size_t>(row) + 1].begin - length));
+    return std::clamp(begin, lowest, std::max(lowest, highest));
+}
+
+bool EditorPieces::move(int row, std::int64_t begin) {
+    const std::vector<Region> shown = regions();
+    if (!editable() || row < 0 || row >= static_cast<int>(shown.size()))
+        return false;
+    const std::int64_t to = MovedBegin(shown, row, begin, frames());
+    const Region& r = shown[static_cast<size_t>(row)];
+    if (to == r.begin)
+        return false;
+    return setRange(row, to, to + (r.end - r.begin));
+}
+
+bool EditorPieces::showsPlan() const {
+    return record() && splitFunction(state_);
+}
+
+bool EditorPieces::adoptPlan(const std::vector<Silence>& silences) {
+    if (!showsPlan() || state_.Busy)
+        return false;
+    listrecord& shown = state_.JobList[static_cast<size_t>(file_)];
+    const auto plan = PiecePlan::Of(state_, file_, PiecePlan::Source::Of(shown), silences);
+    std::vector<TitledPiece> pieces;
+    for (const PiecePlan::Piece& p : plan) {
+        // What the run would leave out (a last piece of no length) stays out.
+        if (!p.written() || !p.leftOut.isEmpty())
+            continue;
+        TitledPiece piece;
+        piece.begin = p.begin;
+        piece.end = p.end;
+        piece.tags.title = p.title;
+        pieces.push_back(piece);
+    }
+    if (pieces.empty())
+        return false;
+    Segments::Normalise(shown);
+    // An imported sheet's album and performer still tag the pieces.
+    const PieceTags sheet = shown.Sheet;
+    RecordPieces::Adopt(shown, std::move(pieces), sheet);
+    state_.FunctionChoice = FunctionCustom;
+    return true;
 }

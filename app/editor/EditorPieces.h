@@ -22,6 +22,7 @@ public:
         std::int64_t end = 0;
         int number = 0;
         QString title;
+        QString artist;
         bool operator==(const Region&) const = default;
     };
 
@@ -48,6 +49,22 @@ public:
     int add(std::int64_t begin, std::int64_t end);
     bool remove(int row);
     bool rename(int row, const QString& title);
+    bool setArtist(int row, const QString& artist);
+    // Moves piece `row` whole, both cuts together, so it begins as near
+    // `begin` as the file and its neighbours allow.
+    bool move(int row, std::int64_t begin);
+    // Where piece `row` of `regions` may begin when moved towards `begin`
+    // within a file of `frames` frames: its length kept, inside the file,
+    // and not over the pieces either side (beyond where it lies already).
+    static std::int64_t MovedBegin(const std::vector<Region>& regions, int row, std::int64_t begin,
+                                   std::int64_t frames);
+
+    // Whether the shown pieces are a split function's plan, which
+    // `adoptPlan` turns into the file's own segments.
+    bool showsPlan() const;
+    // The planned pieces become the shown file's exact, editable pieces and
+    // the function becomes custom. False when there is no plan to take.
+    bool adoptPlan(const std::vector<Silence>& silences);
 
 private:
     listrecord* record() const;

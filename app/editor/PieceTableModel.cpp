@@ -40,7 +40,7 @@ QVariant PieceTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const EditorPieces::Region& r = regions_[static_cast<size_t>(index.row())];
     if (role == Qt::TextAlignmentRole)
-        return index.column() == TitleColumn ? QVariant()
+        return index.column() >= TitleColumn ? QVariant()
                                              : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
@@ -55,6 +55,8 @@ QVariant PieceTableModel::data(const QModelIndex& index, int role) const {
         return TimeAxis::ClockText(r.end - r.begin, rate_);
     case TitleColumn:
         return r.title;
+    case ArtistColumn:
+        return r.artist;
     default:
         return {};
     }
@@ -74,6 +76,8 @@ QVariant PieceTableModel::headerData(int section, Qt::Orientation orientation, i
         return tr("Length");
     case TitleColumn:
         return tr("Title");
+    case ArtistColumn:
+        return tr("Artist");
     default:
         return {};
     }
@@ -82,7 +86,7 @@ QVariant PieceTableModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags PieceTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     const int c = index.column();
-    if (editable_ && (c == BeginColumn || c == EndColumn || c == TitleColumn))
+    if (editable_ && (c == BeginColumn || c == EndColumn || c >= TitleColumn))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -95,6 +99,8 @@ bool PieceTableModel::setData(const QModelIndex& index, const QVariant& value, i
     const QString text = value.toString();
     if (index.column() == TitleColumn)
         return hooks_.rename && hooks_.rename(row, text);
+    if (index.column() == ArtistColumn)
+        return hooks_.setArtist && hooks_.setArtist(row, text);
     // What is typed as shown keeps its exact frame.
     if (text.trimmed() == data(index, Qt::DisplayRole).toString())
         return false;

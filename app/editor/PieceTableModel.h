@@ -9,19 +9,28 @@
 #include <vector>
 
 // The editor's table of pieces: number, begin, end, length (to the
-// hundredth; the frames underneath stay exact) and title. Begin, end and
-// title are typed in place; the model keeps nothing typed itself but hands
+// hundredth; the frames underneath stay exact), title and artist. Begin,
+// end, title and artist are typed in place; the model keeps nothing typed itself but hands
 // it on, and shows the pieces again once the job model took it.
 class PieceTableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { NumberColumn, BeginColumn, EndColumn, LengthColumn, TitleColumn, Columns };
+    enum Column {
+        NumberColumn,
+        BeginColumn,
+        EndColumn,
+        LengthColumn,
+        TitleColumn,
+        ArtistColumn,
+        Columns
+    };
 
     struct Hooks {
         // A new range typed for a row, in frames; false when refused.
         std::function<bool(int row, std::int64_t begin, std::int64_t end)> setRange;
         std::function<bool(int row, const QString& title)> rename;
+        std::function<bool(int row, const QString& artist)> setArtist;
     };
 
     explicit PieceTableModel(Hooks hooks, QObject* parent = nullptr);

@@ -34,6 +34,28 @@ private:
     bool done_ = false;
 };
 
+// The function a step changed along with the segments (pieces a split
+// function planned, taken as the file's own).
+class FunctionCommand : public QUndoCommand {
+public:
+    FunctionCommand(SegmentHistory& history, std::int32_t before, std::int32_t after,
+                    const QString& text)
+        : QUndoCommand(text), history_(history), before_(before), after_(after) {}
+
+    void undo() override { history_.restoreFunction(before_); }
+    void redo() override {
+        if (done_)
+            history_.restoreFunction(after_);
+        done_ = true;
+    }
+
+private:
+    SegmentHistory& history_;
+    std::int32_t before_;
+    std::int32_t after_;
+    bool done_ = false;
+};
+
 } // namespace
 
 SegmentHistory::Marks SegmentHistory::Marks::Of(const listrecord& record) {
@@ -76,7 +98,7 @@ QHash<QString, listrecord*> SegmentHistory::records() {
     return out;
 }
 
-void SegmentHistory::commit(const QString& text) {
+void SegmentHistory::commit(const QString& text, int functionBefore) {
     look_.stop();
     const QHash<QString, listrecord*> now = records();
     QHash<QString, Marks> known;
@@ -90,13 +112,17 @@ void SegmentHistory::commit(const QString& text) {
         known.insert(it.key(), std::move(marks));
     }
     known_ = std::move(known);
-    if (changed.empty())
+    const bool function = functionBefore >= 0 && functionBefore != state_.FunctionChoice;
+    const size_t steps = changed.size() + (function ? 1 : 0);
+    if (steps == 0)
         return;
-    if (changed.size() > 1)
+    if (steps > 1)
         stack_.beginMacro(text);
+    if (function)
+        stack_.push(new FunctionCommand(*this, functionBefore, state_.FunctionChoice, text));
     for (auto& [key, before] : changed)
         stack_.push(new MarksCommand(*this, key, std::move(before), known_.value(key), text));
-    if (changed.size() > 1)
+    if (steps > 1)
         stack_.endMacro();
 }
 
@@ -122,6 +148,14 @@ void SegmentHistory::restore(const QString& key, const Marks& marks) {
         return;
     marks.applyTo(*record);
     known_.insert(key, marks);
+    restoring_ = true;
+    if (shown_)
+        shown_();
+    restoring_ = false;
+}
+
+void SegmentHistory::restoreFunction(std::int32_t function) {
+    state_.FunctionChoice = function;
     restoring_ = true;
     if (shown_)
         shown_();

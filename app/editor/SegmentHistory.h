@@ -44,14 +44,16 @@ public:
                    QObject* parent = nullptr);
 
     QUndoStack& stack() { return stack_; }
-    // Records what changed since the last look as one step named `text`.
-    void commit(const QString& text);
+    // Records what changed since the last look as one step named `text`;
+    // with `functionBefore`, a change of the function from it joins the step.
+    void commit(const QString& text, int functionBefore = -1);
     // Refused while a run is busy.
     void undo();
     void redo();
 
     // Replaces the record of file `key` by `marks` (for the commands).
     void restore(const QString& key, const Marks& marks);
+    void restoreFunction(std::int32_t function);
 
 private:
     // Each listed record under a key that survives moves of the rows.

@@ -19,6 +19,9 @@ const QColor LaneLine(60, 68, 80);
 const QColor Wave(156, 205, 240);
 const QColor PlayheadColour(245, 138, 60);
 const QColor RulerText(200, 208, 218);
+// Silences darken what lies under them.
+const QColor SilenceShade(0, 0, 0, 110);
+const QColor SilenceMark(120, 130, 145);
 
 // Neighbouring pieces in different hues.
 QColor regionColour(int row, int alpha) {
@@ -69,6 +72,26 @@ void WaveformCanvas::setOverview(std::shared_ptr<const AudioOverview> overview) 
     update();
 }
 
+void WaveformCanvas::setSketch(std::shared_ptr<const WaveformSketch> sketch) {
+    if (sketch == sketch_)
+        return;
+    sketch_ = std::move(sketch);
+    update();
+}
+
+int WaveformCanvas::laneCount() const {
+    if (overview_ && overview_->pyramid)
+        return overview_->pyramid->lanes();
+    return sketch_ ? sketch_->lanes : 1;
+}
+
+void WaveformCanvas::setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences) {
+    if (silences == silences_)
+        return;
+    silences_ = std::move(silences);
+    update();
+}
+
 void WaveformCanvas::setRegions(std::vector<EditorPieces::Region> regions, bool editable) {
     if (regions == regions_ && editable == editable_)
         return;
@@ -76,6 +99,12 @@ void WaveformCanvas::setRegions(std::vector<EditorPieces::Region> regions, bool 
     editable_ = editable;
     if (selected_ >= static_cast<int>(regions_.size()))
         selected_ = -1;
+    // A piece changed elsewhere under a drag ends the drag.
+    if ((drag_ == Drag::Move || drag_ == Drag::Edge) &&
+        (!editable_ || dragRow_ >= static_cast<int>(regions_.size()))) {
+        drag_ = Drag::None;
+        dragging_ = false;
+    }
     update();
 }
 
@@ -217,7 +246,17 @@ void WaveformCanvas::paintEvent(QPaintEvent*) {
         }
     }
 
-    const int count = overview_ && overview_->pyramid ? overview_->pyramid->lanes() : 1;
+    for (const auto& [begin, end] : silences_) {
+        const double from = axis_.xOf(begin);
+        const double to = axis_.xOf(end);
+        if (to < 0 || from > width())
+            continue;
+        const QRectF area(from, lanes.top(), std::max(1.0, to - from), lanes.height());
+        painter.fillRect(area, SilenceShade);
+        painter.fillRect(QRectF(area.left(), lanes.bottom() - 3, area.width(), 3), SilenceMark);
+    }
+
+    const int count = laneCount();
     const int laneHeight = std::max(1, lanes.height() / std::max(count, 1));
     for (int lane = 0; lane < count; ++lane) {
         const QRect r(0, lanes.top() + lane * laneHeight, width(), laneHeight);
@@ -241,6 +280,15 @@ void WaveformCanvas::paintEvent(QPaintEvent*) {
         const double b = axis_.xOf(std::max(dragFrom_, dragTo_));
         painter.fillRect(QRectF(a, RulerHeight, b - a, height() - RulerHeight),
                          QColor(255, 255, 255, 50));
+    } else if (drag_ == Drag::Move && dragging_) {
+        const EditorPieces::Region& r = regions_[static_cast<size_t>(dragRow_)];
+        const double a = axis_.xOf(dragTo_);
+        const double b = axis_.xOf(dragTo_ + (r.end - r.begin));
+        painter.fillRect(QRectF(a, RulerHeight, b - a, height() - RulerHeight),
+                         QColor(255, 255, 255, 40));
+        painter.setPen(QPen(QColor(255, 255, 255), 2));
+        painter.drawLine(QPointF(a, RulerHeight), QPointF(a, height()));
+        painter.drawLine(QPointF(b, RulerHeight), QPointF(b, height()));
     } else if (drag_ == Drag::Edge) {
         const double x = axis_.xOf(dragTo_);
         painter.setPen(QPen(QColor(255, 255, 255), 2));
@@ -281,7 +329,7 @@ void WaveformCanvas::drawLane(QPainter& painter, int lane, const QRect& rect) {
     if (fromSamples) {
         // The lane's channels as the pyramid merges them.
         const int channels = detail_.channels;
-        const int lanes = overview_ && overview_->pyramid ? overview_->pyramid->lanes() : 1;
+        const int lanes = laneCount();
         const auto sampleAt = [&](std::int64_t frame, float& low, float& high) {
             const std::int64_t i = frame - detailStart_;
             low = high = 0;
@@ -351,8 +399,20 @@ void WaveformCanvas::drawLane(QPainter& painter, int lane, const QRect& rect) {
         return;
     }
 
-    if (!overview_ || !overview_->pyramid)
+    if (!overview_ || !overview_->pyramid) {
+        if (!sketch_)
+            return;
+        for (int x = 0; x < w; ++x) {
+            const double a = first + x * perPixel;
+            PeakPyramid::Peak p;
+            if (a < double(axis_.frames()) &&
+                sketch_->peakOver(lane, a, std::max(a + 1, a + perPixel), p) &&
+                (p.low != 0 || p.high != 0))
+                column(x, middle - p.high / 32767.0 * scale, middle - p.low / 32767.0 * scale);
+        }
+        fillColumns(painter);
         return;
+    }
     overview_->pyramid->columns(lane, first, perPixel, w, peaks_);
     for (int x = 0; x < w; ++x) {
         const PeakPyramid::Peak& p = peaks_[static_cast<size_t>(x)];
@@ -386,6 +446,7 @@ void WaveformCanvas::mousePressEvent(QMouseEvent* event) {
     const std::int64_t frame = axis_.frameAt(event->position().x());
     dragFrom_ = dragTo_ = frame;
     dragRow_ = hit.row;
+    dragging_ = false;
     if (editable_ && (hit.part == RegionHit::Part::Begin || hit.part == RegionHit::Part::End) &&
         event->position().y() >= RulerHeight) {
         drag_ = Drag::Edge;
@@ -400,11 +461,17 @@ void WaveformCanvas::mousePressEvent(QMouseEvent* event) {
         setSelected(hit.row);
         emit regionSelected(hit.row);
     }
-    // On the ruler the playhead follows the mouse; elsewhere a drag over
-    // empty space marks a new piece.
-    drag_ = event->position().y() < RulerHeight || hit.part != RegionHit::Part::None
-                ? Drag::Playhead
-                : Drag::Create;
+    // On the ruler the playhead follows the mouse; on a piece a drag moves
+    // it whole; over empty space a drag marks a new piece.
+    if (event->position().y() < RulerHeight)
+        drag_ = Drag::Playhead;
+    else if (hit.part != RegionHit::Part::None) {
+        drag_ = editable_ ? Drag::Move : Drag::Playhead;
+        const EditorPieces::Region& r = regions_[static_cast<size_t>(hit.row)];
+        grabOffset_ = frame - r.begin;
+        dragFrom_ = dragTo_ = r.begin;
+    } else
+        drag_ = Drag::Create;
     setPlayhead(frame);
     emit playheadMoved(playhead_);
 }
@@ -416,7 +483,9 @@ void WaveformCanvas::mouseMoveEvent(QMouseEvent* event) {
             RegionHit::At(regions_, axis_, x, event->position().y() - RulerHeight, TitleHeight);
         const bool edge = editable_ && event->position().y() >= RulerHeight &&
                           (hit.part == RegionHit::Part::Begin || hit.part == RegionHit::Part::End);
-        setCursor(edge ? Qt::SizeHorCursor : Qt::ArrowCursor);
+        const bool body = editable_ && event->position().y() >= RulerHeight &&
+                          (hit.part == RegionHit::Part::Body || hit.part == RegionHit::Part::Title);
+        setCursor(edge ? Qt::SizeHorCursor : body ? Qt::OpenHandCursor : Qt::ArrowCursor);
         return;
     }
     // Dragging past either end scrolls the view along.
@@ -430,9 +499,13 @@ void WaveformCanvas::mouseMoveEvent(QMouseEvent* event) {
         emit playheadMoved(playhead_);
         return;
     }
-    if (std::abs(x - pressAt_.x()) < DragStart && dragTo_ == dragFrom_)
+    if (!dragging_ && std::abs(x - pressAt_.x()) < DragStart)
         return;
-    dragTo_ = frame;
+    dragging_ = true;
+    if (drag_ == Drag::Move)
+        dragTo_ = EditorPieces::MovedBegin(regions_, dragRow_, frame - grabOffset_, axis_.frames());
+    else
+        dragTo_ = frame;
     update();
 }
 
@@ -441,8 +514,11 @@ void WaveformCanvas::mouseReleaseEvent(QMouseEvent* event) {
         return QWidget::mouseReleaseEvent(event);
     const Drag drag = std::exchange(drag_, Drag::None);
     update();
-    const bool moved = dragTo_ != dragFrom_;
-    if (drag == Drag::Edge && moved)
+    const bool moved = dragging_ && dragTo_ != dragFrom_;
+    dragging_ = false;
+    if (drag == Drag::Move && moved)
+        emit regionMoved(dragRow_, dragTo_);
+    else if (drag == Drag::Edge && moved)
         emit edgeDropped(dragRow_, dragBegin_, dragTo_,
                          event->modifiers().testFlag(Qt::ShiftModifier));
     else if (drag == Drag::Create && moved && editable_)
@@ -458,6 +534,8 @@ void WaveformCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
                                         event->position().y() - RulerHeight, TitleHeight);
     if (editable_ && hit.part == RegionHit::Part::Title)
         startRename(hit.row);
+    else if (hit.part == RegionHit::Part::Title || hit.part == RegionHit::Part::Body)
+        emit regionPlayRequested(hit.row);
 }
 
 void WaveformCanvas::startRename(int row) {

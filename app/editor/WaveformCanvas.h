@@ -3,6 +3,7 @@
 #include "app/editor/EditorPieces.h"
 #include "app/editor/RegionHit.h"
 #include "app/editor/TimeAxis.h"
+#include "app/editor/WaveformSketch.h"
 #include "engine/audio/AudioOverview.h"
 #include "engine/audio/SampleArray.h"
 
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -36,7 +38,15 @@ public:
     // A new file (or none); the view shows it whole.
     void setFile(const QString& path, std::int64_t frames, std::int32_t rate);
     void setOverview(std::shared_ptr<const AudioOverview> overview);
+    const std::shared_ptr<const AudioOverview>& overview() const { return overview_; }
+    // What is drawn until the file's pyramid is built.
+    void setSketch(std::shared_ptr<const WaveformSketch> sketch);
+    const std::shared_ptr<const WaveformSketch>& sketch() const { return sketch_; }
+    // The silences found, as frame ranges, shaded under the waveform.
+    void setSilences(std::vector<std::pair<std::int64_t, std::int64_t>> silences);
+    const std::vector<std::pair<std::int64_t, std::int64_t>>& silences() const { return silences_; }
     void setRegions(std::vector<EditorPieces::Region> regions, bool editable);
+    const std::vector<EditorPieces::Region>& regions() const { return regions_; }
     void setSelected(int row);
     int selected() const { return selected_; }
     void setPlayhead(std::int64_t frame);
@@ -59,6 +69,10 @@ signals:
     // An edge dragged to `frame`; `snap` when the snapping key was held.
     void edgeDropped(int row, bool begin, std::int64_t frame, bool snap);
     void regionDrawn(std::int64_t begin, std::int64_t end);
+    // A piece dragged whole so that it begins at `begin`.
+    void regionMoved(int row, std::int64_t begin);
+    // A double-click on a piece's body: listen to it.
+    void regionPlayRequested(int row);
     void renamed(int row, const QString& title);
 
 protected:
@@ -72,7 +86,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Drag { None, Edge, Create, Playhead };
+    enum class Drag { None, Edge, Create, Playhead, Move };
 
     QRect lanesRect() const;
     void drawRuler(QPainter& painter);
@@ -81,6 +95,7 @@ private:
     void column(int x, double top, double bottom);
     void fillColumns(QPainter& painter);
     bool detailCovers(double from, double to) const;
+    int laneCount() const;
     // Asks for the samples around the view when it is zoomed past the
     // pyramid; they arrive on this thread.
     void requestDetail();
@@ -90,8 +105,10 @@ private:
     TimeAxis axis_;
     QString path_;
     std::shared_ptr<const AudioOverview> overview_;
+    std::shared_ptr<const WaveformSketch> sketch_;
     std::vector<EditorPieces::Region> regions_;
     bool editable_ = false;
+    std::vector<std::pair<std::int64_t, std::int64_t>> silences_;
     int selected_ = -1;
     std::int64_t playhead_ = 0;
 
@@ -100,6 +117,9 @@ private:
     bool dragBegin_ = false;
     std::int64_t dragFrom_ = 0;
     std::int64_t dragTo_ = 0;
+    // Where in a moved piece it was grabbed.
+    std::int64_t grabOffset_ = 0;
+    bool dragging_ = false;
     QPointF pressAt_;
 
     SampleArray detail_;

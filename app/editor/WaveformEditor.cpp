@@ -1,11 +1,12 @@
 #include "app/editor/WaveformEditor.h"
 
 #include "app/Preview.h"
-#include "app/WaveformScene.h"
+#include "app/editor/OverviewStrip.h"
 #include "app/editor/PieceTableModel.h"
 #include "app/editor/SegmentHistory.h"
 #include "app/editor/WaveformCanvas.h"
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/WaveformBuilder.h"
@@ -18,9 +19,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -58,6 +61,9 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
          },
          [this](int row, const QString& title) {
              return edit(tr("Rename piece"), [&] { return pieces_.rename(row, title); });
+         },
+         [this](int row, const QString& artist) {
+             return edit(tr("Set artist"), [&] { return pieces_.setArtist(row, artist); });
          }},
         this);
     table_ = new QTableView(this);
@@ -68,17 +74,34 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // Times and numbers as wide as they are; the title takes what is left.
+    table_->horizontalHeader()->setStretchLastSection(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(PieceTableModel::TitleColumn,
                                                      QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(PieceTableModel::ArtistColumn,
+                                                     QHeaderView::Interactive);
+    table_->horizontalHeader()->resizeSection(PieceTableModel::ArtistColumn, 120);
+    table_->setWordWrap(false);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("editorStatus"));
+    status_->setWordWrap(true);
+    adopt_ = new QPushButton(tr("Make these cuts segments"), this);
+    adopt_->setObjectName(QStringLiteral("adoptPlan"));
+    adopt_->setToolTip(tr("Turns the cuts the split function plans into segments of this "
+                          "file that can be moved, renamed and removed; the function becomes "
+                          "\"Custom\"."));
+    adopt_->hide();
+    connect(adopt_, &QPushButton::clicked, this, [this] { guarded([this] { adoptPlan(); }); });
+    strip_ = new OverviewStrip(*canvas_, this);
+    strip_->setObjectName(QStringLiteral("overviewStrip"));
 
     auto* wave = new QWidget(this);
     auto* waveLayout = new QVBoxLayout(wave);
     waveLayout->setContentsMargins(0, 0, 0, 0);
     waveLayout->setSpacing(0);
+    waveLayout->addWidget(strip_);
+    waveLayout->addSpacing(2);
     waveLayout->addWidget(canvas_, 1);
     waveLayout->addWidget(scroll_);
     splitter_ = new QSplitter(Qt::Horizontal, this);
@@ -89,7 +112,10 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(splitter_, 1);
-    layout->addWidget(status_);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(status_, 1);
+    bottom->addWidget(adopt_);
+    layout->addLayout(bottom);
 
     connect(canvas_, &WaveformCanvas::viewChanged, this, [this] {
         syncScrollBar();
@@ -127,6 +153,12 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
                     }))
                     select(row);
             });
+    connect(canvas_, &WaveformCanvas::regionMoved, this, [this](int row, std::int64_t begin) {
+        if (edit(tr("Move piece"), [&] { return pieces_.move(row, begin); }))
+            select(row);
+    });
+    connect(canvas_, &WaveformCanvas::regionPlayRequested, this,
+            [this](int row) { guarded([&] { playPiece(row); }); });
     connect(canvas_, &WaveformCanvas::renamed, this, [this](int row, const QString& title) {
         edit(tr("Rename piece"), [&] { return pieces_.rename(row, title); });
     });
@@ -143,6 +175,7 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
 
     addKey("editorPlayStop", {QKeySequence(Qt::Key_Space)}, [this] { playOrStop(); });
     addKey("editorPlayCut", {QKeySequence(Qt::Key_C)}, [this] { playAroundCut(); });
+    addKey("editorPlayPiece", {QKeySequence(Qt::Key_P)}, [this] { playSelected(); });
     addKey("editorBeginHere", {QKeySequence(Qt::Key_I)}, [this] { setBeginAtPlayhead(); });
     addKey("editorEndHere", {QKeySequence(Qt::Key_O)}, [this] { setEndAtPlayhead(); });
     addKey(
@@ -177,11 +210,53 @@ WaveformEditor::WaveformEditor(Links links, QWidget* parent)
     connect(&links_.builder, &WaveformBuilder::failed, this, changed);
     tick_.setInterval(TickMs);
     connect(&tick_, &QTimer::timeout, this, &WaveformEditor::tick);
-    resize(1000, 520);
+    silencePool_.setMaxThreadCount(1);
+    sketchPool_.setMaxThreadCount(1);
+    // Wide enough for the waveform and every column of the table.
+    resize(1180, 560);
     sync();
 }
 
-WaveformEditor::~WaveformEditor() = default;
+WaveformEditor::~WaveformEditor() {
+    sketchWhileReading({}, false);
+    sketchPool_.waitForDone();
+    silencePool_.clear();
+    silencePool_.waitForDone();
+}
+
+void WaveformEditor::sketchWhileReading(const QString& path, bool reading) {
+    if (reading && path == sketchPath_)
+        return;
+    if (sketchCancel_)
+        *sketchCancel_ = true;
+    sketchCancel_.reset();
+    sketchPath_.clear();
+    canvas_->setSketch(nullptr);
+    if (!reading)
+        return;
+    sketchPath_ = path;
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    sketchCancel_ = cancel;
+    sketchPool_.start([this, path, cancel] {
+        try {
+            // Often enough to fill in visibly, seldom enough to cost nothing.
+            WaveformSketch::Read(path, *cancel, 64,
+                                 [this, path, cancel](std::shared_ptr<const WaveformSketch> s) {
+                                     QMetaObject::invokeMethod(
+                                         this,
+                                         [this, path, cancel, s] {
+                                             if (*cancel || path != sketchPath_)
+                                                 return;
+                                             canvas_->setSketch(s);
+                                             strip_->update();
+                                         },
+                                         Qt::QueuedConnection);
+                                 });
+        } catch (const std::exception&) {
+            // The builder says why the file cannot be drawn.
+        }
+    });
+}
 
 void WaveformEditor::addKey(const char* name, QList<QKeySequence> keys,
                             std::function<void()> command, bool autoRepeat) {
@@ -227,17 +302,106 @@ void WaveformEditor::sync() {
             links_.builder.request(path, true);
     }
     canvas_->setOverview(overview);
-    std::vector<Silence> silences;
-    if (overview && links_.state.FunctionChoice == FunctionSplitAtSilences)
-        silences = WaveformScene::SilencesOf(links_.state, *overview);
-    auto regions = pieces_.regions(silences);
+    sketchWhileReading(path,
+                       !path.isEmpty() && !overview && links_.builder.failure(path).isEmpty());
+    findSilences(overview);
+    const bool found = silencesFound();
+    // Cuts at silences wait for the silences; the other plans need none.
+    auto regions = links_.state.FunctionChoice == FunctionSplitAtSilences && !found
+                       ? std::vector<EditorPieces::Region>{}
+                       : pieces_.regions(found ? silences_ : std::vector<Silence>{});
     model_->setPieces(regions, std::max(pieces_.rate(), 1), pieces_.editable());
     canvas_->setRegions(std::move(regions), pieces_.editable());
+    adopt_->setVisible(pieces_.showsPlan() && !canvas_->regions().empty());
+    adopt_->setEnabled(!links_.state.Busy);
+    if (!tableFitted_ && isVisible())
+        fitTable();
     if (canvas_->selected() >= 0 && table_->currentIndex().row() != canvas_->selected())
         table_->selectRow(canvas_->selected());
     if (links_.state.Playing && !tick_.isActive())
         tick_.start();
     showStatus();
+}
+
+bool WaveformEditor::silencesFound() const {
+    return canvas_->overview() && silenceKey_.overview == canvas_->overview() &&
+           silenceKey_.threshold == links_.state.SilenceThreshold &&
+           silenceKey_.minimumMs == links_.state.SilenceMinimumMs;
+}
+
+void WaveformEditor::findSilences(const std::shared_ptr<const AudioOverview>& overview) {
+    if (!overview) {
+        silenceKey_ = pendingSilences_ = {};
+        silences_.clear();
+        canvas_->setSilences({});
+        return;
+    }
+    const SilenceKey key{overview, links_.state.SilenceThreshold, links_.state.SilenceMinimumMs};
+    if (key == silenceKey_ || key == pendingSilences_)
+        return;
+    pendingSilences_ = key;
+    if (silenceKey_.overview != overview)
+        canvas_->setSilences({});
+    // A long file's silences take a moment; the window stays live meanwhile.
+    silencePool_.clear();
+    silencePool_.start([this, overview, key] {
+        std::vector<Silence> found =
+            SilenceFinder::Find(*overview, {static_cast<double>(key.threshold), key.minimumMs});
+        QMetaObject::invokeMethod(
+            this,
+            [this, key, found = std::move(found)]() mutable {
+                if (!(key == pendingSilences_))
+                    return;
+                pendingSilences_ = {};
+                silenceKey_ = key;
+                silences_ = std::move(found);
+                const std::int32_t rate = std::max(pieces_.rate(), 1);
+                const std::int64_t frames = pieces_.frames();
+                std::vector<std::pair<std::int64_t, std::int64_t>> shaded;
+                for (const Silence& s : silences_)
+                    shaded.emplace_back(FramePosition::OfMilliseconds(s.beginMs, rate, frames),
+                                        FramePosition::OfMilliseconds(s.endMs, rate, frames));
+                canvas_->setSilences(std::move(shaded));
+                sync();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void WaveformEditor::fitTable() {
+    QHeaderView* header = table_->horizontalHeader();
+    int needed = table_->frameWidth() * 2 + 4;
+    if (table_->verticalScrollBar())
+        needed += table_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < PieceTableModel::Columns; ++c) {
+        if (c == PieceTableModel::TitleColumn) {
+            // The longest title whole, and room for a fair one when there is none.
+            int title = header->fontMetrics().horizontalAdvance(tr("Title")) + 24;
+            for (const EditorPieces::Region& r : model_->pieces())
+                title = std::max(title, table_->fontMetrics().horizontalAdvance(r.title) + 16);
+            needed += std::max(title, 180);
+        } else if (c == PieceTableModel::ArtistColumn) {
+            needed += header->sectionSize(c);
+        } else {
+            int column = std::max(header->sectionSizeHint(c), header->sectionSize(c));
+            for (int row = 0; row < model_->rowCount(); ++row)
+                column = std::max(column, table_->fontMetrics().horizontalAdvance(
+                                              model_->index(row, c).data().toString()) +
+                                              16);
+            needed += column;
+        }
+    }
+    const int total = splitter_->width() - splitter_->handleWidth();
+    // The waveform keeps at least half the window.
+    const int tableWidth = std::min(needed, total / 2);
+    splitter_->setSizes({total - tableWidth, tableWidth});
+    tableFitted_ = true;
+}
+
+void WaveformEditor::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!tableFitted_)
+        fitTable();
 }
 
 void WaveformEditor::select(int row) {
@@ -300,8 +464,7 @@ void WaveformEditor::showStatus(const QString& note) {
     text += perPixel >= 1
                 ? tr("  ·  %1 frames a pixel").arg(perPixel, 0, 'f', perPixel < 10 ? 1 : 0)
                 : tr("  ·  %1 pixels a frame").arg(1.0 / perPixel, 0, 'f', 1);
-    const auto regions =
-        canvas_->selected() >= 0 ? pieces_.regions() : std::vector<EditorPieces::Region>{};
+    const auto& regions = canvas_->regions();
     if (canvas_->selected() >= 0 && canvas_->selected() < static_cast<int>(regions.size())) {
         const EditorPieces::Region& r = regions[static_cast<size_t>(canvas_->selected())];
         text += tr("  ·  piece %1: %2 - %3 (frames %4 - %5)")
@@ -338,7 +501,7 @@ void WaveformEditor::playOrStop() {
 }
 
 void WaveformEditor::playAroundCut() {
-    const auto regions = pieces_.regions();
+    const auto regions = canvas_->regions();
     if (regions.empty() || links_.state.Busy)
         return;
     const std::int64_t at = canvas_->playhead();
@@ -358,6 +521,40 @@ void WaveformEditor::playAroundCut() {
     canvas_->setPlayhead(from);
     if (links_.state.Playing)
         tick_.start();
+}
+
+void WaveformEditor::playPiece(int row) {
+    const auto regions = canvas_->regions();
+    if (row < 0 || row >= static_cast<int>(regions.size()) || links_.state.Busy)
+        return;
+    if (links_.state.Playing && links_.stopPlayback)
+        links_.stopPlayback();
+    const EditorPieces::Region& r = regions[static_cast<size_t>(row)];
+    select(row);
+    canvas_->axis().follow(r.begin);
+    canvas_->axisChanged();
+    links_.preview.PlayFrames(r.begin, std::max(r.begin + 1, r.end));
+    canvas_->setPlayhead(r.begin);
+    if (links_.state.Playing)
+        tick_.start();
+}
+
+void WaveformEditor::playSelected() {
+    playPiece(canvas_->selected());
+}
+
+void WaveformEditor::adoptPlan() {
+    if (!pieces_.showsPlan() || links_.state.Busy)
+        return;
+    const std::int32_t function = links_.state.FunctionChoice;
+    links_.history.commit(tr("Edit segments"));
+    if (!pieces_.adoptPlan(silencesFound() ? silences_ : std::vector<Silence>{}))
+        return;
+    links_.history.commit(tr("Make cuts segments"), function);
+    if (links_.changed)
+        links_.changed();
+    sync();
+    showStatus(tr("The cuts are segments of this file now; the function is \"Custom\"."));
 }
 
 void WaveformEditor::setBeginAtPlayhead() {
@@ -398,7 +595,7 @@ void WaveformEditor::zoomOut() {
 
 void WaveformEditor::zoomToSelection() {
     const int row = canvas_->selected();
-    const auto regions = pieces_.regions();
+    const auto& regions = canvas_->regions();
     if (row < 0 || row >= static_cast<int>(regions.size()))
         return;
     canvas_->axis().zoomTo(regions[static_cast<size_t>(row)].begin,

@@ -2,18 +2,25 @@
 
 #include "app/editor/EditorPieces.h"
 
+#include "engine/SilenceFinder.h"
+
+#include <QThreadPool>
+
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
 class Desktop;
+class OverviewStrip;
 class PieceTableModel;
 class Preview;
 class QItemSelectionModel;
 class QLabel;
+class QPushButton;
 class QScrollBar;
 class QSplitter;
 class QTableView;
@@ -57,6 +64,11 @@ public:
     WaveformCanvas& canvas() { return *canvas_; }
     QTableView& table() { return *table_; }
     QScrollBar& scrollBar() { return *scroll_; }
+    OverviewStrip& strip() { return *strip_; }
+    QPushButton& adoptButton() { return *adopt_; }
+    // Whether the silences of the shown file under the present settings are
+    // found (they are looked for off the window's thread).
+    bool silencesFound() const;
     const EditorPieces& pieces() const { return pieces_; }
     QString statusText() const;
 
@@ -66,9 +78,17 @@ public:
     // Places the window as it was left, or beside `main` the first time.
     void restorePlace(const QWidget& main);
 
+    // Selects piece `row` in the waveform and the table; -1 for none.
+    void select(int row);
+
     // The commands of the keys.
     void playOrStop();
     void playAroundCut();
+    // Plays exactly the frames of piece `row` (the selected one by default).
+    void playPiece(int row);
+    void playSelected();
+    // The split function's planned cuts become the file's own segments.
+    void adoptPlan();
     void setBeginAtPlayhead();
     void setEndAtPlayhead();
     void zoomIn();
@@ -79,6 +99,7 @@ public:
     void renameSelected();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -87,17 +108,24 @@ private:
                 bool autoRepeat = false);
     // Runs an edit of the pieces, recorded as one undoable step named `text`.
     bool edit(const QString& text, const std::function<bool()>& change);
-    void select(int row);
     void tick();
     void syncScrollBar();
     void showStatus(const QString& note = {});
     void savePlace();
+    // Looks for the silences of the shown file when they are not at hand.
+    void findSilences(const std::shared_ptr<const AudioOverview>& overview);
+    // Draws a first look at the shown file until its pyramid is built.
+    void sketchWhileReading(const QString& path, bool reading);
+    // Gives the table the width its columns need, as far as the window allows.
+    void fitTable();
     template <typename F> void guarded(F&& action);
 
     Links links_;
     EditorPieces pieces_;
     WaveformCanvas* canvas_ = nullptr;
     QScrollBar* scroll_ = nullptr;
+    OverviewStrip* strip_ = nullptr;
+    QPushButton* adopt_ = nullptr;
     QTableView* table_ = nullptr;
     PieceTableModel* model_ = nullptr;
     QLabel* status_ = nullptr;
@@ -108,4 +136,22 @@ private:
     int shownFile_ = -1;
     bool syncingScroll_ = false;
     QString note_;
+    bool tableFitted_ = false;
+
+    // The silences found, and what they were found for (the overview held,
+    // so another file's cannot take its place).
+    struct SilenceKey {
+        std::shared_ptr<const AudioOverview> overview;
+        std::int32_t threshold = 0;
+        std::int32_t minimumMs = 0;
+        bool operator==(const SilenceKey&) const = default;
+    };
+    SilenceKey silenceKey_;
+    SilenceKey pendingSilences_;
+    std::vector<Silence> silences_;
+    QThreadPool silencePool_;
+
+    QThreadPool sketchPool_;
+    QString sketchPath_;
+    std::shared_ptr<std::atomic<bool>> sketchCancel_;
 };

@@ -137,12 +137,15 @@ TEST(EditorPieces, EditsGoToTheRecordAtExactFramesAndWholeSecondSegmentsStayUnti
     EXPECT_EQ(first.EndTimes.back(), 100);
     EXPECT_FALSE(pieces.setRange(0, 500, 400));
 
-    // A new piece goes in time order; all are numbered again.
+    // A new piece goes in time order; the others keep their numbers, and
+    // untitled pieces marked by hand have none of their own.
     EXPECT_EQ(pieces.add(30 * 44100, 35 * 44100), 1);
     regions = pieces.regions();
     ASSERT_EQ(regions.size(), 3u);
     EXPECT_EQ(regions[1].number, 2);
     EXPECT_EQ(regions[2].number, 3);
+    for (const TitledPiece& p : first.Pieces)
+        EXPECT_EQ(std::pair(p.tags.track, p.tags.tracks), std::pair(0, 0));
     EXPECT_EQ(pieces.add(5, 5), -1);
     ASSERT_TRUE(pieces.rename(1, QStringLiteral("  Interlude ")));
     EXPECT_EQ(first.Pieces[1].tags.title, "Interlude");
@@ -180,13 +183,55 @@ TEST(EditorPieces, EditsGoToTheRecordAtExactFramesAndWholeSecondSegmentsStayUnti
     EXPECT_FALSE(pieces.rename(0, QStringLiteral("x")));
 }
 
+TEST(EditorPieces, APieceMovedWholeStaysInTheFileAndClearOfItsNeighbours) {
+    // Pieces 100-200, 300-400 and 350-500 (overlapping the one before) of
+    // a file of 1000 frames.
+    const std::vector<EditorPieces::Region> regions = {{100, 200}, {300, 400}, {350, 500}};
+    struct Case {
+        int row;
+        std::int64_t wanted;
+        std::int64_t begin;
+    };
+    for (const Case& c : std::vector<Case>{{0, 150, 150},
+                                           {0, 250, 200}, // up to the next piece
+                                           {0, -50, 0},   // not before the file
+                                           {1, 210, 210},
+                                           {1, 100, 200},    // not over the one before
+                                           {1, 400, 300},    // already over the next: stays
+                                           {2, 900, 850},    // not past the file's end
+                                           {2, 320, 350}}) { // already over: no further
+        EXPECT_EQ(EditorPieces::MovedBegin(regions, c.row, c.wanted, 1000), c.begin)
+            << c.row << " " << c.wanted;
+    }
+
+    // A sheet's numbers stay when a piece is put between its tracks; one
+    // after the last is numbered on.
+    listrecord sheet = record(100);
+    sheet.Pieces = {{0, 10 * 44100, {}}, {20 * 44100, 30 * 44100, {}}};
+    sheet.Pieces[0].tags.track = 3;
+    sheet.Pieces[1].tags.track = 4;
+    RecordPieces::SetMarked(sheet, sheet.Pieces);
+    ASSERT_EQ(RecordPieces::Insert(sheet, 12 * 44100, 15 * 44100), 1);
+    ASSERT_EQ(RecordPieces::Insert(sheet, 40 * 44100, 45 * 44100), 3);
+    std::vector<int> tracks;
+    for (const TitledPiece& p : sheet.Pieces)
+        tracks.push_back(p.tags.track);
+    EXPECT_EQ(tracks, std::vector<int>({3, 0, 4, 5}));
+    EXPECT_EQ(sheet.Pieces[0].tags.tracks, 5);
+}
+
 TEST(PieceTableModel, TypedTimesBecomeFramesAndShownTimesKeepTheirs) {
     std::vector<std::tuple<int, std::int64_t, std::int64_t>> ranges;
+    std::vector<std::pair<int, QString>> artists;
     PieceTableModel model({[&](int row, std::int64_t b, std::int64_t e) {
                                ranges.emplace_back(row, b, e);
                                return true;
                            },
-                           [](int, const QString&) { return true; }});
+                           [](int, const QString&) { return true; },
+                           [&](int row, const QString& artist) {
+                               artists.emplace_back(row, artist);
+                               return true;
+                           }});
     model.setPieces({{44100 * 3 + 7, 44100 * 65 + 22050, 4, QStringLiteral("Song")}}, 44100, true);
     EXPECT_EQ(model.data(model.index(0, PieceTableModel::BeginColumn), Qt::DisplayRole),
               "0:00:03.00");
@@ -200,6 +245,8 @@ TEST(PieceTableModel, TypedTimesBecomeFramesAndShownTimesKeepTheirs) {
     EXPECT_EQ(std::get<1>(ranges[0]), 44100 * 3 + 7);
     EXPECT_EQ(std::get<2>(ranges[0]), 44100 * 70 + 11025);
     EXPECT_FALSE(model.setData(model.index(0, PieceTableModel::EndColumn), "soon", Qt::EditRole));
+    EXPECT_TRUE(model.setData(model.index(0, PieceTableModel::ArtistColumn), "Ana", Qt::EditRole));
+    EXPECT_EQ(artists, (std::vector<std::pair<int, QString>>{{0, "Ana"}}));
     model.setPieces(model.pieces(), 44100, false);
     EXPECT_FALSE(model.flags(model.index(0, PieceTableModel::TitleColumn)) & Qt::ItemIsEditable);
 }

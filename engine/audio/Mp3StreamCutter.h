@@ -15,7 +15,8 @@ class QFile;
 // FFmpeg decodes: after the encoder delay and the decoder's 529 frames that
 // the source's LAME tag names, and before its padding.
 //
-// The piece starts with a new Xing ("Info" when every frame has the same
+// The piece starts with an empty ID3v2 tag, room for the piece's tag to be
+// written in place, and a new Xing ("Info" when every frame has the same
 // bitrate) frame and LAME tag, then a silent frame whose main data holds the
 // bit reservoir the first copied frame reaches back into, then the source's
 // frames from one (MPEG-1) or two (MPEG-2 and 2.5) before the first wanted

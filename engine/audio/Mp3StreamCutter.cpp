@@ -314,14 +314,17 @@ void Mp3StreamCutter::read(QFile& file) {
         }
         if (h.mpeg1 != mpeg1_ || h.rate != rate_ || h.mono != mono_)
             note("rate or channels change");
-        Frame frame;
-        frame.offset = at;
-        frame.size = static_cast<std::uint16_t>(size);
-        frame.bitrateIndex = static_cast<std::uint8_t>(h.bitrateIndex);
+        if (at + static_cast<qint64>(size) > MaxOffset) {
+            note("source too large");
+            break;
+        }
+        Frame frame{};
+        frame.offset = static_cast<std::uint64_t>(at);
+        frame.size = size;
+        frame.bitrateIndex = static_cast<unsigned>(h.bitrateIndex);
         const unsigned char* side = p + (h.crc ? 6 : 4);
-        frame.mainDataBegin =
-            static_cast<std::uint16_t>(mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0]);
-        frame.sideEnd = static_cast<std::uint8_t>((h.crc ? 6 : 4) + h.sideInfo());
+        frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
+        frame.crc = h.crc;
         // A tag frame carries no audio the decoder gives.
         if (!(firstFrame && readTag(p, size))) {
             if (frames_.empty())
@@ -331,7 +334,7 @@ void Mp3StreamCutter::read(QFile& file) {
         firstFrame = false;
         at += static_cast<qint64>(size);
     }
-    frames_.shrink_to_fit();
+    // Not shrunk to fit: the copy would cost more memory than the slack.
     if (frames_.empty())
         note("empty source");
     else // The new frames match the audio, not a tag frame another encoder wrote.
@@ -472,18 +475,19 @@ std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t f
     int reach = 0;
     int payload = 0;
     for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
-        reach = std::max(reach, frames_[i].mainDataBegin - payload);
-        payload += frames_[i].size - frames_[i].sideEnd;
+        reach = std::max(reach, static_cast<int>(frames_[i].mainDataBegin) - payload);
+        payload += static_cast<int>(frames_[i].size) - sideEnd(frames_[i]);
     }
     // From the main data of the frames before, last bytes first.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max(reach, 0)));
     auto filled = bytes.size();
     for (std::size_t i = first; i > 0 && filled > 0; --i) {
         const Frame& f = frames_[i - 1];
-        const auto take =
-            std::min<std::size_t>(static_cast<std::size_t>(f.size - f.sideEnd), filled);
+        const auto take = std::min<std::size_t>(
+            static_cast<std::size_t>(static_cast<int>(f.size) - sideEnd(f)), filled);
         filled -= take;
-        const auto at = static_cast<qint64>(f.offset + f.size - static_cast<std::int64_t>(take));
+        const auto at = static_cast<qint64>(offsetOf(f) + static_cast<std::int64_t>(f.size) -
+                                            static_cast<std::int64_t>(take));
         if (readAt(file, at, bytes.data() + filled, static_cast<qint64>(take)) !=
             static_cast<qint64>(take))
             throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
@@ -534,15 +538,16 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
     while (i <= last && !stopped) {
         std::size_t j = i + 1;
         while (j <= last && (j - first) % 50 != 0 &&
-               frames_[j].offset == frames_[j - 1].offset + frames_[j - 1].size)
+               offsetOf(frames_[j]) == offsetOf(frames_[j - 1]) + frames_[j - 1].size)
             ++j;
-        const std::int64_t size = frames_[j - 1].offset + frames_[j - 1].size - frames_[i].offset;
+        const std::int64_t size =
+            offsetOf(frames_[j - 1]) + frames_[j - 1].size - offsetOf(frames_[i]);
         run.resize(static_cast<std::size_t>(size));
-        if (readAt(source, frames_[i].offset, run.data(), size) != size)
+        if (readAt(source, offsetOf(frames_[i]), run.data(), size) != size)
             throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
                             .arg(source_));
         for (std::size_t k = i; k < j; ++k)
-            constant = constant && frames_[k].bitrateIndex == silentIndex;
+            constant = constant && static_cast<int>(frames_[k].bitrateIndex) == silentIndex;
         crc = crc16(run.data(), run.size(), crc);
         out.write(run.data(), run.size());
         bytes += size;
@@ -565,7 +570,7 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
         if (wanted == 0)
             continue;
         for (; frame < wanted; ++frame)
-            offset += frames_[first + frame - 1].size;
+            offset += static_cast<std::int64_t>(frames_[first + frame - 1].size);
         toc[n] = offset;
     }
     const QByteArray tag =

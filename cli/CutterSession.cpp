@@ -7,6 +7,7 @@
 #include "engine/MainSettings.h"
 #include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
 #include "engine/audio/PeakScanner.h"
@@ -605,6 +606,9 @@ int CutterSession::join() {
 
 int CutterSession::finish(int done, int pieces) {
     host_.clearLine();
+    // The outputs are complete only once they are on the disk.
+    for (const QString& failure : PendingOutput::SyncCompleted())
+        fail(failure);
     const int total = static_cast<int>(options_.files.size());
     QString summary = QStringLiteral("%1 of %2 %3 done, %4 output %5 written")
                           .arg(done)

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -201,21 +202,54 @@ void PendingOutput::fail(int error) const {
     throw Error(QStringLiteral("Cannot complete %1: %2").arg(final_, reason(error)));
 }
 
-void PendingOutput::sync() const {
-    // A full disk or a failing device may only show here, and the file must
-    // be whole on the disk before its name says it is finished.
-    if (::fsync(lock_.fd()) != 0)
-        fail(errno);
+namespace {
+
+std::mutex unsyncedMutex;
+std::set<QString> unsyncedFolders;
+
+} // namespace
+
+void PendingOutput::startSync() const {
+    // A sync of each file before its rename made every piece wait for the
+    // disk. The temporary name already keeps a file cut short by a crash of
+    // the program from looking finished; the write starts now, and one sync
+    // a folder at the end waits for it and hears of a failing disk.
+    ::sync_file_range(lock_.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void PendingOutput::named() {
+    {
+        const std::lock_guard lock(unsyncedMutex);
+        unsyncedFolders.insert(QFileInfo(final_).absolutePath());
+    }
+    temporary_.clear();
+    lock_.reset();
+}
+
+QStringList PendingOutput::SyncCompleted() {
+    std::set<QString> folders;
+    {
+        const std::lock_guard lock(unsyncedMutex);
+        folders.swap(unsyncedFolders);
+    }
+    QStringList failures;
+    for (const QString& folder : folders) {
+        const FileHandle dir(
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir || ::syncfs(dir.fd()) != 0)
+            failures.append(QStringLiteral("Cannot write the outputs in %1 to the disk: %2")
+                                .arg(folder, reason(errno)));
+    }
+    return failures;
 }
 
 void PendingOutput::complete(const std::function<QString()>& another) {
     relock();
-    sync();
+    startSync();
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (renameNoReplace(QFile::encodeName(temporary_).constData(),
                             QFile::encodeName(final_).constData()) == 0) {
-            temporary_.clear();
-            lock_.reset();
+            named();
             return;
         }
         if (errno != EEXIST)
@@ -227,7 +261,7 @@ void PendingOutput::complete(const std::function<QString()>& another) {
 
 void PendingOutput::completeReplacing() {
     relock();
-    sync();
+    startSync();
     const QByteArray from = QFile::encodeName(temporary_);
     const QByteArray to = QFile::encodeName(final_);
     struct stat old;
@@ -235,8 +269,7 @@ void PendingOutput::completeReplacing() {
         ::chmod(from.constData(), old.st_mode & 07777);
     if (std::rename(from.constData(), to.constData()) != 0)
         fail(errno);
-    temporary_.clear();
-    lock_.reset();
+    named();
 }
 
 void PendingOutput::discard() noexcept {

@@ -3,6 +3,7 @@
 #include "platform/FileHandle.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -37,10 +38,10 @@ public:
     const QString& path() const { return temporary_; }
     const QString& finalPath() const { return final_; }
 
-    // Puts the complete file on the disk and gives it its final name, never
-    // over a file: when one of that name has appeared meanwhile, the name
-    // `another` gives is taken instead. Throws Error on failure (the file
-    // stays pending).
+    // Gives the complete file its final name, never over a file: when one
+    // of that name has appeared meanwhile, the name `another` gives is taken
+    // instead. Its writing to the disk is started, not waited for (see
+    // SyncCompleted). Throws Error on failure (the file stays pending).
     void complete(const std::function<QString()>& another);
     // The same, replacing a file of the final name (the user agreed to it);
     // the new file keeps the old one's permissions.
@@ -51,6 +52,11 @@ public:
     // Inside an exception handler: discards the file and rethrows, an
     // Error's message naming the final file instead of the temporary one.
     [[noreturn]] void abandon();
+
+    // Waits until the outputs completed so far are on the disk, one sync of
+    // each folder they went to, not one per file; returns a message for each
+    // folder the disk refused (an error in writing any file shows here).
+    static QStringList SyncCompleted();
 
     // Whether the temporary at `path` is a leftover: a plain file nobody
     // holds that has not changed for LeftoverSeconds.
@@ -68,7 +74,10 @@ private:
     // Holds the temporary's file again: a tag writer may have put a new
     // file in its place.
     void relock();
-    void sync() const;
+    // Starts writing the file to the disk.
+    void startSync() const;
+    // The file has its final name: its folder waits for SyncCompleted.
+    void named();
     [[noreturn]] void fail(int error) const;
 
     QString final_;

@@ -50,6 +50,40 @@ std::uint32_t frameSize(const ID3v2FrameSlot& slot) {
            (std::uint32_t{slot.header[6]} << 8) | std::uint32_t{slot.header[7]};
 }
 
+// The size, header included, of the ID3v2 tag at the start of `file` when it
+// holds nothing but padding (room a writer kept for the tag); 0 otherwise.
+qint64 emptyTagSize(QFile& file) {
+    const QByteArray header = file.read(10);
+    if (header.size() != 10 || !header.startsWith("ID3") || (header[3] != 3 && header[3] != 4) ||
+        header[5] != 0)
+        return 0;
+    qint64 body = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (header[i] & 0x80)
+            return 0;
+        body = body << 7 | header[i];
+    }
+    // Room is kept small; a large tag is somebody's data, never taken for it.
+    if (body > (1 << 16))
+        return 0;
+    const QByteArray padding = file.read(body);
+    if (padding.size() != body || padding.count('\0') != body)
+        return 0;
+    return 10 + body;
+}
+
+// Fills the empty tag of `size` bytes at the start of `file` with `tag`,
+// padded to the same size; false when the tag does not fit.
+bool fillEmptyTag(QFile& file, qint64 size, QByteArray tag) {
+    if (tag.size() > size)
+        return false;
+    const qint64 body = size - 10;
+    for (int i = 0; i < 4; ++i)
+        tag[9 - i] = static_cast<char>((body >> (7 * i)) & 0x7f);
+    tag.append(QByteArray(size - tag.size(), '\0'));
+    return file.seek(0) && file.write(tag) == size && file.flush();
+}
+
 } // namespace
 
 ID3v2Text EncodeID3v2Text(const QString& text) {
@@ -151,10 +185,25 @@ void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag) {
         throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, audio.errorString()));
 
     const QByteArray tagBytes = ID3v2TagBytes(BuildID3v2Buffer(tag));
-    ReplacementFile tagged(fileName);
     const auto fail = [&](const QString& reason) {
         return Error(QStringLiteral("Cannot write the tag into %1: %2").arg(fileName, reason));
     };
+    // Room kept for the tag is filled in place: the audio is not written
+    // again. Whatever fails part way leaves a tag of frames and padding.
+    const qint64 room = emptyTagSize(audio);
+    if (room > 0 && tagBytes.size() <= room) {
+        audio.close();
+        QFile inPlace(fileName);
+        if (!inPlace.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ||
+            !fillEmptyTag(inPlace, room, tagBytes))
+            throw fail(inPlace.errorString());
+        return;
+    }
+    // The room, too small, gives way to the new tag.
+    if (!audio.seek(room))
+        throw fail(audio.errorString());
+
+    ReplacementFile tagged(fileName);
     if (!tagged.open() || !tagged.write(tagBytes))
         throw fail(tagged.errorString());
     QByteArray chunk;
@@ -164,7 +213,7 @@ void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag) {
     }
     if (audio.error() != QFileDevice::NoError)
         throw fail(audio.errorString());
-    const qint64 audioBytes = audio.size();
+    const qint64 audioBytes = audio.size() - room;
     audio.close();
     // Proved before it takes the old file's place: all of it on the disk,
     // and the tag reads back as written.

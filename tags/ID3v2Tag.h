@@ -40,6 +40,8 @@ QByteArray ID3v2TagBytes(const ID3v2Buffer& buffer);
 
 // Puts the tag at the start of an existing MP3 file, ahead of everything the
 // encoder wrote. The file is written anew beside the old one and renamed over
-// it, so a failure leaves the old file as it was. Throws Error when the file
-// cannot be opened or the new one cannot be written.
+// it, so a failure leaves the old file as it was. An empty tag at its start
+// is room kept for this one: the tag is written into it in place when it
+// fits, and takes its place otherwise. Throws Error when the file cannot be
+// opened or the new one cannot be written.
 void WriteID3v2Tag(const QString& fileName, ID3StructV2 tag);

@@ -23,6 +23,24 @@ constexpr int LameDelaysAt = 21; // from the version string on
 constexpr int LameCrcAt = 34;
 // The most main data a frame may reach back for.
 constexpr int MaxReservoir = 511;
+// An empty ID3v2 tag ahead of the frames keeps room for the piece's tag, so
+// the tag writer fills it in place instead of writing the piece again
+// behind a new one. The largest tag of the piece's fields takes about 2.2 KB;
+// the rest leaves room for the extra fields.
+constexpr int TagRoom = 4096;
+
+// An ID3v2.3 tag of `size` bytes, header included, holding only padding.
+QByteArray emptyTag(int size) {
+    QByteArray tag(size, '\0');
+    const int body = size - 10;
+    tag[0] = 'I';
+    tag[1] = 'D';
+    tag[2] = '3';
+    tag[3] = 3;
+    for (int i = 0; i < 4; ++i)
+        tag[9 - i] = static_cast<char>((body >> (7 * i)) & 0x7f);
+    return tag;
+}
 
 struct Header {
     bool valid = false;
@@ -76,23 +94,34 @@ Header parse(std::uint32_t v) {
     return h;
 }
 
-// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected), a byte at
-// a time: the music CRC runs over the whole piece.
-constexpr std::array<std::uint16_t, 256> CrcTable = [] {
-    std::array<std::uint16_t, 256> table{};
+// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected). The music
+// CRC runs over the whole piece, so it takes eight bytes a step: table k
+// holds the CRC of a byte followed by k zero bytes.
+using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
+constexpr CrcTables Crc = [] {
+    CrcTables t{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned crc = i;
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc & 1) ? (crc >> 1) ^ 0xa001 : crc >> 1;
-        table[i] = static_cast<std::uint16_t>(crc);
+        t[0][i] = static_cast<std::uint16_t>(crc);
     }
-    return table;
+    for (std::size_t k = 1; k < t.size(); ++k)
+        for (unsigned i = 0; i < 256; ++i)
+            t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff]);
+    return t;
 }();
 
 std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t start = 0) {
     unsigned crc = start;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = (crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xff];
+    const unsigned char* p = data;
+    for (; size >= 8; size -= 8, p += 8) {
+        crc ^= unsigned(p[0]) | unsigned(p[1]) << 8;
+        crc = Crc[7][crc & 0xff] ^ Crc[6][crc >> 8] ^ Crc[5][p[2]] ^ Crc[4][p[3]] ^ Crc[3][p[4]] ^
+              Crc[2][p[5]] ^ Crc[1][p[6]] ^ Crc[0][p[7]];
+    }
+    for (; size > 0; --size, ++p)
+        crc = (crc >> 8) ^ Crc[0][(crc ^ *p) & 0xff];
     return static_cast<std::uint16_t>(crc);
 }
 
@@ -285,14 +314,17 @@ void Mp3StreamCutter::read(QFile& file) {
         }
         if (h.mpeg1 != mpeg1_ || h.rate != rate_ || h.mono != mono_)
             note("rate or channels change");
-        Frame frame;
-        frame.offset = at;
-        frame.size = static_cast<std::uint16_t>(size);
-        frame.bitrateIndex = static_cast<std::uint8_t>(h.bitrateIndex);
+        if (at + static_cast<qint64>(size) > MaxOffset) {
+            note("source too large");
+            break;
+        }
+        Frame frame{};
+        frame.offset = static_cast<std::uint64_t>(at);
+        frame.size = size;
+        frame.bitrateIndex = static_cast<unsigned>(h.bitrateIndex);
         const unsigned char* side = p + (h.crc ? 6 : 4);
-        frame.mainDataBegin =
-            static_cast<std::uint16_t>(mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0]);
-        frame.sideEnd = static_cast<std::uint8_t>((h.crc ? 6 : 4) + h.sideInfo());
+        frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
+        frame.crc = h.crc;
         // A tag frame carries no audio the decoder gives.
         if (!(firstFrame && readTag(p, size))) {
             if (frames_.empty())
@@ -302,7 +334,7 @@ void Mp3StreamCutter::read(QFile& file) {
         firstFrame = false;
         at += static_cast<qint64>(size);
     }
-    frames_.shrink_to_fit();
+    // Not shrunk to fit: the copy would cost more memory than the slack.
     if (frames_.empty())
         note("empty source");
     else // The new frames match the audio, not a tag frame another encoder wrote.
@@ -443,18 +475,19 @@ std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t f
     int reach = 0;
     int payload = 0;
     for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
-        reach = std::max(reach, frames_[i].mainDataBegin - payload);
-        payload += frames_[i].size - frames_[i].sideEnd;
+        reach = std::max(reach, static_cast<int>(frames_[i].mainDataBegin) - payload);
+        payload += static_cast<int>(frames_[i].size) - sideEnd(frames_[i]);
     }
     // From the main data of the frames before, last bytes first.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max(reach, 0)));
     auto filled = bytes.size();
     for (std::size_t i = first; i > 0 && filled > 0; --i) {
         const Frame& f = frames_[i - 1];
-        const auto take =
-            std::min<std::size_t>(static_cast<std::size_t>(f.size - f.sideEnd), filled);
+        const auto take = std::min<std::size_t>(
+            static_cast<std::size_t>(static_cast<int>(f.size) - sideEnd(f)), filled);
         filled -= take;
-        const auto at = static_cast<qint64>(f.offset + f.size - static_cast<std::int64_t>(take));
+        const auto at = static_cast<qint64>(offsetOf(f) + static_cast<std::int64_t>(f.size) -
+                                            static_cast<std::int64_t>(take));
         if (readAt(file, at, bytes.data() + filled, static_cast<qint64>(take)) !=
             static_cast<qint64>(take))
             throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
@@ -486,6 +519,8 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
     // The tag frame goes first but depends on everything after it: it is
     // written once to hold its place and again at the end.
     OutputFile out(output);
+    const QByteArray room = emptyTag(TagRoom);
+    out.write(room.constData(), static_cast<std::size_t>(room.size()));
     const std::array<std::int64_t, 100> noToc{};
     const QByteArray placeholder = tagFrame(silentIndex, 1, 0, noToc, 0, 0, 0, true);
     out.write(placeholder.constData(), static_cast<std::size_t>(placeholder.size()));
@@ -503,15 +538,16 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
     while (i <= last && !stopped) {
         std::size_t j = i + 1;
         while (j <= last && (j - first) % 50 != 0 &&
-               frames_[j].offset == frames_[j - 1].offset + frames_[j - 1].size)
+               offsetOf(frames_[j]) == offsetOf(frames_[j - 1]) + frames_[j - 1].size)
             ++j;
-        const std::int64_t size = frames_[j - 1].offset + frames_[j - 1].size - frames_[i].offset;
+        const std::int64_t size =
+            offsetOf(frames_[j - 1]) + frames_[j - 1].size - offsetOf(frames_[i]);
         run.resize(static_cast<std::size_t>(size));
-        if (readAt(source, frames_[i].offset, run.data(), size) != size)
+        if (readAt(source, offsetOf(frames_[i]), run.data(), size) != size)
             throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
                             .arg(source_));
         for (std::size_t k = i; k < j; ++k)
-            constant = constant && frames_[k].bitrateIndex == silentIndex;
+            constant = constant && static_cast<int>(frames_[k].bitrateIndex) == silentIndex;
         crc = crc16(run.data(), run.size(), crc);
         out.write(run.data(), run.size());
         bytes += size;
@@ -534,13 +570,13 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
         if (wanted == 0)
             continue;
         for (; frame < wanted; ++frame)
-            offset += frames_[first + frame - 1].size;
+            offset += static_cast<std::int64_t>(frames_[first + frame - 1].size);
         toc[n] = offset;
     }
     const QByteArray tag =
         tagFrame(silentIndex, count, bytes, toc, static_cast<int>(lead - DecoderDelay),
                  static_cast<int>(tail + DecoderDelay), crc, constant);
-    out.rewriteStart(tag.constData(), static_cast<std::size_t>(tag.size()));
+    out.rewriteAt(room.size(), tag.constData(), static_cast<std::size_t>(tag.size()));
     out.close();
     return frames;
 }

@@ -15,7 +15,8 @@ class QFile;
 // FFmpeg decodes: after the encoder delay and the decoder's 529 frames that
 // the source's LAME tag names, and before its padding.
 //
-// The piece starts with a new Xing ("Info" when every frame has the same
+// The piece starts with an empty ID3v2 tag, room for the piece's tag to be
+// written in place, and a new Xing ("Info" when every frame has the same
 // bitrate) frame and LAME tag, then a silent frame whose main data holds the
 // bit reservoir the first copied frame reaches back into, then the source's
 // frames from one (MPEG-1) or two (MPEG-2 and 2.5) before the first wanted
@@ -62,13 +63,20 @@ public:
                        const Progress& progress = {}) const;
 
 private:
+    // Eight bytes a frame: a 3-hour source holds 400,000 of them.
     struct Frame {
-        std::int64_t offset = 0; // in the file
-        std::uint16_t size = 0;
-        std::uint16_t mainDataBegin = 0; // bytes the main data reaches back
-        std::uint8_t bitrateIndex = 0;
-        std::uint8_t sideEnd = 0; // where the main data starts in the frame
+        std::uint64_t offset : 38;       // in the file, up to 256 GiB
+        std::uint64_t size : 12;         // a Layer III frame is under 2 KiB
+        std::uint64_t mainDataBegin : 9; // bytes the main data reaches back
+        std::uint64_t bitrateIndex : 4;
+        std::uint64_t crc : 1;
     };
+    static constexpr std::int64_t MaxOffset = std::int64_t(1) << 38;
+    // Where the main data starts in the frame.
+    int sideEnd(const Frame& frame) const { return (frame.crc ? 6 : 4) + sideInfoSize(); }
+    static std::int64_t offsetOf(const Frame& frame) {
+        return static_cast<std::int64_t>(frame.offset);
+    }
     void read(QFile& file);
     // Reads the Xing and LAME tags of a frame; false when it holds none.
     bool readTag(const unsigned char* p, std::size_t size);

@@ -29,10 +29,10 @@ void OutputFile::write(const void* data, std::size_t size) {
         fail("write");
 }
 
-void OutputFile::rewriteStart(const void* data, std::size_t size) {
+void OutputFile::rewriteAt(long offset, const void* data, std::size_t size) {
     if (!file_)
         throw Error(QStringLiteral("Cannot write %1: the file is closed").arg(path_));
-    if (std::fseek(file_.get(), 0, SEEK_SET) != 0)
+    if (std::fseek(file_.get(), offset, SEEK_SET) != 0)
         fail("write");
     write(data, size);
     if (std::fseek(file_.get(), 0, SEEK_END) != 0)

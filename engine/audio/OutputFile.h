@@ -15,7 +15,9 @@ public:
     const QString& path() const { return path_; }
     void write(const void* data, std::size_t size);
     // Overwrites bytes at the start of the file, then returns to its end.
-    void rewriteStart(const void* data, std::size_t size);
+    void rewriteStart(const void* data, std::size_t size) { rewriteAt(0, data, size); }
+    // The same at `offset` bytes from the start.
+    void rewriteAt(long offset, const void* data, std::size_t size);
     // Flushes and closes; reports a failed flush (a full disk shows up here).
     void close();
 

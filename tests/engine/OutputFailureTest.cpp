@@ -10,6 +10,7 @@
 #include "tests/engine/RunFixture.h"
 #include "tests/support/FileSizeLimit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -242,3 +243,25 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
 }
 
 } // namespace
+
+// Completed outputs are put on the disk by one sync of each folder they went
+// to; a folder that cannot be synced is named, once.
+TEST_F(OutputFailureTest, CompletedOutputsAreSyncedOnceAFolderAndAFailureIsTold) {
+    PendingOutput::SyncCompleted();
+    const QString gone = out(QStringLiteral("gone/"));
+    for (const QString& path : {out(QStringLiteral("a.wav")), gone + QStringLiteral("b.wav")}) {
+        PendingOutput pending;
+        pending.create(path);
+        writeFile(pending.path(), "audio");
+        pending.complete([] { return QString(); });
+    }
+    EXPECT_EQ(contents(out(QStringLiteral("a.wav"))), "audio");
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    const QStringList failures = PendingOutput::SyncCompleted();
+    ASSERT_EQ(failures.size(), 1) << failures.join(' ').toStdString();
+    EXPECT_TRUE(
+        failures[0].startsWith(QStringLiteral("Cannot write the outputs in %1 to the disk: ")
+                                   .arg(QFileInfo(gone).absolutePath())))
+        << failures[0].toStdString();
+    EXPECT_TRUE(PendingOutput::SyncCompleted().isEmpty());
+}

@@ -77,6 +77,43 @@ TEST_F(ID3v2TagTest, EmptyTextsGiveTheHundredAndOneByteTagAheadOfTheAudio) {
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
+// An empty tag ahead of the audio is room kept for the tag: one that fits is
+// written into it, keeping its size; one that does not takes its place, so
+// the file never holds two tags.
+TEST_F(ID3v2TagTest, RoomKeptAheadOfTheAudioIsFilledInPlaceOrGivesWay) {
+    ID3StructV2 tag;
+    tag.Title = QStringLiteral("Piece");
+    const QByteArray written = ID3v2TagBytes(BuildID3v2Buffer(tag));
+    for (const int room : {4096, 64}) {
+        SCOPED_TRACE(room);
+        const QString path = mp3Path();
+        const QByteArray audio = readBytes(path);
+        const int body = room - 10;
+        QByteArray empty = QByteArray("ID3") + bytes({3, 0, 0, 0, 0, body >> 7, body & 0x7f});
+        empty.append(QByteArray(body, '\0'));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(empty + audio);
+        file.close();
+
+        WriteID3v2Tag(path, tag);
+        const QByteArray tagged = readBytes(path);
+        if (room > written.size()) {
+            EXPECT_EQ(tagged.size(), room + audio.size());
+            EXPECT_EQ(tagged.left(6), written.left(6));
+            EXPECT_EQ(tagged.mid(6, 4), empty.mid(6, 4));
+            EXPECT_EQ(tagged.mid(10, written.size() - 20), written.mid(10, written.size() - 20));
+            EXPECT_EQ(tagged.mid(room), audio);
+        } else {
+            EXPECT_EQ(tagged, written + audio);
+        }
+        TagLib::MPEG::File read(QFile::encodeName(path).constData());
+        ASSERT_TRUE(read.ID3v2Tag());
+        EXPECT_EQ(fromTagLib(read.ID3v2Tag()->title()), QStringLiteral("Piece"));
+        EXPECT_TRUE(leftovers().isEmpty());
+    }
+}
+
 TEST_F(ID3v2TagTest, FramesFollowTheirFixedOrderWithTheirTexts) {
     ID3StructV2 tag;
     tag.Title = QStringLiteral("abc");

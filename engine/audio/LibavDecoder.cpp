@@ -472,6 +472,10 @@ int LibavDecoder::decodeLastPacket() {
 
 void LibavDecoder::openMp4() {
     table_ = mp4_.get();
+    const FileStamp stamp = stampOf(path_);
+    mp4Inode_ = static_cast<unsigned long long>(stamp.inode);
+    mp4Size_ = stamp.size;
+    mp4ModifiedNs_ = stamp.modifiedNs;
     mp4Params_.reset(avcodec_parameters_alloc());
     if (!mp4Params_)
         throw std::bad_alloc();
@@ -541,6 +545,12 @@ bool LibavDecoder::identifies(std::size_t at) const {
 
 void LibavDecoder::walkTo(std::size_t target) {
     if (mp4_) {
+        // The packets are read where the tables opened say; a file written
+        // anew since then is not read as if it were the same.
+        const FileStamp now = stampOf(path_);
+        if (opened_ && (static_cast<unsigned long long>(now.inode) != mp4Inode_ ||
+                        now.size != mp4Size_ || now.modifiedNs != mp4ModifiedNs_))
+            failReading(QStringLiteral("the file has changed since it was opened"));
         // A fresh decoder, as for a straight decode from the start.
         openCodec();
         havePacket_ = false;

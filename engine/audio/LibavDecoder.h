@@ -111,7 +111,11 @@ private:
     std::unique_ptr<Mp4SampleTable> mp4_;
     LibavCodecParameters mp4Params_;
     const PacketTable* table_ = nullptr; // index_ or mp4_
-    LibavVorbisParse vorbisParse_;       // Vorbis packets' lengths, where the container gives none
+    // The MP4 file as it was opened: its inode, size and modification time.
+    unsigned long long mp4Inode_ = 0;
+    long long mp4Size_ = -1;
+    long long mp4ModifiedNs_ = 0;
+    LibavVorbisParse vorbisParse_; // Vorbis packets' lengths, where the container gives none
 
     std::size_t current_ = 0; // the packet the demuxer delivers next
     bool havePacket_ = false; // packet_ already holds it

@@ -11,6 +11,8 @@ constexpr std::uint64_t kWindowEntries = 4096;
 constexpr std::uint64_t kMarkEvery = 1024;
 // Small boxes read whole; the sample tables never are.
 constexpr long long kMaxSmallBox = 1 << 20;
+// Packets from a second before an edit's start to its start.
+constexpr std::uint64_t kMaxHeadPackets = 1 << 16;
 
 std::uint32_t be32(const unsigned char* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -312,7 +314,7 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
                         constantSize_ = be32(head + 4);
                         table.count = be32(head + 8);
                         table.offset = stbl.payload + 12;
-                        table.entrySize = 4;
+                        table.entrySize = constantSize_ > 0 ? 0 : 4;
                         samples_ = table.count;
                         stsz_ = table;
                         sizes = true;
@@ -447,6 +449,9 @@ bool Mp4SampleTable::applyEdits() {
         // The packets before the edit's start: the one it starts in has its
         // start skipped, those before it are dropped whole.
         for (std::uint64_t s = firstSample_; s < samples_; ++s) {
+            // Real priming is a few packets; more is a damaged table.
+            if (s - firstSample_ > kMaxHeadPackets)
+                return false;
             std::uint32_t sampleDuration = 0;
             const auto time = static_cast<long long>(sampleTime(s, &sampleDuration));
             if (time >= start)
@@ -466,7 +471,8 @@ bool Mp4SampleTable::applyEdits() {
     } else if (codec_ == Codec::Aac) {
         skip_ = priming_;
     }
-    if (last < firstSample_ + discarded_ + 1)
+    // Seconds of encoder delay are a damaged table, not a real file.
+    if (last < firstSample_ + discarded_ + 1 || skip_ > 16LL * timescale_)
         return false;
     count_ = static_cast<std::size_t>(last - firstSample_ + 1);
     return true;

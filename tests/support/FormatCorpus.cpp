@@ -31,9 +31,9 @@ struct Recipe {
     bool randomNoise = false;
     // Read from its MP4 sample tables, not demuxed by libavformat.
     bool sampleTables = false;
-    // Made a sparse file of more than 4 GB after encoding: its media data
-    // lies past a gap.
-    bool pastFourGigabytes = false;
+    // Rewritten after encoding to list its chunks with 64-bit offsets, as
+    // FFmpeg does only for files past 4 GB.
+    bool wideOffsets = false;
 };
 
 QStringList ffmpeg(const QStringList& codec) {
@@ -97,8 +97,10 @@ const std::vector<Recipe>& recipes() {
         // two whole packets and part of the third.
         {"ffmpeg_aac_odd_edit_44100_2", "m4a", 44100, 2, 4.4, {"ffmpeg", "-nostdin", "-v", "error", "-y", "-itsoffset", "-0.0371", "-i", "%in", "-c:a", "aac", "%out"}, false, Own::None, true, true},
         // ALAC whose edit list starts within the first packet, its chunks
-        // past 4 GB and listed with 64-bit offsets.
+        // listed with 64-bit offsets.
         {"ffmpeg_alac_co64_48000_1", "m4a", 48000, 1, 3.9, {"ffmpeg", "-nostdin", "-v", "error", "-y", "-itsoffset", "-0.0123", "-i", "%in", "-c:a", "alac", "%out"}, true, Own::None, false, true, true},
+        // Fragments, which the sample tables do not list: left to libavformat.
+        {"ffmpeg_aac_fragmented_44100_2", "m4a", 44100, 2, 4.1, ffmpeg({"-c:a", "aac", "-movflags", "frag_keyframe+empty_moov", "-frag_duration", "1000000"}), false, Own::None, true, false},
         // GStreamer's MP4 writer.
         {"gstreamer_aac_mp4_44100_2", "m4a", 44100, 2, 4.2, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a aac -f adts - | gst-launch-1.0 -q fdsrc ! aacparse ! mp4mux ! filesink location='%out'"}, false, Own::None, true, true},
         // Ten minutes of packets, more than a window of the sample tables
@@ -179,8 +181,8 @@ QString makeFile(const Recipe& recipe, const QDir& folder, double seconds) {
         a.replace(QLatin1String("%in"), source).replace(QLatin1String("%out"), out);
     EncoderCorpus::Run(recipe.command.front(), arguments);
     QFile::remove(source);
-    if (recipe.pastFourGigabytes)
-        Mp4Rewrite::WideOffsets(out, qint64{1} << 32);
+    if (recipe.wideOffsets)
+        Mp4Rewrite::WideOffsets(out, 4096);
     return out;
 }
 
@@ -189,8 +191,7 @@ QString makeFile(const Recipe& recipe, const QDir& folder, double seconds) {
 std::vector<FormatCorpus::Made> FormatCorpus::WriteFiles(const QString& folder, double seconds) {
     std::vector<Made> made;
     for (const Recipe& recipe : recipes()) {
-        // A fuzzer reads its seeds whole.
-        if (!missingPrograms(recipe).isEmpty() || recipe.pastFourGigabytes)
+        if (!missingPrograms(recipe).isEmpty())
             continue;
         try {
             made.push_back({QString::fromLatin1(recipe.name), makeFile(recipe, folder, seconds)});

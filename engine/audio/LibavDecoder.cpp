@@ -1,6 +1,7 @@
 #include "engine/audio/LibavDecoder.h"
 
 #include "engine/audio/ChannelOrder.h"
+#include "engine/audio/Mp4SampleTable.h"
 #include "platform/Error.h"
 #include "platform/TerminationSignal.h"
 
@@ -134,6 +135,7 @@ bool LibavDecoder::reuseIndex(const KeptIndex& stamped) {
     for (const KeptIndex& entry : kept_)
         if (entry.stamp == stamped.stamp) {
             index_ = entry.packets;
+            table_ = index_.get();
             totalFrames_ = index_->totalFrames();
             return true;
         }
@@ -155,12 +157,17 @@ LibavDecoder::LibavDecoder(const QString& path)
     : path_(path), packet_(av_packet_alloc()), frame_(av_frame_alloc()) {
     if (!packet_ || !frame_)
         throw std::bad_alloc();
-    openInput();
-    // Stamped before reading: a file changed meanwhile is indexed again.
-    KeptIndex kept{stampOf(path_), nullptr};
-    if (!reuseIndex(kept)) {
-        buildIndex();
-        keepIndex(std::move(kept));
+    mp4_ = Mp4SampleTable::Open(path_);
+    if (mp4_) {
+        openMp4();
+    } else {
+        openInput();
+        // Stamped before reading: a file changed meanwhile is indexed again.
+        KeptIndex kept{stampOf(path_), nullptr};
+        if (!reuseIndex(kept)) {
+            buildIndex();
+            keepIndex(std::move(kept));
+        }
     }
     durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
     walkTo(0);
@@ -226,15 +233,20 @@ void LibavDecoder::openInput() {
     openCodec();
 }
 
+const AVCodecParameters* LibavDecoder::params() const {
+    return mp4_ ? mp4Params_.get() : format_->streams[stream_]->codecpar;
+}
+
 void LibavDecoder::openCodec() {
-    const AVCodecParameters* params = format_->streams[stream_]->codecpar;
+    const AVCodecParameters* params = this->params();
     const AVCodec* decoder = avcodec_find_decoder(params->codec_id);
     codec_.reset(avcodec_alloc_context3(decoder));
     if (!codec_)
         throw std::bad_alloc();
     if (avcodec_parameters_to_context(codec_.get(), params) < 0)
         fail(QStringLiteral("the audio stream's parameters are damaged"));
-    codec_->pkt_timebase = format_->streams[stream_]->time_base;
+    codec_->pkt_timebase =
+        mp4_ ? AVRational{1, mp4_->timescale()} : format_->streams[stream_]->time_base;
     // The index says which frames to drop, so the decoder drops none; one
     // thread keeps its output in step with the packets sent.
     codec_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
@@ -250,10 +262,21 @@ void LibavDecoder::openCodec() {
         fail(QStringLiteral("a sample rate of %1 Hz is not supported").arg(rate));
     if (channels > kMaxChannels)
         fail(QStringLiteral("%1 channels are not supported").arg(channels));
-    if (rate_ != 0 && (rate != rate_ || channels != channels_))
+    if (mp4_) {
+        // The decoder's own format is known once it has decoded a packet
+        // (HE-AAC doubles the rate its configuration names).
+        if (rate_ != 0)
+            return;
+    } else if (rate_ != 0 && (rate != rate_ || channels != channels_)) {
         failReading(QStringLiteral("the file has changed since it was opened"));
-    rate_ = rate;
-    channels_ = channels;
+    }
+    takeFormat();
+}
+
+void LibavDecoder::takeFormat() {
+    const AVCodecParameters* params = this->params();
+    rate_ = codec_->sample_rate;
+    channels_ = codec_->ch_layout.nb_channels;
     slotOf_ = vorbisSlots(codec_->ch_layout);
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(params->codec_id);
     lossless_ = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
@@ -263,11 +286,24 @@ void LibavDecoder::openCodec() {
     // Lossy audio has no depth of its own; float samples count as 32 bits.
     bits_ = 0;
     if (lossless_)
-        bits_ = params->bits_per_raw_sample > 0 ? params->bits_per_raw_sample
-                                                : av_get_bytes_per_sample(codec_->sample_fmt) * 8;
+        bits_ = params->bits_per_raw_sample > 0   ? params->bits_per_raw_sample
+                : codec_->bits_per_raw_sample > 0 ? codec_->bits_per_raw_sample
+                                                  : av_get_bytes_per_sample(codec_->sample_fmt) * 8;
 }
 
 bool LibavDecoder::readPacket() {
+    if (mp4_) {
+        // The packet to deliver next is the one the position stands at.
+        av_packet_unref(packet_.get());
+        if (current_ >= mp4_->size())
+            return false;
+        const int size = mp4_->bytes(current_);
+        if (size < 0)
+            return false;
+        if (av_new_packet(packet_.get(), size) < 0)
+            throw std::bad_alloc();
+        return mp4_->read(current_, packet_->data);
+    }
     for (;;) {
         av_packet_unref(packet_.get());
         const int result = av_read_frame(format_.get(), packet_.get());
@@ -354,11 +390,12 @@ void LibavDecoder::buildIndex() {
     const bool exactTimes =
         timeBase.num > 0 && timeBase.den / timeBase.num >= static_cast<long long>(rate_);
     if (stream->codecpar->codec_id == AV_CODEC_ID_VORBIS && stream->codecpar->extradata)
-        vorbisParse_.reset(av_vorbis_parse_init(stream->codecpar->extradata,
-                                                stream->codecpar->extradata_size));
+        vorbisParse_.reset(
+            av_vorbis_parse_init(stream->codecpar->extradata, stream->codecpar->extradata_size));
     int decoderSkip = -1;
     auto index = std::make_shared<PacketIndex>();
     index_ = index;
+    table_ = index.get();
     while (readPacket()) {
         // Indexing a long file takes a while; Ctrl-C or the end of the
         // session must not wait for it.
@@ -409,11 +446,20 @@ void LibavDecoder::buildIndex() {
 }
 
 void LibavDecoder::settleLastPacket(PacketIndex& index) {
+    const int got = decodeLastPacket();
+    if (got > 0 && got != index.frames(index.size() - 1)) {
+        index.setFrames(index.size() - 1, got);
+        index.place();
+        totalFrames_ = index.totalFrames();
+    }
+}
+
+int LibavDecoder::decodeLastPacket() {
     // Containers give the last packet the length of the audio left in it
     // (MP4's last sample, Ogg's last granule position), while the decoder
     // delivers a whole frame and drops only what the side data says. What
     // it delivers is found by decoding that one packet.
-    const std::size_t last = index.size() - 1;
+    const std::size_t last = table_->size() - 1;
     const std::size_t start = prerollStart(last);
     if (!seekNear(start))
         walkTo(start);
@@ -421,14 +467,57 @@ void LibavDecoder::settleLastPacket(PacketIndex& index) {
     int got = 0;
     while (current_ <= last)
         got = decodeRaw();
-    if (got > 0 && got != index.frames(last)) {
-        index.setFrames(last, got);
-        index.place();
-        totalFrames_ = index.totalFrames();
-    }
+    return got;
+}
+
+void LibavDecoder::openMp4() {
+    table_ = mp4_.get();
+    const FileStamp stamp = stampOf(path_);
+    mp4Inode_ = static_cast<unsigned long long>(stamp.inode);
+    mp4Size_ = stamp.size;
+    mp4ModifiedNs_ = stamp.modifiedNs;
+    mp4Params_.reset(avcodec_parameters_alloc());
+    if (!mp4Params_)
+        throw std::bad_alloc();
+    AVCodecParameters* params = mp4Params_.get();
+    params->codec_type = AVMEDIA_TYPE_AUDIO;
+    params->codec_id =
+        mp4_->codec() == Mp4SampleTable::Codec::Aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_ALAC;
+    params->sample_rate = mp4_->sampleRate();
+    av_channel_layout_default(&params->ch_layout, std::max(1, mp4_->channels()));
+    const QByteArray& config = mp4_->codecConfig();
+    params->extradata = static_cast<uint8_t*>(
+        av_mallocz(static_cast<std::size_t>(config.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!params->extradata)
+        throw std::bad_alloc();
+    std::memcpy(params->extradata, config.constData(), static_cast<std::size_t>(config.size()));
+    params->extradata_size = static_cast<int>(config.size());
+    openCodec();
+    // The first packet, decoded by a fresh decoder, tells its output format
+    // and how many frames a packet decodes to.
+    current_ = 0;
+    if (!readPacket())
+        fail(QStringLiteral("the file holds no audio"));
+    const int decoded = decodedCount(*packet_);
+    if (decoded <= 0 || decoded > 16 * 8192)
+        fail(QStringLiteral("the %1 audio cannot be decoded")
+                 .arg(QString::fromLatin1(avcodec_get_name(params->codec_id))));
+    takeFormat();
+    if (rate_ < kMinRate || rate_ > kMaxRate || channels_ <= 0 || channels_ > kMaxChannels)
+        fail(QStringLiteral("the stream has no valid audio format"));
+    // Both codecs have one frame length for every packet but the last,
+    // whatever the sample table's timing says (files remuxed from Ogg time
+    // theirs unevenly).
+    mp4_->setFrameSize(decoded);
+    mp4_->setLastFrames(decodeLastPacket());
+    totalFrames_ = mp4_->totalFrames();
+    if (totalFrames_ <= 0)
+        fail(QStringLiteral("the file holds no audio"));
 }
 
 bool LibavDecoder::matches(std::size_t at) const {
+    if (mp4_)
+        return true;
     if (packet_->size != index_->bytes(at))
         return false;
     // Read in order, the packet expected is the one of its size at its byte
@@ -455,6 +544,19 @@ bool LibavDecoder::identifies(std::size_t at) const {
 }
 
 void LibavDecoder::walkTo(std::size_t target) {
+    if (mp4_) {
+        // The packets are read where the tables opened say; a file written
+        // anew since then is not read as if it were the same.
+        const FileStamp now = stampOf(path_);
+        if (opened_ && (static_cast<unsigned long long>(now.inode) != mp4Inode_ ||
+                        now.size != mp4Size_ || now.modifiedNs != mp4ModifiedNs_))
+            failReading(QStringLiteral("the file has changed since it was opened"));
+        // A fresh decoder, as for a straight decode from the start.
+        openCodec();
+        havePacket_ = false;
+        current_ = target;
+        return;
+    }
     // From the start the demuxer delivers the packets exactly as the index
     // has them; demuxing without decoding is quick.
     openInput();
@@ -478,6 +580,11 @@ bool LibavDecoder::verifiedSkipTo(std::size_t target) {
 }
 
 void LibavDecoder::skipTo(std::size_t target) {
+    if (mp4_ && current_ < target) {
+        havePacket_ = false;
+        current_ = target;
+        return;
+    }
     while (current_ < target) {
         if (!havePacket_ && !readPacket())
             failReading(QStringLiteral("the file has been cut short since it was opened"));
@@ -487,6 +594,11 @@ void LibavDecoder::skipTo(std::size_t target) {
 }
 
 bool LibavDecoder::seekNear(std::size_t target) {
+    if (mp4_) {
+        havePacket_ = false;
+        current_ = target;
+        return true;
+    }
     const long long wanted = index_->pts(target);
     if (wanted == PacketIndex::NoTime ||
         av_seek_frame(format_.get(), stream_, wanted, AVSEEK_FLAG_BACKWARD) < 0)
@@ -520,7 +632,7 @@ std::size_t LibavDecoder::prerollStart(std::size_t at) const {
     long long before = 0;
     while (start > 0 && (at - start < kPrerollPackets || before < preroll)) {
         --start;
-        before += index_->frames(start);
+        before += table_->frames(start);
     }
     return start;
 }
@@ -534,8 +646,7 @@ void LibavDecoder::seek(long long frame) {
     if (seeksByDecoding()) {
         if (target > next_) {
             // On from here: the frames in between are decoded and dropped.
-            heldAt_ = static_cast<int>(
-                std::min<long long>(heldEnd_, heldAt_ + (target - next_)));
+            heldAt_ = static_cast<int>(std::min<long long>(heldEnd_, heldAt_ + (target - next_)));
             next_ = target;
         } else {
             next_ = target;
@@ -548,7 +659,7 @@ void LibavDecoder::seek(long long frame) {
     heldAt_ = heldEnd_ = 0;
     if (next_ >= totalFrames_)
         return;
-    const std::size_t start = prerollStart(index_->packetAt(next_));
+    const std::size_t start = prerollStart(table_->packetAt(next_));
     // A short way on is quicker read than sought.
     if (start >= current_ && start - current_ < 64)
         skipTo(start);
@@ -602,7 +713,7 @@ int LibavDecoder::decodeRaw() {
         failReading(QStringLiteral("the file has changed since it was opened"));
     held_.resize(static_cast<std::size_t>(channels_));
     for (auto& plane : held_)
-        plane.assign(static_cast<std::size_t>(std::max(index_->frames(current_), 1)), 0.0f);
+        plane.assign(static_cast<std::size_t>(std::max(table_->frames(current_), 1)), 0.0f);
     // Damaged audio the decoder refuses comes out as silence of the packet's
     // length, so everything after it stays in place.
     int got = 0;
@@ -617,9 +728,16 @@ int LibavDecoder::decodeRaw() {
             av_frame_unref(frame_.get());
         }
     }
+    // The sample table's lengths stand for what the decoder delivers; a
+    // packet that decodes otherwise would move every frame after it.
+    if (mp4_ && got > 0 && current_ + 1 < table_->size() && got != table_->frames(current_))
+        failReading(QStringLiteral("a packet decodes to %1 frames where the file's sample table "
+                                   "says %2")
+                        .arg(got)
+                        .arg(table_->frames(current_)));
     // A decoder that holds audio back (WMA's last frame) gives it up when
     // told the stream has ended, as a straight decode does at the end.
-    if (current_ + 1 == index_->size() && avcodec_send_packet(codec_.get(), nullptr) == 0) {
+    if (current_ + 1 == table_->size() && avcodec_send_packet(codec_.get(), nullptr) == 0) {
         while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
             if (frame_->ch_layout.nb_channels == channels_ && frame_->sample_rate == rate_) {
                 convert(*frame_, got);
@@ -636,10 +754,10 @@ int LibavDecoder::decodeRaw() {
 void LibavDecoder::decodeNext() {
     const std::size_t packet = current_;
     decodeRaw();
-    heldAt_ = index_->keepFrom(packet);
-    heldEnd_ = index_->keepTo(packet);
+    heldAt_ = table_->keepFrom(packet);
+    heldEnd_ = table_->keepTo(packet);
     // Frames before the position asked for lead up to it and are dropped.
-    const long long first = index_->first(packet);
+    const long long first = table_->first(packet);
     if (next_ > first)
         heldAt_ += static_cast<int>(std::min<long long>(next_ - first, heldEnd_ - heldAt_));
 }
@@ -659,7 +777,7 @@ LibavDecoder::Chunk LibavDecoder::read(int maxFrames) {
             next_ += frames;
             return Chunk{view_.data(), frames, rate_, channels_};
         }
-        if (current_ >= index_->size())
+        if (current_ >= table_->size())
             failReading(QStringLiteral("the audio ends before the end of the file"));
         decodeNext();
     }

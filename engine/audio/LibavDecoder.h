@@ -3,6 +3,7 @@
 #include "engine/audio/AudioDecoder.h"
 #include "engine/audio/LibavHandles.h"
 #include "engine/audio/PacketIndex.h"
+#include "engine/audio/PacketTable.h"
 
 #include <QString>
 
@@ -23,6 +24,8 @@
 // Seeks place frames by that index alone, never by the demuxer's timestamps.
 // Files opened again (by each worker of a run) reuse the index.
 // Channels come in the Vorbis order, as from VorbisDecoder.
+class Mp4SampleTable;
+
 class LibavDecoder final : public AudioDecoder {
 public:
     // Throws Error naming the file and the reason when it holds no audio
@@ -40,6 +43,9 @@ public:
     Chunk read(int maxFrames) override;
     void setQuickSeeks(bool on) override { quickSeeks_ = on; }
     bool seeksByDecoding() const override { return !quickSeeks_ && !settles_; }
+    // Whether the packets come from the file's MP4 sample tables rather than
+    // from libavformat.
+    bool readsSampleTables() const { return mp4_ != nullptr; }
 
 private:
     // Indexes of files opened before, kept while the file is unchanged (its
@@ -52,9 +58,13 @@ private:
     void keepIndex(KeptIndex entry) const;
 
     void openInput();
+    void openMp4();
+    const AVCodecParameters* params() const;
     void openCodec();
+    void takeFormat();
     void buildIndex();
     void settleLastPacket(PacketIndex& index);
+    int decodeLastPacket();
     std::size_t prerollStart(std::size_t packet) const;
     int decodedCount(const AVPacket& packet, int* decoderSkip = nullptr);
     bool oneFrameSize() const;
@@ -89,12 +99,22 @@ private:
     // from a few packets back gives exactly the straight decode's samples.
     bool settles_ = false;
     bool quickSeeks_ = false;
-    bool opened_ = false; // the index is built and the decoder at the start
+    bool opened_ = false;        // the index is built and the decoder at the start
     bool frameSizeHolds_ = true; // the codec's frame size is what a packet decodes to
     int bits_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;
     std::shared_ptr<const PacketIndex> index_; // shared with other decoders of the file
+    // MP4 files of one AAC or ALAC track are read through their own sample
+    // tables instead of libavformat, whose index of a long audiobook takes
+    // hundreds of megabytes; their table is the index.
+    std::unique_ptr<Mp4SampleTable> mp4_;
+    LibavCodecParameters mp4Params_;
+    const PacketTable* table_ = nullptr; // index_ or mp4_
+    // The MP4 file as it was opened: its inode, size and modification time.
+    unsigned long long mp4Inode_ = 0;
+    long long mp4Size_ = -1;
+    long long mp4ModifiedNs_ = 0;
     LibavVorbisParse vorbisParse_; // Vorbis packets' lengths, where the container gives none
 
     std::size_t current_ = 0; // the packet the demuxer delivers next

@@ -15,6 +15,9 @@ extern "C" {
 struct LibavFormatCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
+struct LibavCodecParametersFreer {
+    void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+};
 struct LibavCodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
@@ -33,6 +36,7 @@ struct LibavVorbisParseFreer {
 };
 
 using LibavFormat = std::unique_ptr<AVFormatContext, LibavFormatCloser>;
+using LibavCodecParameters = std::unique_ptr<AVCodecParameters, LibavCodecParametersFreer>;
 using LibavCodec = std::unique_ptr<AVCodecContext, LibavCodecFreer>;
 using LibavPacket = std::unique_ptr<AVPacket, LibavPacketFreer>;
 using LibavFrame = std::unique_ptr<AVFrame, LibavFrameFreer>;

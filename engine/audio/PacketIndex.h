@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/audio/PacketTable.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -10,7 +12,7 @@
 // file's audio. Kept small, as a 30-hour audiobook has millions of packets:
 // 16 bytes a packet, the byte offsets and timestamps stored against a base
 // shared by up to 256 packets, and the rare packets that drop frames apart.
-class PacketIndex {
+class PacketIndex final : public PacketTable {
 public:
     static constexpr long long NoTime = INT64_MIN; // a packet without a timestamp
 
@@ -32,24 +34,24 @@ public:
     // and after any setFrames.
     void place();
 
-    std::size_t size() const { return packets_.size(); }
+    std::size_t size() const override { return packets_.size(); }
     bool empty() const { return packets_.empty(); }
     long long pos(std::size_t packet) const;
     long long pts(std::size_t packet) const;
     int bytes(std::size_t packet) const { return packets_[packet].size; }
-    int frames(std::size_t packet) const { return packets_[packet].frames; }
+    int frames(std::size_t packet) const override { return packets_[packet].frames; }
     // Whether a neighbour starts at the same byte offset (one Ogg page, one
     // Matroska lace).
     bool sharesPos(std::size_t packet) const;
     // Of the packet's decoded frames, [keepFrom, keepTo) are the file's audio.
-    int keepFrom(std::size_t packet) const;
-    int keepTo(std::size_t packet) const;
+    int keepFrom(std::size_t packet) const override;
+    int keepTo(std::size_t packet) const override;
     // The file frame the packet's first kept frame is.
-    long long first(std::size_t packet) const;
+    long long first(std::size_t packet) const override;
     // The last packet starting at or before the file frame: one whose frames
     // are all dropped shares its start with the packet after it.
-    std::size_t packetAt(long long frame) const;
-    long long totalFrames() const { return total_; }
+    std::size_t packetAt(long long frame) const override;
+    long long totalFrames() const override { return total_; }
 
 private:
     struct Block {

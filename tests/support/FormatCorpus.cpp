@@ -1,6 +1,7 @@
 #include "tests/support/FormatCorpus.h"
 
 #include "tests/support/EncoderCorpus.h"
+#include "tests/support/Mp4Rewrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,11 @@ struct Recipe {
     // FFmpeg's AAC encoder fills some bands with noise, which the decoder
     // makes up from a random state that only a decode from the start shares.
     bool randomNoise = false;
+    // Read from its MP4 sample tables, not demuxed by libavformat.
+    bool sampleTables = false;
+    // Rewritten after encoding to list its chunks with 64-bit offsets, as
+    // FFmpeg does only for files past 4 GB.
+    bool wideOffsets = false;
 };
 
 QStringList ffmpeg(const QStringList& codec) {
@@ -60,9 +66,9 @@ const std::vector<Recipe>& recipes() {
         {"lame_cbr32_22050_1", "mp3", 22050, 1, 5.1234, lame({"-b", "32"}), false},
         {"lame_vbr_v6_8000_1", "mp3", 8000, 1, 4.777, lame({"-V", "6"}), false},
         {"ffmpeg_libmp3lame_44100_2", "mp3", 44100, 2, 5.0101, ffmpeg({"-c:a", "libmp3lame", "-b:a", "192k"}), false},
-        {"ffmpeg_aac_nopns_44100_2", "m4a", 44100, 2, 5.2222, ffmpeg({"-c:a", "aac", "-aac_pns", "0"}), false},
-        {"ffmpeg_aac_22050_1", "m4a", 22050, 1, 4.6, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
-        {"ffmpeg_aac_48000_6", "m4a", 48000, 6, 4.3, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_aac_nopns_44100_2", "m4a", 44100, 2, 5.2222, ffmpeg({"-c:a", "aac", "-aac_pns", "0"}), false, Own::None, false, true},
+        {"ffmpeg_aac_22050_1", "m4a", 22050, 1, 4.6, ffmpeg({"-c:a", "aac"}), false, Own::None, true, true},
+        {"ffmpeg_aac_48000_6", "m4a", 48000, 6, 4.3, ffmpeg({"-c:a", "aac"}), false, Own::None, true, true},
         {"ffmpeg_flac_96000_2", "flac", 96000, 2, 4.1111, ffmpeg({"-c:a", "flac"}), true, Own::Flac},
         {"ffmpeg_flac_ogg_44100_2", "oga", 44100, 2, 4.5, ffmpeg({"-c:a", "flac"}), true, Own::Flac},
         {"ffmpeg_libopus_48000_2", "opus", 48000, 2, 5.0033, ffmpeg({"-c:a", "libopus"}), false, Own::Opusdec},
@@ -80,13 +86,26 @@ const std::vector<Recipe>& recipes() {
         {"sox_aiff_44100_2", "aiff", 44100, 2, 4.2, sox({}), true},
         {"sox_aiff24_8000_1", "aiff", 8000, 1, 3.9, sox({"-b", "24"}), true},
         // The containers FFmpeg writes, each codec as people have it.
-        {"ffmpeg_aac_44100_2", "m4a", 44100, 2, 4.8, ffmpeg({"-c:a", "aac"}), false, Own::None, true},
+        {"ffmpeg_aac_44100_2", "m4a", 44100, 2, 4.8, ffmpeg({"-c:a", "aac"}), false, Own::None, true, true},
         // AAC and ALAC made from an Ogg Vorbis download: the MP4 times their
         // frames unevenly (1472, 576 ...), though each decodes to 1024
         // (4096) frames.
-        {"ffmpeg_aac_from_ogg_44100_2", "m4a", 44100, 2, 4.7, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a aac '%out'"}, false, Own::None, true},
-        {"ffmpeg_alac_44100_2", "m4a", 44100, 2, 4.6, ffmpeg({"-c:a", "alac"}), true},
-        {"ffmpeg_alac_from_ogg_44100_2", "m4a", 44100, 2, 4.5, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a alac '%out'"}, true},
+        {"ffmpeg_aac_from_ogg_44100_2", "m4a", 44100, 2, 4.7, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a aac '%out'"}, false, Own::None, true, true},
+        {"ffmpeg_alac_44100_2", "m4a", 44100, 2, 4.6, ffmpeg({"-c:a", "alac"}), true, Own::None, false, true},
+        {"ffmpeg_alac_from_ogg_44100_2", "m4a", 44100, 2, 4.5, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a libvorbis -f ogg - | ffmpeg -nostdin -v error -y -i - -c:a alac '%out'"}, true, Own::None, false, true},
+        // Audio that starts before the edit list's start, which then drops
+        // two whole packets and part of the third.
+        {"ffmpeg_aac_odd_edit_44100_2", "m4a", 44100, 2, 4.4, {"ffmpeg", "-nostdin", "-v", "error", "-y", "-itsoffset", "-0.0371", "-i", "%in", "-c:a", "aac", "%out"}, false, Own::None, true, true},
+        // ALAC whose edit list starts within the first packet, its chunks
+        // listed with 64-bit offsets.
+        {"ffmpeg_alac_co64_48000_1", "m4a", 48000, 1, 3.9, {"ffmpeg", "-nostdin", "-v", "error", "-y", "-itsoffset", "-0.0123", "-i", "%in", "-c:a", "alac", "%out"}, true, Own::None, false, true, true},
+        // Fragments, which the sample tables do not list: left to libavformat.
+        {"ffmpeg_aac_fragmented_44100_2", "m4a", 44100, 2, 4.1, ffmpeg({"-c:a", "aac", "-movflags", "frag_keyframe+empty_moov", "-frag_duration", "1000000"}), false, Own::None, true, false},
+        // GStreamer's MP4 writer.
+        {"gstreamer_aac_mp4_44100_2", "m4a", 44100, 2, 4.2, {"sh", "-c", "ffmpeg -nostdin -v error -i '%in' -c:a aac -f adts - | gst-launch-1.0 -q fdsrc ! aacparse ! mp4mux ! filesink location='%out'"}, false, Own::None, true, true},
+        // Ten minutes of packets, more than a window of the sample tables
+        // holds: a short recording repeated by stream copy.
+        {"ffmpeg_aac_long_8000_1", "m4a", 8000, 1, 5.0, {"sh", "-c", "ffmpeg -nostdin -v error -y -i '%in' -c:a aac '%out.one.m4a' && ffmpeg -nostdin -v error -y -stream_loop 119 -i '%out.one.m4a' -c copy '%out' && rm '%out.one.m4a'"}, false, Own::None, true, true},
         {"ffmpeg_wmav2_44100_2", "wma", 44100, 2, 4.7, ffmpeg({"-c:a", "wmav2"}), false, Own::None, true},
         {"ffmpeg_vorbis_mka_44100_2", "mka", 44100, 2, 4.9, ffmpeg({"-c:a", "libvorbis"}), false},
         {"ffmpeg_opus_webm_48000_2", "webm", 48000, 2, 4.5, ffmpeg({"-c:a", "libopus"}), false, Own::None, true},
@@ -162,6 +181,8 @@ QString makeFile(const Recipe& recipe, const QDir& folder, double seconds) {
         a.replace(QLatin1String("%in"), source).replace(QLatin1String("%out"), out);
     EncoderCorpus::Run(recipe.command.front(), arguments);
     QFile::remove(source);
+    if (recipe.wideOffsets)
+        Mp4Rewrite::WideOffsets(out, 4096);
     return out;
 }
 
@@ -193,6 +214,7 @@ FormatCorpus::FormatCorpus() {
         file.name = QString::fromLatin1(recipe.name);
         file.lossless = recipe.lossless;
         file.randomNoise = recipe.randomNoise;
+        file.sampleTables = recipe.sampleTables;
         file.skipped = missingPrograms(recipe);
         if (!file.skipped.isEmpty()) {
             files_.push_back(std::move(file));

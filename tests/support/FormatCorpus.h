@@ -26,6 +26,9 @@ public:
         // Its decoder carries random state through the whole stream (made-up
         // noise, dither): quick seeks match only roughly.
         bool randomNoise = false;
+        // An MP4 file read from its own sample tables, not through
+        // libavformat's index.
+        bool sampleTables = false;
         DecodedAudio reference; // FFmpeg's full decode
         // What the format's own decoder delivers, as 16-bit samples read
         // back; empty when the format has none here.

@@ -46,24 +46,27 @@ struct LinkScan {
     bool started = false;
     long sequence = 0;         // of the last page
     std::int64_t granule = -1; // of the last page
-    bool ended = false;        // the final page was seen
-    // The block of the packet still running on from the last page: -1 when
-    // it cannot be told, kNone when no packet runs on.
+    bool ended = false;        // the last page ends the stream
+    bool gap = false;          // pages were lost since the last positioned page
+    // The block of the packet still running on from the last page, kNone
+    // when no packet runs on, and whether it is the first audio packet to
+    // start after the headers.
     long running = kNone;
+    bool runningFirst = false;
     bool dropping = false;         // a packet whose start was lost runs on
-    bool begun = false;            // a packet has started in the link's audio
     std::int64_t runningBytes = 0; // of the packet running on
-    long block = -1;               // of the last audio packet; -1 after a gap
+    long block = -1;               // of the last audio packet; -1 before the first
+    bool lastAudio = false;        // the last packet completed on the page is audio
     // Frames of the packets completed since the last positioned page (or
-    // the link's start), whether that count is whole (no gap since), and
-    // what the last of them yielded.
+    // the link's start), and what the last of them yielded.
     std::int64_t frames = 0;
-    bool counted = true;
     std::int64_t lastFrames = 0;
     bool positioned = false;
     std::int64_t position = 0; // granule of the last positioned page
-    std::int64_t end = 0;      // where that page ends
     std::int64_t decoded = 0;  // frames decoded up to that page's end
+    // Frames decoded up to the end of the first audio packet that starts
+    // after the header pages; -1 before it.
+    std::int64_t lead = -1;
     // libvorbis forgets its position at the link's start and at every packet
     // that is no audio (an encoder that repeats its headers inside the
     // stream): the next position it is given is then taken as a stream's
@@ -73,22 +76,16 @@ struct LinkScan {
     bool unplaced = true;
     std::int64_t sinceUnplaced = -1;
 
-    void lose() {
-        counted = false;
-        block = -1;
-    }
     void complete(long packetBlock) {
+        lastAudio = packetBlock != kEmpty;
         if (packetBlock == kEmpty) {
             // No audio: it leaves the lapping alone, not the position.
             unplaced = true;
             sinceUnplaced = -1;
             return;
         }
-        if (packetBlock < 0) {
-            lose();
-            return;
-        }
         // The first packet only primes the lapping and yields nothing.
+        // After a gap the next one laps on with the last one decoded.
         lastFrames = block >= 0 ? block / 4 + packetBlock / 4 : 0;
         frames += lastFrames;
         block = packetBlock;
@@ -96,7 +93,7 @@ struct LinkScan {
             sinceUnplaced = sinceUnplaced < 0 ? 0 : sinceUnplaced + lastFrames;
     }
     // Frames decoded to the end of the link as it stands.
-    std::int64_t total() const { return decoded + (!ended && counted ? frames : 0); }
+    std::int64_t total() const { return decoded + (!ended ? frames : 0); }
 };
 
 // The block size of the audio packet whose first `bytes` (of its first
@@ -114,34 +111,29 @@ long blockAt(vorbis_info& info, unsigned char* data, long bytes) {
     return block > 0 ? block : kEmpty;
 }
 
-// Follows the packets across one page of the link: each lacing value below
-// 255 ends a packet. Only the first bytes of a packet are looked at, so a
-// packet of any size costs nothing to follow. False for a packet too large
-// to be real.
-bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
+// Follows the packets across one page of the link as libogg hands them
+// out: each lacing value below 255 ends a packet. Only the first bytes of a
+// packet are looked at, so a packet of any size costs nothing to follow.
+// `afterHeaders` says the page starts after the header pages. False for a
+// packet too large to be real.
+bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info, bool afterHeaders) {
     const int segments = page.header[26];
     const unsigned char* lacing = page.header + 27;
-    bool inPacket = false;
-    long block = kNone;
-    if (ogg_page_continued(&page)) {
-        if (scan.running != kNone) {
-            inPacket = true;
-            block = scan.running;
-        } else {
-            scan.dropping = true;
-        }
-    } else if (scan.running != kNone || scan.dropping) {
-        scan.dropping = false;
-        scan.lose(); // a packet never finished
-    }
-    if (!ogg_page_continued(&page))
+    // A page that continues no packet still continues one left unfinished;
+    // the end of a packet whose start was lost is dropped.
+    bool inPacket = scan.running != kNone;
+    long block = scan.running;
+    bool first = scan.runningFirst;
+    scan.dropping = ogg_page_continued(&page) && !inPacket;
+    if (!inPacket)
         scan.runningBytes = 0;
+    scan.lastAudio = false;
     long at = 0;
     for (int i = 0; i < segments; ++i) {
         if (!inPacket && !scan.dropping) {
             inPacket = true;
-            scan.begun = true;
             block = blockAt(info, page.body + at, lacing[i]);
+            first = afterHeaders && scan.lead < 0 && block != kEmpty;
         }
         at += lacing[i];
         scan.runningBytes += lacing[i];
@@ -152,17 +144,15 @@ bool followPackets(LinkScan& scan, const ogg_page& page, vorbis_info& info) {
         scan.runningBytes = 0;
         if (scan.dropping) {
             scan.dropping = false;
-            // A packet begun on the page that ends the headers (some
-            // muxers put audio there) is no loss: decoding starts after it,
-            // as it starts after the headers.
-            if (scan.begun)
-                scan.lose();
         } else {
             scan.complete(block);
+            if (first)
+                scan.lead = (scan.positioned ? scan.decoded : 0) + scan.frames;
         }
         inPacket = false;
     }
-    scan.running = inPacket ? block : kNone;
+    scan.running = inPacket && !scan.dropping ? block : kNone;
+    scan.runningFirst = inPacket && first;
     return true;
 }
 
@@ -174,9 +164,6 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     };
     const int links = file.links;
     links_.resize(static_cast<size_t>(links));
-    // A frame takes at least one byte of a packet, and one packet gives at
-    // most half a long block.
-    std::vector<std::int64_t> framesPerByte(static_cast<size_t>(links));
     // Where vorbisfile's own numbering starts each link: it adds up the
     // lengths it measured from the links' positions.
     std::vector<std::int64_t> told(static_cast<size_t>(links));
@@ -186,9 +173,7 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     for (int i = 0; i < links; ++i) {
         Link& link = links_[static_cast<size_t>(i)];
         link.begin = file.offsets[i];
-        link.audio = file.dataoffsets[i];
-        framesPerByte[static_cast<size_t>(i)] = vorbis_info_blocksize(&file.vi[i], 1) / 2;
-        if (link.audio < 0 || framesPerByte[static_cast<size_t>(i)] <= 0)
+        if (file.dataoffsets[i] < 0 || vorbis_info_blocksize(&file.vi[i], 1) <= 0)
             damaged();
         if (i > 0)
             told[static_cast<size_t>(i)] = bounded(told[static_cast<size_t>(i) - 1] +
@@ -203,16 +188,32 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
     int current = 0;
     LinkScan scan;
     std::int64_t points = 0;
-    std::size_t unplacedGaps = 0; // gaps waiting for the positioned page after them
     const auto closeLink = [&] {
         Link& link = links_[static_cast<size_t>(current)];
-        link.frames = scan.total();
+        // vorbisfile opens a file at the first page after the headers of
+        // its first link, where the first packet that starts primes the
+        // decoder, and decodes every later link from its first page on. The
+        // first link is decoded from its first page too, and what comes out
+        // up to that packet (audio some muxers put on the last header page)
+        // is left out. Where that page is lost and the next one ends the
+        // stream, vorbisfile gives nothing (it cannot start on such a page);
+        // decoded from the first page, what that page holds is read.
+        if (current == 0 && scan.lead > 0) {
+            link.lead = scan.lead;
+            for (Point& point : link.points) {
+                point.frame -= link.lead;
+                point.shift += link.lead;
+            }
+        }
+        link.frames = std::max<std::int64_t>(scan.total() - link.lead, 0);
         if (current + 1 < links)
             links_[static_cast<size_t>(current) + 1].startFrame = link.startFrame + link.frames;
     };
     for (;;) {
         const long found = ogg_sync_pageseek(sync.get(), &page);
         if (found < 0) {
+            // Bytes that are no page, or a page that fails its checksum:
+            // libogg passes over them.
             at -= found;
             continue;
         }
@@ -244,8 +245,8 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
             scan = LinkScan();
         }
         const auto c = static_cast<size_t>(current);
-        // Pages of headers hold no audio, and other streams none of ours.
-        if (ogg_page_serialno(&page) != file.serialnos[current] || start < links_[c].audio)
+        // Other streams hold none of our audio.
+        if (ogg_page_serialno(&page) != file.serialnos[current])
             continue;
         const std::int64_t granule =
             ogg_page_granulepos(&page) == -1 ? -1 : bounded(ogg_page_granulepos(&page));
@@ -256,84 +257,69 @@ OggPageIndex::OggPageIndex(const OggFileView& view, OggVorbis_File& file, const 
             repeated_.push_back({start, at});
             continue;
         }
-        // Audio after the stream's end belongs nowhere.
-        if (scan.ended)
-            damaged();
-        // Pages missing in between take their packets with them.
+        // Pages missing in between (lost, or failing their checksum) take
+        // the packets on them with them; decoding laps on from the last
+        // packet before the gap to the first whole one after it, as
+        // vorbisfile does.
         if (scan.started && sequence != scan.sequence + 1) {
-            scan.lose();
             scan.running = kNone;
             scan.dropping = false;
-            afterGaps_.push_back({start, 0});
+            scan.gap = true;
         }
         scan.started = true;
         scan.sequence = sequence;
         scan.granule = granule;
+        // Pages of the stream may follow a page that ends it: vorbisfile
+        // decodes them, each end trimming its last packet.
         const bool final = ogg_page_eos(&page) != 0;
-        if (final)
-            scan.ended = true;
-        if (!followPackets(scan, page, file.vi[current]))
+        scan.ended = final;
+        if (!followPackets(scan, page, file.vi[current],
+                           current == 0 && start >= file.dataoffsets[0]))
             damaged();
-        if (granule == -1)
+        // A position reaches libvorbis with the audio packet it ends.
+        if (granule == -1 || !scan.lastAudio)
             continue;
+        // Positions going back across a gap: audio from elsewhere in the
+        // stream, copied in.
+        if (scan.gap && scan.positioned && granule <= scan.position)
+            damaged();
         // libvorbis trims the last packet of the page that gives it its
         // position (at the link's start, or after a packet that is no audio)
         // when the page claims fewer frames than it counted (audio trimmed at
-        // the start, or the end of a stream of one page), and the final
-        // page's last packet when that page ends short. Everywhere else it
-        // believes the packets.
+        // the start, or the end of a stream of one page), and the last packet
+        // of a page that ends the stream when that page ends short. Everywhere
+        // else it believes the packets.
         const auto trim = [&](std::int64_t counted, std::int64_t claimed) {
             return std::clamp<std::int64_t>(counted - claimed, 0, scan.lastFrames);
         };
-        std::int64_t decoded = 0;
-        if (scan.counted) {
-            const std::int64_t before = scan.positioned ? scan.decoded : 0;
-            if (scan.unplaced && scan.sinceUnplaced >= 0) {
-                decoded = before + scan.frames - trim(scan.sinceUnplaced, granule);
-                scan.unplaced = false;
-            } else if (final && !scan.unplaced) {
-                decoded = before + scan.frames - trim(scan.frames, granule - scan.position);
-            } else {
-                decoded = before + scan.frames;
-            }
-        } else if (!scan.positioned) {
-            // Pages lost before the first position: it is all there is.
-            decoded = std::max<std::int64_t>(0, granule - bounded(file.pcmlengths[2 * current]));
+        const std::int64_t before = scan.positioned ? scan.decoded : 0;
+        std::int64_t decoded = before + scan.frames;
+        if (scan.unplaced && scan.sinceUnplaced >= 0) {
+            decoded -= trim(scan.sinceUnplaced, granule);
             scan.unplaced = false;
-        } else {
-            // vorbisfile cannot start decoding on a final page, so after a
-            // gap its audio has no place it could be put. Otherwise the
-            // positions on either side measure what was lost, and no more
-            // than the bytes between can hold.
-            const std::int64_t step = granule - scan.position;
-            if (final || step <= 0 || step > (at - scan.end) * framesPerByte[c])
-                damaged();
-            decoded = scan.decoded + step;
-            scan.unplaced = false;
+        } else if (final && !scan.unplaced) {
+            decoded -= trim(scan.frames, granule - scan.position);
         }
         Link& link = links_[c];
-        const std::int64_t shift =
-            std::max<std::int64_t>(granule - bounded(file.pcmlengths[2 * current]), 0) + told[c] -
-            (link.startFrame + decoded);
-        for (; unplacedGaps < afterGaps_.size(); ++unplacedGaps)
-            afterGaps_[unplacedGaps].shift = shift;
-        if (link.points.empty() || decoded > link.points.back().frame) {
+        // vorbisfile cannot start decoding on a page that ends the stream:
+        // it drops that page's packets and misplaces what follows.
+        if (!final && (link.points.empty() || decoded > link.points.back().frame)) {
             // No real file comes near this many pages; the index stays small.
             if (++points > kMaxPoints)
                 damaged();
+            const std::int64_t shift =
+                std::max<std::int64_t>(granule - bounded(file.pcmlengths[2 * current]), 0) +
+                told[c] - (link.startFrame + decoded);
             link.points.push_back({start, decoded, shift});
         }
         scan.positioned = true;
         scan.position = granule;
-        scan.end = at;
         scan.decoded = decoded;
         scan.frames = 0;
-        scan.counted = true;
+        scan.gap = false;
     }
     if (links > 0)
         closeLink();
-    // A gap no positioned page follows leaves nothing to restart at.
-    afterGaps_.resize(unplacedGaps);
 }
 
 std::int64_t OggPageIndex::totalFrames() const {
@@ -356,7 +342,7 @@ std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t
     // starts with the second packet that begins on it, so the frame may lie
     // before that; earlier pages start earlier, and on pages holding less
     // than a packet each it takes a few. From a link's first page decoding
-    // starts at the link's first frame, always early enough.
+    // starts before the link's first frame, always early enough.
     const auto after = std::lower_bound(
         l.points.begin(), l.points.end(), local,
         [](const Point& point, std::int64_t value) { return point.frame < value; });
@@ -371,21 +357,7 @@ std::vector<OggPageIndex::Start> OggPageIndex::seekStarts(int link, std::int64_t
         }
     // Far from the start that many pages always suffice; decoding from the
     // start there would only mean the file is no longer the one indexed.
-    // A straight decode of the file starts after the first link's header
-    // pages, and leaves out audio a muxer put on the last of them; a
-    // later link is decoded from its first page on.
     if (at - kSeekCandidates < 1)
-        starts.push_back({l.begin, l.startFrame, 0, true});
+        starts.push_back({l.begin, l.startFrame - l.lead, 0, true});
     return starts;
-}
-
-OggPageIndex::Restart OggPageIndex::restartPoint(std::int64_t end) const {
-    // A gap is noticed once the page after it has been read; vorbisfile may
-    // have read on a little further.
-    const auto after =
-        std::lower_bound(afterGaps_.begin(), afterGaps_.end(), end,
-                         [](const Gap& gap, std::int64_t value) { return gap.offset < value; });
-    if (after == afterGaps_.begin())
-        return {};
-    return {(after - 1)->offset, (after - 1)->shift};
 }

@@ -11,21 +11,22 @@ struct OggVorbis_File;
 
 // Every audio page of an opened Vorbis file, read once with libogg: where it
 // starts and at which frame its audio ends. Frames are counted the way
-// libvorbis delivers them when a file is decoded from its start: every
-// packet yields what its block sizes say, whatever the pages' granule
-// positions claim. Muxers differ in the positions they write (some run ahead
-// of the packets, some start below zero), and decoders play the packets all
-// the same; positions only trim the first and the last page, and measure
-// audio lost to a gap in the pages. Seeking is then served from the frames
-// counted here, translated to vorbisfile's own numbering page by page.
+// libvorbis delivers them when vorbisfile decodes a file from its start
+// (as oggdec does): every packet yields what its block sizes say, whatever
+// the pages' granule positions claim. Muxers differ in the positions they
+// write (some run ahead of the packets, some start below zero), and decoders
+// play the packets all the same; positions only trim the first page and
+// pages that end the stream. Packets lost with pages that are missing or fail
+// their checksum are left out, and decoding laps on across the gap. Seeking
+// is then served from the frames counted here, translated to vorbisfile's own
+// numbering page by page.
 class OggPageIndex {
 public:
     // Reads `view` up to the end vorbisfile measured. Throws Error naming
     // `path` when the pages cannot be placed on one timeline: pages lost to
-    // damage whose neighbours' positions go back or further than the bytes
-    // between can hold, a page after the end of its stream, or a packet too
-    // large to be real. A page repeated whole right after itself is passed
-    // over and listed.
+    // damage whose neighbours' positions go back, or a packet too large to be
+    // real. A page repeated whole right after itself is passed over and
+    // listed.
     OggPageIndex(const OggFileView& view, OggVorbis_File& file, const QString& path);
 
     // Pages that repeat the one before them, which decoding must not see:
@@ -40,7 +41,8 @@ public:
     // tries them in turn. Decoding from `offset` gives no frame before
     // `earliest`; vorbisfile's position right after the seek, less `shift`,
     // is the frame decoding starts at, except from a link's first page
-    // (`linkStart`), where it starts at `earliest`.
+    // (`linkStart`), where it starts at `earliest`, which may lie before the
+    // link's first frame.
     struct Start {
         std::int64_t offset = 0;
         std::int64_t earliest = 0;
@@ -48,15 +50,6 @@ public:
         bool linkStart = false;
     };
     std::vector<Start> seekStarts(int link, std::int64_t frame) const;
-    // Where decoding starts afresh after a gap in the pages noticed with
-    // the file read up to `end`: the last page before `end` that follows
-    // pages lost (offset -1 when there is none), and the shift to apply to
-    // vorbisfile's position after seeking there.
-    struct Restart {
-        std::int64_t offset = -1;
-        std::int64_t shift = 0;
-    };
-    Restart restartPoint(std::int64_t end) const;
     // The link `frame` belongs to.
     int linkOf(std::int64_t frame) const;
     // Frames of a link, where it starts, and frames of the file.
@@ -72,17 +65,12 @@ private:
     };
     struct Link {
         std::int64_t begin = 0;      // offset of the first page of the link
-        std::int64_t audio = 0;      // offset of the first audio page
+        std::int64_t lead = 0;       // frames decoded from there before its first
         std::int64_t startFrame = 0; // the first frame in the file's count
         std::int64_t frames = 0;
         std::vector<Point> points;
     };
-    struct Gap {
-        std::int64_t offset = 0; // of the page after the pages lost
-        std::int64_t shift = 0;  // of the positioned page decoding places first
-    };
 
     std::vector<Link> links_;
-    std::vector<Gap> afterGaps_;
     std::vector<OggFileView::Range> repeated_;
 };

@@ -23,8 +23,6 @@ constexpr long kMaxRate = 192000;
 constexpr int kMaxChannels = 8;
 // Beyond this vorbisfile's position comes from positions that are damage.
 constexpr long long kMaxTold = 1LL << 61;
-// Gaps in a row one read steps over before the rest is taken as lost.
-constexpr int kMaxGaps = 1000;
 
 QString reasonFor(int code) {
     switch (code) {
@@ -184,7 +182,6 @@ void VorbisDecoder::seek(long long frame) {
     heldFrames_ = 0;
     heldRate_ = rate_;
     heldChannels_ = channels_;
-    restartedAt_ = -1;
     if (next_ >= decodedFrames_)
         return;
     // vorbisfile's own seek bisects on the positions pages claim and can go
@@ -200,6 +197,8 @@ void VorbisDecoder::seek(long long frame) {
         link_ = link;
         // Finding no position on the way, vorbisfile answers its own idea
         // of the file's length; a position below zero it answers as zero.
+        // From a link's first page frames before the link's first are
+        // decoded and dropped.
         if (start.linkStart) {
             at_ = start.earliest;
             return;
@@ -220,19 +219,6 @@ void VorbisDecoder::rawSeek(long long offset) {
     told_ = ov_pcm_tell(file_.get());
 }
 
-void VorbisDecoder::restartAfterGap() {
-    // After a gap vorbisfile decodes on with the state of the audio before
-    // it. Starting afresh at the page after the gap places every frame where
-    // it belongs.
-    const OggPageIndex::Restart restart = pages_->restartPoint(ov_raw_tell(file_.get()));
-    if (restart.offset <= restartedAt_)
-        return;
-    restartedAt_ = restart.offset;
-    rawSeek(restart.offset);
-    if (told_ >= 0 && told_ <= kMaxTold)
-        at_ = told_ - restart.shift;
-}
-
 void VorbisDecoder::failReading(const QString& reason) const {
     throw Error(QStringLiteral("Cannot read %1 at second %2: %3")
                     .arg(path_)
@@ -249,7 +235,7 @@ VorbisDecoder::Chunk VorbisDecoder::deliver(float** planes, int frames) {
 }
 
 VorbisDecoder::Chunk VorbisDecoder::read(int maxFrames) {
-    for (int gaps = 0;;) {
+    for (;;) {
         const long long left = decodedFrames_ - next_;
         if (left <= 0 || maxFrames <= 0)
             return Chunk{};
@@ -272,12 +258,9 @@ VorbisDecoder::Chunk VorbisDecoder::read(int maxFrames) {
         int link = 0;
         float** planes = nullptr;
         const long got = ov_read_float(file_.get(), &planes, most, &link);
-        if (got == OV_HOLE) {
-            if (++gaps >= kMaxGaps)
-                failReading(reasonFor(OV_HOLE));
-            restartAfterGap();
+        // Pages lost: decoding laps on across the gap, as oggdec's does.
+        if (got == OV_HOLE)
             continue;
-        }
         if (got < 0)
             failReading(reasonFor(static_cast<int>(got)));
         if (got == 0)
@@ -297,9 +280,9 @@ VorbisDecoder::Chunk VorbisDecoder::read(int maxFrames) {
         heldOffset_ = 0;
         heldRate_ = info ? static_cast<int>(info->rate) : rate_;
         heldChannels_ = info ? info->channels : channels_;
-        // Where these frames lie decides what is delivered: a gap before
-        // them is silence, frames before the position reached are repeated
-        // or lead up to a seek target.
+        // Where these frames lie decides what is delivered: a link that
+        // delivered less than indexed leaves silence, frames before the
+        // position reached lead up to a seek target.
         if (start > next_) {
             silence_ = start - next_;
         } else if (start < next_) {

@@ -15,9 +15,9 @@ struct OggVorbis_File;
 // decodes from its start to its end. Positions are frames of the file in the
 // first link's rate: a later link of a chained file in another rate counts as
 // many frames as it lasts at that rate, while `read` delivers it as it is.
-// Audio lost to damage comes out as silence, audio repeated by damage is
-// dropped, and audio that stops before the file's length is an error rather
-// than an early end.
+// Audio lost to damage is left out, as oggdec leaves it out; a page repeated
+// right after itself is dropped, and audio that stops before the file's
+// length is an error rather than an early end.
 class VorbisDecoder final : public AudioDecoder {
 public:
     // Throws Error naming the file and the reason when it cannot be decoded,
@@ -50,7 +50,6 @@ private:
     // link in its own rate.
     long long toDecoded(long long frame) const;
     long long toFrames(long long decoded) const;
-    void restartAfterGap();
     Chunk deliver(float** planes, int frames);
     [[noreturn]] void failReading(const QString& reason) const;
 
@@ -70,15 +69,14 @@ private:
     long long next_ = 0;    // the frame the next delivered one is
     long long at_ = 0;      // the frame vorbisfile delivers next
     int link_ = 0;          // the link vorbisfile is in
-    long long silence_ = 0; // frames of a gap still to deliver
+    long long silence_ = 0; // frames missing from a link still to deliver
     // Decoded frames not yet delivered, still owned by vorbisfile.
     float** held_ = nullptr;
     int heldFrames_ = 0;
     int heldOffset_ = 0;
     int heldRate_ = 0;
     int heldChannels_ = 0;
-    long long restartedAt_ = -1; // the page decoding last started afresh at
-    long long told_ = 0;         // vorbisfile's number for the next frame
+    long long told_ = 0; // vorbisfile's number for the next frame
     std::vector<float*> view_;
     std::vector<float> zeros_;
 };

@@ -11,12 +11,16 @@
 // Where the audio packets of an Ogg Vorbis file lie and which frames each one
 // yields, read once from the Ogg pages without decoding anything. Positions
 // count frames the way vorbisfile does: across all links of a chained file,
-// each link starting at the frame its granule positions put first.
+// each link starting at the frame its granule positions put first. Packets
+// are those vorbisfile decodes from the file's start (as oggdec does): none
+// that start on the first link's header pages, none lost with pages missing
+// or failing their checksum, and those of pages after one that ends the
+// stream.
 class VorbisPacketIndex {
 public:
     struct Packet {
         std::int64_t page = 0;    // file offset of the page the packet starts on
-        std::int64_t granule = 0; // the link's granule position at its end
+        std::int64_t granule = 0; // where its output ends, as granule positions count
         int blocksize = 0;
         int bytes = 0;
         int ordinal = 0; // packets that start before it on the same page
@@ -39,8 +43,8 @@ public:
     };
 
     // Throws Error when the file cannot be read. A file that is no Ogg Vorbis,
-    // or whose pages or granule positions are damaged, gives an index whose
-    // `problem()` says so.
+    // or whose pages or granule positions cannot be followed, gives an index
+    // whose `problem()` says so.
     explicit VorbisPacketIndex(const QString& path);
 
     const QString& path() const { return path_; }

@@ -114,7 +114,7 @@ public:
         for (;;) {
             const int result = ogg_stream_packetout(stream_.get(), &packet);
             if (result < 0)
-                fail(QStringLiteral("pages are missing"));
+                continue; // pages lost, left out of the index too
             if (result == 1) {
                 if (skip_ > 0) {
                     --skip_;
@@ -144,7 +144,7 @@ private:
             if (result == 1)
                 return;
             if (result < 0)
-                fail(QStringLiteral("damaged pages"));
+                continue; // bytes that are no page, passed over as by the index
             char* buffer = ogg_sync_buffer(sync_.get(), ChunkSize);
             const qint64 got = buffer ? file_.read(buffer, ChunkSize) : -1;
             if (got < 0)
@@ -204,6 +204,11 @@ QString VorbisStreamCutter::plan(std::int64_t begin, std::int64_t end,
         // cannot be told.
         if (span.last == span.first + 1 && span.from > p[span.first].granule)
             return QStringLiteral("shorter than one packet");
+        // A packet trimmed by a page that ends the stream, with pages after
+        // it, can only end a piece: its copy would play whole.
+        for (std::size_t j = span.first + 1; j < span.last; ++j)
+            if (p[j].granule != p[j - 1].granule + (p[j - 1].blocksize + p[j].blocksize) / 4)
+                return QStringLiteral("positions differ from the audio");
         // The first audio page must end with the packet after the overlap,
         // which libogg's 255 segments per page can prevent.
         const int rest = lacingValues(p[span.first]) % MaxSegments;

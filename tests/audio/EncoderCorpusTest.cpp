@@ -1,5 +1,5 @@
 // Ogg Vorbis files written by other programs (every Vorbis encoder Debian
-// ships, and two odd files of our own) opened, read, sought and cut by the
+// ships, and odd files of our own) opened, read, sought and cut by the
 // program, and compared with what libvorbisfile decodes from them.
 #include "tests/support/EncoderCorpus.h"
 #include "engine/SplitRun.h"

@@ -219,13 +219,15 @@ TEST_F(VorbisStreamCutterTest, SaysWhatCannotBeCopied) {
     tagged.close();
     EXPECT_EQ(VorbisStreamCutter(path("tagged.ogg")).obstacle(0, 1000), QString());
 
-    // A few flipped bytes inside the stream: pages fail their checksum.
+    // A few flipped bytes inside the stream: a page fails its checksum, and
+    // is passed over as libogg passes over it (the encoder corpus compares
+    // such copies with oggdec's decoding).
     for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i)
         bytes[i] = static_cast<char>(~bytes[i]);
     file.seek(0);
     file.write(bytes);
     file.close();
-    EXPECT_EQ(VorbisStreamCutter(source).obstacle(0, 1000), "damaged source");
+    EXPECT_EQ(VorbisStreamCutter(source).obstacle(0, 1000), QString());
 
     QFile garbage(path("garbage.ogg"));
     garbage.open(QIODevice::WriteOnly);

@@ -19,7 +19,13 @@
 
 namespace {
 
-enum class Made { ByCommands, Chained, NegativeGranule, RepeatedHeaders };
+enum class Made { ByCommands, Chained, NegativeGranule };
+
+// Rewrites of oggenc's file into patterns of real files, defined below.
+void repeatHeaders(const QString& path);
+void shareHeaderPage(const QString& path);
+void breakChecksum(const QString& path);
+void addPagesAfterTheEnd(const QString& path);
 
 // One corpus file. Its commands run in order; in their arguments "%in" is
 // the source WAV, "%out" the Ogg file, "%tmp" an Ogg file in between.
@@ -30,6 +36,7 @@ struct Recipe {
     double seconds; // of the source; some encoders pad it
     std::vector<QStringList> commands;
     Made made = Made::ByCommands;
+    void (*rewrite)(const QString& path) = nullptr; // after the commands
 };
 
 QStringList ffmpeg(const QString& input, const QStringList& codec) {
@@ -77,8 +84,13 @@ const std::vector<Recipe>& recipes() {
         {"gstreamer_22050_1", 22050, 1, 6.1, {Gstreamer}},
         {"fixture_chained_22050_1_48000_2", 22050, 1, 7.0, {}, Made::Chained},
         {"fixture_negative_granule_44100_2", 44100, 2, 6.5, {}, Made::NegativeGranule},
-        // oggenc's file with its headers written again inside the audio.
-        {"repeated_headers_44100_2", 44100, 2, 6.7, {oggenc({})}, Made::RepeatedHeaders},
+        // oggenc's file rewritten into patterns of real files: its headers
+        // again inside the audio, audio on the last header page, a page that
+        // fails its checksum, pages after the end of the stream.
+        {"repeated_headers_44100_2", 44100, 2, 6.7, {oggenc({})}, Made::ByCommands, repeatHeaders},
+        {"shared_header_page_44100_2", 44100, 2, 6.4, {oggenc({})}, Made::ByCommands, shareHeaderPage},
+        {"bad_checksum_44100_2", 44100, 2, 6.6, {oggenc({})}, Made::ByCommands, breakChecksum},
+        {"pages_after_the_end_44100_2", 44100, 2, 6.3, {oggenc({})}, Made::ByCommands, addPagesAfterTheEnd},
     };
     return all;
 }
@@ -334,6 +346,52 @@ void repeatHeaders(const QString& path) {
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
+// lincity-ng's music: the page that ends the headers carries the first audio
+// packets and the start of one more, which runs on. oggdec starts after
+// that page, with the first packet that starts after it.
+void shareHeaderPage(const QString& path) {
+    OggPages pages(path);
+    const int audio = pages.firstAudioPage();
+    int next = audio + 1;
+    while (next + 2 < static_cast<int>(pages.pages.size()) &&
+           !OggPages::startsWithLongPacket(pages.pages[static_cast<size_t>(next)]))
+        ++next;
+    pages.splitFirstPacket(next);
+    pages.join(audio - 1, next);
+    pages.write(path);
+}
+
+// A page in the middle whose checksum fails: libogg passes over it, and
+// oggdec decodes on without it.
+void breakChecksum(const QString& path) {
+    const OggPages pages(path);
+    qsizetype at = 0;
+    for (size_t i = 0; i <= pages.pages.size() / 2; ++i)
+        at += pages.pages[i].size();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        throw std::runtime_error("cannot change " + path.toStdString());
+    QByteArray bytes = file.readAll();
+    bytes[at - 10] = static_cast<char>(bytes[at - 10] ^ 0x5a);
+    file.seek(0);
+    file.write(bytes);
+}
+
+// wesnoth's northerners.ogg: the end of the stream flagged on a page before
+// the last, with pages of the same stream after it, each flagged too and
+// claiming less than its packets hold. oggdec decodes them all, trimming
+// the last packet of each as the position claims.
+void addPagesAfterTheEnd(const QString& path) {
+    OggPages pages(path);
+    const size_t last = pages.pages.size() - 1;
+    for (size_t i = last - 2; i <= last; ++i)
+        pages.pages[i][5] = static_cast<char>(pages.pages[i][5] | 4);
+    const std::int64_t end = OggPages::granule(pages.pages[last - 2]) - 300;
+    OggPages::setGranule(pages.pages[last - 2], end);
+    OggPages::setGranule(pages.pages[last - 1], end);
+    pages.write(path);
+}
+
 } // namespace
 
 std::vector<std::int16_t> EncoderCorpus::DecodeWithOggdec(const QString& path) {
@@ -373,16 +431,14 @@ EncoderCorpus::EncoderCorpus() {
                 switch (recipe.made) {
                 case Made::ByCommands:
                     file.path = encode(recipe, folder);
+                    if (recipe.rewrite)
+                        recipe.rewrite(file.path);
                     break;
                 case Made::Chained:
                     makeChained(folder, file);
                     break;
                 case Made::NegativeGranule:
                     file.path = makeNegativeGranule(folder, recipe);
-                    break;
-                case Made::RepeatedHeaders:
-                    file.path = encode(recipe, folder);
-                    repeatHeaders(file.path);
                     break;
                 }
                 if (!file.linksDiffer) {

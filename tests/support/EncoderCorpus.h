@@ -9,8 +9,9 @@
 
 // Ogg Vorbis files as other programs write them: every Vorbis encoder Debian
 // ships (FFmpeg's two, oggenc, SoX, libsndfile, GStreamer) at several rates
-// and channel counts, and two odd files made from our own fixtures, each with
-// what libvorbisfile decodes from it (through oggdec, vorbis-tools' decoder).
+// and channel counts, and odd files made from our fixtures and from oggenc's,
+// each with what libvorbisfile decodes from it (through oggdec, vorbis-tools'
+// decoder).
 // Encoding takes a few seconds, so the files are made once per test program,
 // on first use, in a temporary folder.
 class EncoderCorpus {

@@ -19,6 +19,18 @@ int pageLength(const QByteArray& bytes, qsizetype at) {
     return length;
 }
 
+std::uint32_t sequence(const QByteArray& page) {
+    std::uint32_t number = 0;
+    for (int b = 3; b >= 0; --b)
+        number = (number << 8) | static_cast<unsigned char>(page[18 + b]);
+    return number;
+}
+
+void setSequence(QByteArray& page, std::uint32_t number) {
+    for (int b = 0; b < 4; ++b)
+        page[18 + b] = static_cast<char>((number >> (8 * b)) & 0xff);
+}
+
 void reseal(QByteArray& page) {
     ogg_page view;
     view.header = reinterpret_cast<unsigned char*>(page.data());
@@ -101,15 +113,29 @@ void OggPages::splitFirstPacket(int index) {
 
     pages[static_cast<size_t>(index)] = first;
     pages.insert(pages.begin() + index + 1, second);
-    for (size_t i = static_cast<size_t>(index) + 1; i < pages.size(); ++i) {
-        QByteArray& later = pages[i];
-        std::uint32_t number = 0;
-        for (int b = 3; b >= 0; --b)
-            number = (number << 8) | static_cast<unsigned char>(later[18 + b]);
-        ++number;
-        for (int b = 0; b < 4; ++b)
-            later[18 + b] = static_cast<char>((number >> (8 * b)) & 0xff);
+    for (size_t i = static_cast<size_t>(index) + 1; i < pages.size(); ++i)
+        setSequence(pages[i], sequence(pages[i]) + 1);
+}
+
+void OggPages::join(int first, int last) {
+    const auto at = [this](int i) -> QByteArray& { return pages.at(static_cast<size_t>(i)); };
+    QByteArray joined = at(first).left(27);
+    QByteArray body;
+    for (int i = first; i <= last; ++i) {
+        const int segments = static_cast<unsigned char>(at(i)[26]);
+        joined += at(i).mid(27, segments);
+        body += at(i).mid(headerLength(at(i), 0));
+        if (granule(at(i)) != -1)
+            setGranule(joined, granule(at(i)));
     }
+    if (joined.size() - 27 > 255)
+        throw std::runtime_error("too many segments to join");
+    joined[26] = static_cast<char>(joined.size() - 27);
+    at(first) = joined + body;
+    pages.erase(pages.begin() + first + 1, pages.begin() + last + 1);
+    const std::uint32_t number = sequence(at(first));
+    for (size_t i = static_cast<size_t>(first) + 1; i < pages.size(); ++i)
+        setSequence(pages[i], number + static_cast<std::uint32_t>(i - static_cast<size_t>(first)));
 }
 
 void OggPages::setFormat(std::uint32_t rate, std::uint8_t channels) {

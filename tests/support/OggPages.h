@@ -28,6 +28,9 @@ struct OggPages {
     // packet's first 255 bytes, so the packet runs across two pages as other
     // muxers than libogg write it; the pages after it are numbered on.
     void splitFirstPacket(int index);
+    // Joins pages [first, last] into one, with the last position among them;
+    // the pages after it are numbered on.
+    void join(int first, int last);
     // Rate and channel count in the identification header on the first page.
     void setFormat(std::uint32_t rate, std::uint8_t channels);
 };

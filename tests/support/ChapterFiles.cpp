@@ -103,6 +103,19 @@ ChapterFiles::ChapterFiles() {
           comments(QStringLiteral("--comment")) + QStringList{source, at("opusenc.opus")}}},
         {"ffmpeg.mp3", 44100, {QStringList{QStringLiteral("ffmpeg")} + ffmpeg << at("ffmpeg.mp3")}},
         {"ffmpeg.m4a", 44100, {QStringList{QStringLiteral("ffmpeg")} + ffmpeg << at("ffmpeg.m4a")}},
+        {"ffmpeg-track.m4b",
+         44100,
+         {QStringList{QStringLiteral("ffmpeg")} + ffmpeg +
+              QStringList{QStringLiteral("-c:a"), QStringLiteral("aac"),
+                          QStringLiteral("-movflags"), QStringLiteral("disable_chpl"),
+                          QStringLiteral("-f"), QStringLiteral("ipod")}
+          << at("ffmpeg-track.m4b")}},
+        {"ffmpeg-nero.3gp",
+         44100,
+         {QStringList{QStringLiteral("ffmpeg")} + ffmpeg +
+              QStringList{QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-f"),
+                          QStringLiteral("3gp")}
+          << at("ffmpeg-nero.3gp")}},
         {"metaflac.flac",
          44100,
          {{QStringLiteral("flac"), QStringLiteral("-s"), QStringLiteral("-o"), at("metaflac.flac"),
@@ -123,6 +136,9 @@ ChapterFiles::ChapterFiles() {
         file.name = QLatin1String(recipe.name);
         file.rate = recipe.rate;
         file.titled = !file.name.endsWith(QLatin1String(".flac"));
+        file.mp4 = file.name.endsWith(QLatin1String(".m4a")) ||
+                   file.name.endsWith(QLatin1String(".m4b")) ||
+                   file.name.endsWith(QLatin1String(".3gp"));
         for (const QStringList& command : recipe.commands)
             if (QStandardPaths::findExecutable(command.front()).isEmpty())
                 file.skipped = command.front() + QStringLiteral(" missing");

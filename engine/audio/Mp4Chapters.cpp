@@ -77,8 +77,8 @@ bool readChpl(const QByteArray& chpl, std::vector<Entry>& list) {
 
 // A chapter track: each sample starts a chapter and holds its title after
 // a 16-bit length; the last one ends where the track does. False where a
-// title is read differently by libavformat (UTF-16, a length under 3) or
-// the file does not hold it.
+// title is in UTF-16, could be read in more than one way by libavformat,
+// or the file does not hold it.
 bool readTrack(const Mp4SampleTable& track, std::vector<Entry>& list) {
     const AVRational base{1, track.timescale()};
     auto duration = static_cast<std::int64_t>(track.mediaDuration());
@@ -101,17 +101,15 @@ bool readTrack(const Mp4SampleTable& track, std::vector<Entry>& list) {
         const int length = static_cast<int>(Mp4Box::Be16(Mp4Box::Bytes(head)));
         if (length > size - 2)
             continue; // libavformat skips it, keeping the numbers
-        if (length < 3)
-            return false;
-        // libavformat reads up to one byte past the title, to a zero byte.
+        // libavformat's readers of a title differ only where a byte other
+        // than zero follows it (as the encd box after FFmpeg's never does).
         const QByteArray text = track.sampleBytes(i, 2 + length + 1);
-        if (text.size() < 2 + length)
+        if (text.size() < 2 + length + 1 || text[2 + length] != '\0')
             return false;
-        const auto first = static_cast<unsigned char>(text[2]);
-        const auto second = static_cast<unsigned char>(text[3]);
-        if ((first == 0xfe && second == 0xff) || (first == 0xff && second == 0xfe))
+        const QByteArray mark = text.mid(2, 2);
+        if (mark == "\xfe\xff" || mark == "\xff\xfe")
             return false;
-        entry.title = cString(text.mid(2, 2) + cString(text.mid(4, length - 1)));
+        entry.title = cString(text.mid(2, length));
         add(list, entry);
     }
     return true;

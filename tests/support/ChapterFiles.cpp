@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
 #include <stdexcept>
 
 const QString ChapterFiles::Titles[3] = {QStringLiteral("One"), QStringLiteral("Two parts"),
@@ -154,4 +155,28 @@ ChapterFiles::ChapterFiles() {
         }
         files_.push_back(file);
     }
+    // Both kinds of MP4 chapters, the Nero titles differing: libavformat
+    // takes the track's.
+    File both;
+    both.name = QStringLiteral("nero-differs.m4a");
+    both.rate = 44100;
+    both.mp4 = true;
+    const File made = *std::find_if(files_.begin(), files_.end(), [](const File& f) {
+        return f.name == QLatin1String("ffmpeg.m4a");
+    });
+    both.skipped = made.skipped;
+    both.failure = made.failure;
+    if (!made.path.isEmpty()) {
+        QFile in(made.path);
+        QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        const qsizetype nero = bytes.indexOf("chpl");
+        const qsizetype title = nero < 0 ? -1 : bytes.indexOf(Titles[0].toUtf8(), nero);
+        QFile out(at("nero-differs.m4a"));
+        if (title < 0 || !out.open(QIODevice::WriteOnly) ||
+            out.write(bytes.replace(title, 3, "Uno")) != bytes.size())
+            both.failure = QStringLiteral("cannot change the Nero titles");
+        else
+            both.path = out.fileName();
+    }
+    files_.push_back(both);
 }

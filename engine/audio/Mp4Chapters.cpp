@@ -140,8 +140,12 @@ std::optional<std::vector<SourceChapters::Chapter>> Mp4Chapters::Read(const QStr
             if (inner.is("udta")) {
                 for (long long u = inner.payload; Mp4Box::Read(file, u, inner.end, part);
                      u = part.end)
-                    if (part.is("chpl") && !readChpl(Mp4Box::Contents(file, part), list))
-                        return std::nullopt;
+                    if (part.is("chpl")) {
+                        const QByteArray chpl = Mp4Box::Contents(file, part);
+                        // One too large to read whole is no real list.
+                        if ((chpl.isEmpty() && part.end > part.payload) || !readChpl(chpl, list))
+                            return std::nullopt;
+                    }
                 continue;
             }
             if (!inner.is("trak"))
@@ -182,8 +186,9 @@ std::optional<std::vector<SourceChapters::Chapter>> Mp4Chapters::Read(const QStr
     for (Entry& entry : list) {
         if (entry.end != AV_NOPTS_VALUE)
             continue;
-        std::int64_t end =
-            movieEnd > 0 ? av_rescale_q(movieEnd, AV_TIME_BASE_Q, entry.base) : INT64_MAX;
+        std::int64_t end = movieEnd > 0
+                               ? av_rescale_q(movieEnd, AVRational{1, AV_TIME_BASE}, entry.base)
+                               : INT64_MAX;
         for (const Entry& other : list) {
             const std::int64_t next = av_rescale_q(other.start, other.base, entry.base);
             if (&other != &entry && next > entry.start && next < end)

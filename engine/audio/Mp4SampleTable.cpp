@@ -1,5 +1,7 @@
 #include "engine/audio/Mp4SampleTable.h"
 
+#include "engine/audio/Mp4Box.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,61 +11,8 @@ namespace {
 
 constexpr std::uint64_t kWindowEntries = 4096;
 constexpr std::uint64_t kMarkEvery = 1024;
-// Small boxes read whole; the sample tables never are.
-constexpr long long kMaxSmallBox = 1 << 20;
 // Packets from a second before an edit's start to its start.
 constexpr std::uint64_t kMaxHeadPackets = 1 << 16;
-
-std::uint32_t be32(const unsigned char* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-std::uint64_t be64(const unsigned char* p) {
-    return std::uint64_t{be32(p)} << 32 | be32(p + 4);
-}
-std::uint32_t be16(const unsigned char* p) {
-    return std::uint32_t{p[0]} << 8 | p[1];
-}
-const unsigned char* bytesOf(const QByteArray& data) {
-    return reinterpret_cast<const unsigned char*>(data.constData());
-}
-
-struct Box {
-    char type[5] = {};
-    long long start = 0;   // of its header
-    long long payload = 0; // of its contents
-    long long end = 0;
-    bool is(const char* name) const { return std::memcmp(type, name, 4) == 0; }
-};
-
-// The box at `at` within [at, end); false where none fits.
-bool readBox(QFile& file, long long at, long long end, Box& box) {
-    unsigned char head[16];
-    if (end - at < 8 || !file.seek(at) || file.read(reinterpret_cast<char*>(head), 8) != 8)
-        return false;
-    std::uint64_t size = be32(head);
-    long long header = 8;
-    if (size == 1) {
-        if (file.read(reinterpret_cast<char*>(head + 8), 8) != 8)
-            return false;
-        size = be64(head + 8);
-        header = 16;
-    } else if (size == 0) {
-        size = static_cast<std::uint64_t>(end - at);
-    }
-    if (size < static_cast<std::uint64_t>(header) || size > static_cast<std::uint64_t>(end - at))
-        return false;
-    std::memcpy(box.type, head + 4, 4);
-    box.start = at;
-    box.payload = at + header;
-    box.end = at + static_cast<long long>(size);
-    return true;
-}
-
-QByteArray contents(QFile& file, const Box& box) {
-    if (box.end - box.payload > kMaxSmallBox || !file.seek(box.payload))
-        return {};
-    return file.read(box.end - box.payload);
-}
 
 // An MPEG-4 descriptor's length (up to four 7-bit groups) at `at`.
 bool descriptorLength(const QByteArray& data, int& at, int& length) {
@@ -125,13 +74,13 @@ std::unique_ptr<Mp4SampleTable> Mp4SampleTable::Open(const QString& path) {
 
 bool Mp4SampleTable::parse() {
     const long long end = file_.size();
-    Box box;
+    Mp4Box box;
     long long at = 0;
     bool typed = false;
     bool moov = false;
     bool media = false;
-    Box movie;
-    while (readBox(file_, at, end, box)) {
+    Mp4Box movie;
+    while (Mp4Box::Read(file_, at, end, box)) {
         if (at == 0 && !box.is("ftyp") && !box.is("moov") && !box.is("mdat") && !box.is("wide") &&
             !box.is("free"))
             return false;
@@ -151,27 +100,46 @@ bool Mp4SampleTable::parse() {
     if (!typed || !moov || !media)
         return false;
     int audioTracks = 0;
+    int textTracks = 0;
     long long track = -1;
     long long trackEnd = 0;
-    for (at = movie.payload; readBox(file_, at, movie.end, box); at = box.end) {
+    for (at = movie.payload; Mp4Box::Read(file_, at, movie.end, box); at = box.end) {
         if (box.is("mvex"))
             return false;
         if (box.is("mvhd")) {
-            const QByteArray mvhd = contents(file_, box);
-            if (mvhd.size() < 24)
+            const QByteArray mvhd = Mp4Box::Contents(file_, box);
+            if (mvhd.size() < (mvhd.size() > 0 && mvhd[0] == 1 ? 32 : 24))
                 return false;
-            movieTimescale_ = be32(bytesOf(mvhd) + (mvhd[0] == 1 ? 20 : 12));
+            const bool wide = mvhd[0] == 1;
+            movieTimescale_ = Mp4Box::Be32(Mp4Box::Bytes(mvhd) + (wide ? 20 : 12));
+            movieDuration_ = wide ? Mp4Box::Be64(Mp4Box::Bytes(mvhd) + 24)
+                                  : Mp4Box::Be32(Mp4Box::Bytes(mvhd) + 16);
         } else if (box.is("trak")) {
-            // Only the track's handler is looked at here: is it sound?
-            Box mdia;
-            for (long long t = box.payload; readBox(file_, t, box.end, mdia); t = mdia.end) {
+            // Only the track's handler is looked at here: is it sound (or
+            // the text track asked for)?
+            Mp4Box mdia;
+            std::uint32_t id = 0;
+            for (long long t = box.payload; Mp4Box::Read(file_, t, box.end, mdia); t = mdia.end) {
+                if (mdia.is("tkhd")) {
+                    const QByteArray tkhd = Mp4Box::Contents(file_, mdia);
+                    if (tkhd.size() >= 24)
+                        id = Mp4Box::Be32(Mp4Box::Bytes(tkhd) + (tkhd[0] == 1 ? 20 : 12));
+                }
                 if (!mdia.is("mdia"))
                     continue;
-                Box hdlr;
-                for (long long m = mdia.payload; readBox(file_, m, mdia.end, hdlr); m = hdlr.end)
+                Mp4Box hdlr;
+                for (long long m = mdia.payload; Mp4Box::Read(file_, m, mdia.end, hdlr);
+                     m = hdlr.end)
                     if (hdlr.is("hdlr")) {
-                        const QByteArray handler = contents(file_, hdlr);
-                        if (handler.size() >= 12 && handler.mid(8, 4) == "soun") {
+                        const QByteArray handler = Mp4Box::Contents(file_, hdlr);
+                        const QByteArray kind = handler.mid(8, 4);
+                        if (textTrack_ != 0 && id == textTrack_ &&
+                            (kind == "text" || kind == "sbtl")) {
+                            ++textTracks;
+                            track = box.payload;
+                            trackEnd = box.end;
+                        }
+                        if (textTrack_ == 0 && handler.size() >= 12 && kind == "soun") {
                             ++audioTracks;
                             track = box.payload;
                             trackEnd = box.end;
@@ -180,25 +148,25 @@ bool Mp4SampleTable::parse() {
             }
         } else if (box.is("udta")) {
             // An iTunSMPB tag (moov/udta/meta/ilst/----) gives AAC's priming.
-            Box meta, ilst, item, part;
-            for (long long u = box.payload; readBox(file_, u, box.end, meta); u = meta.end) {
+            Mp4Box meta, ilst, item, part;
+            for (long long u = box.payload; Mp4Box::Read(file_, u, box.end, meta); u = meta.end) {
                 if (!meta.is("meta"))
                     continue;
-                for (long long m = meta.payload + 4; readBox(file_, m, meta.end, ilst);
+                for (long long m = meta.payload + 4; Mp4Box::Read(file_, m, meta.end, ilst);
                      m = ilst.end) {
                     if (!ilst.is("ilst"))
                         continue;
-                    for (long long i = ilst.payload; readBox(file_, i, ilst.end, item);
+                    for (long long i = ilst.payload; Mp4Box::Read(file_, i, ilst.end, item);
                          i = item.end) {
                         if (!item.is("----"))
                             continue;
                         QByteArray name, value;
-                        for (long long p = item.payload; readBox(file_, p, item.end, part);
+                        for (long long p = item.payload; Mp4Box::Read(file_, p, item.end, part);
                              p = part.end) {
                             if (part.is("name"))
-                                name = contents(file_, part).mid(4);
+                                name = Mp4Box::Contents(file_, part).mid(4);
                             else if (part.is("data"))
-                                value = contents(file_, part).mid(8);
+                                value = Mp4Box::Contents(file_, part).mid(8);
                         }
                         unsigned priming = 0, remainder = 0, samples = 0;
                         if (name == "iTunSMPB" &&
@@ -211,38 +179,42 @@ bool Mp4SampleTable::parse() {
             }
         }
     }
-    return audioTracks == 1 && movieTimescale_ > 0 && parseTrack(track, trackEnd);
+    const int tracks = textTrack_ != 0 ? textTracks : audioTracks;
+    return tracks == 1 && movieTimescale_ > 0 && parseTrack(track, trackEnd);
 }
 
 bool Mp4SampleTable::parseTrack(long long at, long long end) {
-    Box box, mdia, minf, stbl, part;
+    Mp4Box box, mdia, minf, stbl, part;
     bool sampleEntry = false;
     bool sizes = false;
     bool offsets = false;
     bool timing = false;
     bool chunks = false;
     bool local = false;
-    for (; readBox(file_, at, end, box); at = box.end) {
+    for (; Mp4Box::Read(file_, at, end, box); at = box.end) {
         if (box.is("edts")) {
-            for (long long e = box.payload; readBox(file_, e, box.end, part); e = part.end) {
+            for (long long e = box.payload; Mp4Box::Read(file_, e, box.end, part); e = part.end) {
                 if (!part.is("elst"))
                     continue;
-                const QByteArray elst = contents(file_, part);
+                const QByteArray elst = Mp4Box::Contents(file_, part);
                 if (elst.size() < 8)
                     return false;
                 const bool wide = elst[0] == 1;
-                const std::uint32_t count = be32(bytesOf(elst) + 4);
+                const std::uint32_t count = Mp4Box::Be32(Mp4Box::Bytes(elst) + 4);
                 const int size = wide ? 20 : 12;
                 if (elst.size() < 8 + static_cast<long long>(count) * size)
                     return false;
                 for (std::uint32_t i = 0; i < count; ++i) {
-                    const unsigned char* e8 = bytesOf(elst) + 8 + i * size;
-                    const long long duration = wide ? static_cast<long long>(be64(e8)) : be32(e8);
-                    const long long time = wide ? static_cast<long long>(be64(e8 + 8))
-                                                : static_cast<std::int32_t>(be32(e8 + 4));
-                    const std::uint32_t rate = be32(e8 + (wide ? 16 : 8));
-                    if (time == -1)
-                        continue; // an empty edit delays the track, dropping nothing
+                    const unsigned char* e8 = Mp4Box::Bytes(elst) + 8 + i * size;
+                    const long long duration =
+                        wide ? static_cast<long long>(Mp4Box::Be64(e8)) : Mp4Box::Be32(e8);
+                    const long long time = wide ? static_cast<long long>(Mp4Box::Be64(e8 + 8))
+                                                : static_cast<std::int32_t>(Mp4Box::Be32(e8 + 4));
+                    const std::uint32_t rate = Mp4Box::Be32(e8 + (wide ? 16 : 8));
+                    if (time == -1) {
+                        delayed_ = true; // an empty edit delays the track, dropping nothing
+                        continue;
+                    }
                     // More than one part, or a part played at another speed,
                     // is left to libavformat.
                     if (hasEdit_ || time < 0 || rate != 0x10000 || duration <= 0)
@@ -255,26 +227,33 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
         }
         if (!box.is("mdia"))
             continue;
-        for (long long m = box.payload; readBox(file_, m, box.end, mdia); m = mdia.end) {
+        for (long long m = box.payload; Mp4Box::Read(file_, m, box.end, mdia); m = mdia.end) {
             if (mdia.is("mdhd")) {
-                const QByteArray mdhd = contents(file_, mdia);
+                const QByteArray mdhd = Mp4Box::Contents(file_, mdia);
                 if (mdhd.size() < 24)
                     return false;
-                timescale_ = be32(bytesOf(mdhd) + (mdhd[0] == 1 ? 20 : 12));
+                const bool wide = mdhd[0] == 1;
+                timescale_ = Mp4Box::Be32(Mp4Box::Bytes(mdhd) + (wide ? 20 : 12));
+                if (mdhd.size() < (wide ? 32 : 20))
+                    return false;
+                mediaDuration_ = wide ? Mp4Box::Be64(Mp4Box::Bytes(mdhd) + 24)
+                                      : Mp4Box::Be32(Mp4Box::Bytes(mdhd) + 16);
             }
             if (!mdia.is("minf"))
                 continue;
-            for (long long n = mdia.payload; readBox(file_, n, mdia.end, minf); n = minf.end) {
+            for (long long n = mdia.payload; Mp4Box::Read(file_, n, mdia.end, minf); n = minf.end) {
                 if (minf.is("dinf")) {
                     // The samples must be in this file, not another named here.
-                    const QByteArray dinf = contents(file_, minf);
+                    const QByteArray dinf = Mp4Box::Contents(file_, minf);
                     local = dinf.size() >= 28 && dinf.mid(4, 4) == "dref" &&
-                            be32(bytesOf(dinf) + 12) == 1 && dinf.mid(20, 4) == "url " &&
-                            (be32(bytesOf(dinf) + 24) & 1);
+                            Mp4Box::Be32(Mp4Box::Bytes(dinf) + 12) == 1 &&
+                            dinf.mid(20, 4) == "url " &&
+                            (Mp4Box::Be32(Mp4Box::Bytes(dinf) + 24) & 1);
                 }
                 if (!minf.is("stbl"))
                     continue;
-                for (long long s = minf.payload; readBox(file_, s, minf.end, stbl); s = stbl.end) {
+                for (long long s = minf.payload; Mp4Box::Read(file_, s, minf.end, stbl);
+                     s = stbl.end) {
                     const long long tableStart = stbl.payload + 8;
                     unsigned char head[12];
                     if (stbl.is("stss") || stbl.is("ctts") || stbl.is("stsh") || stbl.is("stdp") ||
@@ -283,7 +262,9 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
                     if (stbl.is("stsd")) {
                         if (sampleEntry)
                             return false;
-                        sampleEntry = parseSampleEntry(contents(file_, stbl));
+                        sampleEntry = textTrack_ != 0
+                                          ? parseTextEntry(Mp4Box::Contents(file_, stbl))
+                                          : parseSampleEntry(Mp4Box::Contents(file_, stbl));
                         if (!sampleEntry)
                             return false;
                         continue;
@@ -297,7 +278,7 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
                         return false;
                     Table table;
                     table.offset = tableStart;
-                    table.count = be32(head + 4);
+                    table.count = Mp4Box::Be32(head + 4);
                     if (stbl.is("stts")) {
                         table.entrySize = 8;
                         stts_ = table;
@@ -311,8 +292,8 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
                         // a size for all.
                         if (stbl.end - stbl.payload < 12)
                             return false;
-                        constantSize_ = be32(head + 4);
-                        table.count = be32(head + 8);
+                        constantSize_ = Mp4Box::Be32(head + 4);
+                        table.count = Mp4Box::Be32(head + 8);
                         table.offset = stbl.payload + 12;
                         table.entrySize = constantSize_ > 0 ? 0 : 4;
                         samples_ = table.count;
@@ -324,7 +305,7 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
                         sizeBits_ = head[7];
                         if (sizeBits_ != 8 && sizeBits_ != 16 && sizeBits_ != 32)
                             return false;
-                        table.count = be32(head + 8);
+                        table.count = Mp4Box::Be32(head + 8);
                         table.offset = stbl.payload + 12;
                         table.entrySize = sizeBits_ / 8;
                         samples_ = table.count;
@@ -343,13 +324,14 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
         }
     }
     if (!sampleEntry || !sizes || !offsets || !timing || !chunks || !local || timescale_ == 0 ||
-        samples_ < 2 || stco_.count == 0 || stsc_.count == 0 || stts_.count == 0)
+        samples_ < (textTrack_ != 0 ? 1 : 2) || stco_.count == 0 || stsc_.count == 0 ||
+        stts_.count == 0)
         return false;
     // Raw audio timed one frame a sample is read a chunk at a time by
     // libavformat; not a case here.
     std::uint32_t firstDuration = 0;
     sampleTime(0, &firstDuration);
-    if (stts_.count == 1 && firstDuration == 1)
+    if (textTrack_ == 0 && stts_.count == 1 && firstDuration == 1)
         return false;
     // Where each thousandth entry of the run-length tables stands, so that
     // a sample is found without reading them from the start.
@@ -360,27 +342,28 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
         const unsigned char* e = entry(stts_, i);
         if (!e)
             return false;
-        sample += be32(e);
-        time += static_cast<std::uint64_t>(be32(e)) * be32(e + 4);
+        sample += Mp4Box::Be32(e);
+        time += static_cast<std::uint64_t>(Mp4Box::Be32(e)) * Mp4Box::Be32(e + 4);
     }
     if (sample < samples_)
         return false;
+    tableDuration_ = time;
     std::uint64_t previousChunk = 0, chunkSamples = 0;
     sample = 0;
     for (std::uint64_t i = 0; i < stsc_.count; ++i) {
         const unsigned char* e = entry(stsc_, i);
         if (!e)
             return false;
-        const std::uint64_t firstChunk = be32(e);
-        if (firstChunk < 1 || (i > 0 && firstChunk <= previousChunk) || be32(e + 4) == 0 ||
-            be32(e + 8) != 1)
+        const std::uint64_t firstChunk = Mp4Box::Be32(e);
+        if (firstChunk < 1 || (i > 0 && firstChunk <= previousChunk) || Mp4Box::Be32(e + 4) == 0 ||
+            Mp4Box::Be32(e + 8) != 1)
             return false;
         if (i > 0)
             sample += (firstChunk - previousChunk) * chunkSamples;
         if (i % kMarkEvery == 0)
             stscMarks_.push_back(Mark{i, sample, firstChunk});
         previousChunk = firstChunk;
-        chunkSamples = be32(e + 4);
+        chunkSamples = Mp4Box::Be32(e + 4);
     }
     if (previousChunk > stco_.count)
         return false;
@@ -388,19 +371,27 @@ bool Mp4SampleTable::parseTrack(long long at, long long end) {
     return sample >= samples_;
 }
 
+bool Mp4SampleTable::parseTextEntry(const QByteArray& stsd) {
+    // version and flags, entry count, then the one entry's box header.
+    if (stsd.size() < 16 || Mp4Box::Be32(Mp4Box::Bytes(stsd) + 4) != 1)
+        return false;
+    const QByteArray type = stsd.mid(12, 4);
+    return type == "text" || type == "tx3g";
+}
+
 bool Mp4SampleTable::parseSampleEntry(const QByteArray& stsd) {
     // version and flags, entry count, then the one entry: its box header,
     // 6 reserved bytes, the data reference, and the sound description.
-    if (stsd.size() < 8 + 8 + 28 || be32(bytesOf(stsd) + 4) != 1)
+    if (stsd.size() < 8 + 8 + 28 || Mp4Box::Be32(Mp4Box::Bytes(stsd) + 4) != 1)
         return false;
-    const unsigned char* e = bytesOf(stsd) + 8;
-    const long long size = be32(e);
+    const unsigned char* e = Mp4Box::Bytes(stsd) + 8;
+    const long long size = Mp4Box::Be32(e);
     if (size < 36 || size > stsd.size() - 8)
         return false;
     const QByteArray type = stsd.mid(12, 4);
-    const int version = static_cast<int>(be16(e + 16));
-    channels_ = static_cast<int>(be16(e + 24));
-    sampleRate_ = static_cast<int>(be32(e + 32) >> 16);
+    const int version = static_cast<int>(Mp4Box::Be16(e + 16));
+    channels_ = static_cast<int>(Mp4Box::Be16(e + 24));
+    sampleRate_ = static_cast<int>(Mp4Box::Be32(e + 32) >> 16);
     long long children = 36;
     if (version == 1)
         children += 16;
@@ -410,7 +401,7 @@ bool Mp4SampleTable::parseSampleEntry(const QByteArray& stsd) {
         return false;
     const QByteArray entryData = stsd.mid(8, static_cast<int>(size));
     for (long long at = children; at + 8 <= size;) {
-        const long long length = be32(bytesOf(entryData) + at);
+        const long long length = Mp4Box::Be32(Mp4Box::Bytes(entryData) + at);
         if (length < 8 || at + length > size)
             return false;
         const QByteArray child = entryData.mid(static_cast<int>(at), static_cast<int>(length));
@@ -478,6 +469,45 @@ bool Mp4SampleTable::applyEdits() {
     return true;
 }
 
+std::unique_ptr<Mp4SampleTable> Mp4SampleTable::OpenText(const QString& path,
+                                                         std::uint32_t trackId) {
+    std::unique_ptr<Mp4SampleTable> table(new Mp4SampleTable);
+    table->textTrack_ = trackId;
+    table->file_.setFileName(path);
+    if (trackId == 0 || !table->file_.open(QIODevice::ReadOnly) || !table->parse() ||
+        table->delayed_)
+        return nullptr;
+    // An edit that shows the whole track from its start changes no time;
+    // any other moves or cuts the samples as libavformat's index does.
+    if (table->hasEdit_) {
+        const long long duration =
+            static_cast<long long>(std::llround(static_cast<long double>(table->editDuration_) *
+                                                table->timescale_ / table->movieTimescale_));
+        if (table->editStart_ != 0 || duration != static_cast<long long>(table->tableDuration_))
+            return nullptr;
+    }
+    return table;
+}
+
+bool Mp4SampleTable::startsAtZero() const {
+    if (delayed_)
+        return false;
+    if (hasEdit_)
+        return editStart_ == 0 || codec_ == Codec::Aac; // AAC's skip evens out its start
+    return priming_ == 0 || codec_ != Codec::Aac;
+}
+
+std::uint64_t Mp4SampleTable::start(std::uint64_t sample) const {
+    return sampleTime(sample);
+}
+
+QByteArray Mp4SampleTable::sampleBytes(std::uint64_t sample, int bytes) const {
+    const long long at = sampleOffset(sample);
+    if (at < 0 || bytes < 0 || !file_.seek(at))
+        return {};
+    return file_.read(bytes);
+}
+
 void Mp4SampleTable::setFrameSize(int frames) {
     frameSize_ = frames;
     place();
@@ -533,7 +563,7 @@ std::uint64_t Mp4SampleTable::chunkOffset(std::uint64_t chunk) const {
     const unsigned char* e = entry(stco_, chunk);
     if (!e)
         return UINT64_MAX;
-    return stco_.entrySize == 8 ? be64(e) : be32(e);
+    return stco_.entrySize == 8 ? Mp4Box::Be64(e) : Mp4Box::Be32(e);
 }
 
 int Mp4SampleTable::sampleSize(std::uint64_t sample) const {
@@ -545,8 +575,8 @@ int Mp4SampleTable::sampleSize(std::uint64_t sample) const {
     if (sizeBits_ == 8)
         return e[0];
     if (sizeBits_ == 16)
-        return static_cast<int>(be16(e));
-    return static_cast<int>(std::min<std::uint32_t>(be32(e), INT32_MAX));
+        return static_cast<int>(Mp4Box::Be16(e));
+    return static_cast<int>(std::min<std::uint32_t>(Mp4Box::Be32(e), INT32_MAX));
 }
 
 std::uint64_t Mp4SampleTable::sampleTime(std::uint64_t sample, std::uint32_t* duration) const {
@@ -560,8 +590,8 @@ std::uint64_t Mp4SampleTable::sampleTime(std::uint64_t sample, std::uint32_t* du
         const unsigned char* e = entry(stts_, i);
         if (!e)
             break;
-        const std::uint64_t count = be32(e);
-        const std::uint32_t delta = be32(e + 4);
+        const std::uint64_t count = Mp4Box::Be32(e);
+        const std::uint32_t delta = Mp4Box::Be32(e + 4);
         if (sample < at.sample + count) {
             if (duration)
                 *duration = delta;
@@ -585,8 +615,8 @@ std::uint64_t Mp4SampleTable::sampleAtTime(std::uint64_t time) const {
         const unsigned char* e = entry(stts_, i);
         if (!e)
             break;
-        const std::uint64_t count = be32(e);
-        const std::uint64_t delta = be32(e + 4);
+        const std::uint64_t count = Mp4Box::Be32(e);
+        const std::uint64_t delta = Mp4Box::Be32(e + 4);
         if (count == 0)
             continue;
         if (time < at.time + count * delta || delta == 0) {
@@ -621,7 +651,7 @@ long long Mp4SampleTable::sampleOffset(std::uint64_t sample) const {
         const unsigned char* e = entry(stsc_, i);
         if (!e)
             return -1;
-        const std::uint64_t firstChunk = be32(e);
+        const std::uint64_t firstChunk = Mp4Box::Be32(e);
         if (i > at.entry) {
             const std::uint64_t nextStart = runStart + (firstChunk - chunk) * perChunk;
             if (sample < nextStart)
@@ -629,7 +659,7 @@ long long Mp4SampleTable::sampleOffset(std::uint64_t sample) const {
             runStart = nextStart;
         }
         chunk = firstChunk;
-        perChunk = be32(e + 4);
+        perChunk = Mp4Box::Be32(e + 4);
     }
     const std::uint64_t inRun = sample - runStart;
     const std::uint64_t chunkIndex = chunk - 1 + inRun / perChunk;

@@ -27,6 +27,28 @@ public:
     // the caller then demuxes it with libavformat.
     static std::unique_ptr<Mp4SampleTable> Open(const QString& path);
 
+    // The samples of the text track `trackId` (a chapter track), not of
+    // the audio: null where that is no text track, or an edit list moves
+    // or cuts it. Only the sample accessors below serve such a table.
+    static std::unique_ptr<Mp4SampleTable> OpenText(const QString& path, std::uint32_t trackId);
+
+    // The movie's time: its timescale, and its length from its header.
+    std::uint32_t movieTimescale() const { return movieTimescale_; }
+    std::uint64_t movieDuration() const { return movieDuration_; }
+    // Whether libavformat starts the track at time zero: no empty edit
+    // delays it, and no priming given only by an iTunSMPB tag moves it.
+    bool startsAtZero() const;
+
+    // The track's samples in its media's time (timescale()): how many,
+    // where each starts, how long the media header and the time table say
+    // the track is, and up to `bytes` of a sample's bytes from its start
+    // (the file's, past its end).
+    std::uint64_t samples() const { return samples_; }
+    std::uint64_t start(std::uint64_t sample) const;
+    std::uint64_t mediaDuration() const { return mediaDuration_; }
+    std::uint64_t tableDuration() const { return tableDuration_; }
+    QByteArray sampleBytes(std::uint64_t sample, int bytes) const;
+
     Codec codec() const { return codec_; }
     // The decoder's configuration, as libavformat gives it as extradata.
     const QByteArray& codecConfig() const { return config_; }
@@ -80,6 +102,7 @@ private:
     bool parse();
     bool parseTrack(long long at, long long end);
     bool parseSampleEntry(const QByteArray& stsd);
+    bool parseTextEntry(const QByteArray& stsd);
     bool applyEdits();
     void place();
 
@@ -97,8 +120,13 @@ private:
     QByteArray config_;
     int sampleRate_ = 0;
     int channels_ = 0;
+    std::uint32_t textTrack_ = 0; // the track ID of a text track read instead
     std::uint32_t movieTimescale_ = 0;
+    std::uint64_t movieDuration_ = 0;
     std::uint32_t timescale_ = 0;
+    std::uint64_t mediaDuration_ = 0; // from the media header
+    std::uint64_t tableDuration_ = 0; // the time table's sum
+    bool delayed_ = false;
     int priming_ = 0; // from an iTunSMPB tag
     bool hasEdit_ = false;
     long long editStart_ = 0;    // media time of the edit's start

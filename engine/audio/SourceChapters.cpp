@@ -1,13 +1,31 @@
 #include "engine/audio/SourceChapters.h"
 
 #include "engine/audio/LibavHandles.h"
+#include "engine/audio/Mp4Chapters.h"
 #include "platform/Error.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 
+namespace {
+
+std::vector<SourceChapters::Chapter> sorted(std::vector<SourceChapters::Chapter> chapters) {
+    using Chapter = SourceChapters::Chapter;
+    std::stable_sort(chapters.begin(), chapters.end(),
+                     [](const Chapter& a, const Chapter& b) { return a.begin < b.begin; });
+    return chapters;
+}
+
+} // namespace
+
 std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path, int rate) {
+    if (auto chapters = Mp4Chapters::Read(path, rate))
+        return sorted(std::move(*chapters));
+    return ReadWithLibav(path, rate);
+}
+
+std::vector<SourceChapters::Chapter> SourceChapters::ReadWithLibav(const QString& path, int rate) {
     AVFormatContext* opened = nullptr;
     const QByteArray name = path.toUtf8();
     const auto fail = [&](const char* reason) {
@@ -43,7 +61,5 @@ std::vector<SourceChapters::Chapter> SourceChapters::Read(const QString& path, i
             chapter.title = QString::fromUtf8(title->value);
         chapters.push_back(chapter);
     }
-    std::stable_sort(chapters.begin(), chapters.end(),
-                     [](const Chapter& a, const Chapter& b) { return a.begin < b.begin; });
-    return chapters;
+    return sorted(std::move(chapters));
 }

@@ -6,6 +6,8 @@
 #include "core/SheetText.h"
 #include "engine/GivenNames.h"
 #include "engine/OutputNames.h"
+#include "engine/audio/Mp4Chapters.h"
+#include "engine/audio/SourceChapters.h"
 #include "platform/Error.h"
 #include "tests/support/CdImages.h"
 #include "tests/support/ChapterFiles.h"
@@ -477,9 +479,9 @@ TEST(LabelFile, TenThousandLabelsArePlannedAndNamedInOrder) {
         const bool titled = !pieces[k].tags.title.isEmpty();
         PieceTags tags = pieces[k].tags;
         tags.track = static_cast<int>(k) + 1;
-        names << OutputNames::PieceOutput(folder, QStringLiteral("song"),
-                                          QStringLiteral(".wav"), true, QString(), titled,
-                                          static_cast<int>(k), tags, 0, given);
+        names << OutputNames::PieceOutput(folder, QStringLiteral("song"), QStringLiteral(".wav"),
+                                          true, QString(), titled, static_cast<int>(k), tags, 0,
+                                          given);
         given.insert(names.back());
     }
     EXPECT_EQ(names.mid(0, 4), QStringList({folder + "song_1.wav", folder + "02 - p0.wav",
@@ -523,6 +525,17 @@ TEST(SegmentFiles, ReadsTheChaptersEveryContainerStores) {
             EXPECT_EQ(p.end, i < 2 ? ChapterFiles::StartFrame(i + 1, file.rate) : frames) << i;
             EXPECT_EQ(p.tags.title, file.titled ? ChapterFiles::Titles[i] : QString()) << i;
             EXPECT_EQ(p.tags.track * 10 + p.tags.tracks, (i + 1) * 10 + 3);
+        }
+        // MP4 chapters are read from the file's boxes, not through
+        // libavformat, to the very list libavformat gives.
+        if (file.mp4) {
+            const auto own = Mp4Chapters::Read(file.path, file.rate);
+            ASSERT_TRUE(own.has_value());
+            const auto libav = SourceChapters::ReadWithLibav(file.path, file.rate);
+            EXPECT_EQ(SourceChapters::Read(file.path, file.rate), libav);
+            EXPECT_EQ(*own, libav);
+            EXPECT_EQ(SourceChapters::Read(file.path, 48000),
+                      SourceChapters::ReadWithLibav(file.path, 48000));
         }
     });
 }

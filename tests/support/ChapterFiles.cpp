@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
 #include <stdexcept>
 
 const QString ChapterFiles::Titles[3] = {QStringLiteral("One"), QStringLiteral("Two parts"),
@@ -103,6 +104,19 @@ ChapterFiles::ChapterFiles() {
           comments(QStringLiteral("--comment")) + QStringList{source, at("opusenc.opus")}}},
         {"ffmpeg.mp3", 44100, {QStringList{QStringLiteral("ffmpeg")} + ffmpeg << at("ffmpeg.mp3")}},
         {"ffmpeg.m4a", 44100, {QStringList{QStringLiteral("ffmpeg")} + ffmpeg << at("ffmpeg.m4a")}},
+        {"ffmpeg-track.m4b",
+         44100,
+         {QStringList{QStringLiteral("ffmpeg")} + ffmpeg +
+              QStringList{QStringLiteral("-c:a"), QStringLiteral("aac"),
+                          QStringLiteral("-movflags"), QStringLiteral("disable_chpl"),
+                          QStringLiteral("-f"), QStringLiteral("ipod")}
+          << at("ffmpeg-track.m4b")}},
+        {"ffmpeg-nero.3gp",
+         44100,
+         {QStringList{QStringLiteral("ffmpeg")} + ffmpeg +
+              QStringList{QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-f"),
+                          QStringLiteral("3gp")}
+          << at("ffmpeg-nero.3gp")}},
         {"metaflac.flac",
          44100,
          {{QStringLiteral("flac"), QStringLiteral("-s"), QStringLiteral("-o"), at("metaflac.flac"),
@@ -123,6 +137,9 @@ ChapterFiles::ChapterFiles() {
         file.name = QLatin1String(recipe.name);
         file.rate = recipe.rate;
         file.titled = !file.name.endsWith(QLatin1String(".flac"));
+        file.mp4 = file.name.endsWith(QLatin1String(".m4a")) ||
+                   file.name.endsWith(QLatin1String(".m4b")) ||
+                   file.name.endsWith(QLatin1String(".3gp"));
         for (const QStringList& command : recipe.commands)
             if (QStandardPaths::findExecutable(command.front()).isEmpty())
                 file.skipped = command.front() + QStringLiteral(" missing");
@@ -138,4 +155,28 @@ ChapterFiles::ChapterFiles() {
         }
         files_.push_back(file);
     }
+    // Both kinds of MP4 chapters, the Nero titles differing: libavformat
+    // takes the track's.
+    File both;
+    both.name = QStringLiteral("nero-differs.m4a");
+    both.rate = 44100;
+    both.mp4 = true;
+    const File made = *std::find_if(files_.begin(), files_.end(), [](const File& f) {
+        return f.name == QLatin1String("ffmpeg.m4a");
+    });
+    both.skipped = made.skipped;
+    both.failure = made.failure;
+    if (!made.path.isEmpty()) {
+        QFile in(made.path);
+        QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        const qsizetype nero = bytes.indexOf("chpl");
+        const qsizetype title = nero < 0 ? -1 : bytes.indexOf(Titles[0].toUtf8(), nero);
+        QFile out(at("nero-differs.m4a"));
+        if (title < 0 || !out.open(QIODevice::WriteOnly) ||
+            out.write(bytes.replace(title, 3, "Uno")) != bytes.size())
+            both.failure = QStringLiteral("cannot change the Nero titles");
+        else
+            both.path = out.fileName();
+    }
+    files_.push_back(both);
 }

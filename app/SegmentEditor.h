@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/EditorContext.h"
+#include "app/SegmentList.h"
 #include "core/TitledPiece.h"
 #include "core/listrecord.h"
 #include "engine/PiecePlan.h"
-#include "engine/SegmentList.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,6 +3,7 @@
 
 #include "app/Preview.h"
 #include "app/SegmentEditor.h"
+#include "app/SegmentList.h"
 #include "app/SkinObjects.h"
 #include "app/WaveformScene.h"
 #include "app/WaveformView.h"
@@ -11,7 +12,6 @@
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/PiecePlan.h"
-#include "engine/SegmentList.h"
 
 #include <QGuiApplication>
 

@@ -4,6 +4,7 @@
 #include "app/WaveformPanel.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
+#include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -11,7 +12,8 @@
 #include <QComboBox>
 #include <QTreeView>
 
-WindowRunHost::WindowRunHost(Tfm_main& window, RunSteps* runs) : window_(window), runs_(runs) {}
+WindowRunHost::WindowRunHost(Tfm_main& window, RunSteps* runs)
+    : window_(window), runs_(runs), rows_(window.state(), window.lvTimeModel()) {}
 
 RunContext WindowRunHost::context() {
     if (!window_.hasAudioComponents())
@@ -19,9 +21,6 @@ RunContext WindowRunHost::context() {
     if (!window_.settings())
         throw Error(QStringLiteral("The settings file is not open."));
     return RunContext{window_.state(),
-                      window_.lvModel(),
-                      window_.lvTimeModel(),
-                      SegmentList(window_.state(), window_.lvTimeModel()),
                       window_.AudioFileRead(),
                       window_.AudioFile2write(),
                       window_.Mp3LameEncoder(),
@@ -54,6 +53,42 @@ int WindowRunHost::formatIndex() const {
 void WindowRunHost::setFormatIndex(int index) {
     if (window_.cb_format)
         window_.cb_format->setCurrentIndex(index);
+}
+
+QStringList WindowRunHost::fileCaptions() const {
+    const ReportListModel& lv = window_.lvModel();
+    QStringList captions;
+    for (int row = 0; row < lv.count(); ++row)
+        captions.append(lv.text(row, 0));
+    return captions;
+}
+
+void WindowRunHost::RowsPlanned(const RunRows& rows) {
+    rows_.ShowRunRows(rows);
+}
+
+void WindowRunHost::PieceStarted(int /*file*/, int row, int /*rows*/, const QString& note) {
+    rows_.PieceStarted(row, note);
+}
+
+void WindowRunHost::PieceEnded(const RunOutcome::Piece& piece) {
+    rows_.PieceEnded(piece);
+}
+
+void WindowRunHost::JoinEnded(const RunOutcome::Piece& /*piece*/) {
+    // The join's rows were told one by one.
+}
+
+void WindowRunHost::JoinRowStarted(int row) {
+    rows_.JoinRowStarted(row);
+}
+
+void WindowRunHost::JoinRowEnded(int row) {
+    rows_.JoinRowEnded(row);
+}
+
+void WindowRunHost::RunStopped() {
+    rows_.RunStopped();
 }
 
 void WindowRunHost::SetRunText(const QString& text) {

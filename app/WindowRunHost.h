@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SegmentList.h"
 #include "engine/ContextRunSteps.h"
 #include "engine/RunContext.h"
 #include "engine/RunHost.h"
@@ -9,8 +10,9 @@
 
 class Tfm_main;
 
-// The main window as the runs see it: its file list selection and focus, its
-// format box, its skin's run display, and the components it owns. The window
+// The main window as the runs see it: its file list selection, captions and
+// focus, its format box, its skin's run display, its segment list showing
+// what the run tells of its rows, and the components it owns. The window
 // stops its own preview and brings its displays up to date after a run; the
 // runs and the join output's choice go to the engine on the window's
 // components, or to `runs` when one is given.
@@ -27,8 +29,16 @@ public:
     void focusFileList() override;
     int formatIndex() const override;
     void setFormatIndex(int index) override;
+    QStringList fileCaptions() const override;
     void SetRunText(const QString& text) override;
     void SetRunProgress(int v) override;
+    void RowsPlanned(const RunRows& rows) override;
+    void PieceStarted(int file, int row, int rows, const QString& note) override;
+    void PieceEnded(const RunOutcome::Piece& piece) override;
+    void JoinEnded(const RunOutcome::Piece& piece) override;
+    void JoinRowStarted(int row) override;
+    void JoinRowEnded(int row) override;
+    void RunStopped() override;
 
     void StopPlayback() override;
     void RunCustomSplit() override;
@@ -51,6 +61,7 @@ private:
 
     Tfm_main& window_;
     RunSteps* runs_;
+    SegmentList rows_;
     std::optional<RunContext> context_;
     std::optional<ContextRunSteps> engine_;
 };

@@ -24,8 +24,8 @@ void ConsoleRunHost::clearLine() {
     shownLine_.clear();
 }
 
-void ConsoleRunHost::PieceStarted(int file, int row, int rows) {
-    ModelRunHost::PieceStarted(file, row, rows);
+void ConsoleRunHost::PieceStarted(int file, int row, int rows, const QString& note) {
+    ModelRunHost::PieceStarted(file, row, rows, note);
     underWay_.insert(row);
     rows_ = rows;
 }

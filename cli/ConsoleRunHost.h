@@ -24,7 +24,7 @@ public:
     void clearLine();
 
     void SetRunText(const QString& text) override;
-    void PieceStarted(int file, int row, int rows) override;
+    void PieceStarted(int file, int row, int rows, const QString& note = {}) override;
     void PieceEnded(const RunOutcome::Piece& piece) override;
 
 private:

@@ -57,10 +57,8 @@ QJsonArray silenceArray(const std::vector<Silence>& silences) {
 CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
     : options_(std::move(options)), intake_(ReadSourceTags), settings_(std::move(settingsPath)),
       host_(desktop_, lvSelection_, !options_.quiet && isatty(STDERR_FILENO)),
-      context_{state_,    lv_,      lvTime_,  SegmentList{state_, lvTime_},
-               reader_,   writer_,  encoder_, transform_,
-               settings_, desktop_, host_},
-      command_(state_, lv_, desktop_, steps_),
+      context_{state_, reader_, writer_, encoder_, transform_, settings_, desktop_, host_},
+      command_(state_, host_, desktop_, steps_),
       reporter_(options_.json ? std::unique_ptr<Reporter>(std::make_unique<JsonReporter>())
                               : std::make_unique<TextReporter>(options_.quiet)) {
     // A failed run needs no Stop here: the tool goes on with the next file.
@@ -89,7 +87,7 @@ int CutterSession::run() {
 
 void CutterSession::stop() {
     interrupted_ = true;
-    command_.Stop(host_, lvTime_);
+    command_.Stop();
 }
 
 bool CutterSession::stopped() {
@@ -288,7 +286,6 @@ void CutterSession::setSegments(listrecord& record,
 
 void CutterSession::loadList(const std::vector<Source>& sources) {
     lv_.clear();
-    lvTime_.clear();
     state_.JobList.clear();
     state_.TagList.clear();
     for (const Source& source : sources) {
@@ -477,11 +474,11 @@ int CutterSession::split() {
             command_.Split(false);
         } catch (const Error& e) {
             fail(e.message());
-            command_.Stop(host_, lvTime_);
+            command_.Stop();
             failedHere = true;
         } catch (const std::exception& e) {
             fail(name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
-            command_.Stop(host_, lvTime_);
+            command_.Stop();
             failedHere = true;
         }
         host_.clearLine();
@@ -585,7 +582,7 @@ int CutterSession::join() {
         command_.Join(false);
     } catch (const Error& e) {
         fail(e.message());
-        command_.Stop(host_, lvTime_);
+        command_.Stop();
         for (const RunOutcome::Piece& failed : host_.takeOutcome().pieces)
             reporter_->join(files, failed, QStringLiteral("failed"));
         return finish(0, 0);

@@ -91,8 +91,6 @@ private:
     ConsoleDesktop desktop_;
     AppState state_;
     ReportListModel lv_{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    ReportListModel lvTime_{{QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
-                             QStringLiteral("Status")}};
     QItemSelectionModel lvSelection_{&lv_};
     SourceIntake intake_;
     AudioFile2 reader_;

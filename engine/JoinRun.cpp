@@ -3,7 +3,6 @@
 #include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/RecordPieces.h"
-#include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputFormats.h"
@@ -11,8 +10,6 @@
 #include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
-#include "engine/SegmentList.h"
-#include "engine/SplitRun.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
@@ -28,8 +25,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int StatusColumn = 2;
 
 QString displayName(const QString& path) {
     return QFileInfo(path).fileName();
@@ -69,7 +64,8 @@ const QString JoinRun::Filter = OutputFormats::SaveFilter();
 JoinRun::JoinRun(RunContext& context) : c_(context) {}
 
 bool JoinRun::ChooseJoinOutput(Output& chosen) {
-    if (c_.lv.count() == 0)
+    const QStringList captions = c_.host.fileCaptions();
+    if (captions.isEmpty())
         return false;
     Desktop::SaveChoice choice;
     const int current = std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1);
@@ -78,7 +74,8 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
         return false;
     const int filterIndex = std::clamp(choice.filterIndex, 1, OutputFormats::Count());
     const QString path = OutputFormats::At(filterIndex - 1).joinPath(choice.path);
-    const int files = std::min(c_.lv.count(), static_cast<int>(c_.state.JobList.size()));
+    const int files =
+        std::min(static_cast<int>(captions.size()), static_cast<int>(c_.state.JobList.size()));
     QStringList sources;
     for (int i = 0; i < files; ++i)
         sources.append(c_.state.JobList[static_cast<size_t>(i)].FileName);
@@ -124,13 +121,18 @@ void JoinRun::UnifiAudoJoiner(const Output& output) {
 }
 
 void JoinRun::run(Kind kind, const Output& output) {
+    RunSupport::Present(Join(kind, output, RunRequest::Of(c_.state, c_.host)), c_.desktop);
+}
+
+RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
     AppState& state = c_.state;
-    const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    request_ = std::move(request);
+    const int files = request_.files();
     if (files <= 0)
-        return;
+        return {};
+    RunOutcome outcome;
 
     state.Busy = true;
-    state.ConvertingRows.clear();
     // A link the user agreed to replace stays a link: its file is replaced.
     const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
                                    !QFileInfo(output.path).canonicalFilePath().isEmpty()
@@ -150,7 +152,7 @@ void JoinRun::run(Kind kind, const Output& output) {
 
         if (c_.reader.IsOpen())
             c_.reader.Close();
-        c_.reader.Open(state.JobList.front().FileName, 0, 1);
+        c_.reader.Open(request_.jobs.front().FileName, 0, 1);
         R0 = c_.reader.SampleRate();
         C0 = c_.reader.Channels();
         // Lossless outputs keep the first file's depth, as its rate.
@@ -158,7 +160,7 @@ void JoinRun::run(Kind kind, const Output& output) {
         c_.reader.Close();
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
-                            .arg(displayName(state.JobList.front().FileName)));
+                            .arg(displayName(request_.jobs.front().FileName)));
         if (state.FadeOut)
             planFadeOut(files);
 
@@ -187,7 +189,7 @@ void JoinRun::run(Kind kind, const Output& output) {
             const std::int64_t faultsBefore = c_.writer.FaultySamples();
             joinFile(kind, i);
             if (const std::int64_t faults = c_.writer.FaultySamples() - faultsBefore; faults > 0)
-                faulty.emplace_back(state.JobList[static_cast<size_t>(i)].FileName, faults);
+                faulty.emplace_back(request_.jobs[static_cast<size_t>(i)].FileName, faults);
         }
 
         c_.writer.Close();
@@ -203,7 +205,8 @@ void JoinRun::run(Kind kind, const Output& output) {
         ended.rate = R0;
         ended.planned = target;
         ended.joined = joined_;
-        c_.host.PieceEnded(ended);
+        outcome.pieces.push_back(ended);
+        c_.host.JoinEnded(ended);
     } catch (...) {
         // Nothing of a failed join is left behind; the error is shown after.
         RunOutcome::Piece ended{0,
@@ -216,22 +219,33 @@ void JoinRun::run(Kind kind, const Output& output) {
         ended.rate = R0;
         ended.planned = target;
         ended.joined = joined_;
-        c_.host.PieceEnded(ended);
+        outcome.pieces.push_back(ended);
+        c_.host.JoinEnded(ended);
         RunSupport::CloseQuietly(c_.writer);
         RunSupport::CloseQuietly(c_.reader);
-        pending.abandon();
+        try {
+            pending.abandon();
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+        return outcome;
     }
     RunSupport::ResetProgress(c_.host);
     for (const auto& [name, faults] : faulty)
-        c_.desktop.warning(QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
-                                          "beyond full scale; they were clipped in the joined "
-                                          "file.")
-                               .arg(name)
-                               .arg(faults));
+        outcome.messages.push_back(
+            {RunOutcome::Message::Kind::Warning,
+             QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
+                            "beyond full scale; they were clipped in the joined "
+                            "file.")
+                 .arg(name)
+                 .arg(faults)});
     if (pending.finalPath() != target)
-        c_.desktop.information(QStringLiteral("A file named \"%1\" appeared while the files were "
-                                              "joined. The joined file was saved as \"%2\".")
-                                   .arg(displayName(target), displayName(pending.finalPath())));
+        outcome.messages.push_back(
+            {RunOutcome::Message::Kind::Information,
+             QStringLiteral("A file named \"%1\" appeared while the files were joined. The "
+                            "joined file was saved as \"%2\".")
+                 .arg(displayName(target), displayName(pending.finalPath()))});
+    return outcome;
 }
 
 void JoinRun::planFadeOut(int files) {
@@ -243,7 +257,7 @@ void JoinRun::planFadeOut(int files) {
     for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
         int rate = R0;
         if (i > 0) {
-            c_.reader.Open(c_.state.JobList[static_cast<size_t>(i)].FileName, 0, 1);
+            c_.reader.Open(request_.jobs[static_cast<size_t>(i)].FileName, 0, 1);
             rate = c_.reader.SampleRate();
             c_.reader.Close();
         }
@@ -254,8 +268,7 @@ void JoinRun::planFadeOut(int files) {
 }
 
 qint64 JoinRun::total(Kind kind) {
-    const AppState& state = c_.state;
-    const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    const int files = request_.files();
     fileFrames_.assign(static_cast<size_t>(std::max(files, 0)), 0);
     // The segments that are cut: a single one as it is, else all but the
     // working one.
@@ -266,9 +279,9 @@ qint64 JoinRun::total(Kind kind) {
         return record;
     };
     qint64 sum = 0;
-    const listrecord shared = cutSegments(state.JobList.front());
+    const listrecord shared = cutSegments(request_.jobs.front());
     for (int i = 0; i < files; ++i) {
-        const listrecord& file = state.JobList[static_cast<size_t>(i)];
+        const listrecord& file = request_.jobs[static_cast<size_t>(i)];
         const qint64 before = sum;
         switch (kind) {
         case Kind::Whole:
@@ -298,20 +311,17 @@ qint64 JoinRun::total(Kind kind) {
 
 void JoinRun::joinFile(Kind kind, int file) {
     AppState& state = c_.state;
-    listrecord& record = state.JobList[static_cast<size_t>(file)];
+    const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     fadeInLen_ = FramePosition::Frames(state.FadeInSeconds, record.SampleRate);
     state.CurrentFile = c_.host.selectFileRow(file);
 
     // The segments cut from this file, in seconds of this file.
-    listrecord segments = kind == Kind::Unified ? state.JobList.front() : record;
+    listrecord segments = kind == Kind::Unified ? request_.jobs.front() : record;
     Segments::Normalise(segments);
-    if (kind == Kind::Whole) {
-        c_.lvTime.clear();
-        c_.lvTime.append(Segments::SegmentRow(0, record.Duration, SegmentStatus::Converting));
-    } else {
-        c_.segments.FillSegments(segments);
-        RunSupport::ApplyWorkingRowStep(c_.lvTime);
-    }
+    if (kind == Kind::Whole)
+        c_.host.RowsPlanned({RunRows::Kind::Whole, file, record, {}, 0});
+    else
+        c_.host.RowsPlanned({RunRows::Kind::Segments, file, segments, {}, 0});
     c_.host.focusFileList();
 
     if (c_.reader.IsOpen())
@@ -338,14 +348,14 @@ void JoinRun::joinFile(Kind kind, int file) {
     if (kind == Kind::Whole) {
         const qint64 reached = copyBlocks(kind, 0, 0);
         joined_.push_back({file, 0, 0, state.Busy ? record.SampleCount : reached, rate});
-        c_.lvTime.setText(0, StatusColumn, SegmentStatus::Finish);
+        c_.host.JoinRowEnded(0);
     } else {
-        const int rows = c_.lvTime.count();
+        const int rows = RunRows::CutSegments(segments).rows;
         for (int j = 0; j < rows; ++j) {
             c_.host.processEvents();
             if (!state.Busy)
                 break;
-            SplitRun::MarkConverting(state, c_.lvTime, j);
+            c_.host.JoinRowStarted(j);
             const auto k = static_cast<size_t>(j);
             // The segments are this file's own, or the shared ones cut to
             // its length.
@@ -355,7 +365,7 @@ void JoinRun::joinFile(Kind kind, int file) {
             if (range.end > range.start)
                 joined_.push_back({file, j, range.start,
                                    state.Busy ? range.end : std::min(reached, range.end), rate});
-            SplitRun::MarkFinished(state, c_.lvTime, j);
+            c_.host.JoinRowEnded(j);
         }
     }
     c_.reader.Close();

@@ -2,6 +2,7 @@
 
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunRequest.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,8 @@
 // output it is written under a temporary name and named only when complete.
 class JoinRun {
 public:
+    enum class Kind { Custom, Whole, Unified };
+
     // The save dialog's answer: the output path (extension included) and the
     // filter position, 1 for the first of the output formats.
     struct Output {
@@ -43,13 +46,17 @@ public:
     };
     static NameCheck CheckName(const QString& path, const QStringList& sources);
 
+    // Joins the files of `request` into `output`; never throws. The outcome
+    // holds the one output, the messages for the user and any failure.
+    RunOutcome Join(Kind kind, const Output& output, RunRequest request);
+
+    // The joins as the front ends give them: the request read from the
+    // state and the host, the outcome's messages shown, a failure thrown.
     void RunCustomJoin(const Output& output);
     void RunWholeJoin(const Output& output);
     void UnifiAudoJoiner(const Output& output);
 
 private:
-    enum class Kind { Custom, Whole, Unified };
-
     void run(Kind kind, const Output& output);
     // Frames of the whole join, in each file's own frames; fills fileFrames_.
     qint64 total(Kind kind);
@@ -63,6 +70,7 @@ private:
     void showProgress();
 
     RunContext& c_;
+    RunRequest request_;
     // The output format: the first file's.
     int R0 = 0;
     int C0 = 0;

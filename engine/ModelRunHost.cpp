@@ -24,6 +24,14 @@ int ModelRunHost::selectFileRow(int row) {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+QStringList ModelRunHost::fileCaptions() const {
+    QStringList captions;
+    if (const QAbstractItemModel* model = lvSelection_.model())
+        for (int row = 0; row < model->rowCount(); ++row)
+            captions.append(model->index(row, 0).data().toString());
+    return captions;
+}
+
 void ModelRunHost::PieceEnded(const RunOutcome::Piece& piece) {
     outcome_.pieces.push_back(piece);
 }

@@ -8,9 +8,10 @@ class Desktop;
 class QItemSelectionModel;
 
 // A run host without widgets: the selection lives in the file list's
-// selection model, events are pumped through the desktop, the format index is
-// a plain value and focus has nowhere to go; the run display is the last text
-// and progress reported, and the pieces that ended are collected. Tests, the
+// selection model, whose first column gives the captions; events are pumped
+// through the desktop, the format index is a plain value and focus has
+// nowhere to go; the run display is the last text and progress reported, and
+// the pieces that ended are collected. Rows are shown nowhere. Tests, the
 // benchmarks and the command-line tool use it.
 class ModelRunHost : public RunHost {
 public:
@@ -21,6 +22,7 @@ public:
     void focusFileList() override {}
     int formatIndex() const override { return formatIndex_; }
     void setFormatIndex(int index) override { formatIndex_ = index; }
+    QStringList fileCaptions() const override;
     void SetRunText(const QString& text) override { runText_ = text; }
     void SetRunProgress(int v) override { runProgress_ = v; }
     void PieceEnded(const RunOutcome::Piece& piece) override;

@@ -1,7 +1,7 @@
 #include "engine/RunCommand.h"
 
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
+#include "engine/RunHost.h"
 #include "engine/RunSteps.h"
 #include "engine/RunSupport.h"
 #include "platform/Error.h"
@@ -12,9 +12,8 @@
 
 const QString RunCommand::StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
 
-RunCommand::RunCommand(AppState& state, const ReportListModel& lv, Desktop& desktop,
-                       RunSteps& steps)
-    : state_(state), lv_(lv), desktop_(desktop), steps_(steps) {}
+RunCommand::RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps)
+    : state_(state), host_(host), desktop_(desktop), steps_(steps) {}
 
 template <typename F> void RunCommand::withStopHint(F&& run) {
     try {
@@ -31,7 +30,7 @@ template <typename F> void RunCommand::withStopHint(F&& run) {
 }
 
 void RunCommand::Split(bool openFolder) {
-    if (state_.Busy || lv_.count() == 0)
+    if (state_.Busy || host_.fileCaptions().isEmpty())
         return;
     if (state_.Playing)
         steps_.StopPlayback();
@@ -97,11 +96,11 @@ void RunCommand::Join(bool openFolder) {
         RunSupport::OpenOutputFolder(desktop_, QFileInfo(joined).absolutePath() + QLatin1Char('/'));
 }
 
-void RunCommand::Stop(RunHost& host, ReportListModel& lvTime) {
+void RunCommand::Stop() {
     if (state_.Playing)
         steps_.StopPlayback();
     if (state_.Busy)
-        RunSupport::StopRun(state_, host, lvTime);
+        RunSupport::StopRun(state_, host_);
 }
 
 void RunCommand::openOutputFolder() {

@@ -3,7 +3,6 @@
 #include <QString>
 
 class Desktop;
-class ReportListModel;
 class RunHost;
 class RunSteps;
 struct AppState;
@@ -18,7 +17,7 @@ public:
     // the window refuses every command while looking idle.
     static const QString StopHint;
 
-    RunCommand(AppState& state, const ReportListModel& lv, Desktop& desktop, RunSteps& steps);
+    RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps);
 
     // The hint added to a failure's message; a front end whose runs need no
     // Stop after a failure sets it empty.
@@ -30,7 +29,7 @@ public:
     // "Join": nothing while busy or when no output is chosen.
     void Join(bool openFolder);
     // "Stop": the preview, and the run (see RunSupport::StopRun).
-    void Stop(RunHost& host, ReportListModel& lvTime);
+    void Stop();
 
 private:
     // Runs `run`, adding the stop hint to a failure that left `Busy` set.
@@ -38,7 +37,7 @@ private:
     void openOutputFolder();
 
     AppState& state_;
-    const ReportListModel& lv_;
+    RunHost& host_;
     Desktop& desktop_;
     RunSteps& steps_;
     QString stopHint_ = StopHint;

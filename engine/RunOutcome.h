@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <vector>
 
 // What a split run made of each piece it planned, in the order the pieces
@@ -55,6 +56,17 @@ struct RunOutcome {
     };
 
     std::vector<Piece> pieces;
+
+    // What the user is told at the end of the run, in order.
+    struct Message {
+        enum class Kind { Warning, Information };
+        Kind kind = Kind::Warning;
+        QString text;
+        bool operator==(const Message&) const = default;
+    };
+    std::vector<Message> messages;
+    // What ended the run early; null when it ran to its end or was stopped.
+    std::exception_ptr failure;
 
     std::vector<Piece> written() const {
         std::vector<Piece> out;

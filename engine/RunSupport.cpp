@@ -1,9 +1,8 @@
 #include "engine/RunSupport.h"
 
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
-#include "core/Segments.h"
 #include "engine/RunHost.h"
+#include "engine/RunOutcome.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -13,40 +12,16 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-constexpr int StatusColumn = 2;
-
-} // namespace
-
-void RunSupport::StopRun(AppState& state, RunHost& host, ReportListModel& lvTime) {
+void RunSupport::StopRun(AppState& state, RunHost& host) {
     state.Busy = false;
-    // A run that failed left its piece at "Converting" and its percentage on
+    // A run that failed left its piece being written and its percentage on
     // screen; a run still going marks its piece itself once it notices.
     ResetProgress(host);
-    for (const auto& [row, status] : state.ConvertingRows)
-        if (row < lvTime.count() && lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
-            lvTime.setText(row, StatusColumn, status);
-    state.ConvertingRows.clear();
-    // Rows a run made itself (a whole join's) had no status before.
-    for (int row = 0; row < lvTime.count(); ++row)
-        if (lvTime.text(row, StatusColumn) == SegmentStatus::Converting)
-            lvTime.setText(row, StatusColumn, SegmentStatus::Unconvert);
+    host.RunStopped();
 }
 
 void RunSupport::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {
     desktop.openOrTell(QUrl::fromLocalFile(outputDir), QStringLiteral("the output folder"));
-}
-
-RunSupport::WorkingRows RunSupport::ApplyWorkingRowStep(ReportListModel& lvTime) {
-    if (lvTime.count() == 1) {
-        lvTime.setText(0, StatusColumn, SegmentStatus::Confirmed);
-        return {1, false};
-    }
-    if (lvTime.count() == 0)
-        return {0, false};
-    lvTime.remove(lvTime.count() - 1);
-    return {lvTime.count(), true};
 }
 
 void RunSupport::CloseQuietly(IAudioFile2& component) {
@@ -84,4 +59,15 @@ QString RunSupport::ReasonOf(std::exception_ptr error) {
     } catch (...) {
     }
     return {};
+}
+
+void RunSupport::Present(const RunOutcome& outcome, Desktop& desktop) {
+    for (const RunOutcome::Message& message : outcome.messages) {
+        if (message.kind == RunOutcome::Message::Kind::Information)
+            desktop.information(message.text);
+        else
+            desktop.warning(message.text);
+    }
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
 }

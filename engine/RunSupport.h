@@ -7,31 +7,21 @@
 
 class Desktop;
 class IAudioFile2;
-class ReportListModel;
 class RunHost;
 struct AppState;
+struct RunOutcome;
 
 // What the split and join runs, the run commands and both front ends share
-// around a run: stopping it, the working-row step, closing components after
-// a failure, emptying the run display, the check that a read reached the
-// source's end, and showing the output folder.
+// around a run: stopping it, closing components after a failure, emptying
+// the run display, the check that a read reached the source's end, telling
+// the user how a run ended, and showing the output folder.
 class RunSupport {
 public:
     // The Stop command while a run is on (or after one failed): the run
     // ends, and the display no longer shows a piece being written.
-    static void StopRun(AppState& state, RunHost& host, ReportListModel& lvTime);
+    static void StopRun(AppState& state, RunHost& host);
     // Hands the output folder to the desktop's file browser.
     static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
-
-    // The working-row step on the segment list as it stands: a single row is
-    // the segment to cut and becomes "OK"; otherwise the last row, the
-    // unconfirmed working segment, is taken off the list. Returns the rows
-    // left and whether one was taken off.
-    struct WorkingRows {
-        int rows = 0;
-        bool removed = false;
-    };
-    static WorkingRows ApplyWorkingRowStep(ReportListModel& lvTime);
 
     // Closes a component after a failure without letting a second failure
     // hide the first.
@@ -45,4 +35,7 @@ public:
     // The words of a failure as the user is told them: an Error's message,
     // another exception's text, empty for anything else.
     static QString ReasonOf(std::exception_ptr error);
+    // Shows the outcome's messages in order, then throws what ended the
+    // run early, if anything did.
+    static void Present(const RunOutcome& outcome, Desktop& desktop);
 };

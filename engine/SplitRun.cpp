@@ -3,8 +3,6 @@
 #include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/RecordPieces.h"
-#include "core/ReportListModel.h"
-#include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
@@ -14,7 +12,6 @@
 #include "engine/PieceWorkers.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
-#include "engine/SegmentList.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/AudioFile2.h"
@@ -23,7 +20,6 @@
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioTransform2.h"
 #include "engine/audio/PeakScanner.h"
-#include "platform/Desktop.h"
 #include "platform/Error.h"
 #include "platform/MulDiv.h"
 
@@ -38,8 +34,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int StatusColumn = 2;
 
 // A fade is read as one block, so its length is kept to what one read takes.
 std::int32_t clampFrames(std::int64_t frames) {
@@ -70,110 +64,81 @@ void SplitRun::RunSilenceSplit() {
     run(Kind::Silence);
 }
 
-void SplitRun::MarkConverting(AppState& state, ReportListModel& lvTime, int row) {
-    const QString before = lvTime.text(row, StatusColumn);
-    if (before != SegmentStatus::Converting)
-        state.ConvertingRows[row] = before;
-    lvTime.setText(row, StatusColumn, SegmentStatus::Converting);
-}
-
-void SplitRun::MarkFinished(AppState& state, ReportListModel& lvTime, int row) {
-    state.ConvertingRows.erase(row);
-    lvTime.setText(row, StatusColumn, SegmentStatus::Finish);
-}
-
-void SplitRun::RestoreStatus(AppState& state, ReportListModel& lvTime, int row) {
-    const auto found = state.ConvertingRows.find(row);
-    if (found == state.ConvertingRows.end())
-        return;
-    lvTime.setText(row, StatusColumn, found->second);
-    state.ConvertingRows.erase(found);
-}
-
 void SplitRun::run(Kind kind) {
+    RunSupport::Present(Split(kind, RunRequest::Of(c_.state, c_.host)), c_.desktop);
+}
+
+RunOutcome SplitRun::Split(Kind kind, RunRequest request) {
     AppState& state = c_.state;
-    const int files = std::min(c_.lv.count(), static_cast<int>(state.JobList.size()));
+    request_ = std::move(request);
+    outcome_ = {};
+    const int files = request_.files();
     if (files <= 0)
-        return;
+        return {};
 
     state.Busy = true;
     kind_ = kind;
     givenNames_.clear();
-    state.ConvertingRows.clear();
     tagFailures_.clear();
     nothingWritten_.clear();
     faultySamples_.clear();
 
-    // Which files had their working row taken off the list, so that exactly
-    // those get it back at the end. A file cut as its single segment keeps
-    // its count, so the count never runs past the time arrays.
-    std::vector<bool> workingRowTaken(static_cast<size_t>(files), false);
-    int stoppedAt = files;
-
-    const auto restoreWorkingRows = [&] {
-        if (kind == Kind::Custom) {
-            for (int i = 0; i < stoppedAt && i < files; ++i)
-                if (workingRowTaken[static_cast<size_t>(i)])
-                    state.JobList[static_cast<size_t>(i)].SegmentCount += 1;
-        } else if (kind == Kind::Unified && !workingRowTaken.empty() && workingRowTaken[0]) {
-            state.JobList.front().SegmentCount += 1;
-        }
-    };
-
     try {
         if (kind == Kind::Unified) {
-            // Rebuilt first, so the rows that are cut and marked are exactly
+            // Shown first, so the rows that are cut and marked are exactly
             // the shared segments, whatever the list showed before.
-            listrecord& shared = state.JobList.front();
-            c_.segments.FillSegments(shared);
-            const RunSupport::WorkingRows rows = RunSupport::ApplyWorkingRowStep(c_.lvTime);
-            shared.SegmentCount = std::max(rows.rows, 0);
-            workingRowTaken[0] = rows.removed;
+            listrecord& shared = request_.jobs.front();
+            c_.host.RowsPlanned({RunRows::Kind::Segments, 0, shared, {}, 0});
+            const RunRows::Cut cut = RunRows::CutSegments(shared);
+            shared.SegmentCount = std::max(cut.rows, 0);
+            rowsShown_ = cut.rows;
         }
-        runFiles(kind, stoppedAt, workingRowTaken);
+        runFiles(kind);
     } catch (...) {
         // Close what is open so the output written so far is a complete
-        // file, and give the segments back before the error is shown.
+        // file; the error is told after the other messages.
         RunSupport::CloseQuietly(c_.writer);
         RunSupport::CloseQuietly(c_.reader);
-        restoreWorkingRows();
         reportAtEnd();
-        throw;
+        outcome_.failure = std::current_exception();
+        return std::exchange(outcome_, {});
     }
 
     state.Busy = false;
     RunSupport::ResetProgress(c_.host);
-    restoreWorkingRows();
     reportAtEnd();
+    return std::exchange(outcome_, {});
 }
 
 void SplitRun::countFaults(int file, IAudioFile2& writer) {
     const std::int64_t faults = writer.FaultySamples();
     if (faults == 0)
         return;
-    const QString& name = c_.state.JobList[static_cast<size_t>(file)].FileName;
+    const QString& name = request_.jobs[static_cast<size_t>(file)].FileName;
     if (faultySamples_.empty() || faultySamples_.back().first != name)
         faultySamples_.emplace_back(name, 0);
     faultySamples_.back().second += faults;
 }
 
 void SplitRun::reportAtEnd() {
+    const auto warn = [this](const QString& text) {
+        outcome_.messages.push_back({RunOutcome::Message::Kind::Warning, text});
+    };
     // Once per source, however many pieces it gave.
     for (const auto& [name, faults] : faultySamples_)
-        c_.desktop.warning(QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
-                                          "beyond full scale; they were clipped in its outputs.")
-                               .arg(name)
-                               .arg(faults));
+        warn(QStringLiteral("%1 holds %2 samples that are not numbers or lie far "
+                            "beyond full scale; they were clipped in its outputs.")
+                 .arg(name)
+                 .arg(faults));
     if (!tagFailures_.isEmpty())
-        c_.desktop.warning(
-            QStringLiteral("The tags of these files could not be written; their audio is "
-                           "complete:\n") +
-            tagFailures_.join(QLatin1Char('\n')));
+        warn(QStringLiteral("The tags of these files could not be written; their audio is "
+                            "complete:\n") +
+             tagFailures_.join(QLatin1Char('\n')));
     if (nothingWritten_.size() == 1)
-        c_.desktop.warning(QStringLiteral("Nothing was written from ") + nothingWritten_.front());
+        warn(QStringLiteral("Nothing was written from ") + nothingWritten_.front());
     else if (!nothingWritten_.isEmpty())
-        c_.desktop.warning(QStringLiteral("Nothing was written from these files:\n") +
-                           nothingWritten_.join(QLatin1Char('\n')));
+        warn(QStringLiteral("Nothing was written from these files:\n") +
+             nothingWritten_.join(QLatin1Char('\n')));
 }
 
 QString SplitRun::nothingToWrite(Kind kind, const listrecord& record,
@@ -193,16 +158,14 @@ QString SplitRun::nothingToWrite(Kind kind, const listrecord& record,
     return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
 }
 
-void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken) {
+void SplitRun::runFiles(Kind kind) {
     AppState& state = c_.state;
-    const int files = static_cast<int>(workingRowTaken.size());
+    const int files = request_.files();
     for (int i = 0; i < files; ++i) {
         c_.host.processEvents();
-        if (!state.Busy) {
-            stoppedAt = i;
+        if (!state.Busy)
             return;
-        }
-        listrecord& record = state.JobList[static_cast<size_t>(i)];
+        listrecord& record = request_.jobs[static_cast<size_t>(i)];
 
         state.CurrentFile = c_.host.selectFileRow(i);
         switch (kind) {
@@ -211,10 +174,10 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
             // plan below.
             if (!record.Pieces.empty())
                 break;
-            c_.segments.FillSegments(record);
-            const RunSupport::WorkingRows rows = RunSupport::ApplyWorkingRowStep(c_.lvTime);
-            record.SegmentCount = rows.rows;
-            workingRowTaken[static_cast<size_t>(i)] = rows.removed;
+            c_.host.RowsPlanned({RunRows::Kind::Segments, i, record, {}, 0});
+            const RunRows::Cut cut = RunRows::CutSegments(record);
+            record.SegmentCount = cut.rows;
+            rowsShown_ = cut.rows;
             break;
         }
         case Kind::Time:
@@ -254,8 +217,10 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
         // silences were looked for leaves them as they were.
         const bool planRows = kind == Kind::Time || kind == Kind::Count ||
                               (kind == Kind::Custom && !record.Pieces.empty());
-        if (atSilences ? state.Busy || !pieces.empty() : planRows)
-            c_.segments.FillPieces(pieces, rate_);
+        if (atSilences ? state.Busy || !pieces.empty() : planRows) {
+            c_.host.RowsPlanned({RunRows::Kind::Pieces, i, {}, pieces, rate_});
+            rowsShown_ = static_cast<int>(pieces.size());
+        }
         cutNotes_.clear();
         for (const Piece& piece : pieces)
             cutNotes_.push_back(piece.cutNote);
@@ -291,7 +256,7 @@ void SplitRun::runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRow
 
 std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
     const AppState& state = c_.state;
-    const listrecord& record = state.JobList[static_cast<size_t>(file)];
+    const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     const PiecePlan::Source source = openSource(record);
     switch (kind) {
     case Kind::Custom:
@@ -304,8 +269,8 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
     case Kind::Count:
         return PiecePlan::Count(source, state.SplitCount);
     case Kind::Unified:
-        return PiecePlan::Unified(source, state.JobList.front(),
-                                  state.JobList.front().SegmentCount);
+        return PiecePlan::Unified(source, request_.jobs.front(),
+                                  request_.jobs.front().SegmentCount);
     case Kind::Silence:
         break;
     }
@@ -347,7 +312,7 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
 
 const listrecord& SplitRun::marking(int file) const {
     // Unification cuts the first file's marks, titles included, from every file.
-    return c_.state.JobList[kind_ == Kind::Unified ? 0 : static_cast<size_t>(file)];
+    return request_.jobs[kind_ == Kind::Unified ? 0 : static_cast<size_t>(file)];
 }
 
 TitledPiece SplitRun::markedPiece(int file, int row) const {
@@ -356,13 +321,12 @@ TitledPiece SplitRun::markedPiece(int file, int row) const {
 }
 
 PieceTags SplitRun::pieceTags(int file, int row) const {
-    const AppState& state = c_.state;
-    const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
-                                     ? state.TagList[static_cast<size_t>(file)]
+    const AudioFileinfo source = static_cast<size_t>(file) < request_.tags.size()
+                                     ? request_.tags[static_cast<size_t>(file)]
                                      : AudioFileinfo();
     // A sheet's album and performer belong to the file it was read for.
     return PieceTags::Derive(markedPiece(file, row).tags,
-                             state.JobList[static_cast<size_t>(file)].Sheet, source);
+                             request_.jobs[static_cast<size_t>(file)].Sheet, source);
 }
 
 QString SplitRun::rowNote(int row, const QString& pieceNote) const {
@@ -375,12 +339,12 @@ QString SplitRun::rowNote(int row, const QString& pieceNote) const {
 void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                                IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out) {
     AppState& state = c_.state;
-    const listrecord& record = state.JobList[static_cast<size_t>(file)];
+    const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     if (writer.IsOpen())
         writer.Close();
-    // The format box, the output folder and the encoder settings may change
-    // during a run; each output takes them as they are now.
-    const int index = std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1);
+    // The format was chosen when the run started; the output folder and the
+    // encoder settings are taken as they are now.
+    const int index = request_.format;
     const OutputFormat& format = OutputFormats::At(index);
     ConfigureEncoder(index, c_.settings, state.Mp3CommandLine, writer, encoder);
     const QString folder = state.OutputDir;
@@ -425,7 +389,6 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
 }
 
 void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
-    const AppState& state = c_.state;
     const auto open = [&] {
         const QString name = out.name();
         if (out.planned.isEmpty())
@@ -440,9 +403,9 @@ void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
         RunSupport::CloseQuietly(writer);
         out.file.discard();
         QStringList sources;
-        for (const listrecord& r : state.JobList)
+        for (const listrecord& r : request_.jobs)
             sources.append(r.FileName);
-        out.name = [folder = out.folder, source = state.JobList[static_cast<size_t>(file)].FileName,
+        out.name = [folder = out.folder, source = request_.jobs[static_cast<size_t>(file)].FileName,
                     extension = out.extension,
                     sources] { return OutputNames::Fallback(folder, source, extension, sources); };
         open();
@@ -450,9 +413,8 @@ void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
 }
 
 void SplitRun::completeOutput(int file, Output& out) {
-    const AppState& state = c_.state;
-    const AudioFileinfo source = static_cast<size_t>(file) < state.TagList.size()
-                                     ? state.TagList[static_cast<size_t>(file)]
+    const AudioFileinfo source = static_cast<size_t>(file) < request_.tags.size()
+                                     ? request_.tags[static_cast<size_t>(file)]
                                      : AudioFileinfo();
     const bool marked = !marking(file).Pieces.empty();
     const PieceTags sheet = marked ? pieceTags(file, out.row) : PieceTags();
@@ -493,7 +455,7 @@ QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, co
     const auto [pattern, extension] =
         format.namedBy(OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled));
     const QString caption = OutputNames::SourceName(
-        c_.lv.text(file, 0), c_.state.JobList[static_cast<size_t>(file)].FileName);
+        request_.captions.value(file), request_.jobs[static_cast<size_t>(file)].FileName);
     const QString path = OutputNames::PieceOutput(
         folder, caption, extension, kind != Kind::Custom, pattern, titled, row,
         pieceTags(file, row), PiecePlan::Milliseconds(start, rate_), givenNames_);
@@ -513,12 +475,12 @@ void SplitRun::pieceEnded(int file, const Output& out, RunOutcome::Piece ended) 
     if (out.row >= 0 && out.row < static_cast<int>(cutNotes_.size()))
         ended.cut = cutNotes_[static_cast<size_t>(out.row)];
     endedRows_.insert(out.row);
+    outcome_.pieces.push_back(ended);
     c_.host.PieceEnded(ended);
 }
 
 void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces) {
-    const OutputFormat& format =
-        OutputFormats::At(std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1));
+    const OutputFormat& format = OutputFormats::At(request_.format);
     for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
         const Piece& piece = pieces[static_cast<size_t>(k)];
         if (!piece.written() || endedRows_.contains(k))
@@ -556,13 +518,10 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
         meter_ = out.meter.get();
         createOutput(file, out, c_.writer);
         // How the piece is made shows on its row while it is written.
-        c_.lvTime.setNote(row, rowNote(row, pieceNote_));
+        c_.host.PieceStarted(file, row, rowsShown_, rowNote(row, pieceNote_));
         if (out.copy) {
-            c_.host.PieceStarted(file, row, c_.lvTime.count());
-            out.end = start + std::min(copyPiece(row, out.file.path(), start, length), length);
+            out.end = start + std::min(copyPiece(out.file.path(), start, length), length);
         } else {
-            MarkConverting(c_.state, c_.lvTime, row);
-            c_.host.PieceStarted(file, row, c_.lvTime.count());
             c_.writer.SetSampleFormat(rate_, channels_);
 
             // A piece cut short by Stop is still closed, tagged and marked
@@ -576,7 +535,6 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
             countFaults(file, c_.writer);
             if (written == 0) {
                 out.file.discard();
-                RestoreStatus(c_.state, c_.lvTime, row);
                 reportUnwritten(file, out, RunOutcome::Status::LeftOut);
                 return;
             }
@@ -589,8 +547,6 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
                         RunSupport::ReasonOf(std::current_exception()));
         out.file.abandon();
     }
-    MarkFinished(c_.state, c_.lvTime, row);
-    c_.lvTime.setNote(row, rowNote(row, pieceNote_));
 }
 
 void SplitRun::reportUnwritten(int file, const Output& out, RunOutcome::Status status,
@@ -652,7 +608,6 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             // Never written, or not to be kept: as if never started.
             RunSupport::CloseQuietly(*job->writer);
             flight.out.file.discard();
-            RestoreStatus(state, c_.lvTime, job->row);
             reportUnwritten(file, flight.out, RunOutcome::Status::LeftOut);
             return;
         }
@@ -661,10 +616,8 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
                 std::rethrow_exception(job->error);
             countFaults(file, *job->writer);
             flight.out.end = flight.out.begin + std::min(job->done.load(), job->piece.length);
-            completeOutput(file, flight.out);
             // As in turn, a piece cut short by Stop is finished too.
-            MarkFinished(state, c_.lvTime, job->row);
-            c_.lvTime.setNote(job->row, rowNote(job->row, flight.out.note));
+            completeOutput(file, flight.out);
         } catch (...) {
             RunSupport::CloseQuietly(*job->writer);
             reportUnwritten(file, flight.out, RunOutcome::Status::Failed,
@@ -748,9 +701,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             break;
         }
         flight->out.row = k;
-        MarkConverting(state, c_.lvTime, k);
-        c_.host.PieceStarted(file, k, c_.lvTime.count());
-        c_.lvTime.setNote(k, rowNote(k, flight->out.note));
+        c_.host.PieceStarted(file, k, rowsShown_, rowNote(k, flight->out.note));
         job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(start, length);
         job->piece.meter = flight->out.meter.get();
@@ -802,8 +753,7 @@ QString SplitRun::copyObstacle(const OutputFormat& format, const listrecord& rec
     return cutter_->obstacle(start, start + length);
 }
 
-std::int64_t SplitRun::copyPiece(int row, const QString& path, std::int64_t start,
-                                 std::int64_t length) {
+std::int64_t SplitRun::copyPiece(const QString& path, std::int64_t start, std::int64_t length) {
     AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(std::min(frames, length), length);
@@ -811,7 +761,6 @@ std::int64_t SplitRun::copyPiece(int row, const QString& path, std::int64_t star
         // Stop ends the piece where it is, still as a complete file.
         return state.Busy;
     };
-    MarkConverting(c_.state, c_.lvTime, row);
     return cutter_->write(start, start + length, path, progress);
 }
 

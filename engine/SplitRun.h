@@ -9,6 +9,7 @@
 #include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunRequest.h"
 #include "engine/audio/StreamCutter.h"
 
 #include <QSet>
@@ -26,16 +27,17 @@ class IAudioFile2LameEnc;
 struct OutputFormat;
 struct listrecord;
 
-// The split runs (custom, time, count, unified, silence): every file of the list is cut into
-// pieces, each piece written to its own file in the output folder in the format of the format box,
-// with fades, tags, progress and segment statuses. A run works on the user-interface thread and
-// pumps events between blocks; Stop clears `Busy`, which the run notices at its next check.
+// The split runs (custom, time, count, unified, silence): every file of the request is cut into
+// pieces, each piece written to its own file in the output folder in the request's format, with
+// fades, tags and progress. The host is told the rows each file is cut into and how each piece
+// starts and ends; the run returns the outcome. Stop clears `Busy`, which the run notices at its
+// next check.
 //
 // Each output is written under a temporary name and named only once it is
 // complete and tagged. A failing component ends the run with the exception,
 // after the reader and writer have been closed and the unfinished output
-// removed (outputs finished before stay); `Busy` then stays set until the
-// user presses Stop.
+// removed (outputs finished before stay), and the outcome carries the
+// failure; `Busy` then stays set until the user presses Stop.
 //
 // A piece whose audio nothing changes (no fade), in a format that can copy
 // packets (OGG, Opus, MP3) from a source of its own kind, is cut by copying
@@ -47,28 +49,33 @@ struct listrecord;
 // nothing to write (every piece shorter than a second).
 class SplitRun {
 public:
+    enum class Kind {
+        Custom,
+        Time,
+        Count,
+        Unified,
+        Silence, // the sound between silences, each piece cut in the middle of one
+    };
+
     explicit SplitRun(RunContext& context);
 
+    // Cuts the files of `request`; never throws. A failure that ended the
+    // run is in the outcome, after the messages for the user.
+    RunOutcome Split(Kind kind, RunRequest request);
+
+    // The runs as the front ends give them: the request read from the state
+    // and the host, the outcome's messages shown, a failure thrown.
     void RunCustomSplit();
     void RunTimeSplit();
     void RunCountSplit();
     void RunUnifiedSplit();
-    // The sound between silences, each piece cut in the middle of a silence.
     void RunSilenceSplit();
 
-    // A row being written shows "Converting"; the status it showed before
-    // is kept, for the row to go back to when its piece is not kept.
-    static void MarkConverting(AppState& state, ReportListModel& lvTime, int row);
-    // The row leaves "Converting": finished, or back to its earlier status.
-    static void MarkFinished(AppState& state, ReportListModel& lvTime, int row);
-    static void RestoreStatus(AppState& state, ReportListModel& lvTime, int row);
-
 private:
-    enum class Kind { Custom, Time, Count, Unified, Silence };
     using Piece = PiecePlan::Piece;
 
     void run(Kind kind);
-    void runFiles(Kind kind, int& stoppedAt, std::vector<bool>& workingRowTaken);
+    void runFiles(Kind kind);
     std::vector<Piece> piecesOf(Kind kind, int file) const;
     // The open source, as the plan takes it.
     PiecePlan::Source openSource(const listrecord& record) const;
@@ -129,7 +136,7 @@ private:
     bool fades() const;
     // Writes the piece into `path` by copying the source's packets.
     // Returns the frames the piece holds.
-    std::int64_t copyPiece(int row, const QString& path, std::int64_t start, std::int64_t length);
+    std::int64_t copyPiece(const QString& path, std::int64_t start, std::int64_t length);
     // The record whose marks the run cuts from `file`.
     const listrecord& marking(int file) const;
     // The marked piece on `row` of file `file`, numbered; an empty one when
@@ -150,6 +157,11 @@ private:
     std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
 
     RunContext& c_;
+    // The run's own copy: cutting a record's segments changes its count.
+    RunRequest request_;
+    RunOutcome outcome_;
+    // The rows the host was last told to show.
+    int rowsShown_ = 0;
     Kind kind_ = Kind::Custom;
     // The output paths given out in this run.
     GivenNames givenNames_;

@@ -400,7 +400,7 @@ TEST_F(FlacOpusOutputTest, AStopDuringACopiedMp3PieceLeavesItCompleteAndExact) {
     setFormat(OutputMp3);
     host.onPump = [&] {
         if (lvTime.note(0) == "copied" && state.Busy)
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     SplitRun(context).RunCustomSplit();
 

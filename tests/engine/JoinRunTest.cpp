@@ -439,7 +439,7 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     state.FunctionChoice = FunctionSplitByTime;
     host.onPump = [&] {
         if (host.runText() == "33%" && state.Busy)
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     answer(out("mix"));
     joinCommand();

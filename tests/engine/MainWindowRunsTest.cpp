@@ -1,7 +1,7 @@
 // The runs started, stopped and refused through the real main window: skin
 // clicks and menu items, the scripted desktop, the real components and skin.
+#include "app/SegmentList.h"
 #include "app/skin/SkinObject.h"
-#include "engine/SegmentList.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"

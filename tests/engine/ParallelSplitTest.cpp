@@ -155,7 +155,7 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
             if (QFileInfo(out(name)).size() < 8000)
                 return;
         stoppedDuring = converting();
-        RunSupport::StopRun(state, host, lvTime);
+        RunSupport::StopRun(state, host);
     };
     SplitRun(context).RunTimeSplit();
 
@@ -206,7 +206,7 @@ TEST_F(ParallelSplitTest, AfterAFailureStopGivesEveryRowItsStatusBack) {
             QFile(source).resize(whole / 3);
     };
     EXPECT_THROW(SplitRun(context).RunCustomSplit(), Error);
-    RunSupport::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host);
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(status(row) == "Finish" || status(row) == "OK") << status(row).toStdString();
     EXPECT_EQ(status(3), "OK");
@@ -281,7 +281,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
             EXPECT_EQ(decode(name).frames(), 3 * Rate) << row;
         }
     }
-    RunSupport::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host);
 }
 
 TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorkerCount) {
@@ -312,7 +312,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorker
                 EXPECT_NEAR(decode(name).seconds(), 3.0, 0.05) << name.toStdString();
                 QFile::remove(out(name));
             }
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SegmentList.h"
 #include "engine/ModelRunHost.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
@@ -14,11 +15,14 @@
 #include <initializer_list>
 #include <utility>
 
-// A model host whose event pump can act, as a click on Stop would, and that
-// keeps every status text the runs showed.
+// A model host whose event pump can act, as a click on Stop would, that
+// keeps every status text the runs showed, and that shows the rows a run
+// tells of in a segment list, as the main window does.
 class PumpingHost : public ModelRunHost {
 public:
-    using ModelRunHost::ModelRunHost;
+    PumpingHost(Desktop& desktop, QItemSelectionModel& lvSelection, SegmentList& rows,
+                int formatIndex)
+        : ModelRunHost(desktop, lvSelection, formatIndex), rows_(rows) {}
     std::function<void()> onPump;
     int focusCount = 0;
     QStringList texts;
@@ -32,6 +36,22 @@ public:
             onPump();
     }
     void focusFileList() override { ++focusCount; }
+    void RowsPlanned(const RunRows& rows) override { rows_.ShowRunRows(rows); }
+    void PieceStarted(int file, int row, int rows, const QString& note) override {
+        ModelRunHost::PieceStarted(file, row, rows, note);
+        rows_.PieceStarted(row, note);
+    }
+    void PieceEnded(const RunOutcome::Piece& piece) override {
+        ModelRunHost::PieceEnded(piece);
+        rows_.PieceEnded(piece);
+    }
+    void JoinEnded(const RunOutcome::Piece& piece) override { ModelRunHost::PieceEnded(piece); }
+    void JoinRowStarted(int row) override { rows_.JoinRowStarted(row); }
+    void JoinRowEnded(int row) override { rows_.JoinRowEnded(row); }
+    void RunStopped() override { rows_.RunStopped(); }
+
+private:
+    SegmentList& rows_;
 };
 
 // Made before the run parts, which keep their settings in it.
@@ -77,6 +97,7 @@ protected:
     QString outDir;
 
     ScriptedDesktop desktop;
-    PumpingHost host{desktop, lvSelection, 1};
+    SegmentList segments{state, lvTime};
+    PumpingHost host{desktop, lvSelection, segments, 1};
     RunContext context = runContext(desktop, host);
 };

@@ -253,7 +253,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
     // Blocks are two seconds long: stop once the first one is written.
     host.onPump = [&] {
         if (host.runText() == "50%" && state.Busy)
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -275,7 +275,7 @@ TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
     // Stop as the second piece begins, before its first block.
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     run(&SplitRun::RunTimeSplit);
 
@@ -310,7 +310,7 @@ TEST_F(SplitRunTest, TheOutcomeTellsEveryPiecesFramesAndThoseNeverStarted) {
         host.onPump = [&] {
             if (stop && status(1) == "Converting" && host.runProgress() > 0 &&
                 host.runProgress() < 10000 && state.Busy)
-                RunSupport::StopRun(state, host, lvTime);
+                RunSupport::StopRun(state, host);
         };
         SplitRun split(runOn);
         if (stop)
@@ -365,7 +365,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
     setSegments(1, {{0, 1}}, {0, 3});
     host.onPump = [&] {
         if (status(1) == "Converting" && state.Busy)
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     run(&SplitRun::RunCustomSplit);
 
@@ -430,7 +430,7 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
 
     // After Stop nothing looks as if it were still being written: the row
     // shows what it showed before the run.
-    RunSupport::StopRun(state, host, lvTime);
+    RunSupport::StopRun(state, host);
     EXPECT_FALSE(state.Busy);
     EXPECT_EQ(status(0), "OK");
     EXPECT_EQ(host.runText(), "");
@@ -486,35 +486,67 @@ TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
         EXPECT_NE(status(1), "Finish");
         EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
         EXPECT_TRUE(state.Busy);
-        RunSupport::StopRun(state, host, lvTime);
+        RunSupport::StopRun(state, host);
     }
 }
 
-TEST_F(SplitRunTest, EveryFormatIsWrittenAndTagged) {
+TEST_F(SplitRunTest, ARunWorksFromItsRequestAndReturnsItsOutcome) {
+    addFile(QStringLiteral("song.ogg"), tone(2.0));
+    setSegments(0, {{0, 1}}, {0, 2});
+    // A host that shows no rows: the run needs no list.
+    ModelRunHost plain(desktop, lvSelection, Wav);
+    RunContext on = runContext(desktop, plain);
+    RunRequest request = RunRequest::Of(state, plain);
+    // The format box changing after the request was made does not reach it.
+    plain.setFormatIndex(0);
+    const RunOutcome outcome = SplitRun(on).Split(SplitRun::Kind::Custom, request);
+
+    ASSERT_FALSE(outcome.failure);
+    EXPECT_EQ(outputs(), QStringList({"song.wav"}));
+    ASSERT_EQ(outcome.pieces.size(), 1u);
+    EXPECT_EQ(outcome.pieces[0].status, RunOutcome::Status::Written);
+    EXPECT_EQ(outcome.pieces[0].path, out("song.wav"));
+    EXPECT_EQ(outcome.pieces[0].end, Rate);
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_EQ(lvTime.count(), 0);
+    // Taking the working segment off is the run's own business.
+    EXPECT_EQ(state.JobList[0].SegmentCount, 2);
+    EXPECT_FALSE(state.Busy);
+
+    // A failure comes back in the outcome, thrown only when presented.
+    request.jobs[0].FileName = srcDir + QStringLiteral("gone.ogg");
+    const RunOutcome failed = SplitRun(on).Split(SplitRun::Kind::Custom, request);
+    EXPECT_TRUE(failed.failure);
+    EXPECT_THROW(RunSupport::Present(failed, desktop), Error);
+    EXPECT_TRUE(state.Busy);
+    RunSupport::StopRun(state, plain);
+    EXPECT_FALSE(state.Busy);
+}
+
+TEST_F(SplitRunTest, EveryFormatIsWrittenAndTaggedInTheFormatChosenAtTheStart) {
     addFile(QStringLiteral("song.ogg"), tone(3.0));
     state.TagList[0].Title = QStringLiteral("Quiet Song");
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 3;
-    // The format box may change during a run; each output takes it anew.
     const int formats[] = {0, 2, 3};
-    host.onPump = [&] {
-        int next = 0;
-        while (next < lvTime.count() && status(next) == "Finish")
-            ++next;
-        setFormat(formats[std::min(next, 2)]);
-    };
-    run(&SplitRun::RunCountSplit);
-
-    // Each format counts its own names.
-    const QStringList names = {"song_1.mp3", "song_1.ogg", "song_1.wma"};
-    EXPECT_EQ(outputs(), names);
-    const char* codecs[] = {"mp3", "vorbis", "wmav2"};
+    const char* extensions[] = {"mp3", "wma", "ogg"};
+    const char* codecs[] = {"mp3", "wmav2", "vorbis"};
     for (int i = 0; i < 3; ++i) {
-        const DecodedAudio a = decode(names[i]);
-        EXPECT_TRUE(a.codec.startsWith(codecs[i])) << a.codec.toStdString();
-        EXPECT_NEAR(a.seconds(), 1.0, 0.1) << names[i].toStdString();
-        EXPECT_NEAR(dominantFrequency(a.channel(0), a.rate), 440.0, 10.0);
+        setFormat(formats[i]);
+        // The format box changing during the run changes nothing of it.
+        host.onPump = [&, i] { setFormat(formats[(i + 1) % 3]); };
+        run(&SplitRun::RunCountSplit);
+        host.onPump = nullptr;
+        for (int n = 1; n <= 3; ++n) {
+            const QString name = QStringLiteral("song_%1.%2").arg(n).arg(extensions[i]);
+            ASSERT_TRUE(QFileInfo::exists(out(name))) << name.toStdString();
+            const DecodedAudio a = decode(name);
+            EXPECT_TRUE(a.codec.startsWith(codecs[i])) << a.codec.toStdString();
+            EXPECT_NEAR(a.seconds(), 1.0, 0.1) << name.toStdString();
+            EXPECT_NEAR(dominantFrequency(a.channel(0), a.rate), 440.0, 10.0);
+        }
     }
+    EXPECT_EQ(outputs().size(), 9);
     // Tagged with the source's record after each output was closed.
     const QByteArray mp3 = contents(out("song_1.mp3"));
     EXPECT_TRUE(mp3.startsWith("ID3"));
@@ -641,7 +673,7 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
     setFormat(3);
     host.onPump = [&] {
         if (status(0) == "Converting" && lvTime.note(0) == "copied")
-            RunSupport::StopRun(state, host, lvTime);
+            RunSupport::StopRun(state, host);
     };
     run(&SplitRun::RunCustomSplit);
 

@@ -2,7 +2,6 @@
 
 #include "core/AppState.h"
 #include "engine/RunContext.h"
-#include "engine/SegmentList.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -22,9 +21,6 @@ struct RunParts : ListModels {
     RunContext runContext(Desktop& desktop, RunHost& host, IAudioFile2* readFrom = nullptr,
                           IAudioFile2* writeTo = nullptr) {
         return RunContext{state,
-                          lv,
-                          lvTime,
-                          segments,
                           readFrom ? *readFrom : reader,
                           writeTo ? *writeTo : writer,
                           encoder,
@@ -35,7 +31,6 @@ struct RunParts : ListModels {
     }
 
     AppState state;
-    SegmentList segments{state, lvTime};
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

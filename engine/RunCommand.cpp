@@ -1,9 +1,11 @@
 #include "engine/RunCommand.h"
 
 #include "core/AppState.h"
+#include "engine/PendingOutput.h"
 #include "engine/RunHost.h"
 #include "engine/RunSteps.h"
 #include "engine/RunSupport.h"
+#include "platform/Desktop.h"
 #include "platform/Error.h"
 
 #include <QFileInfo>
@@ -55,6 +57,7 @@ void RunCommand::Split(bool openFolder) {
             break;
         }
     });
+    syncOutputs();
     steps_.RunEnded();
     if (openFolder)
         openOutputFolder();
@@ -85,6 +88,7 @@ void RunCommand::Join(bool openFolder) {
         }
     });
     state_.Busy = false;
+    syncOutputs();
     steps_.RunEnded();
     if (!openFolder)
         return;
@@ -101,6 +105,13 @@ void RunCommand::Stop() {
         steps_.StopPlayback();
     if (state_.Busy)
         RunSupport::StopRun(state_, host_);
+}
+
+void RunCommand::syncOutputs() {
+    // The outputs are complete only once they are on the disk; a disk that
+    // refuses them is told, not taken for success.
+    for (const QString& failure : PendingOutput::SyncCompleted())
+        desktop_.warning(failure);
 }
 
 void RunCommand::openOutputFolder() {

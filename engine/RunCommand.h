@@ -34,6 +34,8 @@ public:
 private:
     // Runs `run`, adding the stop hint to a failure that left `Busy` set.
     template <typename F> void withStopHint(F&& run);
+    // Waits for the outputs of the run to reach the disk.
+    void syncOutputs();
     void openOutputFolder();
 
     AppState& state_;

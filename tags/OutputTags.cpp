@@ -68,21 +68,27 @@ void WriteWmaOutputTags(const QString& outputName, const AudioFileinfo& info) {
     });
 }
 
-void WriteOggOutputTags(const QString& outputName, const AudioFileinfo& info) {
+namespace {
+
+// Ogg Vorbis, Opus and FLAC pieces all take Vorbis comments; only the
+// writer of the file around them differs.
+template <typename Write>
+void writeComments(const QString& outputName, const AudioFileinfo& info, Write write) {
     naming(outputName, [&] {
         auto tag = namedFields<OGGTag>(info);
         tag.Date = info.Year;
         numberFields(info, tag);
         // Failures to write throw; false is no library.
-        WriteOggComments(outputName, tag);
+        write(outputName, tag);
     });
 }
 
+} // namespace
+
+void WriteOggOutputTags(const QString& outputName, const AudioFileinfo& info) {
+    writeComments(outputName, info, WriteOggComments);
+}
+
 void WriteXiphOutputTags(const QString& outputName, const AudioFileinfo& info) {
-    naming(outputName, [&] {
-        auto tag = namedFields<OGGTag>(info);
-        tag.Date = info.Year;
-        numberFields(info, tag);
-        WriteXiphComments(outputName, tag);
-    });
+    writeComments(outputName, info, WriteXiphComments);
 }

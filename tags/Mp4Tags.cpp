@@ -89,19 +89,8 @@ void WriteMp4Tags(const QString& fileName, const AudioFileinfo& info) {
     // TagLib rewrites a file in place; it works on a copy that takes the
     // file's place only once it is proved whole, so a full disk leaves the
     // file as it was: complete, if untagged.
-    QFile source(fileName);
-    if (!source.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, source.errorString()));
     ReplacementFile copy(fileName);
-    if (!copy.open())
-        throw fail(copy.errorString());
-    QByteArray chunk;
-    while (!(chunk = source.read(1 << 16)).isEmpty())
-        if (!copy.write(chunk))
-            throw fail(copy.errorString());
-    if (source.error() != QFileDevice::NoError)
-        throw fail(source.errorString());
-    source.close();
+    copy.openCopyOf(fileName, fail);
 
     const Items items = itemsOf(info);
     {

@@ -290,19 +290,8 @@ void OutputExtras::write(const QString& path, Container kind) const {
 
     // TagLib rewrites in place; a copy takes the file's place only once it
     // is whole, so a full disk leaves the file as it was.
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(path, source.errorString()));
     ReplacementFile copy(path);
-    if (!copy.open())
-        throw fail(copy.errorString());
-    QByteArray chunk;
-    while (!(chunk = source.read(1 << 16)).isEmpty())
-        if (!copy.write(chunk))
-            throw fail(copy.errorString());
-    if (source.error() != QFileDevice::NoError)
-        throw fail(source.errorString());
-    source.close();
+    copy.openCopyOf(path, fail);
     {
         CheckedFileStream stream(copy.fileName());
         const bool saved = edit(stream, kind, *this);

@@ -1,5 +1,7 @@
 #include "tags/ReplacementFile.h"
 
+#include "platform/Error.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -39,6 +41,21 @@ bool ReplacementFile::open() {
         return false;
     }
     return true;
+}
+
+void ReplacementFile::openCopyOf(const QString& source,
+                                 const std::function<Error(const QString&)>& fail) {
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source, from.errorString()));
+    if (!open())
+        throw fail(errorString());
+    QByteArray chunk;
+    while (!(chunk = from.read(1 << 16)).isEmpty())
+        if (!write(chunk))
+            throw fail(errorString());
+    if (from.error() != QFileDevice::NoError)
+        throw fail(from.errorString());
 }
 
 bool ReplacementFile::write(const QByteArray& bytes) {

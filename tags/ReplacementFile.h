@@ -4,6 +4,10 @@
 #include <QString>
 #include <QTemporaryFile>
 
+#include <functional>
+
+class Error;
+
 // The new version of an existing file, written beside it under a name no
 // other file has and then renamed over it in one step: the file is always
 // either the old version or the complete new one. Unless committed, the
@@ -21,6 +25,11 @@ public:
 
     // Creates the new file ("<name>.XXXXXX.temp" in the target's folder).
     bool open();
+    // Opens the new file holding a copy of `source` (the target as it
+    // stands), for an editor that rewrites in place to work on. Throws
+    // Error "Cannot open <source>: why" when the source cannot be read, and
+    // `fail(why)` when the copy cannot be written.
+    void openCopyOf(const QString& source, const std::function<Error(const QString&)>& fail);
     QFile& file() { return file_; }
     QString fileName() const { return reserved_.fileName(); }
     QString errorString() const { return error_; }

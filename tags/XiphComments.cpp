@@ -96,19 +96,8 @@ void WriteXiphComments(const QString& fileName, const OGGTag& tag) {
     // would leave neither the old file nor the new one. So it works on a
     // copy, which takes the file's place only once it is proved whole. Until
     // then the file stays as it was: complete, if untagged.
-    QFile source(fileName);
-    if (!source.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(fileName, source.errorString()));
     ReplacementFile copy(fileName);
-    if (!copy.open())
-        throw fail(copy.errorString());
-    QByteArray chunk;
-    while (!(chunk = source.read(1 << 16)).isEmpty())
-        if (!copy.write(chunk))
-            throw fail(copy.errorString());
-    if (source.error() != QFileDevice::NoError)
-        throw fail(source.errorString());
-    source.close();
+    copy.openCopyOf(fileName, fail);
 
     const Fields fields = fieldsOf(tag);
     {

@@ -70,11 +70,6 @@ void OpusStreamCutter::read(const QString& source) {
         if (problem_.isEmpty())
             problem_ = QString::fromLatin1(why);
     };
-    const auto pageIndex = [this](std::int64_t at) {
-        if (pages_.empty() || pages_.back() != at)
-            pages_.push_back(at);
-        return static_cast<std::uint32_t>(pages_.size() - 1);
-    };
     for (;;) {
         ogg_page page;
         const long result = ogg_sync_pageseek(sync.get(), &page);
@@ -138,16 +133,14 @@ void OpusStreamCutter::read(const QString& source) {
             } else if (packetNo > 1) {
                 const int frames = opus_packet_get_nb_samples(
                     packet.packet, static_cast<opus_int32>(packet.bytes), 48000);
-                if (frames <= 0 || onPage > 0xffff) {
+                if (frames <= 0) {
                     note("damaged source");
                     continue;
                 }
-                Packet entry;
-                entry.start = granule;
-                entry.page = pageIndex(beganOn);
-                entry.frames = static_cast<std::uint16_t>(frames);
-                entry.onPage = static_cast<std::uint16_t>(onPage);
-                packets_.push_back(entry);
+                // Packets come out in the order they begin, so the first
+                // one begun on a page is the first seen from it.
+                if (pages_.empty() || pages_.back().offset != beganOn)
+                    pages_.push_back({beganOn, granule, onPage});
                 granule += frames;
             }
             ++packetNo;
@@ -169,8 +162,6 @@ void OpusStreamCutter::read(const QString& source) {
         if (ogg_page_eos(&page))
             ended = true;
     }
-    packets_.shrink_to_fit();
-    pages_.shrink_to_fit();
     if (head_.isEmpty())
         throw Error(QStringLiteral("Cannot copy from %1: it is not Ogg Opus").arg(source));
     if (lastPageGranule > granule)
@@ -178,18 +169,10 @@ void OpusStreamCutter::read(const QString& source) {
     total_ = std::max<std::int64_t>(0, std::min(lastPageGranule, granule) - preSkip_);
 }
 
-std::size_t OpusStreamCutter::packetAt(std::int64_t granule) const {
-    // The last packet that starts at or before the position.
-    const auto after = std::upper_bound(
-        packets_.begin(), packets_.end(), granule,
-        [](std::int64_t value, const Packet& packet) { return value < packet.start; });
-    return after == packets_.begin() ? 0 : static_cast<std::size_t>(after - packets_.begin() - 1);
-}
-
 QString OpusStreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
     if (!problem_.isEmpty())
         return problem_;
-    if (begin < 0 || end <= begin || end > total_ || packets_.empty())
+    if (begin < 0 || end <= begin || end > total_ || pages_.empty())
         return QStringLiteral("empty piece");
     return {};
 }
@@ -201,9 +184,60 @@ std::int64_t OpusStreamCutter::write(std::int64_t begin, std::int64_t end, const
         throw Error(QStringLiteral("Cannot copy from %1: %2").arg(source_, why));
     const std::int64_t from = begin + preSkip_;
     const std::int64_t to = end + preSkip_;
-    const std::size_t first = packetAt(std::max<std::int64_t>(0, from - PreRoll));
-    const std::size_t last = packetAt(to - 1);
-    const std::int64_t origin = packets_[first].start;
+    const std::int64_t leadFrom = std::max<std::int64_t>(0, from - PreRoll);
+    // The last page whose first packet starts at or before the lead: the
+    // packet holding the lead's first frame begins on it.
+    const auto after =
+        std::upper_bound(pages_.begin(), pages_.end(), leadFrom,
+                         [](std::int64_t value, const Page& page) { return value < page.start; });
+    const Page& page = after == pages_.begin() ? pages_.front() : *(after - 1);
+    const auto changed = [this] {
+        return Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
+                         .arg(source_));
+    };
+
+    // The source's pages from that one on, taken apart again; the packets
+    // begun there before the first audio packet are passed over.
+    QFile file(source_);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(page.offset))
+        throw Error(QStringLiteral("Cannot open %1: %2").arg(source_, file.errorString()));
+    SyncState sync;
+    StreamState in(serial_);
+    int passOver = page.passOver;
+    ogg_packet data;
+    int frames = 0;
+    const auto nextPacket = [&] {
+        for (;;) {
+            const int result = ogg_stream_packetout(in.get(), &data);
+            if (result > 0 && passOver-- <= 0)
+                break;
+            if (result != 0)
+                continue;
+            ogg_page got;
+            while (ogg_sync_pageout(sync.get(), &got) != 1) {
+                char* buffer = ogg_sync_buffer(sync.get(), ChunkSize);
+                const qint64 read = buffer ? file.read(buffer, ChunkSize) : -1;
+                if (read <= 0)
+                    throw changed();
+                ogg_sync_wrote(sync.get(), static_cast<long>(read));
+            }
+            if (ogg_page_serialno(&got) == serial_)
+                ogg_stream_pagein(in.get(), &got);
+        }
+        frames =
+            opus_packet_get_nb_samples(data.packet, static_cast<opus_int32>(data.bytes), 48000);
+        if (frames <= 0)
+            throw changed();
+    };
+
+    // Packets are passed over up to the one holding the lead's first frame.
+    std::int64_t start = page.start; // of the packet in hand
+    nextPacket();
+    while (start + frames <= leadFrom) {
+        start += frames;
+        nextPacket();
+    }
+    const std::int64_t origin = start;
     const std::int64_t skip = from - origin;
 
     OutputFile out(output);
@@ -211,75 +245,45 @@ std::int64_t OpusStreamCutter::write(std::int64_t begin, std::int64_t end, const
     QByteArray head = head_;
     head[PreSkipAt] = static_cast<char>(skip & 0xff);
     head[PreSkipAt + 1] = static_cast<char>((skip >> 8) & 0xff);
-    static const char tags[] = "OpusTags\x08\0\0\0Tarnwell\0\0\0\0";
     ogg_packet packet{};
     packet.packet = reinterpret_cast<unsigned char*>(head.data());
     packet.bytes = head.size();
     packet.b_o_s = 1;
     ogg_stream_packetin(stream.get(), &packet);
     writePages(out, *stream.get(), true);
+    // The vendor, no comments, and zero padding: room for the tags.
+    static const char vendor[] = "OpusTags\x08\0\0\0Tarnwell\0\0\0\0";
+    QByteArray tags(CommentRoom, '\0');
+    std::memcpy(tags.data(), vendor, sizeof vendor - 1);
     packet = ogg_packet{};
-    packet.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(tags));
-    packet.bytes = sizeof tags - 1;
+    packet.packet = reinterpret_cast<unsigned char*>(tags.data());
+    packet.bytes = tags.size();
     packet.packetno = 1;
     ogg_stream_packetin(stream.get(), &packet);
     writePages(out, *stream.get(), true);
 
-    // The source's pages from the one the first packet begins on, taken
-    // apart again; the packets that began there before it are passed over.
-    QFile file(source_);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(pages_[packets_[first].page]))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(source_, file.errorString()));
-    SyncState sync;
-    StreamState in(serial_);
-    int passOver = packets_[first].onPage;
-    const auto nextPacket = [&](ogg_packet& got) {
-        for (;;) {
-            const int result = ogg_stream_packetout(in.get(), &got);
-            if (result > 0 && passOver-- <= 0)
-                return;
-            if (result != 0)
-                continue;
-            ogg_page page;
-            while (ogg_sync_pageout(sync.get(), &page) != 1) {
-                char* buffer = ogg_sync_buffer(sync.get(), ChunkSize);
-                const qint64 read = buffer ? file.read(buffer, ChunkSize) : -1;
-                if (read <= 0)
-                    throw Error(QStringLiteral("Cannot read %1: the file has changed since it "
-                                               "was opened")
-                                    .arg(source_));
-                ogg_sync_wrote(sync.get(), static_cast<long>(read));
-            }
-            if (ogg_page_serialno(&page) == serial_)
-                ogg_stream_pagein(in.get(), &page);
-        }
-    };
-
     std::int64_t granule = 0;
-    for (std::size_t i = first; i <= last; ++i) {
-        const Packet& source = packets_[i];
-        ogg_packet data;
-        nextPacket(data);
-        if (opus_packet_get_nb_samples(data.packet, static_cast<opus_int32>(data.bytes), 48000) !=
-            source.frames)
-            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
-                            .arg(source_));
-        granule = source.start + source.frames - origin;
+    for (ogg_int64_t n = 2;; ++n) {
+        granule = start + frames - origin;
+        // The packet holding the piece's last frame is its last.
+        const bool last = start + frames >= to;
         const std::int64_t done = std::clamp<std::int64_t>(granule - skip, 0, end - begin);
-        const bool stop = i < last && progress && (i - first) % 50 == 49 && !progress(done);
+        const bool stop = !last && progress && n % 50 == 0 && !progress(done);
         packet = ogg_packet{};
         packet.packet = data.packet;
         packet.bytes = data.bytes;
-        packet.packetno = static_cast<ogg_int64_t>(i - first + 2);
-        packet.e_o_s = i == last || stop;
+        packet.packetno = n;
+        packet.e_o_s = last || stop;
         // The last page ends where the piece ends; the decoder drops the rest.
-        packet.granulepos = i == last ? to - origin : granule;
-        if (i == last)
+        if (last)
             granule = to - origin;
+        packet.granulepos = granule;
         ogg_stream_packetin(stream.get(), &packet);
         writePages(out, *stream.get(), false);
-        if (stop)
+        if (last || stop)
             break;
+        start += frames;
+        nextPacket();
     }
     writePages(out, *stream.get(), true);
     out.close();

@@ -15,15 +15,20 @@
 // The first frames after the lead come close to, but are not bit for bit,
 // what a decode from the start gives.
 //
-// The comment header carries no comments; the program's tag writing fills it
-// afterwards, as it does for every output. Only an index of the packets is
-// held (16 bytes a packet); a piece reads its own pages from the file.
+// The comment header carries no comments, only zero padding after them: room
+// the program's tag writing fills in place, so the piece is not written
+// twice. Only an index of the pages is held (one entry for each page a
+// packet begins on); a piece reads its own pages from the file and finds its
+// packets there.
 class OpusStreamCutter {
 public:
     static constexpr std::int64_t PreRoll = 3840;
 
     // Whether the file starts as an Ogg Opus stream.
     static bool IsOpus(const QString& path);
+
+    // Bytes of the comment header, padding included.
+    static constexpr int CommentRoom = 4096;
 
     // Reads the source once. Throws Error when it cannot be read.
     explicit OpusStreamCutter(const QString& source);
@@ -45,21 +50,19 @@ public:
                        const Progress& progress = {}) const;
 
 private:
-    struct Packet {
-        std::int64_t start = 0; // granule position of its first frame
-        std::uint32_t page = 0; // in pages_, the page it begins on
-        std::uint16_t frames = 0;
-        std::uint16_t onPage = 0; // packets beginning before it on that page
+    // A page on which an audio packet begins.
+    struct Page {
+        std::int64_t offset = 0; // in the file
+        std::int64_t start = 0;  // granule position of the first audio packet begun on it
+        int passOver = 0;        // header packets begun on it before that one
     };
     void read(const QString& source);
-    std::size_t packetAt(std::int64_t granule) const;
 
     QString source_;
     QByteArray head_; // the OpusHead packet
     int serial_ = 0;
     int preSkip_ = 0;
     std::int64_t total_ = 0;
-    std::vector<std::int64_t> pages_; // byte offsets of the pages packets begin on
-    std::vector<Packet> packets_;
+    std::vector<Page> pages_;
     QString problem_;
 };

@@ -1,9 +1,10 @@
 #include "tags/AudioPayload.h"
 
+#include "tags/OggCrc.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -33,37 +34,6 @@ private:
     uchar* data_ = nullptr;
     qint64 size_ = 0;
 };
-
-// The Ogg page checksum: CRC-32, polynomial 0x04C11DB7, not reflected. Every
-// page of the file is checked, so it takes eight bytes a step: table k holds
-// the CRC of a byte followed by k zero bytes.
-using OggCrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
-constexpr OggCrcTables OggCrc = [] {
-    OggCrcTables t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t r = i << 24;
-        for (int b = 0; b < 8; ++b)
-            r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-        t[0][i] = r;
-    }
-    for (std::size_t k = 1; k < t.size(); ++k)
-        for (std::uint32_t i = 0; i < 256; ++i)
-            t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
-    return t;
-}();
-
-std::uint32_t oggCrc(std::uint32_t crc, const unsigned char* data, qint64 size) {
-    const auto& t = OggCrc;
-    for (; size >= 8; size -= 8, data += 8) {
-        crc ^= std::uint32_t(data[0]) << 24 | std::uint32_t(data[1]) << 16 |
-               std::uint32_t(data[2]) << 8 | data[3];
-        crc = t[7][crc >> 24] ^ t[6][(crc >> 16) & 0xff] ^ t[5][(crc >> 8) & 0xff] ^
-              t[4][crc & 0xff] ^ t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
-    }
-    for (; size > 0; --size, ++data)
-        crc = (crc << 8) ^ t[0][((crc >> 24) ^ *data) & 0xFF];
-    return crc;
-}
 
 std::uint64_t littleEndian(const unsigned char* p, int bytes) {
     std::uint64_t value = 0;
@@ -131,9 +101,9 @@ AudioPayload AudioPayload::OfOgg(const QString& path, int headerPackets) {
             return payload;
         // The checksum covers the page with its own field as zeros.
         const unsigned char zeros[4] = {};
-        std::uint32_t crc = oggCrc(0, data + at, 22);
-        crc = oggCrc(crc, zeros, 4);
-        crc = oggCrc(crc, data + at + 26, end - at - 26);
+        std::uint32_t crc = OggCrc::Update(0, data + at, 22);
+        crc = OggCrc::Update(crc, zeros, 4);
+        crc = OggCrc::Update(crc, data + at + 26, end - at - 26);
         if (crc != littleEndian(data + at + 22, 4))
             return payload;
 

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "tags/AudioPayload.h"
 #include "tags/CheckedFileStream.h"
+#include "tags/OpusCommentRoom.h"
 #include "tags/ReplacementFile.h"
 #include "tags/SavedPermissions.h"
 
@@ -286,6 +287,11 @@ void OutputExtras::write(const QString& path, Container kind) const {
     const auto fail = [&](const QString& reason) {
         return Error(QStringLiteral("Cannot write the tags of %1: %2").arg(path, reason));
     };
+    // Room kept for the comments takes them in place; no audio is written.
+    if (kind == Kind::Opus &&
+        OpusCommentRoom::Fill(
+            path, [&](TagLib::Ogg::XiphComment& c) { writeXiph(c, *this, true, true); }, fail))
+        return;
     const AudioPayload audio = payloadOf(kind, path);
 
     // TagLib rewrites in place; a copy takes the file's place only once it

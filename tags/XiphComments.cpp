@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "tags/AudioPayload.h"
 #include "tags/CheckedFileStream.h"
+#include "tags/OpusCommentRoom.h"
 #include "tags/ReplacementFile.h"
 #include "tags/SavedPermissions.h"
 
@@ -82,15 +83,30 @@ void WriteXiphComments(const QString& fileName, const OGGTag& tag) {
     const bool flac = extension == QLatin1String("flac");
     if (!flac && extension != QLatin1String("opus"))
         throw Error(QStringLiteral("Cannot open %1 to write its comments").arg(fileName));
+    const auto fail = [&](const QString& reason) {
+        return Error(QStringLiteral("Cannot write the comments of %1: %2").arg(fileName, reason));
+    };
+    const Fields fields = fieldsOf(tag);
+    const auto readsBack = [&](const QString& path) {
+        bool held = false;
+        CheckedFileStream check(path);
+        withComment(check, flac,
+                    [&](TagLib::File&, TagLib::Ogg::XiphComment& c) { held = holds(c, fields); });
+        return held;
+    };
+    // Room kept for the comments takes them in place; no audio is written.
+    if (!flac && OpusCommentRoom::Fill(
+                     fileName, [&](TagLib::Ogg::XiphComment& c) { fill(c, fields); }, fail)) {
+        if (!readsBack(fileName))
+            throw fail(QStringLiteral("the new file's comments cannot be read back"));
+        return;
+    }
     const auto audioOf = [flac](const QString& path) {
         return flac ? AudioPayload::OfFlac(path) : AudioPayload::OfOgg(path, 2);
     };
     const AudioPayload audio = audioOf(fileName);
     if (!audio.valid())
         throw Error(QStringLiteral("Cannot open %1 to write its comments").arg(fileName));
-    const auto fail = [&](const QString& reason) {
-        return Error(QStringLiteral("Cannot write the comments of %1: %2").arg(fileName, reason));
-    };
 
     // TagLib rewrites a file in place, and a rewrite cut short by a full disk
     // would leave neither the old file nor the new one. So it works on a
@@ -99,7 +115,6 @@ void WriteXiphComments(const QString& fileName, const OGGTag& tag) {
     ReplacementFile copy(fileName);
     copy.openCopyOf(fileName, fail);
 
-    const Fields fields = fieldsOf(tag);
     {
         CheckedFileStream stream(copy.fileName());
         bool saved = false;
@@ -122,11 +137,7 @@ void WriteXiphComments(const QString& fileName, const OGGTag& tag) {
     // the comments as written.
     if (audioOf(copy.fileName()) != audio)
         throw fail(QStringLiteral("the disk did not take the whole new file"));
-    bool readBack = false;
-    CheckedFileStream check(copy.fileName());
-    withComment(check, flac,
-                [&](TagLib::File&, TagLib::Ogg::XiphComment& c) { readBack = holds(c, fields); });
-    if (!readBack)
+    if (!readsBack(copy.fileName()))
         throw fail(QStringLiteral("the new file's comments cannot be read back"));
     if (!copy.commit(SavedPermissions::modeOf(fileName)))
         throw fail(copy.errorString());

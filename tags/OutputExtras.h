@@ -51,7 +51,8 @@ public:
 
     // Writes the filled fields into the finished output `path`, whose tags
     // are `container`'s (None: it gets none). The file is edited on a copy
-    // that takes its place only once written whole. Throws Error naming the
-    // output when it cannot be.
+    // that takes its place only once written whole, unless it kept room for
+    // its comments that they fit (Opus). Throws Error naming the output when
+    // it cannot be.
     void write(const QString& path, Container container) const;
 };

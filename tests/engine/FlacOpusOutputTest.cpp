@@ -6,6 +6,9 @@
 #include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/OpusStreamCutter.h"
+#include "tags/AudioPayload.h"
+#include "tags/OutputExtras.h"
+#include "tags/OutputTags.h"
 #include "tags/WmaTags.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/FormatCorpus.h"
@@ -233,6 +236,62 @@ TEST_F(FlacOpusOutputTest, OpusPiecesOfPacketsSpanningPagesAreCopiedToTheExactFr
         const DecodedAudio copied = decodeWithFfmpeg(piece);
         ASSERT_EQ(copied.frames(), 48000);
         EXPECT_LE(largestDifference(copied, reference, begin * 48000, 4800), 0.01);
+    }
+}
+
+// The tags of a copied Opus piece fill the room its comment header keeps, in
+// place, or, too large for it, take a rewritten header; either way TagLib
+// reads them back and the audio is as copied.
+TEST_F(FlacOpusOutputTest, TagsOfCopiedOpusPiecesReadBackWithTheAudioAsCopied) {
+    const FormatCorpus::File* file = corpusFile("opusenc_48000_2");
+    if (!file)
+        GTEST_SKIP() << "no Opus in the corpus";
+    const OpusStreamCutter cutter(file->path);
+    const struct {
+        const char* name;
+        int titleRepeats;
+        bool extras;
+        bool inPlace;
+    } cases[] = {{"fields", 1, false, true},
+                 {"fields and extras", 1, true, true},
+                 {"larger than the room", 800, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString piece = out(QStringLiteral("%1.opus").arg(QLatin1String(c.name)));
+        ASSERT_EQ(cutter.write(48000, 2 * 48000, piece), 48000);
+        const OggPages copied(piece);
+        const AudioPayload payload = AudioPayload::OfOgg(piece, 2);
+        const DecodedAudio audio = decodeWithFfmpeg(piece);
+
+        AudioFileinfo info;
+        info.Title = QStringLiteral("Tîtle ").repeated(c.titleRepeats);
+        info.Artist = QStringLiteral("Artist");
+        info.Track = QStringLiteral("3/9");
+        WriteXiphOutputTags(piece, info);
+        OutputExtras extras;
+        if (c.extras) {
+            extras.composer = QStringLiteral("Compöser");
+            extras.track = OutputExtras::Loudness{-20.0, 0.5};
+        }
+        extras.write(piece, OutputExtras::Container::Opus);
+
+        const OggPages tagged(piece);
+        ASSERT_EQ(tagged.pages.size(), copied.pages.size());
+        // The audio pages are as copied; in place, the comment page kept its size.
+        EXPECT_TRUE(
+            std::equal(tagged.pages.begin() + 2, tagged.pages.end(), copied.pages.begin() + 2));
+        EXPECT_EQ(tagged.pages[1].size() == copied.pages[1].size(), c.inPlace);
+        EXPECT_EQ(AudioPayload::OfOgg(piece, 2), payload);
+        EXPECT_EQ(decodeWithFfmpeg(piece).samples, audio.samples);
+        TagLib::FileRef ref(QFile::encodeName(piece).constData());
+        ASSERT_FALSE(ref.isNull());
+        EXPECT_EQ(ref.tag()->title().to8Bit(true), info.Title.toStdString());
+        EXPECT_EQ(ref.tag()->artist().to8Bit(true), "Artist");
+        const TagLib::PropertyMap properties = ref.file()->properties();
+        EXPECT_EQ(properties["TRACKNUMBER"].toString().to8Bit(true), "3");
+        EXPECT_EQ(properties["TRACKTOTAL"].toString().to8Bit(true), "9");
+        EXPECT_EQ(properties["COMPOSER"].toString().to8Bit(true), c.extras ? "Compöser" : "");
+        EXPECT_EQ(properties["R128_TRACK_GAIN"].toString().to8Bit(true), c.extras ? "-768" : "");
     }
 }
 

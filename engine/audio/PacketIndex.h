@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -80,7 +81,8 @@ private:
     int kept(std::size_t packet) const;
 
     std::vector<Block> blocks_;
-    std::vector<Packet> packets_;
+    // In chunks: growing never copies it, which would hold it twice.
+    std::deque<Packet> packets_;
     std::map<std::size_t, Drop> drops_; // packets with something to drop
     std::map<std::size_t, Kept> kept_;  // packets not kept whole
     long long total_ = 0;

@@ -206,15 +206,27 @@ std::int64_t OpusStreamCutter::write(std::int64_t begin, std::int64_t end, const
     int passOver = page.passOver;
     ogg_packet data;
     int frames = 0;
+    // The pages were read whole and in sequence when the source was opened:
+    // bytes that are no page, or a page missing, mean the file has changed.
+    // Only the first page, taken up mid-stream, follows a gap.
+    bool reading = false;
     const auto nextPacket = [&] {
         for (;;) {
             const int result = ogg_stream_packetout(in.get(), &data);
-            if (result > 0 && passOver-- <= 0)
-                break;
+            if (result < 0 && reading)
+                throw changed();
+            if (result > 0) {
+                reading = true;
+                if (passOver-- <= 0)
+                    break;
+            }
             if (result != 0)
                 continue;
             ogg_page got;
-            while (ogg_sync_pageout(sync.get(), &got) != 1) {
+            int found = 0;
+            while ((found = ogg_sync_pageout(sync.get(), &got)) != 1) {
+                if (found < 0)
+                    throw changed();
                 char* buffer = ogg_sync_buffer(sync.get(), ChunkSize);
                 const qint64 read = buffer ? file.read(buffer, ChunkSize) : -1;
                 if (read <= 0)

@@ -6,6 +6,7 @@
 #include "engine/RunSupport.h"
 #include "engine/SplitRun.h"
 #include "engine/audio/OpusStreamCutter.h"
+#include "platform/Error.h"
 #include "tags/AudioPayload.h"
 #include "tags/OutputExtras.h"
 #include "tags/OutputTags.h"
@@ -237,6 +238,11 @@ TEST_F(FlacOpusOutputTest, OpusPiecesOfPacketsSpanningPagesAreCopiedToTheExactFr
         ASSERT_EQ(copied.frames(), 48000);
         EXPECT_LE(largestDifference(copied, reference, begin * 48000, 4800), 0.01);
     }
+    // A page lost since the source was read fails the piece instead of
+    // copying other audio into it.
+    pages.pages.erase(pages.pages.begin() + static_cast<int>(pages.pages.size() / 2));
+    pages.write(source);
+    EXPECT_THROW(cutter.write(48000, 5 * 48000, out(QStringLiteral("changed.opus"))), Error);
 }
 
 // The tags of a copied Opus piece fill the room its comment header keeps, in

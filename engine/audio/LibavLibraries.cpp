@@ -20,7 +20,6 @@ extern "C" {
 
 #include <QString>
 
-#include <atomic>
 #include <dlfcn.h>
 
 namespace {
@@ -31,8 +30,6 @@ constexpr std::array<const char*, LibavLibraries::Count> Names{
     "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
     "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
     "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR)};
-
-std::atomic<bool> loaded{false};
 
 } // namespace
 
@@ -48,16 +45,11 @@ LibavLibraries::LibavLibraries() {
             throw Error(QStringLiteral("Cannot load FFmpeg's %1: %2")
                             .arg(QString::fromLatin1(Names[i]), QString::fromLocal8Bit(dlerror())));
     }
-    loaded = true;
 }
 
 LibavLibraries& LibavLibraries::Instance() {
     static LibavLibraries libraries;
     return libraries;
-}
-
-bool LibavLibraries::Loaded() {
-    return loaded;
 }
 
 void* LibavLibraries::Function(Library library, const char* name) {

@@ -15,8 +15,6 @@ public:
     // The function `name` of `library`, the libraries loaded first if they
     // are not yet. Throws Error when they cannot be loaded or lack it.
     static void* Function(Library library, const char* name);
-    // Whether they have been loaded.
-    static bool Loaded();
 
     LibavLibraries(const LibavLibraries&) = delete;
     LibavLibraries& operator=(const LibavLibraries&) = delete;

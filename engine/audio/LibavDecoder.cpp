@@ -1,6 +1,8 @@
 #include "engine/audio/LibavDecoder.h"
 
 #include "engine/audio/ChannelOrder.h"
+#include "engine/audio/FileStamp.h"
+#include "engine/audio/Mp3FrameIndex.h"
 #include "engine/audio/Mp4SampleTable.h"
 #include "platform/Error.h"
 #include "platform/TerminationSignal.h"
@@ -93,26 +95,6 @@ std::vector<int> vorbisSlots(const AVChannelLayout& stream) {
     return placeOf;
 }
 
-// The file as it is on disk: a kept index holds while all of this is the
-// same. A file written anew gets a new modification time, one renamed into
-// place a new inode.
-struct FileStamp {
-    QString path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    long long modifiedNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const QString& path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return {};
-    return {QFileInfo(path).absoluteFilePath(), status.st_dev, status.st_ino, status.st_size,
-            status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec};
-}
-
 // Indexes kept for the files opened last: a run opens its source once to
 // measure it and once in every worker, and walking every packet of a long
 // file each time cost more than the demuxing a peer does once.
@@ -153,25 +135,69 @@ void LibavDecoder::keepIndex(KeptIndex entry) const {
         kept_.pop_back();
 }
 
-LibavDecoder::LibavDecoder(const QString& path)
-    : path_(path), packet_(av_packet_alloc()), frame_(av_frame_alloc()) {
-    if (!packet_ || !frame_)
-        throw std::bad_alloc();
+LibavDecoder::LibavDecoder(const QString& path) : path_(path) {
     mp4_ = Mp4SampleTable::Open(path_);
     if (mp4_) {
         openMp4();
     } else {
-        openInput();
-        // Stamped before reading: a file changed meanwhile is indexed again.
-        KeptIndex kept{stampOf(path_), nullptr};
-        if (!reuseIndex(kept)) {
-            buildIndex();
-            keepIndex(std::move(kept));
+        if (countMp3Frames()) {
+            indexDeferred_ = true;
+            totalFrames_ = countedFrames_;
+        } else {
+            openInput();
+            indexPackets();
         }
     }
     durationMs_ = totalFrames_ / rate_ * 1000 + totalFrames_ % rate_ * 1000 / rate_;
-    walkTo(0);
+    if (!indexDeferred_)
+        walkTo(0);
     opened_ = true;
+}
+
+void LibavDecoder::indexPackets() {
+    // Stamped before reading: a file changed meanwhile is indexed again.
+    KeptIndex kept{FileStamp::Of(path_), nullptr};
+    if (!reuseIndex(kept)) {
+        buildIndex();
+        keepIndex(std::move(kept));
+    }
+}
+
+bool LibavDecoder::countMp3Frames() {
+    // An MP3 file whose frames fill it, as a copy needs them, is measured
+    // from their headers, as its copies count it, and opened with libav
+    // only when it is sought or read: adding it and copying from it read
+    // it once, and never load FFmpeg.
+    if (!Mp3FrameIndex::IsMp3(path_))
+        return false;
+    try {
+        const std::shared_ptr<const Mp3FrameIndex> frames = Mp3FrameIndex::Of(path_);
+        if (!frames->problem().isEmpty() || !frames->whole() || frames->totalFrames() <= 0 ||
+            frames->sampleRate() < kMinRate)
+            return false;
+        countedFrames_ = frames->totalFrames();
+        rate_ = frames->sampleRate();
+        channels_ = frames->channels();
+        // As takeFormat() finds it once the codec is open.
+        settles_ = true;
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void LibavDecoder::indexWhenDeferred() {
+    if (!indexDeferred_)
+        return;
+    // A file whose stream FFmpeg sees otherwise (another rate or channel
+    // count) fails here as a file changed since it was opened.
+    openInput();
+    // The count stands: the packets may end in one of junk the frames leave
+    // out (a tag FFmpeg does not know), which decodes to nothing.
+    indexPackets();
+    totalFrames_ = countedFrames_;
+    walkTo(0);
+    indexDeferred_ = false;
 }
 
 LibavDecoder::~LibavDecoder() = default;
@@ -190,7 +216,17 @@ void LibavDecoder::failReading(const QString& reason) const {
                     .arg(reason));
 }
 
+void LibavDecoder::allocate() {
+    if (!packet_)
+        packet_.reset(av_packet_alloc());
+    if (!frame_)
+        frame_.reset(av_frame_alloc());
+    if (!packet_ || !frame_)
+        throw std::bad_alloc();
+}
+
 void LibavDecoder::openInput() {
+    allocate();
     codec_.reset();
     format_.reset();
     havePacket_ = false;
@@ -471,8 +507,9 @@ int LibavDecoder::decodeLastPacket() {
 }
 
 void LibavDecoder::openMp4() {
+    allocate();
     table_ = mp4_.get();
-    const FileStamp stamp = stampOf(path_);
+    const FileStamp stamp = FileStamp::Of(path_);
     mp4Inode_ = static_cast<unsigned long long>(stamp.inode);
     mp4Size_ = stamp.size;
     mp4ModifiedNs_ = stamp.modifiedNs;
@@ -547,7 +584,7 @@ void LibavDecoder::walkTo(std::size_t target) {
     if (mp4_) {
         // The packets are read where the tables opened say; a file written
         // anew since then is not read as if it were the same.
-        const FileStamp now = stampOf(path_);
+        const FileStamp now = FileStamp::Of(path_);
         if (opened_ && (static_cast<unsigned long long>(now.inode) != mp4Inode_ ||
                         now.size != mp4Size_ || now.modifiedNs != mp4ModifiedNs_))
             failReading(QStringLiteral("the file has changed since it was opened"));
@@ -638,6 +675,7 @@ std::size_t LibavDecoder::prerollStart(std::size_t at) const {
 }
 
 void LibavDecoder::seek(long long frame) {
+    indexWhenDeferred();
     const long long target = std::clamp<long long>(frame, 0, totalFrames_);
     // Where the next read starts already: the decoder goes on as it is,
     // so pieces cut one after another come out as one straight decode.
@@ -763,6 +801,7 @@ void LibavDecoder::decodeNext() {
 }
 
 LibavDecoder::Chunk LibavDecoder::read(int maxFrames) {
+    indexWhenDeferred();
     for (;;) {
         if (next_ >= totalFrames_ || maxFrames <= 0)
             return Chunk{};

@@ -22,7 +22,9 @@
 // container and the decoder say to drop (encoder delay and padding, pre-skip,
 // edit lists), that is exactly what libavcodec delivers on a straight decode.
 // Seeks place frames by that index alone, never by the demuxer's timestamps.
-// Files opened again (by each worker of a run) reuse the index.
+// Files opened again (by each worker of a run) reuse the index. An MP3 file
+// whose frames fill it is counted from their headers instead, and opened
+// with libav and indexed only once it is sought or read.
 // Channels come in the Vorbis order, as from VorbisDecoder.
 class Mp4SampleTable;
 
@@ -57,11 +59,15 @@ private:
     bool reuseIndex(const KeptIndex& stamped);
     void keepIndex(KeptIndex entry) const;
 
+    void allocate();
     void openInput();
     void openMp4();
     const AVCodecParameters* params() const;
     void openCodec();
     void takeFormat();
+    void indexPackets();
+    bool countMp3Frames();
+    void indexWhenDeferred();
     void buildIndex();
     void settleLastPacket(PacketIndex& index);
     int decodeLastPacket();
@@ -99,8 +105,10 @@ private:
     // from a few packets back gives exactly the straight decode's samples.
     bool settles_ = false;
     bool quickSeeks_ = false;
-    bool opened_ = false;        // the index is built and the decoder at the start
-    bool frameSizeHolds_ = true; // the codec's frame size is what a packet decodes to
+    bool opened_ = false;          // the index is built and the decoder at the start
+    bool indexDeferred_ = false;   // counted without it: built on the first seek or read
+    long long countedFrames_ = -1; // an MP3 file's frames, counted from their headers
+    bool frameSizeHolds_ = true;   // the codec's frame size is what a packet decodes to
     int bits_ = 0;
     long long totalFrames_ = 0;
     long long durationMs_ = 0;

@@ -9,17 +9,16 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
-constexpr std::array<int, 16> Mpeg1Bitrates{0,   32,  40,  48,  56,  64,  80,  96,
-                                            112, 128, 160, 192, 224, 256, 320, 0};
-constexpr std::array<int, 16> Mpeg2Bitrates{0,  8,  16, 24,  32,  40,  48,  56,
-                                            64, 80, 96, 112, 128, 144, 160, 0};
-constexpr std::array<int, 3> Mpeg1Rates{44100, 48000, 32000};
 // The Xing fields: tag, flags, frames, bytes, table of contents, quality.
 constexpr int XingSize = 4 + 4 + 4 + 4 + 100 + 4;
-constexpr int LameSize = 36;
-constexpr int LameDelaysAt = 21; // from the version string on
+constexpr int LameSize = Mp3FrameIndex::LameSize;
+constexpr int LameDelaysAt = Mp3FrameIndex::LameDelaysAt;
 constexpr int LameCrcAt = 34;
 // The most main data a frame may reach back for.
 constexpr int MaxReservoir = 511;
@@ -42,27 +41,14 @@ QByteArray emptyTag(int size) {
     return tag;
 }
 
-struct Header {
-    bool valid = false;
-    bool mpeg1 = true;
-    int layer = 0; // 1, 2 or 3
-    int bitrateIndex = 0;
-    int rate = 0;
-    bool padded = false;
-    bool crc = false;
-    bool mono = false;
-
-    int spf() const { return layer == 3 && !mpeg1 ? 576 : 1152; }
-    int bitrate(int index) const { return (mpeg1 ? Mpeg1Bitrates : Mpeg2Bitrates)[index]; }
-    int length(int index, bool pad) const {
-        return (mpeg1 ? 144 : 72) * bitrate(index) * 1000 / rate + (pad ? 1 : 0);
-    }
-    int length() const { return length(bitrateIndex, padded); }
-    int sideInfo() const { return mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17); }
-};
+using Header = Mp3FrameIndex::Header;
 
 std::uint32_t bigEndian(const unsigned char* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+    return Mp3FrameIndex::BigEndian(p);
+}
+
+Header parse(std::uint32_t v) {
+    return Mp3FrameIndex::Parse(v);
 }
 
 void putBigEndian(unsigned char* p, std::uint32_t v) {
@@ -70,28 +56,6 @@ void putBigEndian(unsigned char* p, std::uint32_t v) {
     p[1] = static_cast<unsigned char>(v >> 16);
     p[2] = static_cast<unsigned char>(v >> 8);
     p[3] = static_cast<unsigned char>(v);
-}
-
-Header parse(std::uint32_t v) {
-    Header h;
-    if ((v & 0xffe00000u) != 0xffe00000u)
-        return h;
-    const int version = (v >> 19) & 3; // 0: 2.5, 1: reserved, 2: 2, 3: 1
-    const int layer = (v >> 17) & 3;
-    const int rateIndex = (v >> 10) & 3;
-    h.bitrateIndex = (v >> 12) & 15;
-    if (version == 1 || layer == 0 || rateIndex == 3 || h.bitrateIndex == 15)
-        return h;
-    h.mpeg1 = version == 3;
-    h.layer = 4 - layer;
-    h.rate = Mpeg1Rates[static_cast<std::size_t>(rateIndex)] / (version == 3   ? 1
-                                                                : version == 2 ? 2
-                                                                               : 4);
-    h.padded = (v >> 9) & 1;
-    h.crc = ((v >> 16) & 1) == 0;
-    h.mono = ((v >> 6) & 3) == 3;
-    h.valid = true;
-    return h;
 }
 
 // CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected). The music
@@ -112,7 +76,7 @@ constexpr CrcTables Crc = [] {
     return t;
 }();
 
-std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t start = 0) {
+std::uint16_t crc16Tables(const unsigned char* data, std::size_t size, std::uint16_t start) {
     unsigned crc = start;
     const unsigned char* p = data;
     for (; size >= 8; size -= 8, p += 8) {
@@ -125,280 +89,74 @@ std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t s
     return static_cast<std::uint16_t>(crc);
 }
 
-// The size of the ID3v2 tag whose first 10 bytes are `p`, 0 for none.
-std::size_t id3v2Size(const unsigned char* p, std::size_t size) {
-    if (size < 10 || std::memcmp(p, "ID3", 3) != 0)
-        return 0;
-    const std::size_t body = std::size_t(p[6] & 0x7f) << 21 | std::size_t(p[7] & 0x7f) << 14 |
-                             std::size_t(p[8] & 0x7f) << 7 | (p[9] & 0x7f);
-    return 10 + body + ((p[5] & 0x10) ? 10 : 0);
+#if defined(__x86_64__)
+// With carry-less multiplication, sixteen bytes at a time in four lanes:
+// a block followed by n bytes leaves the remainder that its two halves
+// multiplied by x^(8n+16) and x^(8n-48) mod P leave (the constants below,
+// bit-reversed in 17 bits), so the lanes fold into the next blocks, then
+// into each other, and the tables finish the last sixteen bytes.
+__attribute__((target("pclmul,sse2"))) __m128i fold(__m128i block, __m128i by, __m128i next) {
+    return _mm_xor_si128(
+        _mm_xor_si128(_mm_clmulepi64_si128(block, by, 0x00), _mm_clmulepi64_si128(block, by, 0x11)),
+        next);
 }
 
-[[noreturn]] void failReading(const QFile& file) {
-    throw Error(QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString()));
-}
-
-// Reads `size` bytes at `at` into `into`; fewer only at the end of the file.
-qint64 readAt(QFile& file, qint64 at, unsigned char* into, qint64 size) {
-    if (!file.seek(at))
-        failReading(file);
-    const qint64 got = file.read(reinterpret_cast<char*>(into), size);
-    if (got < 0)
-        failReading(file);
-    return got;
-}
-
-// The bytes of [begin, end) of a file, read forwards through a window, so
-// that indexing a file of any length takes the memory of the window only.
-class ForwardWindow {
-public:
-    ForwardWindow(QFile& file, qint64 begin, qint64 end) : file_(file), start_(begin), end_(end) {}
-
-    // The `size` bytes at `at`, or nullptr when they run past the end.
-    const unsigned char* at(qint64 at, std::size_t size) {
-        const auto want = static_cast<qint64>(size);
-        if (at < start_ || at + want > end_)
-            return nullptr;
-        if (at + want > start_ + static_cast<qint64>(bytes_.size())) {
-            start_ = at;
-            bytes_.resize(static_cast<std::size_t>(std::min(end_ - at, Chunk)));
-            const qint64 got = readAt(file_, at, bytes_.data(), static_cast<qint64>(bytes_.size()));
-            bytes_.resize(static_cast<std::size_t>(got));
-            if (got < want)
-                return nullptr;
-        }
-        return bytes_.data() + (at - start_);
+__attribute__((target("pclmul,sse2"))) std::uint16_t
+crc16Folded(const unsigned char* p, std::size_t size, std::uint16_t start) {
+    const __m128i by16 = _mm_set_epi64x(0x18cc2, 0x1d0c2); // n = 16
+    const __m128i by64 = _mm_set_epi64x(0x0bffa, 0x1b0c2); // n = 64
+    const auto load = [](const unsigned char* q) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    };
+    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(start));
+    __m128i x1 = load(p + 16);
+    __m128i x2 = load(p + 32);
+    __m128i x3 = load(p + 48);
+    p += 64;
+    size -= 64;
+    for (; size >= 64; size -= 64, p += 64) {
+        x0 = fold(x0, by64, load(p));
+        x1 = fold(x1, by64, load(p + 16));
+        x2 = fold(x2, by64, load(p + 32));
+        x3 = fold(x3, by64, load(p + 48));
     }
+    __m128i x = fold(fold(fold(x0, by16, x1), by16, x2), by16, x3);
+    for (; size >= 16; size -= 16, p += 16)
+        x = fold(x, by16, load(p));
+    std::array<unsigned char, 16> last{};
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(last.data()), x);
+    return crc16Tables(p, size, crc16Tables(last.data(), last.size(), 0));
+}
+#endif
 
-private:
-    static constexpr qint64 Chunk = 1 << 18;
-    QFile& file_;
-    qint64 start_;
-    qint64 end_;
-    std::vector<unsigned char> bytes_;
-};
+std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t start = 0) {
+#if defined(__x86_64__)
+    static const bool folds = __builtin_cpu_supports("pclmul");
+    if (folds && size >= 64)
+        return crc16Folded(data, size, start);
+#endif
+    return crc16Tables(data, size, start);
+}
+
+qint64 readAt(QFile& file, qint64 at, unsigned char* into, qint64 size) {
+    return Mp3FrameIndex::ReadAt(file, at, into, size);
+}
 
 } // namespace
 
 bool Mp3StreamCutter::IsMp3(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray start = file.read(10);
-    const std::size_t skip = id3v2Size(reinterpret_cast<const unsigned char*>(start.constData()),
-                                       static_cast<std::size_t>(start.size()));
-    if (!file.seek(static_cast<qint64>(skip)))
-        return false;
-    start = file.read(4096);
-    // Other containers' audio can hold bytes that look like frame headers.
-    for (const char* magic : {"RIFF", "RIFX", "fLaC", "OggS", "FORM", "wvpk", "MAC "})
-        if (start.startsWith(magic))
-            return false;
-    if (start.mid(4, 4) == "ftyp")
-        return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(start.constData());
-    for (qsizetype i = 0; i + 4 <= start.size(); ++i) {
-        const Header h = parse(bigEndian(p + i));
-        // Free format and other layers are refused later, with the reason.
-        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && i == 0)
-            return true;
-        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
-            continue;
-        const qsizetype next = i + h.length();
-        if (next + 4 > start.size())
-            return true;
-        const Header after = parse(bigEndian(p + next));
-        if (after.valid && after.rate == h.rate && after.layer == h.layer)
-            return true;
-    }
-    return false;
+    return Mp3FrameIndex::IsMp3(path);
 }
 
-Mp3StreamCutter::Mp3StreamCutter(const QString& source) : source_(source) {
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot open %1: %2").arg(source, file.errorString()));
-    read(file);
-}
-
-int Mp3StreamCutter::sideInfoSize() const {
-    return mpeg1_ ? (mono_ ? 17 : 32) : (mono_ ? 9 : 17);
-}
-
-void Mp3StreamCutter::read(QFile& file) {
-    const auto note = [this](const char* why) {
-        if (problem_.isEmpty())
-            problem_ = QString::fromLatin1(why);
-    };
-    // The audio lies between the ID3v2 tags at the start and the ID3v1 and
-    // APE tags at the end.
-    qint64 begin = 0;
-    qint64 end = file.size();
-    std::array<unsigned char, 10> id3{};
-    while (readAt(file, begin, id3.data(), 10) == 10) {
-        const std::size_t size = id3v2Size(id3.data(), id3.size());
-        if (size == 0)
-            break;
-        begin += static_cast<qint64>(size);
-    }
-    std::array<unsigned char, 128> tail{};
-    if (end >= begin + 128 && readAt(file, end - 128, tail.data(), 128) == 128 &&
-        std::memcmp(tail.data(), "TAG", 3) == 0)
-        end -= 128;
-    if (end >= begin + 32 && readAt(file, end - 32, tail.data(), 32) == 32 &&
-        std::memcmp(tail.data(), "APETAGEX", 8) == 0) {
-        const unsigned char* footer = tail.data();
-        const std::size_t size =
-            footer[12] | footer[13] << 8 | footer[14] << 16 | std::size_t(footer[15]) << 24;
-        const bool header = footer[23] & 0x80;
-        end -= std::min<qint64>(end - begin, static_cast<qint64>(size + (header ? 32 : 0)));
-    }
-    if (end < begin)
-        end = begin;
-
-    ForwardWindow window(file, begin, end);
-    const auto headerAt = [&window](qint64 at) {
-        const unsigned char* p = window.at(at, 4);
-        return p ? parse(bigEndian(p)) : Header();
-    };
-    // The first frame is one followed by another like it (or by the end).
-    qint64 at = begin;
-    for (; at + 4 <= end; ++at) {
-        const Header h = headerAt(at);
-        if (h.valid && (h.bitrateIndex == 0 || h.layer != 3) && at == begin)
-            break; // refused below
-        if (!h.valid || h.bitrateIndex == 0 || h.layer != 3)
-            continue;
-        const qint64 next = at + h.length();
-        if (next == end)
-            break;
-        const Header after = headerAt(next);
-        if (after.valid && after.rate == h.rate && after.layer == h.layer)
-            break;
-    }
-    const Header first = headerAt(at);
-    if (!first.valid)
-        throw Error(QStringLiteral("Cannot copy from %1: it is not MP3").arg(source_));
-    if (first.layer != 3) {
-        problem_ = QStringLiteral("not Layer III");
-        return;
-    }
-    if (first.bitrateIndex == 0) {
-        problem_ = QStringLiteral("free-format stream");
-        return;
-    }
-    header_ = bigEndian(window.at(at, 4));
-    mpeg1_ = first.mpeg1;
-    mono_ = first.mono;
-    rate_ = first.rate;
-    spf_ = first.spf();
-
-    bool gap = false;
-    bool firstFrame = true;
-    std::uint32_t firstAudio = 0;
-    while (at + 4 <= end) {
-        const Header h = headerAt(at);
-        if (!h.valid || h.layer != 3 || h.bitrateIndex == 0) {
-            // Junk: what follows counts only if frames go on after it.
-            gap = true;
-            ++at;
-            continue;
-        }
-        const auto size = static_cast<std::size_t>(h.length());
-        const unsigned char* p = window.at(at, size);
-        if (!p)
-            break;
-        if (gap) {
-            note("damaged source");
-            gap = false;
-        }
-        if (h.mpeg1 != mpeg1_ || h.rate != rate_ || h.mono != mono_)
-            note("rate or channels change");
-        if (at + static_cast<qint64>(size) > MaxOffset) {
-            note("source too large");
-            break;
-        }
-        Frame frame{};
-        frame.offset = static_cast<std::uint64_t>(at);
-        frame.size = size;
-        frame.bitrateIndex = static_cast<unsigned>(h.bitrateIndex);
-        const unsigned char* side = p + (h.crc ? 6 : 4);
-        frame.mainDataBegin = mpeg1_ ? (side[0] << 1 | side[1] >> 7) : side[0];
-        frame.crc = h.crc;
-        // A tag frame carries no audio the decoder gives.
-        if (!(firstFrame && readTag(p, size))) {
-            if (frames_.empty())
-                firstAudio = bigEndian(p);
-            frames_.push_back(frame);
-        }
-        firstFrame = false;
-        at += static_cast<qint64>(size);
-    }
-    // Not shrunk to fit: the copy would cost more memory than the slack.
-    if (frames_.empty())
-        note("empty source");
-    else // The new frames match the audio, not a tag frame another encoder wrote.
-        header_ = firstAudio;
-
-    // As FFmpeg counts: everything decoded, less the start and the end cut.
-    std::int64_t decoded = static_cast<std::int64_t>(frames_.size()) * spf_;
-    if (endCut_ >= 0 && endCut_ < decoded)
-        decoded = endCut_;
-    total_ = std::max<std::int64_t>(0, decoded - startSkip_);
-}
-
-bool Mp3StreamCutter::readTag(const unsigned char* p, std::size_t size) {
-    const std::size_t xing = 4 + static_cast<std::size_t>(sideInfoSize());
-    if (size >= 4 + 32 + 4 && std::memcmp(p + 36, "VBRI", 4) == 0) {
-        lame_ = QByteArray("");
-        return true;
-    }
-    if (size < xing + 8 ||
-        (std::memcmp(p + xing, "Xing", 4) != 0 && std::memcmp(p + xing, "Info", 4) != 0))
-        return false;
-    const std::uint32_t flags = bigEndian(p + xing + 4);
-    std::size_t at = xing + 8;
-    std::int64_t frames = 0;
-    bool bytes = false;
-    if (flags & 1) {
-        if (at + 4 > size)
-            return false;
-        frames = bigEndian(p + at);
-        at += 4;
-    }
-    if (flags & 2) {
-        bytes = true;
-        at += 4;
-    }
-    if (flags & 4)
-        at += 100;
-    if (flags & 8)
-        at += 4;
-    // Without a count or a size the decoder plays the frame as audio.
-    if (frames == 0 && !bytes)
-        return false;
-    lame_ = QByteArray("");
-    if (at + LameSize <= size) {
-        const QByteArray version(reinterpret_cast<const char*>(p + at), 4);
-        if (version == "LAME" || version == "Lavf" || version == "Lavc") {
-            lame_ = QByteArray(reinterpret_cast<const char*>(p + at), LameSize);
-            const unsigned char* delays = p + at + LameDelaysAt;
-            const int delay = delays[0] << 4 | delays[1] >> 4;
-            const int padding = (delays[1] & 0x0f) << 8 | delays[2];
-            startSkip_ = delay + DecoderDelay;
-            // The decoder drops the padding past its own delay, counted from
-            // the frames the tag names.
-            if (frames > 0 && padding > DecoderDelay)
-                endCut_ = frames * spf_ - padding + DecoderDelay;
-        }
-    }
-    return true;
-}
+Mp3StreamCutter::Mp3StreamCutter(const QString& source)
+    : source_(source), index_(Mp3FrameIndex::Of(source)), frames_(index_->frames()),
+      header_(index_->header()), mpeg1_(index_->mpeg1()), spf_(index_->samplesPerFrame()),
+      startSkip_(index_->startSkip()) {}
 
 QString Mp3StreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
-    if (!problem_.isEmpty())
-        return problem_;
-    if (begin < 0 || end <= begin || end > total_ || frames_.empty())
+    if (!index_->problem().isEmpty())
+        return index_->problem();
+    if (begin < 0 || end <= begin || end > index_->totalFrames() || frames_.empty())
         return QStringLiteral("empty piece");
     const std::int64_t from = begin + startSkip_;
     const std::int64_t first = std::max<std::int64_t>(0, from / spf_ - (mpeg1_ ? 1 : 2));
@@ -409,7 +167,7 @@ QString Mp3StreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
 
 QByteArray Mp3StreamCutter::silentFrame(const std::vector<unsigned char>& reservoir) const {
     Header h = parse(header_);
-    const int side = sideInfoSize();
+    const int side = index_->sideInfoSize();
     const auto need = static_cast<int>(reservoir.size());
     int index = h.bitrateIndex;
     if (h.length(index, false) - 4 - side < need)
@@ -431,7 +189,7 @@ QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std:
                                      const std::array<std::int64_t, 100>& toc, int delay,
                                      int padding, std::uint16_t musicCrc, bool constant) const {
     Header h = parse(header_);
-    const int xing = 4 + sideInfoSize();
+    const int xing = 4 + index_->sideInfoSize();
     const int need = xing + XingSize + LameSize;
     int index = bitrateIndex;
     if (h.length(index, false) < need)
@@ -451,8 +209,8 @@ QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std:
         p[xing + 16 + i] = static_cast<unsigned char>(std::min<std::int64_t>(255, at * 256 / all));
     }
     unsigned char* lame = p + xing + XingSize;
-    if (lame_.size() == LameSize) {
-        std::memcpy(lame, lame_.constData(), LameSize);
+    if (index_->lameTag().size() == LameSize) {
+        std::memcpy(lame, index_->lameTag().constData(), LameSize);
         // The source's peak and gains are not the piece's.
         std::memset(lame + 11, 0, 8);
     } else {
@@ -476,7 +234,7 @@ std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t f
     int payload = 0;
     for (std::size_t i = first; i <= last && payload < MaxReservoir; ++i) {
         reach = std::max(reach, static_cast<int>(frames_[i].mainDataBegin) - payload);
-        payload += static_cast<int>(frames_[i].size) - sideEnd(frames_[i]);
+        payload += static_cast<int>(frames_[i].size) - index_->sideEnd(frames_[i]);
     }
     // From the main data of the frames before, last bytes first.
     std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max(reach, 0)));
@@ -484,7 +242,7 @@ std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t f
     for (std::size_t i = first; i > 0 && filled > 0; --i) {
         const Frame& f = frames_[i - 1];
         const auto take = std::min<std::size_t>(
-            static_cast<std::size_t>(static_cast<int>(f.size) - sideEnd(f)), filled);
+            static_cast<std::size_t>(static_cast<int>(f.size) - index_->sideEnd(f)), filled);
         filled -= take;
         const auto at = static_cast<qint64>(offsetOf(f) + static_cast<std::int64_t>(f.size) -
                                             static_cast<std::int64_t>(take));

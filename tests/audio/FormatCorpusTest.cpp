@@ -6,6 +6,7 @@
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/ChannelOrder.h"
 #include "engine/audio/LibavDecoder.h"
+#include "engine/audio/Mp3FrameIndex.h"
 #include "engine/audio/VorbisDecoder.h"
 #include "platform/Error.h"
 #include "tests/support/CorpusFiles.h"
@@ -80,6 +81,14 @@ TEST(FormatCorpus, OpensWithTheReferenceFormatAndLength) {
         EXPECT_EQ(decoder->totalFrames(), file.reference.frames());
         if (const auto* libav = dynamic_cast<const LibavDecoder*>(decoder.get())) {
             EXPECT_EQ(libav->readsSampleTables(), file.sampleTables);
+        }
+        if (file.path.endsWith(QLatin1String(".mp3"))) {
+            // Counted from the frame headers alone, as the decoder and the
+            // copies count a file they can copy.
+            const auto frames = Mp3FrameIndex::Of(file.path);
+            EXPECT_TRUE(frames->problem().isEmpty()) << frames->problem().toStdString();
+            EXPECT_TRUE(frames->whole());
+            EXPECT_EQ(frames->totalFrames(), file.reference.frames());
         }
         if (!file.ownDecoderName.isEmpty()) {
             EXPECT_EQ(decoder->totalFrames(), file.ownDecoder.frames())
@@ -201,6 +210,20 @@ TEST_F(OddFiles, AFormatChangeWithinTheFileIsRefusedWithTheReason) {
     const QString path = write("mixed.mp3", both);
     EXPECT_EQ(openingError(path),
               "Cannot open " + path + ": the audio format changes within the file");
+}
+
+// What is learnt from reading a file is kept for the next opening of it,
+// but not once another file has taken its name: each is counted as it is.
+TEST_F(OddFiles, AFileWrittenAnewUnderTheSameNameIsCountedAnew) {
+    const QString path = dir_.filePath("again.mp3");
+    for (const char* name : {"lame_cbr128_44100_2", "lame_vbr_v2_48000_2", "lame_cbr128_44100_2"})
+        for (const File& file : FormatCorpus::Shared().files())
+            if (file.name == QLatin1String(name) && !file.path.isEmpty()) {
+                QFile::remove(path);
+                write("again.mp3", contents(file.path));
+                EXPECT_EQ(AudioDecoder::Open(path)->totalFrames(), file.reference.frames()) << name;
+                EXPECT_EQ(Mp3FrameIndex::Of(path)->totalFrames(), file.reference.frames()) << name;
+            }
 }
 
 // A FIFO would block the open until something writes to it, a device would

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 
@@ -40,6 +41,18 @@ std::uint32_t be32(const unsigned char* p) {
            p[3];
 }
 
+// A bit at a time, as plainly as it is defined (polynomial 0x8005,
+// reflected).
+int crc16(const unsigned char* p, size_t size) {
+    unsigned crc = 0;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= p[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xa001 : crc >> 1;
+    }
+    return static_cast<int>(crc);
+}
+
 } // namespace
 
 Mp3Stream Mp3Stream::read(const QString& path) {
@@ -57,6 +70,7 @@ Mp3Stream Mp3Stream::read(const QString& path) {
 
     Mp3Stream stream;
     bool first = true;
+    size_t audioStart = at;
     while (at + 4 <= size) {
         const unsigned char* h = data + at;
         if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA) // sync, MPEG-1, Layer III
@@ -85,6 +99,10 @@ Mp3Stream Mp3Stream::read(const QString& path) {
                 stream.hasLameTag = true;
                 stream.lowpassHz = x[lame + 10] * 100;
             }
+            // FFmpeg's libmp3lame wrapper names itself "Lavc" in the tag.
+            if (x + lame + 34 <= data + size && x[lame] == 'L')
+                stream.musicCrc = x[lame + 32] << 8 | x[lame + 33];
+            audioStart = at + length;
         } else {
             if (stream.audioFrames == 0) {
                 stream.crc = protectedByCrc;
@@ -119,5 +137,6 @@ Mp3Stream Mp3Stream::read(const QString& path) {
     }
     if (stream.audioFrames == 0)
         throw std::runtime_error("no MP3 audio frames in " + path.toStdString());
+    stream.framesCrc = crc16(data + audioStart, std::min(at, size) - audioStart);
     return stream;
 }

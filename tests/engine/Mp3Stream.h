@@ -20,6 +20,10 @@ struct Mp3Stream {
     // The LAME tag, when the stream starts with one.
     bool hasLameTag = false;
     int lowpassHz = 0;
+    // The LAME tag's CRC-16 of the frames after it (-1 without a tag), and
+    // that CRC worked out here from the frames.
+    int musicCrc = -1;
+    int framesCrc = -1;
 
     // Throws std::runtime_error for a file that is not MPEG-1 Layer III.
     static Mp3Stream read(const QString& path);

@@ -66,6 +66,13 @@ const std::vector<Recipe>& recipes() {
         {"lame_cbr32_22050_1", "mp3", 22050, 1, 5.1234, lame({"-b", "32"}), false},
         {"lame_vbr_v6_8000_1", "mp3", 8000, 1, 4.777, lame({"-V", "6"}), false},
         {"ffmpeg_libmp3lame_44100_2", "mp3", 44100, 2, 5.0101, ffmpeg({"-c:a", "libmp3lame", "-b:a", "192k"}), false},
+        // Counted from their frame headers: without a Xing frame, with ID3v2
+        // and ID3v1 tags, and with an APE tag after the frames (no titles:
+        // the rows keep the files' names).
+        {"lame_notag_44100_2", "mp3", 44100, 2, 4.3217, lame({"-t", "-b", "160"}), false},
+        {"lame_vbr_id3_32000_2", "mp3", 32000, 2, 4.1, lame({"-V", "4", "--add-id3v2", "--ta", "Artist", "--tl", "Album"}), false},
+        {"ffmpeg_noxing_id3v1_48000_1", "mp3", 48000, 1, 3.9, ffmpeg({"-c:a", "libmp3lame", "-write_xing", "0", "-write_id3v1", "1", "-metadata", "artist=Artist"}), false},
+        {"lame_apetag_24000_2", "mp3", 24000, 2, 3.7, {"sh", "-c", "lame --quiet -b 64 '%in' '%out' && printf '\\001\\000\\000\\000\\000\\000\\000\\000Artist\\000TAPETAGEX\\320\\007\\000\\000\\060\\000\\000\\000\\001\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000' >> '%out'"}, false},
         {"ffmpeg_aac_nopns_44100_2", "m4a", 44100, 2, 5.2222, ffmpeg({"-c:a", "aac", "-aac_pns", "0"}), false, Own::None, false, true},
         {"ffmpeg_aac_22050_1", "m4a", 22050, 1, 4.6, ffmpeg({"-c:a", "aac"}), false, Own::None, true, true},
         {"ffmpeg_aac_48000_6", "m4a", 48000, 6, 4.3, ffmpeg({"-c:a", "aac"}), false, Own::None, true, true},

@@ -14,8 +14,9 @@
 
 const QString RunCommand::StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
 
-RunCommand::RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps)
-    : state_(state), host_(host), desktop_(desktop), steps_(steps) {}
+RunCommand::RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps,
+                       RunControl& control)
+    : state_(state), host_(host), desktop_(desktop), steps_(steps), control_(control) {}
 
 template <typename F> void RunCommand::withStopHint(F&& run) {
     try {
@@ -104,7 +105,7 @@ void RunCommand::Stop() {
     if (state_.Playing)
         steps_.StopPlayback();
     if (state_.Busy)
-        RunSupport::StopRun(state_, host_);
+        RunSupport::StopRun(state_, control_, host_);
 }
 
 void RunCommand::syncOutputs() {

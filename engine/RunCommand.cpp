@@ -37,6 +37,8 @@ void RunCommand::Split(bool openFolder) {
         return;
     if (state_.Playing)
         steps_.StopPlayback();
+    // The folder the run writes to, whatever is typed meanwhile.
+    const QString folder = state_.OutputDir;
     withStopHint([this] {
         switch (state_.FunctionChoice) {
         case FunctionCustom:
@@ -61,7 +63,7 @@ void RunCommand::Split(bool openFolder) {
     syncOutputs();
     steps_.RunEnded();
     if (openFolder)
-        openOutputFolder();
+        RunSupport::OpenOutputFolder(desktop_, folder);
 }
 
 void RunCommand::Join(bool openFolder) {
@@ -71,6 +73,7 @@ void RunCommand::Join(bool openFolder) {
         steps_.StopPlayback();
     if (!steps_.ChooseJoinOutput())
         return;
+    const QString folder = state_.OutputDir;
     withStopHint([this] {
         switch (state_.FunctionChoice) {
         case FunctionCustom:
@@ -96,7 +99,7 @@ void RunCommand::Join(bool openFolder) {
     // The join may have been saved outside the output folder.
     const QString joined = steps_.JoinedFile();
     if (joined.isEmpty())
-        openOutputFolder();
+        RunSupport::OpenOutputFolder(desktop_, folder);
     else
         RunSupport::OpenOutputFolder(desktop_, QFileInfo(joined).absolutePath() + QLatin1Char('/'));
 }
@@ -113,8 +116,4 @@ void RunCommand::syncOutputs() {
     // refuses them is told, not taken for success.
     for (const QString& failure : PendingOutput::SyncCompleted())
         desktop_.warning(failure);
-}
-
-void RunCommand::openOutputFolder() {
-    RunSupport::OpenOutputFolder(desktop_, state_.OutputDir);
 }

@@ -38,7 +38,6 @@ private:
     template <typename F> void withStopHint(F&& run);
     // Waits for the outputs of the run to reach the disk.
     void syncOutputs();
-    void openOutputFolder();
 
     AppState& state_;
     RunHost& host_;

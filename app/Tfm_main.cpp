@@ -708,12 +708,12 @@ void Tfm_main::folderDialog() {
 
 void Tfm_main::splitRun(bool openFolder) {
     WindowRunHost host(*this, runSteps_);
-    RunCommand(state_, host, desktop_, host).Split(openFolder);
+    RunCommand(state_, host, desktop_, host, runControl_).Split(openFolder);
 }
 
 void Tfm_main::joinRun() {
     WindowRunHost host(*this, runSteps_);
-    RunCommand(state_, host, desktop_, host).Join(true);
+    RunCommand(state_, host, desktop_, host, runControl_).Join(true);
 }
 
 void Tfm_main::removeCommand() {
@@ -732,7 +732,7 @@ void Tfm_main::clearCommand() {
 
 void Tfm_main::stopCommand() {
     WindowRunHost host(*this);
-    RunCommand(state_, host, desktop_, host).Stop();
+    RunCommand(state_, host, desktop_, host, runControl_).Stop();
 }
 
 // ---------------------------------------------------------------------------
@@ -968,7 +968,7 @@ void Tfm_main::SetRunProgress(int v) {
 
 void Tfm_main::StopRun() {
     WindowRunHost host(*this);
-    RunSupport::StopRun(state_, host);
+    RunSupport::StopRun(state_, runControl_, host);
 }
 
 // ===========================================================================

@@ -4,6 +4,7 @@
 #include "app/SkinObjects.h"
 #include "app/dialogs/DialogContext.h"
 #include "core/AppState.h"
+#include "engine/RunControl.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -88,6 +89,8 @@ public:
     IAudioTransform2& AudioTransform21() { return *audioTransform21_; }
     // False until the concrete components exist (tests may run without them).
     bool hasAudioComponents() const { return audioFileRead_ && audioFile2write_; }
+    // What the Stop command sets and the run under way looks at.
+    RunControl& runControl() { return runControl_; }
 
     // Components under their form names.
     Skin* Skin1 = nullptr;
@@ -283,4 +286,5 @@ private:
 
     // Takes the runs instead of the engine when set.
     RunSteps* runSteps_ = nullptr;
+    RunControl runControl_;
 };

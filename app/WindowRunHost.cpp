@@ -10,10 +10,22 @@
 #include "platform/Error.h"
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QPointer>
+#include <QThread>
 #include <QTreeView>
+
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 WindowRunHost::WindowRunHost(Tfm_main& window, RunSteps* runs)
     : window_(window), runs_(runs), rows_(window.state(), window.lvTimeModel()) {}
+
+WindowRunHost::~WindowRunHost() = default;
 
 RunContext WindowRunHost::context() {
     if (!window_.hasAudioComponents())
@@ -28,22 +40,100 @@ RunContext WindowRunHost::context() {
                       *window_.settings(),
                       window_.desktop(),
                       *this,
+                      window_.runControl(),
                       &window_.waveform().builder()};
 }
 
-void WindowRunHost::processEvents() {
-    window_.desktop().processEvents();
+namespace {
+
+// A checkpoint's wait for the interface thread to answer.
+struct Answer {
+    std::mutex mutex;
+    std::condition_variable given;
+    bool done = false;
+};
+
+} // namespace
+
+RunOutcome WindowRunHost::Execute(const std::function<RunOutcome()>& run) {
+    abandoned_ = false;
+    RunOutcome outcome;
+    QEventLoop loop;
+    // Both outlive this call should the loop end early: the last words of
+    // the worker may then arrive after it returned.
+    const QPointer<QEventLoop> waiting(&loop);
+    const auto ended = std::make_shared<bool>(false);
+    std::thread worker([&, waiting, ended] {
+        try {
+            outcome = run();
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+        // Queued behind everything the run told, so it is all shown first.
+        QMetaObject::invokeMethod(
+            &gate_,
+            [waiting, ended] {
+                *ended = true;
+                if (waiting)
+                    waiting->quit();
+            },
+            Qt::QueuedConnection);
+    });
+    if (!*ended)
+        loop.exec();
+    if (!*ended) {
+        // The program is quitting: the run is stopped and waited for without
+        // the window, which shows nothing more of it.
+        window_.runControl().Stop();
+        {
+            const std::lock_guard lock(checkpointMutex_);
+            abandoned_ = true;
+        }
+        checkpointAnswered_.notify_all();
+    }
+    worker.join();
+    return outcome;
 }
 
-int WindowRunHost::selectFileRow(int row) {
-    RowSelection selection(window_.lvSelection());
-    selection.select(row);
-    return selection.selected();
+void WindowRunHost::Checkpoint() {
+    if (QThread::currentThread() == gate_.thread()) {
+        window_.desktop().processEvents();
+        return;
+    }
+    const auto answer = std::make_shared<Answer>();
+    QMetaObject::invokeMethod(
+        &gate_,
+        [this, answer] {
+            // What is due on the window (a click on Stop) is handled
+            // before the run goes on.
+            window_.desktop().processEvents();
+            {
+                const std::lock_guard lock(checkpointMutex_);
+                answer->done = true;
+            }
+            checkpointAnswered_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(checkpointMutex_);
+    checkpointAnswered_.wait(lock, [&] { return answer->done || abandoned_; });
 }
 
-void WindowRunHost::focusFileList() {
-    if (window_.lv)
-        window_.lv->setFocus();
+void WindowRunHost::onWindow(std::function<void()> show) {
+    if (QThread::currentThread() == gate_.thread()) {
+        show();
+        return;
+    }
+    QMetaObject::invokeMethod(&gate_, std::move(show), Qt::QueuedConnection);
+}
+
+void WindowRunHost::FileStarted(int row) {
+    onWindow([this, row] {
+        RowSelection selection(window_.lvSelection());
+        selection.select(row);
+        window_.state().CurrentFile = selection.selected();
+        if (window_.lv)
+            window_.lv->setFocus();
+    });
 }
 
 int WindowRunHost::formatIndex() const {
@@ -64,15 +154,15 @@ QStringList WindowRunHost::fileCaptions() const {
 }
 
 void WindowRunHost::RowsPlanned(const RunRows& rows) {
-    rows_.ShowRunRows(rows);
+    onWindow([this, rows] { rows_.ShowRunRows(rows); });
 }
 
 void WindowRunHost::PieceStarted(int /*file*/, int row, int /*rows*/, const QString& note) {
-    rows_.PieceStarted(row, note);
+    onWindow([this, row, note] { rows_.PieceStarted(row, note); });
 }
 
 void WindowRunHost::PieceEnded(const RunOutcome::Piece& piece) {
-    rows_.PieceEnded(piece);
+    onWindow([this, piece] { rows_.PieceEnded(piece); });
 }
 
 void WindowRunHost::JoinEnded(const RunOutcome::Piece& /*piece*/) {
@@ -80,27 +170,29 @@ void WindowRunHost::JoinEnded(const RunOutcome::Piece& /*piece*/) {
 }
 
 void WindowRunHost::JoinRowStarted(int row) {
-    rows_.JoinRowStarted(row);
+    onWindow([this, row] { rows_.JoinRowStarted(row); });
 }
 
 void WindowRunHost::JoinRowEnded(int row) {
-    rows_.JoinRowEnded(row);
+    onWindow([this, row] { rows_.JoinRowEnded(row); });
 }
 
 void WindowRunHost::RunStopped() {
-    rows_.RunStopped();
+    onWindow([this] { rows_.RunStopped(); });
 }
 
 void WindowRunHost::SetRunText(const QString& text) {
-    const SkinObjects& skin = window_.skinObjects();
-    if (skin.pbpos)
-        skin.pbpos->SetText(text);
-    if (skin.pbposElement)
-        skin.pbposElement->Refresh();
+    onWindow([this, text] {
+        const SkinObjects& skin = window_.skinObjects();
+        if (skin.pbpos)
+            skin.pbpos->SetText(text);
+        if (skin.pbposElement)
+            skin.pbposElement->Refresh();
+    });
 }
 
 void WindowRunHost::SetRunProgress(int v) {
-    window_.SetRunProgress(v);
+    onWindow([this, v] { window_.SetRunProgress(v); });
 }
 
 void WindowRunHost::StopPlayback() {

@@ -62,12 +62,13 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy, int fo
     RunParts parts(outDir + QStringLiteral("/Velmora.ini"));
     AppState& state = parts.state;
     EncoderKeys::OggCopy.writeFlag(parts.settings, copy);
-    ModelRunHost host(desktop, parts.lvSelection, format);
+    ModelRunHost host(format);
     RunContext context = parts.runContext(desktop, host);
 
     AudioFileinfo tags;
     tags.Title = QStringLiteral("Bench");
     AddWholeSource(state, parts.lv, parts.reader, source, tags);
+    host.setFileCaptions({parts.lv.text(0, 0)});
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 60;

@@ -92,10 +92,11 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     // OGG is measured re-encoding here; CopyBench measures copying.
     EncoderKeys::OggCopy.writeFlag(parts.settings, false);
     PieceWorkers::SetAllowed(parts.settings, workers);
-    ModelRunHost host(desktop, parts.lvSelection, job.format);
+    ModelRunHost host(job.format);
     RunContext context = parts.runContext(desktop, host);
 
     AddWholeSource(state, parts.lv, parts.reader, source);
+    host.setFileCaptions({parts.lv.text(0, 0)});
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     // One piece: longer than the file, so no empty piece follows at its end.

@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-ConsoleRunHost::ConsoleRunHost(Desktop& desktop, QItemSelectionModel& lvSelection,
-                               bool showProgress)
-    : ModelRunHost(desktop, lvSelection), show_(showProgress) {}
+ConsoleRunHost::ConsoleRunHost(bool showProgress) : show_(showProgress) {}
 
 ConsoleRunHost::~ConsoleRunHost() {
     clearLine();

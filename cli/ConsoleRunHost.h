@@ -6,16 +6,13 @@
 
 #include <set>
 
-class Desktop;
-class QItemSelectionModel;
-
 // The runs as the command-line tool shows them: one line on standard error,
 // rewritten in place, with the file, the piece and its percentage. Shown
 // only when standard error is a terminal and the tool is not quiet. The
 // pieces the run ended are collected as by every model host.
 class ConsoleRunHost : public ModelRunHost {
 public:
-    ConsoleRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, bool showProgress);
+    explicit ConsoleRunHost(bool showProgress);
     ~ConsoleRunHost() override;
 
     // The file the line names; a new file has no piece under way yet.

@@ -56,15 +56,23 @@ QJsonArray silenceArray(const std::vector<Silence>& silences) {
 
 CutterSession::CutterSession(CommandLine::Options options, QString settingsPath)
     : options_(std::move(options)), intake_(ReadSourceTags), settings_(std::move(settingsPath)),
-      host_(desktop_, lvSelection_, !options_.quiet && isatty(STDERR_FILENO)),
-      context_{state_, reader_, writer_, encoder_, transform_, settings_, desktop_, host_},
-      command_(state_, host_, desktop_, steps_),
+      host_(!options_.quiet && isatty(STDERR_FILENO)), context_{state_,   reader_,    writer_,
+                                                                encoder_, transform_, settings_,
+                                                                desktop_, host_,      control_},
+      command_(state_, host_, desktop_, steps_, control_),
       reporter_(options_.json ? std::unique_ptr<Reporter>(std::make_unique<JsonReporter>())
                               : std::make_unique<TextReporter>(options_.quiet)) {
     // A failed run needs no Stop here: the tool goes on with the next file.
     command_.setStopHint(QString());
+    // A run under way stops at its next checkpoint, with no event loop
+    // turning.
+    TerminationSignal::Raises(&control_.flag());
     reader_.SetActive(true);
     writer_.SetActive(true);
+}
+
+CutterSession::~CutterSession() {
+    TerminationSignal::Raises(nullptr);
 }
 
 int CutterSession::run() {
@@ -91,8 +99,8 @@ void CutterSession::stop() {
 }
 
 bool CutterSession::stopped() {
-    // Between the steps that turn no event loop, the signal is looked for
-    // here; during a run it arrives through the run's event pump.
+    // The signal handler has stopped a run under way already; between runs
+    // the session looks here before it starts the next.
     if (TerminationSignal::Requested())
         interrupted_ = true;
     return interrupted_;
@@ -285,14 +293,15 @@ void CutterSession::setSegments(listrecord& record,
 }
 
 void CutterSession::loadList(const std::vector<Source>& sources) {
-    lv_.clear();
+    QStringList captions;
     state_.JobList.clear();
     state_.TagList.clear();
     for (const Source& source : sources) {
-        lv_.append(source.row);
+        captions.append(source.row.value(0));
         state_.JobList.push_back(source.record);
         state_.TagList.push_back(source.tags);
     }
+    host_.setFileCaptions(captions);
 }
 
 std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool split) {
@@ -493,7 +502,7 @@ int CutterSession::split() {
         QString result;
         if (failedHere)
             result = QStringLiteral("failed");
-        else if (interrupted_)
+        else if (stopped())
             result = QStringLiteral("stopped");
         else if (written.empty())
             result = QStringLiteral("not done"); // the run has said why
@@ -597,12 +606,13 @@ int CutterSession::join() {
     // Under the name the join wrote, which differs from the one asked for
     // when a file of that name appeared meanwhile.
     reporter_->join(files, written.back(),
-                    interrupted_ ? QStringLiteral("stopped") : QStringLiteral("joined"));
+                    stopped() ? QStringLiteral("stopped") : QStringLiteral("joined"));
     return finish(interrupted_ ? 0 : static_cast<int>(sources_.size()), 1);
 }
 
 int CutterSession::finish(int done, int pieces) {
     host_.clearLine();
+    stopped();
     // The outputs are complete only once they are on the disk.
     for (const QString& failure : PendingOutput::SyncCompleted())
         fail(failure);

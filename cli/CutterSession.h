@@ -5,13 +5,13 @@
 #include "cli/ConsoleRunHost.h"
 #include "cli/Reporter.h"
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
 #include "core/Segments.h"
 #include "engine/ContextRunSteps.h"
 #include "engine/GivenNames.h"
 #include "engine/PiecePlan.h"
 #include "engine/RunCommand.h"
 #include "engine/RunContext.h"
+#include "engine/RunControl.h"
 #include "engine/SilenceFinder.h"
 #include "engine/SourceIntake.h"
 #include "engine/audio/AudioFile2.h"
@@ -19,7 +19,6 @@
 #include "engine/audio/AudioTransform2.h"
 #include "platform/SettingsFile.h"
 
-#include <QItemSelectionModel>
 #include <QSet>
 
 #include <memory>
@@ -36,6 +35,9 @@ public:
     static constexpr int Interrupted = 130;
 
     CutterSession(CommandLine::Options options, QString settingsPath);
+    ~CutterSession();
+    CutterSession(const CutterSession&) = delete;
+    CutterSession& operator=(const CutterSession&) = delete;
 
     // Carries out the command; returns the exit status.
     int run();
@@ -90,8 +92,6 @@ private:
     CommandLine::Options options_;
     ConsoleDesktop desktop_;
     AppState state_;
-    ReportListModel lv_{{QStringLiteral("File name"), QStringLiteral("Time")}};
-    QItemSelectionModel lvSelection_{&lv_};
     SourceIntake intake_;
     AudioFile2 reader_;
     AudioFile2 writer_;
@@ -99,6 +99,8 @@ private:
     AudioTransform2 transform_;
     SettingsFile settings_;
     ConsoleRunHost host_;
+    // Set by Stop and, from the signal handler, by Ctrl-C and SIGTERM.
+    RunControl control_;
     RunContext context_;
     ContextRunSteps steps_{context_};
     RunCommand command_;

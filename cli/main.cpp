@@ -20,8 +20,8 @@ int main(int argc, char* argv[]) {
     // The WMA tag library is looked up once; without it WMA outputs get no tags.
     LoadWmaLibrary();
 
-    // Ctrl-C and SIGTERM arrive between blocks, through the event pump the
-    // runs keep turning, and stop as the Stop button does; before and
+    // Ctrl-C and SIGTERM stop a run under way at its next checkpoint, as the
+    // Stop button does (the handler sets the run's stop flag); before and
     // between runs the session looks for them itself. Caught from the
     // start, so that no read goes on with the signal lost.
     TerminationSignal termination;

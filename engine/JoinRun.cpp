@@ -8,6 +8,7 @@
 #include "engine/OutputFormats.h"
 #include "engine/OutputNames.h"
 #include "engine/PendingOutput.h"
+#include "engine/RunControl.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
 #include "engine/audio/AudioFile2.h"
@@ -121,18 +122,21 @@ void JoinRun::UnifiAudoJoiner(const Output& output) {
 }
 
 void JoinRun::run(Kind kind, const Output& output) {
-    RunSupport::Present(Join(kind, output, RunRequest::Of(c_.state, c_.host)), c_.desktop);
+    RunSupport::Present(RunSupport::Carry(c_,
+                                          [this, kind, output](RunRequest request) {
+                                              return Join(kind, output, std::move(request));
+                                          }),
+                        c_.desktop);
 }
 
 RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
-    AppState& state = c_.state;
     request_ = std::move(request);
+    const RunOptions& options = request_.options;
     const int files = request_.files();
     if (files <= 0)
         return {};
     RunOutcome outcome;
 
-    state.Busy = true;
     // A link the user agreed to replace stays a link: its file is replaced.
     const QString target = output.replace && QFileInfo(output.path).isSymLink() &&
                                    !QFileInfo(output.path).canonicalFilePath().isEmpty()
@@ -142,8 +146,8 @@ RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
     // Sources whose samples had faults the writer clipped, with how many.
     std::vector<std::pair<QString, std::int64_t>> faulty;
     try {
-        ConfigureEncoder(output.filterIndex - 1, c_.settings, state.Mp3CommandLine, c_.writer,
-                         c_.encoder);
+        ConfigureEncoder(output.filterIndex - 1, options.encoder(), options.mp3CommandLine,
+                         c_.writer, c_.encoder);
         T = total(kind);
         W = 0;
         joined_.clear();
@@ -161,7 +165,7 @@ RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
                             .arg(displayName(request_.jobs.front().FileName)));
-        if (state.FadeOut)
+        if (options.fadeOut)
             planFadeOut(files);
 
         c_.writer.SetSampleFormat(R0, C0);
@@ -178,13 +182,12 @@ RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
         // Encoders that pad their last frame end on the join's last frame
         // when they know its length; a source of another rate is resampled to
         // a count known only roughly.
-        if (std::all_of(state.JobList.begin(), state.JobList.begin() + files,
+        if (std::all_of(request_.jobs.begin(), request_.jobs.end(),
                         [&](const listrecord& file) { return file.SampleRate == R0; }))
             c_.writer.SetOutputLength(T);
 
         for (int i = 0; i < files; ++i) {
-            c_.host.processEvents();
-            if (!state.Busy)
+            if (!goOn())
                 break;
             const std::int64_t faultsBefore = c_.writer.FaultySamples();
             joinFile(kind, i);
@@ -252,7 +255,7 @@ void JoinRun::planFadeOut(int files) {
     // The fade is measured in frames of the output, whatever rate each file
     // has, so it is one ramp of its full length however many files it spans.
     // That needs every file's rate before the first block is written.
-    fadeOutFrames_ = qint64(std::max(c_.state.FadeOutSeconds, 0)) * R0;
+    fadeOutFrames_ = qint64(std::max(request_.options.fadeOutSeconds, 0)) * R0;
     outputTotal_ = 0;
     for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
         int rate = R0;
@@ -310,10 +313,9 @@ qint64 JoinRun::total(Kind kind) {
 }
 
 void JoinRun::joinFile(Kind kind, int file) {
-    AppState& state = c_.state;
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
-    fadeInLen_ = FramePosition::Frames(state.FadeInSeconds, record.SampleRate);
-    state.CurrentFile = c_.host.selectFileRow(file);
+    fadeInLen_ = FramePosition::Frames(request_.options.fadeInSeconds, record.SampleRate);
+    c_.host.FileStarted(file);
 
     // The segments cut from this file, in seconds of this file.
     listrecord segments = kind == Kind::Unified ? request_.jobs.front() : record;
@@ -322,7 +324,6 @@ void JoinRun::joinFile(Kind kind, int file) {
         c_.host.RowsPlanned({RunRows::Kind::Whole, file, record, {}, 0});
     else
         c_.host.RowsPlanned({RunRows::Kind::Segments, file, segments, {}, 0});
-    c_.host.focusFileList();
 
     if (c_.reader.IsOpen())
         c_.reader.Close();
@@ -347,13 +348,12 @@ void JoinRun::joinFile(Kind kind, int file) {
 
     if (kind == Kind::Whole) {
         const qint64 reached = copyBlocks(kind, 0, 0);
-        joined_.push_back({file, 0, 0, state.Busy ? record.SampleCount : reached, rate});
+        joined_.push_back({file, 0, 0, !c_.control.stopped() ? record.SampleCount : reached, rate});
         c_.host.JoinRowEnded(0);
     } else {
         const int rows = RunRows::CutSegments(segments).rows;
         for (int j = 0; j < rows; ++j) {
-            c_.host.processEvents();
-            if (!state.Busy)
+            if (!goOn())
                 break;
             c_.host.JoinRowStarted(j);
             const auto k = static_cast<size_t>(j);
@@ -364,7 +364,8 @@ void JoinRun::joinFile(Kind kind, int file) {
             const qint64 reached = copyBlocks(kind, range.start, range.end);
             if (range.end > range.start)
                 joined_.push_back({file, j, range.start,
-                                   state.Busy ? range.end : std::min(reached, range.end), rate});
+                                   !c_.control.stopped() ? range.end : std::min(reached, range.end),
+                                   rate});
             c_.host.JoinRowEnded(j);
         }
     }
@@ -372,14 +373,13 @@ void JoinRun::joinFile(Kind kind, int file) {
 }
 
 qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
-    AppState& state = c_.state;
+    const RunOptions& options = request_.options;
     const bool whole = kind == Kind::Whole;
-    const bool fadeIn = state.FadeIn && fadeInLen_ > 0;
+    const bool fadeIn = options.fadeIn && fadeInLen_ > 0;
     qint64 pos = start;
     qint64 asked = start; // the source frame the reader is at
     do {
-        c_.host.processEvents();
-        if (!state.Busy)
+        if (!goOn())
             break;
         // Counts are frames of the source, whatever the reader converts them
         // to; a piece's block never reaches past the piece's end.
@@ -397,8 +397,8 @@ qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
             n = std::min<qint64>(fadeInLen_, left);
         // Output frames still to come, and whether the fade-out has begun.
         const qint64 remaining = outputTotal_ - written_;
-        bool fadeOutBlock = state.FadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
-        if (state.FadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
+        bool fadeOutBlock = options.fadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
+        if (options.fadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
             // Stop short of the fade-out, so no block jumps over its start.
             const auto toFadeStart = static_cast<qint64>(sourceFrames(remaining - fadeOutFrames_));
             if (toFadeStart < fewest)
@@ -453,6 +453,11 @@ qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
 double JoinRun::sourceFrames(qint64 outputFrames) const {
     const double frames = static_cast<double>(std::max<qint64>(outputFrames, 0));
     return up_ ? frames * ratio_ : frames / ratio_;
+}
+
+bool JoinRun::goOn() {
+    c_.host.Checkpoint();
+    return !c_.control.stopped();
 }
 
 void JoinRun::showProgress() {

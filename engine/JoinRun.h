@@ -48,6 +48,8 @@ public:
 
     // Joins the files of `request` into `output`; never throws. The outcome
     // holds the one output, the messages for the user and any failure.
+    // Reads nothing but the request, and the context's components, host and
+    // control, so it may run on a thread of its own.
     RunOutcome Join(Kind kind, const Output& output, RunRequest request);
 
     // The joins as the front ends give them: the request read from the
@@ -68,6 +70,8 @@ private:
     // Returns the source frame it reached.
     qint64 copyBlocks(Kind kind, qint64 start, qint64 end);
     void showProgress();
+    // A checkpoint: the host's, then whether the run goes on (not stopped).
+    bool goOn();
 
     RunContext& c_;
     RunRequest request_;

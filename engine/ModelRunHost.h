@@ -3,30 +3,28 @@
 #include "engine/RunHost.h"
 
 #include <QString>
+#include <QStringList>
 
-class Desktop;
-class QItemSelectionModel;
-
-// A run host without widgets: the selection lives in the file list's
-// selection model, whose first column gives the captions; events are pumped
-// through the desktop, the format index is a plain value and focus has
-// nowhere to go; the run display is the last text and progress reported, and
-// the pieces that ended are collected. Rows are shown nowhere. Tests, the
-// benchmarks and the command-line tool use it.
+// A run host without widgets: the captions and the format index are plain
+// values the front end sets, the file being cut is remembered, the run
+// display is the last text and progress reported, and the pieces that ended
+// are collected. Rows are shown nowhere. Tests, the benchmarks and the
+// command-line tool use it; the run goes on the caller's thread.
 class ModelRunHost : public RunHost {
 public:
-    ModelRunHost(Desktop& desktop, QItemSelectionModel& lvSelection, int formatIndex = 0);
+    explicit ModelRunHost(int formatIndex = 0) : formatIndex_(formatIndex) {}
 
-    void processEvents() override;
-    int selectFileRow(int row) override;
-    void focusFileList() override {}
     int formatIndex() const override { return formatIndex_; }
     void setFormatIndex(int index) override { formatIndex_ = index; }
-    QStringList fileCaptions() const override;
+    QStringList fileCaptions() const override { return captions_; }
+    void setFileCaptions(const QStringList& captions) { captions_ = captions; }
+    void FileStarted(int row) override { currentFile_ = row; }
     void SetRunText(const QString& text) override { runText_ = text; }
     void SetRunProgress(int v) override { runProgress_ = v; }
     void PieceEnded(const RunOutcome::Piece& piece) override;
 
+    // The file row the run cut last; -1 before any.
+    int currentFile() const { return currentFile_; }
     // What the run reported last: its status text, and its progress in
     // hundredths of a percent (10000 once done, 0 after a reset).
     const QString& runText() const { return runText_; }
@@ -36,9 +34,9 @@ public:
     RunOutcome takeOutcome();
 
 private:
-    Desktop& desktop_;
-    QItemSelectionModel& lvSelection_;
     int formatIndex_;
+    QStringList captions_;
+    int currentFile_ = -1;
     QString runText_;
     int runProgress_ = 0;
     RunOutcome outcome_;

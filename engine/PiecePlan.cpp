@@ -6,6 +6,7 @@
 #include "core/Segments.h"
 #include "core/TitledPiece.h"
 #include "core/listrecord.h"
+#include "engine/RunOptions.h"
 
 #include <algorithm>
 
@@ -86,6 +87,11 @@ std::int64_t PiecePlan::Source::durationMs() const {
 PiecePlan::Fades PiecePlan::Fades::Of(const AppState& state, std::int32_t rate) {
     return {state.FadeIn ? FramePosition::Frames(state.FadeInSeconds, rate) : 0,
             state.FadeOut ? FramePosition::Frames(state.FadeOutSeconds, rate) : 0};
+}
+
+PiecePlan::Fades PiecePlan::Fades::Of(const RunOptions& options, std::int32_t rate) {
+    return {options.fadeIn ? FramePosition::Frames(options.fadeInSeconds, rate) : 0,
+            options.fadeOut ? FramePosition::Frames(options.fadeOutSeconds, rate) : 0};
 }
 
 std::vector<PiecePlan::Piece> PiecePlan::Of(const AppState& state, int file, const Source& source,

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct AppState;
+struct RunOptions;
 struct listrecord;
 struct TitledPiece;
 
@@ -57,6 +58,7 @@ public:
         std::int64_t in = 0;
         std::int64_t out = 0;
         static Fades Of(const AppState& state, std::int32_t rate);
+        static Fades Of(const RunOptions& options, std::int32_t rate);
     };
 
     static constexpr std::int32_t CustomTail = 100;

@@ -14,8 +14,9 @@
 
 const QString RunCommand::StopHint = QStringLiteral("\n\nClick \"Stop\" to end the conversion.");
 
-RunCommand::RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps)
-    : state_(state), host_(host), desktop_(desktop), steps_(steps) {}
+RunCommand::RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps,
+                       RunControl& control)
+    : state_(state), host_(host), desktop_(desktop), steps_(steps), control_(control) {}
 
 template <typename F> void RunCommand::withStopHint(F&& run) {
     try {
@@ -36,6 +37,8 @@ void RunCommand::Split(bool openFolder) {
         return;
     if (state_.Playing)
         steps_.StopPlayback();
+    // The folder the run writes to, whatever is typed meanwhile.
+    const QString folder = state_.OutputDir;
     withStopHint([this] {
         switch (state_.FunctionChoice) {
         case FunctionCustom:
@@ -60,7 +63,7 @@ void RunCommand::Split(bool openFolder) {
     syncOutputs();
     steps_.RunEnded();
     if (openFolder)
-        openOutputFolder();
+        RunSupport::OpenOutputFolder(desktop_, folder);
 }
 
 void RunCommand::Join(bool openFolder) {
@@ -70,6 +73,7 @@ void RunCommand::Join(bool openFolder) {
         steps_.StopPlayback();
     if (!steps_.ChooseJoinOutput())
         return;
+    const QString folder = state_.OutputDir;
     withStopHint([this] {
         switch (state_.FunctionChoice) {
         case FunctionCustom:
@@ -95,7 +99,7 @@ void RunCommand::Join(bool openFolder) {
     // The join may have been saved outside the output folder.
     const QString joined = steps_.JoinedFile();
     if (joined.isEmpty())
-        openOutputFolder();
+        RunSupport::OpenOutputFolder(desktop_, folder);
     else
         RunSupport::OpenOutputFolder(desktop_, QFileInfo(joined).absolutePath() + QLatin1Char('/'));
 }
@@ -104,7 +108,7 @@ void RunCommand::Stop() {
     if (state_.Playing)
         steps_.StopPlayback();
     if (state_.Busy)
-        RunSupport::StopRun(state_, host_);
+        RunSupport::StopRun(state_, control_, host_);
 }
 
 void RunCommand::syncOutputs() {
@@ -112,8 +116,4 @@ void RunCommand::syncOutputs() {
     // refuses them is told, not taken for success.
     for (const QString& failure : PendingOutput::SyncCompleted())
         desktop_.warning(failure);
-}
-
-void RunCommand::openOutputFolder() {
-    RunSupport::OpenOutputFolder(desktop_, state_.OutputDir);
 }

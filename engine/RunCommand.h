@@ -3,6 +3,7 @@
 #include <QString>
 
 class Desktop;
+class RunControl;
 class RunHost;
 class RunSteps;
 struct AppState;
@@ -17,7 +18,8 @@ public:
     // the window refuses every command while looking idle.
     static const QString StopHint;
 
-    RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps);
+    RunCommand(AppState& state, RunHost& host, Desktop& desktop, RunSteps& steps,
+               RunControl& control);
 
     // The hint added to a failure's message; a front end whose runs need no
     // Stop after a failure sets it empty.
@@ -36,11 +38,11 @@ private:
     template <typename F> void withStopHint(F&& run);
     // Waits for the outputs of the run to reach the disk.
     void syncOutputs();
-    void openOutputFolder();
 
     AppState& state_;
     RunHost& host_;
     Desktop& desktop_;
     RunSteps& steps_;
+    RunControl& control_;
     QString stopHint_ = StopHint;
 };

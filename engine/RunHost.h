@@ -6,28 +6,38 @@
 #include <QString>
 #include <QStringList>
 
-// What a run needs from its front end: the event pump, the file list's
-// selection and keyboard focus, the format box, the progress display, and
-// the rows the segment list shows. The runs never touch a list model: they
-// tell the host what each row is doing, and the host (the main window, or a
-// test's segment list) shows it. Tests, the benchmarks and the command-line
-// tool drive the same runs through `ModelRunHost` without any widget.
+#include <functional>
+
+// What a run needs from its front end. Before the run, on the front end's
+// thread: the file list's captions and the format box. During the run, on
+// the run's thread: where it stands (the file being cut, the run display,
+// the rows the segment list shows and how each piece ends) and its
+// checkpoints. The runs never touch a list model or a widget: the host shows
+// what they tell, on its own thread. Tests, the benchmarks and the
+// command-line tool drive the same runs through `ModelRunHost`.
 class RunHost {
 public:
     virtual ~RunHost() = default;
 
-    // Delivers pending window events, so Stop and the dialogs work mid-run.
-    virtual void processEvents() = 0;
-    // Makes `row` the one selected row of the file list and returns the row
-    // that is selected afterwards.
-    virtual int selectFileRow(int row) = 0;
-    virtual void focusFileList() = 0;
+    // Runs `run` (the run proper, which reports back through this host) and
+    // returns its outcome. Here on the caller's thread; a window runs it on
+    // a worker thread and keeps its own events going until it ends.
+    virtual RunOutcome Execute(const std::function<RunOutcome()>& run) { return run(); }
+    // Called on the run's thread at every point where the run may stop,
+    // just before it looks whether it is to: between files, pieces and
+    // blocks. A window lets what is due on its thread happen first; a test
+    // may act here as a click on Stop would.
+    virtual void Checkpoint() {}
+
     // Position in the format box, as OutputFormats lists the formats; read
     // once when a run starts.
     virtual int formatIndex() const = 0;
     virtual void setFormatIndex(int index) = 0;
     // The captions of the file list, in its order; pieces are named after them.
     virtual QStringList fileCaptions() const = 0;
+
+    // The run began cutting the file on row `row` of the file list.
+    virtual void FileStarted(int /*row*/) {}
     // The run display: the status text "pbpos" and the progress bar, v in
     // hundredths of a percent (0..10000).
     virtual void SetRunText(const QString& text) = 0;
@@ -49,6 +59,7 @@ public:
     virtual void JoinRowStarted(int /*row*/) {}
     virtual void JoinRowEnded(int /*row*/) {}
     // Stop ended the run, or a failed run was given up: rows still shown
-    // as being written go back to what they showed.
+    // as being written go back to what they showed. Called by the Stop
+    // command, on the front end's thread.
     virtual void RunStopped() {}
 };

@@ -1,8 +1,11 @@
 #include "engine/RunSupport.h"
 
 #include "core/AppState.h"
+#include "engine/RunContext.h"
+#include "engine/RunControl.h"
 #include "engine/RunHost.h"
 #include "engine/RunOutcome.h"
+#include "engine/RunRequest.h"
 #include "engine/audio/IAudioFile2.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -12,12 +15,27 @@
 #include <algorithm>
 #include <utility>
 
-void RunSupport::StopRun(AppState& state, RunHost& host) {
+void RunSupport::StopRun(AppState& state, RunControl& control, RunHost& host) {
     state.Busy = false;
+    control.Stop();
     // A run that failed left its piece being written and its percentage on
     // screen; a run still going marks its piece itself once it notices.
     ResetProgress(host);
     host.RunStopped();
+}
+
+RunOutcome RunSupport::Carry(RunContext& context,
+                             const std::function<RunOutcome(RunRequest)>& run) {
+    RunRequest request =
+        RunRequest::Of(context.state, context.host, context.settings, context.overviews);
+    if (request.files() <= 0)
+        return {};
+    context.state.Busy = true;
+    context.control.Reset();
+    RunOutcome outcome = context.host.Execute([&] { return run(std::move(request)); });
+    if (!outcome.failure)
+        context.state.Busy = false;
+    return outcome;
 }
 
 void RunSupport::OpenOutputFolder(Desktop& desktop, const QString& outputDir) {

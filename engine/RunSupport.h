@@ -4,10 +4,14 @@
 #include <QtGlobal>
 
 #include <exception>
+#include <functional>
 
 class Desktop;
 class IAudioFile2;
+class RunControl;
 class RunHost;
+struct RunContext;
+struct RunRequest;
 struct AppState;
 struct RunOutcome;
 
@@ -18,8 +22,15 @@ struct RunOutcome;
 class RunSupport {
 public:
     // The Stop command while a run is on (or after one failed): the run
-    // ends, and the display no longer shows a piece being written.
-    static void StopRun(AppState& state, RunHost& host);
+    // ends at its next checkpoint, and the display no longer shows a piece
+    // being written. On the front end's thread.
+    static void StopRun(AppState& state, RunControl& control, RunHost& host);
+    // A run as the front ends start it, on the front end's thread: the
+    // request read from the context's state, host, settings and overviews,
+    // `Busy` set and the control cleared, `run` handed to the host to run
+    // (on another thread, for a window), and `Busy` cleared again unless it
+    // failed: a failed run stays busy until Stop. Nothing for an empty list.
+    static RunOutcome Carry(RunContext& context, const std::function<RunOutcome(RunRequest)>& run);
     // Hands the output folder to the desktop's file browser.
     static void OpenOutputFolder(Desktop& desktop, const QString& outputDir);
 

@@ -1,6 +1,5 @@
 #include "engine/SplitRun.h"
 
-#include "core/AppState.h"
 #include "core/FramePosition.h"
 #include "core/RecordPieces.h"
 #include "engine/ConfigureEncoder.h"
@@ -10,10 +9,10 @@
 #include "engine/PieceBlocks.h"
 #include "engine/PiecePlan.h"
 #include "engine/PieceWorkers.h"
+#include "engine/RunControl.h"
 #include "engine/RunHost.h"
 #include "engine/RunSupport.h"
 #include "engine/SilenceFinder.h"
-#include "engine/WaveformBuilder.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -65,18 +64,19 @@ void SplitRun::RunSilenceSplit() {
 }
 
 void SplitRun::run(Kind kind) {
-    RunSupport::Present(Split(kind, RunRequest::Of(c_.state, c_.host)), c_.desktop);
+    RunSupport::Present(
+        RunSupport::Carry(
+            c_, [this, kind](RunRequest request) { return Split(kind, std::move(request)); }),
+        c_.desktop);
 }
 
 RunOutcome SplitRun::Split(Kind kind, RunRequest request) {
-    AppState& state = c_.state;
     request_ = std::move(request);
     outcome_ = {};
     const int files = request_.files();
     if (files <= 0)
         return {};
 
-    state.Busy = true;
     kind_ = kind;
     givenNames_.clear();
     tagFailures_.clear();
@@ -104,7 +104,6 @@ RunOutcome SplitRun::Split(Kind kind, RunRequest request) {
         return std::exchange(outcome_, {});
     }
 
-    state.Busy = false;
     RunSupport::ResetProgress(c_.host);
     reportAtEnd();
     return std::exchange(outcome_, {});
@@ -152,22 +151,21 @@ QString SplitRun::nothingToWrite(Kind kind, const listrecord& record,
                               "more.")
             .arg(name)
             .arg(record.Duration)
-            .arg(c_.state.SplitCount);
+            .arg(request_.options.splitCount);
     if (kind == Kind::Unified && leftPastEnd)
         return QStringLiteral("%1: every segment begins after its end.").arg(name);
     return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
 }
 
 void SplitRun::runFiles(Kind kind) {
-    AppState& state = c_.state;
+    const RunOptions& options = request_.options;
     const int files = request_.files();
     for (int i = 0; i < files; ++i) {
-        c_.host.processEvents();
-        if (!state.Busy)
+        if (!goOn())
             return;
         listrecord& record = request_.jobs[static_cast<size_t>(i)];
 
-        state.CurrentFile = c_.host.selectFileRow(i);
+        c_.host.FileStarted(i);
         switch (kind) {
         case Kind::Custom: {
             // Marked pieces have no working row; their rows come from the
@@ -186,7 +184,6 @@ void SplitRun::runFiles(Kind kind) {
         case Kind::Silence:
             break;
         }
-        c_.host.focusFileList();
 
         if (c_.reader.IsOpen())
             c_.reader.Close();
@@ -198,16 +195,15 @@ void SplitRun::runFiles(Kind kind) {
         bits_ = c_.reader.SampleBits();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
-        fadeOutLen_ = clampFrames(FramePosition::Frames(state.FadeOutSeconds, rate_));
-        fadeInLen_ = clampFrames(FramePosition::Frames(state.FadeInSeconds, rate_));
-        extras_.beginSource(record, rate_, channels_,
-                            state.ReplayGain.value_or(PieceExtras::ReplayGainChosen(c_.settings)));
+        fadeOutLen_ = clampFrames(FramePosition::Frames(options.fadeOutSeconds, rate_));
+        fadeInLen_ = clampFrames(FramePosition::Frames(options.fadeInSeconds, rate_));
+        extras_.beginSource(record, rate_, channels_, options.replayGain);
         cutter_.reset();
         cutterFormat_ = nullptr;
         cutterProblem_.clear();
 
         const bool atSilences =
-            kind == Kind::Silence || (kind == Kind::Time && state.SnapToSilence);
+            kind == Kind::Silence || (kind == Kind::Time && options.snapToSilence);
         const std::vector<Piece> pieces =
             atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
         // However the file's pieces end, those never started are told.
@@ -217,7 +213,7 @@ void SplitRun::runFiles(Kind kind) {
         // silences were looked for leaves them as they were.
         const bool planRows = kind == Kind::Time || kind == Kind::Count ||
                               (kind == Kind::Custom && !record.Pieces.empty());
-        if (atSilences ? state.Busy || !pieces.empty() : planRows) {
+        if (atSilences ? !c_.control.stopped() || !pieces.empty() : planRows) {
             c_.host.RowsPlanned({RunRows::Kind::Pieces, i, {}, pieces, rate_});
             rowsShown_ = static_cast<int>(pieces.size());
         }
@@ -227,7 +223,7 @@ void SplitRun::runFiles(Kind kind) {
         const bool anyAudio =
             std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.written(); });
         // Stopped while cuts at silences were looked for is no reason to tell.
-        if (!anyAudio && state.Busy)
+        if (!anyAudio && !c_.control.stopped())
             nothingWritten_.append(nothingToWrite(kind, record, pieces));
         const int workers = parallelWorkers(pieces);
         if (workers > 1) {
@@ -239,8 +235,7 @@ void SplitRun::runFiles(Kind kind) {
         // One output: decoding ahead puts a second core to work beside the encoder.
         c_.reader.SetReadAhead(pieces.size() == 1);
         for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
-            c_.host.processEvents();
-            if (!state.Busy)
+            if (!goOn())
                 break;
             const Piece& piece = pieces[static_cast<size_t>(k)];
             // A piece of no length would be a file without audio: it is not
@@ -255,7 +250,7 @@ void SplitRun::runFiles(Kind kind) {
 }
 
 std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
-    const AppState& state = c_.state;
+    const RunOptions& options = request_.options;
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     const PiecePlan::Source source = openSource(record);
     switch (kind) {
@@ -263,11 +258,11 @@ std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
         if (!record.Pieces.empty())
             return PiecePlan::Titled(source, record.Pieces);
         return PiecePlan::Custom(source, record, record.SegmentCount,
-                                 PiecePlan::Fades::Of(state, rate_));
+                                 PiecePlan::Fades::Of(options, rate_));
     case Kind::Time:
-        return PiecePlan::Time(source, state.SplitSeconds);
+        return PiecePlan::Time(source, options.splitSeconds);
     case Kind::Count:
-        return PiecePlan::Count(source, state.SplitCount);
+        return PiecePlan::Count(source, options.splitCount);
     case Kind::Unified:
         return PiecePlan::Unified(source, request_.jobs.front(),
                                   request_.jobs.front().SegmentCount);
@@ -282,15 +277,11 @@ PiecePlan::Source SplitRun::openSource(const listrecord& record) const {
 }
 
 std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord& record) {
-    const AppState& state = c_.state;
-    const auto keepGoing = [this] {
-        c_.host.processEvents();
-        return c_.state.Busy;
-    };
-    std::shared_ptr<const AudioOverview> overview;
-    if (c_.overviews) {
-        overview = c_.overviews->compute(record.FileName, keepGoing);
-    } else {
+    const RunOptions& options = request_.options;
+    const auto keepGoing = [this] { return goOn(); };
+    // The window's overview when it had one; else the file is scanned here.
+    std::shared_ptr<const AudioOverview> overview = request_.overviews.value(record.FileName);
+    if (!overview) {
         try {
             overview = std::make_shared<const AudioOverview>(
                 PeakScanner::Scan(record.FileName, nullptr, keepGoing));
@@ -301,13 +292,13 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
         return {};
 
     const std::vector<Silence> silences = SilenceFinder::Find(
-        *overview, {static_cast<double>(state.SilenceThreshold), state.SilenceMinimumMs});
+        *overview, {static_cast<double>(options.silenceThreshold), options.silenceMinimumMs});
     if (kind == Kind::Silence)
         return PiecePlan::AtSilences(openSource(record), silences,
-                                     std::int64_t{state.SilenceMinimumPiece} * 1000);
+                                     std::int64_t{options.silenceMinimumPiece} * 1000);
     return PiecePlan::TimeAtSilences(openSource(record), silences,
-                                     std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
-                                     std::int64_t{state.SnapSeconds} * 1000);
+                                     std::int64_t{std::max(options.splitSeconds, 1)} * 1000,
+                                     std::int64_t{options.snapSeconds} * 1000);
 }
 
 const listrecord& SplitRun::marking(int file) const {
@@ -338,16 +329,16 @@ QString SplitRun::rowNote(int row, const QString& pieceNote) const {
 
 void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
                                IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out) {
-    AppState& state = c_.state;
+    const RunOptions& options = request_.options;
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     if (writer.IsOpen())
         writer.Close();
-    // The format was chosen when the run started; the output folder and the
-    // encoder settings are taken as they are now.
+    // The format, the output folder and the encoder settings are those of
+    // the start of the run.
     const int index = request_.format;
     const OutputFormat& format = OutputFormats::At(index);
-    ConfigureEncoder(index, c_.settings, state.Mp3CommandLine, writer, encoder);
-    const QString folder = state.OutputDir;
+    ConfigureEncoder(index, options.encoder(), options.mp3CommandLine, writer, encoder);
+    const QString folder = options.outputDir;
     // Asked again when a file of the chosen name turns up before the output
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never
@@ -358,8 +349,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
     const bool titled = !markedPiece(file, out.row).tags.title.isEmpty();
     out.folder = folder;
     // A template may end in the extension it wants (".m4b").
-    out.extension =
-        format.namedBy(OutputNames::ChosenPattern(state.PiecePattern, c_.settings, titled)).second;
+    out.extension = format.namedBy(options.pattern(titled)).second;
     out.begin = start;
     out.end = start + length;
     out.format = &format;
@@ -373,8 +363,7 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
 
     out.note.clear();
     out.copy = false;
-    const bool copyChosen =
-        state.OggCopy.value_or(CopyPieces(c_.settings, index, state.Mp3CommandLine));
+    const bool copyChosen = options.copy;
     // Copying is in question where the format can copy packets and, unless
     // it says why not, the source is of its own kind.
     const bool candidate =
@@ -452,8 +441,7 @@ QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, co
     const TitledPiece marked = markedPiece(file, row);
     const bool titled = !marked.tags.title.isEmpty();
     // A template may end in the extension it wants (".m4b").
-    const auto [pattern, extension] =
-        format.namedBy(OutputNames::ChosenPattern(c_.state.PiecePattern, c_.settings, titled));
+    const auto [pattern, extension] = format.namedBy(request_.options.pattern(titled));
     const QString caption = OutputNames::SourceName(
         request_.captions.value(file), request_.jobs[static_cast<size_t>(file)].FileName);
     const QString path = OutputNames::PieceOutput(
@@ -490,7 +478,7 @@ void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>&
         out.begin = piece.begin;
         out.end = piece.end;
         try {
-            out.planned = pieceName(kind, file, k, piece.begin, c_.state.OutputDir, format);
+            out.planned = pieceName(kind, file, k, piece.begin, request_.options.outputDir, format);
         } catch (...) {
             // Only a folder with no free name left gets here; the piece is
             // told without one.
@@ -555,7 +543,7 @@ void SplitRun::reportUnwritten(int file, const Output& out, RunOutcome::Status s
 }
 
 int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
-    const int workers = PieceWorkers::Allowed(c_.settings);
+    const int workers = request_.options.workers;
     const auto written = std::count_if(pieces.begin(), pieces.end(),
                                        [](const Piece& piece) { return piece.written(); });
     // Workers build components of the program's own kinds, so a run given
@@ -571,7 +559,6 @@ int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
 
 void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces,
                                      int workers) {
-    AppState& state = c_.state;
     struct InFlight {
         std::shared_ptr<PieceWorkers::Job> job;
         Output out;
@@ -643,12 +630,11 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
             --running;
         }
         settleInOrder();
-        if (state.Busy && !inFlight.empty()) {
+        if (!c_.control.stopped() && !inFlight.empty()) {
             const InFlight& first = *inFlight.begin()->second;
             showProgress(first.job->done.load(), first.job->piece.length);
         }
-        c_.host.processEvents();
-        if (!state.Busy && stoppedRow == INT_MAX && !inFlight.empty()) {
+        if (!goOn() && stoppedRow == INT_MAX && !inFlight.empty()) {
             stoppedRow = inFlight.begin()->first;
             for (auto& [row, flight] : inFlight)
                 flight->job->stop = true;
@@ -656,17 +642,16 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
     };
 
     for (int k = 0; k < static_cast<int>(pieces.size()) && !failure; ++k) {
-        c_.host.processEvents();
-        if (!state.Busy)
+        if (!goOn())
             break;
         const Piece& piece = pieces[static_cast<size_t>(k)];
         if (!piece.written())
             continue;
         const std::int64_t start = piece.begin;
         const std::int64_t length = piece.frames();
-        while (running >= pool.count() && state.Busy && !failure)
+        while (running >= pool.count() && !c_.control.stopped() && !failure)
             step();
-        if (!state.Busy || failure)
+        if (c_.control.stopped() || failure)
             break;
 
         auto job = std::make_shared<PieceWorkers::Job>();
@@ -681,7 +666,7 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
                 // Copied on this thread, after the pieces before it.
                 while (!inFlight.empty())
                     step();
-                if (!failure && state.Busy)
+                if (!failure && !c_.control.stopped())
                     writePiece(kind, file, k, start, length);
                 continue;
             }
@@ -718,8 +703,8 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
 }
 
 bool SplitRun::fades() const {
-    const AppState& state = c_.state;
-    return (state.FadeIn && fadeInLen_ > 0) || (state.FadeOut && fadeOutLen_ > 0);
+    const RunOptions& options = request_.options;
+    return (options.fadeIn && fadeInLen_ > 0) || (options.fadeOut && fadeOutLen_ > 0);
 }
 
 QString SplitRun::copyObstacle(const OutputFormat& format, const listrecord& record,
@@ -754,35 +739,29 @@ QString SplitRun::copyObstacle(const OutputFormat& format, const listrecord& rec
 }
 
 std::int64_t SplitRun::copyPiece(const QString& path, std::int64_t start, std::int64_t length) {
-    AppState& state = c_.state;
     const auto progress = [&](std::int64_t frames) {
         showProgress(std::min(frames, length), length);
-        c_.host.processEvents();
         // Stop ends the piece where it is, still as a complete file.
-        return state.Busy;
+        return goOn();
     };
     return cutter_->write(start, start + length, path, progress);
 }
 
 PieceBlocks::Piece SplitRun::blocksOf(std::int64_t start, std::int64_t length) const {
-    const AppState& state = c_.state;
+    const RunOptions& options = request_.options;
     PieceBlocks::Piece piece;
     piece.source = source_;
     piece.start = start;
     piece.length = length;
     piece.rate = rate_;
     piece.channels = channels_;
-    piece.fadeInLen = state.FadeIn ? std::max(fadeInLen_, 0) : 0;
-    piece.fadeOutLen = state.FadeOut ? std::max(fadeOutLen_, 0) : 0;
+    piece.fadeInLen = options.fadeIn ? std::max(fadeInLen_, 0) : 0;
+    piece.fadeOutLen = options.fadeOut ? std::max(fadeOutLen_, 0) : 0;
     return piece;
 }
 
 std::int64_t SplitRun::copyBlocks(std::int64_t length) {
-    AppState& state = c_.state;
-    const auto keepGoing = [&] {
-        c_.host.processEvents();
-        return state.Busy;
-    };
+    const auto keepGoing = [&] { return goOn(); };
     std::int64_t written = 0;
     const auto progress = [&](std::int64_t done) {
         written = done;
@@ -792,6 +771,11 @@ std::int64_t SplitRun::copyBlocks(std::int64_t length) {
     piece.meter = meter_;
     PieceBlocks::Copy(piece, c_.reader, c_.writer, c_.transform, keepGoing, progress);
     return written;
+}
+
+bool SplitRun::goOn() {
+    c_.host.Checkpoint();
+    return !c_.control.stopped();
 }
 
 void SplitRun::showProgress(std::int64_t done, std::int64_t length) {

@@ -30,8 +30,9 @@ struct listrecord;
 // The split runs (custom, time, count, unified, silence): every file of the request is cut into
 // pieces, each piece written to its own file in the output folder in the request's format, with
 // fades, tags and progress. The host is told the rows each file is cut into and how each piece
-// starts and ends; the run returns the outcome. Stop clears `Busy`, which the run notices at its
-// next check.
+// starts and ends; the run returns the outcome. Everything it reads is in its request, so it may
+// run on a thread of its own; Stop sets the context's control, which the run notices at its next
+// checkpoint.
 //
 // Each output is written under a temporary name and named only once it is
 // complete and tagged. A failing component ends the run with the exception,
@@ -60,11 +61,13 @@ public:
     explicit SplitRun(RunContext& context);
 
     // Cuts the files of `request`; never throws. A failure that ended the
-    // run is in the outcome, after the messages for the user.
+    // run is in the outcome, after the messages for the user. Reads nothing
+    // but the request, and the context's components, host and control.
     RunOutcome Split(Kind kind, RunRequest request);
 
-    // The runs as the front ends give them: the request read from the state
-    // and the host, the outcome's messages shown, a failure thrown.
+    // The runs as the front ends give them (see RunSupport::Carry): the
+    // request read from the state and the host, the run where the host runs
+    // it, the outcome's messages shown, a failure thrown.
     void RunCustomSplit();
     void RunTimeSplit();
     void RunCountSplit();
@@ -132,6 +135,8 @@ private:
     // Why the piece cannot be copied into `format`, empty when it can.
     QString copyObstacle(const OutputFormat& format, const listrecord& record, std::int64_t start,
                          std::int64_t length);
+    // A checkpoint: the host's, then whether the run goes on (not stopped).
+    bool goOn();
     // Whether the pieces of the current file fade in or out.
     bool fades() const;
     // Writes the piece into `path` by copying the source's packets.

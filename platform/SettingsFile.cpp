@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -100,6 +101,8 @@ struct SettingsFile::Contents {
 
     std::mutex mutex;
     bool known = false;
+    // A snapshot's: never read again, never written.
+    bool frozen = false;
     Stamp stamp;
     std::int64_t readAt = 0;
     std::vector<Line> lines;
@@ -121,6 +124,8 @@ struct SettingsFile::Contents {
     // Brings the contents up to the file as it is now; reads it only when
     // it has changed, or may have.
     void refresh(const QString& path) {
+        if (frozen)
+            return;
         const Stamp now = stampOf(path);
         const bool settled = stamp.modified + UncertainNanoseconds < readAt;
         if (known && now == stamp && (settled || !now.present))
@@ -215,6 +220,23 @@ SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
     }
 }
 
+SettingsFile::SettingsFile(QString path, std::shared_ptr<Contents> contents)
+    : path_(std::move(path)), contents_(std::move(contents)) {}
+
+SettingsFile SettingsFile::Snapshot() const {
+    auto copy = std::make_shared<Contents>();
+    const std::lock_guard lock(contents_->mutex);
+    contents_->refresh(path_);
+    copy->known = true;
+    copy->frozen = true;
+    copy->stamp = contents_->stamp;
+    copy->readAt = contents_->readAt;
+    copy->lines = contents_->lines;
+    copy->values = contents_->values;
+    copy->problem = contents_->problem;
+    return SettingsFile(path_, std::move(copy));
+}
+
 QString SettingsFile::defaultPath() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (folder.isEmpty())
@@ -304,8 +326,9 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         QStringLiteral("Unable to write to %1").arg(QFileInfo(path_).fileName());
     const std::lock_guard lock(contents_->mutex);
     contents_->refresh(path_);
-    // What cannot be read is not replaced by the few keys written to it.
-    if (!contents_->problem.isEmpty())
+    // What cannot be read is not replaced by the few keys written to it;
+    // a snapshot stands for the file as it was, not as it is to be.
+    if (!contents_->problem.isEmpty() || contents_->frozen)
         throw Error(failure);
     std::vector<Line> lines = contents_->lines;
 

@@ -40,6 +40,11 @@ public:
 
     const QString& path() const { return path_; }
 
+    // The settings as they are now, kept apart: the copy never reads the
+    // file again and cannot be written, so work on another thread reads the
+    // values it started with while the file changes.
+    SettingsFile Snapshot() const;
+
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
     QString ReadString(const QString& section, const QString& key,
@@ -64,6 +69,8 @@ public:
 private:
     // The contents shared by every object on one path; defined beside the code.
     struct Contents;
+
+    SettingsFile(QString path, std::shared_ptr<Contents> contents);
 
     QString path_;
     std::shared_ptr<Contents> contents_;

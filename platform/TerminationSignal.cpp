@@ -8,6 +8,7 @@
 
 int TerminationSignal::fds_[2] = {-1, -1};
 volatile std::sig_atomic_t TerminationSignal::requested_ = 0;
+std::atomic<std::atomic<bool>*> TerminationSignal::raises_{nullptr};
 
 TerminationSignal::TerminationSignal(QObject* parent) : QObject(parent) {
     requested_ = 0;
@@ -36,6 +37,8 @@ TerminationSignal::~TerminationSignal() {
 void TerminationSignal::handle(int) {
     // Only async-signal-safe work here: a flag and one byte into the pipe.
     requested_ = 1;
+    if (std::atomic<bool>* flag = raises_.load())
+        flag->store(true);
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(fds_[0], &byte, 1);
 }

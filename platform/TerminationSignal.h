@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <csignal>
 
 class QSocketNotifier;
@@ -19,6 +20,10 @@ public:
     // Whether a signal has come since the object was made. Work that turns
     // no event loop looks here between its steps.
     static bool Requested() { return requested_ != 0; }
+    // A flag the signal also raises, at once from the handler: work on
+    // another thread that looks at it stops at its next check, with no
+    // event loop turning. Null for none.
+    static void Raises(std::atomic<bool>* flag) { raises_.store(flag); }
 
 signals:
     void terminationRequested();
@@ -30,4 +35,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     static int fds_[2];
     static volatile std::sig_atomic_t requested_;
+    static std::atomic<std::atomic<bool>*> raises_;
+    static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free &&
+                  std::atomic<bool>::is_always_lock_free);
 };

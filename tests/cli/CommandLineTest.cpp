@@ -2,8 +2,6 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleRunHost.h"
 #include "core/AppState.h"
-#include "tests/support/ListModels.h"
-#include "tests/support/ScriptedDesktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -161,15 +159,13 @@ TEST(CommandLineTest, RefusesWhatItCannotCarryOutAsAUsageError) {
 }
 
 TEST(CommandLineTest, ProgressLineIsWrittenOnlyWhenItChanges) {
-    ListModels lists;
-    ScriptedDesktop desktop;
     QTemporaryFile capture;
     ASSERT_TRUE(capture.open());
     std::fflush(stderr);
     const int saved = ::dup(STDERR_FILENO);
     ::dup2(capture.handle(), STDERR_FILENO);
     {
-        ConsoleRunHost host(desktop, lists.lvSelection, true);
+        ConsoleRunHost host(true);
         host.setFile(QStringLiteral("song.ogg"));
         for (const char* text : {"5%", "5%", "5%", "6%", "6%", "100%"})
             host.SetRunText(QString::fromLatin1(text));

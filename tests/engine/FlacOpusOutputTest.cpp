@@ -469,9 +469,9 @@ TEST_F(FlacOpusOutputTest, AStopDuringACopiedMp3PieceLeavesItCompleteAndExact) {
     setSegments(0, {{1, 29}}, {0, 1});
     state.OggCopy = true;
     setFormat(OutputMp3);
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (lvTime.note(0) == "copied" && state.Busy)
-            RunSupport::StopRun(state, host);
+            RunSupport::StopRun(state, control, host);
     };
     SplitRun(context).RunCustomSplit();
 

@@ -437,9 +437,9 @@ TEST_F(JoinRunTest, StopKeepsWhatWasJoinedAndStillOpensTheFolder) {
     addFile(QStringLiteral("a.ogg"), tone(3.0));
     addFile(QStringLiteral("b.ogg"), tone(3.0));
     state.FunctionChoice = FunctionSplitByTime;
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (host.runText() == "33%" && state.Busy)
-            RunSupport::StopRun(state, host);
+            RunSupport::StopRun(state, control, host);
     };
     answer(out("mix"));
     joinCommand();

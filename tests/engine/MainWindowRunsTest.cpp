@@ -1,7 +1,9 @@
 // The runs started, stopped and refused through the real main window: skin
 // clicks and menu items, the scripted desktop, the real components and skin.
 #include "app/SegmentList.h"
+#include "app/WindowRunHost.h"
 #include "app/skin/SkinObject.h"
+#include "engine/PieceWorkers.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
@@ -12,13 +14,18 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/tpropertymap.h>
 
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -277,6 +284,121 @@ TEST_F(MainWindowRunsTest, TitlesNamePiecesWholeAndFileNamesLoseTheirExtension) 
     main->state().SplitCount = 1;
     click("Split");
     EXPECT_EQ(outputs(), QStringList({"And Justice_1.wav", "Mr. Blue Sky_1.wav", "c_1.wav"}));
+}
+
+// The window's host runs the engine's step on a thread of its own while the
+// window goes on handling its events, and shows what the run tells on the
+// window's thread, all of it before the step returns.
+TEST_F(MainWindowRunsTest, ARunGoesOnAThreadOfItsOwnAndTheWindowShowsWhatItTells) {
+    addFile("a.ogg", 1.0);
+    addFile("b.ogg", 1.0);
+    QThread* const windowThread = QThread::currentThread();
+    std::vector<QThread*> rowsChangedOn;
+    const auto record = [&] { rowsChangedOn.push_back(QThread::currentThread()); };
+    QObject::connect(&lvTime(), &QAbstractItemModel::dataChanged, main.get(), record,
+                     Qt::DirectConnection);
+    QObject::connect(&lvTime(), &QAbstractItemModel::rowsInserted, main.get(), record,
+                     Qt::DirectConnection);
+    std::atomic<bool> windowEvent{false};
+    QTimer::singleShot(0, main.get(), [&] { windowEvent = true; });
+
+    WindowRunHost host(*main);
+    QThread* ranOn = nullptr;
+    bool sawWindowEvent = false;
+    const RunOutcome outcome = host.Execute([&] {
+        ranOn = QThread::currentThread();
+        // Only a window thread left free handles its own timer meanwhile.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!windowEvent && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        sawWindowEvent = windowEvent;
+        host.FileStarted(1);
+        host.RowsPlanned({RunRows::Kind::Whole, 1, main->state().JobList[1], {}, 0});
+        host.PieceStarted(1, 0, 1, {});
+        host.SetRunText(QStringLiteral("42%"));
+        host.Checkpoint();
+        return RunOutcome{};
+    });
+
+    EXPECT_NE(ranOn, windowThread);
+    EXPECT_TRUE(sawWindowEvent) << "the window was held while the run went on";
+    EXPECT_FALSE(outcome.failure);
+    // Shown, on the window's thread, before the run's step returned.
+    EXPECT_EQ(skinText("pbpos"), "42%");
+    EXPECT_EQ(selectedFile(), 1);
+    EXPECT_EQ(main->state().CurrentFile, 1);
+    EXPECT_EQ(status(0), "Converting");
+    ASSERT_FALSE(rowsChangedOn.empty());
+    for (QThread* thread : rowsChangedOn)
+        EXPECT_EQ(thread, windowThread);
+}
+
+// While a split goes on, the window handles its events: the options, the
+// output folder and the settings changed meanwhile wait for the next run,
+// and Stop ends it after the piece under way, as ever.
+TEST_F(MainWindowRunsTest, ChangesDuringARunWaitForTheNextAndStopEndsIt) {
+    addFile("a.ogg", 8.0);
+    addFile("b.ogg", 2.0);
+    main->state().FunctionChoice = FunctionSplitByTime;
+    main->state().SplitSeconds = 1;
+    // Pieces in turn, so Stop finds one piece under way.
+    PieceWorkers::SetAllowed(*main->settings(), 1);
+    const QString typed = dir.filePath("typed");
+    bool changedOnWindowThread = false;
+    bool busyMeanwhile = false;
+    during([&] { return status(1) == "Finish"; },
+           [&] {
+               changedOnWindowThread = QThread::currentThread() == main->thread();
+               busyMeanwhile = main->state().Busy;
+               main->edt_dir->clear();
+               QTest::keyClicks(main->edt_dir, typed);
+               main->state().FadeIn = true;
+               main->state().FadeInSeconds = 5;
+               main->state().SplitSeconds = 4;
+               main->settings()->WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
+               main->settings()->WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"),
+                                              4);
+               main->settings()->WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+           });
+    during([&] { return status(3) == "Finish"; }, [&] { click("Stop"); });
+    click("Split");
+
+    EXPECT_TRUE(changedOnWindowThread);
+    EXPECT_TRUE(busyMeanwhile);
+    ASSERT_TRUE(desktop.errors.isEmpty()) << desktop.errors.join("\n").toStdString();
+    // Every piece in the folder of the start, a second long, as the
+    // settings were, and with no fade-in.
+    EXPECT_EQ(outputs(), QStringList({"a_1.wav", "a_2.wav", "a_3.wav", "a_4.wav"}));
+    EXPECT_FALSE(QFileInfo::exists(typed));
+    for (const QString& name : outputs()) {
+        SCOPED_TRACE(name.toStdString());
+        const DecodedAudio piece = decodeWithFfmpeg(outDir + name);
+        EXPECT_EQ(piece.rate, 44100);
+        EXPECT_EQ(piece.channels, 2);
+        EXPECT_EQ(piece.frames(), 44100);
+        const std::vector<float> left = piece.channel(0);
+        EXPECT_NEAR(rms(left, 0, 441), rms(left, 22050, 22491), 0.05);
+    }
+    // Stopped after the fourth piece: the rest keep their statuses.
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(status(row), "Finish") << row;
+    EXPECT_EQ(status(4), "Unconvert");
+    EXPECT_EQ(main->state().CurrentFile, 0);
+    EXPECT_FALSE(main->state().Busy);
+    EXPECT_EQ(skinText("pbpos"), "");
+    EXPECT_EQ(barWidth(), 0);
+    // The folder the pieces went to is the one opened.
+    ASSERT_EQ(desktop.openedUrls.size(), 1u);
+    EXPECT_EQ(desktop.openedUrls[0], QUrl::fromLocalFile(outDir));
+
+    // The next run takes them all.
+    click("Split");
+    EXPECT_EQ(QDir(typed).entryList(QDir::Files, QDir::Name),
+              QStringList({"a_1.wav", "a_2.wav", "b_1.wav"}));
+    const DecodedAudio next = decodeWithFfmpeg(typed + "/a_1.wav");
+    EXPECT_EQ(next.rate, 22050);
+    EXPECT_EQ(next.channels, 1);
+    EXPECT_LT(rms(next.channel(0), 0, 220), 0.05) << "faded in";
 }
 
 } // namespace

@@ -156,7 +156,7 @@ TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
     const QString stale = QStringLiteral(".song_1.k3J9aQ.part.wav");
     writeFile(out(stale), "stale");
     // Someone saves a file under the name the first piece is written for.
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (status(0) == "Converting" && !QFileInfo::exists(out("song_2.wav")))
             writeFile(out("song_2.wav"), "theirs");
     };
@@ -229,7 +229,7 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
     // user is told where the join went.
     state.Busy = false;
     desktop.saveAnswers.push_back({out("new"), 2});
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (!QFileInfo::exists(out("new.wav")))
             writeFile(out("new.wav"), "theirs");
     };

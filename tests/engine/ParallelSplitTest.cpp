@@ -55,7 +55,7 @@ protected:
         for (const QString& name : outputs())
             QFile::remove(out(name));
         mostAtOnce = 0;
-        host.onPump = [&] {
+        host.onCheckpoint = [&] {
             mostAtOnce = std::max(mostAtOnce, static_cast<int>(converting().size()));
         };
         SplitRun(context).RunTimeSplit();
@@ -147,7 +147,7 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
     PieceWorkers::SetAllowed(settings, 2);
     QList<int> stoppedDuring;
     // Stop once two pieces have some seconds on the disk.
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         const QStringList pending = temporaries();
         if (!state.Busy || pending.size() < 2)
             return;
@@ -155,7 +155,7 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
             if (QFileInfo(out(name)).size() < 8000)
                 return;
         stoppedDuring = converting();
-        RunSupport::StopRun(state, host);
+        RunSupport::StopRun(state, control, host);
     };
     SplitRun(context).RunTimeSplit();
 
@@ -201,18 +201,18 @@ TEST_F(ParallelSplitTest, AfterAFailureStopGivesEveryRowItsStatusBack) {
     setFormat(Wav);
     PieceWorkers::SetAllowed(settings, 2);
     const qint64 whole = QFileInfo(source).size();
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (!converting().isEmpty() && QFileInfo(source).size() == whole)
             QFile(source).resize(whole / 3);
     };
     EXPECT_THROW(SplitRun(context).RunCustomSplit(), Error);
-    RunSupport::StopRun(state, host);
+    RunSupport::StopRun(state, control, host);
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(status(row) == "Finish" || status(row) == "OK") << status(row).toStdString();
     EXPECT_EQ(status(3), "OK");
 }
 
-TEST_F(ParallelSplitTest, AFolderOrEncoderChangeAppliesFromTheNextPieceHandedOut) {
+TEST_F(ParallelSplitTest, AFolderOrEncoderChangeDuringARunAppliesToTheNextRun) {
     addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(8.0));
     state.SplitSeconds = 2;
     setFormat(Wav);
@@ -223,9 +223,12 @@ TEST_F(ParallelSplitTest, AFolderOrEncoderChangeAppliesFromTheNextPieceHandedOut
         state.OutputDir = outDir;
         settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 0);
         QList<int> handedOut;
+        int mostAtOnce = 0;
         // Once as many pieces are under way as there are workers, as from
-        // the folder and settings dialogs during the run.
-        host.onPump = [&] {
+        // the folder and settings dialogs during the run; the workers are
+        // asked for one more too.
+        host.onCheckpoint = [&] {
+            mostAtOnce = std::max(mostAtOnce, static_cast<int>(converting().size()));
             if (!handedOut.isEmpty() || converting().size() < workers)
                 return;
             handedOut = converting();
@@ -233,20 +236,28 @@ TEST_F(ParallelSplitTest, AFolderOrEncoderChangeAppliesFromTheNextPieceHandedOut
             settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("mode"), 2);
             settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("frequency"), 4);
             settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
+            PieceWorkers::SetAllowed(settings, workers + 1);
         };
         SplitRun(context).RunTimeSplit();
+        host.onCheckpoint = nullptr;
         ASSERT_EQ(handedOut.size(), workers);
-        for (int row = 0; row < 4; ++row) {
-            // Numbered in each folder from _1.
-            const bool before = handedOut.contains(row);
-            const int number = before ? row + 1 : row + 1 - workers;
-            const QString path =
-                (before ? outDir : later) + QStringLiteral("one_%1.wav").arg(number);
-            ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
-            const DecodedAudio piece = decodeWithFfmpeg(path);
-            EXPECT_EQ(piece.rate, before ? Rate : 22050) << row;
-            EXPECT_EQ(piece.channels, before ? 2 : 1) << row;
-        }
+        // The run went on with what it started with: every piece in the
+        // first folder, as the settings were.
+        const auto check = [&](const QString& folder, int rate, int channels) {
+            for (int n = 1; n <= 4; ++n) {
+                const QString path = folder + QStringLiteral("one_%1.wav").arg(n);
+                ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+                const DecodedAudio piece = decodeWithFfmpeg(path);
+                EXPECT_EQ(piece.rate, rate) << n;
+                EXPECT_EQ(piece.channels, channels) << n;
+            }
+        };
+        check(outDir, Rate, 2);
+        EXPECT_FALSE(QFileInfo::exists(later));
+        EXPECT_LE(mostAtOnce, workers);
+        // The next run takes them.
+        SplitRun(context).RunTimeSplit();
+        check(later, 22050, 1);
         QDir(later).removeRecursively();
         for (const QString& name : outputs())
             QFile::remove(out(name));
@@ -260,7 +271,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
     PieceWorkers::SetAllowed(settings, 2);
     const qint64 whole = QFileInfo(source).size();
     // Once the pieces are under way, two thirds of the source go.
-    host.onPump = [&] {
+    host.onCheckpoint = [&] {
         if (!converting().isEmpty() && QFileInfo(source).size() == whole)
             QFile(source).resize(whole / 3);
     };
@@ -281,7 +292,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
             EXPECT_EQ(decode(name).frames(), 3 * Rate) << row;
         }
     }
-    RunSupport::StopRun(state, host);
+    RunSupport::StopRun(state, control, host);
 }
 
 TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorkerCount) {
@@ -300,19 +311,19 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorker
             PieceWorkers::SetAllowed(settings, workers);
             state.Busy = false;
             const qint64 whole = QFileInfo(source).size();
-            host.onPump = [&] {
+            host.onCheckpoint = [&] {
                 if (!converting().isEmpty() && QFileInfo(source).size() == whole)
                     QFile(source).resize(whole / 3);
             };
             EXPECT_THROW(SplitRun(context).RunTimeSplit(), Error);
-            host.onPump = nullptr;
+            host.onCheckpoint = nullptr;
             EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
             // What stays is whole.
             for (const QString& name : outputs()) {
                 EXPECT_NEAR(decode(name).seconds(), 3.0, 0.05) << name.toStdString();
                 QFile::remove(out(name));
             }
-            RunSupport::StopRun(state, host);
+            RunSupport::StopRun(state, control, host);
         }
     }
 }

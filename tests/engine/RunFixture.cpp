@@ -78,5 +78,5 @@ double RunFixture::gainAt(const DecodedAudio& audio, double t, float amplitude) 
 
 void RunFixture::joinCommand(RunContext& on) {
     ContextRunSteps steps(on);
-    RunCommand(state, host, desktop, steps).Join(true);
+    RunCommand(state, host, desktop, steps, control).Join(true);
 }

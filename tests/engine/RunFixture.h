@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SegmentList.h"
+#include "core/RowSelection.h"
 #include "engine/ModelRunHost.h"
 #include "tests/support/FfmpegDecoder.h"
 #include "tests/support/OggFixture.h"
@@ -15,27 +16,41 @@
 #include <initializer_list>
 #include <utility>
 
-// A model host whose event pump can act, as a click on Stop would, that
-// keeps every status text the runs showed, and that shows the rows a run
-// tells of in a segment list, as the main window does.
+// A model host whose checkpoints can act, as a click on Stop would, that
+// keeps every status text the runs showed, takes the captions of the file
+// list, selects the file being cut in it, and shows the rows a run tells of
+// in a segment list, as the main window does. The run goes on the test's
+// own thread, so what the checkpoint does happens at an exact point.
 class PumpingHost : public ModelRunHost {
 public:
-    PumpingHost(Desktop& desktop, QItemSelectionModel& lvSelection, SegmentList& rows,
+    PumpingHost(AppState& state, QItemSelectionModel& lvSelection, SegmentList& rows,
                 int formatIndex)
-        : ModelRunHost(desktop, lvSelection, formatIndex), rows_(rows) {}
-    std::function<void()> onPump;
+        : ModelRunHost(formatIndex), state_(state), lvSelection_(lvSelection), rows_(rows) {}
+    std::function<void()> onCheckpoint;
+    // How often a file was started (the window gives its list the focus).
     int focusCount = 0;
     QStringList texts;
     void SetRunText(const QString& text) override {
         ModelRunHost::SetRunText(text);
         texts.append(text);
     }
-    void processEvents() override {
-        ModelRunHost::processEvents();
-        if (onPump)
-            onPump();
+    void Checkpoint() override {
+        if (onCheckpoint)
+            onCheckpoint();
     }
-    void focusFileList() override { ++focusCount; }
+    QStringList fileCaptions() const override {
+        QStringList captions;
+        for (int row = 0; row < lvSelection_.model()->rowCount(); ++row)
+            captions.append(lvSelection_.model()->index(row, 0).data().toString());
+        return captions;
+    }
+    void FileStarted(int row) override {
+        ModelRunHost::FileStarted(row);
+        RowSelection selection(lvSelection_);
+        selection.select(row);
+        state_.CurrentFile = selection.selected();
+        ++focusCount;
+    }
     void RowsPlanned(const RunRows& rows) override { rows_.ShowRunRows(rows); }
     void PieceStarted(int file, int row, int rows, const QString& note) override {
         ModelRunHost::PieceStarted(file, row, rows, note);
@@ -51,6 +66,8 @@ public:
     void RunStopped() override { rows_.RunStopped(); }
 
 private:
+    AppState& state_;
+    QItemSelectionModel& lvSelection_;
     SegmentList& rows_;
 };
 
@@ -98,6 +115,6 @@ protected:
 
     ScriptedDesktop desktop;
     SegmentList segments{state, lvTime};
-    PumpingHost host{desktop, lvSelection, segments, 1};
+    PumpingHost host{state, lvSelection, segments, 1};
     RunContext context = runContext(desktop, host);
 };

@@ -167,6 +167,23 @@ TEST_F(SettingsFileTest, ReadOnceUntilChangedAndSharedByEveryObjectOnTheFile) {
     EXPECT_EQ(s.ReadInteger("mp3", "bitrate", 9), 5);
 }
 
+// A snapshot keeps the values it was taken with, whatever is written to the
+// file or its other objects afterwards, and is never written itself.
+TEST_F(SettingsFileTest, ASnapshotKeepsItsValuesAndIsNotWritten) {
+    writeText("[mp3]\nbitrate=3\n");
+    SettingsFile s(path);
+    const SettingsFile snapshot = s.Snapshot();
+    s.WriteInteger("mp3", "bitrate", 4);
+    writeText("[mp3]\nbitrate=5\n[ogg]\nquality=500\n");
+    EXPECT_EQ(snapshot.ReadInteger("mp3", "bitrate", 9), 3);
+    EXPECT_FALSE(snapshot.Contains("ogg", "quality"));
+    EXPECT_EQ(snapshot.path(), s.path());
+    SettingsFile copy = snapshot;
+    EXPECT_THROW(copy.WriteInteger("mp3", "bitrate", 6), Error);
+    EXPECT_EQ(text(), "[mp3]\nbitrate=5\n[ogg]\nquality=500\n");
+    EXPECT_EQ(s.ReadInteger("mp3", "bitrate", 9), 5);
+}
+
 TEST_F(SettingsFileTest, AFileThatCannotBeReadGivesDefaultsAndIsNeverReplaced) {
     const QString fifo = UnreadableFiles::fifo(dir.filePath("fifo.ini"));
     const QString large =

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "engine/RunContext.h"
+#include "engine/RunControl.h"
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
 #include "engine/audio/AudioTransform2.h"
@@ -27,7 +28,8 @@ struct RunParts : ListModels {
                           transform,
                           settings,
                           desktop,
-                          host};
+                          host,
+                          control};
     }
 
     AppState state;
@@ -36,4 +38,5 @@ struct RunParts : ListModels {
     AudioFile2LameEnc encoder;
     AudioTransform2 transform;
     SettingsFile settings;
+    RunControl control;
 };

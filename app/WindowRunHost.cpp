@@ -4,7 +4,7 @@
 #include "app/WaveformPanel.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
-#include "core/ReportListModel.h"
+#include "core/JobListModel.h"
 #include "core/RowSelection.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -56,7 +56,7 @@ void WindowRunHost::setFormatIndex(int index) {
 }
 
 QStringList WindowRunHost::fileCaptions() const {
-    const ReportListModel& lv = window_.lvModel();
+    const JobListModel& lv = window_.lvModel();
     QStringList captions;
     for (int row = 0; row < lv.count(); ++row)
         captions.append(lv.text(row, 0));

@@ -67,7 +67,7 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy, int fo
 
     AudioFileinfo tags;
     tags.Title = QStringLiteral("Bench");
-    AddWholeSource(state, parts.lv, parts.reader, source, tags);
+    AddWholeSource(parts.lv, parts.reader, source, tags);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 60;

@@ -95,7 +95,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     ModelRunHost host(desktop, parts.lvSelection, job.format);
     RunContext context = parts.runContext(desktop, host);
 
-    AddWholeSource(state, parts.lv, parts.reader, source);
+    AddWholeSource(parts.lv, parts.reader, source);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     // One piece: longer than the file, so no empty piece follows at its end.

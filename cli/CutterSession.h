@@ -5,7 +5,7 @@
 #include "cli/ConsoleRunHost.h"
 #include "cli/Reporter.h"
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
+#include "core/JobListModel.h"
 #include "core/Segments.h"
 #include "engine/ContextRunSteps.h"
 #include "engine/GivenNames.h"
@@ -45,7 +45,7 @@ public:
 
 private:
     // A file the list took, as added.
-    using Source = SourceIntake::Entry;
+    using Source = listrecord;
 
     int info();
     int split();
@@ -90,7 +90,7 @@ private:
     CommandLine::Options options_;
     ConsoleDesktop desktop_;
     AppState state_;
-    ReportListModel lv_{{QStringLiteral("File name"), QStringLiteral("Time")}};
+    JobListModel lv_{state_.JobList};
     QItemSelectionModel lvSelection_{&lv_};
     SourceIntake intake_;
     AudioFile2 reader_;

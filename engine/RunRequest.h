@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/AudioFileinfo.h"
 #include "core/listrecord.h"
 
 #include <QStringList>
@@ -11,13 +10,12 @@ class RunHost;
 struct AppState;
 
 // What a split or join run works through, read once before it starts: the
-// files as the list holds them (a run's changes to their segments stay in
-// this copy), their tags and captions, and the output format. The window may
+// jobs as the list holds them, each with its tags (a run's changes to their
+// segments stay in this copy), their captions, and the output format. The window may
 // change its lists and its format box while the run goes on; the run does
 // not see it.
 struct RunRequest {
     std::vector<listrecord> jobs;
-    std::vector<AudioFileinfo> tags; // each file's own; may be fewer than jobs
     QStringList captions;
     int format = 0; // position in the registry of output formats
 

@@ -30,7 +30,6 @@ struct RunParts : ListModels {
                           host};
     }
 
-    AppState state;
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

@@ -307,9 +307,7 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
         silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
     } else if (split && state_.FunctionChoice == FunctionCustom && record.Pieces.empty()) {
         // How a custom piece ends depends on its blocks, a second of samples.
-        reader_.Open(record.FileName, 0, 1);
-        planned.channels = reader_.Channels();
-        reader_.Close();
+        planned.channels = record.Channels;
     }
     AppState state = state_;
     state.JobList = {record};

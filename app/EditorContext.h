@@ -3,6 +3,7 @@
 class Desktop;
 class PreviewSlider;
 class QItemSelectionModel;
+class JobListModel;
 class ReportListModel;
 struct AppState;
 struct SkinObjects;
@@ -14,7 +15,7 @@ struct SkinObjects;
 struct EditorContext {
     AppState& state;
     Desktop& desktop;
-    ReportListModel& lv;
+    JobListModel& lv;
     QItemSelectionModel& lvSelection;
     ReportListModel& lvTime;
     QItemSelectionModel& lvTimeSelection;

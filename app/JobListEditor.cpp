@@ -6,6 +6,7 @@
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
@@ -24,15 +25,6 @@
 namespace {
 
 const QString AddFolderCaption = QStringLiteral("Add File Directory");
-
-// Keeps both arrays at least `rows` long: entry k belongs to row k.
-void reserveRows(AppState& state, int rows) {
-    const auto needed = static_cast<size_t>(std::max(rows, 0));
-    if (state.JobList.size() < needed)
-        state.JobList.resize(needed);
-    if (state.TagList.size() < needed)
-        state.TagList.resize(needed);
-}
 
 } // namespace
 
@@ -164,16 +156,13 @@ JobListEditor::Refusal JobListEditor::addFile(const QString& path, Source source
         return {QFileInfo(path).fileName() + QStringLiteral(" this File is not supported."),
                 QStringLiteral("No audio reader for ") + QFileInfo(path).fileName()};
     SourceIntake::Result taken = intake_.Take(path, *reader, source);
-    if (!taken.entry)
+    if (!taken.job)
         return taken.refusal;
 
-    // The new row's index, not the count at the start of the add: commands
-    // handled while events were pumped may have changed the list.
-    const int row = lv_.append(taken.entry->row);
+    // Always the last row, whatever commands handled while events were
+    // pumped did to the list.
+    lv_.append(std::move(*taken.job));
     AdjustNameColumn();
-    reserveRows(state_, row + 1);
-    state_.JobList[static_cast<size_t>(row)] = std::move(taken.entry->record);
-    state_.TagList[static_cast<size_t>(row)] = std::move(taken.entry->tags);
     return {};
 }
 
@@ -203,14 +192,8 @@ void JobListEditor::RemoveFile() {
             --state_.PlayingFile;
     }
 
-    if (static_cast<size_t>(row) < state_.JobList.size())
-        state_.JobList.erase(state_.JobList.begin() + row);
-    if (static_cast<size_t>(row) < state_.TagList.size())
-        state_.TagList.erase(state_.TagList.begin() + row);
     lv_.remove(row);
     const int rows = lv_.count();
-    state_.JobList.resize(static_cast<size_t>(rows));
-    state_.TagList.resize(static_cast<size_t>(rows));
     AdjustNameColumn();
 
     if (rows == 0) {
@@ -232,8 +215,6 @@ void JobListEditor::ClearFiles() {
     lv_.clear();
     lvTime_.clear();
     setHelpVisible(true);
-    state_.JobList.clear();
-    state_.TagList.clear();
     AdjustNameColumn();
     resetPosition();
 }
@@ -275,9 +256,6 @@ void JobListEditor::moveFile(int from, int to) {
     lv_.swap(from, to);
     RowSelection selection(lvSelection_);
     selection.select(to);
-    reserveRows(state_, std::max(from, to) + 1);
-    std::swap(state_.JobList[static_cast<size_t>(from)], state_.JobList[static_cast<size_t>(to)]);
-    std::swap(state_.TagList[static_cast<size_t>(from)], state_.TagList[static_cast<size_t>(to)]);
     state_.CurrentFile = selection.selected();
     focusFileList();
 
@@ -314,7 +292,7 @@ void JobListEditor::lvClick() {
     if (!selection.hasSelection())
         selection.select(state_.CurrentFile);
     state_.CurrentFile = selection.selected();
-    if (state_.CurrentFile < 0 || static_cast<size_t>(state_.CurrentFile) >= state_.JobList.size())
+    if (state_.CurrentFile < 0)
         return;
 
     slider_.SetSliderRange(state_.JobList[static_cast<size_t>(state_.CurrentFile)].SliderRange);
@@ -331,13 +309,13 @@ void JobListEditor::ShowTotalTime() {
     // the total is left as it was shown before the run.
     if (!skin_.tataltime || state_.Busy)
         return;
-    skin_.tataltime->SetText(FormatTime(TotalSeconds(state_, lv_.count())));
+    skin_.tataltime->SetText(FormatTime(TotalSeconds(state_)));
     if (skin_.tataltimeElement)
         skin_.tataltimeElement->Refresh();
 }
 
-qint64 JobListEditor::TotalSeconds(const AppState& state, int rows) {
-    rows = std::min(rows, static_cast<int>(state.JobList.size()));
+qint64 JobListEditor::TotalSeconds(const AppState& state) {
+    const auto rows = static_cast<int>(state.JobList.size());
     std::int64_t totalMs = 0;
     for (int r = 0; r < rows; ++r) {
         const listrecord& record = state.JobList[static_cast<size_t>(r)];

@@ -16,14 +16,15 @@ class Desktop;
 class IAudioFile2;
 class PreviewSlider;
 class QItemSelectionModel;
+class JobListModel;
 class ReportListModel;
 class SegmentEditor;
 struct AppState;
 struct SkinObjects;
 
-// The file list `lv` and the job and tag records behind its rows: adding files
-// from the open dialog or a folder, removing, clearing, reordering, adopting
-// the selected row, and the total output length.
+// The file list `lv`, a view of the jobs: adding files from the open dialog
+// or a folder, removing, clearing, reordering, adopting the selected row, and
+// the total output length.
 class JobListEditor {
 public:
     // What the list needs from the window and the other components.
@@ -65,9 +66,9 @@ public:
     static constexpr int WideNameColumn = 143;
     static constexpr int NarrowNameColumn = 123;
 
-    // Total output length in seconds under the current function choice, over
-    // the first `rows` records: what a split run writes.
-    static qint64 TotalSeconds(const AppState& state, int rows);
+    // Total output length in seconds under the current function choice: what
+    // a split run writes.
+    static qint64 TotalSeconds(const AppState& state);
 
 private:
     using Source = SourceIntake::Source;
@@ -90,7 +91,7 @@ private:
 
     AppState& state_;
     Desktop& desktop_;
-    ReportListModel& lv_;
+    JobListModel& lv_;
     QItemSelectionModel& lvSelection_;
     ReportListModel& lvTime_;
     SegmentEditor& segments_;

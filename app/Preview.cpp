@@ -6,6 +6,7 @@
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
 #include "core/FramePosition.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
@@ -40,8 +41,7 @@ bool Preview::isSegmentPreview() const {
 }
 
 int Preview::selectedFile() const {
-    const auto files = static_cast<int>(std::min<size_t>(state_.JobList.size(), lv_.count()));
-    return RowSelection(lvSelection_).selectedBelow(files);
+    return RowSelection(lvSelection_).selectedBelow(lv_.count());
 }
 
 int Preview::selectedSegment() const {

@@ -12,6 +12,7 @@ class IAudioFile2;
 class IAudioPlayer2;
 class PreviewSlider;
 class QItemSelectionModel;
+class JobListModel;
 class ReportListModel;
 struct AppState;
 struct SkinObjects;
@@ -99,7 +100,7 @@ private:
 
     AppState& state_;
     Desktop& desktop_;
-    ReportListModel& lv_;
+    JobListModel& lv_;
     QItemSelectionModel& lvSelection_;
     ReportListModel& lvTime_;
     QItemSelectionModel& lvTimeSelection_;

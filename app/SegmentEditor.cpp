@@ -5,6 +5,7 @@
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
+#include "core/JobListModel.h"
 #include "core/RecordPieces.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
@@ -341,8 +342,7 @@ bool SegmentEditor::refuseInSplitFunction() {
 }
 
 int SegmentEditor::selectedFile() const {
-    const auto files = static_cast<int>(std::min<size_t>(state_.JobList.size(), lv_.count()));
-    return RowSelection(lvSelection_).selectedBelow(files);
+    return RowSelection(lvSelection_).selectedBelow(lv_.count());
 }
 
 void SegmentEditor::syncRows(const listrecord& record) {

@@ -17,6 +17,7 @@
 class Desktop;
 class PreviewSlider;
 class QItemSelectionModel;
+class JobListModel;
 class ReportListModel;
 struct AppState;
 struct SkinObjects;
@@ -95,7 +96,7 @@ private:
 
     AppState& state_;
     Desktop& desktop_;
-    ReportListModel& lv_;
+    JobListModel& lv_;
     QItemSelectionModel& lvSelection_;
     ReportListModel& lvTime_;
     QItemSelectionModel& lvTimeSelection_;

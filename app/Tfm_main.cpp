@@ -17,6 +17,7 @@
 #include "app/skin/ISkinScrollBar.h"
 #include "app/skin/ISkinText.h"
 #include "app/skin/Skin.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "engine/MainSettings.h"
 #include "engine/OutputFormats.h"
@@ -200,6 +201,10 @@ Tfm_main::~Tfm_main() {
     disconnect(lvTimeModel_, &ReportListModel::textEdited, this, nullptr);
     // Nor any editor to ask about while the views go.
     lvTimeModel_->setEditableRows({});
+    // The file list's rows are read from the jobs, which go with the
+    // window's members, before its child widgets: its view goes first.
+    delete lv;
+    lv = nullptr;
 }
 
 DialogContext Tfm_main::dialogContext() {
@@ -221,7 +226,7 @@ DialogContext Tfm_main::dialogContext() {
 }
 
 void Tfm_main::buildLists() {
-    lvModel_ = new ReportListModel({QStringLiteral("File name"), QStringLiteral("Time")}, this);
+    lvModel_ = new JobListModel(state_.JobList, this);
     lvTimeModel_ =
         new ReportListModel({QStringLiteral("Begin Time - End Time"), QStringLiteral("Length"),
                              QStringLiteral("Status"), QStringLiteral("Title")},
@@ -249,8 +254,8 @@ void Tfm_main::buildLists() {
 
     // Both lists: report style, whole rows selected, read-only, fixed columns
     // that do not sort, no tree decoration.
-    auto makeList = [this](const char* name, ReportListModel* model, QItemSelectionModel* selection,
-                           std::initializer_list<int> widths) {
+    auto makeList = [this](const char* name, QAbstractItemModel* model,
+                           QItemSelectionModel* selection, std::initializer_list<int> widths) {
         auto* view = new QTreeView(this);
         view->setObjectName(QLatin1String(name));
         view->setModel(model);

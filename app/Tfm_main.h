@@ -30,6 +30,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QTreeView;
+class JobListModel;
 class ReportListModel;
 class RunProgress;
 class RunSteps;
@@ -67,7 +68,7 @@ public:
     SettingsFile* settings() { return settings_.get(); }
 
     // The two lists as models with their selections, shared with the views.
-    ReportListModel& lvModel() { return *lvModel_; }
+    JobListModel& lvModel() { return *lvModel_; }
     ReportListModel& lvTimeModel() { return *lvTimeModel_; }
     QItemSelectionModel& lvSelection() { return *lvSelection_; }
     QItemSelectionModel& lvTimeSelection() { return *lvTimeSelection_; }
@@ -256,7 +257,7 @@ private:
     std::unique_ptr<SettingsFile> settings_;
     bool shown_ = false;
 
-    ReportListModel* lvModel_ = nullptr;
+    JobListModel* lvModel_ = nullptr;
     ReportListModel* lvTimeModel_ = nullptr;
     QItemSelectionModel* lvSelection_ = nullptr;
     QItemSelectionModel* lvTimeSelection_ = nullptr;

@@ -9,6 +9,7 @@
 #include "app/WaveformView.h"
 #include "app/skin/ISkinScrollBar.h"
 #include "core/AppState.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/PiecePlan.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr int TickMs = 50;
 } // namespace
 
-WaveformPanel::WaveformPanel(AppState& state, ReportListModel& lv, QItemSelectionModel& lvSelection,
+WaveformPanel::WaveformPanel(AppState& state, JobListModel& lv, QItemSelectionModel& lvSelection,
                              ReportListModel& lvTime, const SkinObjects& skin,
                              const Preview& preview, QWidget* window)
     : state_(state), lv_(lv), lvSelection_(lvSelection), lvTime_(lvTime), skin_(skin),
@@ -59,12 +60,11 @@ void WaveformPanel::setShown(bool shown) {
 }
 
 int WaveformPanel::selectedFile() const {
-    const auto files = static_cast<int>(std::min<size_t>(state_.JobList.size(), lv_.count()));
-    return RowSelection(lvSelection_).selectedBelow(files);
+    return RowSelection(lvSelection_).selectedBelow(lv_.count());
 }
 
 void WaveformPanel::syncFiles() {
-    const int files = std::min(lv_.count(), static_cast<int>(state_.JobList.size()));
+    const int files = lv_.count();
     QStringList paths;
     for (int i = 0; i < files; ++i)
         paths << state_.JobList[static_cast<size_t>(i)].FileName;

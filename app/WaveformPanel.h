@@ -13,6 +13,7 @@
 
 class Preview;
 class QItemSelectionModel;
+class JobListModel;
 class ReportListModel;
 class WaveformView;
 struct AppState;
@@ -31,7 +32,7 @@ public:
     // The skin object that places the view; a skin without it shows none.
     static inline const QString SkinObjectName = QStringLiteral("wave");
 
-    WaveformPanel(AppState& state, ReportListModel& lv, QItemSelectionModel& lvSelection,
+    WaveformPanel(AppState& state, JobListModel& lv, QItemSelectionModel& lvSelection,
                   ReportListModel& lvTime, const SkinObjects& skin, const Preview& preview,
                   QWidget* window);
     ~WaveformPanel() override;
@@ -64,7 +65,7 @@ private:
     void arrived(const QString& path);
 
     AppState& state_;
-    ReportListModel& lv_;
+    JobListModel& lv_;
     QItemSelectionModel& lvSelection_;
     ReportListModel& lvTime_;
     const SkinObjects& skin_;

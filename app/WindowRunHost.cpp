@@ -4,7 +4,7 @@
 #include "app/WaveformPanel.h"
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
-#include "core/ReportListModel.h"
+#include "core/JobListModel.h"
 #include "core/RowSelection.h"
 #include "platform/Desktop.h"
 #include "platform/Error.h"
@@ -143,14 +143,6 @@ int WindowRunHost::formatIndex() const {
 void WindowRunHost::setFormatIndex(int index) {
     if (window_.cb_format)
         window_.cb_format->setCurrentIndex(index);
-}
-
-QStringList WindowRunHost::fileCaptions() const {
-    const ReportListModel& lv = window_.lvModel();
-    QStringList captions;
-    for (int row = 0; row < lv.count(); ++row)
-        captions.append(lv.text(row, 0));
-    return captions;
 }
 
 void WindowRunHost::RowsPlanned(const RunRows& rows) {

@@ -43,7 +43,6 @@ public:
     void Checkpoint() override;
     int formatIndex() const override;
     void setFormatIndex(int index) override;
-    QStringList fileCaptions() const override;
     void FileStarted(int row) override;
     void SetRunText(const QString& text) override;
     void SetRunProgress(int v) override;

@@ -7,7 +7,7 @@
 #include "app/Tfm_main.h"
 #include "app/dialogs/Tfm_dir.h"
 #include "bench/BenchDesktop.h"
-#include "core/ReportListModel.h"
+#include "core/JobListModel.h"
 #include "tests/support/OggFixture.h"
 
 #include <QApplication>

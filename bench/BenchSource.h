@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/AppState.h"
-#include "core/ReportListModel.h"
+#include "core/JobListModel.h"
 #include "core/listrecord.h"
 #include "engine/audio/IAudioFile2.h"
 
@@ -10,18 +9,18 @@
 
 // Adds `source` to the job list as one whole-file row, measured by `reader`
 // as the job list measures a file, with the given tags.
-inline void AddWholeSource(AppState& state, ReportListModel& lv, IAudioFile2& reader,
-                           const QString& source, const AudioFileinfo& tags = {}) {
+inline void AddWholeSource(JobListModel& lv, IAudioFile2& reader, const QString& source,
+                           const AudioFileinfo& tags = {}) {
     reader.Open(source, 0, 1);
     listrecord record;
     record.FileName = source;
     record.Duration = reader.DurationMs() / 1000;
     record.SampleCount = reader.SampleCount();
     record.SampleRate = reader.SampleRate();
+    record.Caption = QFileInfo(source).fileName();
+    record.Tags = tags;
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};
     reader.Close();
-    state.JobList.push_back(record);
-    state.TagList.push_back(tags);
-    lv.append({QFileInfo(source).fileName(), QString()});
+    lv.append(record);
 }

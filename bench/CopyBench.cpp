@@ -67,8 +67,7 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy, int fo
 
     AudioFileinfo tags;
     tags.Title = QStringLiteral("Bench");
-    AddWholeSource(state, parts.lv, parts.reader, source, tags);
-    host.setFileCaptions({parts.lv.text(0, 0)});
+    AddWholeSource(parts.lv, parts.reader, source, tags);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 60;

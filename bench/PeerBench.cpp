@@ -95,8 +95,7 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     ModelRunHost host(job.format);
     RunContext context = parts.runContext(desktop, host);
 
-    AddWholeSource(state, parts.lv, parts.reader, source);
-    host.setFileCaptions({parts.lv.text(0, 0)});
+    AddWholeSource(parts.lv, parts.reader, source);
     state.OutputDir = outDir + QLatin1Char('/');
     state.FunctionChoice = FunctionSplitByTime;
     // One piece: longer than the file, so no empty piece follows at its end.

@@ -136,7 +136,7 @@ void CutterSession::addFiles() {
         const QString path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
         const SourceIntake::Result taken =
             intake_.Take(path, reader_, SourceIntake::Source::OpenDialog);
-        if (!taken.entry) {
+        if (!taken.job) {
             // An opening cut short by Ctrl-C is no refusal.
             if (stopped())
                 return;
@@ -144,7 +144,7 @@ void CutterSession::addFiles() {
             ++failed_;
             continue;
         }
-        sources_.push_back(*taken.entry);
+        sources_.push_back(*taken.job);
     }
 }
 
@@ -155,7 +155,7 @@ int CutterSession::info() {
     for (const Source& source : sources_) {
         if (stopped())
             return Interrupted;
-        const listrecord& record = source.record;
+        const listrecord& record = source;
         int rate = 0;
         int channels = 0;
         try {
@@ -181,7 +181,7 @@ int CutterSession::info() {
                 .arg(double(s.beginMs) / 1000, 0, 'f', 2)
                 .arg(double(s.endMs) / 1000, 0, 'f', 2);
         };
-        const AudioFileinfo& tags = source.tags;
+        const AudioFileinfo& tags = source.Tags;
         const std::pair<const char*, QString> fields[] = {
             {"title", tags.Title}, {"artist", tags.Artist}, {"album", tags.Album},
             {"year", tags.Year},   {"genre", tags.Genre},   {"comment", tags.Comment},
@@ -191,7 +191,7 @@ int CutterSession::info() {
             for (const auto& [key, value] : fields)
                 tagObject.insert(QLatin1String(key), value);
             all.append(QJsonObject{{"file", record.FileName},
-                                   {"name", source.row.value(0)},
+                                   {"name", source.Caption},
                                    {"length", FormatTime(record.Duration)},
                                    {"seconds", seconds},
                                    {"frames", qint64{record.SampleCount}},
@@ -293,19 +293,11 @@ void CutterSession::setSegments(listrecord& record,
 }
 
 void CutterSession::loadList(const std::vector<Source>& sources) {
-    QStringList captions;
-    state_.JobList.clear();
-    state_.TagList.clear();
-    for (const Source& source : sources) {
-        captions.append(source.row.value(0));
-        state_.JobList.push_back(source.record);
-        state_.TagList.push_back(source.tags);
-    }
-    host_.setFileCaptions(captions);
+    state_.JobList = sources;
 }
 
 std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool split) {
-    listrecord record = source.record;
+    listrecord record = source;
     const bool segmented = !options_.marked() && (state_.FunctionChoice == FunctionCustom ||
                                                   state_.FunctionChoice == FunctionUnification);
     if (segmented) {
@@ -323,9 +315,7 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
         silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
     } else if (split && state_.FunctionChoice == FunctionCustom && record.Pieces.empty()) {
         // How a custom piece ends depends on its blocks, a second of samples.
-        reader_.Open(record.FileName, 0, 1);
-        planned.channels = reader_.Channels();
-        reader_.Close();
+        planned.channels = record.Channels;
     }
     AppState state = state_;
     state.JobList = {record};
@@ -372,9 +362,9 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
         OutputFormats::At(options_.format)
             .namedBy(OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled));
     return OutputNames::PieceOutput(
-        state_.OutputDir, OutputNames::SourceName(source.row.value(0), record.FileName), extension,
+        state_.OutputDir, OutputNames::SourceName(source.Caption, record.FileName), extension,
         state_.FunctionChoice != FunctionCustom, pattern, titled, piece.row,
-        PieceTags::Derive(marked.tags, record.Sheet, source.tags),
+        PieceTags::Derive(marked.tags, record.Sheet, source.Tags),
         PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
 }
 
@@ -415,10 +405,10 @@ void CutterSession::listPlannedSplit() {
         }
         // The run refuses such a file; so does its listing.
         if (!atSilences && !options_.segments.empty() && pieces.empty()) {
-            fail(nothingInside(source.record.FileName));
+            fail(nothingInside(source.FileName));
             continue;
         }
-        listrecord record = source.record;
+        listrecord record = source;
         if (options_.marked())
             markPieces(record, true);
         RunOutcome plan;
@@ -428,14 +418,14 @@ void CutterSession::listPlannedSplit() {
             planned.insert(path);
             plan.pieces.push_back(plannedPiece(record, piece, path));
         }
-        reporter_->split(source.record.FileName, plan, QString());
+        reporter_->split(source.FileName, plan, QString());
         for (const QString& sheet : {options_.exportCue, options_.exportLabels}) {
             if (sheet.isEmpty())
                 continue;
             try {
-                SegmentFiles::Export(sheet, source.record.FileName,
+                SegmentFiles::Export(sheet, source.FileName,
                                      SegmentFiles::OfPlan(pieces, record.Pieces), record.Sheet,
-                                     source.record.SampleRate, source.record.SampleCount);
+                                     source.SampleRate, source.SampleCount);
             } catch (const Error& e) {
                 fail(e.message());
             }
@@ -458,20 +448,20 @@ int CutterSession::split() {
     for (const Source& source : sources_) {
         if (stopped())
             break;
-        const QString name = QFileInfo(source.record.FileName).fileName();
+        const QString name = QFileInfo(source.FileName).fileName();
         Source job = source;
         const bool segmented = !options_.segments.empty();
         if (segmented) {
-            const std::vector<CommandLine::Segment> inside = segmentsIn(job.record);
+            const std::vector<CommandLine::Segment> inside = segmentsIn(job);
             if (inside.empty()) {
-                fail(nothingInside(source.record.FileName));
+                fail(nothingInside(source.FileName));
                 continue;
             }
-            setSegments(job.record, inside);
+            setSegments(job, inside);
         }
         try {
             if (options_.marked())
-                markPieces(job.record, true);
+                markPieces(job, true);
         } catch (const Error& e) {
             fail(e.message());
             continue;
@@ -510,7 +500,7 @@ int CutterSession::split() {
             result = QStringLiteral("done");
         if (result == QLatin1String("done"))
             ++done;
-        reporter_->split(source.record.FileName, outcome, result);
+        reporter_->split(source.FileName, outcome, result);
     }
     return finish(done, pieces);
 }
@@ -522,7 +512,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
     for (const Source& source : sources_) {
         if (stopped())
             return Interrupted;
-        const listrecord& record = source.record;
+        const listrecord& record = source;
         const int file = static_cast<int>(files.size());
         files.append(record.FileName);
         if (plan.rate == 0)
@@ -561,19 +551,19 @@ int CutterSession::join() {
     std::vector<Source> sources;
     for (Source source : sources_) {
         if (state_.FunctionChoice == FunctionCustom) {
-            const std::vector<CommandLine::Segment> inside = segmentsIn(source.record);
+            const std::vector<CommandLine::Segment> inside = segmentsIn(source);
             if (inside.empty()) {
-                fail(nothingInside(source.record.FileName));
+                fail(nothingInside(source.FileName));
                 continue;
             }
-            setSegments(source.record, inside);
+            setSegments(source, inside);
         }
         sources.push_back(source);
     }
     // Unification cuts the first file's segments out of every file.
     if (state_.FunctionChoice == FunctionUnification && !sources.empty()) {
         std::vector<CommandLine::Segment> shared = options_.segments;
-        setSegments(sources.front().record, shared);
+        setSegments(sources.front(), shared);
     }
     sources_ = sources;
     if (options_.dryRun)
@@ -586,7 +576,7 @@ int CutterSession::join() {
     host_.setFile(QFileInfo(OutputFormats::At(options_.format).joinPath(output)).fileName());
     QStringList files;
     for (const Source& source : sources_)
-        files.append(source.record.FileName);
+        files.append(source.FileName);
     try {
         command_.Join(false);
     } catch (const Error& e) {

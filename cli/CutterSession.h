@@ -47,7 +47,7 @@ public:
 
 private:
     // A file the list took, as added.
-    using Source = SourceIntake::Entry;
+    using Source = listrecord;
 
     int info();
     int split();

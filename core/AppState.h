@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/AudioFileinfo.h"
 #include "core/listrecord.h"
 
 #include <QString>
@@ -62,10 +61,10 @@ struct AppState {
     // when rows move or go.
     std::int32_t PlayingFile = -1;
 
-    // Entry k belongs to row k of the file list. Both may hold stale entries
-    // past the last row; those are never read.
+    // One job per source file, in the file list's order: row k of the list
+    // is JobList[k]. While the window shows the list, jobs are added,
+    // removed and reordered only through its JobListModel.
     std::vector<listrecord> JobList;
-    std::vector<AudioFileinfo> TagList;
 
     // Rows of the segment list a run shows "Converting", each with the
     // status it showed before. A run that failed leaves them so until Stop,

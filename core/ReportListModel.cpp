@@ -1,6 +1,5 @@
 #include "core/ReportListModel.h"
 
-#include <algorithm>
 #include <utility>
 
 ReportListModel::ReportListModel(QStringList headers, QObject* parent)
@@ -110,14 +109,6 @@ void ReportListModel::clear() {
     rows_.clear();
     notes_.clear();
     endResetModel();
-}
-
-void ReportListModel::swap(int a, int b) {
-    if (a < 0 || b < 0 || a >= count() || b >= count() || a == b)
-        return;
-    std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
-    std::swap(notes_[static_cast<size_t>(a)], notes_[static_cast<size_t>(b)]);
-    emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), columnCount() - 1));
 }
 
 void ReportListModel::assign(std::vector<QStringList> rows, std::vector<QString> notes) {

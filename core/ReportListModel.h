@@ -10,9 +10,9 @@
 #include <vector>
 
 // The rows of a report-style list: each row is a caption followed by its
-// sub-items, one per column. The file list and the segment list are two of
-// these; the windows only show them, so the runs and tests can read and change
-// rows without a widget.
+// sub-items, one per column. The segment list is one of these; the window
+// only shows it, so the runs and tests can read and change rows without a
+// widget.
 class ReportListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -50,7 +50,6 @@ public:
     void setNote(int row, const QString& note);
     void remove(int row);
     void clear();
-    void swap(int a, int b);
     // Replaces every row and its note (`notes` may be shorter). With the
     // same number of rows they change in place, so an editor open on a row
     // stays the view's own while its edit is handed on.

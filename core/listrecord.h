@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AudioFileinfo.h"
 #include "core/PieceTags.h"
 #include "core/TitledPiece.h"
 
@@ -8,7 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-// The job record of one source file: row k of the file list owns JobList[k].
+// The job of one source file: what it is, how it is marked and what its
+// outputs are tagged with. Row k of the file list shows JobList[k].
 // `BeginTimes` and `EndTimes` always hold at least `SegmentCount` entries;
 // the last segment in use is the unconfirmed working segment.
 struct listrecord {
@@ -20,6 +22,13 @@ struct listrecord {
     std::int32_t SliderRange = 0; // maximum of the preview slider for this file
     std::int64_t SampleCount = 0; // length in sample frames
     std::int32_t SampleRate = 0;  // frames a second; second t is frame t × SampleRate
+    std::int32_t Channels = 0;    // 0 when not measured
+    std::int64_t FileBytes = 0;   // size of the source file
+    // The name the file list shows and output files are named after: the
+    // source's title fit for a file name, else the file name.
+    QString Caption;
+    // What the outputs of this file are tagged with.
+    AudioFileinfo Tags;
     // Pieces another program marked (a cue sheet's tracks, labels, chapters),
     // at exact frames and each with its own tags. When there are any, the
     // custom function cuts these instead of the whole-second segments.

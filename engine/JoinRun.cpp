@@ -65,8 +65,7 @@ const QString JoinRun::Filter = OutputFormats::SaveFilter();
 JoinRun::JoinRun(RunContext& context) : c_(context) {}
 
 bool JoinRun::ChooseJoinOutput(Output& chosen) {
-    const QStringList captions = c_.host.fileCaptions();
-    if (captions.isEmpty())
+    if (c_.state.JobList.empty())
         return false;
     Desktop::SaveChoice choice;
     const int current = std::clamp(c_.host.formatIndex(), 0, OutputFormats::Count() - 1);
@@ -75,11 +74,9 @@ bool JoinRun::ChooseJoinOutput(Output& chosen) {
         return false;
     const int filterIndex = std::clamp(choice.filterIndex, 1, OutputFormats::Count());
     const QString path = OutputFormats::At(filterIndex - 1).joinPath(choice.path);
-    const int files =
-        std::min(static_cast<int>(captions.size()), static_cast<int>(c_.state.JobList.size()));
     QStringList sources;
-    for (int i = 0; i < files; ++i)
-        sources.append(c_.state.JobList[static_cast<size_t>(i)].FileName);
+    for (const listrecord& job : c_.state.JobList)
+        sources.append(job.FileName);
     const NameCheck check = CheckName(path, sources);
     if (!check.refusal.isEmpty()) {
         c_.desktop.warning(check.refusal);

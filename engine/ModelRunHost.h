@@ -5,8 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-// A run host without widgets: the captions and the format index are plain
-// values the front end sets, the file being cut is remembered, the run
+// A run host without widgets: the format index is a plain value the front
+// end sets, the file being cut is remembered, the run
 // display is the last text and progress reported, and the pieces that ended
 // are collected. Rows are shown nowhere. Tests, the benchmarks and the
 // command-line tool use it; the run goes on the caller's thread.
@@ -16,8 +16,6 @@ public:
 
     int formatIndex() const override { return formatIndex_; }
     void setFormatIndex(int index) override { formatIndex_ = index; }
-    QStringList fileCaptions() const override { return captions_; }
-    void setFileCaptions(const QStringList& captions) { captions_ = captions; }
     void FileStarted(int row) override { currentFile_ = row; }
     void SetRunText(const QString& text) override { runText_ = text; }
     void SetRunProgress(int v) override { runProgress_ = v; }
@@ -35,7 +33,6 @@ public:
 
 private:
     int formatIndex_;
-    QStringList captions_;
     int currentFile_ = -1;
     QString runText_;
     int runProgress_ = 0;

@@ -33,7 +33,7 @@ template <typename F> void RunCommand::withStopHint(F&& run) {
 }
 
 void RunCommand::Split(bool openFolder) {
-    if (state_.Busy || host_.fileCaptions().isEmpty())
+    if (state_.Busy || state_.JobList.empty())
         return;
     if (state_.Playing)
         steps_.StopPlayback();

@@ -33,8 +33,6 @@ public:
     // once when a run starts.
     virtual int formatIndex() const = 0;
     virtual void setFormatIndex(int index) = 0;
-    // The captions of the file list, in its order; pieces are named after them.
-    virtual QStringList fileCaptions() const = 0;
 
     // The run began cutting the file on row `row` of the file list.
     virtual void FileStarted(int /*row*/) {}

@@ -1,13 +1,12 @@
 #include "engine/SourceIntake.h"
 
 #include "core/FramePosition.h"
+#include "core/JobListModel.h"
 #include "engine/RunSupport.h"
 #include "engine/audio/AudioDecoder.h"
 #include "engine/audio/IAudioFile2.h"
-#include "platform/CleanTitle.h"
 #include "platform/Error.h"
 #include "platform/FileHandle.h"
-#include "platform/FormatTime.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +19,6 @@
 #include <fcntl.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -89,10 +87,10 @@ SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader
     // format: that comes first, with the system's reason.
     if (const QString denied = openProblem(path); !denied.isEmpty())
         return {std::nullopt, {QStringLiteral("Cannot open %1: %2.").arg(name, denied), {}}};
-    Entry entry;
+    listrecord job;
     try {
         // Measured first: when the file is refused, the reader says why.
-        entry = measure(reader, path, source);
+        job = measure(reader, path, source);
     } catch (...) {
         QString reason = RunSupport::ReasonOf(std::current_exception());
         resetReader(reader);
@@ -102,9 +100,8 @@ SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader
     }
     // Under a second there is nothing to cut, and every time shows 0; a
     // file that announces more than it holds is cut short or damaged.
-    if (entry.record.Duration == 0) {
-        const double seconds =
-            FramePosition::Seconds(entry.record.SampleCount, entry.record.SampleRate);
+    if (job.Duration == 0) {
+        const double seconds = FramePosition::Seconds(job.SampleCount, job.SampleRate);
         const double announced = static_cast<double>(AudioDecoder::AnnouncedMs(path)) / 1000;
         const QString reason =
             announced >= 1.0 && announced > seconds + 0.5
@@ -131,26 +128,25 @@ SourceIntake::Result SourceIntake::Take(const QString& path, IAudioFile2& reader
     // The caption becomes part of output file names, so it loses the
     // characters a file name cannot hold; the tag keeps the title as the
     // source has it, since every tag format holds them.
-    const QString caption = CleanTitle(read.Title).trimmed();
+    const QString caption = JobListModel::TitleCaption(read.Title);
     if (!caption.isEmpty())
-        entry.row[0] = caption;
-    entry.tags.Title = read.Title.trimmed();
-    entry.tags.Artist = read.Artist;
-    entry.tags.Album = read.Album;
-    entry.tags.Comment = read.Comment;
-    entry.tags.Genre = read.Genre;
-    entry.tags.Year = YearOf(read.Year);
-    return {std::move(entry), {}};
+        job.Caption = caption;
+    job.Tags.Title = read.Title.trimmed();
+    job.Tags.Artist = read.Artist;
+    job.Tags.Album = read.Album;
+    job.Tags.Comment = read.Comment;
+    job.Tags.Genre = read.Genre;
+    job.Tags.Year = YearOf(read.Year);
+    return {std::move(job), {}};
 }
 
-SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& path, Source source) {
+listrecord SourceIntake::measure(IAudioFile2& reader, const QString& path, Source source) {
     if (reader.IsOpen())
         reader.Close();
     reader.Open(path, 0, 1);
     const std::int64_t durationMs = std::max<std::int64_t>(reader.DurationMs(), 0);
 
-    Entry entry;
-    listrecord& record = entry.record;
+    listrecord record;
     record.FileName = path;
     // Whole seconds and slider positions stay 32-bit: they pass it only
     // after 68 years of audio, the slider range (half seconds) after 34.
@@ -161,6 +157,7 @@ SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& pa
         std::numeric_limits<std::int32_t>::max()));
     record.SampleCount = reader.SampleCount();
     record.SampleRate = reader.SampleRate();
+    record.Channels = reader.Channels();
     record.BeginTimes = {0};
     record.EndTimes = {record.Duration};
     record.SegmentCount = 1;
@@ -170,8 +167,9 @@ SourceIntake::Entry SourceIntake::measure(IAudioFile2& reader, const QString& pa
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
                     file.errorString());
-    entry.row = {QFileInfo(path).fileName(), FormatTime(durationMs / 1000), SizeText(file.size())};
-    return entry;
+    record.FileBytes = file.size();
+    record.Caption = QFileInfo(path).fileName();
+    return record;
 }
 
 void SourceIntake::resetReader(IAudioFile2& reader) {
@@ -266,15 +264,4 @@ bool SourceIntake::CanNameAFile(const QString& path) {
         if (part.size() > NAME_MAX)
             return false;
     return true;
-}
-
-QString SourceIntake::SizeText(qint64 bytes) {
-    const double megabytes = static_cast<double>(std::max<qint64>(bytes, 0)) / 1024.0 / 1024.0;
-    // Five significant digits, shown with two decimals.
-    const int integerDigits =
-        megabytes < 1.0 ? 1 : static_cast<int>(std::floor(std::log10(megabytes))) + 1;
-    const int decimals = std::clamp(5 - integerDigits, 0, 2);
-    const double scale = std::pow(10.0, decimals);
-    const double rounded = std::round(megabytes * scale) / scale;
-    return QString::number(rounded, 'f', 2) + QStringLiteral("MB");
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/AudioFileinfo.h"
 #include "core/listrecord.h"
 
 #include <QList>
@@ -15,8 +14,8 @@
 class IAudioFile2;
 
 // The rules by which a source file enters the job list, shared by the window
-// and the command-line tool: which files count as audio, the job record, tags
-// and row texts a file gives, and why a file is refused. A file is audio when
+// and the command-line tool: which files count as audio, the job a file
+// gives (its facts, caption and tags), and why a file is refused. A file is audio when
 // the decoder opens it, whatever its name.
 class SourceIntake {
 public:
@@ -30,16 +29,11 @@ public:
         QString message;
         QString reason;
     };
-    // A file the list took: its row texts (caption, time, size), its job
-    // record and its tags.
-    struct Entry {
-        QStringList row;
-        listrecord record;
-        AudioFileinfo tags;
-    };
+    // A file the list took: its job, with its caption, size and tags; or,
+    // when there is none, why it was refused.
     struct Result {
-        std::optional<Entry> entry;
-        Refusal refusal; // when there is no entry
+        std::optional<listrecord> job;
+        Refusal refusal;
     };
 
     // Fills the tags a file brings, the date in `Year` as the file has it;
@@ -90,8 +84,6 @@ public:
     // The year of a date tag: its first four-digit number, else the date as
     // written.
     static QString YearOf(const QString& date);
-    // A size in bytes as megabytes: 3690987 gives "3.52MB".
-    static QString SizeText(qint64 bytes);
     // A name as a message shows it: a very long one loses its middle.
     static QString ShortName(const QString& name);
     // Whether the system could take `path` as a file's name at all: not
@@ -99,7 +91,7 @@ public:
     static bool CanNameAFile(const QString& path);
 
 private:
-    static Entry measure(IAudioFile2& reader, const QString& path, Source source);
+    static listrecord measure(IAudioFile2& reader, const QString& path, Source source);
     static void resetReader(IAudioFile2& reader);
 
     TagReader readTags_;

@@ -312,9 +312,7 @@ TitledPiece SplitRun::markedPiece(int file, int row) const {
 }
 
 PieceTags SplitRun::pieceTags(int file, int row) const {
-    const AudioFileinfo source = static_cast<size_t>(file) < request_.tags.size()
-                                     ? request_.tags[static_cast<size_t>(file)]
-                                     : AudioFileinfo();
+    const AudioFileinfo& source = request_.jobs[static_cast<size_t>(file)].Tags;
     // A sheet's album and performer belong to the file it was read for.
     return PieceTags::Derive(markedPiece(file, row).tags,
                              request_.jobs[static_cast<size_t>(file)].Sheet, source);
@@ -402,9 +400,7 @@ void SplitRun::createOutput(int file, Output& out, IAudioFile2& writer) {
 }
 
 void SplitRun::completeOutput(int file, Output& out) {
-    const AudioFileinfo source = static_cast<size_t>(file) < request_.tags.size()
-                                     ? request_.tags[static_cast<size_t>(file)]
-                                     : AudioFileinfo();
+    const AudioFileinfo& source = request_.jobs[static_cast<size_t>(file)].Tags;
     const bool marked = !marking(file).Pieces.empty();
     const PieceTags sheet = marked ? pieceTags(file, out.row) : PieceTags();
     const AudioFileinfo tags = marked ? sheet.fileinfo(source) : source;

@@ -7,7 +7,7 @@
 class Desktop;
 class IAudioFile2;
 class QWidget;
-class ReportListModel;
+class JobListModel;
 class SettingsFile;
 struct AppState;
 
@@ -21,7 +21,7 @@ struct DialogContext {
     AppState& state;
     Desktop& desktop;
     // The file list.
-    ReportListModel& lv;
+    JobListModel& lv;
     // The writer that tells which encoder formats work.
     IAudioFile2& writer;
     // The settings file when it is open, else null; openSettings opens it

@@ -1,8 +1,6 @@
 #include "app/dialogs/Tfm_id3.h"
 
-#include "core/AppState.h"
-#include "core/ReportListModel.h"
-#include "platform/CleanTitle.h"
+#include "core/JobListModel.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -36,17 +34,20 @@ constexpr int RowStep = 28;
 constexpr int ButtonTop = 288 - Margin - 25;
 constexpr int ContentBottom = ButtonTop - 8;
 
-const AudioFileinfo& recordAt(const std::vector<AudioFileinfo>& list, int row) {
+const AudioFileinfo& tagsAt(const std::vector<listrecord>& jobs, int row) {
     static const AudioFileinfo empty;
-    if (row < 0 || row >= static_cast<int>(list.size()))
+    if (row < 0 || row >= static_cast<int>(jobs.size()))
         return empty;
-    return list[static_cast<size_t>(row)];
+    return jobs[static_cast<size_t>(row)].Tags;
 }
 
-// A title as the file lists show it and output names use it: without the
-// characters a file name cannot hold.
-QString captionOf(const QString& title) {
-    return CleanTitle(title).trimmed();
+// The tags of every job, in the list's order: what the dialog edits.
+std::vector<AudioFileinfo> tagsOf(const std::vector<listrecord>& jobs) {
+    std::vector<AudioFileinfo> tags;
+    tags.reserve(jobs.size());
+    for (const listrecord& job : jobs)
+        tags.push_back(job.Tags);
+    return tags;
 }
 
 } // namespace
@@ -294,13 +295,13 @@ void Tfm_id3::FormShow() {
     if (selectedRow() < 0)
         selectRow(0);
     tagEditIndex_ = selectedRow();
-    tagEditCopy_ = context_.state.TagList;
+    tagEditCopy_ = tagsOf(context_.lv.jobs());
     loadFromTagList(selectedRow());
 }
 
 void Tfm_id3::fillFromJobList() {
     filling_ = true;
-    const ReportListModel& files = context_.lv;
+    const JobListModel& files = context_.lv;
     for (int row = 0; row < files.count(); ++row) {
         auto* item = new QTreeWidgetItem(lv_id3);
         item->setText(0, files.text(row, 0));
@@ -323,7 +324,7 @@ void Tfm_id3::SizeFileColumn() {
 }
 
 void Tfm_id3::loadFromTagList(int row) {
-    const AudioFileinfo& tags = recordAt(context_.state.TagList, row);
+    const AudioFileinfo& tags = tagsAt(context_.lv.jobs(), row);
     edt_art->setText(tags.Artist);
     edt_alb->setText(tags.Album);
     // The title as the source has it; a file without one shows its caption,
@@ -400,7 +401,7 @@ void Tfm_id3::edt_tatalExit() {
     store(&AudioFileinfo::Title, edt_tatal->text());
     const int row = selectedRow();
     if (row >= 0)
-        lv_id3->topLevelItem(row)->setText(0, captionOf(edt_tatal->text()));
+        lv_id3->topLevelItem(row)->setText(0, JobListModel::TitleCaption(edt_tatal->text()));
 }
 
 void Tfm_id3::edt_artChange() {
@@ -471,22 +472,16 @@ void Tfm_id3::Button7Click() {
         return;
     fillFromJobList();
     selectRow(0);
-    tagEditCopy_ = context_.state.TagList;
+    tagEditCopy_ = tagsOf(context_.lv.jobs());
     loadFromTagList(selectedRow());
 }
 
 void Tfm_id3::btn_okClick() {
     const int rows = lv_id3->topLevelItemCount();
-    if (rows > 0) {
-        context_.state.TagList = tagEditCopy_;
-        ReportListModel& files = context_.lv;
-        const int named = std::min({rows, files.count(), static_cast<int>(tagEditCopy_.size())});
-        for (int row = 0; row < named; ++row) {
-            const QString caption = captionOf(tagEditCopy_[static_cast<size_t>(row)].Title);
-            if (!caption.isEmpty())
-                files.setText(row, 0, caption);
-        }
-    }
+    JobListModel& files = context_.lv;
+    const int edited = std::min({rows, files.count(), static_cast<int>(tagEditCopy_.size())});
+    for (int row = 0; row < edited; ++row)
+        files.setTags(row, tagEditCopy_[static_cast<size_t>(row)]);
     accept();
 }
 

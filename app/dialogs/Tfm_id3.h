@@ -16,7 +16,7 @@ class QPushButton;
 class QTreeWidget;
 
 // The tag editor: reviews and changes the tags of every file in the job list.
-// All edits go into a working copy of the tag list; only "Ok" commits it.
+// All edits go into a working copy of the jobs' tags; only "Ok" commits it.
 class Tfm_id3 : public QDialog {
     Q_OBJECT
 

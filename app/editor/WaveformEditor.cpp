@@ -7,6 +7,7 @@
 #include "app/editor/WaveformCanvas.h"
 #include "core/AppState.h"
 #include "core/FramePosition.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "engine/WaveformBuilder.h"
@@ -282,9 +283,7 @@ template <typename F> void WaveformEditor::guarded(F&& action) {
 
 void WaveformEditor::sync() {
     sync_.stop();
-    const auto files =
-        static_cast<int>(std::min<size_t>(links_.state.JobList.size(), links_.lv.count()));
-    const int file = RowSelection(links_.lvSelection).selectedBelow(files);
+    const int file = RowSelection(links_.lvSelection).selectedBelow(links_.lv.count());
     pieces_.setFile(file);
     const QString path = pieces_.path();
     if (file != shownFile_ || path != shownPath_) {

@@ -24,6 +24,7 @@ class QPushButton;
 class QScrollBar;
 class QSplitter;
 class QTableView;
+class JobListModel;
 class ReportListModel;
 class SegmentHistory;
 class SettingsFile;
@@ -43,7 +44,7 @@ public:
     struct Links {
         AppState& state;
         Desktop& desktop;
-        ReportListModel& lv;
+        JobListModel& lv;
         QItemSelectionModel& lvSelection;
         ReportListModel& lvTime;
         WaveformBuilder& builder;

@@ -8,6 +8,7 @@
 #include "app/editor/SegmentHistory.h"
 #include "app/editor/WaveformEditor.h"
 #include "app/skin/Skin.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "platform/Desktop.h"
@@ -67,9 +68,7 @@ QAction* WaveformEditorHost::addKey(const char* name, const QKeySequence& key,
 }
 
 void WaveformEditorHost::open() {
-    const auto files =
-        static_cast<int>(std::min<size_t>(main_.state().JobList.size(), main_.lvModel().count()));
-    if (RowSelection(main_.lvSelection()).selectedBelow(files) < 0) {
+    if (RowSelection(main_.lvSelection()).selectedBelow(main_.lvModel().count()) < 0) {
         main_.desktop().warning(NoFileMessage);
         return;
     }

@@ -150,8 +150,6 @@ protected:
     // Cuts the file alone into 2-second pieces, as WAV or OGG (copied);
     // false when that failed.
     bool split(const File& file, int format) {
-        state.JobList.clear();
-        state.TagList.clear();
         lv.clear();
         lvTime.clear();
         state.Busy = false;

@@ -65,7 +65,7 @@ protected:
                 continue;
             const int row = static_cast<int>(files.size());
             addSource(file->path);
-            AudioFileinfo& tags = state.TagList[static_cast<std::size_t>(row)];
+            AudioFileinfo& tags = state.JobList[static_cast<std::size_t>(row)].Tags;
             tags.Title = QStringLiteral("Tîtle");
             tags.Artist = QStringLiteral("Artist");
             tags.Album = QStringLiteral("Album");
@@ -195,8 +195,6 @@ TEST_F(FlacOpusOutputTest, AChangedPageReencodesPiecesThatWouldBeCopied) {
                  {"opusenc_48000_2", OutputOpus, "opus", 2, 2 * 48000 / 8}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        state.JobList.clear();
-        state.TagList.clear();
         lv.clear();
         const auto files = cut({c.name}, c.format);
         if (files.empty())
@@ -307,7 +305,7 @@ TEST_F(FlacOpusOutputTest, TagsOfCopiedOpusPiecesReadBackWithTheAudioAsCopied) {
 // source's year and genre.
 TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
     addFile(QStringLiteral("image.ogg"), OggFixture::Tone(3.0, 440.0, 44100, 2));
-    AudioFileinfo& source = state.TagList[0];
+    AudioFileinfo& source = state.JobList[0].Tags;
     source.Artist = QStringLiteral("Source Artist");
     source.Album = QStringLiteral("Source Album");
     source.Year = QStringLiteral("1999");

@@ -29,7 +29,7 @@ namespace {
 class SourceFormatRuns : public RunFixture, public ::testing::WithParamInterface<const char*> {
 protected:
     DecodedAudio addSynthesized(const QString& name, const QString& graph, int channels) {
-        state.JobList.clear(), state.TagList.clear(), lv.clear();
+        lv.clear();
         FormatCorpus::Synthesize(graph, {}, srcDir + name);
         addSource(srcDir + name);
         const DecodedAudio audio = decodeWithFfmpeg(srcDir + name);
@@ -125,7 +125,7 @@ TEST_F(SourceFormatRuns, CorpusPiecesAreTheStraightDecode) {
         SCOPED_TRACE(workers);
         PieceWorkers::SetAllowed(settings, workers);
         ForEachCorpusFile(FormatCorpus::Shared().files(), [&](const FormatCorpus::File& file) {
-            state.JobList.clear(), state.TagList.clear(), lv.clear();
+            lv.clear();
             addSource(file.path);
             split(OutputFlac);
             const QString stem = QFileInfo(file.path).completeBaseName();

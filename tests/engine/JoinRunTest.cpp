@@ -181,8 +181,8 @@ TEST_F(JoinRunTest, MarkedPiecesAreJoinedFromTheirExactFrames) {
 TEST_F(JoinRunTest, AJoinedFileGetsNoTags) {
     addFile(QStringLiteral("a.ogg"), tone(1.0));
     addFile(QStringLiteral("b.ogg"), tone(1.0));
-    state.TagList[0].Title = QStringLiteral("First Song");
-    state.TagList[1].Artist = QStringLiteral("Second Band");
+    state.JobList[0].Tags.Title = QStringLiteral("First Song");
+    state.JobList[1].Tags.Artist = QStringLiteral("Second Band");
     state.FunctionChoice = FunctionSplitByTime;
     answer(out("mix"), 4);
     joinCommand();
@@ -277,8 +277,6 @@ TEST_F(JoinRunTest, AnyTwoFormatsJoinInEitherOrderWithAndWithoutAFade) {
                 SCOPED_TRACE(testing::Message() << formats[a].first << "/" << formats[a].second
                                                 << " then " << formats[b].first << "/"
                                                 << formats[b].second << (fade ? " faded" : ""));
-                state.JobList.clear();
-                state.TagList.clear();
                 lv.clear();
                 for (const size_t f : {a, b}) {
                     AudioFile2 probe;
@@ -290,9 +288,8 @@ TEST_F(JoinRunTest, AnyTwoFormatsJoinInEitherOrderWithAndWithoutAFade) {
                     record.SampleRate = probe.SampleRate();
                     record.BeginTimes = {0};
                     record.EndTimes = {record.Duration};
-                    state.JobList.push_back(record);
-                    state.TagList.push_back({});
-                    lv.append({QFileInfo(files[f]).fileName(), QString()});
+                    record.Caption = QFileInfo(files[f]).fileName();
+                    lv.append(record);
                 }
                 state.FunctionChoice = FunctionSplitByTime;
                 state.FadeOut = fade;

@@ -32,17 +32,14 @@ TEST_F(LongSourceTest, ThirteenHourFileOpensAndAnyMinuteIsCutExactly) {
     // Measured as a file from the open dialog is.
     const SourceIntake::Result taken =
         SourceIntake(nullptr).Take(path, reader, SourceIntake::Source::OpenDialog);
-    ASSERT_TRUE(taken.entry) << taken.refusal.reason.toStdString();
-    const listrecord& record = taken.entry->record;
+    ASSERT_TRUE(taken.job) << taken.refusal.reason.toStdString();
+    const listrecord& record = *taken.job;
     EXPECT_EQ(record.SampleCount, Hours13);
     EXPECT_EQ(record.SampleRate, Rate);
     EXPECT_EQ(record.Duration, 13 * 3600);
     EXPECT_EQ(record.SliderRange, 13 * 3600 * 2);
-    EXPECT_EQ(taken.entry->row.value(1), "13:00:00");
-
-    state.JobList.push_back(record);
-    state.TagList.push_back(taken.entry->tags);
-    lv.append(taken.entry->row);
+    lv.append(record);
+    EXPECT_EQ(lv.text(0, JobListModel::TimeColumn), "13:00:00");
     setSegments(0, {{CutAt, CutAt + 60}}, {0, record.Duration});
     // FLAC keeps the source's rate and samples as they are.
     setFormat(OutputFlac);

@@ -82,8 +82,8 @@ TEST_F(OutputFailureTest, AFullDiskLeavesNoPartialPieceAndSaysWhichAndWhy) {
         setFormat(format);
         // FLAC and Opus tags get a title longer than the room libopusenc
         // leaves for comments, so that tagging grows every one of them.
-        state.TagList[0].Title = format >= 4 ? QStringLiteral("Quiet Song ").repeated(200)
-                                             : QStringLiteral("Quiet Song");
+        state.JobList[0].Tags.Title = format >= 4 ? QStringLiteral("Quiet Song ").repeated(200)
+                                                  : QStringLiteral("Quiet Song");
         const QString first = QStringLiteral("song") + ext;
         const QString second = QStringLiteral("song_1") + ext;
         // Sizes of the finished, tagged pieces.

@@ -58,7 +58,7 @@ protected:
     // their ends inside AAC, MP3 and Vorbis frames.
     void addPieces() {
         addSource(RealRecording());
-        AudioFileinfo& source = state.TagList[0];
+        AudioFileinfo& source = state.JobList[0].Tags;
         source.Year = QStringLiteral("1999");
         source.Genre = QStringLiteral("Rock");
         std::vector<TitledPiece> pieces{{44100 + 123, 3 * 44100 + 777, {}},

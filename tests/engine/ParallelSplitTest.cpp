@@ -116,7 +116,7 @@ TEST_F(ParallelSplitTest, WorkersWriteTheSameFilesAsOneAfterAnother) {
 TEST_F(ParallelSplitTest, NamesFollowThePieceOrderAListingShows) {
     addFile(QStringLiteral("mix.ogg"), OggFixture::NoiseAndSweep(6.0));
     // A title that starts with a dot, and its first name taken.
-    lv.setText(0, 0, QStringLiteral(".5 mix"));
+    lv.setCaption(0, QStringLiteral(".5 mix"));
     QFile taken(out("5 mix.wav"));
     ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
     taken.close();
@@ -304,7 +304,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorker
     for (const int format : {Mp3, Wav, 2, Ogg, 4, 5}) {
         for (const int workers : {1, 3}) {
             SCOPED_TRACE(testing::Message() << "format " << format << ", workers " << workers);
-            state.JobList.clear(), state.TagList.clear(), lv.clear();
+            lv.clear();
             const QString source =
                 addFile(QStringLiteral("one.ogg"), OggFixture::NoiseAndSweep(12.0));
             setFormat(format);

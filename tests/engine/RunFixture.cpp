@@ -42,9 +42,8 @@ void RunFixture::addSource(QString path) {
     record.EndTimes = {record.Duration};
     record.SegmentCount = 1;
     probe.Close();
-    state.JobList.push_back(record);
-    state.TagList.push_back({});
-    lv.append({QFileInfo(path).fileName(), QString()});
+    record.Caption = QFileInfo(path).fileName();
+    lv.append(record);
 }
 
 void RunFixture::setSegments(int file, std::initializer_list<std::pair<int, int>> confirmed,

@@ -38,12 +38,6 @@ public:
         if (onCheckpoint)
             onCheckpoint();
     }
-    QStringList fileCaptions() const override {
-        QStringList captions;
-        for (int row = 0; row < lvSelection_.model()->rowCount(); ++row)
-            captions.append(lvSelection_.model()->index(row, 0).data().toString());
-        return captions;
-    }
     void FileStarted(int row) override {
         ModelRunHost::FileStarted(row);
         RowSelection selection(lvSelection_);

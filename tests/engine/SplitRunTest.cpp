@@ -403,7 +403,7 @@ TEST_F(SplitRunTest, FallbackNameAfterAFailedCreateIsNeverASourceFile) {
     state.OutputDir = srcDir;
     setFormat(3);
     // A caption too long for a file name makes the first create fail.
-    lv.setText(0, 0, QString(300, QLatin1Char('x')) + ".ogg");
+    lv.setCaption(0, QString(300, QLatin1Char('x')) + ".ogg");
     run(&SplitRun::RunCustomSplit);
 
     EXPECT_EQ(contents(source), original);
@@ -502,7 +502,6 @@ TEST_F(SplitRunTest, ARunWorksFromItsRequestAndReturnsItsOutcome) {
     setSegments(0, {{0, 1}}, {0, 2});
     // A host that shows no rows: the run needs no list.
     ModelRunHost plain(Wav);
-    plain.setFileCaptions({lv.text(0, 0)});
     RunContext on = runContext(desktop, plain);
     RunRequest request = RunRequest::Of(state, plain, settings);
     // The format box changing after the request was made does not reach it.
@@ -534,7 +533,7 @@ TEST_F(SplitRunTest, ARunWorksFromItsRequestAndReturnsItsOutcome) {
 
 TEST_F(SplitRunTest, EveryFormatIsWrittenAndTaggedInTheFormatChosenAtTheStart) {
     addFile(QStringLiteral("song.ogg"), tone(3.0));
-    state.TagList[0].Title = QStringLiteral("Quiet Song");
+    state.JobList[0].Tags.Title = QStringLiteral("Quiet Song");
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 3;
     const int formats[] = {0, 2, 3};
@@ -607,7 +606,7 @@ TEST_F(SplitRunTest, SegmentsStartAtTheirExactFrameAndTheLastRunsToTheEnd) {
 TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
     // Mono 22050 Hz: re-encoding at the default settings gives stereo 44100.
     const QString source = addFile(QStringLiteral("talk.ogg"), tone(5.0, 440.0, 22050, 1));
-    state.TagList[0].Title = QStringLiteral("Talk");
+    state.JobList[0].Tags.Title = QStringLiteral("Talk");
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
     setFormat(3);
@@ -701,7 +700,7 @@ TEST_F(SplitRunTest, ANameThatFitsIsWrittenUnderItEvenAtTheLongestLength) {
         // letters, so the temporary's name is cut between whole characters.
         const QString caption = QString(bytes / 2 - 3, QChar(0x00e9)) +
                                 QString(bytes - 4 - 2 * (bytes / 2 - 3), QLatin1Char('x'));
-        lv.setText(0, 0, caption);
+        lv.setCaption(0, caption);
         run(&SplitRun::RunCustomSplit);
         const QString name = caption + ".wav";
         ASSERT_EQ(QFile::encodeName(name).size(), bytes);
@@ -714,7 +713,7 @@ TEST_F(SplitRunTest, ANameThatFitsIsWrittenUnderItEvenAtTheLongestLength) {
 TEST_F(SplitRunTest, TitlesNeverGiveHiddenNamesAndNumberFromTheSameStem) {
     addFile(QStringLiteral(".hidden start.ogg"), tone(3.0));
     addFile(QStringLiteral("b.ogg"), tone(2.0));
-    lv.setText(1, 0, QStringLiteral("..."));
+    lv.setCaption(1, QStringLiteral("..."));
     state.SplitSeconds = 1;
     run(&SplitRun::RunTimeSplit);
     EXPECT_EQ(outputs(), QStringList({"hidden start_1.wav", "hidden start_2.wav",

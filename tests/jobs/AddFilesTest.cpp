@@ -65,7 +65,7 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
     EXPECT_EQ(h.desktop.lastFilter, SourceIntake::OpenFilter);
     ASSERT_EQ(h.lv.count(), 1);
     EXPECT_EQ(h.lv.row(0),
-              (QStringList{"abc", "00:00:03", SourceIntake::SizeText(QFileInfo(path).size())}));
+              (QStringList{"abc", "00:00:03", JobListModel::SizeText(QFileInfo(path).size())}));
     const listrecord& r = h.state.JobList[0];
     EXPECT_EQ(r.FileName, path);
     EXPECT_EQ(r.Duration, 3);
@@ -75,7 +75,7 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
     EXPECT_EQ(r.BeginTimes, std::vector<std::int32_t>{0});
     EXPECT_EQ(r.EndTimes, std::vector<std::int32_t>{3});
     // The caption is fit for a file name; the tags keep what the file says.
-    const AudioFileinfo& t = h.state.TagList[0];
+    const AudioFileinfo& t = h.state.JobList[0].Tags;
     EXPECT_EQ(t.Title, "a:b/c?");
     EXPECT_EQ(t.Artist, "Someone");
     EXPECT_EQ(t.Album, "Record");
@@ -103,7 +103,7 @@ TEST_F(AddFilesTest, OpenDialogMeasuresTheFileAndShowsItsTitle) {
 TEST_F(AddFilesTest, AnOgaFileIsAddedWithItsTagsAsAnOggFileIs) {
     addThroughDialog({ogg("voice.oga", 1.5, {"TITLE=Voice", "ARTIST=Someone"})});
     ASSERT_EQ(captions(), QStringList{"Voice"});
-    EXPECT_EQ(h.state.TagList[0].Artist, "Someone");
+    EXPECT_EQ(h.state.JobList[0].Tags.Artist, "Someone");
 }
 
 TEST_F(AddFilesTest, OpenDialogStartsAtHomeThenWhereTheLastFilesCameFrom) {
@@ -121,7 +121,7 @@ TEST_F(AddFilesTest, TitlesThatCleanToNothingLeaveTheFileName) {
     addThroughDialog({ogg("one.ogg", 1.2, {"TITLE=*?:  /"}), ogg("two.ogg", 1.2),
                       ogg("three.ogg", 1.2, {"TITLE=Three"})});
     EXPECT_EQ(captions(), (QStringList{"one.ogg", "two.ogg", "Three"}));
-    EXPECT_EQ(h.state.TagList[0].Title, "*?:  /");
+    EXPECT_EQ(h.state.JobList[0].Tags.Title, "*?:  /");
 }
 
 // What reading comments loads is held once for a whole batch of files, from
@@ -170,8 +170,8 @@ TEST_F(AddFilesTest, ShortFileIsRefusedAndTheNextTakesItsPlace) {
     ASSERT_GE(h.state.JobList.size(), 2u);
     EXPECT_EQ(QFileInfo(h.state.JobList[1].FileName).fileName(), "next.ogg");
     EXPECT_EQ(h.state.JobList[1].Duration, 4);
-    EXPECT_EQ(h.state.TagList[1].Title, "Next");
-    EXPECT_EQ(h.state.TagList[1].Artist, "N");
+    EXPECT_EQ(h.state.JobList[1].Tags.Title, "Next");
+    EXPECT_EQ(h.state.JobList[1].Tags.Artist, "N");
     EXPECT_EQ(h.lv.text(1, 1), "00:00:04");
     EXPECT_GE(h.desktop.pumpCount, 2);
     EXPECT_EQ(h.tataltime.text, "00:00:06");
@@ -181,7 +181,7 @@ TEST_F(AddFilesTest, UnreadableFileIsRefusedAndTheReaderRecovers) {
     addThroughDialog({junk("broken.ogg"), ogg("good.ogg", 2.0, {"TITLE=Good"})});
     EXPECT_EQ(h.desktop.informations, QStringList{"broken.ogg this File is not supported."});
     EXPECT_EQ(captions(), QStringList{"Good"});
-    EXPECT_EQ(h.state.TagList[0].Title, "Good");
+    EXPECT_EQ(h.state.JobList[0].Tags.Title, "Good");
     EXPECT_EQ(h.state.JobList[0].Duration, 2);
     EXPECT_FALSE(reader.IsOpen());
 }
@@ -259,9 +259,9 @@ TEST_F(AddFilesTest, FolderAddsItsOggFilesInNameOrderWithTheirTags) {
     EXPECT_EQ(h.state.JobList[0].SliderRange, 1014);
     EXPECT_EQ(h.state.JobList[1].FileName, dir.filePath("music/c.ogg"));
     // Read as the open dialog reads them.
-    EXPECT_EQ(h.state.TagList[0].Title, "Bee");
-    EXPECT_EQ(h.state.TagList[0].Artist, "X");
-    EXPECT_EQ(h.state.TagList[1].Title, "Ce/e");
+    EXPECT_EQ(h.state.JobList[0].Tags.Title, "Bee");
+    EXPECT_EQ(h.state.JobList[0].Tags.Artist, "X");
+    EXPECT_EQ(h.state.JobList[1].Tags.Title, "Ce/e");
     EXPECT_EQ(h.selectedFile(), 0);
     EXPECT_EQ(h.state.CurrentFile, 0);
     EXPECT_EQ(h.segmentRows(), QStringList{"00:00:00 - 00:00:01|00:00:01|Uncertain"});

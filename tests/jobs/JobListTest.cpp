@@ -29,12 +29,12 @@ struct JobListTest : ::testing::Test {
 
 TEST_F(JobListTest, MovingRowsCarriesRecordsAndTags) {
     files({{"a", 10}, {"b", 20}, {"c", 30}});
-    h.state.TagList[1].Title = QStringLiteral("tag of b");
+    h.state.JobList[1].Tags.Title = QStringLiteral("tag of b");
     h.selectFile(1);
     h.jobs->MoveFileUp();
     EXPECT_EQ(captions(), (QStringList{"b", "a", "c"}));
     EXPECT_EQ(recordNames(), (QStringList{"b.ogg", "a.ogg", "c.ogg"}));
-    EXPECT_EQ(h.state.TagList[0].Title, "tag of b");
+    EXPECT_EQ(h.state.JobList[0].Tags.Title, "tag of b");
     EXPECT_EQ(h.lv.text(0, 1), "00:00:20");
     EXPECT_EQ(h.selectedFile(), 0);
     EXPECT_EQ(h.state.CurrentFile, 0);
@@ -49,7 +49,7 @@ TEST_F(JobListTest, MovingRowsCarriesRecordsAndTags) {
     h.selectFile(0);
     h.jobs->MoveFileDown();
     EXPECT_EQ(captions(), (QStringList{"a", "b", "c"}));
-    EXPECT_EQ(h.state.TagList[1].Title, "tag of b");
+    EXPECT_EQ(h.state.JobList[1].Tags.Title, "tag of b");
     EXPECT_EQ(h.selectedFile(), 1);
 
     // Nor during a run.
@@ -89,13 +89,13 @@ TEST_F(JobListTest, RemovingTheLastRowSelectsTheFirst) {
 
 TEST_F(JobListTest, RemovingAMiddleRowKeepsTheFollowingRecordsAligned) {
     files({{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
-    h.state.TagList[2].Title = QStringLiteral("tag of c");
+    h.state.JobList[2].Tags.Title = QStringLiteral("tag of c");
     h.selectFile(1);
     h.jobs->lvClick();
     h.jobs->RemoveFile();
     EXPECT_EQ(captions(), (QStringList{"a", "c", "d"}));
     EXPECT_EQ(recordNames(), (QStringList{"a.ogg", "c.ogg", "d.ogg"}));
-    EXPECT_EQ(h.state.TagList[1].Title, "tag of c");
+    EXPECT_EQ(h.state.JobList[1].Tags.Title, "tag of c");
     EXPECT_EQ(h.selectedFile(), 1);
     EXPECT_EQ(h.lvTime.text(0, 0), "00:00:00 - 00:00:30");
 }
@@ -143,7 +143,6 @@ TEST_F(JobListTest, ClearingDiscardsEverything) {
     EXPECT_EQ(h.lv.count(), 0);
     EXPECT_EQ(h.lvTime.count(), 0);
     EXPECT_TRUE(h.state.JobList.empty());
-    EXPECT_TRUE(h.state.TagList.empty());
     EXPECT_EQ(h.helpVisible, 1);
     EXPECT_EQ(h.stopCount, 1);
     h.jobs->ShowTotalTime();
@@ -218,32 +217,32 @@ TEST_F(JobListTest, TotalsOfTheOtherFunctions) {
     h.state.JobList[0].SegmentCount = 3;
     h.state.JobList[0].BeginTimes = {10, 50, 0};
     h.state.JobList[0].EndTimes = {20, 70, 100};
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30 + 40);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state), 30 + 40);
     // A working segment marked backwards adds nothing.
     h.state.JobList[1].BeginTimes = {30};
     h.state.JobList[1].EndTimes = {10};
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state), 30);
     h.state.FunctionChoice = FunctionSplitByTime;
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 140);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state), 140);
     // Six pieces of whole seconds: 6 x 16 and 6 x 6; the rest is not written.
     h.state.FunctionChoice = FunctionSplitByCount;
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 96 + 36);
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 0), 0);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state), 96 + 36);
+    EXPECT_EQ(JobListEditor::TotalSeconds(AppState{}), 0);
     // A shared segment past a file's end ends that file's pieces, as in a
     // run, even when a later one would fit.
     h.state.FunctionChoice = FunctionUnification;
     h.state.JobList[0].BeginTimes = {50, 10, 0};
     h.state.JobList[0].EndTimes = {70, 20, 100};
-    EXPECT_EQ(JobListEditor::TotalSeconds(h.state, 2), 30);
+    EXPECT_EQ(JobListEditor::TotalSeconds(h.state), 30);
 }
 
 TEST(JobListSizeText, MegabytesWithTwoDecimals) {
-    EXPECT_EQ(SourceIntake::SizeText(3690987), "3.52MB");
-    EXPECT_EQ(SourceIntake::SizeText(0), "0.00MB");
-    EXPECT_EQ(SourceIntake::SizeText(1048576), "1.00MB");
-    EXPECT_EQ(SourceIntake::SizeText(524288), "0.50MB");
+    EXPECT_EQ(JobListModel::SizeText(3690987), "3.52MB");
+    EXPECT_EQ(JobListModel::SizeText(0), "0.00MB");
+    EXPECT_EQ(JobListModel::SizeText(1048576), "1.00MB");
+    EXPECT_EQ(JobListModel::SizeText(524288), "0.50MB");
     // Five significant digits: a gigabyte and more loses the second decimal.
-    EXPECT_EQ(SourceIntake::SizeText(qint64(1234567) * 1024), "1205.60MB");
+    EXPECT_EQ(JobListModel::SizeText(qint64(1234567) * 1024), "1205.60MB");
 }
 
 } // namespace

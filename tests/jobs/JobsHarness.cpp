@@ -1,7 +1,6 @@
 #include "tests/jobs/JobsHarness.h"
 
 #include "core/RowSelection.h"
-#include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
 
 JobsHarness::JobsHarness() {
@@ -43,16 +42,15 @@ void JobsHarness::addRecord(const QString& caption, std::int32_t duration,
                             std::int32_t sliderRange) {
     listrecord record;
     record.FileName = QStringLiteral("/music/") + caption + QStringLiteral(".ogg");
+    record.Caption = caption;
+    record.FileBytes = 1024 * 1024;
     record.Duration = duration;
     record.SliderRange = sliderRange;
     record.SampleCount = duration * 44100;
     record.SampleRate = 44100;
     record.BeginTimes = {0};
     record.EndTimes = {duration};
-    const int row = lv.append({caption, FormatTime(duration), QStringLiteral("1.00MB")});
-    state.JobList.resize(static_cast<size_t>(row) + 1);
-    state.TagList.resize(static_cast<size_t>(row) + 1);
-    state.JobList[static_cast<size_t>(row)] = record;
+    lv.append(record);
 }
 
 void JobsHarness::selectFile(int row) {

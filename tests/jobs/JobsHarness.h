@@ -5,7 +5,6 @@
 #include "app/SegmentEditor.h"
 #include "app/SkinObjects.h"
 #include "core/AppState.h"
-#include "core/ReportListModel.h"
 #include "tests/support/FakeSkinObject.h"
 #include "tests/support/ListModels.h"
 #include "tests/support/ScriptedDesktop.h"
@@ -23,7 +22,6 @@ class IAudioFile2;
 struct JobsHarness : ListModels {
     JobsHarness();
 
-    AppState state;
     ScriptedDesktop desktop;
     FakeSkinObject pb;
     FakeSkinObject timecaption;

@@ -58,7 +58,7 @@ TEST_F(MainWindowJobsTest, AddingThroughTheOpenDialogFillsBothLists) {
     EXPECT_EQ(main->previewSlider().UsableRange(), 916);
     EXPECT_EQ(segmentRows(), QStringList{"00:00:00 - 00:01:40|00:01:40|Uncertain"});
     EXPECT_EQ(total(), "00:02:20");
-    EXPECT_EQ(main->state().TagList[0].Title, "Hundred");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "Hundred");
 }
 
 TEST_F(MainWindowJobsTest, BeginEndOkThroughTheSkin) {
@@ -298,7 +298,7 @@ TEST_F(MainWindowJobsTest, RowsMoveAndGoThroughTheSkinAndMenus) {
     EXPECT_EQ(captions(), (QStringList{"C", "A", "B"}));
     main->UP1Click();
     EXPECT_EQ(captions(), (QStringList{"C", "A", "B"}));
-    EXPECT_EQ(main->state().TagList[0].Title, "C");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "C");
     EXPECT_EQ(QFileInfo(main->state().JobList[0].FileName).fileName(), "c.ogg");
 
     click("Down");
@@ -341,7 +341,7 @@ TEST_F(MainWindowJobsTest, AddPathUsesTheFolderDialogInItsAddMode) {
     EXPECT_EQ(captions(), (QStringList{"One"}));
     EXPECT_EQ(desktop.informations, QStringList{"short.ogg this File is Error or not supported."});
     EXPECT_EQ(main->state().JobList[0].SliderRange, 1014);
-    EXPECT_EQ(main->state().TagList[0].Title, "One");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "One");
     EXPECT_EQ(main->state().OutputDir, outputBefore);
     EXPECT_EQ(main->edt_dir->text(), outputBefore);
     EXPECT_TRUE(main->state().FolderAddMode);

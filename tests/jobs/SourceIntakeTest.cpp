@@ -38,13 +38,13 @@ TEST_F(SourceIntakeTest, EveryCorpusFileIsTakenWithItsLengthUnderAnyName) {
             SCOPED_TRACE(path.toStdString());
             EXPECT_TRUE(SourceIntake::IsAudioFile(path));
             const SourceIntake::Result taken = take(path);
-            ASSERT_TRUE(taken.entry) << taken.refusal.reason.toStdString();
-            const listrecord& record = taken.entry->record;
+            ASSERT_TRUE(taken.job) << taken.refusal.reason.toStdString();
+            const listrecord& record = *taken.job;
             EXPECT_EQ(record.SampleRate, file.reference.rate);
             EXPECT_EQ(record.SampleCount, file.reference.frames());
             EXPECT_EQ(record.Duration, file.reference.frames() / file.reference.rate);
             EXPECT_EQ(record.EndTimes, std::vector<std::int32_t>{record.Duration});
-            EXPECT_EQ(taken.entry->row.value(0), QFileInfo(path).fileName());
+            EXPECT_EQ(record.Caption, QFileInfo(path).fileName());
             EXPECT_FALSE(reader.IsOpen());
         }
     });
@@ -60,7 +60,7 @@ TEST_F(SourceIntakeTest, TextNamedAsAudioIsRefusedWithTheReadersReasonAndFolders
     const QString fake = write("fake.mp3", QByteArray("just some words\n").repeated(300));
     write("notes.txt", "a list of songs\n");
     const SourceIntake::Result taken = take(fake);
-    ASSERT_FALSE(taken.entry);
+    ASSERT_FALSE(taken.job);
     EXPECT_EQ(taken.refusal.message, "fake.mp3 this File is not supported.");
     EXPECT_TRUE(taken.refusal.reason.contains(fake)) << taken.refusal.reason.toStdString();
 

@@ -3,6 +3,7 @@
 // fields look as they should, and the window shows the skin as drawn.
 #include "app/Tfm_main.h"
 #include "app/skin/Skin.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "engine/RunSteps.h"
 #include "platform/MulDiv.h"
@@ -33,6 +34,20 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace {
+
+// A file of `seconds` on the list, as adding would leave it.
+listrecord listedFile(const QString& name, std::int32_t seconds) {
+    listrecord job;
+    job.FileName = QStringLiteral("/music/") + name;
+    job.Caption = name;
+    job.Duration = seconds;
+    job.SliderRange = 1084;
+    job.SampleRate = 44100;
+    job.SampleCount = std::int64_t{seconds} * job.SampleRate;
+    job.BeginTimes = {0};
+    job.EndTimes = {seconds};
+    return job;
+}
 
 const QString DefaultSkin = QStringLiteral(TARNWELL_BIN_DIR "/mp3enc.dll");
 
@@ -135,7 +150,7 @@ protected:
     }
 
     AppState& state() { return main->state(); }
-    void addRow() { main->lvModel().append({"song.ogg", "00:01:40", "1.00MB"}); }
+    void addRow() { main->lvModel().append(listedFile("song.ogg", 100)); }
 
     // What one click does: the operations called and where it went.
     QStringList effects(const char* name) {
@@ -655,7 +670,7 @@ TEST_F(MainWindowTest, ASkinWithoutSomeObjectsStillGivesAWorkingWindow) {
     EXPECT_EQ(window.skinObjects().pb->GetPosition(), 300);
     window.SetRunProgress(5000);
     window.skinObjects().timecaption->SetText("00:00:05");
-    window.lvModel().append({"a.ogg", "00:00:10", "0.10MB"});
+    window.lvModel().append(listedFile("a.ogg", 10));
     window.calls.clear();
     window.Skin1Click("Join");
     EXPECT_EQ(window.calls, QStringList({"ChooseJoinOutput", "RunCustomJoin", "ShowTotalTime"}));

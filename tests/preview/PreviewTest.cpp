@@ -335,9 +335,8 @@ TEST_F(PreviewTest, FileShorterThanASecondStepsToTheEndsOnly) {
     record.SampleRate = Rate;
     record.BeginTimes = {0};
     record.EndTimes = {0};
-    main->state().JobList.push_back(record);
-    main->state().TagList.push_back({});
-    main->lvModel().append({"half.ogg", "00:00:00", "0.01MB"});
+    record.Caption = "half.ogg";
+    main->lvModel().append(record);
     selectFile(0);
     pb().SetPosition(10);
     click("qian");

@@ -6,6 +6,7 @@
 // the slider.
 #include "app/Tfm_main.h"
 #include "app/dialogs/Tfm_dir.h"
+#include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "tests/support/ScriptedDesktop.h"
 
@@ -51,7 +52,7 @@ protected:
     void mouseClick(const char* name);
     QString skinText(const char* name);
 
-    ReportListModel& lv() { return main->lvModel(); }
+    JobListModel& lv() { return main->lvModel(); }
     ReportListModel& lvTime() { return main->lvTimeModel(); }
     QString status(int row) { return lvTime().text(row, 2); }
     QStringList captions();

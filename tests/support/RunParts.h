@@ -32,7 +32,6 @@ struct RunParts : ListModels {
                           control};
     }
 
-    AppState state;
     AudioFile2 reader;
     AudioFile2 writer;
     AudioFile2LameEnc encoder;

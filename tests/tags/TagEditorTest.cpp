@@ -1,12 +1,15 @@
 // The tag editor driven as a user would: opened over the real main window,
 // fields typed and left, buttons clicked.
 #include "app/dialogs/Tfm_id3.h"
+#include "core/JobListModel.h"
+#include "platform/FormatTime.h"
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/OggFixture.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -139,9 +143,9 @@ TEST_F(TagEditorTest, AfterAFolderAddTheDialogShowsTheTagsTheRowsCarry) {
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(artist, "Nobody");
     EXPECT_EQ(title, "...And Justice");
-    EXPECT_EQ(main->state().TagList[1].Title, "...And Justice");
-    EXPECT_EQ(main->state().TagList[1].Album, "Album");
-    EXPECT_EQ(main->state().TagList[0].Artist, "Someone");
+    EXPECT_EQ(main->state().JobList[1].Tags.Title, "...And Justice");
+    EXPECT_EQ(main->state().JobList[1].Tags.Album, "Album");
+    EXPECT_EQ(main->state().JobList[0].Tags.Artist, "Someone");
     EXPECT_EQ(lv().text(1, 0), "...And Justice");
 }
 
@@ -152,7 +156,7 @@ TEST_F(TagEditorTest, EmptyJobListListsNoFiles) {
         d.btn_ok->click();
     });
     EXPECT_EQ(rows, 0);
-    EXPECT_TRUE(main->state().TagList.empty());
+    EXPECT_TRUE(main->state().JobList.empty());
 }
 
 TEST_F(TagEditorTest, ShowingStoresTheCaptionAsTitleAndOkCommitsIt) {
@@ -176,8 +180,8 @@ TEST_F(TagEditorTest, ShowingStoresTheCaptionAsTitleAndOkCommitsIt) {
     EXPECT_EQ(shownAlbum, "Record");
     EXPECT_EQ(shownGenre, "Jazz");
     EXPECT_EQ(shownComment, "a note");
-    EXPECT_EQ(main->state().TagList[0].Title, "untagged.ogg");
-    EXPECT_EQ(main->state().TagList[1].Title, "Second Song");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "untagged.ogg");
+    EXPECT_EQ(main->state().JobList[1].Tags.Title, "Second Song");
     EXPECT_EQ(id3->lv_id3->topLevelItemCount(), 0) << "the list is emptied on closing";
 }
 
@@ -200,9 +204,9 @@ TEST_F(TagEditorTest, LeavingTheTitleRenamesTheDialogRowAndOkTheJobRow) {
         d.btn_ok->click();
     });
     EXPECT_EQ(lv().text(0, 0), "one.ogg") << "an empty title keeps the caption";
-    EXPECT_EQ(main->state().TagList[0].Title, "");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "");
     EXPECT_EQ(lv().text(1, 0), "Two");
-    EXPECT_EQ(main->state().TagList[1].Title, "Two");
+    EXPECT_EQ(main->state().JobList[1].Tags.Title, "Two");
 }
 
 TEST_F(TagEditorTest, TitlesAndDatesShowAsTheSourceHasThemWhileCaptionsStayClean) {
@@ -221,7 +225,7 @@ TEST_F(TagEditorTest, TitlesAndDatesShowAsTheSourceHasThemWhileCaptionsStayClean
     });
     EXPECT_EQ(shownTitle, "a:b/c?");
     EXPECT_EQ(shownYear, "2001");
-    EXPECT_EQ(main->state().TagList[0].Title, "Live at: the <Hall>");
+    EXPECT_EQ(main->state().JobList[0].Tags.Title, "Live at: the <Hall>");
     EXPECT_EQ(lv().text(0, 0), "Live at the Hall");
 }
 
@@ -249,12 +253,12 @@ TEST_F(TagEditorTest, EditsReachTheWorkingCopyOnChangeAndOnLeaving) {
         EXPECT_EQ(d.edt_com->toPlainText(), "line one\nline two");
         d.btn_ok->click();
     });
-    const auto& list = main->state().TagList;
-    EXPECT_EQ(list[0].Artist, "Artist A!");
-    EXPECT_EQ(list[0].Year, "1999");
-    EXPECT_EQ(list[0].Comment, "line one\nline two");
-    EXPECT_EQ(list[1].Artist, "Artist B");
-    EXPECT_EQ(list[1].Title, "B");
+    const auto& list = main->state().JobList;
+    EXPECT_EQ(list[0].Tags.Artist, "Artist A!");
+    EXPECT_EQ(list[0].Tags.Year, "1999");
+    EXPECT_EQ(list[0].Tags.Comment, "line one\nline two");
+    EXPECT_EQ(list[1].Tags.Artist, "Artist B");
+    EXPECT_EQ(list[1].Tags.Title, "B");
 }
 
 TEST_F(TagEditorTest, ClickOnEmptySpaceKeepsARowSelected) {
@@ -290,7 +294,8 @@ TEST_F(TagEditorTest, AllButtonsSetEveryRowButNotTheCaptions) {
         EXPECT_EQ(caption(d, 1), "B");
         d.btn_ok->click();
     });
-    for (const AudioFileinfo& t : main->state().TagList) {
+    for (const listrecord& job : main->state().JobList) {
+        const AudioFileinfo& t = job.Tags;
         EXPECT_EQ(t.Title, "Same");
         EXPECT_EQ(t.Artist, "Band");
         EXPECT_EQ(t.Album, "LP");
@@ -308,7 +313,7 @@ TEST_F(TagEditorTest, CancelLeavesTheTagsAndTheNextShowingHasTheOldValues) {
         typeAndLeave(d.edt_tatal, "New Title");
         d.btn_cancel->click();
     });
-    EXPECT_EQ(main->state().TagList[0].Artist, "Old Artist");
+    EXPECT_EQ(main->state().JobList[0].Tags.Artist, "Old Artist");
     EXPECT_EQ(lv().text(0, 0), "a.ogg");
     QString artist, title;
     openEditor(
@@ -338,7 +343,7 @@ TEST_F(TagEditorTest, ResetBringsBackTheTagList) {
         EXPECT_EQ(d.TagEditCopy()[1].Title, "b.ogg");
         d.btn_ok->click();
     });
-    EXPECT_EQ(main->state().TagList[1].Artist, "Other");
+    EXPECT_EQ(main->state().JobList[1].Tags.Artist, "Other");
 }
 
 TEST_F(TagEditorTest, GenreBoxHoldsEachNameOnceAndKeepsATypedGenre) {
@@ -360,7 +365,7 @@ TEST_F(TagEditorTest, GenreBoxHoldsEachNameOnceAndKeepsATypedGenre) {
         QTest::keyClicks(d.edt_genre, "Rock-ish");
         d.btn_ok->click();
     });
-    EXPECT_EQ(main->state().TagList[0].Genre, "Rock-ish");
+    EXPECT_EQ(main->state().JobList[0].Tags.Genre, "Rock-ish");
 }
 
 TEST_F(TagEditorTest, FirstShowingIsCentredOverTheMainWindowLaterOnesBesideIt) {
@@ -382,6 +387,138 @@ TEST_F(TagEditorTest, FileColumnNarrowsFromTwentyFiles) {
     openEditor([&](Tfm_id3& d) { narrow = d.lv_id3->columnWidth(0); });
     EXPECT_EQ(wide, 143);
     EXPECT_EQ(narrow, 127);
+}
+
+// The class of fault by which a title reached another file: a row showing
+// one file while its job or its tags are another's. After every list
+// operation each row's caption, time and size, its job and its tags must
+// all be those of one and the same file.
+TEST_F(TagEditorTest, EveryRowsCaptionJobAndTagsBelongToOneFileThroughListOperations) {
+    struct Listed {
+        int seconds;
+        QString title; // as the file carries it
+        QString artist;
+        QString caption;
+    };
+    std::map<QString, Listed> files = {
+        {"a.ogg", {1, "Alpha", "A", "Alpha"}},
+        {"b.ogg", {2, "", "B", "b.ogg"}},
+        {"c.ogg", {3, "Gamma: Live", "C", "Gamma Live"}},
+        {"d.ogg", {4, "Delta", "D", "Delta"}},
+    };
+    QStringList paths;
+    for (const auto& [name, file] : files) {
+        QStringList comments = {"ARTIST=" + file.artist};
+        if (!file.title.isEmpty())
+            comments.append("TITLE=" + file.title);
+        paths.append(ogg(name, file.seconds, comments));
+    }
+    const auto add = [&](const QStringList& names) {
+        QStringList chosen;
+        for (const QString& name : names)
+            chosen.append(dir.filePath(name));
+        addFiles(chosen);
+    };
+    const auto select = [&](int row) {
+        selectFile(row);
+        main->lvClick();
+    };
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        QStringList rows; // the files the list shows, in order
+    };
+    const Step steps[] = {
+        {"add",
+         [&] {
+             add({"a.ogg", "b.ogg", "c.ogg"});
+         },
+         {"a.ogg", "b.ogg", "c.ogg"}},
+        {"move the last up",
+         [&] {
+             select(2);
+             main->UP1Click();
+         },
+         {"a.ogg", "c.ogg", "b.ogg"}},
+        {"move the first down",
+         [&] {
+             select(0);
+             main->Down1Click();
+         },
+         {"c.ogg", "a.ogg", "b.ogg"}},
+        {"move the first up, which does nothing",
+         [&] {
+             select(0);
+             main->UP1Click();
+         },
+         {"c.ogg", "a.ogg", "b.ogg"}},
+        {"remove the middle",
+         [&] {
+             select(1);
+             main->Remove1Click();
+         },
+         {"c.ogg", "b.ogg"}},
+        {"title the untitled file in the tag editor",
+         [&] {
+             openEditor([&](Tfm_id3& d) {
+                 d.lv_id3->setCurrentItem(d.lv_id3->topLevelItem(1));
+                 typeAndLeave(d.edt_tatal, "Beta / Two");
+                 typeAndLeave(d.edt_art, "B2");
+                 d.btn_ok->click();
+             });
+             files["b.ogg"] = {2, "Beta / Two", "B2", "Beta  Two"};
+         },
+         {"c.ogg", "b.ogg"}},
+        {"move the titled file up",
+         [&] {
+             select(1);
+             main->UP1Click();
+         },
+         {"b.ogg", "c.ogg"}},
+        {"remove the last",
+         [&] {
+             select(1);
+             main->Remove1Click();
+         },
+         {"b.ogg"}},
+        {"clear", [&] { main->Clear1Click(); }, {}},
+        // Files added again come as they are on disk: edits are not kept.
+        {"add again",
+         [&] {
+             files["b.ogg"] = {2, "", "B", "b.ogg"};
+             add({"d.ogg", "b.ogg", "a.ogg"});
+         },
+         {"d.ogg", "b.ogg", "a.ogg"}},
+    };
+
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        const std::vector<listrecord>& jobs = main->state().JobList;
+        ASSERT_EQ(lv().count(), step.rows.size()) << desktop.informations.join("; ").toStdString();
+        ASSERT_EQ(jobs.size(), static_cast<size_t>(step.rows.size()));
+        const QAbstractItemModel* shown = main->lv->model();
+        ASSERT_EQ(shown->rowCount(), step.rows.size());
+        for (int row = 0; row < lv().count(); ++row) {
+            SCOPED_TRACE(row);
+            const listrecord& job = jobs[static_cast<size_t>(row)];
+            const QString name = QFileInfo(job.FileName).fileName();
+            EXPECT_EQ(name, step.rows[row]);
+            const Listed& file = files.at(name);
+            EXPECT_EQ(shown->index(row, 0).data().toString(), file.caption);
+            EXPECT_EQ(lv().text(row, JobListModel::TimeColumn), FormatTime(file.seconds));
+            EXPECT_EQ(shown->index(row, 1).data().toString(), FormatTime(file.seconds));
+            EXPECT_EQ(lv().text(row, JobListModel::SizeColumn),
+                      JobListModel::SizeText(QFileInfo(job.FileName).size()));
+            EXPECT_EQ(job.Duration, file.seconds);
+            EXPECT_EQ(job.Tags.Title, file.title);
+            EXPECT_EQ(job.Tags.Artist, file.artist);
+        }
+        if (lv().count() > 0) {
+            EXPECT_EQ(main->state().CurrentFile, selectedFile());
+        }
+    }
 }
 
 } // namespace

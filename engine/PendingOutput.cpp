@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,11 +18,11 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -205,38 +206,48 @@ void PendingOutput::fail(int error) const {
 namespace {
 
 std::mutex unsyncedMutex;
-std::set<QString> unsyncedFolders;
+// Completed outputs not yet known to be on the disk, by folder.
+std::map<QString, std::vector<QString>> unsynced;
 
 } // namespace
 
 void PendingOutput::startSync() const {
     // A sync of each file before its rename made every piece wait for the
     // disk. The temporary name already keeps a file cut short by a crash of
-    // the program from looking finished; the write starts now, and one sync
-    // a folder at the end waits for it and hears of a failing disk.
+    // the program from looking finished; the write starts now, and the
+    // sync at the end waits for it and hears of a failing disk.
     ::sync_file_range(lock_.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void PendingOutput::named() {
     {
         const std::lock_guard lock(unsyncedMutex);
-        unsyncedFolders.insert(QFileInfo(final_).absolutePath());
+        const QFileInfo info(final_);
+        unsynced[info.absolutePath()].push_back(info.absoluteFilePath());
     }
     temporary_.clear();
     lock_.reset();
 }
 
 QStringList PendingOutput::SyncCompleted() {
-    std::set<QString> folders;
+    std::map<QString, std::vector<QString>> folders;
     {
         const std::lock_guard lock(unsyncedMutex);
-        folders.swap(unsyncedFolders);
+        folders.swap(unsynced);
     }
+    // Each file and then its folder's names, rather than the whole file
+    // system: a sync of that would also wait for whatever other programs
+    // wrote there and have not yet put on the disk.
+    const auto sync = [](const QString& path, int flags) {
+        const FileHandle file(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC));
+        return file && ::fsync(file.fd()) == 0;
+    };
     QStringList failures;
-    for (const QString& folder : folders) {
-        const FileHandle dir(
-            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir || ::syncfs(dir.fd()) != 0)
+    for (const auto& [folder, files] : folders) {
+        const bool synced = std::all_of(files.begin(), files.end(), [&](const QString& file) {
+            return sync(file, O_RDONLY);
+        }) && sync(folder, O_RDONLY | O_DIRECTORY);
+        if (!synced)
             failures.append(QStringLiteral("Cannot write the outputs in %1 to the disk: %2")
                                 .arg(folder, reason(errno)));
     }

@@ -53,9 +53,9 @@ public:
     // Error's message naming the final file instead of the temporary one.
     [[noreturn]] void abandon();
 
-    // Waits until the outputs completed so far are on the disk, one sync of
-    // each folder they went to, not one per file; returns a message for each
-    // folder the disk refused (an error in writing any file shows here).
+    // Waits until the outputs completed so far and their names are on the
+    // disk; returns a message for each folder the disk refused (an error in
+    // writing any of its files shows here).
     static QStringList SyncCompleted();
 
     // Whether the temporary at `path` is a leftover: a plain file nobody

@@ -244,8 +244,8 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
 
 } // namespace
 
-// Completed outputs are put on the disk by one sync of each folder they went
-// to; a folder that cannot be synced is named, once.
+// Completed outputs are put on the disk at the end; a folder whose outputs
+// cannot be synced is named, once.
 TEST_F(OutputFailureTest, CompletedOutputsAreSyncedOnceAFolderAndAFailureIsTold) {
     PendingOutput::SyncCompleted();
     const QString gone = out(QStringLiteral("gone/"));

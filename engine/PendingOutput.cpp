@@ -244,9 +244,10 @@ QStringList PendingOutput::SyncCompleted() {
     };
     QStringList failures;
     for (const auto& [folder, files] : folders) {
-        const bool synced = std::all_of(files.begin(), files.end(), [&](const QString& file) {
-            return sync(file, O_RDONLY);
-        }) && sync(folder, O_RDONLY | O_DIRECTORY);
+        const bool synced =
+            std::all_of(files.begin(), files.end(),
+                        [&](const QString& file) { return sync(file, O_RDONLY); }) &&
+            sync(folder, O_RDONLY | O_DIRECTORY);
         if (!synced)
             failures.append(QStringLiteral("Cannot write the outputs in %1 to the disk: %2")
                                 .arg(folder, reason(errno)));

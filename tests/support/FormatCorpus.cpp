@@ -48,7 +48,7 @@ QStringList lame(const QStringList& options) {
 // `elements` between the WAV source and the file written.
 QStringList gstreamer(const QStringList& elements) {
     return QStringList{"gst-launch-1.0", "-q", "filesrc", "location=%in", "!", "wavparse", "!",
-                       "audioconvert", "!"} +
+                       "audioconvert",   "!"} +
            elements + QStringList{"!", "filesink", "location=%out"};
 }
 

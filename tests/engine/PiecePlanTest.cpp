@@ -1,6 +1,8 @@
 // The piece plan: every function on sources of several shapes, and a real
 // file on which the dry run, the segment list and the written files agree.
 #include "engine/PiecePlan.h"
+
+#include "core/FramePosition.h"
 #include "core/RecordPieces.h"
 #include "engine/SplitRun.h"
 #include "platform/FormatTime.h"
@@ -161,7 +163,7 @@ protected:
         return listed;
     }
     static QString text(std::int64_t frame) {
-        return FormatTimeMs(PiecePlan::Milliseconds(frame, Rate));
+        return FormatTimeMs(FramePosition::Milliseconds(frame, Rate));
     }
 };
 
@@ -179,7 +181,7 @@ TEST_F(PiecePlanFileTest, DryRunRowsAndWrittenFilesAgree) {
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 3;
     const QStringList listed = dryRun({source, QStringLiteral("--time"), QStringLiteral("3")});
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
     const QStringList written = outputs();
     ASSERT_EQ(written.size(), 3);
     ASSERT_EQ(listed.size(), 3);
@@ -202,7 +204,7 @@ TEST_F(PiecePlanFileTest, DryRunRowsAndWrittenFilesAgree) {
     const auto plan = PiecePlan::Of(state, 0, PiecePlan::Source::Of(state.JobList[0], 2));
     ASSERT_EQ(plan.size(), 1u);
     EXPECT_EQ(plan[0].frames(), 6LL * Rate);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     ASSERT_EQ(outputs().size(), 1);
     EXPECT_EQ(decode(outputs()[0]).frames(), plan[0].frames());
     EXPECT_EQ(dryRun({source, QStringLiteral("--segments"), QStringLiteral("0:01-0:07")}),

@@ -6,6 +6,7 @@
 #include "app/skin/ISkinElement.h"
 #include "app/skin/ISkinText.h"
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
@@ -261,7 +262,7 @@ void JobListEditor::moveFile(int from, int to) {
 
     // The shared segments of unification live in the first record; when
     // another file becomes first, the list and the total must show its set.
-    if (state_.FunctionChoice == FunctionUnification && std::min(from, to) == 0 &&
+    if (PiecePlan::SharesSegments(PiecePlan::ModeIn(state_)) && std::min(from, to) == 0 &&
         !state_.Playing) {
         segments_.ShowSegments();
         ShowTotalTime();
@@ -326,7 +327,7 @@ qint64 JobListEditor::TotalSeconds(const AppState& state) {
             continue;
         }
         for (const PiecePlan::Piece& piece : PiecePlan::Of(state, r, source))
-            totalMs += PiecePlan::Milliseconds(piece.frames(), source.rate);
+            totalMs += FramePosition::Milliseconds(piece.frames(), source.rate);
     }
     return totalMs / 1000;
 }

@@ -10,6 +10,7 @@
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
 #include "core/Segments.h"
+#include "engine/PiecePlan.h"
 #include "engine/audio/IAudioFile2.h"
 #include "engine/audio/IAudioPlayer2.h"
 #include "platform/Desktop.h"
@@ -128,7 +129,7 @@ void Preview::PlaySegment() {
         return;
     // The segment must exist in the record the list shows; in the two split
     // functions the rows are computed pieces and none of them is a segment.
-    const int recordIndex = state_.FunctionChoice == FunctionUnification ? 0 : row;
+    const int recordIndex = PiecePlan::SharesSegments(PiecePlan::ModeIn(state_)) ? 0 : row;
     if (static_cast<size_t>(recordIndex) >= state_.JobList.size())
         return;
     const listrecord& record = state_.JobList[static_cast<size_t>(recordIndex)];
@@ -267,7 +268,7 @@ void Preview::AudioPlayer21Timer(qint64 currentSamples, int levelLeft, qint64 le
             position = PreviewSlider::FrameToPosition(frame, sampleCount_, range);
         }
         slider_.SetPosition(std::min(position, range));
-        showTime(rate_ > 0 ? frame / rate_ : 0);
+        showTime(FramePosition::WholeSeconds(frame, rate_));
         // Without a usable slider there is no end to reach; the player's end
         // event stops the preview instead.
         if ((range > 0 && slider_.GetPosition() >= range) || (rangeEnd_ >= 0 && frame >= rangeEnd_))

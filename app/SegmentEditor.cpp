@@ -62,7 +62,7 @@ void SegmentEditor::ShowSegments() {
     if (file < 0)
         return;
     const listrecord& record = state_.JobList[static_cast<size_t>(file)];
-    const bool unification = state_.FunctionChoice == FunctionUnification;
+    const bool unification = PiecePlan::SharesSegments(PiecePlan::ModeIn(state_));
     const listrecord& shown = unification ? state_.JobList.front() : record;
 
     if (skin_.timecaption) {
@@ -88,7 +88,7 @@ void SegmentEditor::ShowSegments() {
 listrecord* SegmentEditor::RecordInUse() {
     if (lv_.count() == 0 || state_.JobList.empty())
         return nullptr;
-    if (state_.FunctionChoice == FunctionUnification)
+    if (PiecePlan::SharesSegments(PiecePlan::ModeIn(state_)))
         return &state_.JobList.front();
     const int file = selectedFile();
     return file < 0 ? nullptr : &state_.JobList[static_cast<size_t>(file)];
@@ -297,7 +297,7 @@ bool SegmentEditor::CanChange(int row) const {
         return false;
     if (lvTime_.text(row, SegmentList::StatusColumn) == SegmentStatus::Unconvert)
         return false;
-    const int file = state_.FunctionChoice == FunctionUnification ? 0 : selectedFile();
+    const int file = PiecePlan::SharesSegments(PiecePlan::ModeIn(state_)) ? 0 : selectedFile();
     if (file < 0)
         return false;
     listrecord record = state_.JobList[static_cast<size_t>(file)];
@@ -308,7 +308,7 @@ bool SegmentEditor::CanChange(int row) const {
 void SegmentEditor::ClearSegments() {
     lvTime_.clear();
     listrecord* record = nullptr;
-    if (state_.FunctionChoice == FunctionUnification) {
+    if (PiecePlan::SharesSegments(PiecePlan::ModeIn(state_))) {
         record = RecordInUse();
     } else {
         const int file = selectedFile();
@@ -329,9 +329,7 @@ void SegmentEditor::ClearSegments() {
 }
 
 bool SegmentEditor::isSplitFunction() const {
-    return state_.FunctionChoice == FunctionSplitByTime ||
-           state_.FunctionChoice == FunctionSplitByCount ||
-           state_.FunctionChoice == FunctionSplitAtSilences;
+    return !PiecePlan::CutsSegments(PiecePlan::ModeIn(state_));
 }
 
 bool SegmentEditor::refuseInSplitFunction() {

@@ -1,6 +1,7 @@
 #include "app/SegmentList.h"
 
 #include "core/AppState.h"
+#include "core/FramePosition.h"
 #include "core/ReportListModel.h"
 #include "core/Segments.h"
 
@@ -19,8 +20,8 @@ void SegmentList::FillSegments(const listrecord& record) {
         if (!working && j < pieces) {
             const TitledPiece& piece = copy.Pieces[static_cast<size_t>(j)];
             QStringList row = Segments::SegmentRowMs(
-                PiecePlan::Milliseconds(piece.begin, copy.SampleRate),
-                PiecePlan::Milliseconds(piece.end, copy.SampleRate), SegmentStatus::Confirmed);
+                FramePosition::Milliseconds(piece.begin, copy.SampleRate),
+                FramePosition::Milliseconds(piece.end, copy.SampleRate), SegmentStatus::Confirmed);
             row << piece.tags.title;
             rows.push_back(row);
             // The title column lies past the list's width; the tooltip
@@ -40,8 +41,8 @@ void SegmentList::FillSegments(const listrecord& record) {
 void SegmentList::FillPieces(const std::vector<PiecePlan::Piece>& pieces, std::int32_t rate) {
     lvTime_.clear();
     for (const PiecePlan::Piece& piece : pieces) {
-        QStringList texts = Segments::SegmentRowMs(PiecePlan::Milliseconds(piece.begin, rate),
-                                                   PiecePlan::Milliseconds(piece.end, rate),
+        QStringList texts = Segments::SegmentRowMs(FramePosition::Milliseconds(piece.begin, rate),
+                                                   FramePosition::Milliseconds(piece.end, rate),
                                                    SegmentStatus::Unconvert);
         if (!piece.title.isEmpty())
             texts << piece.title;

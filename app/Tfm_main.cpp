@@ -21,6 +21,7 @@
 #include "core/ReportListModel.h"
 #include "engine/MainSettings.h"
 #include "engine/OutputFormats.h"
+#include "engine/PiecePlan.h"
 #include "engine/RunCommand.h"
 #include "engine/RunSupport.h"
 #include "engine/SegmentFiles.h"
@@ -657,8 +658,8 @@ void Tfm_main::Skin1Click(const QString& name) {
             settingsDialog();
         } else if (name == QLatin1String("play")) {
             if (!busy) {
-                const bool segments = state_.FunctionChoice == FunctionCustom ||
-                                      state_.FunctionChoice == FunctionUnification;
+                const auto mode = PiecePlan::ModeOf(state_.FunctionChoice);
+                const bool segments = mode && PiecePlan::CutsSegments(*mode);
                 if (state_.SegmentFocus && segments)
                     PlaySegment();
                 else

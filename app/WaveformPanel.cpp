@@ -86,7 +86,7 @@ double WaveformPanel::playPosition(int file) const {
     const double along = std::clamp(skin_.pb->GetPosition() / double(usable), 0.0, 1.0);
     // In a segment preview the slider runs over the segment alone.
     if (preview_.isSegmentPreview() && file >= 0) {
-        listrecord shown = state_.FunctionChoice == FunctionUnification
+        listrecord shown = PiecePlan::SharesSegments(PiecePlan::ModeIn(state_))
                                ? state_.JobList.front()
                                : state_.JobList[static_cast<size_t>(file)];
         Segments::Normalise(shown);

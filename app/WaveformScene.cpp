@@ -22,10 +22,8 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
     const listrecord& record = state.JobList[static_cast<size_t>(file)];
 
     const std::vector<Silence> silences = SilencesOf(state, *overview);
-    switch (state.FunctionChoice) {
-    case FunctionSplitByTime:
-    case FunctionSplitByCount:
-    case FunctionSplitAtSilences: {
+    const PiecePlan::Mode mode = PiecePlan::ModeIn(state);
+    if (!PiecePlan::CutsSegments(mode)) {
         const PiecePlan::Source source = PiecePlan::Source::Of(record);
         const double frames = static_cast<double>(std::max<std::int64_t>(source.frames, 1));
         const std::vector<PiecePlan::Piece> pieces = PiecePlan::Of(state, file, source, silences);
@@ -33,11 +31,8 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
             scene.spans.push_back({std::clamp(double(pieces[k].begin) / frames, 0.0, 1.0),
                                    std::clamp(double(pieces[k].end) / frames, 0.0, 1.0),
                                    k % 2 ? Span::Kind::AltPiece : Span::Kind::Segment});
-        break;
-    }
-    default: {
-        listrecord shown =
-            state.FunctionChoice == FunctionUnification ? state.JobList.front() : record;
+    } else {
+        listrecord shown = PiecePlan::SharesSegments(mode) ? state.JobList.front() : record;
         Segments::Normalise(shown);
         for (std::int32_t j = 0; j < shown.SegmentCount; ++j) {
             const auto k = static_cast<size_t>(j);
@@ -58,8 +53,6 @@ WaveformScene WaveformScene::Of(const AppState& state, int file,
                                    fraction(shown.EndTimes[k] * 1000.0),
                                    working ? Span::Kind::Working : Span::Kind::Segment});
         }
-        break;
-    }
     }
     for (const Silence& s : silences)
         scene.silences.push_back({fraction(double(s.beginMs)), fraction(double(s.endMs))});

@@ -191,46 +191,22 @@ void WindowRunHost::StopPlayback() {
     window_.StopPlayback();
 }
 
-void WindowRunHost::RunCustomSplit() {
-    runs().RunCustomSplit();
-}
-
-void WindowRunHost::RunTimeSplit() {
-    runs().RunTimeSplit();
-}
-
-void WindowRunHost::RunSilenceSplit() {
-    runs().RunSilenceSplit();
-}
-
-void WindowRunHost::RunCountSplit() {
-    runs().RunCountSplit();
-}
-
-void WindowRunHost::RunUnifiedSplit() {
-    runs().RunUnifiedSplit();
+void WindowRunHost::RunSplit(PiecePlan::Mode mode) {
+    runs().RunSplit(mode);
 }
 
 bool WindowRunHost::ChooseJoinOutput() {
     return runs().ChooseJoinOutput();
 }
 
-void WindowRunHost::RunCustomJoin() {
-    runs().RunCustomJoin();
+void WindowRunHost::RunJoin(PiecePlan::Mode mode) {
+    runs().RunJoin(mode);
 }
 
 QString WindowRunHost::JoinedFile() const {
     if (runs_)
         return runs_->JoinedFile();
     return engine_ ? engine_->JoinedFile() : QString();
-}
-
-void WindowRunHost::RunWholeJoin() {
-    runs().RunWholeJoin();
-}
-
-void WindowRunHost::UnifiAudoJoiner() {
-    runs().UnifiAudoJoiner();
 }
 
 void WindowRunHost::RunEnded() {

@@ -55,15 +55,9 @@ public:
     void RunStopped() override;
 
     void StopPlayback() override;
-    void RunCustomSplit() override;
-    void RunTimeSplit() override;
-    void RunSilenceSplit() override;
-    void RunCountSplit() override;
-    void RunUnifiedSplit() override;
+    void RunSplit(PiecePlan::Mode mode) override;
     bool ChooseJoinOutput() override;
-    void RunCustomJoin() override;
-    void RunWholeJoin() override;
-    void UnifiAudoJoiner() override;
+    void RunJoin(PiecePlan::Mode mode) override;
     QString JoinedFile() const override;
     // The total time, which the settings may have changed during the run.
     void RunEnded() override;

@@ -75,7 +75,7 @@ Timing splitOnce(const QString& source, const QString& outDir, bool copy, int fo
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     QElapsedTimer timer;
     timer.start();
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
     return {timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_SELF) - cpuBefore};
 }
 

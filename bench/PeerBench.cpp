@@ -105,9 +105,9 @@ int runJob(const JobInfo& job, const QString& source, const QString& outDir, int
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     if (job.job == Job::Mp3Join)
-        JoinRun(context).RunWholeJoin({outDir + QStringLiteral("/joined.mp3"), 1});
+        JoinRun(context).Run(PiecePlan::Mode::Time, {outDir + QStringLiteral("/joined.mp3"), 1});
     else
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     std::printf("%.4f %.4f\n", wall.count(), cpuSeconds() - cpuBefore);
     return desktop.messages == 0 ? 0 : 1;

@@ -2,6 +2,7 @@
 
 #include "cli/JsonReporter.h"
 #include "cli/TextReporter.h"
+#include "core/FramePosition.h"
 #include "core/RecordPieces.h"
 #include "engine/JoinRun.h"
 #include "engine/MainSettings.h"
@@ -168,7 +169,7 @@ int CutterSession::info() {
             fail(e.message());
             continue;
         }
-        const double seconds = rate > 0 ? double(record.SampleCount) / rate : 0.0;
+        const double seconds = FramePosition::Seconds(record.SampleCount, rate);
         std::vector<Silence> silences;
         try {
             silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
@@ -298,8 +299,7 @@ void CutterSession::loadList(const std::vector<Source>& sources) {
 
 std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool split) {
     listrecord record = source;
-    const bool segmented = !options_.marked() && (state_.FunctionChoice == FunctionCustom ||
-                                                  state_.FunctionChoice == FunctionUnification);
+    const bool segmented = !options_.marked() && PiecePlan::CutsSegments(PiecePlan::ModeIn(state_));
     if (segmented) {
         // A join has told the ranges it leaves out already.
         const std::vector<CommandLine::Segment> inside = segmentsIn(record, split);
@@ -311,12 +311,12 @@ std::vector<PiecePlan::Piece> CutterSession::piecesOf(const Source& source, bool
         markPieces(record);
     PiecePlan::Source planned = PiecePlan::Source::Of(record);
     std::vector<Silence> silences;
-    if (split && PiecePlan::NeedsSilences(state_)) {
+    if (split && PiecePlan::NeedsSilences(state_))
         silences = SilenceFinder::Find(PeakScanner::Scan(record.FileName), silenceLevels());
-    } else if (split && state_.FunctionChoice == FunctionCustom && record.Pieces.empty()) {
-        // How a custom piece ends depends on its blocks, a second of samples.
+    // How a split's custom piece ends depends on its blocks, a second of
+    // samples; a join takes it to its end.
+    if (split)
         planned.channels = record.Channels;
-    }
     AppState state = state_;
     state.JobList = {record};
     std::vector<PiecePlan::Piece> pieces = PiecePlan::Of(state, 0, planned, silences);
@@ -363,9 +363,9 @@ QString CutterSession::plannedPath(const Source& source, const listrecord& recor
             .namedBy(OutputNames::ChosenPattern(state_.PiecePattern, settings_, titled));
     return OutputNames::PieceOutput(
         state_.OutputDir, OutputNames::SourceName(source.Caption, record.FileName), extension,
-        state_.FunctionChoice != FunctionCustom, pattern, titled, piece.row,
+        PiecePlan::NamesFromOne(PiecePlan::ModeIn(state_)), pattern, titled, piece.row,
         PieceTags::Derive(marked.tags, record.Sheet, source.Tags),
-        PiecePlan::Milliseconds(piece.begin, record.SampleRate), planned);
+        FramePosition::Milliseconds(piece.begin, record.SampleRate), planned);
 }
 
 RunOutcome::Piece CutterSession::plannedPiece(const listrecord& record,
@@ -509,6 +509,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
     RunOutcome::Piece plan;
     plan.status = RunOutcome::Status::Planned;
     QStringList files;
+    const bool whole = !PiecePlan::CutsSegments(PiecePlan::ModeIn(state_));
     for (const Source& source : sources_) {
         if (stopped())
             return Interrupted;
@@ -518,7 +519,7 @@ int CutterSession::listPlannedJoin(const QString& output) {
         if (plan.rate == 0)
             plan.rate = record.SampleRate;
         // Whole files run to their last frame.
-        if (state_.FunctionChoice == FunctionSplitByTime) {
+        if (whole) {
             plan.joined.push_back({file, 0, 0, record.SampleCount, record.SampleRate});
             continue;
         }
@@ -548,9 +549,10 @@ int CutterSession::join() {
     const QString output = options_.joinName.contains(QLatin1Char('/'))
                                ? QFileInfo(options_.joinName).absoluteFilePath()
                                : OutputNames::Folder(state_.OutputDir) + options_.joinName;
+    const PiecePlan::Mode mode = PiecePlan::ModeIn(state_);
     std::vector<Source> sources;
     for (Source source : sources_) {
-        if (state_.FunctionChoice == FunctionCustom) {
+        if (PiecePlan::CutsSegments(mode) && !PiecePlan::SharesSegments(mode)) {
             const std::vector<CommandLine::Segment> inside = segmentsIn(source);
             if (inside.empty()) {
                 fail(nothingInside(source.FileName));
@@ -561,7 +563,7 @@ int CutterSession::join() {
         sources.push_back(source);
     }
     // Unification cuts the first file's segments out of every file.
-    if (state_.FunctionChoice == FunctionUnification && !sources.empty()) {
+    if (PiecePlan::SharesSegments(mode) && !sources.empty()) {
         std::vector<CommandLine::Segment> shared = options_.segments;
         setSegments(sources.front(), shared);
     }

@@ -1,6 +1,6 @@
 #include "cli/Reporter.h"
 
-#include "engine/PiecePlan.h"
+#include "core/FramePosition.h"
 #include "platform/FormatTime.h"
 
 #include <cstdio>
@@ -14,5 +14,5 @@ void Reporter::Print(const QString& text) {
 }
 
 QString Reporter::Time(std::int64_t frame, std::int32_t rate) {
-    return FormatTimeMs(PiecePlan::Milliseconds(frame, rate));
+    return FormatTimeMs(FramePosition::Milliseconds(frame, rate));
 }

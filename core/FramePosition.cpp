@@ -51,3 +51,12 @@ std::int64_t FramePosition::OfFraction(std::int64_t whole, std::int64_t numerato
 double FramePosition::Seconds(std::int64_t frame, std::int32_t rate) {
     return rate > 0 ? static_cast<double>(frame) / rate : 0.0;
 }
+
+std::int64_t FramePosition::Milliseconds(std::int64_t frame, std::int32_t rate) {
+    // In two steps, as in OfMilliseconds, so no product overflows.
+    return rate > 0 ? frame / rate * 1000 + frame % rate * 1000 / rate : 0;
+}
+
+std::int64_t FramePosition::WholeSeconds(std::int64_t frame, std::int32_t rate) {
+    return rate > 0 ? frame / rate : 0;
+}

@@ -18,6 +18,12 @@ public:
                                      std::int32_t rate, std::int64_t frames);
     // Where `frame` lies, in seconds; 0 at an unknown rate.
     static double Seconds(std::int64_t frame, std::int32_t rate);
+    // The whole seconds before `frame`, as a clock shows it; 0 at an unknown
+    // rate.
+    static std::int64_t WholeSeconds(std::int64_t frame, std::int32_t rate);
+    // Where `frame` lies in whole milliseconds, rounded down, as listings and
+    // rows show it; 0 at an unknown rate.
+    static std::int64_t Milliseconds(std::int64_t frame, std::int32_t rate);
     // Frames in `seconds` of audio at `rate`, for fades.
     static std::int64_t Frames(std::int64_t seconds, std::int32_t rate);
 

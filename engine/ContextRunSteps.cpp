@@ -13,38 +13,14 @@ void ContextRunSteps::StopPlayback() {
         stopPlayback_();
 }
 
-void ContextRunSteps::RunCustomSplit() {
-    SplitRun(c_).RunCustomSplit();
-}
-
-void ContextRunSteps::RunTimeSplit() {
-    SplitRun(c_).RunTimeSplit();
-}
-
-void ContextRunSteps::RunSilenceSplit() {
-    SplitRun(c_).RunSilenceSplit();
-}
-
-void ContextRunSteps::RunCountSplit() {
-    SplitRun(c_).RunCountSplit();
-}
-
-void ContextRunSteps::RunUnifiedSplit() {
-    SplitRun(c_).RunUnifiedSplit();
+void ContextRunSteps::RunSplit(PiecePlan::Mode mode) {
+    SplitRun(c_).Run(mode);
 }
 
 bool ContextRunSteps::ChooseJoinOutput() {
     return JoinRun(c_).ChooseJoinOutput(output_);
 }
 
-void ContextRunSteps::RunCustomJoin() {
-    JoinRun(c_).RunCustomJoin(output_);
-}
-
-void ContextRunSteps::RunWholeJoin() {
-    JoinRun(c_).RunWholeJoin(output_);
-}
-
-void ContextRunSteps::UnifiAudoJoiner() {
-    JoinRun(c_).UnifiAudoJoiner(output_);
+void ContextRunSteps::RunJoin(PiecePlan::Mode mode) {
+    JoinRun(c_).Run(mode, output_);
 }

@@ -15,19 +15,10 @@ public:
     explicit ContextRunSteps(RunContext& context, std::function<void()> stopPlayback = {});
 
     void StopPlayback() override;
-    void RunCustomSplit() override;
-    void RunTimeSplit() override;
-    void RunSilenceSplit() override;
-    void RunCountSplit() override;
-    void RunUnifiedSplit() override;
+    void RunSplit(PiecePlan::Mode mode) override;
     bool ChooseJoinOutput() override;
-    void RunCustomJoin() override;
-    void RunWholeJoin() override;
-    void UnifiAudoJoiner() override;
+    void RunJoin(PiecePlan::Mode mode) override;
     QString JoinedFile() const override { return output_.path; }
-
-    // The join output chosen last.
-    const JoinRun::Output& joinOutput() const { return output_; }
 
 private:
     RunContext& c_;

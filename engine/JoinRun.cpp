@@ -2,7 +2,6 @@
 
 #include "core/AppState.h"
 #include "core/FramePosition.h"
-#include "core/RecordPieces.h"
 #include "core/Segments.h"
 #include "engine/ConfigureEncoder.h"
 #include "engine/OutputFormats.h"
@@ -29,33 +28,6 @@ namespace {
 
 QString displayName(const QString& path) {
     return QFileInfo(path).fileName();
-}
-
-// The frames of `record` that segment [begin, end) (seconds) covers; a
-// segment that reaches the file's length runs on to its last frame.
-struct FrameRange {
-    qint64 start = 0;
-    qint64 end = 0;
-};
-FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t end);
-
-// The frames of `file` that segment `k` of `segments` (its own, or the
-// shared ones cut to its length) covers; marked pieces at their exact times.
-FrameRange segmentFrames(const listrecord& file, const listrecord& segments, size_t k) {
-    if (k < segments.Pieces.size()) {
-        const TitledPiece piece = RecordPieces::At(segments, k, file.SampleRate, file.SampleCount);
-        return {piece.begin, piece.end};
-    }
-    return framesOf(file, segments.BeginTimes[k],
-                    std::min(segments.EndTimes[k], std::max(file.Duration, 0)));
-}
-
-FrameRange framesOf(const listrecord& record, std::int32_t begin, std::int32_t end) {
-    const qint64 start = FramePosition::OfSeconds(begin, record.SampleRate, record.SampleCount);
-    if (end <= begin)
-        return {start, start};
-    return {start, FramePosition::EndOfSeconds(end, record.Duration, record.SampleRate,
-                                               record.SampleCount)};
 }
 
 } // namespace
@@ -106,28 +78,18 @@ JoinRun::NameCheck JoinRun::CheckName(const QString& path, const QStringList& so
     return {QString(), OutputNames::Exists(path)};
 }
 
-void JoinRun::RunCustomJoin(const Output& output) {
-    run(Kind::Custom, output);
-}
-
-void JoinRun::RunWholeJoin(const Output& output) {
-    run(Kind::Whole, output);
-}
-
-void JoinRun::UnifiAudoJoiner(const Output& output) {
-    run(Kind::Unified, output);
-}
-
-void JoinRun::run(Kind kind, const Output& output) {
+void JoinRun::Run(PiecePlan::Mode mode, const Output& output) {
     RunSupport::Present(RunSupport::Carry(c_,
-                                          [this, kind, output](RunRequest request) {
-                                              return Join(kind, output, std::move(request));
+                                          [this, mode, output](RunRequest request) {
+                                              return Join(mode, output, std::move(request));
                                           }),
                         c_.desktop);
 }
 
-RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
+RunOutcome JoinRun::Join(PiecePlan::Mode mode, const Output& output, RunRequest request) {
     request_ = std::move(request);
+    function_ = PiecePlan::Function::Of(mode, request_.options);
+    whole_ = !PiecePlan::CutsSegments(mode);
     const RunOptions& options = request_.options;
     const int files = request_.files();
     if (files <= 0)
@@ -145,7 +107,7 @@ RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
     try {
         ConfigureEncoder(output.filterIndex - 1, options.encoder(), options.mp3CommandLine,
                          c_.writer, c_.encoder);
-        T = total(kind);
+        T = total();
         W = 0;
         joined_.clear();
         fadeSpan_ = 0;
@@ -187,7 +149,7 @@ RunOutcome JoinRun::Join(Kind kind, const Output& output, RunRequest request) {
             if (!goOn())
                 break;
             const std::int64_t faultsBefore = c_.writer.FaultySamples();
-            joinFile(kind, i);
+            joinFile(i);
             if (const std::int64_t faults = c_.writer.FaultySamples() - faultsBefore; faults > 0)
                 faulty.emplace_back(request_.jobs[static_cast<size_t>(i)].FileName, faults);
         }
@@ -252,7 +214,7 @@ void JoinRun::planFadeOut(int files) {
     // The fade is measured in frames of the output, whatever rate each file
     // has, so it is one ramp of its full length however many files it spans.
     // That needs every file's rate before the first block is written.
-    fadeOutFrames_ = qint64(std::max(request_.options.fadeOutSeconds, 0)) * R0;
+    fadeOutFrames_ = FramePosition::Frames(request_.options.fadeOutSeconds, R0);
     outputTotal_ = 0;
     for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
         int rate = R0;
@@ -267,57 +229,42 @@ void JoinRun::planFadeOut(int files) {
     }
 }
 
-qint64 JoinRun::total(Kind kind) {
+std::vector<PiecePlan::Piece> JoinRun::piecesOf(int file) const {
+    if (whole_)
+        return {};
+    // As the record knows the source: a piece is joined to its end, without
+    // the tail a split piece's blocks leave out.
+    const listrecord& record = request_.jobs[static_cast<size_t>(file)];
+    return PiecePlan::Of(function_, request_.jobs, file, PiecePlan::Source::Of(record));
+}
+
+qint64 JoinRun::total() {
     const int files = request_.files();
     fileFrames_.assign(static_cast<size_t>(std::max(files, 0)), 0);
-    // The segments that are cut: a single one as it is, else all but the
-    // working one.
-    const auto cutSegments = [](listrecord record) {
-        Segments::Normalise(record);
-        if (record.SegmentCount > 1)
-            record.SegmentCount -= 1;
-        return record;
-    };
     qint64 sum = 0;
-    const listrecord shared = cutSegments(request_.jobs.front());
     for (int i = 0; i < files; ++i) {
-        const listrecord& file = request_.jobs[static_cast<size_t>(i)];
-        const qint64 before = sum;
-        switch (kind) {
-        case Kind::Whole:
-            sum += file.SampleCount;
-            break;
-        case Kind::Custom: {
-            const listrecord own = cutSegments(file);
-            for (size_t k = 0; k < static_cast<size_t>(own.SegmentCount); ++k) {
-                const FrameRange range = segmentFrames(own, own, k);
-                sum += std::max<qint64>(0, range.end - range.start);
-            }
-            break;
-        }
-        case Kind::Unified:
-            for (size_t k = 0; k < static_cast<size_t>(shared.SegmentCount); ++k) {
-                if (k >= shared.Pieces.size() && file.Duration < shared.BeginTimes[k])
-                    break;
-                const FrameRange range = segmentFrames(file, shared, k);
-                sum += std::max<qint64>(0, range.end - range.start);
-            }
-            break;
-        }
-        fileFrames_[static_cast<size_t>(i)] = sum - before;
+        qint64 frames = 0;
+        if (whole_)
+            frames = request_.jobs[static_cast<size_t>(i)].SampleCount;
+        for (const PiecePlan::Piece& piece : piecesOf(i))
+            frames += piece.frames();
+        fileFrames_[static_cast<size_t>(i)] = frames;
+        sum += frames;
     }
     return sum;
 }
 
-void JoinRun::joinFile(Kind kind, int file) {
+void JoinRun::joinFile(int file) {
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
     fadeInLen_ = FramePosition::Frames(request_.options.fadeInSeconds, record.SampleRate);
     c_.host.FileStarted(file);
 
-    // The segments cut from this file, in seconds of this file.
-    listrecord segments = kind == Kind::Unified ? request_.jobs.front() : record;
+    // The segments the list shows while the file is joined: its own, or the
+    // first file's.
+    listrecord segments =
+        PiecePlan::SharesSegments(function_.mode) ? request_.jobs.front() : record;
     Segments::Normalise(segments);
-    if (kind == Kind::Whole)
+    if (whole_)
         c_.host.RowsPlanned({RunRows::Kind::Whole, file, record, {}, 0});
     else
         c_.host.RowsPlanned({RunRows::Kind::Segments, file, segments, {}, 0});
@@ -343,25 +290,21 @@ void JoinRun::joinFile(Kind kind, int file) {
     // One output: decoding ahead puts a second core to work beside the encoder.
     c_.reader.SetReadAhead(true);
 
-    if (kind == Kind::Whole) {
-        const qint64 reached = copyBlocks(kind, 0, 0);
+    if (whole_) {
+        const qint64 reached = copyBlocks(0, 0);
         joined_.push_back({file, 0, 0, !c_.control.stopped() ? record.SampleCount : reached, rate});
         c_.host.JoinRowEnded(0);
     } else {
-        const int rows = RunRows::CutSegments(segments).rows;
-        for (int j = 0; j < rows; ++j) {
+        for (const PiecePlan::Piece& piece : piecesOf(file)) {
             if (!goOn())
                 break;
+            const int j = piece.row;
             c_.host.JoinRowStarted(j);
-            const auto k = static_cast<size_t>(j);
-            // The segments are this file's own, or the shared ones cut to
-            // its length.
-            const FrameRange range = segmentFrames(record, segments, k);
-            c_.reader.Seek(range.start, 3);
-            const qint64 reached = copyBlocks(kind, range.start, range.end);
-            if (range.end > range.start)
-                joined_.push_back({file, j, range.start,
-                                   !c_.control.stopped() ? range.end : std::min(reached, range.end),
+            c_.reader.Seek(piece.begin, 3);
+            const std::int64_t reached = copyBlocks(piece.begin, piece.end);
+            if (piece.written())
+                joined_.push_back({file, j, piece.begin,
+                                   !c_.control.stopped() ? piece.end : std::min(reached, piece.end),
                                    rate});
             c_.host.JoinRowEnded(j);
         }
@@ -369,9 +312,8 @@ void JoinRun::joinFile(Kind kind, int file) {
     c_.reader.Close();
 }
 
-qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
+qint64 JoinRun::copyBlocks(qint64 start, qint64 end) {
     const RunOptions& options = request_.options;
-    const bool whole = kind == Kind::Whole;
     const bool fadeIn = options.fadeIn && fadeInLen_ > 0;
     qint64 pos = start;
     qint64 asked = start; // the source frame the reader is at
@@ -380,7 +322,7 @@ qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
             break;
         // Counts are frames of the source, whatever the reader converts them
         // to; a piece's block never reaches past the piece's end.
-        const qint64 left = whole ? std::numeric_limits<qint64>::max() : end - pos;
+        const qint64 left = whole_ ? std::numeric_limits<qint64>::max() : end - pos;
         // A source slower than the output grows when converted; its blocks
         // are shortened to keep every block the output's usual size.
         const qint64 usual =
@@ -443,7 +385,7 @@ qint64 JoinRun::copyBlocks(Kind kind, qint64 start, qint64 end) {
         pos += r;
         showProgress();
         c_.writer.WriteSamples(block);
-    } while (whole || pos < end);
+    } while (whole_ || pos < end);
     return pos;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PiecePlan.h"
 #include "engine/RunContext.h"
 #include "engine/RunOutcome.h"
 #include "engine/RunRequest.h"
@@ -10,15 +11,15 @@
 #include <cstdint>
 #include <vector>
 
-// The three join runs: the chosen audio of every file, in list order, goes
-// into one output file named in the save dialog, converted to the first
-// file's rate and channels. Progress, stop and the segment list's working row
+// The join runs: the chosen audio of every file, in list order, goes into one
+// output file named in the save dialog, converted to the first file's rate
+// and channels. The modes that cut segments join the pieces the plan gives
+// (each file's own, or the first file's cut from every file); the others
+// join whole files. Progress, stop and the segment list's working row
 // behave as in the split runs; the joined file gets no tags. Like every
 // output it is written under a temporary name and named only when complete.
 class JoinRun {
 public:
-    enum class Kind { Custom, Whole, Unified };
-
     // The save dialog's answer: the output path (extension included) and the
     // filter position, 1 for the first of the output formats.
     struct Output {
@@ -50,31 +51,33 @@ public:
     // holds the one output, the messages for the user and any failure.
     // Reads nothing but the request, and the context's components, host and
     // control, so it may run on a thread of its own.
-    RunOutcome Join(Kind kind, const Output& output, RunRequest request);
+    RunOutcome Join(PiecePlan::Mode mode, const Output& output, RunRequest request);
 
-    // The joins as the front ends give them: the request read from the
-    // state and the host, the outcome's messages shown, a failure thrown.
-    void RunCustomJoin(const Output& output);
-    void RunWholeJoin(const Output& output);
-    void UnifiAudoJoiner(const Output& output);
+    // The join as the front ends give it: the request read from the state
+    // and the host, the outcome's messages shown, a failure thrown.
+    void Run(PiecePlan::Mode mode, const Output& output);
 
 private:
-    void run(Kind kind, const Output& output);
+    // The pieces of `file` the join takes; whole files take none.
+    std::vector<PiecePlan::Piece> piecesOf(int file) const;
     // Frames of the whole join, in each file's own frames; fills fileFrames_.
-    qint64 total(Kind kind);
+    qint64 total();
     // Reads every file's rate to know the join's length in output frames.
     void planFadeOut(int files);
     // Output frames as frames of the current file.
     double sourceFrames(qint64 outputFrames) const;
-    void joinFile(Kind kind, int file);
-    // Returns the source frame it reached.
-    qint64 copyBlocks(Kind kind, qint64 start, qint64 end);
+    void joinFile(int file);
+    // Returns the source frame it reached; a whole file is read to its end.
+    qint64 copyBlocks(qint64 start, qint64 end);
     void showProgress();
     // A checkpoint: the host's, then whether the run goes on (not stopped).
     bool goOn();
 
     RunContext& c_;
     RunRequest request_;
+    PiecePlan::Function function_;
+    // Whole files are joined, not pieces of them.
+    bool whole_ = false;
     // The output format: the first file's.
     int R0 = 0;
     int C0 = 0;

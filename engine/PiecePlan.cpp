@@ -79,52 +79,93 @@ PiecePlan::Source PiecePlan::Source::Of(const listrecord& record, std::int32_t c
 }
 
 std::int64_t PiecePlan::Source::durationMs() const {
-    if (rate <= 0 || frames <= 0)
-        return 0;
-    return frames / rate * 1000 + frames % rate * 1000 / rate;
+    return frames > 0 ? FramePosition::Milliseconds(frames, rate) : 0;
 }
 
-PiecePlan::Fades PiecePlan::Fades::Of(const AppState& state, std::int32_t rate) {
-    return {state.FadeIn ? FramePosition::Frames(state.FadeInSeconds, rate) : 0,
-            state.FadeOut ? FramePosition::Frames(state.FadeOutSeconds, rate) : 0};
+PiecePlan::Function PiecePlan::Function::Of(const AppState& state) {
+    return {ModeIn(state),       state.SplitSeconds,        state.SplitCount, state.SnapToSilence,
+            state.SnapSeconds,   state.SilenceMinimumPiece, state.FadeIn,     state.FadeOut,
+            state.FadeInSeconds, state.FadeOutSeconds};
 }
 
-PiecePlan::Fades PiecePlan::Fades::Of(const RunOptions& options, std::int32_t rate) {
-    return {options.fadeIn ? FramePosition::Frames(options.fadeInSeconds, rate) : 0,
-            options.fadeOut ? FramePosition::Frames(options.fadeOutSeconds, rate) : 0};
+PiecePlan::Function PiecePlan::Function::Of(Mode mode, const RunOptions& options) {
+    return {mode,
+            options.splitSeconds,
+            options.splitCount,
+            options.snapToSilence,
+            options.snapSeconds,
+            options.silenceMinimumPiece,
+            options.fadeIn,
+            options.fadeOut,
+            options.fadeInSeconds,
+            options.fadeOutSeconds};
+}
+
+std::optional<PiecePlan::Mode> PiecePlan::ModeOf(std::int32_t functionChoice) {
+    switch (functionChoice) {
+    case FunctionCustom:
+        return Mode::Custom;
+    case FunctionSplitByTime:
+        return Mode::Time;
+    case FunctionSplitByCount:
+        return Mode::Count;
+    case FunctionUnification:
+        return Mode::Unified;
+    case FunctionSplitAtSilences:
+        return Mode::Silence;
+    default:
+        return std::nullopt;
+    }
+}
+
+PiecePlan::Mode PiecePlan::ModeIn(const AppState& state) {
+    return ModeOf(state.FunctionChoice).value_or(Mode::Custom);
+}
+
+PiecePlan::Fades PiecePlan::Fades::Of(const Function& function, std::int32_t rate) {
+    return {function.fadeIn ? FramePosition::Frames(function.fadeInSeconds, rate) : 0,
+            function.fadeOut ? FramePosition::Frames(function.fadeOutSeconds, rate) : 0};
+}
+
+std::vector<PiecePlan::Piece> PiecePlan::Of(const Function& function,
+                                            const std::vector<listrecord>& jobs, int file,
+                                            const Source& source,
+                                            const std::vector<Silence>& silences) {
+    const bool known = file >= 0 && file < static_cast<int>(jobs.size());
+    switch (function.mode) {
+    case Mode::Time:
+        if (function.snapToSilence)
+            return TimeAtSilences(source, silences,
+                                  std::int64_t{std::max(function.splitSeconds, 1)} * 1000,
+                                  std::int64_t{function.snapSeconds} * 1000);
+        return Time(source, function.splitSeconds);
+    case Mode::Count:
+        return Count(source, function.splitCount);
+    case Mode::Silence:
+        return AtSilences(source, silences, std::int64_t{function.silenceMinimumPiece} * 1000);
+    case Mode::Unified: {
+        if (!known)
+            return {};
+        listrecord shared = jobs.front();
+        Segments::Normalise(shared);
+        return Unified(source, shared, CutSegments(shared));
+    }
+    case Mode::Custom: {
+        if (!known)
+            return {};
+        listrecord record = jobs[static_cast<size_t>(file)];
+        if (!record.Pieces.empty())
+            return Titled(source, record.Pieces);
+        Segments::Normalise(record);
+        return Custom(source, record, CutSegments(record), Fades::Of(function, source.rate));
+    }
+    }
+    return {};
 }
 
 std::vector<PiecePlan::Piece> PiecePlan::Of(const AppState& state, int file, const Source& source,
                                             const std::vector<Silence>& silences) {
-    const bool known = file >= 0 && file < static_cast<int>(state.JobList.size());
-    switch (state.FunctionChoice) {
-    case FunctionSplitByTime:
-        if (state.SnapToSilence)
-            return TimeAtSilences(source, silences,
-                                  std::int64_t{std::max(state.SplitSeconds, 1)} * 1000,
-                                  std::int64_t{state.SnapSeconds} * 1000);
-        return Time(source, state.SplitSeconds);
-    case FunctionSplitByCount:
-        return Count(source, state.SplitCount);
-    case FunctionSplitAtSilences:
-        return AtSilences(source, silences, std::int64_t{state.SilenceMinimumPiece} * 1000);
-    case FunctionUnification: {
-        if (!known)
-            return {};
-        listrecord shared = state.JobList.front();
-        Segments::Normalise(shared);
-        return Unified(source, shared, CutSegments(shared));
-    }
-    default: {
-        if (!known)
-            return {};
-        listrecord record = state.JobList[static_cast<size_t>(file)];
-        if (!record.Pieces.empty())
-            return Titled(source, record.Pieces);
-        Segments::Normalise(record);
-        return Custom(source, record, CutSegments(record), Fades::Of(state, source.rate));
-    }
-    }
+    return Of(Function::Of(state), state.JobList, file, source, silences);
 }
 
 std::vector<PiecePlan::Piece> PiecePlan::Custom(const Source& source, const listrecord& record,
@@ -235,11 +276,43 @@ int PiecePlan::CutSegments(const listrecord& record) {
     return copy.SegmentCount == 1 ? 1 : copy.SegmentCount - 1;
 }
 
-bool PiecePlan::NeedsSilences(const AppState& state) {
-    return state.FunctionChoice == FunctionSplitAtSilences ||
-           (state.FunctionChoice == FunctionSplitByTime && state.SnapToSilence);
+bool PiecePlan::NeedsSilences(const Function& function) {
+    return function.mode == Mode::Silence ||
+           (function.mode == Mode::Time && function.snapToSilence);
 }
 
-std::int64_t PiecePlan::Milliseconds(std::int64_t frame, std::int32_t rate) {
-    return rate > 0 ? frame / rate * 1000 + frame % rate * 1000 / rate : 0;
+bool PiecePlan::NeedsSilences(const AppState& state) {
+    return NeedsSilences(Function::Of(state));
+}
+
+bool PiecePlan::CutsSegments(Mode mode) {
+    return mode == Mode::Custom || mode == Mode::Unified;
+}
+
+bool PiecePlan::SharesSegments(Mode mode) {
+    return mode == Mode::Unified;
+}
+
+bool PiecePlan::RowsArePieces(Mode mode, const listrecord& record) {
+    // Marked pieces have no working row to take off.
+    return !CutsSegments(mode) || (mode == Mode::Custom && !record.Pieces.empty());
+}
+
+bool PiecePlan::NamesFromOne(Mode mode) {
+    return mode != Mode::Custom;
+}
+
+QString PiecePlan::NothingToWrite(const Function& function, const QString& name,
+                                  std::int32_t seconds, const std::vector<Piece>& pieces) {
+    if (function.mode == Mode::Count)
+        return QStringLiteral("%1: its %2 seconds cannot be cut into %3 pieces of a second or "
+                              "more.")
+            .arg(name)
+            .arg(seconds)
+            .arg(function.splitCount);
+    const bool leftPastEnd = std::all_of(pieces.begin(), pieces.end(),
+                                         [](const Piece& p) { return p.leftOut == PastEnd; });
+    if (SharesSegments(function.mode) && leftPastEnd)
+        return QStringLiteral("%1: every segment begins after its end.").arg(name);
+    return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct AppState;
@@ -13,11 +14,41 @@ struct listrecord;
 struct TitledPiece;
 
 // Which pieces a function cuts from one source, and where exactly, in frames
-// of that source. The runs, the listing of a dry run, the segment list, the
-// total length and the waveform all take their pieces from here, so what is
-// shown is what is written.
+// of that source. The runs (split and join), the listing of a dry run, the
+// segment list, the total length and the waveform all take their pieces from
+// here, so what is shown is what is written. The mode is chosen here alone:
+// where a run differs by mode, it asks the plan.
 class PiecePlan {
 public:
+    // How the files are cut: their own segments (or marked pieces), pieces of
+    // a length, a number of pieces, the first file's segments cut from every
+    // file, or the sound between silences.
+    enum class Mode { Custom, Time, Count, Unified, Silence };
+
+    // The mode and the choices it reads, from the window's state or from a
+    // run's options.
+    struct Function {
+        Mode mode = Mode::Custom;
+        std::int32_t splitSeconds = 60;
+        std::int32_t splitCount = 6;
+        bool snapToSilence = false;
+        std::int32_t snapSeconds = 10;
+        std::int32_t silenceMinimumPiece = 5;
+        bool fadeIn = false;
+        bool fadeOut = false;
+        std::int32_t fadeInSeconds = 5;
+        std::int32_t fadeOutSeconds = 5;
+
+        static Function Of(const AppState& state);
+        static Function Of(Mode mode, const RunOptions& options);
+    };
+
+    // The mode of a stored function choice; none for a value no function
+    // has. The window's listing takes such a value as Custom; the commands
+    // run nothing.
+    static std::optional<Mode> ModeOf(std::int32_t functionChoice);
+    // The mode of the state's function as the window shows it.
+    static Mode ModeIn(const AppState& state);
     // The source as its record knows it.
     struct Source {
         std::int32_t rate = 0;
@@ -57,19 +88,22 @@ public:
     struct Fades {
         std::int64_t in = 0;
         std::int64_t out = 0;
-        static Fades Of(const AppState& state, std::int32_t rate);
-        static Fades Of(const RunOptions& options, std::int32_t rate);
+        static Fades Of(const Function& function, std::int32_t rate);
     };
 
     static constexpr std::int32_t CustomTail = 100;
     static inline const QString NoLength = QStringLiteral("no length");
     static inline const QString PastEnd = QStringLiteral("begins after the file's end");
 
-    // The pieces of the state's function for `record` (the record of file
-    // row `file`; unification cuts the first file's segments), with the
+    // The pieces `function` cuts from file `file` of `jobs`, the source
+    // `source` (unification cuts the first file's segments), with the
     // segments as the segment editor holds them: of several, the last is the
     // working segment and is not cut; `file` matters to those two alone.
-    // The silence functions need the source's silences.
+    // The silence functions need the source's silences (NeedsSilences).
+    static std::vector<Piece> Of(const Function& function, const std::vector<listrecord>& jobs,
+                                 int file, const Source& source,
+                                 const std::vector<Silence>& silences = {});
+    // The same for the state's function and files.
     static std::vector<Piece> Of(const AppState& state, int file, const Source& source,
                                  const std::vector<Silence>& silences = {});
 
@@ -96,8 +130,26 @@ public:
     // How many of a record's segments are cut: one is cut as it is; of
     // several, the working one is not.
     static int CutSegments(const listrecord& record);
-    // Whether the state's function cuts at silences.
+
+    // What differs by mode besides the pieces:
+    // Whether the function cuts at silences, which must be found first.
+    static bool NeedsSilences(const Function& function);
     static bool NeedsSilences(const AppState& state);
-    // A frame in milliseconds, as listings and rows show it.
-    static std::int64_t Milliseconds(std::int64_t frame, std::int32_t rate);
+    // Whether the pieces are segments marked by the user (custom and
+    // unification), rather than cut by length, count or silences; a join of
+    // the other modes takes whole files.
+    static bool CutsSegments(Mode mode);
+    // Whether every file is cut by the first file's segments and marks,
+    // titles included.
+    static bool SharesSegments(Mode mode);
+    // Whether a run shows a file's rows as its planned pieces, rather than as
+    // its segments (its own, or the first file's shown once for all).
+    static bool RowsArePieces(Mode mode, const listrecord& record);
+    // Whether output names number from the first piece on (song_1, song_2
+    // ...); the custom function names the first piece as the source.
+    static bool NamesFromOne(Mode mode);
+    // Why file `name` (`seconds` long) whose pieces are all empty gave
+    // nothing to write.
+    static QString NothingToWrite(const Function& function, const QString& name,
+                                  std::int32_t seconds, const std::vector<Piece>& pieces);
 };

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "engine/PendingOutput.h"
+#include "engine/PiecePlan.h"
 #include "engine/RunHost.h"
 #include "engine/RunSteps.h"
 #include "engine/RunSupport.h"
@@ -40,25 +41,8 @@ void RunCommand::Split(bool openFolder) {
     // The folder the run writes to, whatever is typed meanwhile.
     const QString folder = state_.OutputDir;
     withStopHint([this] {
-        switch (state_.FunctionChoice) {
-        case FunctionCustom:
-            steps_.RunCustomSplit();
-            break;
-        case FunctionSplitByTime:
-            steps_.RunTimeSplit();
-            break;
-        case FunctionSplitByCount:
-            steps_.RunCountSplit();
-            break;
-        case FunctionUnification:
-            steps_.RunUnifiedSplit();
-            break;
-        case FunctionSplitAtSilences:
-            steps_.RunSilenceSplit();
-            break;
-        default:
-            break;
-        }
+        if (const auto mode = PiecePlan::ModeOf(state_.FunctionChoice))
+            steps_.RunSplit(*mode);
     });
     syncOutputs();
     steps_.RunEnded();
@@ -75,21 +59,8 @@ void RunCommand::Join(bool openFolder) {
         return;
     const QString folder = state_.OutputDir;
     withStopHint([this] {
-        switch (state_.FunctionChoice) {
-        case FunctionCustom:
-            steps_.RunCustomJoin();
-            break;
-        case FunctionSplitByTime:
-        case FunctionSplitByCount:
-        case FunctionSplitAtSilences:
-            steps_.RunWholeJoin();
-            break;
-        case FunctionUnification:
-            steps_.UnifiAudoJoiner();
-            break;
-        default:
-            break;
-        }
+        if (const auto mode = PiecePlan::ModeOf(state_.FunctionChoice))
+            steps_.RunJoin(*mode);
     });
     state_.Busy = false;
     syncOutputs();

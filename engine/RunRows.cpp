@@ -5,7 +5,6 @@
 RunRows::Cut RunRows::CutSegments(const listrecord& record) {
     listrecord copy = record;
     Segments::Normalise(copy);
-    if (copy.SegmentCount <= 1)
-        return {copy.SegmentCount, false};
-    return {copy.SegmentCount - 1, true};
+    const int rows = PiecePlan::CutSegments(copy);
+    return {rows, rows < copy.SegmentCount};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PiecePlan.h"
+
 #include <QString>
 
 // The steps of the split and join commands that a front end carries out:
@@ -14,17 +16,13 @@ public:
     // Only called while the preview plays.
     virtual void StopPlayback() = 0;
 
-    virtual void RunCustomSplit() = 0;
-    virtual void RunTimeSplit() = 0;
-    virtual void RunCountSplit() = 0;
-    virtual void RunUnifiedSplit() = 0;
-    virtual void RunSilenceSplit() = 0;
+    // The split run of `mode`.
+    virtual void RunSplit(PiecePlan::Mode mode) = 0;
 
     // Asks for the join output; false when the join should not go ahead.
     virtual bool ChooseJoinOutput() = 0;
-    virtual void RunCustomJoin() = 0;
-    virtual void RunWholeJoin() = 0;
-    virtual void UnifiAudoJoiner() = 0;
+    // The join run of `mode`, into the output chosen last.
+    virtual void RunJoin(PiecePlan::Mode mode) = 0;
     // The file the last join was written to; empty when not known.
     virtual QString JoinedFile() const { return {}; }
 

@@ -1,5 +1,6 @@
 #include "engine/SilenceFinder.h"
 
+#include "core/FramePosition.h"
 #include "platform/FormatTime.h"
 
 #include <algorithm>
@@ -9,7 +10,7 @@
 namespace {
 
 std::int64_t binToMs(const AudioOverview& o, long long frame) {
-    return o.rate > 0 ? std::min(frame, o.frames) * 1000 / o.rate : 0;
+    return FramePosition::Milliseconds(std::min<std::int64_t>(frame, o.frames), o.rate);
 }
 
 // Distance from `t` to the silence, 0 inside it.

@@ -43,57 +43,35 @@ std::int32_t clampFrames(std::int64_t frames) {
 
 SplitRun::SplitRun(RunContext& context) : c_(context) {}
 
-void SplitRun::RunCustomSplit() {
-    run(Kind::Custom);
-}
-
-void SplitRun::RunTimeSplit() {
-    run(Kind::Time);
-}
-
-void SplitRun::RunCountSplit() {
-    run(Kind::Count);
-}
-
-void SplitRun::RunUnifiedSplit() {
-    run(Kind::Unified);
-}
-
-void SplitRun::RunSilenceSplit() {
-    run(Kind::Silence);
-}
-
-void SplitRun::run(Kind kind) {
+void SplitRun::Run(PiecePlan::Mode mode) {
     RunSupport::Present(
         RunSupport::Carry(
-            c_, [this, kind](RunRequest request) { return Split(kind, std::move(request)); }),
+            c_, [this, mode](RunRequest request) { return Split(mode, std::move(request)); }),
         c_.desktop);
 }
 
-RunOutcome SplitRun::Split(Kind kind, RunRequest request) {
+RunOutcome SplitRun::Split(PiecePlan::Mode mode, RunRequest request) {
     request_ = std::move(request);
     outcome_ = {};
     const int files = request_.files();
     if (files <= 0)
         return {};
 
-    kind_ = kind;
+    function_ = PiecePlan::Function::Of(mode, request_.options);
     givenNames_.clear();
     tagFailures_.clear();
     nothingWritten_.clear();
     faultySamples_.clear();
 
     try {
-        if (kind == Kind::Unified) {
+        if (PiecePlan::SharesSegments(mode)) {
             // Shown first, so the rows that are cut and marked are exactly
             // the shared segments, whatever the list showed before.
-            listrecord& shared = request_.jobs.front();
+            const listrecord& shared = request_.jobs.front();
             c_.host.RowsPlanned({RunRows::Kind::Segments, 0, shared, {}, 0});
-            const RunRows::Cut cut = RunRows::CutSegments(shared);
-            shared.SegmentCount = std::max(cut.rows, 0);
-            rowsShown_ = cut.rows;
+            rowsShown_ = RunRows::CutSegments(shared).rows;
         }
-        runFiles(kind);
+        runFiles();
     } catch (...) {
         // Close what is open so the output written so far is a complete
         // file; the error is told after the other messages.
@@ -140,49 +118,20 @@ void SplitRun::reportAtEnd() {
              nothingWritten_.join(QLatin1Char('\n')));
 }
 
-QString SplitRun::nothingToWrite(Kind kind, const listrecord& record,
-                                 const std::vector<Piece>& pieces) const {
-    const bool leftPastEnd = std::all_of(pieces.begin(), pieces.end(), [](const Piece& p) {
-        return p.leftOut == PiecePlan::PastEnd;
-    });
-    const QString name = QFileInfo(record.FileName).fileName();
-    if (kind == Kind::Count)
-        return QStringLiteral("%1: its %2 seconds cannot be cut into %3 pieces of a second or "
-                              "more.")
-            .arg(name)
-            .arg(record.Duration)
-            .arg(request_.options.splitCount);
-    if (kind == Kind::Unified && leftPastEnd)
-        return QStringLiteral("%1: every segment begins after its end.").arg(name);
-    return QStringLiteral("%1: every piece is shorter than a second.").arg(name);
-}
-
-void SplitRun::runFiles(Kind kind) {
+void SplitRun::runFiles() {
     const RunOptions& options = request_.options;
+    const PiecePlan::Mode mode = function_.mode;
     const int files = request_.files();
     for (int i = 0; i < files; ++i) {
         if (!goOn())
             return;
-        listrecord& record = request_.jobs[static_cast<size_t>(i)];
+        const listrecord& record = request_.jobs[static_cast<size_t>(i)];
 
         c_.host.FileStarted(i);
-        switch (kind) {
-        case Kind::Custom: {
-            // Marked pieces have no working row; their rows come from the
-            // plan below.
-            if (!record.Pieces.empty())
-                break;
+        const bool rowsArePieces = PiecePlan::RowsArePieces(mode, record);
+        if (!rowsArePieces && !PiecePlan::SharesSegments(mode)) {
             c_.host.RowsPlanned({RunRows::Kind::Segments, i, record, {}, 0});
-            const RunRows::Cut cut = RunRows::CutSegments(record);
-            record.SegmentCount = cut.rows;
-            rowsShown_ = cut.rows;
-            break;
-        }
-        case Kind::Time:
-        case Kind::Count:
-        case Kind::Unified:
-        case Kind::Silence:
-            break;
+            rowsShown_ = RunRows::CutSegments(record).rows;
         }
 
         if (c_.reader.IsOpen())
@@ -202,18 +151,18 @@ void SplitRun::runFiles(Kind kind) {
         cutterFormat_ = nullptr;
         cutterProblem_.clear();
 
-        const bool atSilences =
-            kind == Kind::Silence || (kind == Kind::Time && options.snapToSilence);
+        const bool atSilences = PiecePlan::NeedsSilences(function_);
+        const std::optional<std::vector<Silence>> silences =
+            atSilences ? silencesOf(record) : std::vector<Silence>();
         const std::vector<Piece> pieces =
-            atSilences ? silencePieces(kind, record) : piecesOf(kind, i);
+            silences ? PiecePlan::Of(function_, request_.jobs, i, openSource(record), *silences)
+                     : std::vector<Piece>();
         // However the file's pieces end, those never started are told.
         endedRows_.clear();
-        const auto toldAll = qScopeGuard([&] { reportNeverStarted(kind, i, pieces); });
+        const auto toldAll = qScopeGuard([&] { reportNeverStarted(i, pieces); });
         // The rows show the pieces as they are cut; a run stopped while the
         // silences were looked for leaves them as they were.
-        const bool planRows = kind == Kind::Time || kind == Kind::Count ||
-                              (kind == Kind::Custom && !record.Pieces.empty());
-        if (atSilences ? !c_.control.stopped() || !pieces.empty() : planRows) {
+        if (rowsArePieces && (!atSilences || !c_.control.stopped() || !pieces.empty())) {
             c_.host.RowsPlanned({RunRows::Kind::Pieces, i, {}, pieces, rate_});
             rowsShown_ = static_cast<int>(pieces.size());
         }
@@ -224,10 +173,11 @@ void SplitRun::runFiles(Kind kind) {
             std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.written(); });
         // Stopped while cuts at silences were looked for is no reason to tell.
         if (!anyAudio && !c_.control.stopped())
-            nothingWritten_.append(nothingToWrite(kind, record, pieces));
+            nothingWritten_.append(PiecePlan::NothingToWrite(
+                function_, QFileInfo(record.FileName).fileName(), record.Duration, pieces));
         const int workers = parallelWorkers(pieces);
         if (workers > 1) {
-            writePiecesInParallel(kind, i, pieces, workers);
+            writePiecesInParallel(i, pieces, workers);
             c_.reader.Close();
             tagFailures_.append(extras_.endSource());
             continue;
@@ -242,41 +192,18 @@ void SplitRun::runFiles(Kind kind) {
             // written, and its row keeps the status it had.
             if (!piece.written())
                 continue;
-            writePiece(kind, i, k, piece.begin, piece.frames());
+            writePiece(i, k, piece.begin, piece.frames());
         }
         c_.reader.Close();
         tagFailures_.append(extras_.endSource());
     }
 }
 
-std::vector<SplitRun::Piece> SplitRun::piecesOf(Kind kind, int file) const {
-    const RunOptions& options = request_.options;
-    const listrecord& record = request_.jobs[static_cast<size_t>(file)];
-    const PiecePlan::Source source = openSource(record);
-    switch (kind) {
-    case Kind::Custom:
-        if (!record.Pieces.empty())
-            return PiecePlan::Titled(source, record.Pieces);
-        return PiecePlan::Custom(source, record, record.SegmentCount,
-                                 PiecePlan::Fades::Of(options, rate_));
-    case Kind::Time:
-        return PiecePlan::Time(source, options.splitSeconds);
-    case Kind::Count:
-        return PiecePlan::Count(source, options.splitCount);
-    case Kind::Unified:
-        return PiecePlan::Unified(source, request_.jobs.front(),
-                                  request_.jobs.front().SegmentCount);
-    case Kind::Silence:
-        break;
-    }
-    return {};
-}
-
 PiecePlan::Source SplitRun::openSource(const listrecord& record) const {
     return {rate_, sampleCount_, record.Duration, channels_};
 }
 
-std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord& record) {
+std::optional<std::vector<Silence>> SplitRun::silencesOf(const listrecord& record) {
     const RunOptions& options = request_.options;
     const auto keepGoing = [this] { return goOn(); };
     // The window's overview when it had one; else the file is scanned here.
@@ -289,21 +216,14 @@ std::vector<SplitRun::Piece> SplitRun::silencePieces(Kind kind, const listrecord
         }
     }
     if (!overview)
-        return {};
-
-    const std::vector<Silence> silences = SilenceFinder::Find(
+        return std::nullopt;
+    return SilenceFinder::Find(
         *overview, {static_cast<double>(options.silenceThreshold), options.silenceMinimumMs});
-    if (kind == Kind::Silence)
-        return PiecePlan::AtSilences(openSource(record), silences,
-                                     std::int64_t{options.silenceMinimumPiece} * 1000);
-    return PiecePlan::TimeAtSilences(openSource(record), silences,
-                                     std::int64_t{std::max(options.splitSeconds, 1)} * 1000,
-                                     std::int64_t{options.snapSeconds} * 1000);
 }
 
 const listrecord& SplitRun::marking(int file) const {
     // Unification cuts the first file's marks, titles included, from every file.
-    return request_.jobs[kind_ == Kind::Unified ? 0 : static_cast<size_t>(file)];
+    return request_.jobs[PiecePlan::SharesSegments(function_.mode) ? 0 : static_cast<size_t>(file)];
 }
 
 TitledPiece SplitRun::markedPiece(int file, int row) const {
@@ -325,7 +245,7 @@ QString SplitRun::rowNote(int row, const QString& pieceNote) const {
                                                 : cut + QLatin1Char('\n') + pieceNote;
 }
 
-void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
+void SplitRun::configureOutput(int file, std::int64_t start, std::int64_t length,
                                IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out) {
     const RunOptions& options = request_.options;
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
@@ -341,8 +261,8 @@ void SplitRun::configureOutput(Kind kind, int file, std::int64_t start, std::int
     // is complete. Names are given out in piece order, as a listing of the
     // run shows them, however the workers finish: a name once given is never
     // given again.
-    out.name = [this, kind, file, row = out.row, start, folder, &format] {
-        return pieceName(kind, file, row, start, folder, format);
+    out.name = [this, file, row = out.row, start, folder, &format] {
+        return pieceName(file, row, start, folder, format);
     };
     const bool titled = !markedPiece(file, out.row).tags.title.isEmpty();
     out.folder = folder;
@@ -432,7 +352,7 @@ void SplitRun::completeOutput(int file, Output& out) {
                 tagFailure});
 }
 
-QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
+QString SplitRun::pieceName(int file, int row, std::int64_t start, const QString& folder,
                             const OutputFormat& format) {
     const TitledPiece marked = markedPiece(file, row);
     const bool titled = !marked.tags.title.isEmpty();
@@ -441,8 +361,8 @@ QString SplitRun::pieceName(Kind kind, int file, int row, std::int64_t start, co
     const QString caption = OutputNames::SourceName(
         request_.captions.value(file), request_.jobs[static_cast<size_t>(file)].FileName);
     const QString path = OutputNames::PieceOutput(
-        folder, caption, extension, kind != Kind::Custom, pattern, titled, row,
-        pieceTags(file, row), PiecePlan::Milliseconds(start, rate_), givenNames_);
+        folder, caption, extension, PiecePlan::NamesFromOne(function_.mode), pattern, titled, row,
+        pieceTags(file, row), FramePosition::Milliseconds(start, rate_), givenNames_);
     givenNames_.insert(path);
     return path;
 }
@@ -463,7 +383,7 @@ void SplitRun::pieceEnded(int file, const Output& out, RunOutcome::Piece ended) 
     c_.host.PieceEnded(ended);
 }
 
-void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces) {
+void SplitRun::reportNeverStarted(int file, const std::vector<Piece>& pieces) {
     const OutputFormat& format = OutputFormats::At(request_.format);
     for (int k = 0; k < static_cast<int>(pieces.size()); ++k) {
         const Piece& piece = pieces[static_cast<size_t>(k)];
@@ -474,7 +394,7 @@ void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>&
         out.begin = piece.begin;
         out.end = piece.end;
         try {
-            out.planned = pieceName(kind, file, k, piece.begin, request_.options.outputDir, format);
+            out.planned = pieceName(file, k, piece.begin, request_.options.outputDir, format);
         } catch (...) {
             // Only a folder with no free name left gets here; the piece is
             // told without one.
@@ -483,7 +403,7 @@ void SplitRun::reportNeverStarted(Kind kind, int file, const std::vector<Piece>&
     }
 }
 
-void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length) {
+void SplitRun::writePiece(int file, int row, std::int64_t start, std::int64_t length) {
     pieceStart_ = start;
 
     Output out;
@@ -491,7 +411,7 @@ void SplitRun::writePiece(Kind kind, int file, int row, std::int64_t start, std:
     out.begin = start;
     out.end = start + length;
     try {
-        configureOutput(kind, file, start, length, c_.writer, c_.encoder, out);
+        configureOutput(file, start, length, c_.writer, c_.encoder, out);
         // A copy reads the source's packets itself; a seek of a reader that
         // decodes on from the start would decode everything before the piece.
         if (!out.copy)
@@ -553,8 +473,7 @@ int SplitRun::parallelWorkers(const std::vector<Piece>& pieces) const {
     return static_cast<int>(std::min<std::ptrdiff_t>(workers, written));
 }
 
-void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces,
-                                     int workers) {
+void SplitRun::writePiecesInParallel(int file, const std::vector<Piece>& pieces, int workers) {
     struct InFlight {
         std::shared_ptr<PieceWorkers::Job> job;
         Output out;
@@ -657,13 +576,13 @@ void SplitRun::writePiecesInParallel(Kind kind, int file, const std::vector<Piec
         auto flight = std::make_unique<InFlight>();
         flight->out.row = k;
         try {
-            configureOutput(kind, file, start, length, *job->writer, *job->encoder, flight->out);
+            configureOutput(file, start, length, *job->writer, *job->encoder, flight->out);
             if (flight->out.copy) {
                 // Copied on this thread, after the pieces before it.
                 while (!inFlight.empty())
                     step();
                 if (!failure && !c_.control.stopped())
-                    writePiece(kind, file, k, start, length);
+                    writePiece(file, k, start, length);
                 continue;
             }
         } catch (...) {

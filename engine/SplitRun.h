@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -27,9 +28,9 @@ class IAudioFile2LameEnc;
 struct OutputFormat;
 struct listrecord;
 
-// The split runs (custom, time, count, unified, silence): every file of the request is cut into
-// pieces, each piece written to its own file in the output folder in the request's format, with
-// fades, tags and progress. The host is told the rows each file is cut into and how each piece
+// The split runs, one for each mode of the plan: every file of the request is cut into the pieces
+// PiecePlan gives, each piece written to its own file in the output folder in the request's format,
+// with fades, tags and progress. The host is told the rows each file is cut into and how each piece
 // starts and ends; the run returns the outcome. Everything it reads is in its request, so it may
 // run on a thread of its own; Stop sets the context's control, which the run notices at its next
 // checkpoint.
@@ -50,36 +51,23 @@ struct listrecord;
 // nothing to write (every piece shorter than a second).
 class SplitRun {
 public:
-    enum class Kind {
-        Custom,
-        Time,
-        Count,
-        Unified,
-        Silence, // the sound between silences, each piece cut in the middle of one
-    };
-
     explicit SplitRun(RunContext& context);
 
-    // Cuts the files of `request`; never throws. A failure that ended the
-    // run is in the outcome, after the messages for the user. Reads nothing
-    // but the request, and the context's components, host and control.
-    RunOutcome Split(Kind kind, RunRequest request);
+    // Cuts the files of `request` as `mode` does; never throws. A failure
+    // that ended the run is in the outcome, after the messages for the user.
+    // Reads nothing but the request, and the context's components, host and
+    // control.
+    RunOutcome Split(PiecePlan::Mode mode, RunRequest request);
 
-    // The runs as the front ends give them (see RunSupport::Carry): the
-    // request read from the state and the host, the run where the host runs
-    // it, the outcome's messages shown, a failure thrown.
-    void RunCustomSplit();
-    void RunTimeSplit();
-    void RunCountSplit();
-    void RunUnifiedSplit();
-    void RunSilenceSplit();
+    // The run as the front ends give it (see RunSupport::Carry): the request
+    // read from the state and the host, the run where the host runs it, the
+    // outcome's messages shown, a failure thrown.
+    void Run(PiecePlan::Mode mode);
 
 private:
     using Piece = PiecePlan::Piece;
 
-    void run(Kind kind);
-    void runFiles(Kind kind);
-    std::vector<Piece> piecesOf(Kind kind, int file) const;
+    void runFiles();
     // The open source, as the plan takes it.
     PiecePlan::Source openSource(const listrecord& record) const;
     // An output being made: its file, the name it is to take, and whether
@@ -100,7 +88,7 @@ private:
         std::shared_ptr<LoudnessMeter> meter; // with ReplayGain, of an encoded piece
     };
 
-    void writePiece(Kind kind, int file, int row, std::int64_t start, std::int64_t length);
+    void writePiece(int file, int row, std::int64_t start, std::int64_t length);
     // Tells the host that a piece that started ended other than written.
     void reportUnwritten(int file, const Output& out, RunOutcome::Status status,
                          const QString& problem = {});
@@ -108,14 +96,14 @@ private:
     void pieceEnded(int file, const Output& out, RunOutcome::Piece ended);
     // The pieces of `file` that never started, after a stop or a failure,
     // are told as left out, each with the name it would have had.
-    void reportNeverStarted(Kind kind, int file, const std::vector<Piece>& pieces);
+    void reportNeverStarted(int file, const std::vector<Piece>& pieces);
     // The next free name for the piece on `row` starting at frame `start`;
     // given out, so no later piece takes it.
-    QString pieceName(Kind kind, int file, int row, std::int64_t start, const QString& folder,
+    QString pieceName(int file, int row, std::int64_t start, const QString& folder,
                       const OutputFormat& format);
     // Sets `writer` and `encoder` up for the piece and chooses its name.
-    void configureOutput(Kind kind, int file, std::int64_t start, std::int64_t length,
-                         IAudioFile2& writer, IAudioFile2LameEnc& encoder, Output& out);
+    void configureOutput(int file, std::int64_t start, std::int64_t length, IAudioFile2& writer,
+                         IAudioFile2LameEnc& encoder, Output& out);
     // Creates the output under its chosen name, else under the fallback name.
     void createOutput(int file, Output& out, IAudioFile2& writer);
     // Tags the written output and gives it its final name.
@@ -124,7 +112,7 @@ private:
     void countFaults(int file, IAudioFile2& writer);
     // How many workers write the pieces of the open source; 1 means in turn.
     int parallelWorkers(const std::vector<Piece>& pieces) const;
-    void writePiecesInParallel(Kind kind, int file, const std::vector<Piece>& pieces, int workers);
+    void writePiecesInParallel(int file, const std::vector<Piece>& pieces, int workers);
     // Returns the frames written.
     std::int64_t copyBlocks(std::int64_t length);
     // The piece of the open source starting at frame `start`, as its blocks
@@ -151,23 +139,18 @@ private:
     PieceTags pieceTags(int file, int row) const;
     // A row's note: where its cut moved, and how the piece was made.
     QString rowNote(int row, const QString& pieceNote) const;
-    // Why a file whose pieces are all empty gave nothing to write.
-    QString nothingToWrite(Kind kind, const listrecord& record,
-                           const std::vector<Piece>& pieces) const;
     // The messages about tags and empty files, at the end of a run.
     void reportAtEnd();
-    // Pieces cut at silences (or time cuts moved to them), with a note where
-    // a cut moved or found no silence. Empty when the run was stopped while
-    // the file was being scanned.
-    std::vector<Piece> silencePieces(Kind kind, const listrecord& record);
+    // The silences of the open source, for the functions that cut at them;
+    // none when the run was stopped while the file was being scanned.
+    std::optional<std::vector<Silence>> silencesOf(const listrecord& record);
 
     RunContext& c_;
-    // The run's own copy: cutting a record's segments changes its count.
     RunRequest request_;
     RunOutcome outcome_;
     // The rows the host was last told to show.
     int rowsShown_ = 0;
-    Kind kind_ = Kind::Custom;
+    PiecePlan::Function function_;
     // The output paths given out in this run.
     GivenNames givenNames_;
     // The rows of the current file whose pieces have been told as ended.

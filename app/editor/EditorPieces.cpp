@@ -10,10 +10,9 @@
 
 namespace {
 
+// Pieces cut by length, count or silences, not segments marked by the user.
 bool splitFunction(const AppState& state) {
-    return state.FunctionChoice == FunctionSplitByTime ||
-           state.FunctionChoice == FunctionSplitByCount ||
-           state.FunctionChoice == FunctionSplitAtSilences;
+    return !PiecePlan::CutsSegments(PiecePlan::ModeIn(state));
 }
 
 } // namespace
@@ -21,7 +20,7 @@ bool splitFunction(const AppState& state) {
 listrecord* EditorPieces::record() const {
     if (file_ < 0 || static_cast<size_t>(file_) >= state_.JobList.size())
         return nullptr;
-    return state_.FunctionChoice == FunctionUnification
+    return PiecePlan::SharesSegments(PiecePlan::ModeIn(state_))
                ? &state_.JobList.front()
                : &state_.JobList[static_cast<size_t>(file_)];
 }

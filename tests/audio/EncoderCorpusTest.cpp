@@ -161,7 +161,7 @@ protected:
         writer.SetWavFormat(file.rate, file.channels, 32);
         try {
             addSource(file.path);
-            SplitRun(context).RunTimeSplit();
+            SplitRun(context).Run(PiecePlan::Mode::Time);
             return true;
         } catch (const Error& e) {
             ADD_FAILURE() << "split failed: " << e.message().toStdString();

@@ -75,7 +75,7 @@ protected:
             files.push_back(file);
         }
         setFormat(format);
-        SplitRun(context).RunCustomSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Custom);
         return files;
     }
     DecodedAudio piece(const FormatCorpus::File& file, int n, const char* extension) {
@@ -332,7 +332,7 @@ TEST_F(FlacOpusOutputTest, TitledPiecesCarryTheirOwnTagsInEveryTaggedFormat) {
     for (const auto& [format, extension] : formats) {
         SCOPED_TRACE(extension);
         setFormat(format);
-        SplitRun(context).RunCustomSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Custom);
         for (int n = 1; n <= 2; ++n) {
             const QString title = n == 1 ? QStringLiteral("Öne") : QStringLiteral("Two");
             const QString path =
@@ -403,7 +403,7 @@ TEST_P(Mp3CopyTest, PiecesAreCopiedToTheExactFrame) {
     setSegments(0, {seconds[0], seconds[1], seconds[2]}, {0, 1});
     setFormat(OutputMp3);
     state.OggCopy = true;
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
 
     const int rate = file->reference.rate;
     for (int n = 0; n < 3; ++n) {
@@ -441,7 +441,7 @@ TEST_F(FlacOpusOutputTest, FadedMp3PiecesAreReencoded) {
     state.FadeInSeconds = 1;
     state.OggCopy = true;
     setFormat(OutputMp3);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     EXPECT_EQ(lvTime.note(0), "re-encoded (fade)");
     EXPECT_EQ(decode("lame_cbr128_44100_2.mp3").frames(), 2 * 44100);
 }
@@ -454,7 +454,7 @@ TEST_F(FlacOpusOutputTest, Mp3PiecesOfLayerIiSourcesAreReencoded) {
     setSegments(0, {{1, 2}}, {0, 1});
     state.OggCopy = true;
     setFormat(OutputMp3);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     EXPECT_EQ(lvTime.note(0), "re-encoded (not Layer III)");
     EXPECT_EQ(decode("layer2.mp3").frames(), 44100);
 }
@@ -471,7 +471,7 @@ TEST_F(FlacOpusOutputTest, AStopDuringACopiedMp3PieceLeavesItCompleteAndExact) {
         if (lvTime.note(0) == "copied" && state.Busy)
             RunSupport::StopRun(state, control, host);
     };
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
 
     const DecodedAudio piece = decode("long.mp3");
     EXPECT_GT(piece.frames(), 0);

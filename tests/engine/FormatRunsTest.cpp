@@ -40,7 +40,7 @@ protected:
     }
     void split(int format) {
         setFormat(format);
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
     }
 };
 

@@ -43,7 +43,7 @@ TEST_F(LongSourceTest, ThirteenHourFileOpensAndAnyMinuteIsCutExactly) {
     setSegments(0, {{CutAt, CutAt + 60}}, {0, record.Duration});
     // FLAC keeps the source's rate and samples as they are.
     setFormat(OutputFlac);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
 
     ASSERT_EQ(outputs(), QStringList{"day.flac"});
     const DecodedAudio piece = decode(QStringLiteral("day.flac"));

@@ -47,7 +47,7 @@ protected:
         setSegments(0, {{0, 1}, {1, 4}}, {0, 4});
         FileSizeLimit full(limit);
         try {
-            SplitRun(context).RunCustomSplit();
+            SplitRun(context).Run(PiecePlan::Mode::Custom);
         } catch (const Error& e) {
             return e.message();
         }
@@ -160,7 +160,7 @@ TEST_F(OutputFailureTest, NamesBeingWrittenAreTakenAndNeverWrittenOver) {
         if (status(0) == "Converting" && !QFileInfo::exists(out("song_2.wav")))
             writeFile(out("song_2.wav"), "theirs");
     };
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
 
     EXPECT_EQ(everything(), ".song_1.k3J9aQ.part.wav song_2.wav song_3.wav song_4.wav");
     EXPECT_EQ(contents(out(stale)), "stale");
@@ -203,7 +203,7 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
     const QString source = addFile(QStringLiteral("a.ogg"), OggFixture::Tone(3.0, 440.0, Rate, 2));
     // Not even when told to replace it is a source file written over.
     const QByteArray original = contents(source);
-    EXPECT_THROW(JoinRun(context).RunWholeJoin({source, 4, true}), Error);
+    EXPECT_THROW(JoinRun(context).Run(PiecePlan::Mode::Time, {source, 4, true}), Error);
     EXPECT_EQ(contents(source), original);
 
     writeFile(out("mix.wav"), "keep");

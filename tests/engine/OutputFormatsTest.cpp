@@ -142,7 +142,7 @@ TEST_F(OutputFormatsTest, EveryFormatWritesTheExactTaggedPiecesInTurnAndInParall
             SCOPED_TRACE(format.id.toStdString() + " with " + std::to_string(workers));
             PieceWorkers::SetAllowed(settings, workers);
             setFormat(index);
-            SplitRun(context).RunCustomSplit();
+            SplitRun(context).Run(PiecePlan::Mode::Custom);
             for (int n = 1; n <= 2; ++n) {
                 const QString path =
                     out(QStringLiteral("0%1 - %2%3")
@@ -166,7 +166,7 @@ TEST_F(OutputFormatsTest, NamesAskForTheFormatsOtherExtensionsInJoinsAndTemplate
     ASSERT_GE(m4a, 0);
     setFormat(m4a);
     state.PiecePattern = QStringLiteral("{n:02} {title}.m4r");
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     EXPECT_EQ(outputs(), QStringList({"01 Öne.m4r", "02 Two.m4r"}));
     expectAudio(OutputFormats::At(m4a), out(QStringLiteral("02 Two.m4r")), planned_[1]);
     expectTags(out(QStringLiteral("02 Two.m4r")), 2);

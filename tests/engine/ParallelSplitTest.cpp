@@ -58,7 +58,7 @@ protected:
         host.onCheckpoint = [&] {
             mostAtOnce = std::max(mostAtOnce, static_cast<int>(converting().size()));
         };
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
         QMap<QString, QByteArray> files;
         for (const QString& name : outputs())
             files.insert(name, contents(out(name)));
@@ -134,7 +134,7 @@ TEST_F(ParallelSplitTest, NamesFollowThePieceOrderAListingShows) {
     ASSERT_EQ(listed, QStringList({out("5 mix_1.wav"), out("5 mix_2.wav"), out("5 mix_3.wav")}));
 
     PieceWorkers::SetAllowed(settings, 3);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     EXPECT_EQ(outputs().size(), 4) << outputs().join(' ').toStdString();
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(decodeWithFfmpeg(listed[k]).frames(), (k + 1) * Rate) << k;
@@ -157,7 +157,7 @@ TEST_F(ParallelSplitTest, StopKeepsTheFirstPieceInProgressShorterAndRemovesTheLa
         stoppedDuring = converting();
         RunSupport::StopRun(state, control, host);
     };
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
 
     // What the same run in turn would have left: the pieces before the
     // first one in progress, and that one shorter.
@@ -205,7 +205,7 @@ TEST_F(ParallelSplitTest, AfterAFailureStopGivesEveryRowItsStatusBack) {
         if (!converting().isEmpty() && QFileInfo(source).size() == whole)
             QFile(source).resize(whole / 3);
     };
-    EXPECT_THROW(SplitRun(context).RunCustomSplit(), Error);
+    EXPECT_THROW(SplitRun(context).Run(PiecePlan::Mode::Custom), Error);
     RunSupport::StopRun(state, control, host);
     for (int row = 0; row < 4; ++row)
         EXPECT_TRUE(status(row) == "Finish" || status(row) == "OK") << status(row).toStdString();
@@ -238,7 +238,7 @@ TEST_F(ParallelSplitTest, AFolderOrEncoderChangeDuringARunAppliesToTheNextRun) {
             settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
             PieceWorkers::SetAllowed(settings, workers + 1);
         };
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
         host.onCheckpoint = nullptr;
         ASSERT_EQ(handedOut.size(), workers);
         // The run went on with what it started with: every piece in the
@@ -256,7 +256,7 @@ TEST_F(ParallelSplitTest, AFolderOrEncoderChangeDuringARunAppliesToTheNextRun) {
         EXPECT_FALSE(QFileInfo::exists(later));
         EXPECT_LE(mostAtOnce, workers);
         // The next run takes them.
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
         check(later, 22050, 1);
         QDir(later).removeRecursively();
         for (const QString& name : outputs())
@@ -276,7 +276,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunNamingTheSecondAndKeepsOnlyWhol
             QFile(source).resize(whole / 3);
     };
     try {
-        SplitRun(context).RunTimeSplit();
+        SplitRun(context).Run(PiecePlan::Mode::Time);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains(source) && e.message().contains("second"))
@@ -315,7 +315,7 @@ TEST_F(ParallelSplitTest, AFailingPieceEndsTheRunCleanlyForEveryEncoderAndWorker
                 if (!converting().isEmpty() && QFileInfo(source).size() == whole)
                     QFile(source).resize(whole / 3);
             };
-            EXPECT_THROW(SplitRun(context).RunTimeSplit(), Error);
+            EXPECT_THROW(SplitRun(context).Run(PiecePlan::Mode::Time), Error);
             host.onCheckpoint = nullptr;
             EXPECT_TRUE(temporaries().isEmpty()) << outputs().join(' ').toStdString();
             // What stays is whole.

@@ -1,12 +1,19 @@
-// The piece plan: every function on sources of several shapes, and a real
-// file on which the dry run, the segment list and the written files agree.
+// The piece plan: every function on sources of several shapes, a real file on
+// which the dry run, the segment list and the written files agree, and the
+// split and join of every mode taking what the plan lists.
 #include "engine/PiecePlan.h"
+
+#include "core/FramePosition.h"
 #include "core/RecordPieces.h"
+#include "engine/JoinRun.h"
+#include "engine/RunRequest.h"
 #include "engine/SplitRun.h"
 #include "platform/FormatTime.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/support/EncoderCorpus.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace {
@@ -161,7 +168,7 @@ protected:
         return listed;
     }
     static QString text(std::int64_t frame) {
-        return FormatTimeMs(PiecePlan::Milliseconds(frame, Rate));
+        return FormatTimeMs(FramePosition::Milliseconds(frame, Rate));
     }
 };
 
@@ -179,7 +186,7 @@ TEST_F(PiecePlanFileTest, DryRunRowsAndWrittenFilesAgree) {
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 3;
     const QStringList listed = dryRun({source, QStringLiteral("--time"), QStringLiteral("3")});
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
     const QStringList written = outputs();
     ASSERT_EQ(written.size(), 3);
     ASSERT_EQ(listed.size(), 3);
@@ -202,11 +209,72 @@ TEST_F(PiecePlanFileTest, DryRunRowsAndWrittenFilesAgree) {
     const auto plan = PiecePlan::Of(state, 0, PiecePlan::Source::Of(state.JobList[0], 2));
     ASSERT_EQ(plan.size(), 1u);
     EXPECT_EQ(plan[0].frames(), 6LL * Rate);
-    SplitRun(context).RunCustomSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Custom);
     ASSERT_EQ(outputs().size(), 1);
     EXPECT_EQ(decode(outputs()[0]).frames(), plan[0].frames());
     EXPECT_EQ(dryRun({source, QStringLiteral("--segments"), QStringLiteral("0:01-0:07")}),
               QStringList{text(plan[0].begin) + QLatin1Char('-') + text(plan[0].end)});
+}
+
+// Every mode splits and joins exactly what the plan lists for the window:
+// the pieces and their first names, the join's ranges (whole files where the
+// mode cuts no segments), and a shared segment past a short file's end that
+// leaves it and the later ones out, in the join as in the split.
+TEST_F(PiecePlanFileTest, EveryModeSplitsAndJoinsWhatThePlanLists) {
+    setFormat(1); // WAV
+    addFile(QStringLiteral("long.ogg"), OggFixture::Tone(3.0));
+    addFile(QStringLiteral("short.ogg"), OggFixture::Tone(1.0));
+    setSegments(0, {{2, 3}, {0, 1}}, {0, 3});
+    state.SplitSeconds = 2;
+    state.SplitCount = 2;
+    const struct {
+        std::int32_t function;
+        const char* first; // the first output of the long file
+    } modes[] = {{FunctionCustom, "long.wav"},
+                 {FunctionSplitByTime, "long_1.wav"},
+                 {FunctionSplitByCount, "long_1.wav"},
+                 {FunctionUnification, "long_1.wav"},
+                 {FunctionSplitAtSilences, "long_1.wav"}};
+    for (const auto& [function, first] : modes) {
+        SCOPED_TRACE(function);
+        state.FunctionChoice = function;
+        const PiecePlan::Mode mode = *PiecePlan::ModeOf(function);
+        for (const QString& name : outputs())
+            QFile::remove(out(name));
+        const RunRequest request = RunRequest::Of(state, host, settings);
+        const RunOutcome split = SplitRun(context).Split(mode, request);
+        const RunOutcome joined =
+            JoinRun(context).Join(mode, {out(QStringLiteral("joined.wav")), 2}, request);
+        ASSERT_FALSE(split.failure);
+        ASSERT_FALSE(joined.failure);
+        ASSERT_EQ(joined.pieces.size(), 1u);
+
+        std::vector<RunOutcome::Range> written;
+        std::vector<RunOutcome::Range> join;
+        for (int file = 0; file < 2; ++file) {
+            const listrecord& record = state.JobList[static_cast<size_t>(file)];
+            const auto at = [&](const Piece& p) {
+                return RunOutcome::Range{file, p.row, p.begin, p.end, Rate};
+            };
+            for (const Piece& p :
+                 PiecePlan::Of(state, file, PiecePlan::Source::Of(record, record.Channels)))
+                if (p.written())
+                    written.push_back(at(p));
+            if (!PiecePlan::CutsSegments(mode))
+                join.push_back({file, 0, 0, record.SampleCount, Rate});
+            else
+                for (const Piece& p : PiecePlan::Of(state, file, PiecePlan::Source::Of(record)))
+                    if (p.written())
+                        join.push_back(at(p));
+        }
+        std::vector<RunOutcome::Range> cut;
+        for (const RunOutcome::Piece& p : split.written())
+            cut.push_back({p.file, p.row, p.begin, p.end, p.rate});
+        EXPECT_EQ(cut, written);
+        ASSERT_FALSE(split.written().empty());
+        EXPECT_EQ(QFileInfo(split.written().front().path).fileName(), first);
+        EXPECT_EQ(joined.pieces[0].joined, join);
+    }
 }
 
 } // namespace

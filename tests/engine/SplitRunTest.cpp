@@ -41,10 +41,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 class SplitRunTest : public RunFixture {
 protected:
     void SetUp() override { setFormat(Wav); }
-    void run(void (SplitRun::*which)()) {
-        SplitRun split(context);
-        (split.*which)();
-    }
+    void run(PiecePlan::Mode mode) { SplitRun(context).Run(mode); }
 };
 
 TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
@@ -52,7 +49,7 @@ TEST_F(SplitRunTest, CustomCutsConfirmedSegmentsAndKeepsTheWorkingOne) {
     addFile(QStringLiteral("beta.song.ogg"), tone(2.0, 1000.0));
     setSegments(0, {{0, 1}, {1, 3}}, {0, 3});
     // The second file was never confirmed: its single segment is cut as it is.
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     EXPECT_EQ(outputs(), QStringList({"alpha.wav", "alpha_1.wav", "beta.wav"}));
     EXPECT_EQ(decode("alpha.wav").frames(), Rate);
@@ -89,7 +86,7 @@ TEST_F(SplitRunTest, TimeSplitOfAnExactMultipleWritesNoFileForItsEmptyLastPiece)
     addFile(QStringLiteral("b.ogg"), tone(2.5));
     state.FunctionChoice = FunctionSplitByTime;
     state.SplitSeconds = 2;
-    run(&SplitRun::RunTimeSplit);
+    run(PiecePlan::Mode::Time);
 
     // 3 s: 0-2, 2-3; 2.5 s counts as 2 whole seconds: 0-2 and an empty 2-2,
     // which is listed but not written. The last piece written still runs on
@@ -117,7 +114,7 @@ TEST_F(SplitRunTest, ARunReadsTheSettingsFileOnceHoweverManyPiecesItConfigures) 
     state.SplitSeconds = 1;
     setFormat(0);
     const int before = SettingsFile::FileReads();
-    run(&SplitRun::RunTimeSplit);
+    run(PiecePlan::Mode::Time);
     EXPECT_EQ(outputs().size(), 8);
     EXPECT_LE(SettingsFile::FileReads() - before, 1);
 }
@@ -127,7 +124,7 @@ TEST_F(SplitRunTest, CountSplitOfAShortFileWritesNothingAndDropsTheRemainder) {
     addFile(QStringLiteral("long.ogg"), tone(3.5));
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 3;
-    run(&SplitRun::RunCountSplit);
+    run(PiecePlan::Mode::Count);
 
     // 2 s in 3 whole-second pieces: three empty pieces, no file.
     EXPECT_EQ(outputs(), QStringList({"long_1.wav", "long_2.wav", "long_3.wav"}));
@@ -140,7 +137,7 @@ TEST_F(SplitRunTest, AFileThatGivesNothingToWriteIsNamedWithTheReason) {
     addFile(QStringLiteral("short.ogg"), tone(2.0));
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 100000;
-    run(&SplitRun::RunCountSplit);
+    run(PiecePlan::Mode::Count);
 
     EXPECT_TRUE(outputs().isEmpty());
     EXPECT_EQ(desktop.informations,
@@ -159,7 +156,7 @@ TEST_F(SplitRunTest, AnOddSampleCountCutsExactlyThePlannedFrames) {
     settings.WriteInteger(QStringLiteral("wav"), QStringLiteral("channel"), 0);
     state.FunctionChoice = FunctionSplitByCount;
     state.SplitCount = 4;
-    run(&SplitRun::RunCountSplit);
+    run(PiecePlan::Mode::Count);
 
     ASSERT_EQ(outputs().size(), 4);
     EXPECT_EQ(decode("mono_1.wav").frames(), 11025);
@@ -175,7 +172,7 @@ TEST_F(SplitRunTest, UnificationCutsTheFirstFilesSegmentsFromEveryFile) {
     setSegments(0, {{0, 3}, {2, 4}}, {0, 4});
     // What the list showed before does not matter.
     lvTime.append({"x", "y", "z"});
-    run(&SplitRun::RunUnifiedSplit);
+    run(PiecePlan::Mode::Unified);
 
     // The second file is 1.5 s long, 1 s in whole seconds: 0-3 is cut at
     // its true end, 2-4 begins after it and ends its pieces.
@@ -199,7 +196,7 @@ TEST_F(SplitRunTest, FadesRampOverTheFirstBlockAndTheRemainder) {
     state.FadeOut = true;
     state.FadeInSeconds = 1;
     state.FadeOutSeconds = 1;
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     const DecodedAudio a = decode("fade.wav");
     ASSERT_EQ(a.frames(), 3 * Rate);
@@ -230,7 +227,7 @@ TEST_F(SplitRunTest, APieceShorterThanTheFadesGetsBothRampsAndStopsAtItsEnd) {
         if (state.CurrentFile == 1)
             state.FadeOut = false;
     };
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
     host.onCheckpoint = nullptr;
 
     for (const char* name : {"short.wav", "inonly.wav"}) {
@@ -244,7 +241,7 @@ TEST_F(SplitRunTest, APieceShorterThanTheFadesGetsBothRampsAndStopsAtItsEnd) {
 
     // The next run cuts with the fade-in alone: its one-second piece must
     // not take two seconds because the fade-in is longer.
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
     const DecodedAudio in = decode("inonly_1.wav");
     ASSERT_EQ(in.frames(), Rate);
     EXPECT_LT(gainAt(in, 0.01), 0.05);
@@ -262,7 +259,7 @@ TEST_F(SplitRunTest, StopMidPieceLeavesCompleteFilesMarkedFinish) {
         if (host.runText() == "50%" && state.Busy)
             RunSupport::StopRun(state, control, host);
     };
-    run(&SplitRun::RunTimeSplit);
+    run(PiecePlan::Mode::Time);
 
     EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
     EXPECT_EQ(decode("one_1.wav").frames(), 2 * Rate);
@@ -284,7 +281,7 @@ TEST_F(SplitRunTest, StopBeforeAPieceHasAudioLeavesNoFileForIt) {
         if (status(1) == "Converting" && state.Busy)
             RunSupport::StopRun(state, control, host);
     };
-    run(&SplitRun::RunTimeSplit);
+    run(PiecePlan::Mode::Time);
 
     EXPECT_EQ(outputs(), QStringList({"one_1.wav"}));
     EXPECT_EQ(status(0), "Finish");
@@ -321,9 +318,9 @@ TEST_F(SplitRunTest, TheOutcomeTellsEveryPiecesFramesAndThoseNeverStarted) {
         };
         SplitRun split(runOn);
         if (stop)
-            split.RunTimeSplit();
+            split.Run(PiecePlan::Mode::Time);
         else
-            EXPECT_THROW(split.RunTimeSplit(), Error);
+            EXPECT_THROW(split.Run(PiecePlan::Mode::Time), Error);
         host.onCheckpoint = nullptr;
 
         const std::vector<RunOutcome::Piece> pieces = host.takeOutcome().pieces;
@@ -358,7 +355,7 @@ TEST_F(SplitRunTest, TheOutcomeTellsEveryPiecesFramesAndThoseNeverStarted) {
 TEST_F(SplitRunTest, AMissingOutputFolderIsCreated) {
     addFile(QStringLiteral("one.ogg"), tone(1.0));
     state.OutputDir = outDir + QStringLiteral("new/deeper/");
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     EXPECT_EQ(decodeWithFfmpeg(state.OutputDir + "one.wav").frames(), Rate);
     EXPECT_EQ(status(0), "Finish");
@@ -374,7 +371,7 @@ TEST_F(SplitRunTest, StoppedCustomRunGivesBackOnlyTheWorkingRowsItTook) {
         if (status(1) == "Converting" && state.Busy)
             RunSupport::StopRun(state, control, host);
     };
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     // Stopped before its first block, the second piece leaves no file.
     EXPECT_EQ(outputs(), QStringList({"one.wav"}));
@@ -387,7 +384,7 @@ TEST_F(SplitRunTest, NeverWritesOverExistingFilesEvenPastAHundredVariants) {
     writeFile(out("busy.wav"), "keep");
     for (int n = 1; n <= 100; ++n)
         writeFile(out(QStringLiteral("busy_%1.wav").arg(n)), "keep");
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     EXPECT_EQ(decode("busy_101.wav").frames(), Rate);
     EXPECT_EQ(contents(out("busy.wav")), "keep");
@@ -404,7 +401,7 @@ TEST_F(SplitRunTest, FallbackNameAfterAFailedCreateIsNeverASourceFile) {
     setFormat(3);
     // A caption too long for a file name makes the first create fail.
     lv.setCaption(0, QString(300, QLatin1Char('x')) + ".ogg");
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     EXPECT_EQ(contents(source), original);
     EXPECT_EQ(contents(srcDir + "s_1.ogg"), "keep");
@@ -421,7 +418,7 @@ TEST_F(SplitRunTest, AFailingWriterEndsTheRunWithNothingOfThePieceLeftAndBusySet
     FailingWriter failing(writer, 2);
     RunContext failingContext = runContext(desktop, host, nullptr, &failing);
     SplitRun split(failingContext);
-    EXPECT_THROW(split.RunCustomSplit(), Error);
+    EXPECT_THROW(split.Run(PiecePlan::Mode::Custom), Error);
 
     EXPECT_TRUE(state.Busy) << "stays set until Stop";
     EXPECT_FALSE(writer.IsOpen());
@@ -449,7 +446,7 @@ TEST_F(SplitRunTest, AVanishedSourceEndsTheRunWithItsMessage) {
     const QString gone = addFile(QStringLiteral("gone.ogg"), tone(1.0));
     QFile::remove(gone);
     try {
-        run(&SplitRun::RunCustomSplit);
+        run(PiecePlan::Mode::Custom);
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains("gone.ogg")) << e.message().toStdString();
@@ -480,7 +477,7 @@ TEST_F(SplitRunTest, ASourceEndingEarlyStopsTheRunWithoutFinishingThePiece) {
                 QFile(source).resize(whole.size() / 3);
         };
         try {
-            SplitRun(*run).RunTimeSplit();
+            SplitRun(*run).Run(PiecePlan::Mode::Time);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             // The second piece (seconds 2 to 4) is read on from the first,
@@ -506,7 +503,7 @@ TEST_F(SplitRunTest, ARunWorksFromItsRequestAndReturnsItsOutcome) {
     RunRequest request = RunRequest::Of(state, plain, settings);
     // The format box changing after the request was made does not reach it.
     plain.setFormatIndex(0);
-    const RunOutcome outcome = SplitRun(on).Split(SplitRun::Kind::Custom, request);
+    const RunOutcome outcome = SplitRun(on).Split(PiecePlan::Mode::Custom, request);
 
     ASSERT_FALSE(outcome.failure);
     EXPECT_EQ(outputs(), QStringList({"song.wav"}));
@@ -522,7 +519,7 @@ TEST_F(SplitRunTest, ARunWorksFromItsRequestAndReturnsItsOutcome) {
 
     // A failure comes back in the outcome, thrown only when presented.
     request.jobs[0].FileName = srcDir + QStringLiteral("gone.ogg");
-    const RunOutcome failed = SplitRun(on).Split(SplitRun::Kind::Custom, request);
+    const RunOutcome failed = SplitRun(on).Split(PiecePlan::Mode::Custom, request);
     EXPECT_TRUE(failed.failure);
     EXPECT_THROW(RunSupport::Present(failed, desktop), Error);
     // The run proper leaves the window's state alone: keeping it busy
@@ -543,7 +540,7 @@ TEST_F(SplitRunTest, EveryFormatIsWrittenAndTaggedInTheFormatChosenAtTheStart) {
         setFormat(formats[i]);
         // The format box changing during the run changes nothing of it.
         host.onCheckpoint = [&, i] { setFormat(formats[(i + 1) % 3]); };
-        run(&SplitRun::RunCountSplit);
+        run(PiecePlan::Mode::Count);
         host.onCheckpoint = nullptr;
         for (int n = 1; n <= 3; ++n) {
             const QString name = QStringLiteral("song_%1.%2").arg(n).arg(extensions[i]);
@@ -587,7 +584,7 @@ TEST_F(SplitRunTest, SegmentsStartAtTheirExactFrameAndTheLastRunsToTheEnd) {
     const long long frames = state.JobList[0].SampleCount;
     ASSERT_EQ(frames, 132304);
     setSegments(0, {{1, 2}, {2, 3}}, {0, 3});
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     const std::vector<float> all = framesOf(source);
     const auto matches = [&](const QString& name, long long from, long long length) {
@@ -614,7 +611,7 @@ TEST_F(SplitRunTest, OggPiecesAreCopiedUnlessAFadeOrTheSettingSaysOtherwise) {
         QDir(outDir).removeRecursively();
         QDir().mkpath(outDir);
         host.texts.clear();
-        run(&SplitRun::RunTimeSplit);
+        run(PiecePlan::Mode::Time);
         EXPECT_EQ(outputs(), QStringList({"talk_1.ogg", "talk_2.ogg", "talk_3.ogg"}));
         for (int row = 0; row < 3; ++row)
             EXPECT_EQ(status(row), "Finish");
@@ -663,10 +660,10 @@ TEST_F(SplitRunTest, TheOggSettingsShapeThePiecesWhenCopyingIsOff) {
     settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("channel"), 0);   // mono
     settings.WriteInteger(QStringLiteral("ogg"), QStringLiteral("bitrate"), 5);   // 64 kbps
     // Written before the copy key existed: the changed settings were meant.
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
     // Switched off in the dialog.
     settings.WriteBool(QStringLiteral("ogg"), QStringLiteral("copy"), false);
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
     for (const char* name : {"loud.ogg", "loud_1.ogg"}) {
         const DecodedAudio piece = decode(name);
         EXPECT_EQ(piece.rate, 22050) << name;
@@ -683,7 +680,7 @@ TEST_F(SplitRunTest, AStopDuringACopiedPieceLeavesItCompleteAndFinished) {
         if (status(0) == "Converting" && lvTime.note(0) == "copied")
             RunSupport::StopRun(state, control, host);
     };
-    run(&SplitRun::RunCustomSplit);
+    run(PiecePlan::Mode::Custom);
 
     const std::vector<float> piece = framesOf(out("long.ogg"));
     EXPECT_GT(piece.size(), 0u);
@@ -701,7 +698,7 @@ TEST_F(SplitRunTest, ANameThatFitsIsWrittenUnderItEvenAtTheLongestLength) {
         const QString caption = QString(bytes / 2 - 3, QChar(0x00e9)) +
                                 QString(bytes - 4 - 2 * (bytes / 2 - 3), QLatin1Char('x'));
         lv.setCaption(0, caption);
-        run(&SplitRun::RunCustomSplit);
+        run(PiecePlan::Mode::Custom);
         const QString name = caption + ".wav";
         ASSERT_EQ(QFile::encodeName(name).size(), bytes);
         EXPECT_EQ(outputs(), QStringList{name}) << bytes;
@@ -715,7 +712,7 @@ TEST_F(SplitRunTest, TitlesNeverGiveHiddenNamesAndNumberFromTheSameStem) {
     addFile(QStringLiteral("b.ogg"), tone(2.0));
     lv.setCaption(1, QStringLiteral("..."));
     state.SplitSeconds = 1;
-    run(&SplitRun::RunTimeSplit);
+    run(PiecePlan::Mode::Time);
     EXPECT_EQ(outputs(), QStringList({"hidden start_1.wav", "hidden start_2.wav",
                                       "hidden start_3.wav", "untitled_1.wav", "untitled_2.wav"}));
 }
@@ -725,7 +722,7 @@ TEST_F(SplitRunTest, AFolderThatCannotBeMadeSaysWhy) {
     writeFile(out("file"), "keep");
     state.OutputDir = out("file/new/");
     try {
-        run(&SplitRun::RunCustomSplit);
+        run(PiecePlan::Mode::Custom);
         ADD_FAILURE() << "the run went through";
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "Cannot create the folder " + out("file/new") + ": Not a directory");

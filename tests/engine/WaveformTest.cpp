@@ -155,7 +155,7 @@ protected:
 TEST_F(SilenceRunTest, SplitAtSilencesWritesTheSoundBetweenThem) {
     addFile("speech.ogg", speech(-50.0));
     state.SilenceMinimumPiece = 1;
-    SplitRun(context).RunSilenceSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Silence);
 
     EXPECT_EQ(outputs(), QStringList({"speech_1.wav", "speech_2.wav", "speech_3.wav"}));
     EXPECT_NEAR(decode("speech_1.wav").seconds(), 4.0, 0.05);
@@ -170,7 +170,7 @@ TEST_F(SilenceRunTest, TimeSplitWithSnapMovesCutsToTheNearestSilence) {
     state.SplitSeconds = 3;
     state.SnapToSilence = true;
     state.SnapSeconds = 1;
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
 
     // Cuts at 3 -> 4 (inside), 6 -> 5 (the window's edge), 9 -> 9 (inside).
     ASSERT_EQ(lvTime.count(), 4);
@@ -184,7 +184,7 @@ TEST_F(SilenceRunTest, TimeSplitWithSnapLeavesACutWithoutSilenceAndSaysSo) {
     state.SplitSeconds = 6;
     state.SnapToSilence = true;
     state.SnapSeconds = 2;
-    SplitRun(context).RunTimeSplit();
+    SplitRun(context).Run(PiecePlan::Mode::Time);
 
     ASSERT_EQ(lvTime.count(), 2);
     EXPECT_NEAR(decode("tone_1.wav").seconds(), 6.0, 0.01);

@@ -94,18 +94,21 @@ public:
     void Skin1ScrollTrack(const QString& name, int pos) override {
         calls << QStringLiteral("ScrollTrack %1 %2").arg(name).arg(pos);
     }
-    void RunCustomSplit() override { run("RunCustomSplit"); }
-    void RunTimeSplit() override { run("RunTimeSplit"); }
-    void RunCountSplit() override { run("RunCountSplit"); }
-    void RunUnifiedSplit() override { run("RunUnifiedSplit"); }
-    void RunSilenceSplit() override { run("RunSilenceSplit"); }
+    void RunSplit(PiecePlan::Mode mode) override {
+        static const char* const names[] = {"RunCustomSplit", "RunTimeSplit", "RunCountSplit",
+                                            "RunUnifiedSplit", "RunSilenceSplit"};
+        run(names[static_cast<int>(mode)]);
+    }
     bool ChooseJoinOutput() override {
         calls << "ChooseJoinOutput";
         return joinAnswer;
     }
-    void RunCustomJoin() override { run("RunCustomJoin"); }
-    void RunWholeJoin() override { run("RunWholeJoin"); }
-    void UnifiAudoJoiner() override { run("UnifiAudoJoiner"); }
+    // Named as the join the plan makes of the mode.
+    void RunJoin(PiecePlan::Mode mode) override {
+        run(!PiecePlan::CutsSegments(mode)    ? "RunWholeJoin"
+            : PiecePlan::SharesSegments(mode) ? "UnifiAudoJoiner"
+                                              : "RunCustomJoin");
+    }
     void ShowTagEditor() override { calls << "ShowTagEditor"; }
 
 protected:

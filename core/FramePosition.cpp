@@ -57,6 +57,14 @@ std::int64_t FramePosition::Milliseconds(std::int64_t frame, std::int32_t rate) 
     return rate > 0 ? frame / rate * 1000 + frame % rate * 1000 / rate : 0;
 }
 
+std::int64_t FramePosition::Nearest(std::int64_t frame, std::int32_t rate, std::int64_t perSecond) {
+    if (rate <= 0)
+        return 0;
+    // In two steps, so no product overflows.
+    const std::int64_t part = (frame % rate * 2 * perSecond + rate) / (2 * std::int64_t{rate});
+    return frame / rate * perSecond + part;
+}
+
 std::int64_t FramePosition::WholeSeconds(std::int64_t frame, std::int32_t rate) {
     return rate > 0 ? frame / rate : 0;
 }

@@ -24,6 +24,10 @@ public:
     // Where `frame` lies in whole milliseconds, rounded down, as listings and
     // rows show it; 0 at an unknown rate.
     static std::int64_t Milliseconds(std::int64_t frame, std::int32_t rate);
+    // Where `frame` lies in `perSecond`ths of a second, to the nearest (a
+    // half rounds up), as sheets and label files write times; 0 at an
+    // unknown rate.
+    static std::int64_t Nearest(std::int64_t frame, std::int32_t rate, std::int64_t perSecond);
     // Frames in `seconds` of audio at `rate`, for fades.
     static std::int64_t Frames(std::int64_t seconds, std::int32_t rate);
 

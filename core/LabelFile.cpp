@@ -158,13 +158,10 @@ std::vector<TitledPiece> LabelFile::Read(const QString& path, std::int32_t rate,
 QString LabelFile::Seconds(std::int64_t frame, std::int32_t rate) {
     if (rate <= 0 || frame <= 0)
         return QStringLiteral("0.000000");
-    std::int64_t whole = frame / rate;
-    std::int64_t micro = (frame % rate * 2000000 + rate) / (2 * std::int64_t{rate});
-    if (micro == 1000000) {
-        ++whole;
-        micro = 0;
-    }
-    return QStringLiteral("%1.%2").arg(whole).arg(micro, 6, 10, QLatin1Char('0'));
+    const std::int64_t micro = FramePosition::Nearest(frame, rate, 1000000);
+    return QStringLiteral("%1.%2")
+        .arg(micro / 1000000)
+        .arg(micro % 1000000, 6, 10, QLatin1Char('0'));
 }
 
 QString LabelFile::Text(const std::vector<TitledPiece>& pieces, std::int32_t rate) {

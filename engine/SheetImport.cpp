@@ -1,5 +1,6 @@
 #include "engine/SheetImport.h"
 
+#include "core/FramePosition.h"
 #include "platform/FormatTime.h"
 
 #include <QFileInfo>
@@ -53,7 +54,7 @@ QString SheetImport::ExactTime(std::int64_t frame, std::int32_t rate) {
     if (rate <= 0)
         return {};
     // Rounded to the millisecond in whole numbers, so no second shows 60.
-    const std::int64_t ms = (frame * 1000 + rate / 2) / rate;
+    const std::int64_t ms = FramePosition::Nearest(frame, rate, 1000);
     return FormatTime(ms / 1000) + QStringLiteral(".%1").arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 

@@ -1,4 +1,4 @@
-// The three join runs and the join command on generated Ogg sources.
+// The join run in each mode and the join command on generated Ogg sources.
 #include "engine/JoinRun.h"
 
 #include "core/RecordPieces.h"

@@ -124,7 +124,7 @@ RunOutcome JoinRun::Join(PiecePlan::Mode mode, const Output& output, RunRequest 
         if (R0 <= 0 || C0 <= 0)
             throw Error(QStringLiteral("%1 holds no audio")
                             .arg(displayName(request_.jobs.front().FileName)));
-        if (options.fadeOut)
+        if (options.cut.fadeOut)
             planFadeOut(files);
 
         c_.writer.SetSampleFormat(R0, C0);
@@ -214,7 +214,7 @@ void JoinRun::planFadeOut(int files) {
     // The fade is measured in frames of the output, whatever rate each file
     // has, so it is one ramp of its full length however many files it spans.
     // That needs every file's rate before the first block is written.
-    fadeOutFrames_ = FramePosition::Frames(request_.options.fadeOutSeconds, R0);
+    fadeOutFrames_ = FramePosition::Frames(request_.options.cut.fadeOutSeconds, R0);
     outputTotal_ = 0;
     for (int i = 0; i < files && static_cast<size_t>(i) < fileFrames_.size(); ++i) {
         int rate = R0;
@@ -256,7 +256,7 @@ qint64 JoinRun::total() {
 
 void JoinRun::joinFile(int file) {
     const listrecord& record = request_.jobs[static_cast<size_t>(file)];
-    fadeInLen_ = FramePosition::Frames(request_.options.fadeInSeconds, record.SampleRate);
+    fadeInLen_ = FramePosition::Frames(request_.options.cut.fadeInSeconds, record.SampleRate);
     c_.host.FileStarted(file);
 
     // The segments the list shows while the file is joined: its own, or the
@@ -314,7 +314,7 @@ void JoinRun::joinFile(int file) {
 
 qint64 JoinRun::copyBlocks(qint64 start, qint64 end) {
     const RunOptions& options = request_.options;
-    const bool fadeIn = options.fadeIn && fadeInLen_ > 0;
+    const bool fadeIn = options.cut.fadeIn && fadeInLen_ > 0;
     qint64 pos = start;
     qint64 asked = start; // the source frame the reader is at
     do {
@@ -336,8 +336,9 @@ qint64 JoinRun::copyBlocks(qint64 start, qint64 end) {
             n = std::min<qint64>(fadeInLen_, left);
         // Output frames still to come, and whether the fade-out has begun.
         const qint64 remaining = outputTotal_ - written_;
-        bool fadeOutBlock = options.fadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
-        if (options.fadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
+        bool fadeOutBlock =
+            options.cut.fadeOut && fadeOutFrames_ > 0 && remaining <= fadeOutFrames_;
+        if (options.cut.fadeOut && fadeOutFrames_ > 0 && !fadeOutBlock) {
             // Stop short of the fade-out, so no block jumps over its start.
             const auto toFadeStart = static_cast<qint64>(sourceFrames(remaining - fadeOutFrames_));
             if (toFadeStart < fewest)

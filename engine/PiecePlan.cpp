@@ -82,23 +82,18 @@ std::int64_t PiecePlan::Source::durationMs() const {
     return frames > 0 ? FramePosition::Milliseconds(frames, rate) : 0;
 }
 
+PiecePlan::Choices PiecePlan::Choices::Of(const AppState& state) {
+    return {state.SplitSeconds, state.SplitCount,          state.SnapToSilence,
+            state.SnapSeconds,  state.SilenceMinimumPiece, state.FadeIn,
+            state.FadeOut,      state.FadeInSeconds,       state.FadeOutSeconds};
+}
+
 PiecePlan::Function PiecePlan::Function::Of(const AppState& state) {
-    return {ModeIn(state),       state.SplitSeconds,        state.SplitCount, state.SnapToSilence,
-            state.SnapSeconds,   state.SilenceMinimumPiece, state.FadeIn,     state.FadeOut,
-            state.FadeInSeconds, state.FadeOutSeconds};
+    return {Choices::Of(state), ModeIn(state)};
 }
 
 PiecePlan::Function PiecePlan::Function::Of(Mode mode, const RunOptions& options) {
-    return {mode,
-            options.splitSeconds,
-            options.splitCount,
-            options.snapToSilence,
-            options.snapSeconds,
-            options.silenceMinimumPiece,
-            options.fadeIn,
-            options.fadeOut,
-            options.fadeInSeconds,
-            options.fadeOutSeconds};
+    return {options.cut, mode};
 }
 
 std::optional<PiecePlan::Mode> PiecePlan::ModeOf(std::int32_t functionChoice) {

@@ -25,10 +25,10 @@ public:
     // file, or the sound between silences.
     enum class Mode { Custom, Time, Count, Unified, Silence };
 
-    // The mode and the choices it reads, from the window's state or from a
-    // run's options.
-    struct Function {
-        Mode mode = Mode::Custom;
+    // The choices the modes read: split length and count, cuts moved to
+    // silences, the shortest piece between silences, and the fades (a custom
+    // piece's left-out tail depends on them). A run's options hold them.
+    struct Choices {
         std::int32_t splitSeconds = 60;
         std::int32_t splitCount = 6;
         bool snapToSilence = false;
@@ -38,6 +38,14 @@ public:
         bool fadeOut = false;
         std::int32_t fadeInSeconds = 5;
         std::int32_t fadeOutSeconds = 5;
+
+        static Choices Of(const AppState& state);
+    };
+
+    // The mode and the choices it reads, from the window's state or from a
+    // run's options.
+    struct Function : Choices {
+        Mode mode = Mode::Custom;
 
         static Function Of(const AppState& state);
         static Function Of(Mode mode, const RunOptions& options);

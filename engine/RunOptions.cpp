@@ -10,17 +10,9 @@
 RunOptions RunOptions::Of(const AppState& state, const SettingsFile& settings, int format) {
     RunOptions options;
     options.outputDir = state.OutputDir;
-    options.splitSeconds = state.SplitSeconds;
-    options.splitCount = state.SplitCount;
-    options.fadeIn = state.FadeIn;
-    options.fadeOut = state.FadeOut;
-    options.fadeInSeconds = state.FadeInSeconds;
-    options.fadeOutSeconds = state.FadeOutSeconds;
+    options.cut = PiecePlan::Choices::Of(state);
     options.silenceThreshold = state.SilenceThreshold;
     options.silenceMinimumMs = state.SilenceMinimumMs;
-    options.silenceMinimumPiece = state.SilenceMinimumPiece;
-    options.snapToSilence = state.SnapToSilence;
-    options.snapSeconds = state.SnapSeconds;
     options.mp3CommandLine = state.Mp3CommandLine;
     // One read of the file for all of it.
     const SettingsFile snapshot = settings.Snapshot();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PiecePlan.h"
 #include "platform/SettingsFile.h"
 
 #include <QString>
@@ -16,18 +17,11 @@ struct AppState;
 // dialogs, on another thread) without changing it.
 struct RunOptions {
     QString outputDir;
-    std::int32_t splitSeconds = 60;
-    std::int32_t splitCount = 6;
-    bool fadeIn = false;
-    bool fadeOut = false;
-    std::int32_t fadeInSeconds = 5;
-    std::int32_t fadeOutSeconds = 5;
+    // What the cutting modes read: lengths, counts, snapping and fades.
+    PiecePlan::Choices cut;
     // Silences and the cuts moved to them (see AppState).
     std::int32_t silenceThreshold = -40;
     std::int32_t silenceMinimumMs = 1000;
-    std::int32_t silenceMinimumPiece = 5;
-    bool snapToSilence = false;
-    std::int32_t snapSeconds = 10;
     // The name templates of pieces without and with a title.
     QString untitledPattern;
     QString titledPattern;

@@ -144,8 +144,8 @@ void SplitRun::runFiles() {
         bits_ = c_.reader.SampleBits();
         if (rate_ <= 0 || channels_ <= 0)
             throw Error(QStringLiteral("%1 holds no audio").arg(record.FileName));
-        fadeOutLen_ = clampFrames(FramePosition::Frames(options.fadeOutSeconds, rate_));
-        fadeInLen_ = clampFrames(FramePosition::Frames(options.fadeInSeconds, rate_));
+        fadeOutLen_ = clampFrames(FramePosition::Frames(options.cut.fadeOutSeconds, rate_));
+        fadeInLen_ = clampFrames(FramePosition::Frames(options.cut.fadeInSeconds, rate_));
         extras_.beginSource(record, rate_, channels_, options.replayGain);
         cutter_.reset();
         cutterFormat_ = nullptr;
@@ -619,7 +619,7 @@ void SplitRun::writePiecesInParallel(int file, const std::vector<Piece>& pieces,
 
 bool SplitRun::fades() const {
     const RunOptions& options = request_.options;
-    return (options.fadeIn && fadeInLen_ > 0) || (options.fadeOut && fadeOutLen_ > 0);
+    return (options.cut.fadeIn && fadeInLen_ > 0) || (options.cut.fadeOut && fadeOutLen_ > 0);
 }
 
 QString SplitRun::copyObstacle(const OutputFormat& format, const listrecord& record,
@@ -670,8 +670,8 @@ PieceBlocks::Piece SplitRun::blocksOf(std::int64_t start, std::int64_t length) c
     piece.length = length;
     piece.rate = rate_;
     piece.channels = channels_;
-    piece.fadeInLen = options.fadeIn ? std::max(fadeInLen_, 0) : 0;
-    piece.fadeOutLen = options.fadeOut ? std::max(fadeOutLen_, 0) : 0;
+    piece.fadeInLen = options.cut.fadeIn ? std::max(fadeInLen_, 0) : 0;
+    piece.fadeOutLen = options.cut.fadeOut ? std::max(fadeOutLen_, 0) : 0;
     return piece;
 }
 

@@ -10,6 +10,7 @@
 #include "core/JobListModel.h"
 #include "core/ReportListModel.h"
 #include "core/RowSelection.h"
+#include "engine/PiecePlan.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/ZeroCrossing.h"
 #include "platform/Desktop.h"
@@ -305,8 +306,9 @@ void WaveformEditor::sync() {
                        !path.isEmpty() && !overview && links_.builder.failure(path).isEmpty());
     findSilences(overview);
     const bool found = silencesFound();
-    // Cuts at silences wait for the silences; the other plans need none.
-    auto regions = links_.state.FunctionChoice == FunctionSplitAtSilences && !found
+    // Cuts at silences, or moved to them, wait for the silences, so no cut
+    // is shown that the run would not make; the other plans need none.
+    auto regions = PiecePlan::NeedsSilences(links_.state) && !found
                        ? std::vector<EditorPieces::Region>{}
                        : pieces_.regions(found ? silences_ : std::vector<Silence>{});
     model_->setPieces(regions, std::max(pieces_.rate(), 1), pieces_.editable());

@@ -19,6 +19,7 @@
 #include "app/editor/WaveformEditorHost.h"
 #include "app/skin/Skin.h"
 #include "core/FramePosition.h"
+#include "engine/PiecePlan.h"
 #include "engine/SilenceFinder.h"
 #include "engine/WaveformBuilder.h"
 #include "engine/audio/ZeroCrossing.h"
@@ -344,12 +345,22 @@ TEST_F(WaveformEditorTest, SplitCutsAndSilencesShowBeforeARunAndCutsBecomeSegmen
         EXPECT_EQ(canvas().silences()[k].first,
                   FramePosition::OfMilliseconds(silences[k].beginMs, rate, record().SampleCount));
 
-    for (const std::int32_t function :
-         {FunctionSplitByTime, FunctionSplitByCount, FunctionSplitAtSilences}) {
+    // The last row moves the time cuts to silences.
+    for (const auto& [function, snap] :
+         {std::pair{FunctionSplitByTime, false}, std::pair{FunctionSplitByCount, false},
+          std::pair{FunctionSplitAtSilences, false}, std::pair{FunctionSplitByTime, true}}) {
         main->state().FunctionChoice = function;
+        main->state().SnapToSilence = snap;
         editor().sync();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas().regions().empty(); }, Deadline));
         const auto planned = canvas().regions();
+        // What the run would cut.
+        std::vector<std::pair<std::int64_t, std::int64_t>> run;
+        for (const PiecePlan::Piece& p :
+             PiecePlan::Of(PiecePlan::Function::Of(main->state()), {record()}, 0,
+                           PiecePlan::Source::Of(record()), silences))
+            if (p.written())
+                run.emplace_back(p.begin, p.end);
         EXPECT_FALSE(editor().pieces().editable()) << function;
         ASSERT_TRUE(editor().adoptButton().isVisible()) << function;
         editor().adoptButton().click();
@@ -363,6 +374,7 @@ TEST_F(WaveformEditorTest, SplitCutsAndSilencesShowBeforeARunAndCutsBecomeSegmen
             if (r.end > r.begin)
                 wanted.emplace_back(r.begin, r.end);
         EXPECT_EQ(made, wanted) << function;
+        EXPECT_EQ(run, wanted) << function << snap;
         EXPECT_EQ(lvTime().count(), static_cast<int>(wanted.size()) + 1) << function;
 
         // One step back restores the function and its plan; redo again.

@@ -1,7 +1,7 @@
 #include "engine/audio/LibavDecoder.h"
 
 #include "engine/audio/ChannelOrder.h"
-#include "engine/audio/FileStamp.h"
+#include "engine/audio/KeptByStamp.h"
 #include "engine/audio/Mp3FrameIndex.h"
 #include "engine/audio/Mp4SampleTable.h"
 #include "platform/Error.h"
@@ -95,45 +95,11 @@ std::vector<int> vorbisSlots(const AVChannelLayout& stream) {
     return placeOf;
 }
 
-// Indexes kept for the files opened last: a run opens its source once to
-// measure it and once in every worker, and walking every packet of a long
-// file each time cost more than the demuxing a peer does once.
-constexpr std::size_t kKeptIndexes = 2;
+// Indexes of files opened before, kept while the file is unchanged; every
+// packet read is still checked against the index.
+KeptByStamp<PacketIndex> keptIndexes;
 
 } // namespace
-
-struct LibavDecoder::KeptIndex {
-    FileStamp stamp;
-    std::shared_ptr<const PacketIndex> packets;
-};
-
-std::mutex LibavDecoder::keptMutex_;
-std::deque<LibavDecoder::KeptIndex> LibavDecoder::kept_;
-
-bool LibavDecoder::reuseIndex(const KeptIndex& stamped) {
-    if (stamped.stamp.size < 0)
-        return false;
-    const std::lock_guard lock(keptMutex_);
-    for (const KeptIndex& entry : kept_)
-        if (entry.stamp == stamped.stamp) {
-            index_ = entry.packets;
-            table_ = index_.get();
-            totalFrames_ = index_->totalFrames();
-            return true;
-        }
-    return false;
-}
-
-void LibavDecoder::keepIndex(KeptIndex entry) const {
-    if (entry.stamp.size < 0)
-        return;
-    entry.packets = index_;
-    const std::lock_guard lock(keptMutex_);
-    std::erase_if(kept_, [&](const KeptIndex& e) { return e.stamp.path == entry.stamp.path; });
-    kept_.push_front(std::move(entry));
-    if (kept_.size() > kKeptIndexes)
-        kept_.pop_back();
-}
 
 LibavDecoder::LibavDecoder(const QString& path) : path_(path) {
     mp4_ = Mp4SampleTable::Open(path_);
@@ -156,11 +122,15 @@ LibavDecoder::LibavDecoder(const QString& path) : path_(path) {
 
 void LibavDecoder::indexPackets() {
     // Stamped before reading: a file changed meanwhile is indexed again.
-    KeptIndex kept{FileStamp::Of(path_), nullptr};
-    if (!reuseIndex(kept)) {
-        buildIndex();
-        keepIndex(std::move(kept));
+    const FileStamp stamp = FileStamp::Of(path_);
+    if (std::shared_ptr<const PacketIndex> kept = keptIndexes.find(stamp)) {
+        index_ = std::move(kept);
+        table_ = index_.get();
+        totalFrames_ = index_->totalFrames();
+        return;
     }
+    buildIndex();
+    keptIndexes.keep(stamp, index_);
 }
 
 bool LibavDecoder::countMp3Frames() {
@@ -509,10 +479,7 @@ int LibavDecoder::decodeLastPacket() {
 void LibavDecoder::openMp4() {
     allocate();
     table_ = mp4_.get();
-    const FileStamp stamp = FileStamp::Of(path_);
-    mp4Inode_ = static_cast<unsigned long long>(stamp.inode);
-    mp4Size_ = stamp.size;
-    mp4ModifiedNs_ = stamp.modifiedNs;
+    mp4Stamp_ = FileStamp::Of(path_);
     mp4Params_.reset(avcodec_parameters_alloc());
     if (!mp4Params_)
         throw std::bad_alloc();
@@ -584,9 +551,7 @@ void LibavDecoder::walkTo(std::size_t target) {
     if (mp4_) {
         // The packets are read where the tables opened say; a file written
         // anew since then is not read as if it were the same.
-        const FileStamp now = FileStamp::Of(path_);
-        if (opened_ && (static_cast<unsigned long long>(now.inode) != mp4Inode_ ||
-                        now.size != mp4Size_ || now.modifiedNs != mp4ModifiedNs_))
+        if (opened_ && FileStamp::Of(path_) != mp4Stamp_)
             failReading(QStringLiteral("the file has changed since it was opened"));
         // A fresh decoder, as for a straight decode from the start.
         openCodec();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/audio/AudioDecoder.h"
+#include "engine/audio/FileStamp.h"
 #include "engine/audio/LibavHandles.h"
 #include "engine/audio/PacketIndex.h"
 #include "engine/audio/PacketTable.h"
@@ -8,9 +9,7 @@
 #include <QString>
 
 #include <cstddef>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 // Any audio file libavformat/libavcodec read (MP3, FLAC, Opus, WAV, AIFF,
@@ -50,15 +49,6 @@ public:
     bool readsSampleTables() const { return mp4_ != nullptr; }
 
 private:
-    // Indexes of files opened before, kept while the file is unchanged (its
-    // size and modification time); every packet read is still checked
-    // against the index.
-    struct KeptIndex;
-    static std::mutex keptMutex_;
-    static std::deque<KeptIndex> kept_;
-    bool reuseIndex(const KeptIndex& stamped);
-    void keepIndex(KeptIndex entry) const;
-
     void allocate();
     void openInput();
     void openMp4();
@@ -119,10 +109,8 @@ private:
     std::unique_ptr<Mp4SampleTable> mp4_;
     LibavCodecParameters mp4Params_;
     const PacketTable* table_ = nullptr; // index_ or mp4_
-    // The MP4 file as it was opened: its inode, size and modification time.
-    unsigned long long mp4Inode_ = 0;
-    long long mp4Size_ = -1;
-    long long mp4ModifiedNs_ = 0;
+    // The MP4 file as it was opened.
+    FileStamp mp4Stamp_;
     LibavVorbisParse vorbisParse_; // Vorbis packets' lengths, where the container gives none
 
     std::size_t current_ = 0; // the packet the demuxer delivers next

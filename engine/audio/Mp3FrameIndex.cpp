@@ -1,14 +1,12 @@
 #include "engine/audio/Mp3FrameIndex.h"
 
-#include "engine/audio/FileStamp.h"
+#include "engine/audio/KeptByStamp.h"
 #include "platform/Error.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
-#include <mutex>
 
 namespace {
 
@@ -51,15 +49,7 @@ private:
 
 // The indexes of the files opened last: a run opens its source to measure
 // it, again in the run, and once more to copy from it.
-constexpr std::size_t kKept = 2;
-
-struct Kept {
-    FileStamp stamp;
-    std::shared_ptr<const Mp3FrameIndex> index;
-};
-
-std::mutex keptMutex;
-std::deque<Kept> kept;
+KeptByStamp<Mp3FrameIndex> keptIndexes;
 
 } // namespace
 
@@ -152,21 +142,11 @@ Mp3FrameIndex::Mp3FrameIndex(const QString& path) : source_(path) {
 
 std::shared_ptr<const Mp3FrameIndex> Mp3FrameIndex::Of(const QString& path) {
     // Stamped before reading: a file changed meanwhile is walked again.
-    FileStamp stamp = FileStamp::Of(path);
-    if (stamp.size >= 0) {
-        const std::lock_guard lock(keptMutex);
-        for (const Kept& entry : kept)
-            if (entry.stamp == stamp)
-                return entry.index;
-    }
+    const FileStamp stamp = FileStamp::Of(path);
+    if (std::shared_ptr<const Mp3FrameIndex> kept = keptIndexes.find(stamp))
+        return kept;
     auto index = std::make_shared<const Mp3FrameIndex>(path);
-    if (stamp.size >= 0) {
-        const std::lock_guard lock(keptMutex);
-        std::erase_if(kept, [&](const Kept& e) { return e.stamp.path == stamp.path; });
-        kept.push_front({std::move(stamp), index});
-        if (kept.size() > kKept)
-            kept.pop_back();
-    }
+    keptIndexes.keep(stamp, index);
     return index;
 }
 

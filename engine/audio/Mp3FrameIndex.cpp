@@ -1,6 +1,7 @@
 #include "engine/audio/Mp3FrameIndex.h"
 
 #include "engine/audio/KeptByStamp.h"
+#include "engine/audio/LameCrc.h"
 #include "platform/Error.h"
 
 #include <QFile>
@@ -133,7 +134,8 @@ bool Mp3FrameIndex::IsMp3(const QString& path) {
     return false;
 }
 
-Mp3FrameIndex::Mp3FrameIndex(const QString& path) : source_(path) {
+Mp3FrameIndex::Mp3FrameIndex(const QString& path)
+    : source_(path), stamp_(FileStamp::Of(path)) { // before reading: a change shows later
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
@@ -141,12 +143,10 @@ Mp3FrameIndex::Mp3FrameIndex(const QString& path) : source_(path) {
 }
 
 std::shared_ptr<const Mp3FrameIndex> Mp3FrameIndex::Of(const QString& path) {
-    // Stamped before reading: a file changed meanwhile is walked again.
-    const FileStamp stamp = FileStamp::Of(path);
-    if (std::shared_ptr<const Mp3FrameIndex> kept = keptIndexes.find(stamp))
+    if (std::shared_ptr<const Mp3FrameIndex> kept = keptIndexes.find(FileStamp::Of(path)))
         return kept;
     auto index = std::make_shared<const Mp3FrameIndex>(path);
-    keptIndexes.keep(stamp, index);
+    keptIndexes.keep(index->stamp(), index);
     return index;
 }
 
@@ -260,6 +260,7 @@ void Mp3FrameIndex::read(QFile& file) {
             if (frames_.empty())
                 firstAudio = BigEndian(p);
             frames_.push_back(frame);
+            crcs_.push_back(LameCrc::Of(p, size, crcs_.empty() ? 0 : crcs_.back()));
         }
         firstFrame = false;
         at += static_cast<qint64>(size);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/audio/FileStamp.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -87,6 +89,12 @@ public:
     int channels() const { return mono_ ? 1 : 2; }
 
     const std::vector<Frame>& frames() const { return frames_; }
+    // The CRC (LameCrc) of the bytes of frames 0 through `frame`, one after
+    // the other: a copy takes its music CRC from these rather than reading
+    // what it copies.
+    std::uint16_t crcThrough(std::size_t frame) const { return crcs_[frame]; }
+    // The file as it was when it was walked.
+    const FileStamp& stamp() const { return stamp_; }
     // The first audio frame's header: every other agrees on all but the
     // bitrate, padding and CRC.
     std::uint32_t header() const { return header_; }
@@ -110,8 +118,10 @@ private:
     bool readTag(const unsigned char* p, std::size_t size);
 
     QString source_;
+    FileStamp stamp_;
     QString problem_;
     std::vector<Frame> frames_;
+    std::vector<std::uint16_t> crcs_; // by frame, see crcThrough
     std::uint32_t header_ = 0;
     bool mpeg1_ = true;
     bool mono_ = false;

@@ -1,5 +1,6 @@
 #include "engine/audio/Mp3StreamCutter.h"
 
+#include "engine/audio/LameCrc.h"
 #include "engine/audio/OutputFile.h"
 #include "platform/Error.h"
 
@@ -8,10 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -27,6 +24,8 @@ constexpr int MaxReservoir = 511;
 // behind a new one. The largest tag of the piece's fields takes about 2.2 KB;
 // the rest leaves room for the extra fields.
 constexpr int TagRoom = 4096;
+// Frames copied between progress reports.
+constexpr std::size_t ProgressFrames = 50;
 
 // An ID3v2.3 tag of `size` bytes, header included, holding only padding.
 QByteArray emptyTag(int size) {
@@ -58,86 +57,6 @@ void putBigEndian(unsigned char* p, std::uint32_t v) {
     p[3] = static_cast<unsigned char>(v);
 }
 
-// CRC-16 as the LAME tag keeps it (polynomial 0x8005, reflected). The music
-// CRC runs over the whole piece, so it takes eight bytes a step: table k
-// holds the CRC of a byte followed by k zero bytes.
-using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
-constexpr CrcTables Crc = [] {
-    CrcTables t{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned crc = i;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xa001 : crc >> 1;
-        t[0][i] = static_cast<std::uint16_t>(crc);
-    }
-    for (std::size_t k = 1; k < t.size(); ++k)
-        for (unsigned i = 0; i < 256; ++i)
-            t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff]);
-    return t;
-}();
-
-std::uint16_t crc16Tables(const unsigned char* data, std::size_t size, std::uint16_t start) {
-    unsigned crc = start;
-    const unsigned char* p = data;
-    for (; size >= 8; size -= 8, p += 8) {
-        crc ^= unsigned(p[0]) | unsigned(p[1]) << 8;
-        crc = Crc[7][crc & 0xff] ^ Crc[6][crc >> 8] ^ Crc[5][p[2]] ^ Crc[4][p[3]] ^ Crc[3][p[4]] ^
-              Crc[2][p[5]] ^ Crc[1][p[6]] ^ Crc[0][p[7]];
-    }
-    for (; size > 0; --size, ++p)
-        crc = (crc >> 8) ^ Crc[0][(crc ^ *p) & 0xff];
-    return static_cast<std::uint16_t>(crc);
-}
-
-#if defined(__x86_64__)
-// With carry-less multiplication, sixteen bytes at a time in four lanes:
-// a block followed by n bytes leaves the remainder that its two halves
-// multiplied by x^(8n+16) and x^(8n-48) mod P leave (the constants below,
-// bit-reversed in 17 bits), so the lanes fold into the next blocks, then
-// into each other, and the tables finish the last sixteen bytes.
-__attribute__((target("pclmul,sse2"))) __m128i fold(__m128i block, __m128i by, __m128i next) {
-    return _mm_xor_si128(
-        _mm_xor_si128(_mm_clmulepi64_si128(block, by, 0x00), _mm_clmulepi64_si128(block, by, 0x11)),
-        next);
-}
-
-__attribute__((target("pclmul,sse2"))) std::uint16_t
-crc16Folded(const unsigned char* p, std::size_t size, std::uint16_t start) {
-    const __m128i by16 = _mm_set_epi64x(0x18cc2, 0x1d0c2); // n = 16
-    const __m128i by64 = _mm_set_epi64x(0x0bffa, 0x1b0c2); // n = 64
-    const auto load = [](const unsigned char* q) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-    };
-    __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(start));
-    __m128i x1 = load(p + 16);
-    __m128i x2 = load(p + 32);
-    __m128i x3 = load(p + 48);
-    p += 64;
-    size -= 64;
-    for (; size >= 64; size -= 64, p += 64) {
-        x0 = fold(x0, by64, load(p));
-        x1 = fold(x1, by64, load(p + 16));
-        x2 = fold(x2, by64, load(p + 32));
-        x3 = fold(x3, by64, load(p + 48));
-    }
-    __m128i x = fold(fold(fold(x0, by16, x1), by16, x2), by16, x3);
-    for (; size >= 16; size -= 16, p += 16)
-        x = fold(x, by16, load(p));
-    std::array<unsigned char, 16> last{};
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(last.data()), x);
-    return crc16Tables(p, size, crc16Tables(last.data(), last.size(), 0));
-}
-#endif
-
-std::uint16_t crc16(const unsigned char* data, std::size_t size, std::uint16_t start = 0) {
-#if defined(__x86_64__)
-    static const bool folds = __builtin_cpu_supports("pclmul");
-    if (folds && size >= 64)
-        return crc16Folded(data, size, start);
-#endif
-    return crc16Tables(data, size, start);
-}
-
 qint64 readAt(QFile& file, qint64 at, unsigned char* into, qint64 size) {
     return Mp3FrameIndex::ReadAt(file, at, into, size);
 }
@@ -163,6 +82,11 @@ QString Mp3StreamCutter::obstacle(std::int64_t begin, std::int64_t end) const {
     if (spf_ + from - first * spf_ - DecoderDelay > MaxDelay)
         return QStringLiteral("delay too long");
     return {};
+}
+
+void Mp3StreamCutter::changed() const {
+    throw Error(
+        QStringLiteral("Cannot read %1: the file has changed since it was opened").arg(source_));
 }
 
 QByteArray Mp3StreamCutter::silentFrame(const std::vector<unsigned char>& reservoir) const {
@@ -222,7 +146,7 @@ QByteArray Mp3StreamCutter::tagFrame(int bitrateIndex, std::int64_t frames, std:
     putBigEndian(lame + 28, static_cast<std::uint32_t>(all));
     lame[32] = static_cast<unsigned char>(musicCrc >> 8);
     lame[33] = static_cast<unsigned char>(musicCrc & 0xff);
-    const std::uint16_t crc = crc16(p, static_cast<std::size_t>(lame + LameCrcAt - p));
+    const std::uint16_t crc = LameCrc::Of(p, static_cast<std::size_t>(lame + LameCrcAt - p));
     lame[LameCrcAt] = static_cast<unsigned char>(crc >> 8);
     lame[LameCrcAt + 1] = static_cast<unsigned char>(crc & 0xff);
     return frame;
@@ -248,8 +172,7 @@ std::vector<unsigned char> Mp3StreamCutter::reservoir(QFile& file, std::size_t f
                                             static_cast<std::int64_t>(take));
         if (readAt(file, at, bytes.data() + filled, static_cast<qint64>(take)) !=
             static_cast<qint64>(take))
-            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
-                            .arg(source_));
+            changed();
     }
     bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(filled));
     return bytes;
@@ -283,38 +206,42 @@ std::int64_t Mp3StreamCutter::write(std::int64_t begin, std::int64_t end, const 
     const QByteArray placeholder = tagFrame(silentIndex, 1, 0, noToc, 0, 0, 0, true);
     out.write(placeholder.constData(), static_cast<std::size_t>(placeholder.size()));
     out.write(silent.constData(), static_cast<std::size_t>(silent.size()));
-    auto crc = crc16(reinterpret_cast<const unsigned char*>(silent.constData()),
-                     static_cast<std::size_t>(silent.size()));
     std::int64_t bytes = silent.size();
     bool constant = true;
 
-    // The frames in runs read at once, each ending where a progress report
+    // The frames in runs copied at once, each ending where a progress report
     // is due (a stop ends the piece there) or the frames stop being adjacent.
-    std::vector<unsigned char> run;
     std::size_t i = first;
     bool stopped = false;
     while (i <= last && !stopped) {
         std::size_t j = i + 1;
-        while (j <= last && (j - first) % 50 != 0 &&
+        while (j <= last && (j - first) % ProgressFrames != 0 &&
                offsetOf(frames_[j]) == offsetOf(frames_[j - 1]) + frames_[j - 1].size)
             ++j;
         const std::int64_t size =
             offsetOf(frames_[j - 1]) + frames_[j - 1].size - offsetOf(frames_[i]);
-        run.resize(static_cast<std::size_t>(size));
-        if (readAt(source, offsetOf(frames_[i]), run.data(), size) != size)
-            throw Error(QStringLiteral("Cannot read %1: the file has changed since it was opened")
-                            .arg(source_));
+        if (out.copyFrom(source_, source.handle(), offsetOf(frames_[i]), size) != size)
+            changed();
         for (std::size_t k = i; k < j; ++k)
             constant = constant && static_cast<int>(frames_[k].bitrateIndex) == silentIndex;
-        crc = crc16(run.data(), run.size(), crc);
-        out.write(run.data(), run.size());
         bytes += size;
         i = j;
         const auto count = static_cast<std::int64_t>(i - first + 1);
-        if (i <= last && progress && (i - first) % 50 == 0 &&
+        if (i <= last && progress && (i - first) % ProgressFrames == 0 &&
             !progress(std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin)))
             stopped = true;
     }
+    // The bytes copied are the ones the index walked only while the file
+    // is as it was then; their CRC is the index's.
+    if (FileStamp::Of(source_) != index_->stamp())
+        changed();
+    const auto copied = static_cast<std::uint64_t>(bytes - silent.size());
+    const std::uint16_t crc =
+        LameCrc::Joined(LameCrc::Of(reinterpret_cast<const unsigned char*>(silent.constData()),
+                                    static_cast<std::size_t>(silent.size())),
+                        LameCrc::Joined(first > 0 ? index_->crcThrough(first - 1) : 0,
+                                        index_->crcThrough(i - 1), copied),
+                        copied);
     const auto count = static_cast<std::int64_t>(i - first + 1); // with the silent frame
     const std::int64_t frames = std::clamp<std::int64_t>(count * spf_ - lead, 0, end - begin);
     const std::int64_t tail = count * spf_ - lead - frames;

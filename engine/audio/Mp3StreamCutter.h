@@ -29,8 +29,9 @@ class QFile;
 // decodes to end - begin frames, and those are the frames a decode of the
 // whole source gives.
 //
-// Only the file's shared frame index is held; a piece reads its own frames
-// and the few bytes of reservoir before them from the file.
+// Only the file's shared frame index is held; a piece copies its own frames
+// from the file (in the kernel: they never pass through the program) and
+// reads the few bytes of reservoir before them.
 class Mp3StreamCutter {
 public:
     // The most a LAME tag's encoder delay and padding can hold.
@@ -79,6 +80,7 @@ private:
                         const std::array<std::int64_t, 100>& toc, int delay, int padding,
                         std::uint16_t musicCrc, bool constant) const;
     QByteArray silentFrame(const std::vector<unsigned char>& reservoir) const;
+    [[noreturn]] void changed() const;
 
     QString source_;
     // Shared with the decoder and every other cutter of the file.

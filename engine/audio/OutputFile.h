@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -14,6 +15,12 @@ public:
 
     const QString& path() const { return path_; }
     void write(const void* data, std::size_t size);
+    // Appends `size` bytes of the open file `source` (named `sourceName`)
+    // from `at` on, copied by the kernel where it can, so the bytes never
+    // pass through the program. Returns the bytes copied: fewer only when
+    // the source ends first.
+    std::int64_t copyFrom(const QString& sourceName, int source, std::int64_t at,
+                          std::int64_t size);
     // Overwrites bytes at the start of the file, then returns to its end.
     void rewriteStart(const void* data, std::size_t size) { rewriteAt(0, data, size); }
     // The same at `offset` bytes from the start.
@@ -27,6 +34,10 @@ private:
     };
     [[noreturn]] void fail(const char* what) const;
 
+    static constexpr std::int64_t WriteBackBytes = 1 << 20;
+
     QString path_;
     std::unique_ptr<std::FILE, Closer> file_;
+    std::int64_t writtenBack_ = 0; // copied bytes before this are on their way to the disk
+    bool kernelCopies_ = true;     // until the kernel refuses a copy to this file
 };

@@ -2,6 +2,7 @@
 // with the format it was set up for, and failures name the file.
 #include "engine/audio/AudioFile2.h"
 #include "engine/audio/AudioFile2LameEnc.h"
+#include "engine/audio/OutputFile.h"
 #include "engine/audio/WavEncoder.h"
 #include "platform/Error.h"
 #include "tests/audio/ToneFiles.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -642,3 +644,36 @@ TEST_F(AudioWriterTest, FormatChecksAreAnsweredByTheEncoders) {
 }
 
 } // namespace
+
+// A copy appends the source's bytes after what was written, in the kernel
+// between files of one file system and through the program between two;
+// what follows it, and a rewrite of the start, land where they should. A
+// source that ends early gives fewer bytes.
+TEST_F(AudioWriterTest, CopiedBytesFollowWhatWasWritten) {
+    QByteArray source(3'000'000, '\0');
+    for (qsizetype i = 0; i < source.size(); ++i)
+        source[i] = static_cast<char>((i * 7919) >> 5);
+    QStringList folders{QFileInfo(files.path(QStringLiteral("x"))).absolutePath()};
+    if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        folders.append(QStringLiteral("/dev/shm"));
+    for (const QString& folder : folders) {
+        SCOPED_TRACE(folder.toStdString());
+        QTemporaryFile from(folder + QStringLiteral("/copy-source-XXXXXX"));
+        ASSERT_TRUE(from.open());
+        from.write(source);
+        from.flush();
+        const QString path = files.path(QStringLiteral("copy.bin"));
+        OutputFile out(path);
+        out.write("head", 4);
+        EXPECT_EQ(out.copyFrom(from.fileName(), from.handle(), 5, 2'000'000), 2'000'000);
+        out.write("mid", 3);
+        EXPECT_EQ(out.copyFrom(from.fileName(), from.handle(), 2'999'990, 100), 10);
+        out.rewriteStart("HE", 2);
+        out.write("end", 3);
+        out.close();
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(written.readAll() ==
+                    "HEad" + source.mid(5, 2'000'000) + "mid" + source.mid(2'999'990) + "end");
+    }
+}

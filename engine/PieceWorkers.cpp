@@ -10,7 +10,6 @@
 #include <utility>
 
 namespace {
-struct Stopped {};
 
 const QString Section = QStringLiteral("Run");
 const QString Key = QStringLiteral("workers");
@@ -66,9 +65,7 @@ std::vector<std::shared_ptr<PieceWorkers::Job>> PieceWorkers::takeEnded(int wait
 }
 
 void PieceWorkers::work() {
-    // Opened at the first piece and kept for the next ones: opening reads
-    // the source's page index.
-    std::unique_ptr<AudioFile2> reader;
+    std::unique_ptr<AudioFile2> reader; // see decode
     AudioTransform2 transform;
     for (;;) {
         std::shared_ptr<Job> job;
@@ -83,30 +80,10 @@ void PieceWorkers::work() {
         }
         job->begun = !job->stop.load();
         try {
-            if (!job->begun)
-                throw Stopped();
-            if (!reader) {
-                reader = std::make_unique<AudioFile2>();
-                try {
-                    reader->Open(source_, 0, 1);
-                } catch (const Error&) {
-                    reader.reset();
-                }
-            }
-            // The run measured the source before; a source changed since
-            // would give pieces other than the ones asked for.
-            if (!reader || reader->SampleCount() != job->sourceFrames)
-                throw Error(QStringLiteral("Cannot read %1 at second %2: the file changed while "
-                                           "it was being cut")
-                                .arg(source_)
-                                .arg(job->piece.start / std::max(job->piece.rate, 1)));
-            reader->Seek(job->piece.start, 3);
-            PieceBlocks::Copy(
-                job->piece, *reader, *job->writer, transform,
-                [&job] { return !job->stop.load(std::memory_order_relaxed); },
-                [&job](std::int64_t done) { job->done.store(done, std::memory_order_relaxed); });
-            job->writer->Close();
-        } catch (const Stopped&) {
+            if (job->begun && job->cutter)
+                copy(*job);
+            else if (job->begun)
+                decode(*job, reader, transform);
         } catch (...) {
             job->error = std::current_exception();
             // The next piece starts from a fresh reader.
@@ -119,4 +96,39 @@ void PieceWorkers::work() {
         }
         ended_.notify_all();
     }
+}
+
+void PieceWorkers::copy(Job& job) {
+    const PieceBlocks::Piece& piece = job.piece;
+    const std::int64_t frames = job.cutter->write(
+        piece.start, piece.start + piece.length, job.output, [&job](std::int64_t done) {
+            job.done.store(done, std::memory_order_relaxed);
+            return !job.stop.load(std::memory_order_relaxed);
+        });
+    job.done.store(std::min(frames, piece.length));
+}
+
+void PieceWorkers::decode(Job& job, std::unique_ptr<AudioFile2>& reader,
+                          AudioTransform2& transform) {
+    if (!reader) {
+        reader = std::make_unique<AudioFile2>();
+        try {
+            reader->Open(source_, 0, 1);
+        } catch (const Error&) {
+            reader.reset();
+        }
+    }
+    // The run measured the source before; a source changed since would
+    // give pieces other than the ones asked for.
+    if (!reader || reader->SampleCount() != job.sourceFrames)
+        throw Error(
+            QStringLiteral("Cannot read %1 at second %2: the file changed while it was being cut")
+                .arg(source_)
+                .arg(job.piece.start / std::max(job.piece.rate, 1)));
+    reader->Seek(job.piece.start, 3);
+    PieceBlocks::Copy(
+        job.piece, *reader, *job.writer, transform,
+        [&job] { return !job.stop.load(std::memory_order_relaxed); },
+        [&job](std::int64_t done) { job.done.store(done, std::memory_order_relaxed); });
+    job.writer->Close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PieceBlocks.h"
+#include "engine/audio/StreamCutter.h"
 
 #include <QString>
 
@@ -14,12 +15,14 @@
 #include <thread>
 #include <vector>
 
+class AudioFile2;
+class AudioTransform2;
 class IAudioFile2;
 class IAudioFile2LameEnc;
 class SettingsFile;
 
 // Threads that write pieces of one source side by side. Each worker has a
-// reader of its own, opened on the source at its first piece; the writer of
+// reader of its own, opened on the source at its first decoded piece; the writer of
 // a piece comes with the job, its output already created, so that naming,
 // tags and statuses stay with the caller's thread. A worker fills in only
 // the job's progress, and its end once the writer is closed.
@@ -41,6 +44,10 @@ public:
         std::int64_t sourceFrames = 0;               // as the run measured the source
         std::unique_ptr<IAudioFile2LameEnc> encoder; // the writer's MP3 settings
         std::unique_ptr<IAudioFile2> writer;
+        // A piece copied rather than decoded: the cutter writes it to
+        // `output` (created), and the writer stays unused.
+        std::shared_ptr<const StreamCutter> cutter;
+        QString output;
         std::atomic<std::int64_t> done{0}; // frames written so far
         std::atomic<bool> stop{false};     // ends the piece where it is
         // Written by the worker before the job is handed back: whether it
@@ -64,6 +71,11 @@ public:
 
 private:
     void work();
+    // The job's piece, copied by its cutter.
+    static void copy(Job& job);
+    // The job's piece, decoded by the worker's reader (opened on the source
+    // at its first piece and kept: opening reads the source's index).
+    void decode(Job& job, std::unique_ptr<AudioFile2>& reader, AudioTransform2& transform);
 
     const QString source_;
     std::mutex mutex_;

@@ -577,14 +577,8 @@ void SplitRun::writePiecesInParallel(int file, const std::vector<Piece>& pieces,
         flight->out.row = k;
         try {
             configureOutput(file, start, length, *job->writer, *job->encoder, flight->out);
-            if (flight->out.copy) {
-                // Copied on this thread, after the pieces before it.
-                while (!inFlight.empty())
-                    step();
-                if (!failure && !c_.control.stopped())
-                    writePiece(file, k, start, length);
-                continue;
-            }
+            if (flight->out.copy)
+                flight->out.note = QStringLiteral("copied");
         } catch (...) {
             fail(k, std::current_exception());
             break;
@@ -602,9 +596,14 @@ void SplitRun::writePiecesInParallel(int file, const std::vector<Piece>& pieces,
         }
         flight->out.row = k;
         c_.host.PieceStarted(file, k, rowsShown_, rowNote(k, flight->out.note));
-        job->writer->SetSampleFormat(rate_, channels_);
         job->piece = blocksOf(start, length);
-        job->piece.meter = flight->out.meter.get();
+        if (flight->out.copy) {
+            job->cutter = cutter_;
+            job->output = flight->out.file.path();
+        } else {
+            job->writer->SetSampleFormat(rate_, channels_);
+            job->piece.meter = flight->out.meter.get();
+        }
         job->sourceFrames = sampleCount_;
         flight->job = job;
         inFlight.emplace(k, std::move(flight));

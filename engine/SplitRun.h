@@ -167,7 +167,7 @@ private:
     std::int32_t fadeOutLen_ = 0;
     // The current source's packets, read when a piece of it is first copied,
     // for the format they were read for.
-    std::unique_ptr<StreamCutter> cutter_;
+    std::shared_ptr<const StreamCutter> cutter_; // shared with the workers copying its pieces
     const OutputFormat* cutterFormat_ = nullptr;
     QString cutterProblem_;
     // How the piece being written is made ("copied", "re-encoded (fade)"),

@@ -605,7 +605,7 @@ int CutterSession::join() {
 int CutterSession::finish(int done, int pieces) {
     host_.clearLine();
     stopped();
-    // The outputs are complete only once they are on the disk.
+    // Outputs on a drive one unplugs are complete only once they are on it.
     for (const QString& failure : PendingOutput::SyncCompleted())
         fail(failure);
     const int total = static_cast<int>(options_.files.size());

@@ -2,6 +2,7 @@
 
 #include "engine/OutputNames.h"
 #include "platform/Error.h"
+#include "platform/RemovableMedia.h"
 
 #include <QDir>
 #include <QFile>
@@ -214,8 +215,9 @@ std::map<QString, std::vector<QString>> unsynced;
 void PendingOutput::startSync() const {
     // A sync of each file before its rename made every piece wait for the
     // disk. The temporary name already keeps a file cut short by a crash of
-    // the program from looking finished; the write starts now, and the
-    // sync at the end waits for it and hears of a failing disk.
+    // the program from looking finished; the write starts now, so the file
+    // system puts the data down before the new name, and a drive one
+    // unplugs is waited for at the end (SyncCompleted).
     ::sync_file_range(lock_.fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
@@ -229,7 +231,7 @@ void PendingOutput::named() {
     lock_.reset();
 }
 
-QStringList PendingOutput::SyncCompleted() {
+QStringList PendingOutput::SyncCompleted(const std::function<bool(const QString&)>& waitsFor) {
     std::map<QString, std::vector<QString>> folders;
     {
         const std::lock_guard lock(unsyncedMutex);
@@ -244,6 +246,8 @@ QStringList PendingOutput::SyncCompleted() {
     };
     QStringList failures;
     for (const auto& [folder, files] : folders) {
+        if (waitsFor ? !waitsFor(folder) : !RemovableMedia::Holds(folder))
+            continue;
         const bool synced =
             std::all_of(files.begin(), files.end(),
                         [&](const QString& file) { return sync(file, O_RDONLY); }) &&

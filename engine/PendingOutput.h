@@ -53,10 +53,14 @@ public:
     // Error's message naming the final file instead of the temporary one.
     [[noreturn]] void abandon();
 
-    // Waits until the outputs completed so far and their names are on the
-    // disk; returns a message for each folder the disk refused (an error in
-    // writing any of its files shows here).
-    static QStringList SyncCompleted();
+    // Waits until the outputs completed so far in the folders `waitsFor`
+    // picks, and their names, are on the disk; returns a message for each
+    // folder the disk refused (an error in writing any of its files shows
+    // here). By default, the folders on drives one unplugs (RemovableMedia):
+    // the kernel puts the rest on the disk in its own time, as it does other
+    // programs' files, and a run need not stand waiting for that.
+    static QStringList
+    SyncCompleted(const std::function<bool(const QString& folder)>& waitsFor = {});
 
     // Whether the temporary at `path` is a leftover: a plain file nobody
     // holds that has not changed for LeftoverSeconds.

@@ -83,8 +83,8 @@ void RunCommand::Stop() {
 }
 
 void RunCommand::syncOutputs() {
-    // The outputs are complete only once they are on the disk; a disk that
-    // refuses them is told, not taken for success.
+    // Outputs on a drive one unplugs are complete only once they are on it;
+    // a drive that refuses them is told, not taken for success.
     for (const QString& failure : PendingOutput::SyncCompleted())
         desktop_.warning(failure);
 }

@@ -245,23 +245,33 @@ TEST_F(OutputFailureTest, AJoinIsNamedOnlyWhenCompleteAndNeverOverAnUnexpectedFi
 } // namespace
 
 // Completed outputs are put on the disk at the end; a folder whose outputs
-// cannot be synced is named, once.
+// cannot be synced is named, once. Only the folders asked for are waited for.
 TEST_F(OutputFailureTest, CompletedOutputsAreSyncedOnceAFolderAndAFailureIsTold) {
-    PendingOutput::SyncCompleted();
+    const auto every = [](const QString&) { return true; };
+    PendingOutput::SyncCompleted(every);
     const QString gone = out(QStringLiteral("gone/"));
-    for (const QString& path : {out(QStringLiteral("a.wav")), gone + QStringLiteral("b.wav")}) {
-        PendingOutput pending;
-        pending.create(path);
-        writeFile(pending.path(), "audio");
-        pending.complete([] { return QString(); });
-    }
+    // One output here and one in a folder then removed under it.
+    const auto completeTwo = [&](const QString& name) {
+        for (const QString& path : {out(name), gone + name}) {
+            PendingOutput pending;
+            pending.create(path);
+            writeFile(pending.path(), "audio");
+            pending.complete([] { return QString(); });
+        }
+        ASSERT_TRUE(QDir(gone).removeRecursively());
+    };
+    completeTwo(QStringLiteral("a.wav"));
     EXPECT_EQ(contents(out(QStringLiteral("a.wav"))), "audio");
-    ASSERT_TRUE(QDir(gone).removeRecursively());
-    const QStringList failures = PendingOutput::SyncCompleted();
+    // Not waited for: nothing to tell, and nothing left for the next sync.
+    EXPECT_TRUE(PendingOutput::SyncCompleted([](const QString&) { return false; }).isEmpty());
+    EXPECT_TRUE(PendingOutput::SyncCompleted(every).isEmpty());
+
+    completeTwo(QStringLiteral("b.wav"));
+    const QStringList failures = PendingOutput::SyncCompleted(every);
     ASSERT_EQ(failures.size(), 1) << failures.join(' ').toStdString();
     EXPECT_TRUE(
         failures[0].startsWith(QStringLiteral("Cannot write the outputs in %1 to the disk: ")
                                    .arg(QFileInfo(gone).absolutePath())))
         << failures[0].toStdString();
-    EXPECT_TRUE(PendingOutput::SyncCompleted().isEmpty());
+    EXPECT_TRUE(PendingOutput::SyncCompleted(every).isEmpty());
 }

@@ -3,16 +3,23 @@
 #include "platform/EventPump.h"
 #include "platform/FormatTime.h"
 #include "platform/MulDiv.h"
+#include "platform/RemovableMedia.h"
 #include "platform/VisibleName.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
 #include <utility>
+
+#include <sys/sysmacros.h>
 
 TEST(MulDiv, RoundsHalvesAwayFromZero) {
     struct Row {
@@ -156,4 +163,79 @@ TEST(EventPump, DeliversPendingEventsAtMostOnceAFrame) {
     while (delivered < 2 && deadline.elapsed() < 10000)
         pump.pump();
     EXPECT_EQ(delivered, 2);
+}
+
+// Drives one unplugs are told from the rest by the kernel's device tree: a
+// USB or memory-card bus on the way to the drive, its removable flag, or
+// the drives under a volume made of others. A file system with no block
+// device of its own names one in the mount table.
+TEST(RemovableMedia, ToldByTheDeviceTree) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString sys = dir.filePath(QStringLiteral("sys"));
+    const auto device = [&](const QString& path, const char* number, const char* removable,
+                            bool partition = false) {
+        const QString folder = sys + QStringLiteral("/devices/") + path;
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const auto write = [](const QString& file, const QByteArray& text) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(text + '\n');
+        };
+        write(folder + QStringLiteral("/dev"), number);
+        if (partition)
+            write(folder + QStringLiteral("/partition"), "1");
+        else
+            write(folder + QStringLiteral("/removable"), removable);
+        QDir().mkpath(sys + QStringLiteral("/dev/block"));
+        QDir().mkpath(sys + QStringLiteral("/class/block"));
+        const QString name = QFileInfo(folder).fileName();
+        QFile::link(folder, sys + QStringLiteral("/dev/block/") + QLatin1String(number));
+        QFile::link(folder, sys + QStringLiteral("/class/block/") + name);
+    };
+    device("pci0000:00/0000:00:14.0/usb2/2-1/host6/block/sdb", "8:16", "0");
+    device("pci0000:00/0000:00:14.0/usb2/2-1/host6/block/sdb/sdb1", "8:17", "", true);
+    device("platform/fe320000.mmc/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0", "179:0", "0");
+    device("pci0000:00/0000:00:17.0/ata1/host0/block/sda", "8:0", "0");
+    device("pci0000:00/0000:00:17.0/ata1/host0/block/sda/sda2", "8:2", "", true);
+    device("pci0000:00/0000:00:17.0/ata2/host1/block/sr0", "11:0", "1");
+    device("virtual/block/dm-0", "254:0", "0"); // encrypted, on the stick
+    device("virtual/block/dm-1", "254:1", "0"); // encrypted, on the internal disk
+    QDir().mkpath(sys + QStringLiteral("/devices/virtual/block/dm-0/slaves"));
+    QDir().mkpath(sys + QStringLiteral("/devices/virtual/block/dm-1/slaves"));
+    QFile::link(
+        sys + QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb2/2-1/host6/block/sdb/sdb1"),
+        sys + QStringLiteral("/devices/virtual/block/dm-0/slaves/sdb1"));
+    QFile::link(sys + QStringLiteral("/devices/pci0000:00/0000:00:17.0/ata1/host0/block/sda/sda2"),
+                sys + QStringLiteral("/devices/virtual/block/dm-1/slaves/sda2"));
+    const QString mounts = dir.filePath(QStringLiteral("mountinfo"));
+    {
+        QFile f(mounts);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("29 1 0:33 / /media/stick rw - btrfs /dev/sdb1 rw\n"
+                "30 1 0:34 / /home rw shared:1 - btrfs /dev/sda2 rw\n"
+                "31 1 0:35 / /mnt/share rw - nfs4 server:/music rw\n"
+                "32 1 0:36 / /tmp rw - tmpfs tmpfs rw\n");
+    }
+    const struct {
+        unsigned major, minor;
+        bool removable;
+    } cases[] = {
+        {8, 17, true},   // a partition of a USB stick
+        {8, 16, true},   // the stick itself
+        {179, 0, true},  // a memory card
+        {8, 2, false},   // the internal disk
+        {11, 0, true},   // flagged removable by the kernel
+        {254, 0, true},  // an encrypted volume on the stick
+        {254, 1, false}, // one on the internal disk
+        {0, 33, true},   // btrfs on the stick: named in the mount table
+        {0, 34, false},  // btrfs on the internal disk
+        {0, 35, false},  // a network share
+        {0, 36, false},  // memory
+        {0, 99, false},  // not mounted
+        {9, 9, false},   // no such device
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RemovableMedia::Holds(makedev(c.major, c.minor), mounts, sys), c.removable)
+            << c.major << ":" << c.minor;
 }

@@ -4,6 +4,7 @@
 #include "engine/PendingOutput.h"
 #include "engine/PiecePlan.h"
 #include "engine/RunHost.h"
+#include "engine/RunOutcome.h"
 #include "engine/RunSteps.h"
 #include "engine/RunSupport.h"
 #include "platform/Desktop.h"
@@ -84,7 +85,17 @@ void RunCommand::Stop() {
 
 void RunCommand::syncOutputs() {
     // Outputs on a drive one unplugs are complete only once they are on it;
-    // a drive that refuses them is told, not taken for success.
-    for (const QString& failure : PendingOutput::SyncCompleted())
+    // a drive that refuses them is told, not taken for success. A slow one
+    // takes a while: the wait goes where the run went, off the window's
+    // thread, with every other command held off as during the run.
+    QStringList failures;
+    const bool busy = state_.Busy;
+    state_.Busy = true;
+    host_.Execute([&failures] {
+        failures = PendingOutput::SyncCompleted();
+        return RunOutcome();
+    });
+    state_.Busy = busy;
+    for (const QString& failure : failures)
         desktop_.warning(failure);
 }

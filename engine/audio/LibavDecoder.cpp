@@ -44,6 +44,28 @@ QString avReason(int code) {
     return QString::fromUtf8(text);
 }
 
+// The container the start of `path` is, when FFmpeg knows it by what it
+// holds rather than by its name and it is one the program reads; empty
+// when not.
+QString containerOf(const QString& path) {
+    QFile file(path);
+    QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    AVProbeData probe{};
+    probe.filename = "";
+    probe.buf_size = static_cast<int>(head.size());
+    head.append(QByteArray(AVPROBE_PADDING_SIZE, '\0'));
+    probe.buf = reinterpret_cast<unsigned char*>(head.data());
+    int score = 0;
+    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
+    if (!format || score <= AVPROBE_SCORE_EXTENSION)
+        return {};
+    const QList<QByteArray> read = QByteArray(LibavAudioDemuxers).split(',');
+    for (const QByteArray& name : QByteArray(format->name).split(','))
+        if (read.contains(name))
+            return QString::fromUtf8(format->long_name ? format->long_name : format->name);
+    return {};
+}
+
 long long toSamples(long long duration, AVRational timeBase, int rate) {
     return av_rescale_q_rnd(duration, timeBase, AVRational{1, rate},
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
@@ -213,6 +235,11 @@ void LibavDecoder::openInput() {
         if (head.startsWith("#EXTM3U") || head.startsWith("[playlist]") ||
             head.startsWith("ffconcat"))
             fail(QStringLiteral("a playlist, not an audio file; the files it names are not read"));
+        // Known by its start and still not opened, it has lost what describes
+        // its audio: a recording cut off before its index was written, say.
+        const QString container = containerOf(path_);
+        if (!container.isEmpty())
+            fail(QStringLiteral("a damaged or incomplete %1 file").arg(container));
         fail(QStringLiteral("not an audio file"));
     }
     format_.reset(opened);

@@ -241,6 +241,9 @@ int av_find_best_stream(AVFormatContext* a0, enum AVMediaType a1, int a2, int a3
 int av_interleaved_write_frame(AVFormatContext* a0, AVPacket* a1) {
     return LIBAV_REAL(Format, av_interleaved_write_frame)(a0, a1);
 }
+const AVInputFormat* av_probe_input_format3(const AVProbeData* a0, int a1, int* a2) {
+    return LIBAV_REAL(Format, av_probe_input_format3)(a0, a1, a2);
+}
 int av_read_frame(AVFormatContext* a0, AVPacket* a1) {
     return LIBAV_REAL(Format, av_read_frame)(a0, a1);
 }

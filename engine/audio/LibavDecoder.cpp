@@ -44,6 +44,15 @@ QString avReason(int code) {
     return QString::fromUtf8(text);
 }
 
+// Whether the first megabyte of `path` (or all of a shorter file) reads.
+bool startReads(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 want = std::min<qint64>(file.size(), qint64{1} << 20);
+    return file.read(want).size() == want;
+}
+
 // The container the start of `path` is, when FFmpeg knows it by what it
 // holds rather than by its name and it is one the program reads; empty
 // when not.
@@ -226,8 +235,10 @@ void LibavDecoder::openInput() {
     const QByteArray name = path_.toUtf8();
     const int result = LibavOpenLocal(&opened, name.constData());
     // Probing a file that is no known format fails in several ways; only a
-    // file that cannot be read is something else.
-    if (result == AVERROR(ENOENT) || result == AVERROR(EACCES) || result == AVERROR(EIO))
+    // file that cannot be read is something else. Demuxers also call a
+    // header cut short an I/O error: a file whose start reads is not one.
+    if (result == AVERROR(ENOENT) || result == AVERROR(EACCES) ||
+        (result == AVERROR(EIO) && !startReads(path_)))
         fail(QStringLiteral("the file could not be read (%1)").arg(avReason(result)));
     if (result < 0) {
         QFile file(path_);

@@ -490,8 +490,10 @@ void LibavDecoder::buildIndex() {
 }
 
 void LibavDecoder::settleLastPacket(PacketIndex& index) {
+    // A last packet that decodes to nothing (one the file's end cut off)
+    // holds no audio, as in a straight decode, rather than silence.
     const int got = decodeLastPacket();
-    if (got > 0 && got != index.frames(index.size() - 1)) {
+    if (got != index.frames(index.size() - 1)) {
         index.setFrames(index.size() - 1, got);
         index.place();
         totalFrames_ = index.totalFrames();

@@ -53,12 +53,10 @@ bool startReads(const QString& path) {
     return file.read(want).size() == want;
 }
 
-// The container the start of `path` is, when FFmpeg knows it by what it
-// holds rather than by its name and it is one the program reads; empty
-// when not.
-QString containerOf(const QString& path) {
-    QFile file(path);
-    QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+// The container a file starting with `head` is, when FFmpeg knows it by
+// what it holds rather than by its name and it is one the program reads;
+// empty when not.
+QString containerOf(QByteArray head) {
     AVProbeData probe{};
     probe.filename = "";
     probe.buf_size = static_cast<int>(head.size());
@@ -242,13 +240,13 @@ void LibavDecoder::openInput() {
         fail(QStringLiteral("the file could not be read (%1)").arg(avReason(result)));
     if (result < 0) {
         QFile file(path_);
-        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(16) : QByteArray();
+        const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
         if (head.startsWith("#EXTM3U") || head.startsWith("[playlist]") ||
             head.startsWith("ffconcat"))
             fail(QStringLiteral("a playlist, not an audio file; the files it names are not read"));
         // Known by its start and still not opened, it has lost what describes
         // its audio: a recording cut off before its index was written, say.
-        const QString container = containerOf(path_);
+        const QString container = containerOf(head);
         if (!container.isEmpty())
             fail(QStringLiteral("a damaged or incomplete %1 file").arg(container));
         fail(QStringLiteral("not an audio file"));

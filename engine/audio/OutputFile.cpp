@@ -73,18 +73,12 @@ std::int64_t OutputFile::copyFrom(const QString& sourceName, int source, std::in
                 failCopy();
             if (n == 0)
                 break;
-            for (ssize_t written = 0; written < n;) {
-                const ssize_t w =
-                    ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
-                if (w < 0 && errno != EINTR)
-                    fail("write");
-                written += std::max<ssize_t>(w, 0);
-            }
+            write(buffer.data(), static_cast<std::size_t>(n));
             from += n;
             copied += n;
         }
     }
-    // Written past the stream's buffer: it goes on from the new end.
+    // Flushed, and on from the new end the kernel's copy left.
     if (std::fseek(file_.get(), 0, SEEK_END) != 0)
         fail("write");
     // A copy outruns the disk: the bytes copied start on their way there
